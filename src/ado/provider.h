@@ -1,0 +1,73 @@
+// The provider interface behind Connection: a provider runs one whole batch and hands back the
+// results of its statements in order (row sets, row counts, errors, informational messages).
+// Providers are chosen by the "Provider" key of the connection string: "Embedded" (default,
+// our T-SQL engine) and "Scripted" (tests: records texts, answers with prepared results).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "automation/variant.h"
+
+namespace orv::ado {
+
+// Parsed "key=value;key=value" text. Keys compare without regard to case; a value may be
+// enclosed in braces ({a;b}}c} -> a;b}c). The original text is kept.
+class ConnectionString {
+ public:
+  ConnectionString() = default;
+  explicit ConnectionString(std::string_view text);
+  const std::string& text() const { return text_; }
+  std::string Get(std::string_view key, std::string_view default_value = {}) const;
+  bool Has(std::string_view key) const;
+
+ private:
+  std::string text_;
+  std::vector<std::pair<std::string, std::string>> pairs_;
+};
+
+struct ColumnInfo {
+  std::string name;
+  std::string sql_type;  // declared type as text, e.g. "decimal(23,10)", "varchar(255)", "int"
+};
+
+// One error or message from the data source.
+struct ProviderError {
+  int32_t native = 0;    // the server's error number (e.g. 208, 515)
+  int32_t severity = 16; // >= 11 is an error, <= 10 informational
+  std::string message;   // the server's text, e.g. "Invalid object name 'x'."
+};
+
+// The outcome of one statement of a batch, in stream order.
+struct ProviderResult {
+  enum class Kind { Rows, RowCount, Error, Message };
+  Kind kind = Kind::RowCount;
+  std::vector<ColumnInfo> columns;                       // Rows
+  std::vector<std::vector<automation::Variant>> rows;    // Rows
+  int64_t count = 0;                                     // RowCount
+  ProviderError error;                                   // Error / Message
+};
+
+class ProviderConnection {
+ public:
+  virtual ~ProviderConnection() = default;
+  // Runs the whole batch. A batch rejected before anything ran (syntax error) is returned as a
+  // single Error result.
+  virtual std::vector<ProviderResult> ExecuteBatch(std::string_view text) = 0;
+};
+
+using ProviderFactory =
+    std::function<std::unique_ptr<ProviderConnection>(const ConnectionString& properties)>;
+
+// Registers a provider under a name (case-insensitive). The embedded provider registers itself
+// as "Embedded" from a static initializer of the orv_ado_embedded object library, so every
+// program that links that library has it. A missing "Provider" key means "Embedded"; an unknown
+// provider raises an automation error naming it.
+void RegisterProvider(std::string_view name, ProviderFactory factory);
+std::unique_ptr<ProviderConnection> OpenProvider(const ConnectionString& properties);
+
+}  // namespace orv::ado
