@@ -1,0 +1,71 @@
+// The public face of the embedded T-SQL engine: a Database (one per data source: permanent
+// tables and views, shared by every connection to it) and a Session (one per connection:
+// temporary tables, SET options, the clock behind GETDATE()). A Session runs whole batches and
+// returns the results of their statements in order, as a SQL Server client receives them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tsql/sql_error.h"
+#include "tsql/types.h"
+#include "tsql/value.h"
+
+namespace orv::tsql {
+
+struct ResultColumn {
+  std::string name;  // "" for an unnamed expression
+  SqlType type;
+  bool nullable = true;
+};
+
+struct StatementResult {
+  enum class Kind {
+    Rows,      // a row set (SELECT without INTO)
+    RowCount,  // rows affected by INSERT/UPDATE/DELETE/SELECT INTO while NOCOUNT is OFF
+    Error,     // severity >= 11
+    Message,   // PRINT output and informational messages (severity <= 10)
+  };
+  Kind kind = Kind::RowCount;
+  std::vector<ResultColumn> columns;
+  std::vector<std::vector<Value>> rows;
+  int64_t count = 0;
+  SqlError error;  // Error and Message
+};
+
+class Database;
+
+// Opens (or returns the already open) database of a data source: a file path for a SQLite
+// data-source file (created on first write), or ":memory:" for a new private in-memory
+// database. The same canonical path gives the same Database object while it is open.
+// Raises SqlException with a clear message naming the file when it cannot be opened.
+std::shared_ptr<Database> OpenDatabase(const std::string& path);
+
+class Session {
+ public:
+  explicit Session(std::shared_ptr<Database> database);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Runs one batch: parse all of it (a syntax error runs nothing), then each statement in turn
+  // with SQL Server's rules for which errors end the statement and which end the batch.
+  std::vector<StatementResult> ExecuteBatch(std::string_view text);
+
+  // Fixes the clock behind GETDATE() (datetime ticks since 1900-01-01), or lets it follow the
+  // local time again. When unset, the database's stored demo clock (if any) applies, then the
+  // ORV_FIXED_NOW environment variable ("yyyy-mm-dd[ hh:mi:ss]"), then the local time.
+  void SetClock(std::optional<int64_t> datetime_ticks);
+
+  Database& database();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace orv::tsql

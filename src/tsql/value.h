@@ -1,0 +1,161 @@
+// Value: one SQL value at run time, compact (24 bytes). Its meaning comes with the SqlType that
+// the binder derived for the expression or column; the Value itself only keeps the physical
+// kind: NULL, a 64-bit integer (bit, tinyint, smallint, int, bigint), an exact decimal
+// (128-bit unscaled integer and a scale; also money with scale 4), a double (float, real),
+// a string (UTF-8 bytes; up to 21 bytes inline, longer ones in a shared immutable block), or a
+// datetime (ticks of 1/300 s since 1900-01-01 00:00:00, negative before it).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace orv::tsql {
+
+using Int128 = __int128;
+
+// datetime in SQL Server's resolution: 300 ticks a second.
+inline constexpr int64_t kTicksPerSecond = 300;
+inline constexpr int64_t kTicksPerDay = kTicksPerSecond * 86400;
+
+class Value {
+ public:
+  enum class Kind : uint8_t { Null, Int, Decimal, Float, String, DateTime };
+
+  Value() = default;
+  Value(const Value& other) { CopyFrom(other); }
+  Value(Value&& other) noexcept {
+    std::memcpy(static_cast<void*>(this), &other, sizeof(Value));
+    other.kind_ = Kind::Null;
+  }
+  Value& operator=(const Value& other) {
+    if (this != &other) {
+      Release();
+      CopyFrom(other);
+    }
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    if (this != &other) {
+      Release();
+      std::memcpy(static_cast<void*>(this), &other, sizeof(Value));
+      other.kind_ = Kind::Null;
+    }
+    return *this;
+  }
+  ~Value() { Release(); }
+
+  static Value Null() { return Value(); }
+  static Value Int(int64_t v) {
+    Value r;
+    r.kind_ = Kind::Int;
+    r.lo_ = static_cast<uint64_t>(v);
+    return r;
+  }
+  static Value Decimal(Int128 unscaled, int scale) {
+    Value r;
+    r.kind_ = Kind::Decimal;
+    r.scale_ = static_cast<uint8_t>(scale);
+    r.lo_ = static_cast<uint64_t>(static_cast<unsigned __int128>(unscaled));
+    r.hi_ = static_cast<uint64_t>(static_cast<unsigned __int128>(unscaled) >> 64);
+    return r;
+  }
+  static Value Float(double v) {
+    Value r;
+    r.kind_ = Kind::Float;
+    std::memcpy(&r.lo_, &v, sizeof v);
+    return r;
+  }
+  static Value DateTime(int64_t ticks) {
+    Value r;
+    r.kind_ = Kind::DateTime;
+    r.lo_ = static_cast<uint64_t>(ticks);
+    return r;
+  }
+  static Value String(std::string_view s) {
+    Value r;
+    r.kind_ = Kind::String;
+    if (s.size() <= kInlineCapacity) {
+      r.inline_len_ = static_cast<uint8_t>(s.size());
+      std::memcpy(r.inline_bytes(), s.data(), s.size());
+    } else {
+      r.inline_len_ = kHeapMarker;
+      auto* block = static_cast<Block*>(::operator new(sizeof(Block) + s.size()));
+      new (&block->refs) std::atomic<uint32_t>(1);
+      block->size = s.size();
+      std::memcpy(block->data(), s.data(), s.size());
+      std::memcpy(&r.lo_, &block, sizeof block);
+    }
+    return r;
+  }
+
+  Kind kind() const { return kind_; }
+  bool is_null() const { return kind_ == Kind::Null; }
+
+  int64_t int_value() const { return static_cast<int64_t>(lo_); }
+  Int128 decimal_unscaled() const {
+    return static_cast<Int128>((static_cast<unsigned __int128>(hi_) << 64) | lo_);
+  }
+  int decimal_scale() const { return scale_; }
+  double float_value() const {
+    double v;
+    std::memcpy(&v, &lo_, sizeof v);
+    return v;
+  }
+  int64_t datetime_ticks() const { return static_cast<int64_t>(lo_); }
+  std::string_view string_value() const {
+    if (inline_len_ != kHeapMarker) return {inline_bytes_const(), inline_len_};
+    const Block* block = heap_block();
+    return {block->data(), block->size};
+  }
+
+ private:
+  static constexpr size_t kInlineCapacity = 21;
+  static constexpr uint8_t kHeapMarker = 0xFF;
+
+  struct Block {
+    std::atomic<uint32_t> refs;
+    size_t size;
+    char* data() { return reinterpret_cast<char*>(this + 1); }
+    const char* data() const { return reinterpret_cast<const char*>(this + 1); }
+  };
+
+  // Inline strings use lo_, hi_ and the spare bytes after them: 21 contiguous bytes.
+  char* inline_bytes() { return reinterpret_cast<char*>(&lo_); }
+  const char* inline_bytes_const() const { return reinterpret_cast<const char*>(&lo_); }
+  Block* heap_block() const {
+    Block* block;
+    std::memcpy(&block, &lo_, sizeof block);
+    return block;
+  }
+  void CopyFrom(const Value& other) {
+    std::memcpy(static_cast<void*>(this), &other, sizeof(Value));
+    if (kind_ == Kind::String && inline_len_ == kHeapMarker) {
+      heap_block()->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+  }
+  void Release() {
+    if (kind_ == Kind::String && inline_len_ == kHeapMarker) {
+      Block* block = heap_block();
+      if (block->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        block->refs.~atomic();
+        ::operator delete(block);
+      }
+    }
+    kind_ = Kind::Null;
+  }
+
+  // 16 payload bytes, then 5 more bytes usable by inline strings, then the tags.
+  uint64_t lo_ = 0;
+  uint64_t hi_ = 0;
+  char spare_[5] = {};
+  uint8_t inline_len_ = 0;
+  uint8_t scale_ = 0;
+  Kind kind_ = Kind::Null;
+};
+
+static_assert(sizeof(Value) == 24, "Value must stay compact");
+
+}  // namespace orv::tsql
