@@ -22,7 +22,7 @@ class Dictionary : public Object {
   void SetItem(std::string_view key, Variant value);
   bool Exists(std::string_view key) const;
   Variant GetValue(std::string_view key, const Variant& default_value) const;
-  void Remove(std::string_view key);
+  void Remove(std::string_view key);  // an absent key is left alone
   size_t Count() const { return entries_.size(); }
   std::vector<std::string> Keys() const;  // in insertion order
 

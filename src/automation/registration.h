@@ -52,11 +52,11 @@ inline constexpr char kDllCanUnloadNowName[] = "DllCanUnloadNow";
 
 // Result codes of the entry points (HRESULT values as signed 32-bit integers).
 namespace hr {
-inline constexpr int32_t kOk = 0;                                              // S_OK
-inline constexpr int32_t kFalse = 1;                                           // S_FALSE
-inline constexpr int32_t kFail = static_cast<int32_t>(0x80004005u);            // E_FAIL
-inline constexpr int32_t kPointer = static_cast<int32_t>(0x80004003u);         // E_POINTER
-inline constexpr int32_t kOutOfMemory = static_cast<int32_t>(0x8007000Eu);     // E_OUTOFMEMORY
+inline constexpr int32_t kOk = 0;                                           // S_OK
+inline constexpr int32_t kFalse = 1;                                        // S_FALSE
+inline constexpr int32_t kFail = static_cast<int32_t>(0x80004005u);         // E_FAIL
+inline constexpr int32_t kPointer = static_cast<int32_t>(0x80004003u);      // E_POINTER
+inline constexpr int32_t kOutOfMemory = static_cast<int32_t>(0x8007000Eu);  // E_OUTOFMEMORY
 inline constexpr int32_t kClassNotAvailable = static_cast<int32_t>(0x80040111u);
 inline constexpr int32_t kSelfRegClass = static_cast<int32_t>(0x80040201u);  // SELFREG_E_CLASS
 }  // namespace hr

@@ -95,6 +95,9 @@ std::string Trim(std::string_view text); // removes leading and trailing spaces 
 std::string Format(const Variant& v, std::string_view pattern);
     // Pattern "YYYY-MM-DD" (any case): a Date, or a text that reads as a date, becomes
     // "yyyy-mm-dd"; any other value passes through as its CStr text; Null/Empty -> "".
+    // Other date patterns built of yyyy, yy, m, mm, d, dd, h, hh, n, nn, s, ss (m after an hour
+    // token is minutes) work the same way; an empty pattern gives CStr; any other pattern
+    // (number patterns, day or month names) is error 5.
 std::string NullToDefault(const Variant& v, const std::string& def);  // see also below
 Variant NullToDefault(const Variant& v, const Variant& def);            // v, or def when Null
 
