@@ -1,0 +1,116 @@
+// GetData (detached recordsets) and the packaging of rows into dictionaries.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "automation/collections.h"
+#include "automation/factory.h"
+#include "service_fixture.h"
+
+namespace orv::service::testing {
+namespace {
+
+using automation::AutomationError;
+using automation::Variant;
+
+std::string Text(const automation::Dictionary& row, const char* key) {
+  return automation::CStr(row.Item(key));
+}
+
+class QueryTest : public ServiceTest {
+ protected:
+  RecordsetRef Three() {
+    script_->Answer({Rows({"FNo", "FName"}, {{Variant(int32_t{1}), Variant("a")},
+                                             {Variant(int32_t{2}), Variant("b")},
+                                             {Variant(int32_t{3}), Variant("c")}})});
+    return data_->GetData(dsn_, "select FNo, FName from t");
+  }
+};
+
+TEST_F(QueryTest, GetDataRunsTheTextUnchangedAndDetaches) {
+  RecordsetRef rs = Three();
+  ASSERT_TRUE(rs);
+  EXPECT_EQ(Received(), std::vector<std::string>{"select FNo, FName from t"});
+  EXPECT_EQ(rs->ActiveConnection(), nullptr);
+  EXPECT_EQ(rs->CursorLocation(), ado::adUseClient);
+  EXPECT_EQ(rs->LockType(), ado::adLockReadOnly);
+  std::vector<std::string> expected = BindJournal("Connection");
+  expected.insert(expected.begin(), "MarkComplete");
+  EXPECT_EQ(Journal(), expected);
+
+  // Still readable once the object and every connection are gone.
+  data_.reset();
+  broker().CloseAll();
+  std::vector<std::string> names;
+  for (; !rs->EOF(); rs->MoveNext()) names.push_back(automation::CStr(rs->Fields("FName").Value()));
+  EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
+}
+
+TEST_F(QueryTest, GetDataWithoutRowsIsAnEmptyRecordsetNotNothing) {
+  script_->Answer({Rows({"FNo"}, {})});
+  RecordsetRef rs = data_->GetData(dsn_, "select FNo from t where 1=0");
+  ASSERT_TRUE(rs);
+  EXPECT_TRUE(rs->EOF());
+  EXPECT_EQ(rs->ActiveConnection(), nullptr);
+}
+
+TEST_F(QueryTest, PackageRecordTrimsTextsAndTurnsNullIntoEmpty) {
+  script_->Answer({Rows({"FNull", "FText", "FNumber", "FDecimal"},
+                        {{Variant::Null(), Variant("  two and one "), Variant(12.5),
+                          Variant(automation::DecimalValue{1250, 2})}})});
+  RecordsetRef rs = data_->GetData(dsn_, "select");
+  DictionaryRef row = data_->PackageRecord(rs);
+  ASSERT_TRUE(row);
+  EXPECT_EQ(row->Keys(), (std::vector<std::string>{"FNull", "FText", "FNumber", "FDecimal"}));
+  EXPECT_EQ(Text(*row, "FNull"), "");
+  EXPECT_EQ(Text(*row, "FText"), "two and one");
+  EXPECT_EQ(Text(*row, "FNumber"), "12.5");
+  EXPECT_EQ(Text(*row, "FDecimal"), "12.50");
+  EXPECT_EQ(row->Item("FNumber").type(), automation::VarType::String);
+  EXPECT_FALSE(rs->EOF());  // the recordset did not move
+
+  rs->MoveNext();
+  EXPECT_EQ(data_->PackageRecord(rs), nullptr);  // at the end: nothing, no failure
+}
+
+TEST_F(QueryTest, PackageRecordsetStartsAtTheCurrentRow) {
+  RecordsetRef rs = Three();
+  rs->MoveNext();
+  rs->MoveNext();
+  auto rows = data_->PackageRecordset(rs);
+  ASSERT_TRUE(rows);
+  ASSERT_EQ(rows->Count(), 1u);
+  EXPECT_EQ(Text(*automation::As<automation::Dictionary>(rows->Item(0).AsObject()), "FNo"), "3");
+  EXPECT_TRUE(rs->EOF());
+
+  RecordsetRef again = Three();
+  rows = data_->PackageRecordset(again);
+  ASSERT_EQ(rows->Count(), 3u);
+  EXPECT_EQ(Text(*automation::As<automation::Dictionary>(rows->Item(1).AsObject()), "FName"), "b");
+
+  auto empty = data_->PackageRecordset(again);  // already at its end
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->Count(), 0u);
+}
+
+TEST_F(QueryTest, PackagingErrorsReachTheCallerUnchanged) {
+  RecordsetRef rs = Three();
+  rs->Close();
+  try {
+    data_->PackageRecordset(rs);
+    ADD_FAILURE() << "no error";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.number(), ado::adoerr::kObjectClosed);
+  }
+  RecordsetRef nothing;
+  try {
+    data_->PackageRecord(nothing);
+    ADD_FAILURE() << "no error";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.number(), automation::err::kObjectNotSet);
+  }
+}
+
+}  // namespace
+}  // namespace orv::service::testing
