@@ -239,6 +239,7 @@ struct CreateTableStmt : Statement {
   Name name;
   std::vector<ColumnDef> columns;
   std::vector<std::string> primary_key;  // table-level PRIMARY KEY (cols)
+  std::vector<std::vector<std::string>> unique_keys;  // table-level UNIQUE (cols), each
 };
 
 struct DropTableStmt : Statement {

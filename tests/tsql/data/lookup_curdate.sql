@@ -1,0 +1,1 @@
+Select FStartDate,FEndDate From t_PeriodDate Where FYear=2024 and FPeriod=3

@@ -1,0 +1,1 @@
+select FPriceDecimal,FQtyDecimal from t_ICItem where FNumber='O''Neil'

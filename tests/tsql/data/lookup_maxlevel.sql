@@ -1,0 +1,1 @@
+Select Max(FLevel)-1 From t_Item Where FItemClassID=-4

@@ -1,0 +1,1 @@
+ Select FItemClassID,FPropID,FName_CHT As FName ,FSQLColumnName,FSrcTable,FSrcField,FDisplayField  From t_ItemPropDesc Where FDataType<>11 And  FItemClassID IN (4,8)  And FPageName in ('1.基本资料','2.物流资料','9.自定义') Order By  FItemClassID,FPropID

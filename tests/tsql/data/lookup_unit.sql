@@ -1,0 +1,1 @@
+Select FCoefficient  From t_MeasureUnit Where FMeasureUnitID=12

@@ -1,0 +1,2 @@
+select * from #Data order by FPeriod,FPNumberSort,FSumSort,FDate,FMOBillNO 
+drop table #data

@@ -1,0 +1,1 @@
+Select * From #T498;Drop table #T498;
