@@ -1,0 +1,196 @@
+// Catalog: name folding, table columns and the Database's table/view maps and hooks.
+#include "tsql/catalog.h"
+
+#include <filesystem>
+
+#include "tsql/engine.h"
+#include "tsql/persistence.h"
+
+namespace orv::tsql {
+
+std::string FoldName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+bool NamesEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+int32_t NewObjectId() {
+  static std::atomic<int32_t> next{1000003};
+  return next.fetch_add(16, std::memory_order_relaxed);
+}
+
+int Table::FindColumn(std::string_view column) const {
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (NamesEqual(columns[i].name, column)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+Database::Database(std::string path) : path_(std::move(path)) {}
+
+std::string Database::name() const {
+  if (path_.empty() || path_ == ":memory:") return "orvdata";
+  std::string stem = std::filesystem::path(path_).stem().string();
+  return stem.empty() ? "orvdata" : stem;
+}
+
+std::shared_ptr<Table> Database::FindTable(std::string_view name) {
+  std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader;
+  {
+    std::lock_guard lock(catalog_mutex_);
+    auto it = tables_.find(FoldName(name));
+    if (it != tables_.end()) return it->second;
+    if (views_.count(FoldName(name))) return nullptr;
+    loader = loader_;
+  }
+  if (!loader) return nullptr;
+  std::shared_ptr<Table> table = loader(*this, name);
+  if (!table) return nullptr;
+  std::lock_guard lock(catalog_mutex_);
+  auto [it, inserted] = tables_.emplace(FoldName(table->name), table);
+  return it->second;
+}
+
+std::shared_ptr<View> Database::FindView(std::string_view name) {
+  std::lock_guard lock(catalog_mutex_);
+  auto it = views_.find(FoldName(name));
+  return it == views_.end() ? nullptr : it->second;
+}
+
+bool Database::AddTable(std::shared_ptr<Table> table) {
+  std::lock_guard lock(catalog_mutex_);
+  std::string key = FoldName(table->name);
+  if (tables_.count(key) || views_.count(key)) return false;
+  table->dirty = true;
+  tables_.emplace(key, std::move(table));
+  changed_ = true;
+  return true;
+}
+
+bool Database::AddView(std::shared_ptr<View> view) {
+  std::lock_guard lock(catalog_mutex_);
+  std::string key = FoldName(view->name);
+  if (tables_.count(key) || views_.count(key)) return false;
+  views_.emplace(key, std::move(view));
+  changed_ = true;
+  return true;
+}
+
+bool Database::DropTable(std::string_view name) {
+  std::lock_guard lock(catalog_mutex_);
+  auto it = tables_.find(FoldName(name));
+  if (it == tables_.end()) return false;
+  dropped_tables_.push_back(it->second->name);
+  tables_.erase(it);
+  changed_ = true;
+  return true;
+}
+
+bool Database::DropView(std::string_view name) {
+  std::lock_guard lock(catalog_mutex_);
+  auto it = views_.find(FoldName(name));
+  if (it == views_.end()) return false;
+  views_.erase(it);
+  changed_ = true;
+  return true;
+}
+
+std::optional<int32_t> Database::ObjectId(std::string_view name) {
+  if (auto table = FindTable(name)) return table->object_id;
+  if (auto view = FindView(name)) return view->object_id;
+  return std::nullopt;
+}
+
+void Database::AddLoadedTable(std::shared_ptr<Table> table) {
+  std::lock_guard lock(catalog_mutex_);
+  if (table->object_id == 0) table->object_id = NewObjectId();
+  tables_[FoldName(table->name)] = std::move(table);
+}
+
+void Database::ForEachTable(const std::function<void(Table&)>& fn) {
+  std::vector<std::shared_ptr<Table>> all;
+  {
+    std::lock_guard lock(catalog_mutex_);
+    for (auto& [key, table] : tables_) all.push_back(table);
+  }
+  for (auto& table : all) fn(*table);
+}
+
+void Database::ForEachView(const std::function<void(View&)>& fn) {
+  std::vector<std::shared_ptr<View>> views;
+  {
+    std::lock_guard lock(catalog_mutex_);
+    for (auto& [key, view] : views_) views.push_back(view);
+  }
+  for (auto& view : views) fn(*view);
+}
+
+void Database::AddLoadedView(std::shared_ptr<View> view) {
+  std::lock_guard lock(catalog_mutex_);
+  if (view->object_id == 0) view->object_id = NewObjectId();
+  views_[FoldName(view->name)] = std::move(view);
+}
+
+void Database::SetTableLoader(
+    std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader) {
+  std::lock_guard lock(catalog_mutex_);
+  loader_ = std::move(loader);
+}
+
+void Database::SetBatchEndHook(std::function<void(Database&)> hook) {
+  std::lock_guard lock(catalog_mutex_);
+  batch_end_hook_ = std::move(hook);
+}
+
+void Database::RunBatchEndHook() {
+  if (!changed_.exchange(false)) return;
+  std::function<void(Database&)> hook;
+  {
+    std::lock_guard lock(catalog_mutex_);
+    hook = batch_end_hook_;
+  }
+  if (hook) {
+    std::unique_lock data_lock(data_mutex_);
+    hook(*this);
+  }
+}
+
+void Database::SetDemoClock(std::optional<int64_t> ticks) {
+  std::lock_guard lock(catalog_mutex_);
+  demo_clock_ = ticks;
+}
+
+std::optional<int64_t> Database::demo_clock() const {
+  std::lock_guard lock(catalog_mutex_);
+  return demo_clock_;
+}
+
+std::shared_ptr<Database> OpenDatabase(const std::string& path) {
+  if (path.empty() || path == ":memory:") return std::make_shared<Database>(":memory:");
+  static std::mutex registry_mutex;
+  static std::map<std::string, std::weak_ptr<Database>> registry;
+  std::error_code ec;
+  std::string canonical = std::filesystem::weakly_canonical(path, ec).string();
+  if (ec || canonical.empty()) canonical = path;
+  std::lock_guard lock(registry_mutex);
+  if (auto existing = registry[canonical].lock()) return existing;
+  auto db = std::make_shared<Database>(canonical);
+  AttachSqliteStore(*db, canonical);
+  registry[canonical] = db;
+  return db;
+}
+
+}  // namespace orv::tsql
