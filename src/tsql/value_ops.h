@@ -24,6 +24,12 @@ namespace orv::tsql {
 SqlType LiteralType(ast::LiteralKind kind, std::string_view text);
 Value LiteralValue(ast::LiteralKind kind, std::string_view text);
 
+// The type an integer constant takes when it meets a decimal operand of an arithmetic
+// operator: numeric just wide enough for its digits (1 -> numeric(1,0), 250 -> numeric(3,0)).
+// The binder passes this instead of int for such a literal, so that 1.0 / 3 is
+// decimal(7,6) while 1.0 / int_column is decimal(13,12).
+SqlType IntegerConstantType(int64_t value);
+
 // The type a declaration names ("decimal" without precision = decimal(18,0); "varchar" without
 // length = varchar(1) in a declaration, varchar(30) in CAST/CONVERT -> pass in_cast).
 // Raises 2715-like errors for unknown type names (Msg 243 "Type %s is not a defined system type.").

@@ -1,0 +1,68 @@
+#include "tsql/types.h"
+
+namespace orv::tsql {
+namespace {
+
+std::string_view BaseName(TypeId id) {
+  switch (id) {
+    case TypeId::Null:
+      return "null";
+    case TypeId::Char:
+      return "char";
+    case TypeId::VarChar:
+      return "varchar";
+    case TypeId::NChar:
+      return "nchar";
+    case TypeId::NVarChar:
+      return "nvarchar";
+    case TypeId::Text:
+      return "text";
+    case TypeId::NText:
+      return "ntext";
+    case TypeId::Bit:
+      return "bit";
+    case TypeId::TinyInt:
+      return "tinyint";
+    case TypeId::SmallInt:
+      return "smallint";
+    case TypeId::Int:
+      return "int";
+    case TypeId::BigInt:
+      return "bigint";
+    case TypeId::Money:
+      return "money";
+    case TypeId::Decimal:
+      return "decimal";
+    case TypeId::Real:
+      return "real";
+    case TypeId::Float:
+      return "float";
+    case TypeId::Date:
+      return "date";
+    case TypeId::SmallDateTime:
+      return "smalldatetime";
+    case TypeId::DateTime:
+      return "datetime";
+  }
+  return "?";
+}
+
+}  // namespace
+
+std::string SqlType::ToString() const {
+  std::string s(BaseName(id));
+  if (id == TypeId::Decimal) {
+    s += "(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
+  } else if (IsString() && id != TypeId::Text && id != TypeId::NText) {
+    s += length == kMaxLength ? std::string("(max)") : "(" + std::to_string(length) + ")";
+  }
+  return s;
+}
+
+std::string_view SqlType::MessageName() const {
+  // Messages name decimal values "numeric" and never show a length.
+  if (id == TypeId::Decimal) return "numeric";
+  return BaseName(id);
+}
+
+}  // namespace orv::tsql
