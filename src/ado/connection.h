@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <string>
@@ -15,6 +16,12 @@
 #include "automation/error.h"
 #include "automation/object.h"
 #include "automation/variant.h"
+
+// Recordset::EOF() keeps the name that callers of the object model know. The C library's EOF
+// macro would turn every use of it into "(-1)()", so it is removed here, after <cstdio> has
+// defined it (the include guard keeps later includes from defining it again). Code that needs
+// the end-of-file value uses std::char_traits<char>::eof().
+#undef EOF
 
 namespace orv::ado {
 

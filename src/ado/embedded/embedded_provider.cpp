@@ -1,0 +1,131 @@
+// The "Embedded" provider: runs batches on our T-SQL engine. "Data Source" names a data-source
+// file or ":memory:" (the default); "Clock" = "yyyy-mm-dd[ hh:mi:ss]" fixes GETDATE(). Each
+// connection has its own engine session (temporary tables, SET options).
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "ado/ado_errors.h"
+#include "ado/connection.h"
+#include "ado/embedded/variant_from_value.h"
+#include "ado/provider.h"
+#include "automation/error.h"
+#include "tsql/engine.h"
+
+namespace orv::ado::embedded {
+namespace {
+
+ProviderError ToProviderError(const tsql::SqlError& error) {
+  return ProviderError{error.number, error.severity, error.message};
+}
+
+ProviderResult ErrorResult(ProviderError error) {
+  ProviderResult result;
+  result.kind = ProviderResult::Kind::Error;
+  result.error = std::move(error);
+  return result;
+}
+
+ProviderResult ToProviderResult(tsql::StatementResult&& statement) {
+  ProviderResult result;
+  switch (statement.kind) {
+    case tsql::StatementResult::Kind::Rows: {
+      result.kind = ProviderResult::Kind::Rows;
+      result.columns.reserve(statement.columns.size());
+      for (const tsql::ResultColumn& column : statement.columns) {
+        result.columns.push_back(ColumnInfo{column.name, column.type.ToString()});
+      }
+      result.rows.reserve(statement.rows.size());
+      for (const auto& row : statement.rows) {
+        std::vector<automation::Variant> values;
+        values.reserve(row.size());
+        for (size_t i = 0; i < row.size(); ++i) {
+          const tsql::SqlType type =
+              i < statement.columns.size() ? statement.columns[i].type : tsql::SqlType::Null();
+          values.push_back(VariantFromValue(row[i], type));
+        }
+        result.rows.push_back(std::move(values));
+      }
+      break;
+    }
+    case tsql::StatementResult::Kind::RowCount:
+      result.kind = ProviderResult::Kind::RowCount;
+      result.count = statement.count;
+      break;
+    case tsql::StatementResult::Kind::Error:
+      result.kind = ProviderResult::Kind::Error;
+      result.error = ToProviderError(statement.error);
+      break;
+    case tsql::StatementResult::Kind::Message:
+      result.kind = ProviderResult::Kind::Message;
+      result.error = ToProviderError(statement.error);
+      break;
+  }
+  return result;
+}
+
+class EmbeddedConnection : public ProviderConnection {
+ public:
+  explicit EmbeddedConnection(std::shared_ptr<tsql::Database> database)
+      : session_(std::move(database)) {}
+
+  void SetClock(int64_t ticks) { session_.SetClock(ticks); }
+
+  std::vector<ProviderResult> ExecuteBatch(std::string_view text) override {
+    std::vector<tsql::StatementResult> statements;
+    try {
+      statements = session_.ExecuteBatch(text);
+    } catch (const tsql::SqlException& e) {
+      // The engine reports statement errors as results; an exception means the batch as a
+      // whole failed (e.g. the data-source file could not be written).
+      return {ErrorResult(ToProviderError(e.error()))};
+    } catch (const std::exception& e) {
+      return {ErrorResult(ProviderError{0, 16, e.what()})};
+    }
+    std::vector<ProviderResult> results;
+    results.reserve(statements.size());
+    for (auto& statement : statements) results.push_back(ToProviderResult(std::move(statement)));
+    return results;
+  }
+
+ private:
+  tsql::Session session_;
+};
+
+std::unique_ptr<ProviderConnection> OpenEmbedded(const ConnectionString& properties) {
+  std::string source = properties.Get("Data Source");
+  if (source.empty()) source = ":memory:";
+
+  std::optional<int64_t> clock;
+  const std::string clock_text = properties.Get("Clock");
+  if (!clock_text.empty()) {
+    clock = TicksFromClockText(clock_text);
+    if (!clock) {
+      RaiseAdoError(adoerr::kInvalidArgument, "Invalid Clock '" + clock_text +
+                                                  "' in the connection string; expected "
+                                                  "yyyy-mm-dd or yyyy-mm-dd hh:mi:ss.");
+    }
+  }
+
+  std::shared_ptr<tsql::Database> database;
+  try {
+    database = tsql::OpenDatabase(source);
+  } catch (const tsql::SqlException& e) {
+    automation::Raise(adoerr::kProviderError, kErrorSource, e.what());
+  }
+  auto connection = std::make_unique<EmbeddedConnection>(std::move(database));
+  if (clock) connection->SetClock(*clock);
+  return connection;
+}
+
+// Registered when the program starts: this folder is linked as object files, so the
+// registration is in every program that links it.
+[[maybe_unused]] const bool kRegistered = [] {
+  RegisterProvider("Embedded", OpenEmbedded);
+  return true;
+}();
+
+}  // namespace
+}  // namespace orv::ado::embedded
