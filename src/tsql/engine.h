@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tsql/ast.h"
 #include "tsql/sql_error.h"
 #include "tsql/types.h"
 #include "tsql/value.h"
@@ -38,6 +39,7 @@ struct StatementResult {
 };
 
 class Database;
+struct SessionState;
 
 // Opens (or returns the already open) database of a data source: a file path for a SQLite
 // data-source file (created on first write), or ":memory:" for a new private in-memory
@@ -62,6 +64,11 @@ class Session {
   void SetClock(std::optional<int64_t> datetime_ticks);
 
   Database& database();
+
+  // Runs an already parsed batch (text: the batch's source, used for stored definitions).
+  std::vector<StatementResult> ExecuteParsed(ast::Batch& batch, std::string_view text = {});
+  // The connection-level state (temporary tables, options) for the engine's own use.
+  SessionState& state();
 
  private:
   struct Impl;

@@ -1,0 +1,43 @@
+// The executor: evaluation of bound expressions (three-valued for predicates), and running
+// bound queries: FROM with hash joins and pushed-down filters, grouping, projection,
+// DISTINCT, ORDER BY, TOP and UNION. Intermediate results are tuples of row pointers, one slot
+// per source, so joins never copy column values.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tsql/bound.h"
+
+namespace orv::tsql {
+
+enum class Tri : uint8_t { False, True, Unknown };
+
+Value Eval(const BExpr& expr, const EvalCtx& ctx);
+Tri EvalPred(const BExpr& expr, const EvalCtx& ctx);
+
+// Rows of a query scope: `width` row pointers per tuple (nullptr for an outer join's NULL row).
+struct TupleSet {
+  size_t width = 0;
+  size_t count = 0;
+  std::vector<const Row*> slots;
+
+  const Row* const* at(size_t i) const { return slots.data() + i * width; }
+  void Append(const Row* const* tuple) {
+    slots.insert(slots.end(), tuple, tuple + width);
+    ++count;
+  }
+};
+
+// FROM and WHERE of a query scope: every combination of source rows that passes.
+TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env);
+
+// The output rows of a query with ORDER BY, TOP and DISTINCT applied.
+std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env);
+
+// Subquery expressions (exec_subquery.cpp).
+Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx);
+Tri EvalExists(const BExpr& expr, const EvalCtx& ctx);
+Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx);
+
+}  // namespace orv::tsql

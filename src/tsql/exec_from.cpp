@@ -1,0 +1,350 @@
+// FROM and WHERE: scans with pushed-down single-table filters, join trees executed as hash
+// joins on their equality conditions (nested loops only without one), and the comma-separated
+// units joined greedily along the equalities found in WHERE.
+#include <bit>
+
+#include "tsql/binder.h"
+#include "tsql/exec.h"
+#include "tsql/sql_error.h"
+
+namespace orv::tsql {
+namespace {
+
+using Mask = uint64_t;
+
+Mask MaskOf(const BExpr& e) {
+  std::vector<int> sources;
+  CollectSources(e, sources);
+  Mask m = 0;
+  for (int s : sources) m |= Mask{1} << s;
+  return m;
+}
+
+bool Within(Mask m, Mask set) { return (m & ~set) == 0; }
+
+struct Conjunct {
+  const BExpr* expr;
+  Mask mask;
+  bool applied = false;
+};
+
+struct JoinKey {
+  const BExpr* left;
+  const BExpr* right;
+  SqlType type;  // the comparison type both sides were converted to
+};
+
+// An equality whose sides come from the two inputs; sets the key oriented left/right.
+bool AsJoinKey(const BExpr& c, Mask lmask, Mask rmask, JoinKey& key) {
+  if (c.kind != BKind::Compare || c.op != ast::Op::Eq) return false;
+  Mask a = MaskOf(*c.args[0]);
+  Mask b = MaskOf(*c.args[1]);
+  if (a == 0 || b == 0) return false;
+  if (Within(a, lmask) && Within(b, rmask)) {
+    key = {c.args[0].get(), c.args[1].get(), c.cmp_type};
+    return true;
+  }
+  if (Within(b, lmask) && Within(a, rmask)) {
+    key = {c.args[1].get(), c.args[0].get(), c.cmp_type};
+    return true;
+  }
+  return false;
+}
+
+class FromRunner {
+ public:
+  FromRunner(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env)
+      : spec_(spec), outer_(outer), env_(env), width_(spec.sources.size()) {}
+
+  TupleSet Run();
+
+ private:
+  EvalCtx Ctx(const Row* const* tuple) const {
+    EvalCtx c;
+    c.srcs = tuple;
+    c.outer = outer_;
+    c.env = &env_;
+    return c;
+  }
+  TupleSet Scan(int source);
+  TupleSet Build(BoundJoin& node, Mask& mask);
+  TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
+                const std::vector<const BExpr*>& residual, ast::JoinType type);
+  void Filter(TupleSet& t, const std::vector<const BExpr*>& preds);
+
+  BoundSpec& spec_;
+  const EvalCtx* outer_;
+  ExecEnv& env_;
+  size_t width_;
+  std::vector<std::vector<const BExpr*>> scan_filters_;
+};
+
+TupleSet FromRunner::Scan(int source) {
+  TupleSet out;
+  out.width = width_;
+  const std::vector<Row>& rows = *spec_.sources[source].rows;
+  const auto& filters = scan_filters_[source];
+  std::vector<const Row*> scratch(width_, nullptr);
+  EvalCtx ctx = Ctx(scratch.data());
+  out.slots.reserve(filters.empty() ? rows.size() * width_ : 0);
+  for (const Row& row : rows) {
+    scratch[source] = &row;
+    bool pass = true;
+    for (const BExpr* f : filters) {
+      if (EvalPred(*f, ctx) != Tri::True) {
+        pass = false;
+        break;
+      }
+    }
+    if (pass) out.Append(scratch.data());
+  }
+  return out;
+}
+
+void FromRunner::Filter(TupleSet& t, const std::vector<const BExpr*>& preds) {
+  if (preds.empty()) return;
+  TupleSet out;
+  out.width = t.width;
+  for (size_t i = 0; i < t.count; ++i) {
+    EvalCtx ctx = Ctx(t.at(i));
+    bool pass = true;
+    for (const BExpr* p : preds) {
+      if (EvalPred(*p, ctx) != Tri::True) {
+        pass = false;
+        break;
+      }
+    }
+    if (pass) out.Append(t.at(i));
+  }
+  t = std::move(out);
+}
+
+TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
+                          const std::vector<JoinKey>& keys,
+                          const std::vector<const BExpr*>& residual, ast::JoinType type) {
+  TupleSet out;
+  out.width = width_;
+  bool keep_left = type == ast::JoinType::Left || type == ast::JoinType::Full;
+  bool keep_right = type == ast::JoinType::Full;
+  std::vector<const Row*> scratch(width_, nullptr);
+  std::vector<char> right_matched(keep_right ? right.count : 0, 0);
+  auto merge = [&](const Row* const* l, const Row* const* r) {
+    for (size_t k = 0; k < width_; ++k) scratch[k] = l[k] ? l[k] : r[k];
+  };
+  auto residual_ok = [&]() {
+    EvalCtx ctx = Ctx(scratch.data());
+    for (const BExpr* p : residual) {
+      if (EvalPred(*p, ctx) != Tri::True) return false;
+    }
+    return true;
+  };
+
+  if (keys.empty()) {
+    for (size_t l = 0; l < left.count; ++l) {
+      bool matched = false;
+      for (size_t r = 0; r < right.count; ++r) {
+        merge(left.at(l), right.at(r));
+        if (!residual_ok()) continue;
+        out.Append(scratch.data());
+        matched = true;
+        if (keep_right) right_matched[r] = 1;
+      }
+      if (!matched && keep_left) out.Append(left.at(l));
+    }
+  } else {
+    size_t n = keys.size();
+    std::vector<SqlType> types;
+    for (const auto& k : keys) types.push_back(k.type);
+    HashIndex index;
+    index.Reset(right.count);
+    std::vector<Value> rkeys;
+    std::vector<uint32_t> entry_row;
+    rkeys.reserve(right.count * n);
+    std::vector<Value> probe(n);
+    for (size_t r = 0; r < right.count; ++r) {
+      EvalCtx ctx = Ctx(right.at(r));
+      bool has_null = false;
+      for (size_t k = 0; k < n; ++k) {
+        probe[k] = Eval(*keys[k].right, ctx);
+        if (probe[k].is_null()) has_null = true;
+      }
+      if (has_null) continue;
+      index.Insert(HashKey(probe.data(), types.data(), n));
+      for (size_t k = 0; k < n; ++k) rkeys.push_back(std::move(probe[k]));
+      entry_row.push_back(static_cast<uint32_t>(r));
+    }
+    for (size_t l = 0; l < left.count; ++l) {
+      EvalCtx ctx = Ctx(left.at(l));
+      bool has_null = false;
+      for (size_t k = 0; k < n; ++k) {
+        probe[k] = Eval(*keys[k].left, ctx);
+        if (probe[k].is_null()) has_null = true;
+      }
+      bool matched = false;
+      if (!has_null) {
+        index.ForEach(HashKey(probe.data(), types.data(), n), [&](uint32_t id) {
+          if (!KeyEqual(probe.data(), &rkeys[id * n], types.data(), n)) return true;
+          size_t r = entry_row[id];
+          merge(left.at(l), right.at(r));
+          if (!residual_ok()) return true;
+          out.Append(scratch.data());
+          matched = true;
+          if (keep_right) right_matched[r] = 1;
+          return true;
+        });
+      }
+      if (!matched && keep_left) out.Append(left.at(l));
+    }
+  }
+  if (keep_right) {
+    for (size_t r = 0; r < right.count; ++r) {
+      if (!right_matched[r]) out.Append(right.at(r));
+    }
+  }
+  return out;
+}
+
+TupleSet FromRunner::Build(BoundJoin& node, Mask& mask) {
+  if (node.source >= 0) {
+    mask = Mask{1} << node.source;
+    return Scan(node.source);
+  }
+  Mask lmask = 0, rmask = 0;
+  TupleSet left = Build(*node.left, lmask);
+  TupleSet right = Build(*node.right, rmask);
+  ast::JoinType type = node.type;
+  if (type == ast::JoinType::Right) {
+    std::swap(left, right);
+    std::swap(lmask, rmask);
+    type = ast::JoinType::Left;
+  }
+  std::vector<JoinKey> keys;
+  std::vector<const BExpr*> residual, left_filter, right_filter;
+  for (const auto& c : node.on) {
+    Mask m = MaskOf(*c);
+    bool inner = type == ast::JoinType::Inner || type == ast::JoinType::Cross;
+    JoinKey key;
+    if (m != 0 && Within(m, rmask) && (inner || type == ast::JoinType::Left)) {
+      right_filter.push_back(c.get());
+    } else if (m != 0 && Within(m, lmask) && inner) {
+      left_filter.push_back(c.get());
+    } else if (AsJoinKey(*c, lmask, rmask, key)) {
+      keys.push_back(key);
+    } else {
+      residual.push_back(c.get());
+    }
+  }
+  Filter(left, left_filter);
+  Filter(right, right_filter);
+  mask = lmask | rmask;
+  return Join(left, right, keys, residual, type);
+}
+
+TupleSet FromRunner::Run() {
+  if (width_ > 64) ThrowError(4408, {"Too many tables. The query and the views or functions in it exceed the "
+                      "limit of 64 tables."});
+  scan_filters_.assign(width_, {});
+  for (auto& source : spec_.sources) {
+    if (source.table) {
+      source.rows = &source.table->rows;
+    } else {
+      source.materialized = RunQuery(*source.derived, nullptr, env_);
+      source.rows = &source.materialized;
+    }
+  }
+  std::vector<Conjunct> conjuncts;
+  std::vector<const Row*> nulls(width_, nullptr);
+  for (const auto& w : spec_.where) {
+    Conjunct c{w.get(), MaskOf(*w)};
+    if (c.mask == 0) {
+      if (EvalPred(*w, Ctx(nulls.data())) != Tri::True) {
+        TupleSet empty;
+        empty.width = width_;
+        return empty;
+      }
+      continue;
+    }
+    if (std::popcount(c.mask) == 1) {
+      int s = std::countr_zero(c.mask);
+      if (!spec_.sources[s].null_supplying) {
+        scan_filters_[s].push_back(w.get());
+        continue;
+      }
+    }
+    conjuncts.push_back(c);
+  }
+  if (spec_.from.empty()) {
+    TupleSet one;
+    one.width = width_;
+    one.count = 1;
+    return one;
+  }
+  std::vector<TupleSet> units;
+  std::vector<Mask> masks;
+  for (auto& f : spec_.from) {
+    Mask m = 0;
+    units.push_back(Build(*f, m));
+    masks.push_back(m);
+  }
+  TupleSet current = std::move(units[0]);
+  Mask cmask = masks[0];
+  {
+    std::vector<const BExpr*> now;
+    for (auto& c : conjuncts) {
+      if (!c.applied && Within(c.mask, cmask)) {
+        now.push_back(c.expr);
+        c.applied = true;
+      }
+    }
+    Filter(current, now);
+  }
+  std::vector<size_t> remaining;
+  for (size_t i = 1; i < units.size(); ++i) remaining.push_back(i);
+  while (!remaining.empty()) {
+    size_t pick = 0;
+    bool found = false;
+    for (size_t r = 0; r < remaining.size() && !found; ++r) {
+      for (const auto& c : conjuncts) {
+        JoinKey key;
+        if (!c.applied && AsJoinKey(*c.expr, cmask, masks[remaining[r]], key)) {
+          pick = r;
+          found = true;
+          break;
+        }
+      }
+    }
+    size_t u = remaining[pick];
+    remaining.erase(remaining.begin() + static_cast<std::ptrdiff_t>(pick));
+    std::vector<JoinKey> keys;
+    std::vector<const BExpr*> residual;
+    Mask both = cmask | masks[u];
+    for (auto& c : conjuncts) {
+      if (c.applied || !Within(c.mask, both)) continue;
+      c.applied = true;
+      JoinKey key;
+      if (AsJoinKey(*c.expr, cmask, masks[u], key)) {
+        keys.push_back(key);
+      } else {
+        residual.push_back(c.expr);
+      }
+    }
+    current = Join(current, units[u], keys, residual, ast::JoinType::Inner);
+    units[u] = TupleSet();
+    cmask = both;
+  }
+  std::vector<const BExpr*> rest;
+  for (auto& c : conjuncts) {
+    if (!c.applied) rest.push_back(c.expr);
+  }
+  Filter(current, rest);
+  return current;
+}
+
+}  // namespace
+
+TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env) {
+  FromRunner runner(spec, outer, env);
+  return runner.Run();
+}
+
+}  // namespace orv::tsql

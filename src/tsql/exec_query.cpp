@@ -1,0 +1,228 @@
+// Running a bound query: grouping by hash with aggregates, HAVING, projection, DISTINCT,
+// a stable ORDER BY (NULLs first ascending), TOP [PERCENT] [WITH TIES], and UNION [ALL].
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "tsql/aggregate.h"
+#include "tsql/exec.h"
+#include "tsql/sql_error.h"
+
+namespace orv::tsql {
+namespace {
+
+int CompareNullable(const Value& a, const Value& b, const SqlType& type) {
+  if (a.is_null() || b.is_null()) {
+    if (a.is_null() && b.is_null()) return 0;
+    return a.is_null() ? -1 : 1;
+  }
+  return Compare(a, b, type);
+}
+
+struct SortKey {
+  size_t column;
+  SqlType type;
+  bool desc;
+};
+
+int CompareRows(const Row& a, const Row& b, const std::vector<SortKey>& keys) {
+  for (const auto& k : keys) {
+    int c = CompareNullable(a[k.column], b[k.column], k.type);
+    if (c != 0) return k.desc ? -c : c;
+  }
+  return 0;
+}
+
+void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
+  if (keys.empty() || rows.size() < 2) return;
+  std::vector<uint32_t> order(rows.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+    return CompareRows(rows[x], rows[y], keys) < 0;
+  });
+  std::vector<Row> sorted;
+  sorted.reserve(rows.size());
+  for (uint32_t i : order) sorted.push_back(std::move(rows[i]));
+  rows = std::move(sorted);
+}
+
+void Distinct(std::vector<Row>& rows, const std::vector<SqlType>& types) {
+  size_t n = types.size();
+  HashIndex index;
+  index.Reset(rows.size());
+  std::vector<Row> kept;
+  for (auto& row : rows) {
+    size_t h = HashKey(row.data(), types.data(), n);
+    bool dup = false;
+    index.ForEach(h, [&](uint32_t id) {
+      if (KeyEqual(kept[id].data(), row.data(), types.data(), n)) {
+        dup = true;
+        return false;
+      }
+      return true;
+    });
+    if (dup) continue;
+    index.Insert(h);
+    kept.push_back(std::move(row));
+  }
+  rows = std::move(kept);
+}
+
+void ApplyTop(std::vector<Row>& rows, const BoundSpec& spec, const std::vector<SortKey>& keys,
+              ExecEnv& env) {
+  if (!spec.top) return;
+  EvalCtx ctx;
+  ctx.env = &env;
+  Value v = Eval(*spec.top, ctx);
+  if (v.is_null()) return;
+  size_t n;
+  if (spec.top_percent) {
+    double pct = Convert(v, spec.top->type, SqlType::Float(), CastMode::Implicit).float_value();
+    n = static_cast<size_t>(std::ceil(pct * static_cast<double>(rows.size()) / 100.0 - 1e-9));
+  } else {
+    int64_t t = Convert(v, spec.top->type, SqlType::BigInt(), CastMode::Implicit).int_value();
+    n = t < 0 ? 0 : static_cast<size_t>(t);
+  }
+  if (n >= rows.size()) return;
+  if (spec.with_ties && n > 0) {
+    while (n < rows.size() && CompareRows(rows[n - 1], rows[n], keys) == 0) ++n;
+  }
+  rows.resize(n);
+}
+
+std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
+  BoundSpec& spec = *query.spec;
+  TupleSet tuples = RunFrom(spec, outer, env);
+  size_t nsel = spec.select.size();
+  std::vector<const BExpr*> hidden;
+  for (const auto& o : spec.order) {
+    if (o.expr) hidden.push_back(o.expr.get());
+  }
+  std::vector<Row> out;
+  auto project = [&](const EvalCtx& ctx) {
+    Row row;
+    row.reserve(nsel + hidden.size());
+    for (const auto& s : spec.select) row.push_back(Eval(*s, ctx));
+    for (const BExpr* h : hidden) row.push_back(Eval(*h, ctx));
+    out.push_back(std::move(row));
+  };
+  EvalCtx ctx;
+  ctx.outer = outer;
+  ctx.env = &env;
+
+  if (!spec.grouped) {
+    out.reserve(tuples.count);
+    for (size_t i = 0; i < tuples.count; ++i) {
+      ctx.srcs = tuples.at(i);
+      project(ctx);
+    }
+  } else {
+    size_t ng = spec.group_by.size();
+    size_t na = spec.aggregates.size();
+    std::vector<AggregateSpec> aggs;
+    for (const BExpr* a : spec.aggregates) aggs.push_back(AggregateSpec::From(*a));
+    std::vector<SqlType> key_types;
+    for (const auto& g : spec.group_by) key_types.push_back(g->type);
+    HashIndex index;
+    std::vector<Value> group_keys;
+    std::vector<size_t> representative;
+    std::vector<Accumulator> states;
+    std::vector<Value> key(ng);
+    for (size_t i = 0; i < tuples.count; ++i) {
+      ctx.srcs = tuples.at(i);
+      for (size_t k = 0; k < ng; ++k) key[k] = Eval(*spec.group_by[k], ctx);
+      size_t h = HashKey(key.data(), key_types.data(), ng);
+      size_t group = SIZE_MAX;
+      index.ForEach(h, [&](uint32_t id) {
+        if (KeyEqual(group_keys.data() + id * ng, key.data(), key_types.data(), ng)) {
+          group = id;
+          return false;
+        }
+        return true;
+      });
+      if (group == SIZE_MAX) {
+        group = representative.size();
+        index.Insert(h);
+        for (auto& k : key) group_keys.push_back(k);
+        representative.push_back(i);
+        states.resize(states.size() + na);
+      }
+      Accumulator* acc = &states[group * na];
+      for (size_t a = 0; a < na; ++a) {
+        if (aggs[a].fn == AggregateSpec::Fn::CountStar) {
+          acc[a].AddRow();
+        } else {
+          acc[a].Add(aggs[a], Eval(*aggs[a].arg_expr, ctx));
+        }
+      }
+    }
+    std::vector<const Row*> nulls(tuples.width, nullptr);
+    if (ng == 0 && representative.empty()) {
+      representative.push_back(SIZE_MAX);
+      states.resize(na);
+    }
+    std::vector<Value> results(na);
+    for (size_t g = 0; g < representative.size(); ++g) {
+      for (size_t a = 0; a < na; ++a) results[a] = states[g * na + a].Finish(aggs[a]);
+      ctx.srcs = representative[g] == SIZE_MAX ? nulls.data() : tuples.at(representative[g]);
+      ctx.aggs = results.data();
+      if (spec.having && EvalPred(*spec.having, ctx) != Tri::True) continue;
+      project(ctx);
+    }
+    ctx.aggs = nullptr;
+  }
+
+  if (spec.distinct) {
+    std::vector<SqlType> types;
+    for (const auto& c : query.columns) types.push_back(c.type);
+    Distinct(out, types);
+  }
+  std::vector<SortKey> keys;
+  size_t hidden_index = 0;
+  for (const auto& o : spec.order) {
+    if (o.output >= 0) {
+      keys.push_back({static_cast<size_t>(o.output), query.columns[o.output].type, o.desc});
+    } else {
+      keys.push_back({nsel + hidden_index++, o.expr->type, o.desc});
+    }
+  }
+  SortRows(out, keys);
+  ApplyTop(out, spec, keys, env);
+  if (!hidden.empty()) {
+    for (auto& row : out) row.resize(nsel);
+  }
+  return out;
+}
+
+void ConvertColumns(std::vector<Row>& rows, const std::vector<ResultColumn>& from,
+                    const std::vector<ResultColumn>& to) {
+  for (size_t c = 0; c < to.size(); ++c) {
+    if (from[c].type == to[c].type) continue;
+    for (auto& row : rows) row[c] = Convert(row[c], from[c].type, to[c].type, CastMode::Implicit);
+  }
+}
+
+}  // namespace
+
+std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
+  if (query.spec) return RunSpec(query, outer, env);
+  std::vector<Row> rows = RunQuery(*query.left, outer, env);
+  ConvertColumns(rows, query.left->columns, query.columns);
+  std::vector<Row> right = RunQuery(*query.right, outer, env);
+  ConvertColumns(right, query.right->columns, query.columns);
+  rows.reserve(rows.size() + right.size());
+  for (auto& r : right) rows.push_back(std::move(r));
+  if (!query.union_all) {
+    std::vector<SqlType> types;
+    for (const auto& c : query.columns) types.push_back(c.type);
+    Distinct(rows, types);
+  }
+  std::vector<SortKey> keys;
+  for (const auto& o : query.order) {
+    keys.push_back({static_cast<size_t>(o.output), query.columns[o.output].type, o.desc});
+  }
+  SortRows(rows, keys);
+  return rows;
+}
+
+}  // namespace orv::tsql

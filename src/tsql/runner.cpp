@@ -1,0 +1,266 @@
+// The batch runner: statement dispatch, locking of the shared database per statement, error
+// scopes, and the results a client receives.
+#include "tsql/runner.h"
+
+#include <mutex>
+#include <shared_mutex>
+
+#include "tsql/binder.h"
+#include "tsql/exec.h"
+#include "tsql/sql_error.h"
+#include "tsql/statements.h"
+#include "tsql/value_ops.h"
+
+namespace orv::tsql {
+
+void StatementContext::RowCount(int64_t count) {
+  session.rowcount = count;
+  if (session.nocount) return;
+  StatementResult r;
+  r.kind = StatementResult::Kind::RowCount;
+  r.count = count;
+  results.push_back(std::move(r));
+}
+
+void StatementContext::MarkChanged(Table& table) {
+  if (table.temporary) return;
+  table.dirty = true;
+  session.database->MarkChanged();
+}
+
+namespace {
+
+bool IsPermanentName(const ast::Name& name) { return !name.empty() && !IsTempName(name.back()); }
+
+bool SelectIntoPermanent(const ast::QueryExpr& q) {
+  if (q.kind == ast::QueryExpr::Kind::Union) return SelectIntoPermanent(*q.left);
+  return q.spec && IsPermanentName(q.spec->into);
+}
+
+// Statements that change permanent tables or definitions take the database lock exclusively.
+bool WritesPermanent(const ast::Statement& s) {
+  switch (s.kind) {
+    case ast::StmtKind::Insert:
+      return IsPermanentName(s.As<ast::InsertStmt>().target);
+    case ast::StmtKind::Update:
+    case ast::StmtKind::Delete:
+      // The target may be an alias of a permanent table: treat every UPDATE/DELETE as a writer.
+      return true;
+    case ast::StmtKind::Truncate:
+      return IsPermanentName(s.As<ast::TruncateStmt>().table);
+    case ast::StmtKind::CreateTable:
+      return IsPermanentName(s.As<ast::CreateTableStmt>().name);
+    case ast::StmtKind::DropTable:
+      for (const auto& n : s.As<ast::DropTableStmt>().names) {
+        if (IsPermanentName(n)) return true;
+      }
+      return false;
+    case ast::StmtKind::CreateView:
+    case ast::StmtKind::DropView:
+    case ast::StmtKind::CreateIndex:
+    case ast::StmtKind::DropIndex:
+      return true;
+    case ast::StmtKind::Select:
+      return SelectIntoPermanent(*s.As<ast::SelectStmt>().query);
+    default:
+      return false;
+  }
+}
+
+bool IsConversionError(int32_t n) { return n == 245 || n == 8114 || n == 241 || n == 242; }
+
+class Runner {
+ public:
+  Runner(SessionState& session, std::vector<StatementResult>& results, std::string_view text)
+      : session_(session), results_(results), text_(text) {}
+
+  // Runs a statement; false when the rest of the batch is skipped.
+  bool Run(ast::Statement& stmt);
+
+ private:
+  bool RunLeaf(ast::Statement& stmt);
+  void Dispatch(ast::Statement& stmt, StatementContext& cx);
+  bool Fail(const SqlError& error, const ast::Statement& stmt, const StatementContext& cx);
+
+  SessionState& session_;
+  std::vector<StatementResult>& results_;
+  std::string_view text_;
+  std::optional<Tri> condition_;
+};
+
+bool Runner::Run(ast::Statement& stmt) {
+  switch (stmt.kind) {
+    case ast::StmtKind::Block:
+      for (auto& s : stmt.As<ast::BlockStmt>().statements) {
+        if (!Run(*s)) return false;
+      }
+      return true;
+    case ast::StmtKind::Empty:
+      return true;
+    case ast::StmtKind::If: {
+      auto& s = stmt.As<ast::IfStmt>();
+      condition_.reset();
+      if (!RunLeaf(stmt)) return false;
+      if (!condition_) return true;
+      ast::Statement* branch =
+          *condition_ == Tri::True ? s.then_branch.get() : s.else_branch.get();
+      return branch ? Run(*branch) : true;
+    }
+    default:
+      return RunLeaf(stmt);
+  }
+}
+
+bool Runner::Fail(const SqlError& error, const ast::Statement& stmt,
+                  const StatementContext& cx) {
+  StatementResult r;
+  r.kind = error.severity >= 11 ? StatementResult::Kind::Error : StatementResult::Kind::Message;
+  r.error = error;
+  if (r.error.line == 0) r.error.line = stmt.pos.line;
+  results_.push_back(r);
+  if (!cx.bound) return false;  // compile error: the rest of the batch is skipped
+  if (IsConversionError(error.number)) return false;
+  int32_t n = error.number;
+  bool dml = stmt.kind == ast::StmtKind::Insert || stmt.kind == ast::StmtKind::Update ||
+             stmt.kind == ast::StmtKind::Delete;
+  if (n == 515 || n == 8152 || n == 2628 || (n == 512 && dml)) {
+    StatementResult info;
+    info.kind = StatementResult::Kind::Message;
+    info.error = MakeError(3621);
+    info.error.line = r.error.line;
+    results_.push_back(info);
+  }
+  return true;
+}
+
+bool Runner::RunLeaf(ast::Statement& stmt) {
+  StatementContext cx{session_, results_, text_, ExecEnv{&session_, 0}};
+  try {
+    cx.env.now = session_.Now();
+    std::shared_mutex& mutex = session_.database->data_mutex();
+    if (WritesPermanent(stmt)) {
+      std::unique_lock lock(mutex);
+      Dispatch(stmt, cx);
+    } else {
+      std::shared_lock lock(mutex);
+      Dispatch(stmt, cx);
+    }
+    return true;
+  } catch (const SqlException& ex) {
+    return Fail(ex.error(), stmt, cx);
+  } catch (const std::exception& ex) {
+    SqlError error;
+    error.number = 8624;
+    error.severity = 16;
+    error.message = std::string("Internal error: ") + ex.what();
+    Fail(error, stmt, cx);
+    return false;
+  }
+}
+
+void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
+  switch (stmt.kind) {
+    case ast::StmtKind::Select:
+      return ExecSelect(stmt.As<ast::SelectStmt>(), cx);
+    case ast::StmtKind::Insert:
+      return ExecInsert(stmt.As<ast::InsertStmt>(), cx);
+    case ast::StmtKind::Update:
+      return ExecUpdate(stmt.As<ast::UpdateStmt>(), cx);
+    case ast::StmtKind::Delete:
+      return ExecDelete(stmt.As<ast::DeleteStmt>(), cx);
+    case ast::StmtKind::CreateTable:
+      return ExecCreateTable(stmt.As<ast::CreateTableStmt>(), cx);
+    case ast::StmtKind::DropTable:
+      return ExecDropTable(stmt.As<ast::DropTableStmt>(), cx);
+    case ast::StmtKind::CreateView:
+      return ExecCreateView(stmt.As<ast::CreateViewStmt>(), cx);
+    case ast::StmtKind::DropView:
+      return ExecDropView(stmt.As<ast::DropViewStmt>(), cx);
+    case ast::StmtKind::CreateIndex:
+      return ExecCreateIndex(stmt.As<ast::CreateIndexStmt>(), cx);
+    case ast::StmtKind::DropIndex:
+      cx.BindDone();
+      return;
+    case ast::StmtKind::Truncate:
+      return ExecTruncate(stmt.As<ast::TruncateStmt>(), cx);
+    case ast::StmtKind::If: {
+      Binder binder(session_);
+      Scope scope;
+      BExprPtr cond = binder.BindExpr(*stmt.As<ast::IfStmt>().condition, scope);
+      cx.BindDone();
+      EvalCtx ctx;
+      ctx.env = &cx.env;
+      condition_ = EvalPred(*cond, ctx);
+      return;
+    }
+    case ast::StmtKind::Set: {
+      cx.BindDone();
+      auto& s = stmt.As<ast::SetStmt>();
+      if (s.option == "NOCOUNT") session_.nocount = FoldName(s.value) == "ON";
+      return;
+    }
+    case ast::StmtKind::Print: {
+      Binder binder(session_);
+      Scope scope;
+      BExprPtr e = binder.BindExpr(*stmt.As<ast::PrintStmt>().value, scope);
+      cx.BindDone();
+      EvalCtx ctx;
+      ctx.env = &cx.env;
+      Value v = Eval(*e, ctx);
+      StatementResult r;
+      r.kind = StatementResult::Kind::Message;
+      r.error.number = 0;
+      r.error.severity = 0;
+      r.error.line = stmt.pos.line;
+      r.error.message = v.is_null() ? "" : ToText(v, e->type);
+      results_.push_back(std::move(r));
+      return;
+    }
+    case ast::StmtKind::Declare: {
+      auto& s = stmt.As<ast::DeclareStmt>();
+      Variable var;
+      var.type = TypeFromName(s.type, false);
+      BExprPtr init;
+      if (s.initial) {
+        Binder binder(session_);
+        Scope scope;
+        init = binder.BindExpr(*s.initial, scope);
+      }
+      cx.BindDone();
+      if (init) {
+        EvalCtx ctx;
+        ctx.env = &cx.env;
+        var.value = Convert(Eval(*init, ctx), init->type, var.type, CastMode::Explicit);
+      }
+      session_.variables[FoldName(s.variable)] = std::move(var);
+      return;
+    }
+    case ast::StmtKind::Block:
+    case ast::StmtKind::Empty:
+      cx.BindDone();
+      return;
+  }
+}
+
+}  // namespace
+
+std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
+                                      std::string_view text) {
+  std::vector<StatementResult> results;
+  session.variables.clear();
+  Runner runner(session, results, text);
+  for (auto& stmt : batch.statements) {
+    if (!runner.Run(*stmt)) break;
+  }
+  try {
+    session.database->RunBatchEndHook();
+  } catch (const SqlException& ex) {
+    StatementResult r;
+    r.kind = StatementResult::Kind::Error;
+    r.error = ex.error();
+    results.push_back(std::move(r));
+  }
+  return results;
+}
+
+}  // namespace orv::tsql

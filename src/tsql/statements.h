@@ -1,0 +1,54 @@
+// The statement executors: one function per statement kind, each binding its statement
+// (names are resolved when the statement is reached) and then running it. StatementContext
+// carries what they share: the session, the results of the batch, and the point at which
+// binding ended (an error before it is a compile error, after it a run-time error).
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "tsql/ast.h"
+#include "tsql/bound.h"
+#include "tsql/engine.h"
+#include "tsql/session_state.h"
+
+namespace orv::tsql {
+
+struct StatementContext {
+  SessionState& session;
+  std::vector<StatementResult>& results;
+  std::string_view batch_text;
+  ExecEnv env;
+  bool bound = false;  // set once the statement is bound
+
+  void BindDone() { bound = true; }
+  // A row count result (only while NOCOUNT is OFF) and @@ROWCOUNT.
+  void RowCount(int64_t count);
+  void MarkChanged(Table& table);
+};
+
+void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx);
+void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx);
+void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx);
+void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx);
+void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx);
+void ExecDropTable(ast::DropTableStmt& stmt, StatementContext& cx);
+void ExecCreateView(ast::CreateViewStmt& stmt, StatementContext& cx);
+void ExecDropView(ast::DropViewStmt& stmt, StatementContext& cx);
+void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx);
+void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx);
+
+// Binds the FROM of an UPDATE/DELETE and finds its target: the FROM source aliased with the
+// target name, else the one reference of that table (the unaliased one when there are several),
+// else the table added to FROM as one more (cross-joined) source. Returns the source index.
+int BindDmlTarget(class Binder& binder, const ast::Name& target,
+                  const std::vector<ast::TableRefPtr>& from, BoundSpec& spec, struct Scope& scope);
+
+// Creates a table of the session (#name) or of the database; Msg 2714 when the name is taken.
+void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx);
+// "db.dbo.T" / "tempdb.dbo.#T" as Msg 515 names a table.
+std::string QualifiedTableName(const Table& table, const SessionState& session);
+// The value of a column's DEFAULT (NULL when none), converted to the column's type.
+Value DefaultValue(const ColumnDef& column, StatementContext& cx);
+
+}  // namespace orv::tsql

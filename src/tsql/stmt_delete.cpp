@@ -1,0 +1,54 @@
+// DELETE [FROM]: removes every target row that a FROM/WHERE row points to, keeping the order
+// of the remaining rows.
+#include "tsql/binder.h"
+#include "tsql/exec.h"
+#include "tsql/sql_error.h"
+#include "tsql/statements.h"
+
+namespace orv::tsql {
+
+void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
+  Binder binder(cx.session);
+  BoundSpec spec;
+  Scope scope;
+  scope.spec = &spec;
+  int target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
+  Table& table = *spec.sources[target].table;
+  if (stmt.where) Binder::SplitConjuncts(binder.BindExpr(*stmt.where, scope), spec.where);
+  int64_t limit = -1;
+  if (stmt.top) {
+    Scope empty;
+    BExprPtr top = binder.BindExpr(*stmt.top, empty);
+    Value v = binder.EvalConstant(*top);
+    if (!v.is_null()) {
+      limit = Convert(v, top->type, SqlType::BigInt(), CastMode::Implicit).int_value();
+    }
+  }
+  cx.BindDone();
+
+  TupleSet tuples = RunFrom(spec, nullptr, cx.env);
+  const Row* base = table.rows.data();
+  std::vector<char> doomed(table.rows.size(), 0);
+  int64_t count = 0;
+  for (size_t i = 0; i < tuples.count; ++i) {
+    const Row* row = tuples.at(i)[target];
+    if (!row) continue;
+    size_t index = static_cast<size_t>(row - base);
+    if (doomed[index]) continue;
+    if (limit >= 0 && count >= limit) break;
+    doomed[index] = 1;
+    ++count;
+  }
+  if (count > 0) {
+    std::vector<Row> kept;
+    kept.reserve(table.rows.size() - static_cast<size_t>(count));
+    for (size_t i = 0; i < table.rows.size(); ++i) {
+      if (!doomed[i]) kept.push_back(std::move(table.rows[i]));
+    }
+    table.rows = std::move(kept);
+    cx.MarkChanged(table);
+  }
+  cx.RowCount(count);
+}
+
+}  // namespace orv::tsql

@@ -1,0 +1,154 @@
+// INSERT ... VALUES / SELECT / DEFAULT VALUES: values are paired with the target columns by
+// position, converted to the column types as an assignment (Msg 8152 for strings too long),
+// omitted columns take their identity, DEFAULT or NULL; NULL into a NOT NULL column is Msg 515.
+// Every new row is built before any is added, so a failing INSERT adds nothing.
+#include <functional>
+#include <optional>
+
+#include "tsql/binder.h"
+#include "tsql/exec.h"
+#include "tsql/sql_error.h"
+#include "tsql/statements.h"
+
+namespace orv::tsql {
+namespace {
+
+std::string JoinName(const ast::Name& name) {
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) out += (i ? "." : "") + name[i];
+  return out;
+}
+
+}  // namespace
+
+void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
+  Binder binder(cx.session);
+  std::shared_ptr<Table> table = binder.FindTable(stmt.target);
+  if (!table) ThrowError(208, {JoinName(stmt.target)});
+  std::vector<int> targets;
+  if (stmt.columns.empty()) {
+    for (size_t c = 0; c < table->columns.size(); ++c) {
+      if (!table->columns[c].identity) targets.push_back(static_cast<int>(c));
+    }
+  } else {
+    for (const auto& name : stmt.columns) {
+      int c = table->FindColumn(name);
+      if (c < 0) ThrowError(207, {name});
+      for (int t : targets) {
+        if (t == c) ThrowError(264, {name});
+      }
+      if (table->columns[c].identity) ThrowError(544, {"Cannot insert explicit value for identity column in table '" + table->name +
+                          "' when IDENTITY_INSERT is set to OFF."});
+      targets.push_back(c);
+    }
+  }
+  size_t nt = targets.size();
+  bool listed = !stmt.columns.empty();
+
+  // Source rows with the type of each value; a null expression pointer marks DEFAULT.
+  std::vector<std::vector<BExprPtr>> value_rows;
+  std::unique_ptr<BoundQuery> query;
+  Scope scope;
+  if (stmt.select) {
+    query = binder.BindQuery(*stmt.select, nullptr);
+    size_t n = query->columns.size();
+    if (n != nt) {
+      if (!listed) ThrowError(213);
+      ThrowError(n < nt ? 120 : 121);
+    }
+  } else if (!stmt.default_values) {
+    for (auto& row : stmt.values) {
+      if (row.size() != nt) {
+        if (!listed) ThrowError(213);
+        ThrowError(row.size() < nt ? 109 : 110);
+      }
+      std::vector<BExprPtr> bound;
+      for (auto& e : row) {
+        if (e->kind == ast::ExprKind::Default) {
+          bound.push_back(nullptr);
+        } else {
+          bound.push_back(binder.BindExpr(*e, scope));
+        }
+      }
+      value_rows.push_back(std::move(bound));
+    }
+  }
+  cx.BindDone();
+
+  std::vector<Row> source;
+  std::vector<SqlType> source_types(nt);
+  std::vector<std::vector<char>> is_default;
+  if (query) {
+    source = RunQuery(*query, nullptr, cx.env);
+    for (size_t i = 0; i < nt; ++i) source_types[i] = query->columns[i].type;
+  } else if (stmt.default_values) {
+    source.emplace_back();
+  }
+
+  const size_t ncols = table->columns.size();
+  std::vector<int> slot_of(ncols, -1);
+  for (size_t i = 0; i < nt; ++i) slot_of[targets[i]] = static_cast<int>(i);
+  std::optional<int64_t> next_identity = table->next_identity;
+  std::string qualified;
+  auto check_null = [&](const Value& v, const ColumnDef& col) {
+    if (v.is_null() && !col.nullable) {
+      if (qualified.empty()) qualified = QualifiedTableName(*table, cx.session);
+      ThrowError(515, {col.name, qualified, "INSERT"});
+    }
+  };
+  auto fill = [&](Row& out, const std::function<bool(size_t, Value&, SqlType&)>& get) {
+    out.resize(ncols);
+    for (size_t c = 0; c < ncols; ++c) {
+      const ColumnDef& col = table->columns[c];
+      Value v;
+      SqlType from;
+      if (slot_of[c] >= 0 && get(static_cast<size_t>(slot_of[c]), v, from)) {
+        v = from == col.type ? std::move(v) : Convert(v, from, col.type, CastMode::Assignment);
+      } else if (col.identity) {
+        if (!next_identity) next_identity = col.identity_seed;
+        v = Value::Int(*next_identity);
+        *next_identity += col.identity_increment;
+      } else {
+        v = DefaultValue(col, cx);
+      }
+      check_null(v, col);
+      out[c] = std::move(v);
+    }
+  };
+
+  std::vector<Row> added;
+  if (!value_rows.empty()) {
+    EvalCtx ctx;
+    ctx.env = &cx.env;
+    for (auto& exprs : value_rows) {
+      Row out;
+      fill(out, [&](size_t i, Value& v, SqlType& t) {
+        if (!exprs[i]) return false;
+        v = Eval(*exprs[i], ctx);
+        t = exprs[i]->type;
+        return true;
+      });
+      added.push_back(std::move(out));
+    }
+  } else {
+    added.reserve(source.size());
+    bool defaults_only = stmt.default_values;
+    for (auto& row : source) {
+      Row out;
+      fill(out, [&](size_t i, Value& v, SqlType& t) {
+        if (defaults_only) return false;
+        v = std::move(row[i]);
+        t = source_types[i];
+        return true;
+      });
+      added.push_back(std::move(out));
+    }
+  }
+  table->next_identity = next_identity;
+  table->rows.reserve(table->rows.size() + added.size());
+  for (auto& r : added) table->rows.push_back(std::move(r));
+  cx.MarkChanged(*table);
+  cx.RowCount(static_cast<int64_t>(added.size()));
+}
+
+}  // namespace orv::tsql

@@ -1,0 +1,65 @@
+// SELECT: a row set for the client, or with INTO a new table whose columns take the select
+// list's names, types and nullability.
+#include "tsql/binder.h"
+#include "tsql/exec.h"
+#include "tsql/sql_error.h"
+#include "tsql/statements.h"
+
+namespace orv::tsql {
+namespace {
+
+ast::QuerySpec* FirstSpec(ast::QueryExpr& q) {
+  if (q.kind == ast::QueryExpr::Kind::Spec) return q.spec.get();
+  return FirstSpec(*q.left);
+}
+
+}  // namespace
+
+void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx) {
+  Binder binder(cx.session);
+  ast::QuerySpec* first = FirstSpec(*stmt.query);
+  ast::Name into = first ? first->into : ast::Name{};
+  auto query = binder.BindQuery(*stmt.query, nullptr);
+  if (!into.empty()) {
+    for (size_t i = 0; i < query->columns.size(); ++i) {
+      if (query->columns[i].name.empty()) ThrowError(1038);
+      for (size_t j = 0; j < i; ++j) {
+        if (NamesEqual(query->columns[i].name, query->columns[j].name)) {
+          ThrowError(2705, {query->columns[i].name, into.back()});
+        }
+      }
+    }
+  }
+  cx.BindDone();
+  if (!into.empty()) {
+    const std::string& name = into.back();
+    bool exists = IsTempName(name) ? cx.session.FindTempTable(name) != nullptr
+                                   : cx.session.database->ObjectId(name).has_value();
+    if (exists) ThrowError(2714, {name});
+  }
+  std::vector<Row> rows = RunQuery(*query, nullptr, cx.env);
+  if (into.empty()) {
+    StatementResult result;
+    result.kind = StatementResult::Kind::Rows;
+    result.columns = query->columns;
+    result.rows = std::move(rows);
+    cx.session.rowcount = static_cast<int64_t>(result.rows.size());
+    cx.results.push_back(std::move(result));
+    return;
+  }
+  auto table = std::make_shared<Table>();
+  table->name = into.back();
+  for (const auto& c : query->columns) {
+    ColumnDef col;
+    col.name = c.name;
+    col.type = c.type.id == TypeId::Null ? SqlType::Int() : c.type;
+    col.nullable = c.nullable;
+    table->columns.push_back(std::move(col));
+  }
+  int64_t count = static_cast<int64_t>(rows.size());
+  table->rows = std::move(rows);
+  RegisterTable(table, cx);
+  cx.RowCount(count);
+}
+
+}  // namespace orv::tsql

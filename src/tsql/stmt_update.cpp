@@ -1,0 +1,90 @@
+// UPDATE [FROM]: the FROM/WHERE rows are computed first, then each target row takes the SET
+// values of its first matching row (a target row is changed once however many rows match).
+// All new values are computed and checked before any is stored.
+#include "tsql/binder.h"
+#include "tsql/exec.h"
+#include "tsql/sql_error.h"
+#include "tsql/statements.h"
+
+namespace orv::tsql {
+
+void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
+  Binder binder(cx.session);
+  BoundSpec spec;
+  Scope scope;
+  scope.spec = &spec;
+  int target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
+  Table& table = *spec.sources[target].table;
+
+  struct Assignment {
+    int column;
+    BExprPtr value;  // null: DEFAULT
+  };
+  std::vector<Assignment> sets;
+  for (auto& set : stmt.sets) {
+    const std::string& name = set.column.back();
+    int c = table.FindColumn(name);
+    if (c < 0) ThrowError(207, {name});
+    for (const auto& a : sets) {
+      if (a.column == c) ThrowError(264, {name});
+    }
+    if (table.columns[c].identity) ThrowError(8102, {"Cannot update identity column '" + name + "'."});
+    Assignment a{c, nullptr};
+    if (set.value->kind != ast::ExprKind::Default) a.value = binder.BindExpr(*set.value, scope);
+    sets.push_back(std::move(a));
+  }
+  if (stmt.where) Binder::SplitConjuncts(binder.BindExpr(*stmt.where, scope), spec.where);
+  int64_t limit = -1;
+  if (stmt.top) {
+    Scope empty;
+    BExprPtr top = binder.BindExpr(*stmt.top, empty);
+    Value v = binder.EvalConstant(*top);
+    if (!v.is_null()) {
+      limit = Convert(v, top->type, SqlType::BigInt(), CastMode::Implicit).int_value();
+    }
+  }
+  cx.BindDone();
+
+  TupleSet tuples = RunFrom(spec, nullptr, cx.env);
+  const Row* base = table.rows.data();
+  std::vector<char> seen(table.rows.size(), 0);
+  std::vector<size_t> changed_rows;
+  std::vector<Value> new_values;
+  std::string qualified;
+  EvalCtx ctx;
+  ctx.env = &cx.env;
+  for (size_t i = 0; i < tuples.count; ++i) {
+    const Row* row = tuples.at(i)[target];
+    if (!row) continue;
+    size_t index = static_cast<size_t>(row - base);
+    if (seen[index]) continue;
+    if (limit >= 0 && static_cast<int64_t>(changed_rows.size()) >= limit) break;
+    seen[index] = 1;
+    ctx.srcs = tuples.at(i);
+    for (const auto& a : sets) {
+      const ColumnDef& col = table.columns[a.column];
+      Value v;
+      if (a.value) {
+        v = Eval(*a.value, ctx);
+        if (!(a.value->type == col.type)) v = Convert(v, a.value->type, col.type, CastMode::Assignment);
+      } else {
+        v = DefaultValue(col, cx);
+      }
+      if (v.is_null() && !col.nullable) {
+        if (qualified.empty()) qualified = QualifiedTableName(table, cx.session);
+        ThrowError(515, {col.name, qualified, "UPDATE"});
+      }
+      new_values.push_back(std::move(v));
+    }
+    changed_rows.push_back(index);
+  }
+  size_t k = 0;
+  for (size_t index : changed_rows) {
+    Row& row = table.rows[index];
+    for (const auto& a : sets) row[a.column] = std::move(new_values[k++]);
+  }
+  if (!changed_rows.empty()) cx.MarkChanged(table);
+  cx.RowCount(static_cast<int64_t>(changed_rows.size()));
+}
+
+}  // namespace orv::tsql

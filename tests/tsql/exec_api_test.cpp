@@ -1,0 +1,151 @@
+// The engine's public face and the storage hooks: batches and their results, sessions sharing a
+// database, the batch-end hook, the table loader, the clock.
+#include <gtest/gtest.h>
+
+#include "tsql/catalog.h"
+#include "tsql/engine.h"
+#include "tsql/session_state.h"
+#include "tsql/value_ops.h"
+
+namespace orv::tsql {
+namespace {
+
+using Kind = StatementResult::Kind;
+
+TEST(EngineApi, SyntaxErrorReturnsOneErrorAndRunsNothing) {
+  Session s(OpenDatabase(":memory:"));
+  auto r = s.ExecuteBatch("create table t (a int)\nselect * from t where a = = 1");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].kind, Kind::Error);
+  EXPECT_EQ(r[0].error.number, 102);
+  EXPECT_EQ(s.database().FindTable("t"), nullptr);
+}
+
+TEST(EngineApi, ErrorsCarryTheStatementLine) {
+  Session s(OpenDatabase(":memory:"));
+  auto r = s.ExecuteBatch("select 1\n\nselect nope");
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[1].error.number, 207);
+  EXPECT_EQ(r[1].error.line, 3);
+  EXPECT_EQ(r[1].error.message, "Invalid column name 'nope'.");
+}
+
+TEST(EngineApi, RowsCarryColumnNamesTypesAndNullability) {
+  Session s(OpenDatabase(":memory:"));
+  auto r = s.ExecuteBatch("create table t (a int not null, b varchar(5))\n"
+                          "insert into t values (1, 'x')\nselect a, b as bee, a + 1 from t");
+  ASSERT_EQ(r.size(), 2u);
+  const auto& rows = r[1];
+  ASSERT_EQ(rows.kind, Kind::Rows);
+  ASSERT_EQ(rows.columns.size(), 3u);
+  EXPECT_EQ(rows.columns[0].name, "a");
+  EXPECT_FALSE(rows.columns[0].nullable);
+  EXPECT_EQ(rows.columns[1].name, "bee");
+  EXPECT_EQ(rows.columns[1].type, SqlType::VarChar(5));
+  EXPECT_TRUE(rows.columns[1].nullable);
+  EXPECT_EQ(rows.columns[2].name, "");
+  EXPECT_EQ(rows.rows[0][2].int_value(), 2);
+}
+
+TEST(EngineApi, PermanentTablesAreSharedTempTablesArePrivate) {
+  auto db = OpenDatabase(":memory:");
+  Session a(db), b(db);
+  a.ExecuteBatch("create table shared_t (v int)\ninsert into shared_t values (7)\n"
+                 "create table #mine (v int)");
+  auto r = b.ExecuteBatch("select v from shared_t\nselect * from #mine");
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].rows[0][0].int_value(), 7);
+  EXPECT_EQ(r[1].error.number, 208);
+  // Each session may have its own #mine.
+  auto c = b.ExecuteBatch("create table #mine (w int)\nselect w from #mine");
+  EXPECT_EQ(c.back().kind, Kind::Rows);
+}
+
+TEST(EngineApi, SamePathGivesSameDatabase) {
+  auto a = OpenDatabase("/tmp/orv_engine_api_same.db");
+  auto b = OpenDatabase("/tmp/orv_engine_api_same.db");
+  EXPECT_EQ(a.get(), b.get());
+  EXPECT_NE(OpenDatabase(":memory:").get(), OpenDatabase(":memory:").get());
+}
+
+TEST(EngineApi, BatchEndHookSeesChangedPermanentTablesOnly) {
+  auto db = OpenDatabase(":memory:");
+  std::vector<std::string> saved;
+  db->SetBatchEndHook([&](Database& d) {
+    d.ForEachTable([&](Table& t) {
+      if (t.dirty) saved.push_back(t.name);
+      t.dirty = false;
+    });
+  });
+  Session s(db);
+  s.ExecuteBatch("create table p (v int)\ncreate table #t (v int)\ninsert into #t values (1)");
+  EXPECT_EQ(saved, std::vector<std::string>{"p"});
+  saved.clear();
+  s.ExecuteBatch("insert into #t values (2)\nselect * from p");
+  EXPECT_TRUE(saved.empty());
+  s.ExecuteBatch("update p set v = 1");  // no row changed
+  EXPECT_TRUE(saved.empty());
+  s.ExecuteBatch("insert into p values (3)");
+  EXPECT_EQ(saved, std::vector<std::string>{"p"});
+}
+
+TEST(EngineApi, TableLoaderSuppliesTablesOnFirstUse) {
+  auto db = OpenDatabase(":memory:");
+  int calls = 0;
+  db->SetTableLoader([&](Database& d, std::string_view name) -> std::shared_ptr<Table> {
+    ++calls;
+    if (!NamesEqual(name, "stored")) return nullptr;
+    auto t = std::make_shared<Table>();
+    t->name = "Stored";
+    t->columns.push_back(ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1});
+    t->rows.push_back({Value::Int(42)});
+    d.AddLoadedTable(t);
+    return t;
+  });
+  Session s(db);
+  auto r = s.ExecuteBatch("select v from STORED\nselect v from stored");
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[1].rows[0][0].int_value(), 42);
+  EXPECT_EQ(calls, 1);
+}
+
+TEST(EngineApi, DefaultTextIsKeptForStorage) {
+  Session s(OpenDatabase(":memory:"));
+  s.ExecuteBatch("create table d (a decimal(23,10) Not Null Default(0), b int default 5, "
+                 "c varchar(9) default 'x,y' not null, e datetime)");
+  auto t = s.database().FindTable("d");
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->columns[0].default_sql, "0");
+  EXPECT_EQ(t->columns[1].default_sql, "5");
+  EXPECT_EQ(t->columns[2].default_sql, "'x,y'");
+  EXPECT_EQ(t->columns[3].default_sql, "");
+  auto parsed = ParseDefaultExpr(t->columns[2].default_sql);
+  ASSERT_NE(parsed, nullptr);
+  EXPECT_EQ(parsed->text, "x,y");
+}
+
+TEST(EngineApi, ClockPrecedence) {
+  auto db = OpenDatabase(":memory:");
+  Session s(db);
+  int64_t fixed = MakeDateTime(2024, 1, 5, 10, 0, 0);
+  db->SetDemoClock(MakeDateTime(2023, 6, 1));
+  auto r = s.ExecuteBatch("select getdate()");
+  EXPECT_EQ(r[0].rows[0][0].datetime_ticks(), MakeDateTime(2023, 6, 1));
+  s.SetClock(fixed);
+  r = s.ExecuteBatch("select current_timestamp");
+  EXPECT_EQ(r[0].rows[0][0].datetime_ticks(), fixed);
+}
+
+TEST(EngineApi, FailedStatementChangesNothing) {
+  Session s(OpenDatabase(":memory:"));
+  s.ExecuteBatch("create table t (a int, b varchar(3) not null)\ninsert into t values (1, 'x'), (2, 'y')");
+  auto r = s.ExecuteBatch("update t set b = case when a = 2 then 'long!' else 'z' end\n"
+                          "insert into t values (3, 'ok'), (4, null)\nselect a, b from t");
+  ASSERT_EQ(r.back().kind, Kind::Rows);
+  ASSERT_EQ(r.back().rows.size(), 2u);
+  EXPECT_EQ(r.back().rows[0][1].string_value(), "x");
+  EXPECT_EQ(r[0].error.number, 8152);
+}
+
+}  // namespace
+}  // namespace orv::tsql
