@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+PACKAGES=(g++ cmake ninja-build pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev
           libsqlite3-dev libfmt-dev libcli11-dev nlohmann-json3-dev)
 
 install_packages() {
@@ -28,7 +28,9 @@ jobs() { nproc 2>/dev/null || echo 2; }
 
 build() {  # build <dir> <cmake args...>
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$(jobs)"
 }
 
@@ -43,7 +45,7 @@ case "$cmd" in
   test)
     install_packages
     rm -rf build/test build/asan
-    build build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    build build/test -DCMAKE_BUILD_TYPE=Release
     (cd build/test && ctest --output-on-failure -j "$(jobs)")
     build build/asan -DCMAKE_BUILD_TYPE=Debug -DORV_SANITIZE=ON
     (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
