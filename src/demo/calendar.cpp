@@ -2,29 +2,21 @@
 
 #include <cstdio>
 
+#include "tsql/value_ops.h"
+
 namespace orv::demo {
 
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
+// Days count from the engine's datetime epoch (1900-01-01), so the engine's calendar
+// arithmetic serves here too.
 int64_t DaysFromCivil(int year, int month, int day) {
-  const int64_t y = static_cast<int64_t>(year) - (month <= 2 ? 1 : 0);
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
+  return tsql::MakeDateTime(year, month, day) / tsql::kTicksPerDay;
 }
 
 CivilDate CivilFromDays(int64_t days) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t doe = days - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-  return {year, month, day};
+  CivilDate d{};
+  int hour, minute, second, millisecond;
+  tsql::SplitDateTime(days * tsql::kTicksPerDay, d.year, d.month, d.day, hour, minute, second, millisecond);
+  return d;
 }
 
 int DaysInMonth(int year, int month) {

@@ -1,4 +1,4 @@
-// Civil-date arithmetic for the demo generator: days since 1970-01-01 and back, and the SQL
+// Civil-date arithmetic for the demo generator: days since 1900-01-01 and back, and the SQL
 // text forms the generated batches use ('yyyymmdd', which every server reads the same way).
 #pragma once
 

@@ -4,6 +4,8 @@
 #include <limits>
 #include <string>
 
+#include "tsql/value_ops.h"
+
 namespace orv::ado::embedded {
 namespace {
 
@@ -11,36 +13,6 @@ using automation::DecimalValue;
 using automation::Variant;
 using tsql::TypeId;
 using tsql::Value;
-
-// Days since 1970-01-01 of a proleptic Gregorian date, and back (Hinnant's algorithms).
-constexpr int64_t DaysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, int& year, int& month, int& day) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  year = static_cast<int>(yoe + era * 400 + (month <= 2));
-}
-
-constexpr int64_t kDay1900 = DaysFromCivil(1900, 1, 1);
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  return month == 2 && leap ? 29 : kDays[month - 1];
-}
 
 // Conversion by the physical kind alone: used when the column type gives no better answer.
 Variant ByKind(const Value& value) {
@@ -106,20 +78,9 @@ Variant VariantFromValue(const Value& value, const tsql::SqlType& type) {
 }
 
 automation::DateValue DateFromTicks(int64_t ticks) {
-  int64_t days = ticks / tsql::kTicksPerDay;
-  int64_t rest = ticks % tsql::kTicksPerDay;
-  if (rest < 0) {
-    rest += tsql::kTicksPerDay;
-    --days;
-  }
-  int year, month, day;
-  CivilFromDays(kDay1900 + days, year, month, day);
-  const int64_t seconds = rest / tsql::kTicksPerSecond;
-  const int64_t sub_ticks = rest % tsql::kTicksPerSecond;
-  const int millisecond = static_cast<int>((sub_ticks * 10 + 1) / 3);
-  return automation::DateValue::FromParts(year, month, day, static_cast<int>(seconds / 3600),
-                                          static_cast<int>(seconds / 60 % 60),
-                                          static_cast<int>(seconds % 60), millisecond);
+  int year, month, day, hour, minute, second, millisecond;
+  tsql::SplitDateTime(ticks, year, month, day, hour, minute, second, millisecond);
+  return automation::DateValue::FromParts(year, month, day, hour, minute, second, millisecond);
 }
 
 std::optional<int64_t> TicksFromClockText(std::string_view text) {
@@ -144,9 +105,7 @@ std::optional<int64_t> TicksFromClockText(std::string_view text) {
   const auto month = field(5, 2, '-');
   const auto day = field(8, 2, 0);
   if (!year || !month || !day) return std::nullopt;
-  if (*month < 1 || *month > 12 || *day < 1 || *day > DaysInMonth(*year, *month)) {
-    return std::nullopt;
-  }
+  if (*month < 1 || *month > 12 || *day < 1 || *day > 31) return std::nullopt;
   int hour = 0, minute = 0, second = 0;
   if (text.size() > 10) {
     size_t pos = 10;
@@ -160,8 +119,12 @@ std::optional<int64_t> TicksFromClockText(std::string_view text) {
     minute = *mi;
     second = *s;
   }
-  const int64_t days = DaysFromCivil(*year, *month, *day) - kDay1900;
-  return days * tsql::kTicksPerDay + ((hour * 60 + minute) * 60 + second) * tsql::kTicksPerSecond;
+  const int64_t ticks = tsql::MakeDateTime(*year, *month, *day, hour, minute, second);
+  // A day past the end of its month (2025-02-30) comes back as another date: refuse it.
+  int y, m, d, h, mi, sec, ms;
+  tsql::SplitDateTime(ticks, y, m, d, h, mi, sec, ms);
+  if (y != *year || m != *month || d != *day) return std::nullopt;
+  return ticks;
 }
 
 }  // namespace orv::ado::embedded
