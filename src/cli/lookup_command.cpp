@@ -1,24 +1,31 @@
-// "orvdata lookup <what>": the reference look-ups of Data, one subcommand each.
+// "orvdata lookup <what>": the reference look-ups of Data, one subcommand each. Every answer is
+// printed as a small result table, so --format works as for the reports.
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "automation/collections.h"
-#include "automation/factory.h"
 #include "automation/variant.h"
 #include "cli/commands.h"
+#include "cli/data_source.h"
+#include "cli/errors.h"
 #include "cli/output.h"
+#include "cli/report_catalog.h"
 #include "service/data.h"
 
 namespace orv::cli {
 
 namespace {
 
+using automation::Variant;
+
 struct LookupOptions {
   std::string dsn;
-  int32_t year = 0;
-  int32_t period = 0;
+  OutputOptions output;
+  int32_t year = kDefaultYear;
+  int32_t period = kDefaultPeriod;
   int32_t item_class = 4;
   std::string filter;
   std::string number;
@@ -26,15 +33,46 @@ struct LookupOptions {
   int32_t to_unit = 0;
 };
 
-CLI::App* Sub(CLI::App& parent, const char* name, const char* help, LookupOptions& o) {
+// A one-row table of named values.
+ResultTable OneRow(std::initializer_list<std::pair<const char*, Variant>> values) {
+  ResultTable table;
+  std::vector<Variant> row;
+  for (const auto& [name, value] : values) {
+    table.AddColumn(name, value.type() == automation::VarType::String ? "varchar" : "int");
+    row.push_back(value);
+  }
+  table.AddRow(std::move(row));
+  return table;
+}
+
+ResultTable NoRow(std::initializer_list<const char*> names) {
+  ResultTable table;
+  for (const char* name : names) table.AddColumn(name);
+  return table;
+}
+
+using Body = std::function<ResultTable(service::Data&, const std::string& dsn)>;
+
+CLI::App* Sub(CLI::App& parent, const char* name, const char* help,
+              std::shared_ptr<LookupOptions> o, int& exit_status, Body body) {
   auto* cmd = parent.add_subcommand(name, help);
-  cmd->add_option("--dsn", o.dsn, "Data-source text")->required();
+  cmd->add_option("--dsn", o->dsn, "Data source: a file path or connection text (default: demo)");
+  AddOutputOptions(cmd, o->output);
+  cmd->callback([o, body, &exit_status] {
+    exit_status = Guarded([&] {
+      Printer printer(o->output);
+      const std::string dsn = ResolveDsn(o->dsn);
+      service::Data data;
+      printer.Print(body(data, dsn));
+      printer.Finish();
+    });
+  });
   return cmd;
 }
 
 void AddPeriodOptions(CLI::App* cmd, LookupOptions& o) {
-  cmd->add_option("--year", o.year, "Accounting year")->required();
-  cmd->add_option("--period", o.period, "Accounting period")->required();
+  cmd->add_option("--year", o.year, "Accounting year")->default_val(kDefaultYear);
+  cmd->add_option("--period", o.period, "Accounting period")->default_val(kDefaultPeriod);
 }
 
 }  // namespace
@@ -43,85 +81,81 @@ void AddLookupCommand(CLI::App& app, int& exit_status) {
   auto* lookup = app.add_subcommand("lookup", "Reference look-ups: periods, items, units");
   lookup->require_subcommand(1);
   auto o = std::make_shared<LookupOptions>();
-  auto run = [&exit_status](std::function<void(service::Data&)> body) {
-    return [&exit_status, body] {
-      exit_status = Guarded([&] {
-        service::Data data;
-        body(data);
-      });
-    };
-  };
 
-  auto* last = Sub(*lookup, "last-period", "The period before a given one", *o);
+  auto* last = Sub(*lookup, "last-period", "The period before a given one (GetLastPeriod)", o,
+                   exit_status, [o](service::Data& d, const std::string& dsn) {
+                     int32_t year = 0, period = 0;
+                     if (!d.GetLastPeriod(dsn, o->year, o->period, year, period)) {
+                       std::cerr << "orvdata: no period before " << o->year << "/" << o->period
+                                 << "\n";
+                       return NoRow({"year", "period"});
+                     }
+                     return OneRow({{"year", Variant(year)}, {"period", Variant(period)}});
+                   });
   AddPeriodOptions(last, *o);
-  last->callback(run([o](service::Data& d) {
-    int32_t year = 0, period = 0;
-    if (d.GetLastPeriod(o->dsn, o->year, o->period, year, period)) {
-      std::cout << year << " " << period << "\n";
-    } else {
-      std::cout << "no earlier period\n";
-    }
-  }));
 
-  auto* dates = Sub(*lookup, "cur-date", "First and last day of a period", *o);
+  auto* dates = Sub(*lookup, "cur-date", "First and last day of a period (GetCurDate)", o,
+                    exit_status, [o](service::Data& d, const std::string& dsn) {
+                      std::string start, end;
+                      if (!d.GetCurDate(dsn, o->year, o->period, start, end)) {
+                        std::cerr << "orvdata: no period " << o->year << "/" << o->period << "\n";
+                        return NoRow({"start_date", "end_date"});
+                      }
+                      return OneRow({{"start_date", Variant(start)}, {"end_date", Variant(end)}});
+                    });
   AddPeriodOptions(dates, *o);
-  dates->callback(run([o](service::Data& d) {
-    std::string start, end;
-    if (d.GetCurDate(o->dsn, o->year, o->period, start, end)) {
-      std::cout << start << " " << end << "\n";
-    } else {
-      std::cout << "no such period\n";
-    }
-  }));
 
-  Sub(*lookup, "max-period", "Periods per year (0 when the profile is unreadable)", *o)
-      ->callback(run([o](service::Data& d) { std::cout << d.GetMaxPeriod(o->dsn) << "\n"; }));
+  Sub(*lookup, "max-period", "Periods per year, 0 when the profile is unreadable (GetMaxPeriod)", o,
+      exit_status, [](service::Data& d, const std::string& dsn) {
+        return OneRow({{"periods", Variant(d.GetMaxPeriod(dsn))}});
+      });
 
-  Sub(*lookup, "currency-scale", "Decimal places of the base currency", *o)
-      ->callback(run([o](service::Data& d) { std::cout << d.GetCurrencyScale(o->dsn) << "\n"; }));
+  Sub(*lookup, "currency-scale", "Decimal places of the base currency (GetCurrencyScale)", o,
+      exit_status, [](service::Data& d, const std::string& dsn) {
+        return OneRow({{"scale", Variant(d.GetCurrencyScale(dsn))}});
+      });
 
-  auto* level = Sub(*lookup, "item-max-level", "Depth of an item class", *o);
-  level->add_option("--class", o->item_class, "Item class id")->required();
-  level->callback(run(
-      [o](service::Data& d) { std::cout << d.GetItemMaxLevel(o->dsn, o->item_class) << "\n"; }));
+  auto* level =
+      Sub(*lookup, "item-max-level", "Depth of an item class (GetItemMaxLevel)", o, exit_status,
+          [o](service::Data& d, const std::string& dsn) {
+            return OneRow({{"max_level", Variant(d.GetItemMaxLevel(dsn, o->item_class))}});
+          });
+  level->add_option("--class", o->item_class, "Item class id (4 products and materials)")
+      ->default_val(4);
 
-  auto* props = Sub(*lookup, "item-props", "Item property descriptions", *o);
-  auto* filter = props->add_option("--filter", o->filter,
-                                   "SQL condition (default \" FItemClassID IN (4,8) \")");
-  props->callback(run([o, filter](service::Data& d) {
-    std::optional<std::string> condition;
-    if (filter->count() > 0) condition = o->filter;
-    auto rows = d.GetItemPropDesc(o->dsn, condition);
-    for (const automation::Variant& item : rows->items()) {
-      auto row = automation::As<automation::Dictionary>(item.AsObject());
-      bool first = true;
-      for (const std::string& key : row->Keys()) {
-        const automation::Variant value = row->Item(key);
-        std::cout << (first ? "" : " | ") << key << "="
-                  << (value.IsNull() ? std::string("NULL") : automation::CStr(value));
-        first = false;
-      }
-      std::cout << "\n";
-    }
-  }));
+  auto* props = Sub(*lookup, "item-props", "Item property descriptions (GetItemPropDesc)", o,
+                    exit_status, [o](service::Data& d, const std::string& dsn) {
+                      std::optional<std::string> condition;
+                      if (!o->filter.empty()) condition = o->filter;
+                      auto rows = d.GetItemPropDesc(dsn, condition);
+                      return rows ? FromDictionaries(*rows) : ResultTable{};
+                    });
+  props->add_option("--where", o->filter,
+                    "SQL condition on the property table (default \" FItemClassID IN (4,8) \")");
 
-  auto* decimals = Sub(*lookup, "decimal", "Quantity and price precision of an item", *o);
-  decimals->add_option("--number", o->number, "Item number")->required();
-  decimals->callback(run([o](service::Data& d) {
-    int32_t qty = 0, price = 0;
-    d.GetDecimal(o->dsn, o->number, qty, price);
-    std::cout << "qty " << qty << " price " << price << "\n";
-  }));
+  auto* decimals =
+      Sub(*lookup, "decimal", "Quantity and price precision of an item (GetDecimal)", o,
+          exit_status, [o](service::Data& d, const std::string& dsn) {
+            int32_t qty = 0, price = 0;
+            d.GetDecimal(dsn, o->number, qty, price);
+            return OneRow({{"qty_decimal", Variant(qty)}, {"price_decimal", Variant(price)}});
+          });
+  decimals->add_option("--number", o->number, "Item number (long number)")->required();
 
-  auto* unit = Sub(*lookup, "unit-coefficient", "Factor from one unit of measure to another", *o);
-  unit->add_option("--from", o->from_unit, "From-unit id")->required();
+  auto* unit = Sub(*lookup, "unit-coefficient",
+                   "Factor from one unit of measure to another (ChangeUnitCoeffcient)", o,
+                   exit_status, [o](service::Data& d, const std::string& dsn) {
+                     service::ConnectionRef cn;
+                     const double factor =
+                         d.ChangeUnitCoeffcient(cn, o->from_unit, o->to_unit, dsn);
+                     ResultTable table;
+                     table.AddColumn("coefficient", "float");
+                     table.AddRow({Variant(factor)});
+                     return table;
+                   });
+  unit->add_option("--from", o->from_unit, "From-unit id (t_MeasureUnit.FMeasureUnitID)")
+      ->required();
   unit->add_option("--to", o->to_unit, "To-unit id")->required();
-  unit->callback(run([o](service::Data& d) {
-    service::ConnectionRef cn;
-    std::cout << automation::CStr(automation::Variant(
-                     d.ChangeUnitCoeffcient(cn, o->from_unit, o->to_unit, o->dsn)))
-              << "\n";
-  }));
 }
 
 }  // namespace orv::cli

@@ -1,102 +1,93 @@
-// Text-table output and error reporting of orvdata.
 #include "cli/output.h"
 
-#include <algorithm>
-#include <iostream>
-#include <string>
-#include <vector>
+#include <unistd.h>
 
-#include "automation/variant.h"
-#include "cli/exit_status.h"
+#include <cstdlib>
+#include <iostream>
+
+#include "automation/error.h"
+#include "cli/errors.h"
 
 namespace orv::cli {
 
 namespace {
 
-// Display width of UTF-8 text: one column per code point, two for CJK ideographs and
-// full-width forms, so Chinese item names line up.
-size_t DisplayWidth(const std::string& text) {
-  size_t width = 0;
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    uint32_t cp = c;
-    size_t len = 1;
-    if (c >= 0xF0) {
-      len = 4;
-      cp = c & 0x07;
-    } else if (c >= 0xE0) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if (c >= 0xC0) {
-      len = 2;
-      cp = c & 0x1F;
-    }
-    for (size_t k = 1; k < len && i + k < text.size(); ++k) {
-      cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    }
-    const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
-                      (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
-                      (cp >= 0xFF00 && cp <= 0xFF60) || (cp >= 0xFFE0 && cp <= 0xFFE6);
-    width += wide ? 2 : 1;
-    i += len;
-  }
-  return width;
+bool StdoutIsColorTerminal() {
+  if (!isatty(STDOUT_FILENO)) return false;
+  if (std::getenv("NO_COLOR") != nullptr) return false;
+  const char* term = std::getenv("TERM");
+  return term == nullptr || std::string(term) != "dumb";
 }
 
-std::string CellText(const automation::Variant& value) {
-  if (value.IsNull()) return "NULL";
-  return automation::CStr(value);
-}
-
-void PrintRow(std::ostream& out, const std::vector<std::string>& cells,
-              const std::vector<size_t>& widths) {
-  for (size_t i = 0; i < cells.size(); ++i) {
-    if (i > 0) out << " | ";
-    out << cells[i];
-    if (i + 1 < cells.size()) out << std::string(widths[i] - DisplayWidth(cells[i]), ' ');
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
   }
-  out << '\n';
+  return true;
 }
 
 }  // namespace
 
-void PrintTable(std::ostream& out, ado::Recordset& rs) {
-  std::vector<std::string> header;
-  for (size_t i = 0; i < rs.FieldCount(); ++i) header.push_back(rs.Fields(i).Name());
-  std::vector<std::vector<std::string>> rows;
-  for (; !rs.EOF(); rs.MoveNext()) {
-    std::vector<std::string> row;
-    for (size_t i = 0; i < rs.FieldCount(); ++i) row.push_back(CellText(rs.Fields(i).Value()));
-    rows.push_back(std::move(row));
-  }
-  std::vector<size_t> widths(header.size());
-  for (size_t i = 0; i < header.size(); ++i) {
-    widths[i] = DisplayWidth(header[i]);
-    for (const auto& row : rows) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
-  }
-  PrintRow(out, header, widths);
-  for (size_t i = 0; i < widths.size(); ++i) {
-    if (i > 0) out << "-+-";
-    out << std::string(widths[i], '-');
-  }
-  out << '\n';
-  for (const auto& row : rows) PrintRow(out, row, widths);
-  out << "(" << rows.size() << (rows.size() == 1 ? " row)" : " rows)") << '\n';
+void AddOutputOptions(CLI::App* cmd, OutputOptions& options) {
+  cmd->add_option("-f,--format", options.format, "Output format: table, csv, json or markdown")
+      ->default_str("table");
+  cmd->add_option("-o,--output", options.output, "Write the output to FILE instead of stdout");
+  cmd->add_option("--columns", options.columns,
+                  "Columns to show, comma-separated, in that order (\"all\": every column)");
 }
 
-void PrintError(std::ostream& err, const automation::ErrorInfo& error) {
-  err << "error " << error.number << ": " << error.description;
-  if (!error.source.empty()) err << " [source: " << error.source << "]";
-  err << '\n';
+Printer::Printer(const OutputOptions& options, std::vector<std::string> default_columns)
+    : default_columns_(std::move(default_columns)), out_(&std::cout) {
+  const auto format = ParseFormat(options.format);
+  if (!format) {
+    throw UsageError("unknown format '" + options.format + "'; use table, csv, json or markdown");
+  }
+  format_ = *format;
+  if (!options.columns.empty() && options.columns != "all") {
+    columns_ = SplitList(options.columns);
+    columns_given_ = true;
+  } else if (options.columns == "all") {
+    default_columns_.clear();
+  }
+  if (!options.output.empty() && options.output != "-") {
+    file_name_ = options.output;
+    file_.open(options.output, std::ios::binary | std::ios::trunc);
+    if (!file_) {
+      automation::Raise(automation::err::kAutomationError, "orvdata",
+                        "cannot write the output file '" + options.output + "'");
+    }
+    out_ = &file_;
+  }
+  style_.emphasis = format_ == Format::kTable && out_ == &std::cout && StdoutIsColorTerminal();
 }
 
-int Guarded(const std::function<void()>& action) {
-  try {
-    action();
-    return kExitSuccess;
-  } catch (...) {
-    PrintError(std::cerr, automation::CurrentErrorInfo());
-    return kExitFailure;
+void Printer::Print(ResultTable table) {
+  if (columns_given_) {
+    SelectColumns(table, columns_);
+  } else if (!default_columns_.empty() &&
+             (format_ == Format::kTable || format_ == Format::kMarkdown)) {
+    std::vector<std::string> present;
+    for (const auto& name : default_columns_) {
+      for (const auto& column : table.columns) {
+        if (SameName(column.name, name)) present.push_back(name);
+      }
+    }
+    if (!present.empty()) SelectColumns(table, present);
+  }
+  if (printed_++ > 0) *out_ << (format_ == Format::kCsv ? "\r\n" : "\n");
+  WriteTable(*out_, table, format_, style_);
+}
+
+void Printer::Finish() {
+  out_->flush();
+  if (!*out_) {
+    automation::Raise(automation::err::kAutomationError, "orvdata",
+                      file_name_.empty() ? std::string("cannot write to standard output")
+                                         : "cannot write the output file '" + file_name_ + "'");
   }
 }
 

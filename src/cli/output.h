@@ -1,22 +1,51 @@
-// Printing results: a recordset as a text table, and an automation error as one line.
+// Where and how results are printed: the --format, --output and --columns options shared by
+// the subcommands, and Printer, which writes result tables to standard output or a file.
 #pragma once
 
-#include <functional>
+#include <CLI/CLI.hpp>
+#include <fstream>
 #include <iosfwd>
+#include <string>
+#include <vector>
 
-#include "ado/connection.h"
-#include "automation/error.h"
+#include "cli/formats.h"
+#include "cli/result_table.h"
 
 namespace orv::cli {
 
-// Prints the rows from the current position to the end as an aligned table with a header
-// line; Null prints as NULL. The recordset is left at its end.
-void PrintTable(std::ostream& out, ado::Recordset& rs);
+struct OutputOptions {
+  std::string format = "table";
+  std::string output;   // "" is standard output
+  std::string columns;  // "" is the command's default choice; "all" every column
+};
 
-// "error <number>: <description> [source: <source>]".
-void PrintError(std::ostream& err, const automation::ErrorInfo& error);
+void AddOutputOptions(CLI::App* cmd, OutputOptions& options);
 
-// Runs `action`, turning a raised error into a message on stderr and kExitFailure.
-int Guarded(const std::function<void()>& action);
+class Printer {
+ public:
+  // `default_columns`: the columns the text and Markdown tables show when --columns is not
+  // given (those missing from a result are skipped); CSV and JSON always give every column
+  // unless --columns says otherwise. Raises UsageError for an unknown format and an error
+  // naming the file when it cannot be written.
+  explicit Printer(const OutputOptions& options, std::vector<std::string> default_columns = {});
+
+  Format format() const { return format_; }
+  // Prints one result; results after the first are separated by an empty line.
+  void Print(ResultTable table);
+  std::ostream& stream() { return *out_; }
+  // Flushes; raises an error when writing failed.
+  void Finish();
+
+ private:
+  Format format_ = Format::kTable;
+  std::vector<std::string> columns_;
+  bool columns_given_ = false;
+  std::vector<std::string> default_columns_;
+  std::ofstream file_;
+  std::string file_name_;
+  std::ostream* out_;
+  FormatStyle style_;
+  int printed_ = 0;
+};
 
 }  // namespace orv::cli

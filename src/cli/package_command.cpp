@@ -1,14 +1,14 @@
-// "orvdata package": the rows of a query packaged into keyed dictionaries, printed as JSON (one
-// object per row, every value a text, as PackageRecordset gives them).
+// "orvdata package": the rows of a query packaged into keyed dictionaries by PackageRecordset
+// (every value a trimmed text, Null as ""), or the first row alone by PackageRecord. Printed as
+// JSON unless --format says otherwise.
 #include <iostream>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 
 #include "automation/collections.h"
-#include "automation/factory.h"
-#include "automation/variant.h"
 #include "cli/commands.h"
+#include "cli/data_source.h"
+#include "cli/errors.h"
 #include "cli/output.h"
 #include "service/data.h"
 
@@ -17,23 +17,33 @@ namespace orv::cli {
 void AddPackageCommand(CLI::App& app, int& exit_status) {
   auto* cmd = app.add_subcommand(
       "package", "Run a query and print its rows packaged as keyed dictionaries (JSON)");
-  auto dsn = std::make_shared<std::string>();
-  auto sql = std::make_shared<std::string>();
-  cmd->add_option("--dsn", *dsn, "Data-source text")->required();
-  cmd->add_option("sql", *sql, "The SQL text")->required();
-  cmd->callback([dsn, sql, &exit_status] {
+  struct Options {
+    std::string dsn;
+    std::string sql;
+    bool first = false;
+    OutputOptions output;
+  };
+  auto o = std::make_shared<Options>();
+  o->output.format = "json";
+  cmd->add_option("--dsn", o->dsn, "Data source: a file path or connection text (default: demo)");
+  cmd->add_option("sql", o->sql, "The SQL text")->required();
+  cmd->add_flag("--first", o->first, "Package only the first row (PackageRecord)");
+  AddOutputOptions(cmd, o->output);
+  cmd->get_option("--format")->default_str("json");
+  cmd->callback([o, &exit_status] {
     exit_status = Guarded([&] {
+      Printer printer(o->output);
       service::Data data;
-      service::RecordsetRef rs = data.GetData(*dsn, *sql);
-      auto rows = data.PackageRecordset(rs);
-      nlohmann::ordered_json out = nlohmann::ordered_json::array();
-      for (const automation::Variant& item : rows->items()) {
-        auto row = automation::As<automation::Dictionary>(item.AsObject());
-        nlohmann::ordered_json object = nlohmann::ordered_json::object();
-        for (const std::string& key : row->Keys()) object[key] = automation::CStr(row->Item(key));
-        out.push_back(std::move(object));
+      service::RecordsetRef rs = data.GetData(ResolveDsn(o->dsn), o->sql);
+      auto rows = std::make_shared<automation::Vector>();
+      if (o->first) {
+        if (auto row = data.PackageRecord(rs))
+          rows->Add(automation::Variant(automation::ObjectRef(row)));
+      } else {
+        rows = data.PackageRecordset(rs);
       }
-      std::cout << out.dump(2) << "\n";
+      printer.Print(FromDictionaries(*rows));
+      printer.Finish();
     });
   });
 }

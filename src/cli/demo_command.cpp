@@ -1,0 +1,74 @@
+// "orvdata demo": the demo company database. "demo create" writes it as a data-source file or
+// (--script) as a T-SQL script; "demo run" creates it when missing and runs report 400 on it.
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/data_source.h"
+#include "cli/errors.h"
+#include "cli/exit_status.h"
+#include "demo/generator.h"
+
+namespace orv::cli {
+
+namespace {
+
+struct DemoOptions {
+  std::string file;
+  std::string size = "demo";
+  uint64_t seed = 1;
+  bool script = false;
+};
+
+void Create(const DemoOptions& o) {
+  const auto size = demo::ParseSize(o.size);
+  if (!size) throw UsageError("unknown size '" + o.size + "'; use tiny, demo or large");
+  const demo::Options options{*size, o.seed};
+  if (o.script) {
+    WriteDemoScript(o.file, options);
+    std::cerr << "orvdata: wrote the demo database script " << o.file << "\n";
+  } else {
+    CreateDemoFile(o.file, options);
+    std::cerr << "orvdata: created the demo database " << o.file << "\n";
+  }
+}
+
+}  // namespace
+
+void AddDemoCommand(CLI::App& app, int& exit_status) {
+  auto* cmd = app.add_subcommand("demo", "The demo company database: create it, run a report");
+  cmd->require_subcommand(1);
+
+  auto o = std::make_shared<DemoOptions>();
+  auto* create = cmd->add_subcommand("create", "Write the demo company database to FILE");
+  create->add_option("file", o->file, "The data-source file (or script file with --script)")
+      ->required();
+  create->add_option("--size", o->size, "tiny (a few rows), demo, or large")->default_str("demo");
+  create->add_option("--seed", o->seed, "Seed of the generator; the same seed gives the same data")
+      ->default_val(1);
+  create->add_flag("--script", o->script,
+                   "Write a T-SQL script with GO lines instead (for orvdata sql -i or SQL Server)");
+  create->footer(
+      "\nUse the file with --dsn FILE (or --dsn \"Provider=Embedded;Data Source=FILE\").");
+  create->callback([o, &exit_status] { exit_status = Guarded([&] { Create(*o); }); });
+
+  auto extras = std::make_shared<std::vector<std::string>>();
+  auto* run = cmd->add_subcommand(
+      "run", "Create the demo database when missing and run report 400 on it, as a table");
+  run->prefix_command();
+  run->footer(
+      "\nArguments after \"run\" go to the report, e.g.\n"
+      "  orvdata demo run --filter BProductBillNo=WORK000001 --columns all\n"
+      "See orvdata report 400 --help. The demo database: $ORVDATA_DEMO_DB, else\n"
+      "$XDG_DATA_HOME/orvdata/demo.orvdb, else ~/.local/share/orvdata/demo.orvdb.");
+  run->callback([run, &exit_status] {
+    std::vector<std::string> args = {"report", "400"};
+    for (const std::string& arg : run->remaining()) args.push_back(arg);
+    exit_status = RunCommandLine(std::move(args));
+  });
+}
+
+}  // namespace orv::cli

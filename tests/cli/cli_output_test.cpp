@@ -1,0 +1,145 @@
+// Output formats of orvdata, checked on exact text: the aligned table (numbers right, NULL
+// shown, Chinese text two columns wide, subtotal and total rows set apart), CSV per RFC 4180,
+// JSON with typed values, Markdown, --columns and --output.
+#include <nlohmann/json.hpp>
+
+#include "cli_harness.h"
+
+namespace orv::cli_test {
+namespace {
+
+class OutputTest : public CliTest {};
+
+constexpr char kTwoRows[] =
+    "SELECT CAST(1.5 AS decimal(10,2)) AS n, 'a' AS s, NULL AS z "
+    "UNION ALL SELECT 100, 'bbbb', 'x'";
+
+TEST_F(OutputTest, TableAlignsNumbersRightAndShowsNull) {
+  const RunResult r = Run({"query", "--dsn", TinyDb(), kTwoRows});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "n      | s    | z\n"
+            "-------+------+-----\n"
+            "  1.50 | a    | NULL\n"
+            "100.00 | bbbb | x\n"
+            "(2 rows)\n");
+  EXPECT_EQ(r.err, "");  // not a terminal: no progress line
+}
+
+TEST_F(OutputTest, EveryFormatOfTheSameRows) {
+  struct Case {
+    const char* format;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"csv", "n,s,z\r\n1.50,a,\r\n100.00,bbbb,x\r\n"},
+      {"markdown",
+       "| n | s | z |\n| ---: | --- | --- |\n| 1.50 | a | NULL |\n| 100.00 | bbbb | x |\n"},
+      {"json",
+       "[\n  {\"n\": 1.50, \"s\": \"a\", \"z\": null},\n"
+       "  {\"n\": 100.00, \"s\": \"bbbb\", \"z\": \"x\"}\n]\n"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = Run({"query", "--dsn", TinyDb(), "--format", c.format, kTwoRows});
+    ASSERT_EQ(r.status, 0) << c.format << ": " << r.err;
+    EXPECT_EQ(r.out, c.expected) << c.format;
+  }
+}
+
+TEST_F(OutputTest, CsvQuotesOnlyWhenNeeded) {
+  const RunResult r = Run({"query", "--dsn", TinyDb(), "--format", "csv",
+                           "SELECT 'a,b' AS x, 'say \"hi\"' AS y, NULL AS z, "
+                           "'l1'+CHAR(13)+CHAR(10)+'l2' AS w, 'plain' AS v"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "x,y,z,w,v\r\n\"a,b\",\"say \"\"hi\"\"\",,\"l1\r\nl2\",plain\r\n");
+}
+
+TEST_F(OutputTest, JsonKeepsTypes) {
+  const RunResult r =
+      Run({"query", "--dsn", TinyDb(), "--format", "json",
+           "SELECT 7 AS i, CAST(2.50 AS decimal(9,2)) AS d, "
+           "CAST('2025-06-16' AS datetime) AS dt, CAST('2025-06-16 09:30:00' AS datetime) AS ts, "
+           "NULL AS n, N'电机' AS s, 'a\"b\\c' AS q"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto json = nlohmann::json::parse(r.out);
+  ASSERT_TRUE(json.is_array());
+  ASSERT_EQ(json.size(), 1u);
+  const auto& row = json[0];
+  EXPECT_TRUE(row["i"].is_number_integer());
+  EXPECT_EQ(row["i"], 7);
+  EXPECT_TRUE(row["d"].is_number());
+  EXPECT_DOUBLE_EQ(row["d"].get<double>(), 2.5);
+  EXPECT_EQ(row["dt"], "2025-06-16");
+  EXPECT_EQ(row["ts"], "2025-06-16T09:30:00");
+  EXPECT_TRUE(row["n"].is_null());
+  EXPECT_EQ(row["s"], "电机");
+  EXPECT_EQ(row["q"], "a\"b\\c");
+}
+
+// Report 400 as a table: every row line has its column bars at the same terminal column even
+// with Chinese names, the grand total sits under a rule of '=', and the row count matches CSV.
+TEST_F(OutputTest, ReportTableLinesUpAndSetsTotalsApart) {
+  const RunResult table = Run(
+      {"report", "400", "--dsn", TinyDb(), "--columns", "FMOBillNO,FName,FBSPlanQty,FGroupSort"});
+  ASSERT_EQ(table.status, 0) << table.err;
+  const std::vector<std::string> lines = Lines(table.out);
+  ASSERT_GT(lines.size(), 5u);
+  const size_t bar = Columns(lines[0].substr(0, lines[0].find(" | FName")));
+  size_t total_rule = 0, blank = 0;
+  for (size_t i = 2; i + 1 < lines.size(); ++i) {
+    if (lines[i].empty()) {
+      ++blank;
+      continue;
+    }
+    if (lines[i][0] == '=') {
+      total_rule = i;
+      continue;
+    }
+    EXPECT_EQ(Columns(lines[i].substr(0, lines[i].find(" | "))), bar) << lines[i];
+  }
+  ASSERT_GT(total_rule, 0u);
+  EXPECT_NE(lines[total_rule + 1].find("合计"), std::string::npos);
+  EXPECT_GT(blank, 0u);  // subtotal rows close their task order's group
+
+  const RunResult csv = Run({"report", "400", "--dsn", TinyDb(), "--format", "csv"});
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  const size_t records = Lines(csv.out).size() - 1;
+  EXPECT_EQ(lines.back(), "(" + std::to_string(records) + " rows)");
+  // csv keeps every column of the report, the table only the chosen ones.
+  EXPECT_NE(csv.out.find("FIsTotal"), std::string::npos);
+}
+
+TEST_F(OutputTest, MarkdownMarksSubtotalAndTotalRows) {
+  const RunResult r = Run({"report", "400", "--dsn", TinyDb(), "--format", "markdown"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("| **合计** |"), std::string::npos);
+  EXPECT_NE(r.out.find("（小计）** |"), std::string::npos);
+  EXPECT_NE(r.out.find("| ---: |"), std::string::npos);
+}
+
+TEST_F(OutputTest, ColumnsChooseAndOrder) {
+  const RunResult r = Run({"report", "401", "--dsn", TinyDb(), "--format", "csv", "--columns",
+                           "fitemname, FItemNumber"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto lines = Lines(r.out);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "FItemName,FItemNumber\r");
+
+  const RunResult bad = Run({"report", "401", "--dsn", TinyDb(), "--columns", "FNoSuch"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("no column 'FNoSuch'"), std::string::npos) << bad.err;
+}
+
+TEST_F(OutputTest, OutputFileHoldsWhatStdoutWouldShow) {
+  const std::string file = (Scratch() / "r410.json").string();
+  const RunResult to_file =
+      Run({"report", "410", "--dsn", TinyDb(), "--format", "json", "--output", file});
+  ASSERT_EQ(to_file.status, 0) << to_file.err;
+  EXPECT_EQ(to_file.out, "");
+  const RunResult to_stdout = Run({"report", "410", "--dsn", TinyDb(), "--format", "json"});
+  EXPECT_EQ(ReadFile(file), to_stdout.out);
+  EXPECT_FALSE(nlohmann::json::parse(to_stdout.out).empty());
+}
+
+}  // namespace
+}  // namespace orv::cli_test
