@@ -1,6 +1,8 @@
 // The period movement and period-end batches of report 499, each one Execute, in the order
 // the report runs them: input cost, input quantity, output quantity and cost, output price,
 // end quantity, end cost, and end price with the copy of the detail rows into #T499.
+// Each batch ends with the CR LF of its last line, except the last batch, whose copy line has
+// none.
 #pragma once
 
 #include <string>

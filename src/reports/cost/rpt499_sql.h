@@ -2,6 +2,9 @@
 // the #T499Detail/#T499 tables, the candidate item/batch pairs, the detail rows and the
 // period-start quantity and cost; plus the client batch and the closing batch. The movement
 // and period-end batches are in rpt499_movement_sql.h.
+// Every line of a batch ends with CR LF; only the lines documented below as ending without
+// one (the table batches' ")", the candidate batch's closing select, the client batch's
+// "EndSel") leave it off. The detail-row and period-start batches end with their CR LF.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +29,8 @@ std::string Rpt499CreateTableSql(std::string_view table);
 
 // Gathers the candidate item/batch pairs into #Temp (stock bills of the period raised from
 // task orders, their red reversals, recorded work in process, the previous period's cost),
-// fills #TempTable with one row per distinct pair and its item data, and selects it.
+// fills #TempTable with one row per distinct pair and its item data, and selects it (that
+// closing select has no CR LF).
 std::string Rpt499CandidateSql(const Rpt499Period& p);
 
 // One detail row per candidate pair.
@@ -39,7 +43,7 @@ std::string Rpt499StartNumSql(const Rpt499Period& p);
 std::string Rpt499StartCostSql(const Rpt499Period& p);
 
 // The client batch: "Select", "Groupby", the update of #DATA's names and unit from #T499, and
-// "EndSel"; then every "##ITEMFILTER##" replaced by `item_filter` as it is.
+// "EndSel" (no CR LF after it); then every "##ITEMFILTER##" replaced by `item_filter` as it is.
 std::string Rpt499ClientSql(std::string_view select, std::string_view group_by,
                             std::string_view item_filter, std::string_view end_select);
 
