@@ -1,5 +1,6 @@
 // "orvdata demo": the demo company database. "demo create" writes it as a data-source file or
 // (--script) as a T-SQL script; "demo run" creates it when missing and runs report 400 on it.
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -60,13 +61,29 @@ void AddDemoCommand(CLI::App& app, int& exit_status) {
       "run", "Create the demo database when missing and run report 400 on it, as a table");
   run->prefix_command();
   run->footer(
-      "\nArguments after \"run\" go to the report, e.g.\n"
+      "\nWithout arguments it shows the task orders of the month up to the demo's today.\n"
+      "Arguments after \"run\" go to the report, e.g.\n"
       "  orvdata demo run --filter BProductBillNo=WORK000001 --columns all\n"
       "See orvdata report 400 --help. The demo database: $ORVDATA_DEMO_DB, else\n"
       "$XDG_DATA_HOME/orvdata/demo.orvdb, else ~/.local/share/orvdata/demo.orvdb.");
   run->callback([run, &exit_status] {
     std::vector<std::string> args = {"report", "400"};
-    for (const std::string& arg : run->remaining()) args.push_back(arg);
+    const std::vector<std::string> extra = run->remaining();
+    if (extra.empty()) {
+      // Without conditions of its own, show the task orders of the month up to the demo's today:
+      // a screenful of every row kind rather than the whole year.
+      const std::string today(orv::demo::kDemoToday.substr(0, 10));
+      int year = std::stoi(today.substr(0, 4));
+      int month = std::stoi(today.substr(5, 2)) - 1;
+      if (month == 0) {
+        month = 12;
+        --year;
+      }
+      char from[16];
+      std::snprintf(from, sizeof from, "%04d-%02d-%s", year, month, today.substr(8, 2).c_str());
+      args.insert(args.end(), {"--filter", std::string("BDate=") + from, "--filter", "EDate=" + today});
+    }
+    args.insert(args.end(), extra.begin(), extra.end());
     exit_status = RunCommandLine(std::move(args));
   });
 }
