@@ -142,8 +142,9 @@ TEST(Report401Text, ClientBatchWrapsTheUpdatesAndReplacesEveryMarker) {
           "Inner Join t_MeasureUnit t3 On t2.FUnitID=t3.FMeasureUnitID",
           "Inner Join t_MeasureUnit t6 On t2.FStoreUnitID=t6.FMeasureUnitID",
           "",
-          "Update #Data Set FQtyDecimal =t1.FQtyDecimal ,FPriceDecimal=t1.FPriceDecimal From t_IcItem t1 Where t1.FNumber = #Data.FItemNumber",
-          // The marker is matched with its letter case.
+          // "EndSel" follows the last update directly; the marker is matched with its letter
+          // case.
+          "Update #Data Set FQtyDecimal =t1.FQtyDecimal ,FPriceDecimal=t1.FPriceDecimal From t_IcItem t1 Where t1.FNumber = #Data.FItemNumber"
           "Select * From #DATA ##itemfilter##",
           "If Object_ID('tempdb..#T401') Is Not Null Drop Table #T401",
       }));
@@ -154,6 +155,8 @@ TEST(Report401Text, StandardFragmentsBuildEveryColumnTheUpdatesNeed) {
   const std::string batch = Rpt401Batch2(*fragments);
   EXPECT_EQ(batch.find("##ITEMFILTER##"), std::string::npos);
   EXPECT_NE(batch.find("Where 1=1  And 1=1"), std::string::npos);
+  // "EndSel" is joined to the last update; its leading blank keeps the two statements apart.
+  EXPECT_NE(batch.find("= #Data.FItemNumber Select * From #DATA"), std::string::npos);
   const std::string select = automation::CStr(fragments->Item("Select"));
   EXPECT_NE(select.find("Into #DATA"), std::string::npos);
   EXPECT_NE(select.find("From #T401"), std::string::npos);

@@ -94,8 +94,11 @@ std::string Rpt401Batch2(const Dictionary& dsql) {
       "Inner Join t_MeasureUnit t3 On t2.FUnitID=t3.FMeasureUnitID",
       "Inner Join t_MeasureUnit t6 On t2.FStoreUnitID=t6.FMeasureUnitID",
       "",
-      "Update #Data Set FQtyDecimal =t1.FQtyDecimal ,FPriceDecimal=t1.FPriceDecimal From t_IcItem t1 Where t1.FNumber = #Data.FItemNumber",
   });
+  // The client's closing SELECT follows the precision update on the same line, with nothing
+  // between them; a client fragment starts with a blank or a line break of its own.
+  sql.append(
+      "Update #Data Set FQtyDecimal =t1.FQtyDecimal ,FPriceDecimal=t1.FPriceDecimal From t_IcItem t1 Where t1.FNumber = #Data.FItemNumber");
   sql.append(automation::CStr(dsql.Item("EndSel")));
   sql = ReplaceAll(sql, "##ITEMFILTER##", " And " + automation::CStr(dsql.Item("ITEMFILTER")));
   sql.append(kCrLf);

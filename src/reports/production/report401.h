@@ -30,7 +30,8 @@ std::string Rpt401Batch1(const Rpt401Conditions& conditions);
 std::string Rpt401Batch1(const automation::Dictionary& filter);
 
 // Batch 2: the client's "Select" and "Groupby", the service's updates of #DATA, the client's
-// "EndSel", with every "##ITEMFILTER##" replaced by " And " + "ITEMFILTER"; then drops #T401.
+// "EndSel" (joined to the last update with no line break), with every "##ITEMFILTER##"
+// replaced by " And " + "ITEMFILTER"; then drops #T401.
 std::string Rpt401Batch2(const automation::Dictionary& dsql);
 
 // Runs both batches on ctx.connection and returns the recordset of batch 2. A missing filter

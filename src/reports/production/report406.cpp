@@ -11,11 +11,13 @@ namespace orv::reports {
 using automation::Dictionary;
 
 Rpt406Conditions ReadRpt406Conditions(const Dictionary& filter) {
-  const std::string number = NumberColumn(ReadLongNumber(filter));
+  std::string number = NumberColumn(ReadLongNumber(filter));
   Rpt406Conditions c;
   std::string& w = c.where;
   AppendIfValue(w, filter, "BMOBillNo", " And v1.FBillNo>=");
   AppendIfValue(w, filter, "EMOBillNo", " And v1.FBillNo<=");
+  // The switch is read a second time before the dates, with the same outcome.
+  number = NumberColumn(ReadLongNumber(filter));
   AppendDate(w, filter, "BDate", " And CONVERT(char(10),v1.FDate,120)>=");
   AppendDate(w, filter, "EDate", " And CONVERT(char(10),v1.FDate,120)<=");
   AppendIfItem(w, filter, "BItemNumber", " And t1." + number + ">=");

@@ -18,8 +18,9 @@ struct Rpt406Conditions {
   bool hide_subtotals = false;
 };
 
-// Reads bLongNumber, BMOBillNo, EMOBillNo, BDate, EDate, BItemNumber, EItemNumber,
-// BDeptNumber, EDeptNumber, BEmpNumber, EEmpNumber, CheckState, CheckClose, DisplayType.
+// Reads bLongNumber, BMOBillNo, EMOBillNo, bLongNumber again, BDate, EDate, BItemNumber,
+// EItemNumber, BDeptNumber, EDeptNumber, BEmpNumber, EEmpNumber, CheckState, CheckClose,
+// DisplayType.
 Rpt406Conditions ReadRpt406Conditions(const automation::Dictionary& filter);
 
 // The one batch that builds and fills #Data.
