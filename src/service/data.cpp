@@ -6,6 +6,7 @@
 
 #include "automation/error.h"
 #include "automation/factory.h"
+#include "service/deref.h"
 #include "service/load_message.h"
 #include "service/resource_loader.h"
 #include "service/system_profile.h"
@@ -50,15 +51,29 @@ bool Data::RunFrame(Operation operation, const std::string& sDsn, bool connectio
   try {
     if (row.handler != Handler::kAfterSignal) GiveSignal(row.at_start);
     ConnectionRef connection;
-    const bool bind = row.connection == ConnectionTaken::kConnection ||
-                      row.connection == ConnectionTaken::kLookupConnection ||
-                      (row.connection == ConnectionTaken::kLookupUnlessGiven && !connection_given);
-    if (bind) {
-      BindDataSource(sDsn);
-      connection = row.connection == ConnectionTaken::kConnection ? broker_->Connection()
-                                                                  : broker_->LookupConnection();
+    std::string language;
+    switch (row.connection) {
+      case ConnectionTaken::kNone:
+        break;
+      case ConnectionTaken::kConnection:
+        BindDataSource(sDsn);
+        connection = broker_->Connection();
+        break;
+      case ConnectionTaken::kLanguageConnection:
+        BindDataSource(sDsn);
+        language = Deref(broker_->GetContext()).Language();
+        connection = broker_->Connection();
+        break;
+      case ConnectionTaken::kLookupUnlessGiven:
+        if (connection_given) break;
+        [[fallthrough]];
+      case ConnectionTaken::kLookupConnection:
+        BindDataSource(sDsn);
+        connection = broker_->LookupConnection();
+        break;
     }
-    scope.emplace(std::move(connection), [this, &row] { GiveSignal(row.on_success); });
+    scope.emplace(std::move(connection), std::move(language),
+                  [this, &row] { GiveSignal(row.on_success); });
     body(*scope);
     scope->SignalSuccess();
     return true;

@@ -39,8 +39,7 @@ std::shared_ptr<automation::Vector> Data::GetItemPropDesc(std::string sDsn,
   const std::string filter = strFilter.value_or(lookups::kDefaultItemPropFilter);
   std::shared_ptr<automation::Vector> properties;
   RunFrame(Operation::kGetItemPropDesc, sDsn, false, [&](FrameScope& scope) {
-    const std::string language = Deref(broker_->GetContext()).Language();
-    properties = lookups::GetItemPropDesc(scope.connection(), language, filter);
+    properties = lookups::GetItemPropDesc(scope.connection(), scope.language(), filter);
   });
   return properties;
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "ado/connection.h"
@@ -44,10 +45,12 @@ enum class Handler {
 enum class Signal { kNone, kMarkComplete, kMarkAbort };
 
 enum class ConnectionTaken {
-  kNone,               // no data source is bound
-  kConnection,         // BindDataSource, then the broker's Connection
-  kLookupConnection,   // BindDataSource, then the broker's LookupConnection
-  kLookupUnlessGiven,  // as kLookupConnection, only when the caller passed no connection
+  kNone,                // no data source is bound
+  kConnection,          // BindDataSource, then the broker's Connection
+  kLanguageConnection,  // BindDataSource, the broker context's Language (a fresh GetContext),
+                        // then the broker's Connection
+  kLookupConnection,    // BindDataSource, then the broker's LookupConnection
+  kLookupUnlessGiven,   // as kLookupConnection, only when the caller passed no connection
 };
 
 enum class FailurePath {
@@ -80,13 +83,18 @@ const FrameRow& FrameRowFor(Operation operation);
 std::span<const FrameRow> FrameTable();
 
 // Handed to an operation's body by the runner: the connection the frame took (nullptr when the
-// row takes none or the caller gave its own), and the success signal, which a body may give in
+// row takes none or the caller gave its own), the broker context's language read by a
+// kLanguageConnection frame ("" otherwise), and the success signal, which a body may give in
 // the middle of its work; the runner gives it after the body otherwise. It is given once.
 class FrameScope {
  public:
-  FrameScope(std::shared_ptr<ado::Connection> connection, std::function<void()> signal_success)
-      : connection_(std::move(connection)), signal_success_(std::move(signal_success)) {}
+  FrameScope(std::shared_ptr<ado::Connection> connection, std::string language,
+             std::function<void()> signal_success)
+      : connection_(std::move(connection)),
+        language_(std::move(language)),
+        signal_success_(std::move(signal_success)) {}
   const std::shared_ptr<ado::Connection>& connection() const { return connection_; }
+  const std::string& language() const { return language_; }
   void ReleaseConnection() { connection_.reset(); }
   void SignalSuccess() {
     if (signalled_) return;
@@ -96,6 +104,7 @@ class FrameScope {
 
  private:
   std::shared_ptr<ado::Connection> connection_;
+  std::string language_;
   std::function<void()> signal_success_;
   bool signalled_ = false;
 };

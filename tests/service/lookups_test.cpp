@@ -55,14 +55,18 @@ TEST_F(PeriodLookupTest, NoEarlierPeriodLeavesOutputsUntouched) {
   EXPECT_EQ(period, 8);
 }
 
-TEST_F(PeriodLookupTest, NullYearIsTheUnderlyingError) {
-  script_->Answer({Rows({"FYear", "FPeriod"}, {{Variant::Null(), L(3)}})});
-  int32_t year = 0, period = 0;
-  try {
-    data_->GetLastPeriod(dsn_, 2024, 4, year, period);
-    ADD_FAILURE() << "no error";
-  } catch (const AutomationError& e) {
-    EXPECT_EQ(e.number(), automation::err::kInvalidUseOfNull);
+TEST_F(PeriodLookupTest, NullYearOrPeriodIsTheUnderlyingError) {
+  const std::vector<Variant> rows[] = {{Variant::Null(), L(3)}, {L(2024), Variant::Null()}};
+  for (const std::vector<Variant>& row : rows) {
+    script_->Answer({Rows({"FYear", "FPeriod"}, {row})});
+    int32_t year = 0, period = 0;
+    try {
+      data_->GetLastPeriod(dsn_, 2024, 4, year, period);
+      ADD_FAILURE() << "no error";
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(e.number(), automation::err::kInvalidUseOfNull);
+      EXPECT_EQ(e.description(), automation::StandardDescription(94));
+    }
   }
 }
 
@@ -132,15 +136,35 @@ TEST_F(ItemLookupTest, ItemMaxLevelReplacesZeroByOne) {
     Variant value;
     int32_t expected;
   };
+  // The value goes through its text and the text's leading number: Null and Empty give 0, a
+  // text with trailing letters still counts, halves go to the even neighbour.
   const Case cases[] = {
-      {Variant::Null(), 1}, {L(0), 1},         {L(3), 3},
-      {L(-1), -1},          {Variant(2.5), 2}, {Variant(3.5), 4},  // halves to the even neighbour
+      {Variant::Null(), 1},
+      {Variant(), 1},
+      {L(0), 1},
+      {L(3), 3},
+      {L(-1), -1},
+      {Variant(2.5), 2},
+      {Variant(3.5), 4},
+      {Variant(automation::DecimalValue{-25, 1}), -2},
       {Variant("7"), 7},
+      {Variant(" 4 levels"), 4},
+      {Variant("deep"), 1},
+      {Variant(true), 1},  // "True" has no leading number
   };
   for (const Case& c : cases) {
     script_->Answer({Rows({""}, {{c.value}})});
     EXPECT_EQ(data_->GetItemMaxLevel(dsn_, 4), c.expected)
         << automation::CStr(automation::NullToDefault(c.value, Variant("Null")));
+  }
+  // Beyond the Long range: the conversion fails inside the frame.
+  script_->Answer({Rows({""}, {{Variant("3000000000")}})});
+  try {
+    data_->GetItemMaxLevel(dsn_, 4);
+    ADD_FAILURE() << "no error";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.number(), -7000);
+    EXPECT_EQ(e.description(), automation::StandardDescription(automation::err::kOverflow));
   }
   script_->Reset();
   script_->Answer({Rows({""}, {{L(2)}})});
@@ -157,11 +181,10 @@ TEST_F(ItemLookupTest, ItemPropDescTextUsesDefaultFilterAndContextLanguage) {
             " Select FItemClassID,FPropID,FName As FName ,FSQLColumnName,FSrcTable,FSrcField,"
             "FDisplayField  From t_ItemPropDesc Where FDataType<>11 And  FItemClassID IN (4,8) " +
                 tail);
-  // The body reads the context after taking the connection.
-  std::vector<std::string> expected = BindJournal("Connection");
-  expected.insert(expected.begin(), "MarkComplete");
-  expected.push_back("GetContext");
-  EXPECT_EQ(Journal(), expected);
+  // The language is read from a fresh context before the connection is taken.
+  EXPECT_EQ(Journal(), (std::vector<std::string>{"MarkComplete", "ConnectionBroker",
+                                                 "OpenDataSource(" + dsn_ + ")", "GetContext",
+                                                 "GetContext", "Connection"}));
 
   const std::pair<const char*, const char*> languages[] = {
       {";Language=cht", "FName_CHT"}, {";Language=En", "FName_EN"}, {";Language=EN-US", "FName"}};
@@ -289,7 +312,8 @@ TEST_F(UnitConversionTest, FailuresRaiseMinusOneWithTheNumberAsSource) {
   }
   EXPECT_TRUE(cn);  // the connection was stored before the failure
 
-  // No data source at all: the broker refuses the empty text.
+  // No data source at all: the broker is asked to open the empty text and refuses it.
+  broker().ClearJournal();
   ConnectionRef none;
   try {
     data_->ChangeUnitCoeffcient(none, 1, 2);
@@ -297,8 +321,10 @@ TEST_F(UnitConversionTest, FailuresRaiseMinusOneWithTheNumberAsSource) {
   } catch (const AutomationError& e) {
     EXPECT_EQ(e.number(), -1);
     EXPECT_EQ(e.source(), "5");
+    EXPECT_NE(e.description().find("empty"), std::string::npos);
   }
   EXPECT_FALSE(none);
+  EXPECT_EQ(Journal(), (std::vector<std::string>{"ConnectionBroker", "OpenDataSource()"}));
 }
 
 }  // namespace

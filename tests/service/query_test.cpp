@@ -34,7 +34,9 @@ TEST_F(QueryTest, GetDataRunsTheTextUnchangedAndDetaches) {
   EXPECT_EQ(Received(), std::vector<std::string>{"select FNo, FName from t"});
   EXPECT_EQ(rs->ActiveConnection(), nullptr);
   EXPECT_EQ(rs->CursorLocation(), ado::adUseClient);
+  EXPECT_EQ(rs->CursorType(), ado::adOpenForwardOnly);
   EXPECT_EQ(rs->LockType(), ado::adLockReadOnly);
+  EXPECT_EQ(rs->RecordCount(), 3);  // every row is in memory
   std::vector<std::string> expected = BindJournal("Connection");
   expected.insert(expected.begin(), "MarkComplete");
   EXPECT_EQ(Journal(), expected);
@@ -72,6 +74,61 @@ TEST_F(QueryTest, PackageRecordTrimsTextsAndTurnsNullIntoEmpty) {
 
   rs->MoveNext();
   EXPECT_EQ(data_->PackageRecord(rs), nullptr);  // at the end: nothing, no failure
+}
+
+TEST_F(QueryTest, PackageRecordTextFormsOfEachValueType) {
+  using automation::DateValue;
+  using automation::DecimalValue;
+  struct Case {
+    const char* name;
+    Variant value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"Empty", Variant(), ""},
+      {"Boolean", Variant(true), "True"},
+      {"Integer", Variant(int16_t{-12}), "-12"},
+      {"Long", Variant(int32_t{2147483647}), "2147483647"},
+      {"Double", Variant(-0.25), "-0.25"},
+      {"WholeDouble", Variant(3.0), "3"},
+      {"Decimal", Variant(DecimalValue{-5, 1}), "-0.5"},
+      {"Midnight", Variant(DateValue::FromParts(2024, 2, 29)), "2024-02-29"},
+      {"DateTime", Variant(DateValue::FromParts(2024, 2, 29, 8, 5, 9)), "2024-02-29 08:05:09"},
+      {"Tabs", Variant("\t x \t"), "\t x \t"},  // only spaces are trimmed
+      {"Blanks", Variant("   "), ""},
+  };
+  std::vector<std::string> names;
+  std::vector<Variant> values;
+  for (const Case& c : cases) {
+    names.push_back(c.name);
+    values.push_back(c.value);
+  }
+  script_->Answer({Rows(names, {values})});
+  RecordsetRef rs = data_->GetData(dsn_, "select");
+  DictionaryRef row = data_->PackageRecord(rs);
+  ASSERT_TRUE(row);
+  for (const Case& c : cases) {
+    EXPECT_EQ(row->Item(c.name).type(), automation::VarType::String) << c.name;
+    EXPECT_EQ(Text(*row, c.name), c.text) << c.name;
+  }
+}
+
+TEST_F(QueryTest, PackageRecordsetFailingMidwayStopsOnTheFailingRow) {
+  // A value with no text form (an object) on the second row.
+  script_->Answer(
+      {Rows({"FNo", "FValue"},
+            {{Variant(int32_t{1}), Variant("a")},
+             {Variant(int32_t{2}), Variant(automation::ObjectRef(automation::NewDictionary()))},
+             {Variant(int32_t{3}), Variant("c")}})});
+  RecordsetRef rs = data_->GetData(dsn_, "select");
+  try {
+    data_->PackageRecordset(rs);
+    ADD_FAILURE() << "no error";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.number(), automation::err::kTypeMismatch);
+  }
+  ASSERT_FALSE(rs->EOF());
+  EXPECT_EQ(automation::CLng(rs->Fields("FNo").Value()), 2);
 }
 
 TEST_F(QueryTest, PackageRecordsetStartsAtTheCurrentRow) {

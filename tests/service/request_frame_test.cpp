@@ -2,6 +2,7 @@
 // what a failure of the body becomes (number, Source, Description).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,6 +40,9 @@ TEST_F(FrameFailureTest, EveryOperationFailsAsItsRowSays) {
                                           "GetContext", "Connection"};
   const std::vector<std::string> kLookup = {"ConnectionBroker", "OpenDataSource(" + dsn_ + ")",
                                             "GetContext", "LookupConnection"};
+  // The property list reads the context's language before it takes the connection.
+  const std::vector<std::string> kLanguageMain = {
+      "ConnectionBroker", "OpenDataSource(" + dsn_ + ")", "GetContext", "GetContext", "Connection"};
   auto with = [](std::string first, std::vector<std::string> rest) {
     rest.insert(rest.begin(), std::move(first));
     return rest;
@@ -52,7 +56,7 @@ TEST_F(FrameFailureTest, EveryOperationFailsAsItsRowSays) {
       {"GetItemMaxLevel", [](Data& d, const std::string& s) { d.GetItemMaxLevel(s, 4); },
        with("MarkComplete", kMain), false, -7000, "::GetItemMaxLevel"},
       {"GetItemPropDesc", [](Data& d, const std::string& s) { d.GetItemPropDesc(s); },
-       with("MarkComplete", kMain), false, -7000, "::GetItemPropDesc"},
+       with("MarkComplete", kLanguageMain), false, -7000, "::GetItemPropDesc"},
       {"GetRpt401Data", [](Data& d, const std::string& s) { d.GetRpt401Data(s, Empty(), Empty()); },
        with("MarkComplete", kMain), false, -7000, "::GetRpt401Data"},
       {"GetRpt400Data", [](Data& d, const std::string& s) { d.GetRpt400Data(s, Empty()); }, kMain,
@@ -123,6 +127,29 @@ TEST_F(FrameFailureTest, EveryOperationFailsAsItsRowSays) {
       EXPECT_NE(journal[i], "MarkComplete") << "success signal on the failure path";
     }
   }
+}
+
+TEST_F(FrameFailureTest, ReportFailingOnALaterStatementIsTheServiceErrorWithoutARecordset) {
+  // The first batch runs; the database rejects the second one.
+  script_->Answer({RowCount(3)});
+  script_->AnswerError(207, "Invalid column name 'FQtyX'.");
+  auto dsql = automation::NewDictionary();
+  dsql->SetItem("Select", "Select FItemID");
+  RecordsetRef rs;
+  try {
+    rs = data_->GetRpt401Data(dsn_, dsql, automation::NewDictionary());
+    ADD_FAILURE() << "no error";
+  } catch (const AutomationError& e) {
+    EXPECT_EQ(e.number(), -7000);
+    EXPECT_EQ(e.source(), std::string(kServiceNameKey) + "::GetRpt401Data");
+    EXPECT_EQ(e.description(), "Invalid column name 'FQtyX'.");
+  }
+  EXPECT_EQ(rs, nullptr);
+  EXPECT_EQ(Received().size(), 2u);
+  // The temporary tables stay: no statement was sent after the failure.
+  std::vector<std::string> expected = BindJournal("Connection");
+  expected.insert(expected.begin(), "MarkComplete");
+  EXPECT_EQ(Journal(), expected);
 }
 
 TEST_F(FrameFailureTest, GetMaxPeriodBindsNothingAndSwallowsFailures) {
@@ -286,9 +313,13 @@ TEST_F(FrameSuccessTest, EachCallBindsItsOwnDataSource) {
   EXPECT_EQ(data_->GetCurrencyScale(other), 3);
   EXPECT_NE(data_->context(), first_context);
   EXPECT_EQ(data_->context()->Language(), "EN");
-  const std::vector<std::string> journal = Journal();
-  EXPECT_NE(std::find(journal.begin(), journal.end(), "OpenDataSource(" + other + ")"),
-            journal.end());
+  EXPECT_EQ(Journal(), (std::vector<std::string>{
+                           "MarkComplete", "ConnectionBroker", "OpenDataSource(" + dsn_ + ")",
+                           "GetContext", "Connection", "MarkComplete", "ConnectionBroker",
+                           "OpenDataSource(" + other + ")", "GetContext", "Connection"}));
+  // Each statement went to the data source its own call named.
+  EXPECT_EQ(Received().size(), 1u);
+  EXPECT_EQ(ado::ScriptFor(source_name_ + ".other")->Received().size(), 1u);
 }
 
 }  // namespace
