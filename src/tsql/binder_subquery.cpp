@@ -14,7 +14,9 @@ using ColumnVisitor = std::function<void(const BExpr& column, int level)>;
 void VisitColumns(const BExpr& e, int level, const ColumnVisitor& fn);
 
 void VisitJoin(const BoundJoin& join, int level, const ColumnVisitor& fn) {
-  for (const auto& c : join.on) VisitColumns(*c, level, fn);
+  for (const auto& c : join.on) {
+    if (c) VisitColumns(*c, level, fn);
+  }
   if (join.left) VisitJoin(*join.left, level, fn);
   if (join.right) VisitJoin(*join.right, level, fn);
 }
@@ -26,11 +28,19 @@ void VisitQuery(const BoundQuery& q, int level, const ColumnVisitor& fn) {
     return;
   }
   const BoundSpec& s = *q.spec;
+  // A keyed IN subquery has moved its select column into its first key (select[0] is null).
   for (const auto& j : s.from) VisitJoin(*j, level, fn);
-  for (const auto& c : s.where) VisitColumns(*c, level, fn);
-  for (const auto& c : s.group_by) VisitColumns(*c, level, fn);
+  for (const auto& c : s.where) {
+    if (c) VisitColumns(*c, level, fn);
+  }
+  for (const auto& c : s.group_by) {
+    if (c) VisitColumns(*c, level, fn);
+  }
   if (s.having) VisitColumns(*s.having, level, fn);
-  for (const auto& c : s.select) VisitColumns(*c, level, fn);
+  if (s.top) VisitColumns(*s.top, level, fn);
+  for (const auto& c : s.select) {
+    if (c) VisitColumns(*c, level, fn);
+  }
   for (const auto& o : s.order) {
     if (o.expr) VisitColumns(*o.expr, level, fn);
   }

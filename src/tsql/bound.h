@@ -90,6 +90,19 @@ struct SubqueryPlan {
   bool has_null = false;   // IN: a NULL among the values
   HashIndex index;
   std::vector<Row> entries;  // keys..., value
+  // Keyed IN only: an index of the entries over their outer keys alone, so that the IN values
+  // of one outer row can be listed (built on first use).
+  bool outer_index_built = false;
+  HashIndex outer_index;
+};
+
+// A hash index over one column of a source's rows (NULLs left out), built once per statement
+// when a query that runs once per outer row filters that column by equality or IN.
+struct ColumnIndex {
+  int col = -1;
+  SqlType type;
+  HashIndex index;
+  std::vector<uint32_t> row_ids;  // index id -> row position
 };
 
 struct BExpr {
@@ -134,6 +147,7 @@ struct BoundSource {
   // Run time.
   std::vector<Row> materialized;
   const std::vector<Row>* rows = nullptr;
+  std::vector<std::unique_ptr<ColumnIndex>> column_indexes;
 };
 
 struct BoundJoin {

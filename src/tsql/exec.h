@@ -39,5 +39,9 @@ std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env)
 Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx);
 Tri EvalExists(const BExpr& expr, const EvalCtx& ctx);
 Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx);
+// For a keyed IN subquery whose correlation keys read only scopes above the one of ctx (so
+// ctx's own rows need not be set): appends the values the IN can match for ctx's outer rows.
+// Returns false when the subquery has no such shape.
+bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Value>& out);
 
 }  // namespace orv::tsql

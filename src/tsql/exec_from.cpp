@@ -1,6 +1,7 @@
 // FROM and WHERE: scans with pushed-down single-table filters, join trees executed as hash
 // joins on their equality conditions (nested loops only without one), and the comma-separated
 // units joined greedily along the equalities found in WHERE.
+#include <algorithm>
 #include <bit>
 
 #include "tsql/binder.h"
@@ -67,6 +68,7 @@ class FromRunner {
     return c;
   }
   TupleSet Scan(int source);
+  bool IndexedScan(int source, TupleSet& out);
   TupleSet Build(BoundJoin& node, Mask& mask);
   TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
                 const std::vector<const BExpr*>& residual, ast::JoinType type);
@@ -79,9 +81,93 @@ class FromRunner {
   std::vector<std::vector<const BExpr*>> scan_filters_;
 };
 
+// The index over column `col` of a source, built on first use for the rest of the statement.
+const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type) {
+  for (const auto& index : src.column_indexes) {
+    if (index->col == col && index->type == type) return *index;
+  }
+  auto index = std::make_unique<ColumnIndex>();
+  index->col = col;
+  index->type = type;
+  const std::vector<Row>& rows = *src.rows;
+  index->index.Reset(rows.size());
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const Value& v = rows[r][static_cast<size_t>(col)];
+    if (v.is_null()) continue;
+    index->index.Insert(HashKey(&v, &type, 1));
+    index->row_ids.push_back(static_cast<uint32_t>(r));
+  }
+  src.column_indexes.push_back(std::move(index));
+  return *src.column_indexes.back();
+}
+
+// A bare column of `source` compared in its own type.
+bool IsSourceColumn(const BExpr& e, int source, const SqlType& cmp_type) {
+  return e.kind == BKind::Column && e.depth == 0 && e.src == source && e.type == cmp_type;
+}
+
+// A query run once per outer row reads a table through a column index when one of the
+// table's filters is "column = value" or "column IN (keyed subquery)" whose other side reads
+// nothing of this scope: only the rows holding those values are tested, in table order.
+bool FromRunner::IndexedScan(int source, TupleSet& out) {
+  BoundSource& src = spec_.sources[source];
+  if (!src.table || src.rows->empty()) return false;
+  const auto& filters = scan_filters_[source];
+  std::vector<const Row*> scratch(width_, nullptr);
+  EvalCtx ctx = Ctx(scratch.data());
+  std::vector<Value> values;
+  const BExpr* column = nullptr;
+  for (const BExpr* f : filters) {
+    if (f->kind == BKind::Compare && f->op == ast::Op::Eq) {
+      for (int side = 0; side < 2 && !column; ++side) {
+        const BExpr& c = *f->args[side];
+        const BExpr& other = *f->args[1 - side];
+        if (IsSourceColumn(c, source, f->cmp_type) && MaskOf(other) == 0) {
+          values.push_back(Eval(other, ctx));
+          column = &c;
+        }
+      }
+    } else if (f->kind == BKind::InSubquery && IsSourceColumn(*f->args[0], source, f->cmp_type)) {
+      if (ListInSubqueryValues(*f, ctx, values)) column = f->args[0].get();
+    }
+    if (column) break;
+  }
+  if (!column) return false;
+  const SqlType& type = column->type;
+  const ColumnIndex& index = IndexOf(src, column->col, type);
+  const std::vector<Row>& rows = *src.rows;
+  const auto col = static_cast<size_t>(column->col);
+  std::vector<uint32_t> ids;
+  for (const Value& v : values) {
+    if (v.is_null()) continue;
+    index.index.ForEach(HashKey(&v, &type, 1), [&](uint32_t id) {
+      uint32_t r = index.row_ids[id];
+      if (KeyEqual(&rows[r][col], &v, &type, 1)) ids.push_back(r);
+      return true;
+    });
+  }
+  if (values.size() > 1) {
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  }
+  for (uint32_t r : ids) {
+    scratch[source] = &rows[r];
+    bool pass = true;
+    for (const BExpr* f : filters) {
+      if (EvalPred(*f, ctx) != Tri::True) {
+        pass = false;
+        break;
+      }
+    }
+    if (pass) out.Append(scratch.data());
+  }
+  return true;
+}
+
 TupleSet FromRunner::Scan(int source) {
   TupleSet out;
   out.width = width_;
+  if (outer_ && IndexedScan(source, out)) return out;
   const std::vector<Row>& rows = *spec_.sources[source].rows;
   const auto& filters = scan_filters_[source];
   std::vector<const Row*> scratch(width_, nullptr);

@@ -1,13 +1,17 @@
 // Subqueries as expressions. Keyed (decorrelated) ones are built once per statement into a
 // hash index over their correlation keys and probed per outer row; uncorrelated ones run once
 // and are cached; any other correlated shape runs once per outer row.
+#include "tsql/binder.h"
 #include "tsql/exec.h"
 #include "tsql/sql_error.h"
 
 namespace orv::tsql {
 namespace {
 
-void BuildKeyed(SubqueryPlan& plan, bool with_value, ExecEnv& env) {
+// For a keyed IN (in_value set) the first key is the IN value: a row whose value is NULL is
+// kept, since it makes a non-matching IN unknown; a NULL correlation key drops the row (its
+// correlation equality can never hold).
+void BuildKeyed(SubqueryPlan& plan, bool with_value, ExecEnv& env, bool in_value = false) {
   BoundSpec& spec = *plan.query->spec;
   TupleSet tuples = RunFrom(spec, nullptr, env);
   size_t nk = plan.inner_keys.size();
@@ -21,7 +25,7 @@ void BuildKeyed(SubqueryPlan& plan, bool with_value, ExecEnv& env) {
     bool has_null = false;
     for (size_t k = 0; k < nk; ++k) {
       entry[k] = Eval(*plan.inner_keys[k], ctx);
-      if (entry[k].is_null()) has_null = true;
+      if (entry[k].is_null() && !(in_value && k == 0)) has_null = true;
     }
     if (has_null) continue;
     if (with_value) entry[nk] = Eval(*spec.select[0], ctx);
@@ -54,7 +58,49 @@ void ForMatches(const SubqueryPlan& plan, const Row& probe, F&& f) {
   });
 }
 
+void EnsureOuterIndex(SubqueryPlan& plan) {
+  if (plan.outer_index_built) return;
+  size_t nk = plan.inner_keys.size();
+  plan.outer_index.Reset(plan.entries.size());
+  for (const Row& entry : plan.entries) {
+    plan.outer_index.Insert(HashKey(entry.data() + 1, plan.key_types.data() + 1, nk - 1));
+  }
+  plan.outer_index_built = true;
+}
+
+// Calls f(entry) for every entry whose outer keys equal probe[1..]; f returns false to stop.
+template <class F>
+void ForOuterMatches(const SubqueryPlan& plan, const Row& probe, F&& f) {
+  size_t nk = plan.inner_keys.size();
+  const SqlType* types = plan.key_types.data() + 1;
+  plan.outer_index.ForEach(HashKey(probe.data() + 1, types, nk - 1), [&](uint32_t id) {
+    const Row& entry = plan.entries[id];
+    if (!KeyEqual(entry.data() + 1, probe.data() + 1, types, nk - 1)) return true;
+    return f(entry);
+  });
+}
+
 }  // namespace
+
+bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Value>& out) {
+  if (expr.kind != BKind::InSubquery || expr.negated || !expr.sub) return false;
+  SubqueryPlan& plan = *expr.sub;
+  size_t nk = plan.inner_keys.size();
+  if (!plan.keyed || nk < 2) return false;
+  // Outer keys count their depth from the subquery: depth 1 is ctx's own scope.
+  for (const auto& k : plan.outer_keys) {
+    if (RefsLevel(*k, 1)) return false;
+  }
+  if (!plan.built) BuildKeyed(plan, false, *ctx.env, true);
+  EnsureOuterIndex(plan);
+  Row probe(nk);
+  if (!ProbeKeys(plan, ctx, 1, probe)) return true;
+  ForOuterMatches(plan, probe, [&](const Row& entry) {
+    out.push_back(entry[0]);
+    return true;
+  });
+  return true;
+}
 
 Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
@@ -112,17 +158,29 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
   Value v = Eval(*expr.args[0], ctx);
   if (plan.keyed) {
-    if (!plan.built) BuildKeyed(plan, false, *ctx.env);
-    if (v.is_null()) return plan.entries.empty() ? Tri::False : Tri::Unknown;
+    if (!plan.built) BuildKeyed(plan, false, *ctx.env, true);
     Row probe(plan.inner_keys.size());
-    probe[0] = v;
-    if (!ProbeKeys(plan, ctx, 1, probe)) return Tri::Unknown;
-    bool found = false;
-    ForMatches(plan, probe, [&](const Row&) {
-      found = true;
-      return false;
+    // A NULL correlation value matches no row: the subquery is empty for this row.
+    if (!ProbeKeys(plan, ctx, 1, probe)) return Tri::False;
+    if (!v.is_null()) {
+      probe[0] = v;
+      bool found = false;
+      ForMatches(plan, probe, [&](const Row&) {
+        found = true;
+        return false;
+      });
+      if (found) return Tri::True;
+    }
+    // No match: the result depends on whether the subquery has rows, and NULLs, for this row.
+    EnsureOuterIndex(plan);
+    bool any = false, has_null = false;
+    ForOuterMatches(plan, probe, [&](const Row& entry) {
+      any = true;
+      if (entry[0].is_null()) has_null = true;
+      return !has_null;
     });
-    return found ? Tri::True : Tri::False;
+    if (!any) return Tri::False;
+    return v.is_null() || has_null ? Tri::Unknown : Tri::False;
   }
   const SqlType& column_type = plan.query->columns[0].type;
   if (!plan.correlated) {

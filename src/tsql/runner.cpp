@@ -2,6 +2,9 @@
 // scopes, and the results a client receives.
 #include "tsql/runner.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <shared_mutex>
 
@@ -133,8 +136,26 @@ bool Runner::Fail(const SqlError& error, const ast::Statement& stmt,
   return true;
 }
 
+// With ORV_TSQL_PROFILE set, each statement's batch line and run time go to stderr.
+struct StatementTimer {
+  explicit StatementTimer(int line) : line(line) {
+    static const bool enabled = std::getenv("ORV_TSQL_PROFILE") != nullptr;
+    if (enabled) start = std::chrono::steady_clock::now();
+    on = enabled;
+  }
+  ~StatementTimer() {
+    if (!on) return;
+    auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
+    std::fprintf(stderr, "tsql: line %d: %.1f ms\n", line, ms.count());
+  }
+  int line;
+  bool on = false;
+  std::chrono::steady_clock::time_point start;
+};
+
 bool Runner::RunLeaf(ast::Statement& stmt) {
   StatementContext cx{session_, results_, text_, ExecEnv{&session_, 0}};
+  StatementTimer timer(stmt.pos.line);
   try {
     cx.env.now = session_.Now();
     std::shared_mutex& mutex = session_.database->data_mutex();

@@ -141,6 +141,9 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
         t = source_types[i];
         return true;
       });
+      // Free each source row as soon as it is copied, so that a large INSERT ... SELECT holds
+      // one copy of its rows at a time rather than two.
+      Row().swap(row);
       added.push_back(std::move(out));
     }
   }
