@@ -128,7 +128,7 @@ struct OrderItem {
   bool descending = false;
 };
 
-// A query: a single specification or a set operation of two queries.
+// A query: a single SELECT block or a set operation of two queries.
 struct QueryExpr {
   enum class Kind { Spec, Union };
   Kind kind = Kind::Spec;
