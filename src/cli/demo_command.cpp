@@ -79,7 +79,7 @@ void AddDemoCommand(CLI::App& app, int& exit_status) {
         month = 12;
         --year;
       }
-      char from[16];
+      char from[32];
       std::snprintf(from, sizeof from, "%04d-%02d-%s", year, month, today.substr(8, 2).c_str());
       args.insert(args.end(), {"--filter", std::string("BDate=") + from, "--filter", "EDate=" + today});
     }

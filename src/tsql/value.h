@@ -139,13 +139,13 @@ class Value {
   void Release() {
     if (kind_ == Kind::String && inline_len_ == kHeapMarker) {
       Block* block = heap_block();
-      if (block->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        block->refs.~atomic();
-        ::operator delete(block);
-      }
+      if (block->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) FreeBlock(block);
     }
     kind_ = Kind::Null;
   }
+  // Out of line: the compiler cannot see where a block came from once Release is inlined into
+  // callers that only ever hold inline strings, and warns about freeing them.
+  static void FreeBlock(Block* block) noexcept;
 
   // 16 payload bytes, then 5 more bytes usable by inline strings, then the tags.
   uint64_t lo_ = 0;
