@@ -88,7 +88,8 @@ struct SubqueryPlan {
   Value scalar;            // uncorrelated scalar result
   bool any_rows = false;   // uncorrelated EXISTS / IN: subquery returned rows
   bool has_null = false;   // IN: a NULL among the values
-  HashIndex index;
+  HashIndex index;        // keyed: over all the keys of the entries (built on first use)
+  bool index_built = false;
   std::vector<Row> entries;  // keys..., value
   // Keyed IN only: an index of the entries over their outer keys alone, so that the IN values
   // of one outer row can be listed (built on first use).
@@ -144,9 +145,11 @@ struct BoundSource {
   std::unique_ptr<BoundQuery> derived;
   bool null_supplying = false;  // inner side of an outer join
 
-  // Run time.
+  // Run time: the rows are *rows, or, for a derived table that passes a table's rows through
+  // unchanged, the table rows listed in `borrowed` (rows is then null).
   std::vector<Row> materialized;
   const std::vector<Row>* rows = nullptr;
+  std::vector<const Row*> borrowed;
   std::vector<std::unique_ptr<ColumnIndex>> column_indexes;
 };
 

@@ -98,6 +98,30 @@ Value DefaultValue(const ColumnDef& column, StatementContext& cx) {
   return Convert(v, e->type, column.type, CastMode::Assignment);
 }
 
+ColumnDefaults::ColumnDefaults(const Table& table, StatementContext& cx)
+    : table_(table), cx_(cx), slots_(table.columns.size()) {}
+
+Value ColumnDefaults::Get(size_t column) {
+  const ColumnDef& col = table_.columns[column];
+  if (!col.default_expr) return Value();
+  Slot& slot = slots_[column];
+  if (slot.constant) return slot.value;
+  if (!slot.bound) {
+    Binder binder(cx_.session);
+    Scope scope;
+    slot.expr = binder.BindExpr(*col.default_expr, scope);
+    slot.bound = true;
+  }
+  EvalCtx ctx;
+  ctx.env = &cx_.env;
+  Value v = Convert(Eval(*slot.expr, ctx), slot.expr->type, col.type, CastMode::Assignment);
+  if (slot.expr->kind == BKind::Literal) {
+    slot.value = v;
+    slot.constant = true;
+  }
+  return v;
+}
+
 void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx) {
   table->object_id = NewObjectId();
   table->temporary = IsTempName(table->name);

@@ -52,6 +52,29 @@ bool AsJoinKey(const BExpr& c, Mask lmask, Mask rmask, JoinKey& key) {
   return false;
 }
 
+// A derived table that only filters one table and passes every column through in order and
+// in its own type ("SELECT * FROM t WHERE ..."): its rows are the table's rows themselves.
+bool IsPassThrough(const BoundQuery& q) {
+  if (!q.spec) return false;
+  const BoundSpec& s = *q.spec;
+  if (s.sources.size() != 1 || !s.sources[0].table || s.grouped || s.distinct || s.top ||
+      s.having || !s.order.empty() || !s.aggregates.empty()) {
+    return false;
+  }
+  const Table& table = *s.sources[0].table;
+  if (s.select.size() != table.columns.size() || q.columns.size() != table.columns.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < s.select.size(); ++i) {
+    const BExpr& e = *s.select[i];
+    if (e.kind != BKind::Column || e.depth != 0 || e.src != 0 || e.col != static_cast<int>(i) ||
+        !(e.type == table.columns[i].type) || !(q.columns[i].type == e.type)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 class FromRunner {
  public:
   FromRunner(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env)
@@ -168,22 +191,24 @@ TupleSet FromRunner::Scan(int source) {
   TupleSet out;
   out.width = width_;
   if (outer_ && IndexedScan(source, out)) return out;
-  const std::vector<Row>& rows = *spec_.sources[source].rows;
+  const BoundSource& src = spec_.sources[source];
   const auto& filters = scan_filters_[source];
   std::vector<const Row*> scratch(width_, nullptr);
   EvalCtx ctx = Ctx(scratch.data());
-  out.slots.reserve(filters.empty() ? rows.size() * width_ : 0);
-  for (const Row& row : rows) {
+  auto visit = [&](const Row& row) {
     scratch[source] = &row;
-    bool pass = true;
     for (const BExpr* f : filters) {
-      if (EvalPred(*f, ctx) != Tri::True) {
-        pass = false;
-        break;
-      }
+      if (EvalPred(*f, ctx) != Tri::True) return;
     }
-    if (pass) out.Append(scratch.data());
+    out.Append(scratch.data());
+  };
+  if (!src.rows) {
+    out.slots.reserve(filters.empty() ? src.borrowed.size() * width_ : 0);
+    for (const Row* row : src.borrowed) visit(*row);
+    return out;
   }
+  out.slots.reserve(filters.empty() ? src.rows->size() * width_ : 0);
+  for (const Row& row : *src.rows) visit(row);
   return out;
 }
 
@@ -333,6 +358,12 @@ TupleSet FromRunner::Run() {
   for (auto& source : spec_.sources) {
     if (source.table) {
       source.rows = &source.table->rows;
+    } else if (IsPassThrough(*source.derived)) {
+      TupleSet passed = RunFrom(*source.derived->spec, nullptr, env_);
+      source.borrowed.clear();
+      source.borrowed.reserve(passed.count);
+      for (size_t i = 0; i < passed.count; ++i) source.borrowed.push_back(passed.at(i)[0]);
+      source.rows = nullptr;
     } else {
       source.materialized = RunQuery(*source.derived, nullptr, env_);
       source.rows = &source.materialized;

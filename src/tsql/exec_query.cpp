@@ -33,13 +33,28 @@ int CompareRows(const Row& a, const Row& b, const std::vector<SortKey>& keys) {
   return 0;
 }
 
+// Sorts row indices, comparing copies of the key values laid out contiguously (one block of
+// keys.size() values per row), so that a comparison reads one or two cache lines instead of
+// chasing each wide row's storage; the rows themselves are moved once at the end.
 void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
   if (keys.empty() || rows.size() < 2) return;
+  const size_t nk = keys.size();
+  std::vector<Value> flat(rows.size() * nk);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    for (size_t k = 0; k < nk; ++k) flat[i * nk + k] = rows[i][keys[k].column];
+  }
   std::vector<uint32_t> order(rows.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
-    return CompareRows(rows[x], rows[y], keys) < 0;
+    const Value* a = flat.data() + static_cast<size_t>(x) * nk;
+    const Value* b = flat.data() + static_cast<size_t>(y) * nk;
+    for (size_t k = 0; k < nk; ++k) {
+      int c = CompareNullable(a[k], b[k], keys[k].type);
+      if (c != 0) return keys[k].desc ? c > 0 : c < 0;
+    }
+    return false;
   });
+  std::vector<Value>().swap(flat);
   std::vector<Row> sorted;
   sorted.reserve(rows.size());
   for (uint32_t i : order) sorted.push_back(std::move(rows[i]));
@@ -98,11 +113,33 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) 
   for (const auto& o : spec.order) {
     if (o.expr) hidden.push_back(o.expr.get());
   }
+  // "SELECT *" of one source: each output row starts as a copy of that source's row.
+  int whole_row = -1;
+  if (!spec.grouped && nsel > 0 && spec.select[0]->kind == BKind::Column &&
+      spec.select[0]->depth == 0) {
+    whole_row = spec.select[0]->src;
+    for (size_t i = 0; i < nsel && whole_row >= 0; ++i) {
+      const BExpr& e = *spec.select[i];
+      if (e.kind != BKind::Column || e.depth != 0 || e.src != whole_row ||
+          e.col != static_cast<int>(i)) {
+        whole_row = -1;
+      }
+    }
+    if (whole_row >= 0) {
+      const BoundSource& src = spec.sources[static_cast<size_t>(whole_row)];
+      if (src.columns.size() != nsel) whole_row = -1;
+    }
+  }
   std::vector<Row> out;
   auto project = [&](const EvalCtx& ctx) {
     Row row;
     row.reserve(nsel + hidden.size());
-    for (const auto& s : spec.select) row.push_back(Eval(*s, ctx));
+    const Row* whole = whole_row >= 0 ? ctx.srcs[whole_row] : nullptr;
+    if (whole && whole->size() == nsel) {
+      row.assign(whole->begin(), whole->end());
+    } else {
+      for (const auto& s : spec.select) row.push_back(Eval(*s, ctx));
+    }
     for (const BExpr* h : hidden) row.push_back(Eval(*h, ctx));
     out.push_back(std::move(row));
   };

@@ -16,7 +16,8 @@ void BuildKeyed(SubqueryPlan& plan, bool with_value, ExecEnv& env, bool in_value
   TupleSet tuples = RunFrom(spec, nullptr, env);
   size_t nk = plan.inner_keys.size();
   plan.entries.clear();
-  plan.index.Reset(tuples.count);
+  plan.entries.reserve(tuples.count);
+  plan.index_built = false;
   EvalCtx ctx;
   ctx.env = &env;
   for (size_t i = 0; i < tuples.count; ++i) {
@@ -29,10 +30,21 @@ void BuildKeyed(SubqueryPlan& plan, bool with_value, ExecEnv& env, bool in_value
     }
     if (has_null) continue;
     if (with_value) entry[nk] = Eval(*spec.select[0], ctx);
-    plan.index.Insert(HashKey(entry.data(), plan.key_types.data(), nk));
     plan.entries.push_back(std::move(entry));
   }
   plan.built = true;
+}
+
+// The index over all the keys of a keyed plan's entries. Listing IN values by outer key alone
+// (ListInSubqueryValues) never needs it, so it is built only when a probe does.
+void EnsureIndex(SubqueryPlan& plan) {
+  if (plan.index_built) return;
+  size_t nk = plan.inner_keys.size();
+  plan.index.Reset(plan.entries.size());
+  for (const Row& entry : plan.entries) {
+    plan.index.Insert(HashKey(entry.data(), plan.key_types.data(), nk));
+  }
+  plan.index_built = true;
 }
 
 // Fills probe with the outer key values; false when one is NULL (no match possible).
@@ -106,6 +118,7 @@ Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
   if (plan.keyed) {
     if (!plan.built) BuildKeyed(plan, true, *ctx.env);
+    EnsureIndex(plan);
     Row probe(plan.inner_keys.size());
     if (!ProbeKeys(plan, ctx, 0, probe)) return Value();
     Value result;
@@ -136,6 +149,7 @@ Tri EvalExists(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
   if (plan.keyed) {
     if (!plan.built) BuildKeyed(plan, false, *ctx.env);
+    EnsureIndex(plan);
     Row probe(plan.inner_keys.size());
     if (!ProbeKeys(plan, ctx, 0, probe)) return Tri::False;
     bool found = false;
@@ -159,6 +173,7 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
   Value v = Eval(*expr.args[0], ctx);
   if (plan.keyed) {
     if (!plan.built) BuildKeyed(plan, false, *ctx.env, true);
+    EnsureIndex(plan);
     Row probe(plan.inner_keys.size());
     // A NULL correlation value matches no row: the subquery is empty for this row.
     if (!ProbeKeys(plan, ctx, 1, probe)) return Tri::False;

@@ -16,8 +16,7 @@ class HashIndex {
   void Reset(size_t expected) {
     size_t buckets = 16;
     while (buckets < expected * 2) buckets <<= 1;
-    heads_.assign(buckets, kNone);
-    tails_.assign(buckets, kNone);
+    buckets_.assign(buckets, Bucket{kNone, kNone});
     next_.clear();
     hashes_.clear();
     next_.reserve(expected);
@@ -26,26 +25,26 @@ class HashIndex {
   }
   // Ids must be given in increasing order starting from 0 (id == number of earlier inserts).
   void Insert(size_t hash) {
-    if (heads_.empty()) Reset(16);
-    if (hashes_.size() * 2 > heads_.size()) Grow();
+    if (buckets_.empty()) Reset(16);
+    if (hashes_.size() * 2 > buckets_.size()) Grow();
     uint32_t id = static_cast<uint32_t>(hashes_.size());
     hashes_.push_back(hash);
-    size_t b = hash & mask_;
+    Bucket& b = buckets_[hash & mask_];
     next_.push_back(kNone);
     // Append at the chain's tail so that ForEach visits ids in insertion order.
-    if (heads_[b] == kNone) {
-      heads_[b] = id;
+    if (b.head == kNone) {
+      b.head = id;
     } else {
-      next_[tails_[b]] = id;
+      next_[b.tail] = id;
     }
-    tails_[b] = id;
+    b.tail = id;
   }
   size_t size() const { return hashes_.size(); }
   // Calls f(id) for every id with this hash, in insertion order, until f returns false.
   template <class F>
   void ForEach(size_t hash, F&& f) const {
-    if (heads_.empty()) return;
-    for (uint32_t cur = heads_[hash & mask_]; cur != kNone; cur = next_[cur]) {
+    if (buckets_.empty()) return;
+    for (uint32_t cur = buckets_[hash & mask_].head; cur != kNone; cur = next_[cur]) {
       if (hashes_[cur] == hash && !f(cur)) return;
     }
   }
@@ -57,8 +56,12 @@ class HashIndex {
     Reset(hashes.size() * 2);
     for (size_t h : hashes) Insert(h);
   }
-  std::vector<uint32_t> heads_;
-  std::vector<uint32_t> tails_;
+  // Head and tail of a chain side by side: an insert touches one cache line, not two.
+  struct Bucket {
+    uint32_t head;
+    uint32_t tail;
+  };
+  std::vector<Bucket> buckets_;
   std::vector<uint32_t> next_;
   std::vector<size_t> hashes_;
   size_t mask_ = 0;

@@ -126,7 +126,9 @@ Value ReadValue(sqlite3_stmt* stmt, int col, const SqlType& type) {
   if (type.IsInteger()) return Value::Int(sqlite3_column_int64(stmt, col));
   if (type.id == TypeId::Decimal || type.id == TypeId::Money) {
     const unsigned char* t = sqlite3_column_text(stmt, col);
-    return ParseDecimalText(reinterpret_cast<const char*>(t), type.scale);
+    const int n = sqlite3_column_bytes(stmt, col);
+    return ParseDecimalText(
+        std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(n)), type.scale);
   }
   if (type.id == TypeId::Float || type.id == TypeId::Real) return Value::Float(sqlite3_column_double(stmt, col));
   if (type.IsDateTime()) return Value::DateTime(sqlite3_column_int64(stmt, col));

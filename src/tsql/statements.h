@@ -51,4 +51,24 @@ std::string QualifiedTableName(const Table& table, const SessionState& session);
 // The value of a column's DEFAULT (NULL when none), converted to the column's type.
 Value DefaultValue(const ColumnDef& column, StatementContext& cx);
 
+// The DEFAULTs of one table's columns for a statement that fills many rows: each is bound on
+// first use and reused for the following rows, and one that is a literal is also converted
+// once. Gives what DefaultValue gives.
+class ColumnDefaults {
+ public:
+  ColumnDefaults(const Table& table, StatementContext& cx);
+  Value Get(size_t column);
+
+ private:
+  struct Slot {
+    bool bound = false;
+    bool constant = false;
+    BExprPtr expr;
+    Value value;
+  };
+  const Table& table_;
+  StatementContext& cx_;
+  std::vector<Slot> slots_;
+};
+
 }  // namespace orv::tsql

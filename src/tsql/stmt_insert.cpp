@@ -2,7 +2,6 @@
 // position, converted to the column types as an assignment (Msg 8152 for strings too long),
 // omitted columns take their identity, DEFAULT or NULL; NULL into a NOT NULL column is Msg 515.
 // Every new row is built before any is added, so a failing INSERT adds nothing.
-#include <functional>
 #include <optional>
 
 #include "tsql/binder.h"
@@ -90,13 +89,16 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
   for (size_t i = 0; i < nt; ++i) slot_of[targets[i]] = static_cast<int>(i);
   std::optional<int64_t> next_identity = table->next_identity;
   std::string qualified;
+  ColumnDefaults defaults(*table, cx);
   auto check_null = [&](const Value& v, const ColumnDef& col) {
     if (v.is_null() && !col.nullable) {
       if (qualified.empty()) qualified = QualifiedTableName(*table, cx.session);
       ThrowError(515, {col.name, qualified, "INSERT"});
     }
   };
-  auto fill = [&](Row& out, const std::function<bool(size_t, Value&, SqlType&)>& get) {
+  // get(i, v, type) supplies source value i, or returns false for DEFAULT; a template lambda
+  // so that the per-value call is inlined.
+  auto fill = [&](Row& out, auto&& get) {
     out.resize(ncols);
     for (size_t c = 0; c < ncols; ++c) {
       const ColumnDef& col = table->columns[c];
@@ -109,7 +111,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
         v = Value::Int(*next_identity);
         *next_identity += col.identity_increment;
       } else {
-        v = DefaultValue(col, cx);
+        v = defaults.Get(c);
       }
       check_null(v, col);
       out[c] = std::move(v);

@@ -29,6 +29,14 @@ TEST(ValueCompareTest, StringsUnderTheCollation) {
       {"B", "a", 1},        {"ab", "abc", -1},         {"abc\t", "abc", -1},
       {"a", "á", -1},       {"FNumber", "fnumber", 0}, {"1.01.001", "1.01.002", -1},
       {"合计", "合计 ", 0}, {"合计", "小计", -1},
+      // Longer texts: a common prefix of whole words, then a difference in the next word.
+      {"01.02.0003.0004", "01.02.0003.0005", -1},
+      {"01.02.0003.ABCDEFGH", "01.02.0003.abcdefgh  ", 0},
+      {"ABCDEFGHijklmnopQRSTUVWXyz", "abcdefghIJKLMNOPqrstuvwxYZ", 0},
+      {"abcdefghijklmnopqrstuvwxyz1", "abcdefghijklmnopqrstuvwxyz0", 1},
+      {"1234567á", "1234567é", -1},  // a character split across the first word boundary
+      {"abcdefghä", "abcdefghz", 1},   {"abcdefghÿ", "abcdefghā", 1},
+      {"abcdefgh", "abcdefgh\x01", 1}, {"abcdefghijklmnop", "abcdefghijklmnopq", -1},
   };
   for (const Case& c : cases) {
     int r = CompareStrings(c.a, c.b);
