@@ -144,6 +144,19 @@ TEST_F(DemoReportsTest, WorkInProcessRollForwardHasRows) {
   EXPECT_EQ(items.size(), r.rows.size()) << "the standard fragments sum per item number";
 }
 
+// One client on one connection: the item summary leaves its client table #DATA behind, and the
+// roll-forward's standard fragments must still build theirs.
+TEST_F(DemoReportsTest, RollForwardAfterItemSummaryOnTheSameConnection) {
+  Run([](service::Data& d, const std::string& dsn) {
+    return d.GetRpt401Data(dsn, reports::Rpt401StandardFragments(), ProductionFilter());
+  });
+  const ResultSummary r = Run([](service::Data& d, const std::string& dsn) {
+    return d.Get499HappenData(dsn, kCostYear, kCostPeriod, reports::Rpt499StandardFragments(),
+                              automation::NewDictionary());
+  });
+  EXPECT_FALSE(r.rows.empty());
+}
+
 // Every statement of every report batch runs on the bare schema without a name, binding or
 // compile error. Errors that only data can cause are allowed: with no rows the grand-total
 // insert of the task summary puts Null sums into not-null columns (Msg 515), as it would on

@@ -18,6 +18,9 @@ std::string PriceColumn(const char* cost, const char* num, const char* alias) {
 std::shared_ptr<automation::Dictionary> Rpt499StandardFragments() {
   const std::string crlf = "\r\n";
   std::string select;
+  // A #DATA left on the connection by another report's client fragments (report 401 builds
+  // one too) would make the SELECT ... INTO fail; the client clears it first.
+  select += "If Object_ID('tempdb..#DATA') Is Not Null Drop Table #DATA" + crlf;
   select += "Select t.FNumber," + crlf;
   select += "       Cast(Max(t.FName) As varchar(255)) As FName," + crlf;
   select += "       Cast(Max(t.FModel) As varchar(255)) As FModel," + crlf;
