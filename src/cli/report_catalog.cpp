@@ -22,18 +22,27 @@ constexpr const char* kLongNumber =
 constexpr const char* kFirstDay = "2024-01-01";
 constexpr const char* kLastDay = "2025-12-31";
 
+// The task-order date range and status switches that reports 400, 401 and 406 read alike,
+// with defaults that show every task order of the demo company that is not cancelled.
+std::vector<ReportKey> TaskKeys(std::vector<ReportKey> rest) {
+  std::vector<ReportKey> keys = {
+      {"BDate", "task order date from (yyyy-mm-dd)", kFirstDay},
+      {"EDate", "task order date to", kLastDay},
+      {"CheckState", kCheckState, "2"},
+      {"CheckClose", kCheckClose, "2"},
+      {"bLongNumber", kLongNumber, "1"},
+  };
+  keys.insert(keys.end(), rest.begin(), rest.end());
+  return keys;
+}
+
 std::vector<ReportInfo> Build() {
   std::vector<ReportInfo> reports;
   reports.push_back(ReportInfo{
       "400",
       "task execution summary: planned, finished, received and unreceived quantities per task "
       "order, receipt lines, subtotals, grand total",
-      {
-          {"BDate", "task order date from (yyyy-mm-dd)", kFirstDay},
-          {"EDate", "task order date to", kLastDay},
-          {"CheckState", kCheckState, "2"},
-          {"CheckClose", kCheckClose, "2"},
-          {"bLongNumber", kLongNumber, "1"},
+      TaskKeys({
           {"BProductBillNo", "task order number from", nullptr},
           {"EProductBillNo", "task order number to", nullptr},
           {"BWorkDate", "work start date from", nullptr},
@@ -55,7 +64,7 @@ std::vector<ReportInfo> Build() {
           {"Dept", "exact department name", nullptr},
           {"DisplayType", "1 hides the per-task subtotal rows", nullptr},
           {"Orderby", "sort columns of the report table, e.g. \"FNameSort desc\"", nullptr},
-      },
+      }),
       false,
       false,
       {"FMOBillNO", "FDate", "FNumber", "FName", "FStockBillNo", "FStockDate", "FBSPlanUnitName",
@@ -64,12 +73,7 @@ std::vector<ReportInfo> Build() {
   reports.push_back(ReportInfo{
       "401",
       "planned and finished quantities per item, in base and stock units",
-      {
-          {"BDate", "task date from (yyyy-mm-dd)", kFirstDay},
-          {"EDate", "task date to", kLastDay},
-          {"CheckState", kCheckState, "2"},
-          {"CheckClose", kCheckClose, "2"},
-          {"bLongNumber", kLongNumber, "1"},
+      TaskKeys({
           {"BBillNo", "task order number from", nullptr},
           {"EBillNo", "task order number to", nullptr},
           {"BItemNumber", "item number from", nullptr},
@@ -79,7 +83,7 @@ std::vector<ReportInfo> Build() {
           {"BEmp", "employee number from", nullptr},
           {"EEmp", "employee number to", nullptr},
           {"BBatchNo", "batch number contains this text", nullptr},
-      },
+      }),
       true,
       false,
       {"FItemNumber", "FItemName", "FModel", "FBaseUnitName", "FBaseQty", "FFinishBQty",
@@ -88,12 +92,7 @@ std::vector<ReportInfo> Build() {
   reports.push_back(ReportInfo{
       "406",
       "material usage per task order: standard, planned, actual and difference quantities",
-      {
-          {"BDate", "task order date from (yyyy-mm-dd)", kFirstDay},
-          {"EDate", "task order date to", kLastDay},
-          {"CheckState", kCheckState, "2"},
-          {"CheckClose", kCheckClose, "2"},
-          {"bLongNumber", kLongNumber, "1"},
+      TaskKeys({
           {"BMOBillNo", "task order number from", nullptr},
           {"EMOBillNo", "task order number to", nullptr},
           {"BItemNumber", "product item number from", nullptr},
@@ -103,7 +102,7 @@ std::vector<ReportInfo> Build() {
           {"BEmpNumber", "employee number from", nullptr},
           {"EEmpNumber", "employee number to", nullptr},
           {"DisplayType", "1 hides the per-task subtotal rows", nullptr},
-      },
+      }),
       false,
       false,
       {"FMOBillNO", "FPNumber", "FPName", "FItemNumber", "FItemName", "FBSStandardUnitName",
