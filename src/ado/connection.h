@@ -118,6 +118,10 @@ class Recordset : public automation::Object {
   void MoveNext();
   void MoveFirst();
   void Close();
+  // Hands the rows from the current one to the end over to the caller without copying them
+  // (a reader that goes through them once, such as a printer); they leave the recordset, which
+  // is then at EOF.
+  std::vector<std::vector<automation::Variant>> TakeRemainingRows();
   // The next result of the same batch: an open recordset for a rowset, a closed one for a row
   // count, nullptr when no results remain. A pending error result is raised here.
   std::shared_ptr<Recordset> NextRecordset();

@@ -123,6 +123,21 @@ void Recordset::MoveFirst() {
   BindFields();
 }
 
+std::vector<std::vector<automation::Variant>> Recordset::TakeRemainingRows() {
+  RequireOpen();
+  std::vector<std::vector<automation::Variant>> taken;
+  if (position_ == 0) {
+    taken.swap(rows_);
+  } else {
+    const auto first = rows_.begin() + position_;
+    taken.assign(std::make_move_iterator(first), std::make_move_iterator(rows_.end()));
+    rows_.erase(first, rows_.end());
+  }
+  position_ = static_cast<int64_t>(rows_.size());
+  BindFields();
+  return taken;
+}
+
 void Recordset::Close() {
   RequireOpen();
   open_ = false;

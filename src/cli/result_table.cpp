@@ -67,12 +67,8 @@ ResultTable ReadRecordset(ado::Recordset& rs) {
   for (size_t i = 0; i < rs.FieldCount(); ++i) {
     table.AddColumn(rs.Fields(i).Name(), rs.Fields(i).SqlType());
   }
-  for (; !rs.EOF(); rs.MoveNext()) {
-    std::vector<automation::Variant> row;
-    row.reserve(rs.FieldCount());
-    for (size_t i = 0; i < rs.FieldCount(); ++i) row.push_back(rs.Fields(i).Value());
-    table.AddRow(std::move(row));
-  }
+  // The rows move over: a report result can be large, and the recordset is not read again.
+  table.rows = rs.TakeRemainingRows();
   ClassifyRows(table);
   return table;
 }

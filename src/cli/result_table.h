@@ -30,8 +30,8 @@ struct ResultTable {
   void AddRow(std::vector<automation::Variant> row, RowKind kind = RowKind::kDetail);
 };
 
-// The rows from the current position to the end (the recordset is left at its end); the row
-// kinds come from ClassifyRows.
+// The rows from the current position to the end, taken over from the recordset (which is left
+// at its end without them); the row kinds come from ClassifyRows.
 ResultTable ReadRecordset(ado::Recordset& rs);
 ResultTable FromProviderResult(const ado::ProviderResult& result);
 

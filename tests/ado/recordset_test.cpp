@@ -100,6 +100,26 @@ TEST_F(RecordsetTest, FieldsByNameIgnoreCase) {
             std::make_pair(adoerr::kItemNotFound, kItemNotFoundText));
 }
 
+TEST_F(RecordsetTest, TakingTheRemainingRowsLeavesTheEarlierOnesAndEndsAtEof) {
+  AnswerItems();
+  auto rs = connection_->Execute("select");
+  const Field& name = rs->Fields("FName");
+  rs->MoveNext();
+  const auto taken = rs->TakeRemainingRows();
+  ASSERT_EQ(taken.size(), 2u);
+  EXPECT_EQ(taken[0][1].AsString(), "1.02");
+  EXPECT_EQ(taken[1][2].AsString(), "nut");
+  EXPECT_TRUE(rs->EOF());
+  EXPECT_EQ(rs->RecordCount(), 1);
+  EXPECT_EQ(ErrorOf([&] { name.Value(); }).first, adoerr::kNoCurrentRecord);
+  rs->MoveFirst();
+  EXPECT_EQ(name.Value().AsString(), "bolt");
+  rs->MoveFirst();
+  EXPECT_EQ(rs->TakeRemainingRows().size(), 1u);
+  EXPECT_TRUE(rs->EOF());
+  EXPECT_EQ(ErrorOf([&] { rs->MoveFirst(); }).first, adoerr::kNoCurrentRecord);
+}
+
 TEST_F(RecordsetTest, EmptyRowsetIsAtBothEnds) {
   script_->Answer({IntRows("n", {})});
   auto rs = connection_->Execute("select");

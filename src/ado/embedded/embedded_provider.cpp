@@ -37,8 +37,10 @@ ProviderResult ToProviderResult(tsql::StatementResult&& statement) {
       for (const tsql::ResultColumn& column : statement.columns) {
         result.columns.push_back(ColumnInfo{column.name, column.type.ToString()});
       }
+      // Each engine row is freed as soon as it is converted, so a large result is held about
+      // once rather than twice (the memory it gives back is reused by the next rows).
       result.rows.reserve(statement.rows.size());
-      for (const auto& row : statement.rows) {
+      for (auto& row : statement.rows) {
         std::vector<automation::Variant> values;
         values.reserve(row.size());
         for (size_t i = 0; i < row.size(); ++i) {
@@ -47,7 +49,9 @@ ProviderResult ToProviderResult(tsql::StatementResult&& statement) {
           values.push_back(VariantFromValue(row[i], type));
         }
         result.rows.push_back(std::move(values));
+        std::vector<tsql::Value>().swap(row);
       }
+      decltype(statement.rows)().swap(statement.rows);
       break;
     }
     case tsql::StatementResult::Kind::RowCount:
