@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <limits>
 #include <system_error>
@@ -19,14 +20,24 @@ unsigned __int128 PowerOfTen(int exponent) {
   return result;
 }
 
+// Decimal digits of a 128-bit magnitude. Only the part above 64 bits needs 128-bit division,
+// once per 19 digits; the rest is plain 64-bit conversion (decimals are printed by the million
+// in large results).
 std::string UnsignedToText(unsigned __int128 value) {
-  if (value == 0) return "0";
-  std::string digits;
-  while (value != 0) {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(value % 10)));
-    value /= 10;
+  constexpr uint64_t k1e19 = 10000000000000000000ull;
+  char buf[48];
+  char* end = buf + sizeof buf;
+  char* begin = end;
+  while (value > std::numeric_limits<uint64_t>::max()) {
+    uint64_t chunk = static_cast<uint64_t>(value % k1e19);
+    value /= k1e19;
+    for (int i = 0; i < 19; ++i, chunk /= 10) *--begin = static_cast<char>('0' + chunk % 10);
   }
-  return digits;
+  char top[20];
+  const auto written = std::to_chars(top, top + sizeof top, static_cast<uint64_t>(value)).ptr;
+  begin -= written - top;
+  std::memcpy(begin, top, static_cast<size_t>(written - top));
+  return std::string(begin, end);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "tsql/decimal.h"
 #include "tsql/sql_error.h"
 
 namespace orv::tsql {
@@ -30,24 +31,6 @@ std::string QuoteIdent(std::string_view name) {
     out.push_back(c);
   }
   out.push_back('"');
-  return out;
-}
-
-std::string DecimalText(Int128 unscaled, int scale) {
-  const bool negative = unscaled < 0;
-  unsigned __int128 magnitude = negative ? static_cast<unsigned __int128>(-(unscaled + 1)) + 1
-                                         : static_cast<unsigned __int128>(unscaled);
-  std::string digits;
-  do {
-    digits.push_back(static_cast<char>('0' + static_cast<int>(magnitude % 10)));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  while (static_cast<int>(digits.size()) <= scale) digits.push_back('0');
-  std::string out = negative ? "-" : "";
-  for (size_t i = digits.size(); i-- > 0;) {
-    out.push_back(digits[i]);
-    if (scale > 0 && i == static_cast<size_t>(scale)) out.push_back('.');
-  }
   return out;
 }
 
@@ -109,7 +92,7 @@ void BindValue(sqlite3_stmt* stmt, int index, const Value& v) {
     case Value::Kind::Float: sqlite3_bind_double(stmt, index, v.float_value()); break;
     case Value::Kind::DateTime: sqlite3_bind_int64(stmt, index, v.datetime_ticks()); break;
     case Value::Kind::Decimal: {
-      const std::string text = DecimalText(v.decimal_unscaled(), v.decimal_scale());
+      const std::string text = dec::ToString(v.decimal_unscaled(), v.decimal_scale());
       sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
       break;
     }

@@ -43,6 +43,10 @@ TEST(CStrTest, FixedForms) {
       {Dec(42, 0), "42"},
       {Dec(static_cast<__int128>(-12345678901234567) * 1000000000, 10),
        "-1234567890123456.7000000000"},
+      // Above 64 bits: a chunk of zeros inside, and the largest 38-digit magnitude.
+      {Dec(static_cast<__int128>(10000000000000000000ull) * 10 + 5, 0), "100000000000000000005"},
+      {Dec(-(static_cast<__int128>(10000000000000000000ull) * 10000000000000000000ull - 1), 4),
+       "-9999999999999999999999999999999999.9999"},
       {DateValue::FromParts(2024, 1, 5), "2024-01-05"},
       {DateValue::FromParts(2024, 1, 5, 13, 45, 7), "2024-01-05 13:45:07"},
       {DateValue::FromParts(2024, 1, 5, 0, 0, 0, 400), "2024-01-05"},
