@@ -175,26 +175,48 @@ void WriteTextTable(std::ostream& out, const ResultTable& table, const FormatSty
   }
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
+// Appends one CSV field: quoted (with doubled quotes) only when it holds a comma, a quote or
+// a line break.
+void AppendCsvField(std::string& line, std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+    line.append(text);
+    return;
   }
-  out.push_back('"');
-  return out;
+  line.push_back('"');
+  for (char c : text) {
+    if (c == '"') line.push_back('"');
+    line.push_back(c);
+  }
+  line.push_back('"');
 }
 
+// Each line is built in one buffer and written at once: a report result can have millions of
+// fields, most of them empty, and per-field stream insertions would dominate the time.
 void WriteCsv(std::ostream& out, const ResultTable& table) {
+  std::string line;
   for (size_t i = 0; i < table.columns.size(); ++i) {
-    out << (i > 0 ? "," : "") << CsvField(table.columns[i].name);
+    if (i > 0) line.push_back(',');
+    AppendCsvField(line, table.columns[i].name);
   }
-  out << "\r\n";
+  line += "\r\n";
+  out.write(line.data(), static_cast<std::streamsize>(line.size()));
   for (const auto& row : table.rows) {
-    for (size_t i = 0; i < row.size(); ++i)
-      out << (i > 0 ? "," : "") << CsvField(PlainText(row[i]));
-    out << "\r\n";
+    line.clear();
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i > 0) line.push_back(',');
+      switch (row[i].type()) {
+        case VarType::Null:
+        case VarType::Empty:
+          break;
+        case VarType::String:
+          AppendCsvField(line, row[i].AsString());
+          break;
+        default:
+          AppendCsvField(line, PlainText(row[i]));
+      }
+    }
+    line += "\r\n";
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
   }
 }
 
@@ -275,13 +297,20 @@ void WriteJson(std::ostream& out, const ResultTable& table) {
     out << "[]\n";
     return;
   }
+  std::vector<std::string> prefixes;  // ", \"key\": " (the first without the comma)
+  for (size_t i = 0; i < keys.size(); ++i) {
+    prefixes.push_back((i > 0 ? ", " : "") + JsonString(keys[i]) + ": ");
+  }
   out << "[\n";
+  std::string line;
   for (size_t r = 0; r < table.rows.size(); ++r) {
-    out << "  {";
+    line = "  {";
     for (size_t i = 0; i < keys.size(); ++i) {
-      out << (i > 0 ? ", " : "") << JsonString(keys[i]) << ": " << JsonValue(table.rows[r][i]);
+      line += prefixes[i];
+      line += JsonValue(table.rows[r][i]);
     }
-    out << (r + 1 < table.rows.size() ? "},\n" : "}\n");
+    line += r + 1 < table.rows.size() ? "},\n" : "}\n";
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
   }
   out << "]\n";
 }
