@@ -48,20 +48,56 @@ std::string Database::name() const {
 }
 
 std::shared_ptr<Table> Database::FindTable(std::string_view name) {
+  return FindOrLoad(name, /*preloading=*/false);
+}
+
+void Database::PreloadTable(std::string_view name) {
+  try {
+    FindOrLoad(name, /*preloading=*/true);
+  } catch (...) {
+    // A table that fails to load is left out; the statement that needs it loads it again and
+    // reports the error.
+  }
+}
+
+bool Database::LoadsOnDemand() const {
+  std::lock_guard lock(catalog_mutex_);
+  return static_cast<bool>(loader_);
+}
+
+std::shared_ptr<Table> Database::FindOrLoad(std::string_view name, bool preloading) {
+  const std::string key = FoldName(name);
   std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader;
   {
-    std::lock_guard lock(catalog_mutex_);
-    auto it = tables_.find(FoldName(name));
+    std::unique_lock lock(catalog_mutex_);
+    if (preloading && loading_.count(key)) return nullptr;
+    loaded_.wait(lock, [&] { return loading_.count(key) == 0; });
+    auto it = tables_.find(key);
     if (it != tables_.end()) return it->second;
-    if (views_.count(FoldName(name))) return nullptr;
+    if (views_.count(key) || !loader_) return nullptr;
+    // A table dropped since the last save is still in storage but no longer exists.
+    for (const std::string& dropped : dropped_tables_) {
+      if (NamesEqual(dropped, key)) return nullptr;
+    }
     loader = loader_;
+    loading_.insert(key);
   }
-  if (!loader) return nullptr;
-  std::shared_ptr<Table> table = loader(*this, name);
-  if (!table) return nullptr;
-  std::lock_guard lock(catalog_mutex_);
-  auto [it, inserted] = tables_.emplace(FoldName(table->name), table);
-  return it->second;
+  std::shared_ptr<Table> table;
+  auto finish = [&] {
+    std::lock_guard lock(catalog_mutex_);
+    loading_.erase(key);
+    if (table) table = tables_.emplace(key, table).first->second;
+    loaded_.notify_all();
+  };
+  try {
+    table = loader(*this, name);
+  } catch (...) {
+    table = nullptr;
+    finish();
+    throw;
+  }
+  finish();
+  return table;
 }
 
 std::shared_ptr<View> Database::FindView(std::string_view name) {
@@ -90,6 +126,9 @@ bool Database::AddView(std::shared_ptr<View> view) {
 }
 
 bool Database::DropTable(std::string_view name) {
+  // A stored table that no statement has used yet is only in storage: load it, so that it is
+  // found (and its drop saved) like any other.
+  if (!FindTable(name)) return false;
   std::lock_guard lock(catalog_mutex_);
   auto it = tables_.find(FoldName(name));
   if (it == tables_.end()) return false;

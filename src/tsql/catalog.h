@@ -4,12 +4,14 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -81,6 +83,12 @@ class Database {
   // Catalog look-ups, by case-insensitive name; nullptr when absent. FindTable asks the
   // table loader (if set) for a table not yet in memory.
   std::shared_ptr<Table> FindTable(std::string_view name);
+  // Loads a stored table that is not in memory yet (nothing for other names); meant for a
+  // helper thread that gets the tables of a batch ready while the batch runs. A FindTable
+  // for a table being loaded waits for that load. Load errors are left to FindTable.
+  void PreloadTable(std::string_view name);
+  // Whether tables are loaded from storage on first use (a data-source file).
+  bool LoadsOnDemand() const;
   std::shared_ptr<View> FindView(std::string_view name);
   bool AddTable(std::shared_ptr<Table> table);  // false when the name is taken
   bool AddView(std::shared_ptr<View> view);
@@ -109,9 +117,13 @@ class Database {
   std::optional<int64_t> demo_clock() const;
 
  private:
+  std::shared_ptr<Table> FindOrLoad(std::string_view name, bool preloading);
+
   std::string path_;
   std::shared_mutex data_mutex_;
   mutable std::mutex catalog_mutex_;  // guards the maps below
+  std::set<std::string> loading_;     // folded names of tables being loaded
+  std::condition_variable loaded_;    // signalled when a load ends
   std::map<std::string, std::shared_ptr<Table>> tables_;
   std::map<std::string, std::shared_ptr<View>> views_;
   std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader_;

@@ -2,14 +2,18 @@
 // scopes, and the results a client receives.
 #include "tsql/runner.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <mutex>
+#include <set>
 #include <shared_mutex>
 
 #include "tsql/binder.h"
 #include "tsql/exec.h"
+#include "tsql/lexer.h"
 #include "tsql/sql_error.h"
 #include "tsql/statements.h"
 #include "tsql/value_ops.h"
@@ -265,14 +269,67 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
 
 }  // namespace
 
+namespace {
+
+// The names in a batch that may be stored tables, in order of first appearance: every
+// identifier but keywords and temporary names. Over-inclusive on purpose (column names come
+// too); the loader ignores names that are not stored tables.
+std::vector<std::string> CandidateTableNames(std::string_view text) {
+  std::vector<std::string> names;
+  std::vector<Token> tokens;
+  try {
+    tokens = Tokenize(text);
+  } catch (const SqlException&) {
+    return names;
+  }
+  std::set<std::string> seen;
+  for (const Token& t : tokens) {
+    if (t.kind != TokenKind::Identifier && t.kind != TokenKind::Quoted) continue;
+    if (t.text.empty() || t.text[0] == '#') continue;
+    if (t.kind == TokenKind::Identifier && IsReservedKeyword(t.text)) continue;
+    if (seen.insert(FoldName(t.text)).second) names.push_back(t.text);
+  }
+  return names;
+}
+
+// Loads the stored tables a batch names on a second thread while the batch runs, so that a
+// large table is read from the file while earlier statements execute. Stops between tables
+// once the batch is over.
+class TablePreloader {
+ public:
+  TablePreloader(std::shared_ptr<Database> database, std::string_view text) {
+    if (!database->LoadsOnDemand()) return;
+    done_ = std::async(std::launch::async, [this, database, names = CandidateTableNames(text)] {
+      for (const std::string& name : names) {
+        if (stop_.load(std::memory_order_relaxed)) return;
+        database->PreloadTable(name);
+      }
+    });
+  }
+  ~TablePreloader() { Finish(); }
+  void Finish() {
+    stop_.store(true, std::memory_order_relaxed);
+    if (done_.valid()) done_.wait();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::future<void> done_;
+};
+
+}  // namespace
+
 std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
                                       std::string_view text) {
   std::vector<StatementResult> results;
   session.variables.clear();
+  TablePreloader preloader(session.database, text);
   Runner runner(session, results, text);
   for (auto& stmt : batch.statements) {
     if (!runner.Run(*stmt)) break;
   }
+  // Nothing may still be loading when the batch's changes are saved.
+  preloader.Finish();
   try {
     session.database->RunBatchEndHook();
   } catch (const SqlException& ex) {

@@ -2,6 +2,10 @@
 // database, the batch-end hook, the table loader, the clock.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "tsql/catalog.h"
 #include "tsql/engine.h"
 #include "tsql/session_state.h"
@@ -89,24 +93,47 @@ TEST(EngineApi, BatchEndHookSeesChangedPermanentTablesOnly) {
   EXPECT_EQ(saved, std::vector<std::string>{"p"});
 }
 
-TEST(EngineApi, TableLoaderSuppliesTablesOnFirstUse) {
-  auto db = OpenDatabase(":memory:");
-  int calls = 0;
-  db->SetTableLoader([&](Database& d, std::string_view name) -> std::shared_ptr<Table> {
-    ++calls;
+// A loader for one stored table "Stored" (v int: 42) that counts its loads of it and takes a
+// while, so that the batch's helper thread and the statements ask for it at the same time.
+struct SlowLoader {
+  std::shared_ptr<std::atomic<int>> loads = std::make_shared<std::atomic<int>>(0);
+  std::shared_ptr<Table> operator()(Database& d, std::string_view name) const {
     if (!NamesEqual(name, "stored")) return nullptr;
+    ++*loads;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     auto t = std::make_shared<Table>();
     t->name = "Stored";
     t->columns.push_back(ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1});
     t->rows.push_back({Value::Int(42)});
     d.AddLoadedTable(t);
     return t;
-  });
+  }
+};
+
+TEST(EngineApi, TableLoaderSuppliesEachTableOnceHoweverManyAskForIt) {
+  auto db = OpenDatabase(":memory:");
+  SlowLoader loader;
+  db->SetTableLoader(loader);
   Session s(db);
   auto r = s.ExecuteBatch("select v from STORED\nselect v from stored");
   ASSERT_EQ(r.size(), 2u);
   EXPECT_EQ(r[1].rows[0][0].int_value(), 42);
-  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(*loader.loads, 1);
+  // Another session of the same database finds it in memory.
+  Session other(db);
+  EXPECT_EQ(other.ExecuteBatch("select v from stored")[0].rows[0][0].int_value(), 42);
+  EXPECT_EQ(*loader.loads, 1);
+}
+
+TEST(EngineApi, ADroppedStoredTableIsNotLoadedAgainBeforeTheSave) {
+  auto db = OpenDatabase(":memory:");
+  SlowLoader loader;
+  db->SetTableLoader(loader);
+  Session s(db);
+  auto r = s.ExecuteBatch("drop table stored\nselect v from stored");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].kind, Kind::Error);
+  EXPECT_EQ(r[0].error.number, 208);
 }
 
 TEST(EngineApi, DefaultTextIsKeptForStorage) {
