@@ -178,7 +178,11 @@ void WriteTextTable(std::ostream& out, const ResultTable& table, const FormatSty
 // Appends one CSV field: quoted (with doubled quotes) only when it holds a comma, a quote or
 // a line break.
 void AppendCsvField(std::string& line, std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+  // One pass over the text (find_first_of makes one per character it looks for).
+  const bool quote = std::any_of(text.begin(), text.end(), [](char c) {
+    return c == ',' || c == '"' || c == '\r' || c == '\n';
+  });
+  if (!quote) {
     line.append(text);
     return;
   }
