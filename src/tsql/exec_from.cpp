@@ -284,27 +284,50 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
       for (size_t k = 0; k < n; ++k) rkeys.push_back(std::move(probe[k]));
       entry_row.push_back(static_cast<uint32_t>(r));
     }
-    for (size_t l = 0; l < left.count; ++l) {
-      EvalCtx ctx = Ctx(left.at(l));
-      bool has_null = false;
-      for (size_t k = 0; k < n; ++k) {
-        probe[k] = Eval(*keys[k].left, ctx);
-        if (probe[k].is_null()) has_null = true;
+    // Probes go in blocks: the keys and hashes of a block are computed first, so that the
+    // index can be asked for the buckets and chain heads of later probes while earlier ones
+    // run (a large index lives outside the cache, and each probe would otherwise wait for it).
+    constexpr size_t kBlock = 256, kBucketAhead = 16, kHeadAhead = 8;
+    std::vector<Value> lkeys(kBlock * n);
+    std::vector<size_t> lhash(kBlock);
+    std::vector<char> lnull(kBlock);
+    for (size_t base = 0; base < left.count; base += kBlock) {
+      const size_t m = std::min(kBlock, left.count - base);
+      for (size_t i = 0; i < m; ++i) {
+        EvalCtx ctx = Ctx(left.at(base + i));
+        Value* key = &lkeys[i * n];
+        lnull[i] = 0;
+        for (size_t k = 0; k < n; ++k) {
+          key[k] = Eval(*keys[k].left, ctx);
+          if (key[k].is_null()) lnull[i] = 1;
+        }
+        if (!lnull[i]) lhash[i] = HashKey(key, types.data(), n);
       }
-      bool matched = false;
-      if (!has_null) {
-        index.ForEach(HashKey(probe.data(), types.data(), n), [&](uint32_t id) {
-          if (!KeyEqual(probe.data(), &rkeys[id * n], types.data(), n)) return true;
-          size_t r = entry_row[id];
-          merge(left.at(l), right.at(r));
-          if (!residual_ok()) return true;
-          out.Append(scratch.data());
-          matched = true;
-          if (keep_right) right_matched[r] = 1;
-          return true;
-        });
+      for (size_t i = 0; i < m; ++i) {
+        if (i + kBucketAhead < m && !lnull[i + kBucketAhead]) {
+          index.PrefetchBucket(lhash[i + kBucketAhead]);
+        }
+        if (i + kHeadAhead < m && !lnull[i + kHeadAhead]) {
+          const uint32_t head = index.PrefetchHead(lhash[i + kHeadAhead]);
+          if (head != HashIndex::kNone) __builtin_prefetch(&rkeys[head * n]);
+        }
+        const size_t l = base + i;
+        const Value* key = &lkeys[i * n];
+        bool matched = false;
+        if (!lnull[i]) {
+          index.ForEach(lhash[i], [&](uint32_t id) {
+            if (!KeyEqual(key, &rkeys[id * n], types.data(), n)) return true;
+            size_t r = entry_row[id];
+            merge(left.at(l), right.at(r));
+            if (!residual_ok()) return true;
+            out.Append(scratch.data());
+            matched = true;
+            if (keep_right) right_matched[r] = 1;
+            return true;
+          });
+        }
+        if (!matched && keep_left) out.Append(left.at(l));
       }
-      if (!matched && keep_left) out.Append(left.at(l));
     }
   }
   if (keep_right) {

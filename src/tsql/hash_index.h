@@ -17,53 +17,68 @@ class HashIndex {
     size_t buckets = 16;
     while (buckets < expected * 2) buckets <<= 1;
     buckets_.assign(buckets, Bucket{kNone, kNone});
-    next_.clear();
-    hashes_.clear();
-    next_.reserve(expected);
-    hashes_.reserve(expected);
+    nodes_.clear();
+    nodes_.reserve(expected);
     mask_ = buckets - 1;
   }
   // Ids must be given in increasing order starting from 0 (id == number of earlier inserts).
   void Insert(size_t hash) {
     if (buckets_.empty()) Reset(16);
-    if (hashes_.size() * 2 > buckets_.size()) Grow();
-    uint32_t id = static_cast<uint32_t>(hashes_.size());
-    hashes_.push_back(hash);
+    if (nodes_.size() * 2 > buckets_.size()) Grow();
+    uint32_t id = static_cast<uint32_t>(nodes_.size());
+    nodes_.push_back(Node{hash, kNone});
     Bucket& b = buckets_[hash & mask_];
-    next_.push_back(kNone);
     // Append at the chain's tail so that ForEach visits ids in insertion order.
     if (b.head == kNone) {
       b.head = id;
     } else {
-      next_[b.tail] = id;
+      nodes_[b.tail].next = id;
     }
     b.tail = id;
   }
-  size_t size() const { return hashes_.size(); }
+  size_t size() const { return nodes_.size(); }
+  // Prefetching for loops that probe many keys: a probe reads the bucket, then the first entry
+  // of its chain, both at random places in a large index. PrefetchBucket is issued some probes
+  // ahead; PrefetchHead, fewer probes ahead, reads the (by then cached) bucket, prefetches the
+  // chain's first node and returns its id (or kNone) so that the caller can prefetch its keys.
+  void PrefetchBucket(size_t hash) const {
+    if (!buckets_.empty()) __builtin_prefetch(&buckets_[hash & mask_]);
+  }
+  uint32_t PrefetchHead(size_t hash) const {
+    if (buckets_.empty()) return kNone;
+    const uint32_t head = buckets_[hash & mask_].head;
+    if (head != kNone) __builtin_prefetch(&nodes_[head]);
+    return head;
+  }
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
   // Calls f(id) for every id with this hash, in insertion order, until f returns false.
   template <class F>
   void ForEach(size_t hash, F&& f) const {
     if (buckets_.empty()) return;
-    for (uint32_t cur = buckets_[hash & mask_].head; cur != kNone; cur = next_[cur]) {
-      if (hashes_[cur] == hash && !f(cur)) return;
+    for (uint32_t cur = buckets_[hash & mask_].head; cur != kNone; cur = nodes_[cur].next) {
+      if (nodes_[cur].hash == hash && !f(cur)) return;
     }
   }
 
  private:
-  static constexpr uint32_t kNone = 0xFFFFFFFFu;
   void Grow() {
-    std::vector<size_t> hashes = std::move(hashes_);
-    Reset(hashes.size() * 2);
-    for (size_t h : hashes) Insert(h);
+    std::vector<Node> nodes = std::move(nodes_);
+    Reset(nodes.size() * 2);
+    for (const Node& n : nodes) Insert(n.hash);
   }
   // Head and tail of a chain side by side: an insert touches one cache line, not two.
   struct Bucket {
     uint32_t head;
     uint32_t tail;
   };
+  // An entry's hash and its successor in the chain together: walking a chain costs one memory
+  // access per entry (large indexes do not fit in the cache).
+  struct Node {
+    size_t hash;
+    uint32_t next;
+  };
   std::vector<Bucket> buckets_;
-  std::vector<uint32_t> next_;
-  std::vector<size_t> hashes_;
+  std::vector<Node> nodes_;
   size_t mask_ = 0;
 };
 
