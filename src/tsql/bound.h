@@ -90,7 +90,12 @@ struct SubqueryPlan {
   bool has_null = false;   // IN: a NULL among the values
   HashIndex index;        // keyed: over all the keys of the entries (built on first use)
   bool index_built = false;
-  std::vector<Row> entries;  // keys..., value
+  // The entries one after another, entry_width values each (keys..., value): one block rather
+  // than one allocation per entry, so that building and probing touch less memory.
+  std::vector<Value> entries;
+  size_t entry_width = 0;
+  size_t entry_count() const { return entry_width ? entries.size() / entry_width : 0; }
+  const Value* entry(size_t id) const { return entries.data() + id * entry_width; }
   // Keyed IN only: an index of the entries over their outer keys alone, so that the IN values
   // of one outer row can be listed (built on first use).
   bool outer_index_built = false;

@@ -1,6 +1,8 @@
 // Subqueries as expressions. Keyed (decorrelated) ones are built once per statement into a
 // hash index over their correlation keys and probed per outer row; uncorrelated ones run once
 // and are cached; any other correlated shape runs once per outer row.
+#include <array>
+
 #include "tsql/binder.h"
 #include "tsql/exec.h"
 #include "tsql/sql_error.h"
@@ -15,22 +17,27 @@ void BuildKeyed(SubqueryPlan& plan, bool with_value, ExecEnv& env, bool in_value
   BoundSpec& spec = *plan.query->spec;
   TupleSet tuples = RunFrom(spec, nullptr, env);
   size_t nk = plan.inner_keys.size();
+  const size_t width = nk + (with_value ? 1 : 0);
   plan.entries.clear();
-  plan.entries.reserve(tuples.count);
+  plan.entries.reserve(tuples.count * width);
+  plan.entry_width = width;
   plan.index_built = false;
+  plan.outer_index_built = false;
   EvalCtx ctx;
   ctx.env = &env;
   for (size_t i = 0; i < tuples.count; ++i) {
     ctx.srcs = tuples.at(i);
-    Row entry(nk + (with_value ? 1 : 0));
+    const size_t start = plan.entries.size();
     bool has_null = false;
     for (size_t k = 0; k < nk; ++k) {
-      entry[k] = Eval(*plan.inner_keys[k], ctx);
-      if (entry[k].is_null() && !(in_value && k == 0)) has_null = true;
+      plan.entries.push_back(Eval(*plan.inner_keys[k], ctx));
+      if (plan.entries.back().is_null() && !(in_value && k == 0)) has_null = true;
     }
-    if (has_null) continue;
-    if (with_value) entry[nk] = Eval(*spec.select[0], ctx);
-    plan.entries.push_back(std::move(entry));
+    if (has_null) {
+      plan.entries.resize(start);
+      continue;
+    }
+    if (with_value) plan.entries.push_back(Eval(*spec.select[0], ctx));
   }
   plan.built = true;
 }
@@ -40,15 +47,34 @@ void BuildKeyed(SubqueryPlan& plan, bool with_value, ExecEnv& env, bool in_value
 void EnsureIndex(SubqueryPlan& plan) {
   if (plan.index_built) return;
   size_t nk = plan.inner_keys.size();
-  plan.index.Reset(plan.entries.size());
-  for (const Row& entry : plan.entries) {
-    plan.index.Insert(HashKey(entry.data(), plan.key_types.data(), nk));
+  const size_t count = plan.entry_count();
+  plan.index.Reset(count);
+  for (size_t id = 0; id < count; ++id) {
+    plan.index.Insert(HashKey(plan.entry(id), plan.key_types.data(), nk));
   }
   plan.index_built = true;
 }
 
+// The values of one probe: on the stack for the usual few keys, since a probe is made per
+// outer row.
+class ProbeBuffer {
+ public:
+  explicit ProbeBuffer(size_t n) : n_(n) {
+    if (n > kInline) heap_.resize(n);
+  }
+  Value& operator[](size_t i) { return data()[i]; }
+  Value* data() { return n_ > kInline ? heap_.data() : inline_.data(); }
+  const Value* data() const { return n_ > kInline ? heap_.data() : inline_.data(); }
+
+ private:
+  static constexpr size_t kInline = 4;
+  size_t n_;
+  std::array<Value, kInline> inline_;
+  std::vector<Value> heap_;
+};
+
 // Fills probe with the outer key values; false when one is NULL (no match possible).
-bool ProbeKeys(const SubqueryPlan& plan, const EvalCtx& ctx, size_t first, Row& probe) {
+bool ProbeKeys(const SubqueryPlan& plan, const EvalCtx& ctx, size_t first, ProbeBuffer& probe) {
   EvalCtx inner;
   inner.outer = &ctx;
   inner.env = ctx.env;
@@ -61,11 +87,11 @@ bool ProbeKeys(const SubqueryPlan& plan, const EvalCtx& ctx, size_t first, Row& 
 
 // Calls f(entry) for each built entry matching probe; f returns false to stop.
 template <class F>
-void ForMatches(const SubqueryPlan& plan, const Row& probe, F&& f) {
+void ForMatches(const SubqueryPlan& plan, const ProbeBuffer& probe, F&& f) {
   size_t nk = plan.inner_keys.size();
   plan.index.ForEach(HashKey(probe.data(), plan.key_types.data(), nk), [&](uint32_t id) {
-    const Row& entry = plan.entries[id];
-    if (!KeyEqual(entry.data(), probe.data(), plan.key_types.data(), nk)) return true;
+    const Value* entry = plan.entry(id);
+    if (!KeyEqual(entry, probe.data(), plan.key_types.data(), nk)) return true;
     return f(entry);
   });
 }
@@ -73,21 +99,22 @@ void ForMatches(const SubqueryPlan& plan, const Row& probe, F&& f) {
 void EnsureOuterIndex(SubqueryPlan& plan) {
   if (plan.outer_index_built) return;
   size_t nk = plan.inner_keys.size();
-  plan.outer_index.Reset(plan.entries.size());
-  for (const Row& entry : plan.entries) {
-    plan.outer_index.Insert(HashKey(entry.data() + 1, plan.key_types.data() + 1, nk - 1));
+  const size_t count = plan.entry_count();
+  plan.outer_index.Reset(count);
+  for (size_t id = 0; id < count; ++id) {
+    plan.outer_index.Insert(HashKey(plan.entry(id) + 1, plan.key_types.data() + 1, nk - 1));
   }
   plan.outer_index_built = true;
 }
 
 // Calls f(entry) for every entry whose outer keys equal probe[1..]; f returns false to stop.
 template <class F>
-void ForOuterMatches(const SubqueryPlan& plan, const Row& probe, F&& f) {
+void ForOuterMatches(const SubqueryPlan& plan, const ProbeBuffer& probe, F&& f) {
   size_t nk = plan.inner_keys.size();
   const SqlType* types = plan.key_types.data() + 1;
   plan.outer_index.ForEach(HashKey(probe.data() + 1, types, nk - 1), [&](uint32_t id) {
-    const Row& entry = plan.entries[id];
-    if (!KeyEqual(entry.data() + 1, probe.data() + 1, types, nk - 1)) return true;
+    const Value* entry = plan.entry(id);
+    if (!KeyEqual(entry + 1, probe.data() + 1, types, nk - 1)) return true;
     return f(entry);
   });
 }
@@ -105,9 +132,9 @@ bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Val
   }
   if (!plan.built) BuildKeyed(plan, false, *ctx.env, true);
   EnsureOuterIndex(plan);
-  Row probe(nk);
+  ProbeBuffer probe(nk);
   if (!ProbeKeys(plan, ctx, 1, probe)) return true;
-  ForOuterMatches(plan, probe, [&](const Row& entry) {
+  ForOuterMatches(plan, probe, [&](const Value* entry) {
     out.push_back(entry[0]);
     return true;
   });
@@ -119,12 +146,12 @@ Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx) {
   if (plan.keyed) {
     if (!plan.built) BuildKeyed(plan, true, *ctx.env);
     EnsureIndex(plan);
-    Row probe(plan.inner_keys.size());
+    ProbeBuffer probe(plan.inner_keys.size());
     if (!ProbeKeys(plan, ctx, 0, probe)) return Value();
     Value result;
     int matches = 0;
     size_t nk = plan.inner_keys.size();
-    ForMatches(plan, probe, [&](const Row& entry) {
+    ForMatches(plan, probe, [&](const Value* entry) {
       if (++matches > 1) {
         if (plan.top1) return false;
         ThrowError(512);
@@ -150,10 +177,10 @@ Tri EvalExists(const BExpr& expr, const EvalCtx& ctx) {
   if (plan.keyed) {
     if (!plan.built) BuildKeyed(plan, false, *ctx.env);
     EnsureIndex(plan);
-    Row probe(plan.inner_keys.size());
+    ProbeBuffer probe(plan.inner_keys.size());
     if (!ProbeKeys(plan, ctx, 0, probe)) return Tri::False;
     bool found = false;
-    ForMatches(plan, probe, [&](const Row&) {
+    ForMatches(plan, probe, [&](const Value*) {
       found = true;
       return false;
     });
@@ -174,13 +201,13 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
   if (plan.keyed) {
     if (!plan.built) BuildKeyed(plan, false, *ctx.env, true);
     EnsureIndex(plan);
-    Row probe(plan.inner_keys.size());
+    ProbeBuffer probe(plan.inner_keys.size());
     // A NULL correlation value matches no row: the subquery is empty for this row.
     if (!ProbeKeys(plan, ctx, 1, probe)) return Tri::False;
     if (!v.is_null()) {
       probe[0] = v;
       bool found = false;
-      ForMatches(plan, probe, [&](const Row&) {
+      ForMatches(plan, probe, [&](const Value*) {
         found = true;
         return false;
       });
@@ -189,7 +216,7 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
     // No match: the result depends on whether the subquery has rows, and NULLs, for this row.
     EnsureOuterIndex(plan);
     bool any = false, has_null = false;
-    ForOuterMatches(plan, probe, [&](const Row& entry) {
+    ForOuterMatches(plan, probe, [&](const Value* entry) {
       any = true;
       if (entry[0].is_null()) has_null = true;
       return !has_null;
@@ -202,6 +229,7 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
     if (!plan.built) {
       std::vector<Row> rows = RunQuery(*plan.query, nullptr, *ctx.env);
       plan.entries.clear();
+      plan.entry_width = 1;
       plan.index.Reset(rows.size());
       plan.key_types = {expr.cmp_type};
       for (auto& row : rows) {
@@ -209,12 +237,11 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
           plan.has_null = true;
           continue;
         }
-        Row entry(1);
-        entry[0] = Convert(row[0], column_type, expr.cmp_type, CastMode::Implicit);
-        size_t h = HashKey(entry.data(), plan.key_types.data(), 1);
+        Value value = Convert(row[0], column_type, expr.cmp_type, CastMode::Implicit);
+        size_t h = HashKey(&value, plan.key_types.data(), 1);
         bool dup = false;
         plan.index.ForEach(h, [&](uint32_t id) {
-          if (Compare(plan.entries[id][0], entry[0], expr.cmp_type) == 0) {
+          if (Compare(plan.entries[id], value, expr.cmp_type) == 0) {
             dup = true;
             return false;
           }
@@ -222,7 +249,7 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
         });
         if (dup) continue;
         plan.index.Insert(h);
-        plan.entries.push_back(std::move(entry));
+        plan.entries.push_back(std::move(value));
       }
       plan.any_rows = !rows.empty();
       plan.built = true;
@@ -231,7 +258,7 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
     if (v.is_null()) return Tri::Unknown;
     bool found = false;
     plan.index.ForEach(HashKey(&v, plan.key_types.data(), 1), [&](uint32_t id) {
-      if (Compare(plan.entries[id][0], v, expr.cmp_type) == 0) {
+      if (Compare(plan.entries[id], v, expr.cmp_type) == 0) {
         found = true;
         return false;
       }
