@@ -76,6 +76,29 @@ TEST_F(OutputTest, JsonKeepsTypes) {
   EXPECT_EQ(row["q"], "a\"b\\c");
 }
 
+// Results larger than one output chunk (4096 rows) are formatted piecewise: every row comes
+// out once, in order, in CSV and in JSON.
+TEST_F(OutputTest, LargeResultsComeOutWholeAndInOrder) {
+  const std::string digit =
+      "(SELECT 0 AS d UNION ALL SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3 UNION ALL "
+      "SELECT 4 UNION ALL SELECT 5 UNION ALL SELECT 6 UNION ALL SELECT 7 UNION ALL SELECT 8 "
+      "UNION ALL SELECT 9)";
+  const std::string sql = "SELECT a.d * 1000 + b.d * 100 + c.d * 10 + e.d AS n FROM " + digit +
+                          " a CROSS JOIN " + digit + " b CROSS JOIN " + digit + " c CROSS JOIN " +
+                          digit + " e ORDER BY n";
+  const RunResult csv = Run({"query", "--dsn", TinyDb(), "--format", "csv", sql});
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  std::string expected = "n\r\n";
+  for (int n = 0; n < 10000; ++n) expected += std::to_string(n) + "\r\n";
+  EXPECT_EQ(csv.out, expected);
+
+  const RunResult json = Run({"query", "--dsn", TinyDb(), "--format", "json", sql});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto rows = nlohmann::json::parse(json.out);
+  ASSERT_EQ(rows.size(), 10000u);
+  for (int n = 0; n < 10000; ++n) ASSERT_EQ(rows[static_cast<size_t>(n)]["n"], n);
+}
+
 // Report 400 as a table: every row line has its column bars at the same terminal column even
 // with Chinese names, the grand total sits under a rule of '=', and the row count matches CSV.
 TEST_F(OutputTest, ReportTableLinesUpAndSetsTotalsApart) {
