@@ -70,7 +70,9 @@ int CompareText(std::string_view a, std::string_view b) {
       ++i;
       continue;
     }
-    // First difference: compare the whole characters it falls in.
+    // First difference between two ASCII characters: their folded bytes decide.
+    if (ca < 0x80 && cb < 0x80) return Fold(ca) < Fold(cb) ? -1 : 1;
+    // Otherwise compare the whole characters it falls in.
     while (i > 0 && util::IsContinuation(static_cast<unsigned char>(a[i]))) --i;
     size_t ia = i, ib = i;
     uint32_t wa = Weight(NextCodePoint(a, ia)), wb = Weight(NextCodePoint(b, ib));

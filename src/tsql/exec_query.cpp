@@ -1,6 +1,7 @@
 // Running a bound query: grouping by hash with aggregates, HAVING, projection, DISTINCT,
 // a stable ORDER BY (NULLs first ascending), TOP [PERCENT] [WITH TIES], and UNION [ALL].
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
 
@@ -33,11 +34,38 @@ int CompareRows(const Row& a, const Row& b, const std::vector<SortKey>& keys) {
   return 0;
 }
 
-// Sorts row indices, comparing copies of the key values laid out contiguously (one block of
-// keys.size() values per row), so that a comparison reads one or two cache lines instead of
-// chasing each wide row's storage; the rows themselves are moved once at the end.
-void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
-  if (keys.empty() || rows.size() < 2) return;
+// The rows' order under the keys, stable. For up to eight keys the keys of each row are copied
+// into one record with the row's index and the records themselves are sorted: a merge then
+// reads neighbouring records, where sorting bare indices would fetch two rows' keys from
+// random places for every comparison (the cost of sorting a large result).
+template <size_t N>
+std::vector<uint32_t> SortedOrderByRecords(const std::vector<Row>& rows,
+                                           const std::vector<SortKey>& keys) {
+  struct Record {
+    std::array<Value, N> key;
+    uint32_t row;
+  };
+  const size_t nk = keys.size();
+  std::vector<Record> records(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    for (size_t k = 0; k < nk; ++k) records[i].key[k] = rows[i][keys[k].column];
+    records[i].row = static_cast<uint32_t>(i);
+  }
+  std::stable_sort(records.begin(), records.end(), [&](const Record& a, const Record& b) {
+    for (size_t k = 0; k < nk; ++k) {
+      int c = CompareNullable(a.key[k], b.key[k], keys[k].type);
+      if (c != 0) return keys[k].desc ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  std::vector<uint32_t> order(rows.size());
+  for (size_t i = 0; i < records.size(); ++i) order[i] = records[i].row;
+  return order;
+}
+
+// More keys: row indices are sorted, comparing copies of the keys laid out one block per row.
+std::vector<uint32_t> SortedOrderByIndex(const std::vector<Row>& rows,
+                                         const std::vector<SortKey>& keys) {
   const size_t nk = keys.size();
   std::vector<Value> flat(rows.size() * nk);
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -54,7 +82,23 @@ void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
     }
     return false;
   });
-  std::vector<Value>().swap(flat);
+  return order;
+}
+
+void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
+  if (keys.empty() || rows.size() < 2) return;
+  std::vector<uint32_t> order;
+  switch (keys.size()) {
+    case 1: order = SortedOrderByRecords<1>(rows, keys); break;
+    case 2: order = SortedOrderByRecords<2>(rows, keys); break;
+    case 3: order = SortedOrderByRecords<3>(rows, keys); break;
+    case 4: order = SortedOrderByRecords<4>(rows, keys); break;
+    case 5: order = SortedOrderByRecords<5>(rows, keys); break;
+    case 6: order = SortedOrderByRecords<6>(rows, keys); break;
+    case 7: order = SortedOrderByRecords<7>(rows, keys); break;
+    case 8: order = SortedOrderByRecords<8>(rows, keys); break;
+    default: order = SortedOrderByIndex(rows, keys); break;
+  }
   std::vector<Row> sorted;
   sorted.reserve(rows.size());
   for (uint32_t i : order) sorted.push_back(std::move(rows[i]));
