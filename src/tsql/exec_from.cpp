@@ -113,13 +113,16 @@ const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type) {
   index->col = col;
   index->type = type;
   const std::vector<Row>& rows = *src.rows;
-  index->index.Reset(rows.size());
+  std::vector<size_t> hashes;
+  hashes.reserve(rows.size());
   for (size_t r = 0; r < rows.size(); ++r) {
     const Value& v = rows[r][static_cast<size_t>(col)];
     if (v.is_null()) continue;
-    index->index.Insert(HashKey(&v, &type, 1));
+    hashes.push_back(HashKey(&v, &type, 1));
     index->row_ids.push_back(static_cast<uint32_t>(r));
   }
+  index->index.Reset(hashes.size());
+  index->index.InsertMany(hashes);
   src.column_indexes.push_back(std::move(index));
   return *src.column_indexes.back();
 }
@@ -267,10 +270,11 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
     std::vector<SqlType> types;
     for (const auto& k : keys) types.push_back(k.type);
     HashIndex index;
-    index.Reset(right.count);
     std::vector<Value> rkeys;
     std::vector<uint32_t> entry_row;
+    std::vector<size_t> rhash;
     rkeys.reserve(right.count * n);
+    rhash.reserve(right.count);
     std::vector<Value> probe(n);
     for (size_t r = 0; r < right.count; ++r) {
       EvalCtx ctx = Ctx(right.at(r));
@@ -280,10 +284,13 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
         if (probe[k].is_null()) has_null = true;
       }
       if (has_null) continue;
-      index.Insert(HashKey(probe.data(), types.data(), n));
+      rhash.push_back(HashKey(probe.data(), types.data(), n));
       for (size_t k = 0; k < n; ++k) rkeys.push_back(std::move(probe[k]));
       entry_row.push_back(static_cast<uint32_t>(r));
     }
+    index.Reset(rhash.size());
+    index.InsertMany(rhash);
+    std::vector<size_t>().swap(rhash);
     // Probes go in blocks: the keys and hashes of a block are computed first, so that the
     // index can be asked for the buckets and chain heads of later probes while earlier ones
     // run (a large index lives outside the cache, and each probe would otherwise wait for it).

@@ -48,10 +48,12 @@ void EnsureIndex(SubqueryPlan& plan) {
   if (plan.index_built) return;
   size_t nk = plan.inner_keys.size();
   const size_t count = plan.entry_count();
-  plan.index.Reset(count);
+  std::vector<size_t> hashes(count);
   for (size_t id = 0; id < count; ++id) {
-    plan.index.Insert(HashKey(plan.entry(id), plan.key_types.data(), nk));
+    hashes[id] = HashKey(plan.entry(id), plan.key_types.data(), nk);
   }
+  plan.index.Reset(count);
+  plan.index.InsertMany(hashes);
   plan.index_built = true;
 }
 
@@ -100,10 +102,12 @@ void EnsureOuterIndex(SubqueryPlan& plan) {
   if (plan.outer_index_built) return;
   size_t nk = plan.inner_keys.size();
   const size_t count = plan.entry_count();
-  plan.outer_index.Reset(count);
+  std::vector<size_t> hashes(count);
   for (size_t id = 0; id < count; ++id) {
-    plan.outer_index.Insert(HashKey(plan.entry(id) + 1, plan.key_types.data() + 1, nk - 1));
+    hashes[id] = HashKey(plan.entry(id) + 1, plan.key_types.data() + 1, nk - 1);
   }
+  plan.outer_index.Reset(count);
+  plan.outer_index.InsertMany(hashes);
   plan.outer_index_built = true;
 }
 

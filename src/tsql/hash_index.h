@@ -36,6 +36,20 @@ class HashIndex {
     }
     b.tail = id;
   }
+  // Inserts one id per hash, in order, as Insert would. Building a large index writes buckets
+  // at random places; here each bucket is asked for a few inserts before it is written.
+  void InsertMany(const std::vector<size_t>& hashes) {
+    if (buckets_.empty() || (nodes_.size() + hashes.size()) * 2 > buckets_.size()) {
+      std::vector<Node> nodes = std::move(nodes_);
+      Reset(nodes.size() + hashes.size());
+      for (const Node& n : nodes) Insert(n.hash);
+    }
+    constexpr size_t kAhead = 16;
+    for (size_t i = 0; i < hashes.size(); ++i) {
+      if (i + kAhead < hashes.size()) PrefetchBucket(hashes[i + kAhead]);
+      Insert(hashes[i]);
+    }
+  }
   size_t size() const { return nodes_.size(); }
   // Prefetching for loops that probe many keys: a probe reads the bucket, then the first entry
   // of its chain, both at random places in a large index. PrefetchBucket is issued some probes
