@@ -44,4 +44,12 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx);
 // Returns false when the subquery has no such shape.
 bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Value>& out);
 
+// Look-ahead for loops that evaluate keyed scalar or EXISTS subqueries once per row: the
+// subqueries an expression holds (not those nested in them), and a request for the index
+// bucket that the subquery will read for the row of ctx, made some rows before it is
+// evaluated. Nothing is requested before the subquery's index exists; errors in the keys are
+// left for the evaluation itself to raise.
+void CollectKeyedSubqueries(const BExpr& expr, std::vector<const BExpr*>& out);
+void PrefetchSubqueryProbes(const std::vector<const BExpr*>& subqueries, const EvalCtx& ctx);
+
 }  // namespace orv::tsql

@@ -190,10 +190,19 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) 
   EvalCtx ctx;
   ctx.outer = outer;
   ctx.env = &env;
+  // Keyed subqueries in the select list get their look-ups requested a few rows early.
+  std::vector<const BExpr*> subqueries;
+  for (const auto& s : spec.select) CollectKeyedSubqueries(*s, subqueries);
+  EvalCtx ahead = ctx;
+  constexpr size_t kAhead = 8;
 
   if (!spec.grouped) {
     out.reserve(tuples.count);
     for (size_t i = 0; i < tuples.count; ++i) {
+      if (!subqueries.empty() && i + kAhead < tuples.count) {
+        ahead.srcs = tuples.at(i + kAhead);
+        PrefetchSubqueryProbes(subqueries, ahead);
+      }
       ctx.srcs = tuples.at(i);
       project(ctx);
     }
@@ -244,6 +253,11 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) 
     }
     std::vector<Value> results(na);
     for (size_t g = 0; g < representative.size(); ++g) {
+      if (!subqueries.empty() && g + kAhead < representative.size() &&
+          representative[g + kAhead] != SIZE_MAX) {
+        ahead.srcs = tuples.at(representative[g + kAhead]);
+        PrefetchSubqueryProbes(subqueries, ahead);
+      }
       for (size_t a = 0; a < na; ++a) results[a] = states[g * na + a].Finish(aggs[a]);
       ctx.srcs = representative[g] == SIZE_MAX ? nulls.data() : tuples.at(representative[g]);
       ctx.aggs = results.data();

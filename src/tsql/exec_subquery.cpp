@@ -145,6 +145,33 @@ bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Val
   return true;
 }
 
+void CollectKeyedSubqueries(const BExpr& expr, std::vector<const BExpr*>& out) {
+  if ((expr.kind == BKind::Subquery || expr.kind == BKind::Exists) && expr.sub &&
+      expr.sub->keyed) {
+    out.push_back(&expr);
+    return;
+  }
+  for (const auto& a : expr.args) {
+    if (a) CollectKeyedSubqueries(*a, out);
+  }
+  if (expr.operand) CollectKeyedSubqueries(*expr.operand, out);
+  if (expr.else_expr) CollectKeyedSubqueries(*expr.else_expr, out);
+}
+
+void PrefetchSubqueryProbes(const std::vector<const BExpr*>& subqueries, const EvalCtx& ctx) {
+  for (const BExpr* expr : subqueries) {
+    const SubqueryPlan& plan = *expr->sub;
+    if (!plan.index_built) continue;
+    ProbeBuffer probe(plan.inner_keys.size());
+    try {
+      if (!ProbeKeys(plan, ctx, 0, probe)) continue;
+    } catch (const SqlException&) {
+      continue;
+    }
+    plan.index.PrefetchBucket(HashKey(probe.data(), plan.key_types.data(), plan.inner_keys.size()));
+  }
+}
+
 Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
   if (plan.keyed) {

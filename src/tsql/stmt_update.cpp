@@ -45,6 +45,11 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   }
   cx.BindDone();
 
+  std::vector<const BExpr*> subqueries;
+  for (const auto& a : sets) {
+    if (a.value) CollectKeyedSubqueries(*a.value, subqueries);
+  }
+
   TupleSet tuples = RunFrom(spec, nullptr, cx.env);
   const Row* base = table.rows.data();
   std::vector<char> seen(table.rows.size(), 0);
@@ -53,7 +58,13 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   std::string qualified;
   EvalCtx ctx;
   ctx.env = &cx.env;
+  EvalCtx ahead = ctx;
+  constexpr size_t kAhead = 8;
   for (size_t i = 0; i < tuples.count; ++i) {
+    if (!subqueries.empty() && i + kAhead < tuples.count) {
+      ahead.srcs = tuples.at(i + kAhead);
+      PrefetchSubqueryProbes(subqueries, ahead);
+    }
     const Row* row = tuples.at(i)[target];
     if (!row) continue;
     size_t index = static_cast<size_t>(row - base);
