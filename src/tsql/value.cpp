@@ -1,11 +1,13 @@
-// The out-of-line part of Value: freeing a shared string block.
+// The out-of-line part of Value: letting go of a shared string block.
 #include "tsql/value.h"
 
 #include <new>
 
 namespace orv::tsql {
 
-void Value::FreeBlock(Block* block) noexcept {
+void Value::ReleaseBlock() noexcept {
+  Block* block = heap_block();
+  if (block->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
   block->refs.~atomic();
   ::operator delete(block);
 }

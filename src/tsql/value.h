@@ -136,16 +136,15 @@ class Value {
       heap_block()->refs.fetch_add(1, std::memory_order_relaxed);
     }
   }
+  // Small enough to be inlined everywhere (values are released by the million); the rare
+  // shared string block is let go out of line.
   void Release() {
-    if (kind_ == Kind::String && inline_len_ == kHeapMarker) {
-      Block* block = heap_block();
-      if (block->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) FreeBlock(block);
-    }
+    if (kind_ == Kind::String && inline_len_ == kHeapMarker) [[unlikely]] ReleaseBlock();
     kind_ = Kind::Null;
   }
   // Out of line: the compiler cannot see where a block came from once Release is inlined into
   // callers that only ever hold inline strings, and warns about freeing them.
-  static void FreeBlock(Block* block) noexcept;
+  void ReleaseBlock() noexcept;
 
   // 16 payload bytes, then 5 more bytes usable by inline strings, then the tags.
   uint64_t lo_ = 0;
