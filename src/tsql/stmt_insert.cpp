@@ -96,25 +96,29 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
       ThrowError(515, {col.name, qualified, "INSERT"});
     }
   };
-  // get(i, v, type) supplies source value i, or returns false for DEFAULT; a template lambda
-  // so that the per-value call is inlined.
+  // get(i) supplies source value i and its type, or a null pointer for DEFAULT; a template
+  // lambda so that the per-value call is inlined. Values are built in place in the new row
+  // (wide rows make the per-value cost count).
   auto fill = [&](Row& out, auto&& get) {
-    out.resize(ncols);
+    out.reserve(ncols);
     for (size_t c = 0; c < ncols; ++c) {
       const ColumnDef& col = table->columns[c];
-      Value v;
-      SqlType from;
-      if (slot_of[c] >= 0 && get(static_cast<size_t>(slot_of[c]), v, from)) {
-        v = from == col.type ? std::move(v) : Convert(v, from, col.type, CastMode::Assignment);
+      const SqlType* from = nullptr;
+      Value* source = slot_of[c] >= 0 ? get(static_cast<size_t>(slot_of[c]), from) : nullptr;
+      if (source) {
+        if (*from == col.type) {
+          out.push_back(std::move(*source));
+        } else {
+          out.push_back(Convert(*source, *from, col.type, CastMode::Assignment));
+        }
       } else if (col.identity) {
         if (!next_identity) next_identity = col.identity_seed;
-        v = Value::Int(*next_identity);
+        out.push_back(Value::Int(*next_identity));
         *next_identity += col.identity_increment;
       } else {
-        v = defaults.Get(c);
+        out.push_back(defaults.Get(c));
       }
-      check_null(v, col);
-      out[c] = std::move(v);
+      check_null(out.back(), col);
     }
   };
 
@@ -122,13 +126,14 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
   if (!value_rows.empty()) {
     EvalCtx ctx;
     ctx.env = &cx.env;
+    Value value;
     for (auto& exprs : value_rows) {
       Row out;
-      fill(out, [&](size_t i, Value& v, SqlType& t) {
-        if (!exprs[i]) return false;
-        v = Eval(*exprs[i], ctx);
-        t = exprs[i]->type;
-        return true;
+      fill(out, [&](size_t i, const SqlType*& t) -> Value* {
+        if (!exprs[i]) return nullptr;
+        value = Eval(*exprs[i], ctx);
+        t = &exprs[i]->type;
+        return &value;
       });
       added.push_back(std::move(out));
     }
@@ -137,11 +142,10 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
     bool defaults_only = stmt.default_values;
     for (auto& row : source) {
       Row out;
-      fill(out, [&](size_t i, Value& v, SqlType& t) {
-        if (defaults_only) return false;
-        v = std::move(row[i]);
-        t = source_types[i];
-        return true;
+      fill(out, [&](size_t i, const SqlType*& t) -> Value* {
+        if (defaults_only) return nullptr;
+        t = &source_types[i];
+        return &row[i];
       });
       // Free each source row as soon as it is copied, so that a large INSERT ... SELECT holds
       // one copy of its rows at a time rather than two.
