@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "tsql/bound.h"
@@ -28,6 +29,10 @@ struct TupleSet {
     ++count;
   }
 };
+
+// The (source, column) pairs of the expression's own scope that it reads, subqueries aside
+// (each once): row loops request these columns of rows a few places ahead.
+void CollectOwnColumns(const BExpr& expr, std::vector<std::pair<int, int>>& out);
 
 // FROM and WHERE of a query scope: every combination of source rows that passes.
 TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env);

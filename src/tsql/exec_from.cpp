@@ -309,9 +309,19 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
     std::vector<Value> lkeys(kBlock * n);
     std::vector<size_t> lhash(kBlock);
     std::vector<char> lnull(kBlock);
+    // The left rows' key columns are requested a few tuples ahead as well.
+    std::vector<std::pair<int, int>> key_columns;  // (source, column)
+    for (const auto& k : keys) CollectOwnColumns(*k.left, key_columns);
+    constexpr size_t kRowAhead = 8;
     for (size_t base = 0; base < left.count; base += kBlock) {
       const size_t m = std::min(kBlock, left.count - base);
       for (size_t i = 0; i < m; ++i) {
+        if (base + i + kRowAhead < left.count) {
+          const Row* const* next = left.at(base + i + kRowAhead);
+          for (const auto& [src, col] : key_columns) {
+            if (next[src]) __builtin_prefetch(next[src]->data() + col);
+          }
+        }
         EvalCtx ctx = Ctx(left.at(base + i));
         Value* key = &lkeys[i * n];
         lnull[i] = 0;
@@ -499,6 +509,18 @@ TupleSet FromRunner::Run() {
 }
 
 }  // namespace
+
+void CollectOwnColumns(const BExpr& e, std::vector<std::pair<int, int>>& out) {
+  if (e.kind == BKind::Column && e.depth == 0) {
+    const std::pair<int, int> key{e.src, e.col};
+    if (std::find(out.begin(), out.end(), key) == out.end()) out.push_back(key);
+  }
+  for (const auto& a : e.args) {
+    if (a) CollectOwnColumns(*a, out);
+  }
+  if (e.operand) CollectOwnColumns(*e.operand, out);
+  if (e.else_expr) CollectOwnColumns(*e.else_expr, out);
+}
 
 TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env) {
   FromRunner runner(spec, outer, env);

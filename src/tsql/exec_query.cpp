@@ -195,13 +195,27 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) 
   for (const auto& s : spec.select) CollectKeyedSubqueries(*s, subqueries);
   EvalCtx ahead = ctx;
   constexpr size_t kAhead = 8;
+  // So are the columns the loop below reads from each tuple's rows.
+  std::vector<std::pair<int, int>> columns;
+  auto prefetch_columns = [&](const Row* const* tuple) {
+    for (const auto& [src, col] : columns) {
+      if (tuple[src]) __builtin_prefetch(tuple[src]->data() + col);
+    }
+  };
 
   if (!spec.grouped) {
+    if (whole_row < 0) {
+      for (const auto& s : spec.select) CollectOwnColumns(*s, columns);
+    }
+    for (const BExpr* h : hidden) CollectOwnColumns(*h, columns);
     out.reserve(tuples.count);
     for (size_t i = 0; i < tuples.count; ++i) {
-      if (!subqueries.empty() && i + kAhead < tuples.count) {
-        ahead.srcs = tuples.at(i + kAhead);
-        PrefetchSubqueryProbes(subqueries, ahead);
+      if (i + kAhead < tuples.count) {
+        prefetch_columns(tuples.at(i + kAhead));
+        if (!subqueries.empty()) {
+          ahead.srcs = tuples.at(i + kAhead);
+          PrefetchSubqueryProbes(subqueries, ahead);
+        }
       }
       ctx.srcs = tuples.at(i);
       project(ctx);
@@ -218,7 +232,12 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) 
     std::vector<size_t> representative;
     std::vector<Accumulator> states;
     std::vector<Value> key(ng);
+    for (const auto& g : spec.group_by) CollectOwnColumns(*g, columns);
+    for (const AggregateSpec& a : aggs) {
+      if (a.arg_expr) CollectOwnColumns(*a.arg_expr, columns);
+    }
     for (size_t i = 0; i < tuples.count; ++i) {
+      if (i + kAhead < tuples.count) prefetch_columns(tuples.at(i + kAhead));
       ctx.srcs = tuples.at(i);
       for (size_t k = 0; k < ng; ++k) key[k] = Eval(*spec.group_by[k], ctx);
       size_t h = HashKey(key.data(), key_types.data(), ng);

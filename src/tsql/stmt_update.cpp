@@ -7,7 +7,6 @@
 #include "tsql/statements.h"
 
 namespace orv::tsql {
-
 void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session);
   BoundSpec spec;
@@ -46,8 +45,18 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   cx.BindDone();
 
   std::vector<const BExpr*> subqueries;
+  // The target row's columns that the SET list reads or writes, requested a few rows ahead
+  // (a wide work table's row is many cache lines, and each of these is otherwise a wait).
+  std::vector<std::pair<int, int>> read;
+  std::vector<int> touched;
   for (const auto& a : sets) {
-    if (a.value) CollectKeyedSubqueries(*a.value, subqueries);
+    touched.push_back(a.column);
+    if (!a.value) continue;
+    CollectKeyedSubqueries(*a.value, subqueries);
+    CollectOwnColumns(*a.value, read);
+  }
+  for (const auto& [src, col] : read) {
+    if (src == target) touched.push_back(col);
   }
 
   TupleSet tuples = RunFrom(spec, nullptr, cx.env);
@@ -61,9 +70,14 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   EvalCtx ahead = ctx;
   constexpr size_t kAhead = 8;
   for (size_t i = 0; i < tuples.count; ++i) {
-    if (!subqueries.empty() && i + kAhead < tuples.count) {
-      ahead.srcs = tuples.at(i + kAhead);
-      PrefetchSubqueryProbes(subqueries, ahead);
+    if (i + kAhead < tuples.count) {
+      if (const Row* next = tuples.at(i + kAhead)[target]) {
+        for (int c : touched) __builtin_prefetch(next->data() + c);
+      }
+      if (!subqueries.empty()) {
+        ahead.srcs = tuples.at(i + kAhead);
+        PrefetchSubqueryProbes(subqueries, ahead);
+      }
     }
     const Row* row = tuples.at(i)[target];
     if (!row) continue;
