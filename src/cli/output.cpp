@@ -66,6 +66,9 @@ Printer::Printer(const OutputOptions& options, std::vector<std::string> default_
 }
 
 void Printer::Print(ResultTable table) {
+  // Only the text and Markdown tables set subtotal and total rows apart; the kinds are read
+  // before --columns can leave out the columns they come from.
+  if (format_ == Format::kTable || format_ == Format::kMarkdown) EnsureRowKinds(table);
   if (columns_given_) {
     SelectColumns(table, columns_);
   } else if (!default_columns_.empty() &&

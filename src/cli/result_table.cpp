@@ -68,8 +68,8 @@ ResultTable ReadRecordset(ado::Recordset& rs) {
     table.AddColumn(rs.Fields(i).Name(), rs.Fields(i).SqlType());
   }
   // The rows move over: a report result can be large, and the recordset is not read again.
+  // Their kinds are worked out only for the formats that show them (see EnsureRowKinds).
   table.rows = rs.TakeRemainingRows();
-  ClassifyRows(table);
   return table;
 }
 
@@ -101,6 +101,10 @@ ResultTable FromDictionaries(const automation::Vector& rows) {
     table.AddRow(std::move(values));
   }
   return table;
+}
+
+void EnsureRowKinds(ResultTable& table) {
+  if (table.kinds.size() != table.rows.size()) ClassifyRows(table);
 }
 
 void ClassifyRows(ResultTable& table) {
@@ -135,7 +139,7 @@ void SelectColumns(ResultTable& table, const std::vector<std::string>& names) {
   for (size_t r = 0; r < table.rows.size(); ++r) {
     std::vector<automation::Variant> row;
     for (size_t i : picked) row.push_back(table.rows[r][i]);
-    out.AddRow(std::move(row), table.kinds[r]);
+    out.AddRow(std::move(row), r < table.kinds.size() ? table.kinds[r] : RowKind::kDetail);
   }
   table = std::move(out);
 }

@@ -24,14 +24,14 @@ struct ResultColumn {
 struct ResultTable {
   std::vector<ResultColumn> columns;
   std::vector<std::vector<automation::Variant>> rows;
-  std::vector<RowKind> kinds;  // one per row
+  std::vector<RowKind> kinds;  // one per row, or empty until EnsureRowKinds
 
   void AddColumn(std::string name, std::string sql_type = "");
   void AddRow(std::vector<automation::Variant> row, RowKind kind = RowKind::kDetail);
 };
 
 // The rows from the current position to the end, taken over from the recordset (which is left
-// at its end without them); the row kinds come from ClassifyRows.
+// at its end without them); their kinds are left for EnsureRowKinds.
 ResultTable ReadRecordset(ado::Recordset& rs);
 ResultTable FromProviderResult(const ado::ProviderResult& result);
 
@@ -43,6 +43,8 @@ ResultTable FromDictionaries(const automation::Vector& rows);
 // FGroupSort 4 is a grand total; FSumSort 102 or FGroupSort 3 a subtotal. Tables without these
 // columns keep every row a detail row.
 void ClassifyRows(ResultTable& table);
+// ClassifyRows unless every row has its kind already.
+void EnsureRowKinds(ResultTable& table);
 
 // Keeps the named columns in the given order (names compare without regard to case). An
 // unknown name raises UsageError listing the columns there are.
