@@ -230,7 +230,10 @@ void FromRunner::Filter(TupleSet& t, const std::vector<const BExpr*>& preds) {
   if (preds.empty()) return;
   TupleSet out;
   out.width = t.width;
+  std::vector<std::pair<int, int>> columns;
+  for (const BExpr* p : preds) CollectOwnColumns(*p, columns);
   for (size_t i = 0; i < t.count; ++i) {
+    if (i + kRowsAhead < t.count) PrefetchColumns(t.at(i + kRowsAhead), columns);
     EvalCtx ctx = Ctx(t.at(i));
     bool pass = true;
     for (const BExpr* p : preds) {
@@ -287,7 +290,10 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
     rkeys.reserve(right.count * n);
     rhash.reserve(right.count);
     std::vector<Value> probe(n);
+    std::vector<std::pair<int, int>> right_columns;
+    for (const auto& k : keys) CollectOwnColumns(*k.right, right_columns);
     for (size_t r = 0; r < right.count; ++r) {
+      if (r + kRowsAhead < right.count) PrefetchColumns(right.at(r + kRowsAhead), right_columns);
       EvalCtx ctx = Ctx(right.at(r));
       bool has_null = false;
       for (size_t k = 0; k < n; ++k) {
@@ -312,15 +318,11 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
     // The left rows' key columns are requested a few tuples ahead as well.
     std::vector<std::pair<int, int>> key_columns;  // (source, column)
     for (const auto& k : keys) CollectOwnColumns(*k.left, key_columns);
-    constexpr size_t kRowAhead = 8;
     for (size_t base = 0; base < left.count; base += kBlock) {
       const size_t m = std::min(kBlock, left.count - base);
       for (size_t i = 0; i < m; ++i) {
-        if (base + i + kRowAhead < left.count) {
-          const Row* const* next = left.at(base + i + kRowAhead);
-          for (const auto& [src, col] : key_columns) {
-            if (next[src]) __builtin_prefetch(next[src]->data() + col);
-          }
+        if (base + i + kRowsAhead < left.count) {
+          PrefetchColumns(left.at(base + i + kRowsAhead), key_columns);
         }
         EvalCtx ctx = Ctx(left.at(base + i));
         Value* key = &lkeys[i * n];

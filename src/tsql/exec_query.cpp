@@ -48,6 +48,9 @@ std::vector<uint32_t> SortedOrderByRecords(const std::vector<Row>& rows,
   const size_t nk = keys.size();
   std::vector<Record> records(rows.size());
   for (size_t i = 0; i < rows.size(); ++i) {
+    if (i + kRowsAhead < rows.size()) {
+      for (size_t k = 0; k < nk; ++k) __builtin_prefetch(rows[i + kRowsAhead].data() + keys[k].column);
+    }
     for (size_t k = 0; k < nk; ++k) records[i].key[k] = rows[i][keys[k].column];
     records[i].row = static_cast<uint32_t>(i);
   }
@@ -194,14 +197,10 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) 
   std::vector<const BExpr*> subqueries;
   for (const auto& s : spec.select) CollectKeyedSubqueries(*s, subqueries);
   EvalCtx ahead = ctx;
-  constexpr size_t kAhead = 8;
+  constexpr size_t kAhead = kRowsAhead;
   // So are the columns the loop below reads from each tuple's rows.
   std::vector<std::pair<int, int>> columns;
-  auto prefetch_columns = [&](const Row* const* tuple) {
-    for (const auto& [src, col] : columns) {
-      if (tuple[src]) __builtin_prefetch(tuple[src]->data() + col);
-    }
-  };
+  auto prefetch_columns = [&](const Row* const* tuple) { PrefetchColumns(tuple, columns); };
 
   if (!spec.grouped) {
     if (whole_row < 0) {

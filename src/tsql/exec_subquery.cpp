@@ -25,7 +25,11 @@ void BuildKeyed(SubqueryPlan& plan, bool with_value, ExecEnv& env, bool in_value
   plan.outer_index_built = false;
   EvalCtx ctx;
   ctx.env = &env;
+  std::vector<std::pair<int, int>> columns;
+  for (const auto& k : plan.inner_keys) CollectOwnColumns(*k, columns);
+  if (with_value) CollectOwnColumns(*spec.select[0], columns);
   for (size_t i = 0; i < tuples.count; ++i) {
+    if (i + kRowsAhead < tuples.count) PrefetchColumns(tuples.at(i + kRowsAhead), columns);
     ctx.srcs = tuples.at(i);
     const size_t start = plan.entries.size();
     bool has_null = false;
