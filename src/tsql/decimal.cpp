@@ -1,6 +1,7 @@
 #include "tsql/decimal.h"
 
 #include <cmath>
+#include <cstdint>
 
 namespace orv::tsql::dec {
 namespace {
@@ -18,6 +19,19 @@ struct Pow10Table {
   }
 };
 constexpr Pow10Table kPow10;
+
+// The largest magnitude that can be scaled up by 10^n without overflow, per n: scaling up
+// happens in most decimal additions and conversions, and a 128-bit division per check showed.
+struct ScaleUpLimits {
+  U128 v[kMaxPrecision + 1];
+  constexpr ScaleUpLimits() : v() {
+    for (int i = 0; i <= kMaxPrecision; ++i) v[i] = static_cast<U128>(kInt128Max / kPow10.v[i]);
+  }
+};
+constexpr ScaleUpLimits kScaleUpLimit;
+
+// Both values in 64 bits (nearly all amounts): one machine division instead of a 128-bit one.
+bool Fits64(Int128 v) { return v >= INT64_MIN && v <= INT64_MAX; }
 
 U128 Abs(Int128 v) {
   return v < 0 ? static_cast<U128>(0) - static_cast<U128>(v) : static_cast<U128>(v);
@@ -151,6 +165,15 @@ bool FitsPrecision(Int128 v, int precision) {
 }
 
 Int128 DivRound(Int128 v, Int128 d) {
+  if (Fits64(v) && Fits64(d) && d != -1) {
+    const int64_t v64 = static_cast<int64_t>(v), d64 = static_cast<int64_t>(d);
+    int64_t q = v64 / d64;
+    const int64_t r = v64 % d64;
+    const uint64_t twice = (r < 0 ? 0 - static_cast<uint64_t>(r) : static_cast<uint64_t>(r)) * 2;
+    const uint64_t abs_d = d64 < 0 ? 0 - static_cast<uint64_t>(d64) : static_cast<uint64_t>(d64);
+    if (twice >= abs_d) q += ((v64 < 0) != (d64 < 0)) ? -1 : 1;
+    return q;
+  }
   Int128 q = v / d;
   Int128 r = v % d;
   U128 twice = Abs(r) * 2;
@@ -163,14 +186,15 @@ std::optional<Int128> Rescale(Int128 v, int from_scale, int to_scale, bool trunc
   if (to_scale > from_scale) {
     int up = to_scale - from_scale;
     if (up > kMaxPrecision) return std::nullopt;
-    Int128 f = kPow10.v[up];
-    if (Abs(v) > static_cast<U128>(kInt128Max / f)) return std::nullopt;
-    return v * f;
+    if (Abs(v) > kScaleUpLimit.v[up]) return std::nullopt;
+    return v * kPow10.v[up];
   }
   int down = from_scale - to_scale;
   if (down > kMaxPrecision) return Int128{0};
   Int128 f = kPow10.v[down];
-  return truncate ? v / f : DivRound(v, f);
+  if (!truncate) return DivRound(v, f);
+  if (Fits64(v) && Fits64(f)) return static_cast<int64_t>(v) / static_cast<int64_t>(f);
+  return v / f;
 }
 
 std::optional<Int128> MulShift(Int128 a, Int128 b, int shift) {

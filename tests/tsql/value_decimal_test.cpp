@@ -2,6 +2,10 @@
 // cap at 38, integer division and modulo, overflow and divide by zero, aggregate types.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
+#include "tsql/decimal.h"
 #include "value_test_util.h"
 
 namespace orv::tsql {
@@ -13,6 +17,34 @@ using testing::ErrorOf;
 using testing::Lit;
 using testing::MessageOf;
 using testing::Show;
+
+// Rounding division and rescaling, on both sides of the 64-bit fast path: halves go away from
+// zero, whatever the signs.
+TEST(DecimalCore, DivRoundAndRescaleAcrossSixtyFourBits) {
+  const Int128 min64 = std::numeric_limits<int64_t>::min();
+  const Int128 max64 = std::numeric_limits<int64_t>::max();
+  const Int128 e19 = dec::Pow10(19);
+  struct Div {
+    Int128 v, d, q;
+  } divs[] = {
+      {7, 2, 4},          {-7, 2, -4},        {7, -2, -4},         {-7, -2, 4},
+      {5, 10, 1},         {-5, 10, -1},       {4, 10, 0},          {-4, 10, 0},
+      {min64, 10, min64 / 10 - 1},            {max64, 10, max64 / 10 + 1},
+      {min64, -1, -min64},                    {max64, max64, 1},
+      {e19 * 10 + 5, 10, e19 + 1},            {-(e19 * 10 + 5), 10, -(e19 + 1)},
+      {e19 * 10 + 4, 10, e19},
+  };
+  for (const Div& c : divs) {
+    EXPECT_TRUE(dec::DivRound(c.v, c.d) == c.q)
+        << dec::ToString(c.v, 0) << " / " << dec::ToString(c.d, 0);
+  }
+  EXPECT_TRUE(dec::Rescale(1234567895, 10, 2) == Int128{12});
+  EXPECT_TRUE(dec::Rescale(-1250000000, 10, 2) == Int128{-13});
+  EXPECT_TRUE(dec::Rescale(-1259999999, 10, 2, /*truncate=*/true) == Int128{-12});
+  EXPECT_TRUE(dec::Rescale(dec::Pow10(37), 0, 1) == dec::Pow10(38));
+  EXPECT_FALSE(dec::Rescale(dec::Pow10(37), 0, 2).has_value());
+  EXPECT_FALSE(dec::Rescale(-dec::Pow10(37), 0, 2).has_value());
+}
 
 TEST(ValueLiteralTest, TypesAsWritten) {
   struct Case {
