@@ -1,12 +1,15 @@
 // UPDATE [FROM]: the FROM/WHERE rows are computed first, then each target row takes the SET
 // values of its first matching row (a target row is changed once however many rows match).
 // All new values are computed and checked before any is stored.
+#include <algorithm>
+
 #include "tsql/binder.h"
 #include "tsql/exec.h"
 #include "tsql/sql_error.h"
 #include "tsql/statements.h"
 
 namespace orv::tsql {
+
 void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session);
   BoundSpec spec;
@@ -64,9 +67,11 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   std::vector<char> seen(table.rows.size(), 0);
   std::vector<size_t> changed_rows;
   std::vector<Value> new_values;
-  // Room for every new value at once: growing this vector would move millions of values.
-  new_values.reserve(tuples.count * sets.size());
-  changed_rows.reserve(tuples.count);
+  // Room for every new value at once (a row changes once at most): growing this vector would
+  // move millions of values.
+  const size_t most_changed = std::min(tuples.count, table.rows.size());
+  new_values.reserve(most_changed * sets.size());
+  changed_rows.reserve(most_changed);
   std::string qualified;
   EvalCtx ctx;
   ctx.env = &cx.env;
