@@ -33,7 +33,8 @@ struct TupleSet {
 // The (source, column) pairs of the expression's own scope that it reads, subqueries aside
 // (each once): row loops request these columns of rows a few places ahead.
 void CollectOwnColumns(const BExpr& expr, std::vector<std::pair<int, int>>& out);
-inline void PrefetchColumns(const Row* const* tuple, const std::vector<std::pair<int, int>>& columns) {
+inline void PrefetchColumns(const Row* const* tuple,
+                            const std::vector<std::pair<int, int>>& columns) {
   for (const auto& [src, col] : columns) {
     if (tuple[src]) __builtin_prefetch(tuple[src]->data() + col);
   }

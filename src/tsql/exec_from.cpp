@@ -215,7 +215,8 @@ TupleSet FromRunner::Scan(int source) {
   // Rows are separate blocks: a filtered scan of a large table asks for the rows a little
   // ahead of the one it tests (all of a narrow row; the first lines of a wide one).
   constexpr size_t kAhead = 16, kLines = 6;
-  const size_t lines = rows.empty() ? 0 : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
+  const size_t lines =
+      rows.empty() ? 0 : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
   for (size_t i = 0; i < rows.size(); ++i) {
     if (!filters.empty() && i + kAhead < rows.size()) {
       const char* data = reinterpret_cast<const char*>(rows[i + kAhead].data());

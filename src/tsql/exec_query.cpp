@@ -49,7 +49,8 @@ std::vector<uint32_t> SortedOrderByRecords(const std::vector<Row>& rows,
   std::vector<Record> records(rows.size());
   for (size_t i = 0; i < rows.size(); ++i) {
     if (i + kRowsAhead < rows.size()) {
-      for (size_t k = 0; k < nk; ++k) __builtin_prefetch(rows[i + kRowsAhead].data() + keys[k].column);
+      for (size_t k = 0; k < nk; ++k)
+        __builtin_prefetch(rows[i + kRowsAhead].data() + keys[k].column);
     }
     for (size_t k = 0; k < nk; ++k) records[i].key[k] = rows[i][keys[k].column];
     records[i].row = static_cast<uint32_t>(i);
@@ -90,18 +91,21 @@ std::vector<uint32_t> SortedOrderByIndex(const std::vector<Row>& rows,
 
 void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
   if (keys.empty() || rows.size() < 2) return;
-  std::vector<uint32_t> order;
-  switch (keys.size()) {
-    case 1: order = SortedOrderByRecords<1>(rows, keys); break;
-    case 2: order = SortedOrderByRecords<2>(rows, keys); break;
-    case 3: order = SortedOrderByRecords<3>(rows, keys); break;
-    case 4: order = SortedOrderByRecords<4>(rows, keys); break;
-    case 5: order = SortedOrderByRecords<5>(rows, keys); break;
-    case 6: order = SortedOrderByRecords<6>(rows, keys); break;
-    case 7: order = SortedOrderByRecords<7>(rows, keys); break;
-    case 8: order = SortedOrderByRecords<8>(rows, keys); break;
-    default: order = SortedOrderByIndex(rows, keys); break;
-  }
+  using OrderFn = std::vector<uint32_t> (*)(const std::vector<Row>&, const std::vector<SortKey>&);
+  static constexpr OrderFn kByRecords[] = {
+      nullptr,
+      SortedOrderByRecords<1>,
+      SortedOrderByRecords<2>,
+      SortedOrderByRecords<3>,
+      SortedOrderByRecords<4>,
+      SortedOrderByRecords<5>,
+      SortedOrderByRecords<6>,
+      SortedOrderByRecords<7>,
+      SortedOrderByRecords<8>,
+  };
+  const std::vector<uint32_t> order = keys.size() < std::size(kByRecords)
+                                          ? kByRecords[keys.size()](rows, keys)
+                                          : SortedOrderByIndex(rows, keys);
   std::vector<Row> sorted;
   sorted.reserve(rows.size());
   for (uint32_t i : order) sorted.push_back(std::move(rows[i]));
