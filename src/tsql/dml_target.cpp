@@ -46,4 +46,13 @@ int BindDmlTarget(Binder& binder, const ast::Name& target,
   return found;
 }
 
+int64_t BindTopLimit(Binder& binder, const ast::ExprPtr& top) {
+  if (!top) return -1;
+  Scope empty;
+  BExprPtr bound = binder.BindExpr(*top, empty);
+  Value v = binder.EvalConstant(*bound);
+  if (v.is_null()) return -1;
+  return Convert(v, bound->type, SqlType::BigInt(), CastMode::Implicit).int_value();
+}
+
 }  // namespace orv::tsql

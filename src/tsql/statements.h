@@ -44,6 +44,9 @@ void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx);
 int BindDmlTarget(class Binder& binder, const ast::Name& target,
                   const std::vector<ast::TableRefPtr>& from, BoundSpec& spec, struct Scope& scope);
 
+// The row limit of UPDATE/DELETE TOP (n): -1 when there is no TOP or n is NULL.
+int64_t BindTopLimit(class Binder& binder, const ast::ExprPtr& top);
+
 // Creates a table of the session (#name) or of the database; Msg 2714 when the name is taken.
 void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx);
 // "db.dbo.T" / "tempdb.dbo.#T" as Msg 515 names a table.

@@ -15,15 +15,7 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
   int target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
   Table& table = *spec.sources[target].table;
   if (stmt.where) Binder::SplitConjuncts(binder.BindExpr(*stmt.where, scope), spec.where);
-  int64_t limit = -1;
-  if (stmt.top) {
-    Scope empty;
-    BExprPtr top = binder.BindExpr(*stmt.top, empty);
-    Value v = binder.EvalConstant(*top);
-    if (!v.is_null()) {
-      limit = Convert(v, top->type, SqlType::BigInt(), CastMode::Implicit).int_value();
-    }
-  }
+  const int64_t limit = BindTopLimit(binder, stmt.top);
   cx.BindDone();
 
   TupleSet tuples = RunFrom(spec, nullptr, cx.env);

@@ -36,15 +36,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
     sets.push_back(std::move(a));
   }
   if (stmt.where) Binder::SplitConjuncts(binder.BindExpr(*stmt.where, scope), spec.where);
-  int64_t limit = -1;
-  if (stmt.top) {
-    Scope empty;
-    BExprPtr top = binder.BindExpr(*stmt.top, empty);
-    Value v = binder.EvalConstant(*top);
-    if (!v.is_null()) {
-      limit = Convert(v, top->type, SqlType::BigInt(), CastMode::Implicit).int_value();
-    }
-  }
+  const int64_t limit = BindTopLimit(binder, stmt.top);
   cx.BindDone();
 
   std::vector<const BExpr*> subqueries;
