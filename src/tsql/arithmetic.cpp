@@ -21,21 +21,6 @@ std::string Str(std::string_view s) { return std::string(s); }
 
 [[noreturn]] void DivideByZero() { ThrowError(8134); }
 
-bool InIntegerRange(int64_t v, TypeId id) {
-  switch (id) {
-    case TypeId::Bit:
-      return v == 0 || v == 1;
-    case TypeId::TinyInt:
-      return v >= 0 && v <= 255;
-    case TypeId::SmallInt:
-      return v >= -32768 && v <= 32767;
-    case TypeId::Int:
-      return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
-    default:
-      return true;
-  }
-}
-
 // The operand as the result type's family; strings are read as `as` (the other operand's
 // type when that is numeric, else the result type).
 Value Operand(const Value& v, const SqlType& type, const SqlType& as) {
@@ -81,7 +66,7 @@ Value IntegerOp(ast::Op op, int64_t a, int64_t b, const SqlType& result) {
     if (overflow) Overflow(result);
     return Value::Int(r != 0 ? 1 : 0);
   }
-  if (overflow || !InIntegerRange(r, result.id)) Overflow(result);
+  if (overflow || !FitsIntegerType(r, result.id)) Overflow(result);
   return Value::Int(r);
 }
 
@@ -273,7 +258,7 @@ Value Negate(const Value& v, const SqlType& type) {
       int64_t x = v.int_value();
       if (x == std::numeric_limits<int64_t>::min()) Overflow(type);
       SqlType t = type.IsInteger() ? type : SqlType::BigInt();
-      if (!InIntegerRange(-x, t.id == TypeId::Bit ? TypeId::Int : t.id)) Overflow(t);
+      if (!FitsIntegerType(-x, t.id == TypeId::Bit ? TypeId::Int : t.id)) Overflow(t);
       return Value::Int(-x);
     }
     case Value::Kind::Decimal:

@@ -15,19 +15,6 @@ namespace {
   ThrowError(8115, {"expression", std::string(t.MessageName())});
 }
 
-bool IntegerFits(int64_t v, TypeId id) {
-  switch (id) {
-    case TypeId::TinyInt:
-      return v >= 0 && v <= 255;
-    case TypeId::SmallInt:
-      return v >= -32768 && v <= 32767;
-    case TypeId::Int:
-      return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
-    default:
-      return true;
-  }
-}
-
 // The argument in the result's type family (strings become float).
 Value NumericArg(const Value& v, const SqlType& t, const SqlType& result) {
   if (t.IsString()) {
@@ -90,7 +77,7 @@ Value Round(Args a, Types t, const SqlType& result) {
       auto r = RoundDigits(x.int_value(), static_cast<int>(-length), truncate);
       if (!r || *r > std::numeric_limits<int64_t>::max() ||
           *r < std::numeric_limits<int64_t>::min() ||
-          !IntegerFits(static_cast<int64_t>(*r), result.id))
+          !FitsIntegerType(static_cast<int64_t>(*r), result.id))
         Overflow(result);
       return Value::Int(static_cast<int64_t>(*r));
     }
@@ -128,7 +115,7 @@ Value Abs(Args a, Types t, const SqlType& result) {
   switch (x.kind()) {
     case Value::Kind::Int: {
       int64_t v = x.int_value();
-      if (v == std::numeric_limits<int64_t>::min() || !IntegerFits(-v, result.id)) {
+      if (v == std::numeric_limits<int64_t>::min() || !FitsIntegerType(-v, result.id)) {
         if (v < 0) Overflow(result);
       }
       return Value::Int(v < 0 ? -v : v);

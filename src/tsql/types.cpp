@@ -1,5 +1,7 @@
 #include "tsql/types.h"
 
+#include <limits>
+
 namespace orv::tsql {
 namespace {
 
@@ -63,6 +65,21 @@ std::string_view SqlType::MessageName() const {
   // Messages name decimal values "numeric" and never show a length.
   if (id == TypeId::Decimal) return "numeric";
   return BaseName(id);
+}
+
+bool FitsIntegerType(int64_t v, TypeId id) {
+  switch (id) {
+    case TypeId::Bit:
+      return v == 0 || v == 1;
+    case TypeId::TinyInt:
+      return v >= 0 && v <= 255;
+    case TypeId::SmallInt:
+      return v >= -32768 && v <= 32767;
+    case TypeId::Int:
+      return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+    default:
+      return true;
+  }
 }
 
 }  // namespace orv::tsql

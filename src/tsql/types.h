@@ -86,4 +86,7 @@ struct SqlType {
   friend bool operator==(const SqlType&, const SqlType&) = default;
 };
 
+// Whether v is in the range of the integer type id (bit: 0 or 1); true for other types.
+bool FitsIntegerType(int64_t v, TypeId id);
+
 }  // namespace orv::tsql
