@@ -24,24 +24,9 @@ std::string Str(std::string_view s) { return std::string(s); }
   ThrowError(245, {Str(util::SourceName(from)), Str(text), Str(to.MessageName())});
 }
 
-bool IntegerInRange(int64_t v, TypeId id) {
-  switch (id) {
-    case TypeId::Bit:
-      return true;
-    case TypeId::TinyInt:
-      return v >= 0 && v <= 255;
-    case TypeId::SmallInt:
-      return v >= -32768 && v <= 32767;
-    case TypeId::Int:
-      return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
-    default:
-      return true;
-  }
-}
-
 Value MakeInteger(int64_t v, const SqlType& to, std::string_view from_name) {
   if (to.id == TypeId::Bit) return Value::Int(v != 0 ? 1 : 0);
-  if (!IntegerInRange(v, to.id)) Overflow(from_name, to);
+  if (!FitsIntegerType(v, to.id)) Overflow(from_name, to);
   return Value::Int(v);
 }
 
@@ -208,7 +193,7 @@ Value StringToInteger(std::string_view raw, const SqlType& from, const SqlType& 
   Int128 v = negative ? -static_cast<Int128>(magnitude) : static_cast<Int128>(magnitude);
   if (to.id == TypeId::Bit) return Value::Int(v != 0 || overflow ? 1 : 0);
   if (overflow || v < std::numeric_limits<int64_t>::min() ||
-      v > std::numeric_limits<int64_t>::max() || !IntegerInRange(static_cast<int64_t>(v), to.id)) {
+      v > std::numeric_limits<int64_t>::max() || !FitsIntegerType(static_cast<int64_t>(v), to.id)) {
     if (to.id == TypeId::Int) {
       ThrowError(248, {Str(util::SourceName(from)), Str(raw), Str(to.MessageName())});
     }
