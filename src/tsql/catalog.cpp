@@ -32,6 +32,19 @@ int32_t NewObjectId() {
   return next.fetch_add(16, std::memory_order_relaxed);
 }
 
+std::vector<Row>& Table::mutable_rows() {
+  if (rows_.use_count() > 1) rows_ = std::make_shared<std::vector<Row>>(*rows_);
+  return *rows_;
+}
+
+void Table::ReplaceRows(std::vector<Row> rows) {
+  if (rows_.use_count() > 1) {
+    rows_ = std::make_shared<std::vector<Row>>(std::move(rows));
+  } else {
+    *rows_ = std::move(rows);
+  }
+}
+
 int Table::FindColumn(std::string_view column) const {
   for (size_t i = 0; i < columns.size(); ++i) {
     if (NamesEqual(columns[i].name, column)) return static_cast<int>(i);

@@ -40,7 +40,6 @@ struct ColumnDef {
 struct Table {
   std::string name;  // as created ("#T401", "t_ICItem")
   std::vector<ColumnDef> columns;
-  std::vector<Row> rows;
   int32_t object_id = 0;
   bool temporary = false;
   // Next identity value to hand out (unset until the first insert).
@@ -50,6 +49,19 @@ struct Table {
 
   // Column position by case-insensitive name, -1 when absent.
   int FindColumn(std::string_view column) const;
+
+  const std::vector<Row>& rows() const { return *rows_; }
+  // The rows for a change. A SELECT may hand the table's rows to its result without copying
+  // them (shared_rows); a change made while such a result is alive first gives the table a
+  // copy of its own, so the result keeps the rows as they were when it was produced. Take
+  // this before reading row addresses that the change will use.
+  std::vector<Row>& mutable_rows();
+  // Puts new rows in place of all the rows (never copies the old ones).
+  void ReplaceRows(std::vector<Row> rows);
+  std::shared_ptr<const std::vector<Row>> shared_rows() const { return rows_; }
+
+ private:
+  std::shared_ptr<std::vector<Row>> rows_ = std::make_shared<std::vector<Row>>();
 };
 
 struct View {

@@ -221,7 +221,7 @@ void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx) {
   if (!table) ThrowError(4701, {"Cannot find the object \"" + JoinName(stmt.table) +
                           "\" because it does not exist or you do not have permissions."});
   cx.BindDone();
-  table->rows.clear();
+  table->ReplaceRows({});
   table->next_identity.reset();
   cx.MarkChanged(*table);
 }

@@ -34,8 +34,23 @@ struct StatementResult {
   Kind kind = Kind::RowCount;
   std::vector<ResultColumn> columns;
   std::vector<std::vector<Value>> rows;
+  // A SELECT that returns columns of one table as they are may pass the table's rows on
+  // instead of copying them (see Session::SetShareResultRows): row i of the result is then
+  // the columns `shared_columns` of row `shared_order[i]` of `shared_rows`, and `rows` is
+  // empty. The table keeps these rows as they are for as long as the result holds them.
+  std::shared_ptr<const std::vector<std::vector<Value>>> shared_rows;
+  std::vector<uint32_t> shared_order;
+  std::vector<uint32_t> shared_columns;
   int64_t count = 0;
   SqlError error;  // Error and Message
+
+  size_t row_count() const { return shared_rows ? shared_order.size() : rows.size(); }
+  const Value& at(size_t row, size_t column) const {
+    return shared_rows ? (*shared_rows)[shared_order[row]][shared_columns[column]]
+                       : rows[row][column];
+  }
+  // Copies shared rows into `rows`, so that the result no longer holds the table's rows.
+  void MaterializeRows();
 };
 
 class Database;
@@ -64,6 +79,10 @@ class Session {
   void SetClock(std::optional<int64_t> datetime_ticks);
 
   Database& database();
+
+  // Whether results may hold table rows instead of copies (StatementResult::shared_rows).
+  // Off by default: every result's rows are then in StatementResult::rows.
+  void SetShareResultRows(bool share);
 
   // Runs an already parsed batch (text: the batch's source, used for stored definitions).
   std::vector<StatementResult> ExecuteParsed(ast::Batch& batch, std::string_view text = {});

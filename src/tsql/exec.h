@@ -12,6 +12,8 @@
 
 namespace orv::tsql {
 
+struct StatementResult;
+
 enum class Tri : uint8_t { False, True, Unknown };
 
 Value Eval(const BExpr& expr, const EvalCtx& ctx);
@@ -47,6 +49,12 @@ TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env);
 
 // The output rows of a query with ORDER BY, TOP and DISTINCT applied.
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env);
+
+// For a query that returns columns of one table as they are (no grouping, DISTINCT or TOP,
+// ORDER BY on columns of that table only): runs it, leaving the table's rows shared with
+// `result` in the query's order, and returns true. Returns false, having run nothing, for a
+// query of any other shape.
+bool RunQuerySharingRows(BoundQuery& query, ExecEnv& env, StatementResult& result);
 
 // Subquery expressions (exec_subquery.cpp).
 Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx);

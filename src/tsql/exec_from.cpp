@@ -411,7 +411,7 @@ TupleSet FromRunner::Run() {
   scan_filters_.assign(width_, {});
   for (auto& source : spec_.sources) {
     if (source.table) {
-      source.rows = &source.table->rows;
+      source.rows = &source.table->rows();
     } else if (IsPassThrough(*source.derived)) {
       TupleSet passed = RunFrom(*source.derived->spec, nullptr, env_);
       source.borrowed.clear();

@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "tsql/aggregate.h"
+#include "tsql/engine.h"
 #include "tsql/exec.h"
 #include "tsql/sql_error.h"
 
@@ -34,25 +35,25 @@ int CompareRows(const Row& a, const Row& b, const std::vector<SortKey>& keys) {
   return 0;
 }
 
-// The rows' order under the keys, stable. For up to eight keys the keys of each row are copied
-// into one record with the row's index and the records themselves are sorted: a merge then
-// reads neighbouring records, where sorting bare indices would fetch two rows' keys from
-// random places for every comparison (the cost of sorting a large result).
+// The order of the rows under the keys, stable, as positions in `rows`. For up to eight keys
+// the keys of each row are copied into one record with the row's position and the records
+// themselves are sorted: a merge then reads neighbouring records, where sorting bare positions
+// would fetch two rows' keys from random places for every comparison (the cost of sorting a
+// large result).
 template <size_t N>
-std::vector<uint32_t> SortedOrderByRecords(const std::vector<Row>& rows,
+std::vector<uint32_t> SortedOrderByRecords(const Row* const* rows, size_t n,
                                            const std::vector<SortKey>& keys) {
   struct Record {
     std::array<Value, N> key;
     uint32_t row;
   };
   const size_t nk = keys.size();
-  std::vector<Record> records(rows.size());
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (i + kRowsAhead < rows.size()) {
-      for (size_t k = 0; k < nk; ++k)
-        __builtin_prefetch(rows[i + kRowsAhead].data() + keys[k].column);
+  std::vector<Record> records(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (i + kRowsAhead < n) {
+      for (size_t k = 0; k < nk; ++k) __builtin_prefetch(rows[i + kRowsAhead]->data() + keys[k].column);
     }
-    for (size_t k = 0; k < nk; ++k) records[i].key[k] = rows[i][keys[k].column];
+    for (size_t k = 0; k < nk; ++k) records[i].key[k] = (*rows[i])[keys[k].column];
     records[i].row = static_cast<uint32_t>(i);
   }
   std::stable_sort(records.begin(), records.end(), [&](const Record& a, const Record& b) {
@@ -62,20 +63,20 @@ std::vector<uint32_t> SortedOrderByRecords(const std::vector<Row>& rows,
     }
     return false;
   });
-  std::vector<uint32_t> order(rows.size());
-  for (size_t i = 0; i < records.size(); ++i) order[i] = records[i].row;
+  std::vector<uint32_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = records[i].row;
   return order;
 }
 
-// More keys: row indices are sorted, comparing copies of the keys laid out one block per row.
-std::vector<uint32_t> SortedOrderByIndex(const std::vector<Row>& rows,
+// More keys: positions are sorted, comparing copies of the keys laid out one block per row.
+std::vector<uint32_t> SortedOrderByIndex(const Row* const* rows, size_t n,
                                          const std::vector<SortKey>& keys) {
   const size_t nk = keys.size();
-  std::vector<Value> flat(rows.size() * nk);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    for (size_t k = 0; k < nk; ++k) flat[i * nk + k] = rows[i][keys[k].column];
+  std::vector<Value> flat(n * nk);
+  for (size_t i = 0; i < n; ++i) {
+    for (size_t k = 0; k < nk; ++k) flat[i * nk + k] = (*rows[i])[keys[k].column];
   }
-  std::vector<uint32_t> order(rows.size());
+  std::vector<uint32_t> order(n);
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
     const Value* a = flat.data() + static_cast<size_t>(x) * nk;
@@ -89,9 +90,9 @@ std::vector<uint32_t> SortedOrderByIndex(const std::vector<Row>& rows,
   return order;
 }
 
-void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
-  if (keys.empty() || rows.size() < 2) return;
-  using OrderFn = std::vector<uint32_t> (*)(const std::vector<Row>&, const std::vector<SortKey>&);
+std::vector<uint32_t> SortedOrder(const Row* const* rows, size_t n,
+                                  const std::vector<SortKey>& keys) {
+  using OrderFn = std::vector<uint32_t> (*)(const Row* const*, size_t, const std::vector<SortKey>&);
   static constexpr OrderFn kByRecords[] = {
       nullptr,
       SortedOrderByRecords<1>,
@@ -103,9 +104,15 @@ void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
       SortedOrderByRecords<7>,
       SortedOrderByRecords<8>,
   };
-  const std::vector<uint32_t> order = keys.size() < std::size(kByRecords)
-                                          ? kByRecords[keys.size()](rows, keys)
-                                          : SortedOrderByIndex(rows, keys);
+  return keys.size() < std::size(kByRecords) ? kByRecords[keys.size()](rows, n, keys)
+                                             : SortedOrderByIndex(rows, n, keys);
+}
+
+void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
+  if (keys.empty() || rows.size() < 2) return;
+  std::vector<const Row*> pointers(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) pointers[i] = &rows[i];
+  const std::vector<uint32_t> order = SortedOrder(pointers.data(), rows.size(), keys);
   std::vector<Row> sorted;
   sorted.reserve(rows.size());
   for (uint32_t i : order) sorted.push_back(std::move(rows[i]));
@@ -320,6 +327,51 @@ void ConvertColumns(std::vector<Row>& rows, const std::vector<ResultColumn>& fro
 }
 
 }  // namespace
+
+bool RunQuerySharingRows(BoundQuery& query, ExecEnv& env, StatementResult& result) {
+  if (!query.spec) return false;
+  BoundSpec& spec = *query.spec;
+  if (spec.grouped || spec.distinct || spec.top || spec.having || !spec.aggregates.empty() ||
+      spec.sources.size() != 1 || !spec.sources[0].table) {
+    return false;
+  }
+  auto table_column = [](const BExpr& e) {
+    return e.kind == BKind::Column && e.depth == 0 && e.src == 0 ? e.col : -1;
+  };
+  std::vector<uint32_t> columns;
+  columns.reserve(spec.select.size());
+  for (const auto& item : spec.select) {
+    const int c = table_column(*item);
+    if (c < 0) return false;
+    columns.push_back(static_cast<uint32_t>(c));
+  }
+  std::vector<SortKey> keys;
+  for (const auto& o : spec.order) {
+    const BExpr* e = o.output >= 0 ? spec.select[static_cast<size_t>(o.output)].get() : o.expr.get();
+    const int c = e ? table_column(*e) : -1;
+    if (c < 0) return false;
+    keys.push_back({static_cast<size_t>(c), e->type, o.desc});
+  }
+
+  TupleSet tuples = RunFrom(spec, nullptr, env);
+  // Nothing changes the table while the statement runs: the tuples point into these rows.
+  std::shared_ptr<const std::vector<Row>> rows = spec.sources[0].table->shared_rows();
+  const Row* base = rows->data();
+  const Row* const* picked = tuples.slots.data();
+  std::vector<uint32_t> order(tuples.count);
+  if (keys.empty() || tuples.count < 2) {
+    for (size_t i = 0; i < tuples.count; ++i) order[i] = static_cast<uint32_t>(picked[i] - base);
+  } else {
+    const std::vector<uint32_t> sorted = SortedOrder(picked, tuples.count, keys);
+    for (size_t i = 0; i < tuples.count; ++i) {
+      order[i] = static_cast<uint32_t>(picked[sorted[i]] - base);
+    }
+  }
+  result.shared_rows = std::move(rows);
+  result.shared_order = std::move(order);
+  result.shared_columns = std::move(columns);
+  return true;
+}
 
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
   if (query.spec) return RunSpec(query, outer, env);

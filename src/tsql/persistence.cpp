@@ -103,8 +103,8 @@ std::shared_ptr<Table> FromStored(StoredTable stored) {
     has_identity = has_identity || c.identity;
     table->columns.push_back(std::move(def));
   }
-  table->rows = std::move(stored.rows);
-  if (has_identity && !table->rows.empty()) table->next_identity = stored.identity_next;
+  table->ReplaceRows(std::move(stored.rows));
+  if (has_identity && !table->rows().empty()) table->next_identity = stored.identity_next;
   return table;
 }
 
@@ -172,7 +172,7 @@ void AttachSqliteStore(Database& db, const std::string& path) {
     std::vector<Table*> saved;
     database.ForEachTable([&](Table& t) {
       if (t.temporary || !t.dirty) return;
-      changes.push_back({t.name, ToStored(t.columns), &t.rows, t.next_identity.value_or(1), true, 0});
+      changes.push_back({t.name, ToStored(t.columns), &t.rows(), t.next_identity.value_or(1), true, 0});
       saved.push_back(&t);
     });
     std::vector<std::string> dropped;
@@ -207,7 +207,7 @@ void SaveDatabaseAs(Database& db, const std::string& path) {
   std::vector<TableChange> changes;
   db.ForEachTable([&](Table& t) {
     if (t.temporary) return;
-    changes.push_back({t.name, ToStored(t.columns), &t.rows, t.next_identity.value_or(1), true, 0});
+    changes.push_back({t.name, ToStored(t.columns), &t.rows(), t.next_identity.value_or(1), true, 0});
   });
   std::vector<StoredView> views;
   db.ForEachView([&](View& v) { views.push_back({v.name, ViewDefinition(v)}); });

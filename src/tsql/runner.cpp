@@ -338,6 +338,9 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
     r.error = ex.error();
     results.push_back(std::move(r));
   }
+  if (!session.share_result_rows) {
+    for (auto& r : results) r.MaterializeRows();
+  }
   return results;
 }
 

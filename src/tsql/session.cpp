@@ -45,6 +45,8 @@ void Session::SetClock(std::optional<int64_t> datetime_ticks) {
   impl_->state.fixed_clock = datetime_ticks;
 }
 
+void Session::SetShareResultRows(bool share) { impl_->state.share_result_rows = share; }
+
 Database& Session::database() { return *impl_->state.database; }
 
 SessionState& Session::state() { return impl_->state; }

@@ -29,6 +29,8 @@ struct SessionState {
   bool nocount = false;
   int64_t rowcount = 0;
   std::optional<int64_t> fixed_clock;
+  // Results may pass table rows on without copying them (Session::SetShareResultRows).
+  bool share_result_rows = false;
 
   std::shared_ptr<Table> FindTempTable(std::string_view name) const;
   // The current time as datetime ticks: the fixed clock, the database's demo clock, the

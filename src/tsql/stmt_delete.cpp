@@ -18,9 +18,11 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
   const int64_t limit = BindTopLimit(binder, stmt.top);
   cx.BindDone();
 
+  // Taken before the rows are read, so that the addresses below are those of the rows kept.
+  std::vector<Row>& rows = table.mutable_rows();
   TupleSet tuples = RunFrom(spec, nullptr, cx.env);
-  const Row* base = table.rows.data();
-  std::vector<char> doomed(table.rows.size(), 0);
+  const Row* base = rows.data();
+  std::vector<char> doomed(rows.size(), 0);
   int64_t count = 0;
   for (size_t i = 0; i < tuples.count; ++i) {
     const Row* row = tuples.at(i)[target];
@@ -33,11 +35,11 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
   }
   if (count > 0) {
     std::vector<Row> kept;
-    kept.reserve(table.rows.size() - static_cast<size_t>(count));
-    for (size_t i = 0; i < table.rows.size(); ++i) {
-      if (!doomed[i]) kept.push_back(std::move(table.rows[i]));
+    kept.reserve(rows.size() - static_cast<size_t>(count));
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (!doomed[i]) kept.push_back(std::move(rows[i]));
     }
-    table.rows = std::move(kept);
+    rows = std::move(kept);
     cx.MarkChanged(table);
   }
   cx.RowCount(count);

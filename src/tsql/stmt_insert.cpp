@@ -154,8 +154,9 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
     }
   }
   table->next_identity = next_identity;
-  table->rows.reserve(table->rows.size() + added.size());
-  for (auto& r : added) table->rows.push_back(std::move(r));
+  std::vector<Row>& rows = table->mutable_rows();
+  rows.reserve(rows.size() + added.size());
+  for (auto& r : added) rows.push_back(std::move(r));
   cx.MarkChanged(*table);
   cx.RowCount(static_cast<int64_t>(added.size()));
 }

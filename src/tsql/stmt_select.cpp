@@ -37,16 +37,18 @@ void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx) {
                                    : cx.session.database->ObjectId(name).has_value();
     if (exists) ThrowError(2714, {name});
   }
-  std::vector<Row> rows = RunQuery(*query, nullptr, cx.env);
   if (into.empty()) {
     StatementResult result;
     result.kind = StatementResult::Kind::Rows;
     result.columns = query->columns;
-    result.rows = std::move(rows);
-    cx.session.rowcount = static_cast<int64_t>(result.rows.size());
+    if (!cx.session.share_result_rows || !RunQuerySharingRows(*query, cx.env, result)) {
+      result.rows = RunQuery(*query, nullptr, cx.env);
+    }
+    cx.session.rowcount = static_cast<int64_t>(result.row_count());
     cx.results.push_back(std::move(result));
     return;
   }
+  std::vector<Row> rows = RunQuery(*query, nullptr, cx.env);
   auto table = std::make_shared<Table>();
   table->name = into.back();
   for (const auto& c : query->columns) {
@@ -57,7 +59,7 @@ void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx) {
     table->columns.push_back(std::move(col));
   }
   int64_t count = static_cast<int64_t>(rows.size());
-  table->rows = std::move(rows);
+  table->ReplaceRows(std::move(rows));
   RegisterTable(table, cx);
   cx.RowCount(count);
 }

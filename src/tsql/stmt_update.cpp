@@ -54,14 +54,16 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
     if (src == target) touched.push_back(col);
   }
 
+  // Taken before the rows are read, so that the addresses below are those of the rows changed.
+  std::vector<Row>& rows = table.mutable_rows();
   TupleSet tuples = RunFrom(spec, nullptr, cx.env);
-  const Row* base = table.rows.data();
-  std::vector<char> seen(table.rows.size(), 0);
+  const Row* base = rows.data();
+  std::vector<char> seen(rows.size(), 0);
   std::vector<size_t> changed_rows;
   std::vector<Value> new_values;
   // Room for every new value at once (a row changes once at most): growing this vector would
   // move millions of values.
-  const size_t most_changed = std::min(tuples.count, table.rows.size());
+  const size_t most_changed = std::min(tuples.count, rows.size());
   new_values.reserve(most_changed * sets.size());
   changed_rows.reserve(most_changed);
   std::string qualified;
@@ -107,10 +109,10 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   for (size_t j = 0; j < changed_rows.size(); ++j) {
     // The rows were read long ago: ask for the next ones' changed columns ahead of the writes.
     if (j + kAhead < changed_rows.size()) {
-      const Row& next = table.rows[changed_rows[j + kAhead]];
+      const Row& next = rows[changed_rows[j + kAhead]];
       for (const auto& a : sets) __builtin_prefetch(next.data() + a.column);
     }
-    Row& row = table.rows[changed_rows[j]];
+    Row& row = rows[changed_rows[j]];
     for (const auto& a : sets) row[a.column] = std::move(new_values[k++]);
   }
   if (!changed_rows.empty()) cx.MarkChanged(table);

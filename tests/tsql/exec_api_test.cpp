@@ -104,7 +104,7 @@ struct SlowLoader {
     auto t = std::make_shared<Table>();
     t->name = "Stored";
     t->columns.push_back(ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1});
-    t->rows.push_back({Value::Int(42)});
+    t->mutable_rows().push_back({Value::Int(42)});
     d.AddLoadedTable(t);
     return t;
   }
@@ -172,6 +172,80 @@ TEST(EngineApi, FailedStatementChangesNothing) {
   ASSERT_EQ(r.back().rows.size(), 2u);
   EXPECT_EQ(r.back().rows[0][1].string_value(), "x");
   EXPECT_EQ(r[0].error.number, 8152);
+}
+
+// A shared row set outlives later batches that change, empty and drop its table, and a
+// session that does not share gets the same rows as its own.
+TEST(EngineApi, SharedRowsStayAsSelectedAcrossLaterBatches) {
+  auto texts = [](const StatementResult& r) {
+    std::vector<std::string> out;
+    for (size_t i = 0; i < r.row_count(); ++i) {
+      std::string line;
+      for (size_t c = 0; c < r.columns.size(); ++c) {
+        const Value& v = r.at(i, c);
+        line += (c ? "|" : "") + (v.is_null() ? std::string("NULL") : ToText(v, r.columns[c].type));
+      }
+      out.push_back(line);
+    }
+    return out;
+  };
+  const std::vector<std::string> expected = {"3|c", "2|NULL", "1|a"};
+  const char* setup = "create table t (a int, b varchar(30))\n"
+                      "insert into t values (1, 'a'), (2, NULL), (3, 'c')";
+  const char* select = "select a, b from t order by a desc";
+
+  Session sharing(OpenDatabase(":memory:"));
+  sharing.SetShareResultRows(true);
+  sharing.ExecuteBatch(setup);
+  std::vector<StatementResult> held = sharing.ExecuteBatch(select);
+  ASSERT_EQ(held.size(), 1u);
+  ASSERT_NE(held[0].shared_rows, nullptr);
+  EXPECT_TRUE(held[0].rows.empty());
+  for (const char* change : {"update t set b = 'changed a longer text than inline'",
+                             "insert into t values (4, 'd')", "delete from t where a = 3",
+                             "truncate table t", "drop table t"}) {
+    sharing.ExecuteBatch(change);
+    EXPECT_EQ(texts(held[0]), expected) << change;
+  }
+  held[0].MaterializeRows();
+  EXPECT_EQ(held[0].shared_rows, nullptr);
+  EXPECT_EQ(texts(held[0]), expected);
+
+  Session own(OpenDatabase(":memory:"));
+  own.ExecuteBatch(setup);
+  std::vector<StatementResult> copied = own.ExecuteBatch(select);
+  EXPECT_EQ(copied[0].shared_rows, nullptr);
+  EXPECT_EQ(texts(copied[0]), expected);
+}
+
+// Only row sets of a table's columns as they are share rows; anything computed is copied.
+TEST(EngineApi, OnlyPlainColumnsOfOneTableAreShared) {
+  Session s(OpenDatabase(":memory:"));
+  s.SetShareResultRows(true);
+  s.ExecuteBatch("create table t (a int, b varchar(5))\ninsert into t values (1, 'x'), (2, 'y')\n"
+                 "create table u (a int)\ninsert into u values (1)");
+  const struct {
+    const char* sql;
+    bool shared;
+  } cases[] = {
+      {"select * from t", true},
+      {"select b from t where a = 2 order by a", true},
+      {"select t.b from t order by t.a desc", true},
+      {"select a + 1 from t", false},
+      {"select distinct b from t", false},
+      {"select top 1 a from t order by a", false},
+      {"select b from t order by a + 0", false},
+      {"select count(*) from t", false},
+      {"select t.a from t join u on u.a = t.a", false},
+      {"select a from (select a from t) d", false},
+      {"select a from t union all select a from u", false},
+  };
+  for (const auto& c : cases) {
+    std::vector<StatementResult> r = s.ExecuteBatch(c.sql);
+    ASSERT_EQ(r.size(), 1u) << c.sql;
+    ASSERT_EQ(r[0].kind, Kind::Rows) << c.sql << ": " << r[0].error.message;
+    EXPECT_EQ(r[0].shared_rows != nullptr, c.shared) << c.sql;
+  }
 }
 
 }  // namespace

@@ -33,23 +33,23 @@ class ScaleTest : public ::testing::Test {
                                    Col("FItemID", SqlType::Int()), Col("FDate", SqlType::DateTime()),
                                    Col("FQty", SqlType::Decimal(23, 10)), Col("FUnitID", SqlType::Int())});
     for (int i = 1; i <= kOrders; ++i) {
-      icmo->rows.push_back({Value::Int(i), Value::String("MO" + std::to_string(i)),
+      icmo->mutable_rows().push_back({Value::Int(i), Value::String("MO" + std::to_string(i)),
                             Value::Int(i % kItems + 1), Value::DateTime(int64_t{45000 + i % 365} * kTicksPerDay),
                             Value::Decimal(Int128{i % 97} * 10000000000, 10), Value::Int(i % 3 + 1)});
     }
     auto item = MakeTable("t_ICItem", {Col("FItemID", SqlType::Int()), Col("FNumber", SqlType::VarChar(20)),
                                        Col("FQtyDecimal", SqlType::SmallInt()), Col("FStoreUnitID", SqlType::Int())});
     for (int i = 1; i <= kItems; ++i) {
-      item->rows.push_back({Value::Int(i), Value::String("01." + std::to_string(i)), Value::Int(i % 4),
+      item->mutable_rows().push_back({Value::Int(i), Value::String("01." + std::to_string(i)), Value::Int(i % 4),
                             Value::Int(i % 3 + 1)});
     }
     auto unit = MakeTable("t_MeasureUnit", {Col("FMeasureUnitID", SqlType::Int()),
                                             Col("FCoefficient", SqlType::Decimal(23, 10))});
-    for (int i = 1; i <= 3; ++i) unit->rows.push_back({Value::Int(i), Value::Decimal(Int128{i} * 10000000000, 10)});
+    for (int i = 1; i <= 3; ++i) unit->mutable_rows().push_back({Value::Int(i), Value::Decimal(Int128{i} * 10000000000, 10)});
     auto lines = MakeTable("ICStockBillEntry", {Col("FEntryID", SqlType::Int()), Col("FSourceInterID", SqlType::Int()),
                                                 Col("FQty", SqlType::Decimal(23, 10))});
     for (int i = 1; i <= kLines; ++i) {
-      lines->rows.push_back({Value::Int(i), Value::Int(i % kOrders + 1), Value::Decimal(Int128{i % 13} * 10000000000, 10)});
+      lines->mutable_rows().push_back({Value::Int(i), Value::Int(i % kOrders + 1), Value::Decimal(Int128{i % 13} * 10000000000, 10)});
     }
     for (auto& t : {icmo, item, unit, lines}) db_->AddLoadedTable(t);
   }
