@@ -122,6 +122,10 @@ class Recordset : public automation::Object {
   // (a reader that goes through them once, such as a printer); they leave the recordset, which
   // is then at EOF.
   std::vector<std::vector<automation::Variant>> TakeRemainingRows();
+  // The same for a reader that can convert rows itself as it goes: the rows leave as the
+  // provider's row source, unconverted. Null (and nothing taken) when the provider delivered
+  // the rows converted already or the cursor has moved.
+  std::shared_ptr<const RowSource> TakeRowSource();
   // The next result of the same batch: an open recordset for a rowset, a closed one for a row
   // count, nullptr when no results remain. A pending error result is raised here.
   std::shared_ptr<Recordset> NextRecordset();
@@ -143,8 +147,12 @@ class Recordset : public automation::Object {
   int lock_type_ = adLockReadOnly;
   bool open_ = false;
   std::vector<ColumnInfo> columns_;
+  // The rows: converted in rows_, or in source_ (then converted one at a time into current_).
   std::vector<std::vector<automation::Variant>> rows_;
-  int64_t position_ = 0;  // 0..rows_.size(); == size() is EOF
+  std::shared_ptr<const RowSource> source_;
+  std::vector<automation::Variant> current_;
+  size_t RowTotal() const { return source_ ? source_->size() : rows_.size(); }
+  int64_t position_ = 0;  // 0..RowTotal(); == RowTotal() is EOF
   std::vector<Field> fields_;
   std::deque<ProviderResult> rest_;
   bool closed_by_caller_ = false;  // Close() was called: NextRecordset raises 3704

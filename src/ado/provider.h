@@ -42,12 +42,24 @@ struct ProviderError {
   std::string message;   // the server's text, e.g. "Invalid object name 'x'."
 };
 
+// Rows that a provider turns into Variants as they are read instead of all at once (a large
+// row set would otherwise be held twice: as the data source has it and as Variants). Rows
+// stay readable for as long as the source is held; Fetch may be called from several threads.
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  virtual size_t size() const = 0;
+  // Replaces `out` with row `index` (index < size()), one Variant per column.
+  virtual void Fetch(size_t index, std::vector<automation::Variant>& out) const = 0;
+};
+
 // The outcome of one statement of a batch, in stream order.
 struct ProviderResult {
   enum class Kind { Rows, RowCount, Error, Message };
   Kind kind = Kind::RowCount;
   std::vector<ColumnInfo> columns;                       // Rows
-  std::vector<std::vector<automation::Variant>> rows;    // Rows
+  std::vector<std::vector<automation::Variant>> rows;    // Rows, unless in `source`
+  std::shared_ptr<const RowSource> source;               // Rows read on demand (rows empty)
   int64_t count = 0;                                     // RowCount
   ProviderError error;                                   // Error / Message
 };

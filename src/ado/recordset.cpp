@@ -32,11 +32,13 @@ void Recordset::Load(ProviderResult result, std::deque<ProviderResult> rest) {
     open_ = false;
     columns_.clear();
     rows_.clear();
+    source_.reset();
     return;
   }
   open_ = true;
   columns_ = std::move(result.columns);
   rows_ = std::move(result.rows);
+  source_ = std::move(result.source);
   // Short rows would leave fields without a value; pad them so every field has one.
   for (auto& row : rows_) row.resize(columns_.size(), automation::Variant::Null());
   fields_.reserve(columns_.size());
@@ -45,10 +47,16 @@ void Recordset::Load(ProviderResult result, std::deque<ProviderResult> rest) {
 }
 
 void Recordset::BindFields() {
-  const bool has_current = position_ >= 0 && position_ < static_cast<int64_t>(rows_.size());
-  for (size_t i = 0; i < fields_.size(); ++i) {
-    fields_[i].value_ = has_current ? &rows_[static_cast<size_t>(position_)][i] : nullptr;
+  const bool has_current = position_ >= 0 && position_ < static_cast<int64_t>(RowTotal());
+  std::vector<automation::Variant>* row = nullptr;
+  if (has_current && source_) {
+    source_->Fetch(static_cast<size_t>(position_), current_);
+    current_.resize(columns_.size(), automation::Variant::Null());
+    row = &current_;
+  } else if (has_current) {
+    row = &rows_[static_cast<size_t>(position_)];
   }
+  for (size_t i = 0; i < fields_.size(); ++i) fields_[i].value_ = row ? &(*row)[i] : nullptr;
 }
 
 void Recordset::SetActiveConnection(std::shared_ptr<Connection> connection) {
@@ -73,21 +81,21 @@ void Recordset::RequireOpen() const {
 
 bool Recordset::EOF() const {
   RequireOpen();
-  return position_ >= static_cast<int64_t>(rows_.size());
+  return position_ >= static_cast<int64_t>(RowTotal());
 }
 
 bool Recordset::BOF() const {
   RequireOpen();
   // Rows are only ever read forward from the first one, so the cursor stands before the first
   // row only when there is none.
-  return rows_.empty();
+  return RowTotal() == 0;
 }
 
 int32_t Recordset::RecordCount() const {
   if (!open_) return -1;
   // A server-side forward-only cursor does not know its count, as with a real server.
   if (cursor_location_ == adUseServer && cursor_type_ == adOpenForwardOnly) return -1;
-  return static_cast<int32_t>(rows_.size());
+  return static_cast<int32_t>(RowTotal());
 }
 
 size_t Recordset::FieldCount() const {
@@ -111,14 +119,14 @@ const Field& Recordset::Fields(std::string_view name) const {
 
 void Recordset::MoveNext() {
   RequireOpen();
-  if (position_ >= static_cast<int64_t>(rows_.size())) RaiseAdoError(adoerr::kNoCurrentRecord);
+  if (position_ >= static_cast<int64_t>(RowTotal())) RaiseAdoError(adoerr::kNoCurrentRecord);
   ++position_;
   BindFields();
 }
 
 void Recordset::MoveFirst() {
   RequireOpen();
-  if (rows_.empty()) RaiseAdoError(adoerr::kNoCurrentRecord);
+  if (RowTotal() == 0) RaiseAdoError(adoerr::kNoCurrentRecord);
   position_ = 0;
   BindFields();
 }
@@ -126,7 +134,18 @@ void Recordset::MoveFirst() {
 std::vector<std::vector<automation::Variant>> Recordset::TakeRemainingRows() {
   RequireOpen();
   std::vector<std::vector<automation::Variant>> taken;
-  if (position_ == 0) {
+  if (source_) {
+    const size_t total = source_->size();
+    taken.resize(total - static_cast<size_t>(position_));
+    for (size_t r = static_cast<size_t>(position_); r < total; ++r) {
+      std::vector<automation::Variant>& row = taken[r - static_cast<size_t>(position_)];
+      source_->Fetch(r, row);
+      row.resize(columns_.size(), automation::Variant::Null());
+    }
+    // The rows before the cursor were read already; none of them is read again.
+    source_.reset();
+    current_.clear();
+  } else if (position_ == 0) {
     taken.swap(rows_);
   } else {
     const auto first = rows_.begin() + position_;
@@ -138,11 +157,24 @@ std::vector<std::vector<automation::Variant>> Recordset::TakeRemainingRows() {
   return taken;
 }
 
+std::shared_ptr<const RowSource> Recordset::TakeRowSource() {
+  RequireOpen();
+  if (!source_ || position_ != 0) return nullptr;
+  std::shared_ptr<const RowSource> taken = std::move(source_);
+  source_.reset();
+  current_.clear();
+  position_ = 0;
+  BindFields();
+  return taken;
+}
+
 void Recordset::Close() {
   RequireOpen();
   open_ = false;
   closed_by_caller_ = true;
   rows_.clear();
+  source_.reset();
+  current_.clear();
   columns_.clear();
   rest_.clear();
   position_ = 0;

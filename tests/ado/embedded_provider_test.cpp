@@ -158,5 +158,46 @@ TEST(EmbeddedProviderTest, FileDataSourceIsSharedTempTablesAreNot) {
   std::filesystem::remove(file);
 }
 
+// A row set of a table's columns reaches the recordset unconverted: rows are converted as the
+// cursor reaches them, stay as selected while later batches change the table, and can be
+// taken either converted or as the provider's row source.
+TEST(EmbeddedProviderTest, TableRowsAreConvertedAsTheyAreRead) {
+  auto connection = Connection::Open("Data Source=:memory:");
+  connection->Execute("set nocount on\r\ncreate table #t (a int, b varchar(9))\r\n"
+                      "insert into #t values (1, 'one'), (2, NULL), (3, 'three')");
+  const char* select = "select b, a from #t order by a desc";
+  auto rs = connection->Execute(select);
+  ASSERT_EQ(rs->State(), adStateOpen);
+  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_EQ(rs->Fields("b").Value().AsString(), "three");
+  connection->Execute("update #t set b = 'new', a = a * 10\r\ndelete from #t where a = 20");
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Fields("b").Value().IsNull());
+  EXPECT_EQ(rs->Fields("a").Value().AsLong(), 2);
+  const auto rest = rs->TakeRemainingRows();
+  ASSERT_EQ(rest.size(), 2u);
+  EXPECT_TRUE(rest[0][0].IsNull());
+  EXPECT_EQ(rest[1][0].AsString(), "one");
+  EXPECT_TRUE(rs->EOF());
+  EXPECT_EQ(rs->TakeRowSource(), nullptr);
+
+  auto again = connection->Execute(select);
+  const auto source = again->TakeRowSource();
+  ASSERT_NE(source, nullptr);
+  ASSERT_EQ(source->size(), 2u);
+  std::vector<automation::Variant> row;
+  source->Fetch(1, row);
+  ASSERT_EQ(row.size(), 2u);
+  EXPECT_EQ(row[0].AsString(), "new");
+  EXPECT_EQ(row[1].AsLong(), 10);
+  EXPECT_TRUE(again->EOF());
+  EXPECT_EQ(again->RecordCount(), 0);
+
+  // A computed row set comes converted already: there is no source to take.
+  auto computed = connection->Execute("select a * 2 as d from #t");
+  EXPECT_EQ(computed->TakeRowSource(), nullptr);
+  EXPECT_EQ(computed->RecordCount(), 2);
+}
+
 }  // namespace
 }  // namespace orv::ado

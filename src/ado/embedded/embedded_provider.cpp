@@ -28,6 +28,35 @@ ProviderResult ErrorResult(ProviderError error) {
   return result;
 }
 
+// A row set whose rows the engine shares with a table: each row is converted when it is read.
+class SharedEngineRows : public RowSource {
+ public:
+  explicit SharedEngineRows(tsql::StatementResult&& statement)
+      : rows_(std::move(statement.shared_rows)),
+        order_(std::move(statement.shared_order)),
+        columns_(std::move(statement.shared_columns)) {
+    types_.reserve(statement.columns.size());
+    for (const tsql::ResultColumn& column : statement.columns) types_.push_back(column.type);
+  }
+
+  size_t size() const override { return order_.size(); }
+
+  void Fetch(size_t index, std::vector<automation::Variant>& out) const override {
+    const std::vector<tsql::Value>& row = (*rows_)[order_[index]];
+    out.clear();
+    out.reserve(columns_.size());
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      out.push_back(VariantFromValue(row[columns_[i]], types_[i]));
+    }
+  }
+
+ private:
+  std::shared_ptr<const std::vector<std::vector<tsql::Value>>> rows_;
+  std::vector<uint32_t> order_;
+  std::vector<uint32_t> columns_;
+  std::vector<tsql::SqlType> types_;
+};
+
 ProviderResult ToProviderResult(tsql::StatementResult&& statement) {
   ProviderResult result;
   switch (statement.kind) {
@@ -36,6 +65,10 @@ ProviderResult ToProviderResult(tsql::StatementResult&& statement) {
       result.columns.reserve(statement.columns.size());
       for (const tsql::ResultColumn& column : statement.columns) {
         result.columns.push_back(ColumnInfo{column.name, column.type.ToString()});
+      }
+      if (statement.shared_rows) {
+        result.source = std::make_shared<SharedEngineRows>(std::move(statement));
+        break;
       }
       // Each engine row is freed as soon as it is converted, so a large result is held about
       // once rather than twice (the memory it gives back is reused by the next rows).
@@ -73,7 +106,9 @@ ProviderResult ToProviderResult(tsql::StatementResult&& statement) {
 class EmbeddedConnection : public ProviderConnection {
  public:
   explicit EmbeddedConnection(std::shared_ptr<tsql::Database> database)
-      : session_(std::move(database)) {}
+      : session_(std::move(database)) {
+    session_.SetShareResultRows(true);
+  }
 
   void SetClock(int64_t ticks) { session_.SetClock(ticks); }
 
