@@ -231,8 +231,9 @@ void WriteCsv(std::ostream& out, const ResultTable& table) {
   }
   header += "\r\n";
   Write(out, header);
-  WriteRows(out, table.rows.size(), [&](size_t r, std::string& line) {
-    const auto& row = table.rows[r];
+  WriteRows(out, table.row_count(), [&](size_t r, std::string& line) {
+    thread_local std::vector<Variant> buffer;
+    const auto& row = table.Row(r, buffer);
     for (size_t i = 0; i < row.size(); ++i) {
       if (i > 0) line.push_back(',');
       switch (row[i].type()) {
@@ -323,7 +324,8 @@ std::vector<std::string> JsonKeys(const ResultTable& table) {
 
 void WriteJson(std::ostream& out, const ResultTable& table) {
   const std::vector<std::string> keys = JsonKeys(table);
-  if (table.rows.empty()) {
+  const size_t count = table.row_count();
+  if (count == 0) {
     out << "[]\n";
     return;
   }
@@ -332,13 +334,15 @@ void WriteJson(std::ostream& out, const ResultTable& table) {
     prefixes.push_back((i > 0 ? ", " : "") + JsonString(keys[i]) + ": ");
   }
   out << "[\n";
-  WriteRows(out, table.rows.size(), [&](size_t r, std::string& line) {
+  WriteRows(out, count, [&](size_t r, std::string& line) {
+    thread_local std::vector<Variant> buffer;
+    const auto& row = table.Row(r, buffer);
     line += "  {";
     for (size_t i = 0; i < keys.size(); ++i) {
       line += prefixes[i];
-      line += JsonValue(table.rows[r][i]);
+      line += JsonValue(row[i]);
     }
-    line += r + 1 < table.rows.size() ? "},\n" : "}\n";
+    line += r + 1 < count ? "},\n" : "}\n";
   });
   out << "]\n";
 }
@@ -387,6 +391,12 @@ std::optional<Format> ParseFormat(std::string_view text) {
 
 void WriteTable(std::ostream& out, const ResultTable& table, Format format,
                 const FormatStyle& style) {
+  if (table.source && format != Format::kCsv && format != Format::kJson) {
+    ResultTable converted = table;
+    converted.Materialize();
+    WriteTable(out, converted, format, style);
+    return;
+  }
   switch (format) {
     case Format::kTable:
       WriteTextTable(out, table, style);

@@ -66,6 +66,10 @@ Printer::Printer(const OutputOptions& options, std::vector<std::string> default_
 }
 
 void Printer::Print(ResultTable table) {
+  // CSV and JSON convert and write the rows a chunk at a time; every other use needs them all.
+  if (columns_given_ || (format_ != Format::kCsv && format_ != Format::kJson)) {
+    table.Materialize();
+  }
   // Only the text and Markdown tables set subtotal and total rows apart; the kinds are read
   // before --columns can leave out the columns they come from.
   if (format_ == Format::kTable || format_ == Format::kMarkdown) EnsureRowKinds(table);

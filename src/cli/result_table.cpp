@@ -61,6 +61,20 @@ void ResultTable::AddRow(std::vector<automation::Variant> row, RowKind kind) {
   kinds.push_back(kind);
 }
 
+const std::vector<automation::Variant>& ResultTable::Row(
+    size_t r, std::vector<automation::Variant>& buffer) const {
+  if (!source) return rows[r];
+  source->Fetch(r, buffer);
+  return buffer;
+}
+
+void ResultTable::Materialize() {
+  if (!source) return;
+  rows.resize(source->size());
+  for (size_t r = 0; r < rows.size(); ++r) source->Fetch(r, rows[r]);
+  source.reset();
+}
+
 ResultTable ReadRecordset(ado::Recordset& rs) {
   ResultTable table;
   if (rs.State() != ado::adStateOpen) return table;
@@ -69,13 +83,18 @@ ResultTable ReadRecordset(ado::Recordset& rs) {
   }
   // The rows move over: a report result can be large, and the recordset is not read again.
   // Their kinds are worked out only for the formats that show them (see EnsureRowKinds).
-  table.rows = rs.TakeRemainingRows();
+  table.source = rs.TakeRowSource();
+  if (!table.source) table.rows = rs.TakeRemainingRows();
   return table;
 }
 
 ResultTable FromProviderResult(const ado::ProviderResult& result) {
   ResultTable table;
   for (const auto& column : result.columns) table.AddColumn(column.name, column.sql_type);
+  if (result.source) {
+    table.source = result.source;  // kinds are left for EnsureRowKinds
+    return table;
+  }
   for (const auto& row : result.rows) table.AddRow(row);
   ClassifyRows(table);
   return table;

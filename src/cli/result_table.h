@@ -25,13 +25,24 @@ struct ResultTable {
   std::vector<ResultColumn> columns;
   std::vector<std::vector<automation::Variant>> rows;
   std::vector<RowKind> kinds;  // one per row, or empty until EnsureRowKinds
+  // Rows not converted yet: when set, the rows are those of `source` (`rows` is empty), and
+  // the formats that write a row at a time convert each as they write it. Materialize()
+  // converts them all, for everything else.
+  std::shared_ptr<const ado::RowSource> source;
 
   void AddColumn(std::string name, std::string sql_type = "");
   void AddRow(std::vector<automation::Variant> row, RowKind kind = RowKind::kDetail);
+
+  size_t row_count() const { return source ? source->size() : rows.size(); }
+  // Row r, from `rows` or converted from the source into `buffer`.
+  const std::vector<automation::Variant>& Row(size_t r,
+                                              std::vector<automation::Variant>& buffer) const;
+  void Materialize();
 };
 
 // The rows from the current position to the end, taken over from the recordset (which is left
-// at its end without them); their kinds are left for EnsureRowKinds.
+// at its end without them), unconverted when the provider left them so; their kinds are left
+// for EnsureRowKinds.
 ResultTable ReadRecordset(ado::Recordset& rs);
 ResultTable FromProviderResult(const ado::ProviderResult& result);
 

@@ -99,6 +99,36 @@ TEST_F(OutputTest, LargeResultsComeOutWholeAndInOrder) {
   for (int n = 0; n < 10000; ++n) ASSERT_EQ(rows[static_cast<size_t>(n)]["n"], n);
 }
 
+// A table's rows selected as they are reach the output unconverted and are converted as they
+// are written; every format must show them exactly as it shows the same values computed.
+TEST_F(OutputTest, RowsPassedOnFromATablePrintLikeComputedRows) {
+  const std::string digit =
+      "(SELECT 0 AS d UNION ALL SELECT 1 UNION ALL SELECT 2 UNION ALL SELECT 3 UNION ALL "
+      "SELECT 4 UNION ALL SELECT 5 UNION ALL SELECT 6 UNION ALL SELECT 7 UNION ALL SELECT 8 "
+      "UNION ALL SELECT 9)";
+  const std::string fill =
+      "SET NOCOUNT ON SELECT a.d * 1000 + b.d * 100 + c.d * 10 + e.d AS n, "
+      "CAST(c.d AS varchar(3)) + ',\"x' AS s, CAST(e.d AS decimal(5,2)) / 4 AS q INTO #n FROM " +
+      digit + " a CROSS JOIN " + digit + " b CROSS JOIN " + digit + " c CROSS JOIN " + digit + " e ";
+  const std::string shared = fill + "SELECT n, s, q FROM #n WHERE n % 3 <> 1 ORDER BY q DESC, n";
+  const std::string computed =
+      fill + "SELECT n = n + 0, s = s + '', q = q FROM #n WHERE n % 3 <> 1 ORDER BY 3 DESC, 1";
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{"--format", "csv"}, {"--format", "json"}, {"--format", "markdown"},
+        {"--format", "table"}, {"--format", "csv", "--columns", "q,n"}}) {
+    std::vector<std::string> args = {"query", "--dsn", TinyDb()};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(shared);
+    const RunResult from_table = Run(args);
+    args.back() = computed;
+    const RunResult from_values = Run(args);
+    ASSERT_EQ(from_table.status, 0) << from_table.err;
+    ASSERT_EQ(from_values.status, 0) << from_values.err;
+    EXPECT_GT(from_table.out.size(), 6667u * 8) << options[1];
+    EXPECT_EQ(from_table.out, from_values.out) << options[1];
+  }
+}
+
 // Report 400 as a table: every row line has its column bars at the same terminal column even
 // with Chinese names, the grand total sits under a rule of '=', and the row count matches CSV.
 TEST_F(OutputTest, ReportTableLinesUpAndSetsTotalsApart) {
