@@ -1,6 +1,5 @@
 // Evaluation of bound expressions over the current rows of an EvalCtx. Predicates use SQL's
 // three-valued logic; a predicate used as a value gives 1, 0 or NULL.
-#include <array>
 
 #include "tsql/exec.h"
 #include "tsql/session_state.h"
@@ -250,11 +249,29 @@ Value Eval(const BExpr& e, const EvalCtx& ctx) {
       return Compare(ca, cb, e.cmp_type) == 0 ? Value() : a;
     }
     case BKind::Function: {
-      size_t n = e.args.size();
-      if (n <= 8) {
-        std::array<Value, 8> args;
-        for (size_t i = 0; i < n; ++i) args[i] = Eval(*e.args[i], ctx);
-        return e.fn->invoke(std::span<const Value>(args.data(), n), e.arg_types, e.type);
+      // The common arities build their arguments in place (no default values to overwrite:
+      // functions such as ROUND run once per value of a million-row work table).
+      const auto invoke = [&](const Value* args, size_t n) {
+        return e.fn->invoke(std::span<const Value>(args, n), e.arg_types, e.type);
+      };
+      switch (e.args.size()) {
+        case 0:
+          return invoke(nullptr, 0);
+        case 1: {
+          const Value args[] = {Eval(*e.args[0], ctx)};
+          return invoke(args, 1);
+        }
+        case 2: {
+          const Value args[] = {Eval(*e.args[0], ctx), Eval(*e.args[1], ctx)};
+          return invoke(args, 2);
+        }
+        case 3: {
+          const Value args[] = {Eval(*e.args[0], ctx), Eval(*e.args[1], ctx),
+                                Eval(*e.args[2], ctx)};
+          return invoke(args, 3);
+        }
+        default:
+          break;
       }
       std::vector<Value> args;
       for (const auto& a : e.args) args.push_back(Eval(*a, ctx));
