@@ -50,8 +50,14 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
     CollectKeyedSubqueries(*a.value, subqueries);
     CollectOwnColumns(*a.value, read);
   }
+  // Columns of the other sources that the SET list reads (a look-up table's row, say).
+  std::vector<std::pair<int, int>> joined;
   for (const auto& [src, col] : read) {
-    if (src == target) touched.push_back(col);
+    if (src == target) {
+      touched.push_back(col);
+    } else {
+      joined.emplace_back(src, col);
+    }
   }
 
   // Taken before the rows are read, so that the addresses below are those of the rows changed.
@@ -76,6 +82,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       if (const Row* next = tuples.at(i + kAhead)[target]) {
         for (int c : touched) __builtin_prefetch(next->data() + c);
       }
+      PrefetchColumns(tuples.at(i + kAhead), joined);
       if (!subqueries.empty()) {
         ahead.srcs = tuples.at(i + kAhead);
         PrefetchSubqueryProbes(subqueries, ahead);
