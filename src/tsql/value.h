@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -28,7 +29,7 @@ class Value {
   Value(const Value& other) { CopyFrom(other); }
   Value(Value&& other) noexcept {
     std::memcpy(static_cast<void*>(this), &other, sizeof(Value));
-    other.kind_ = Kind::Null;
+    other.ClearTags();
   }
   Value& operator=(const Value& other) {
     if (this != &other) {
@@ -41,7 +42,7 @@ class Value {
     if (this != &other) {
       Release();
       std::memcpy(static_cast<void*>(this), &other, sizeof(Value));
-      other.kind_ = Kind::Null;
+      other.ClearTags();
     }
     return *this;
   }
@@ -135,6 +136,16 @@ class Value {
     if (kind_ == Kind::String && inline_len_ == kHeapMarker) {
       heap_block()->refs.fetch_add(1, std::memory_order_relaxed);
     }
+  }
+  // Leaves a moved-from value Null with one 8-byte store over all its tag bytes. Setting
+  // kind_ alone is a byte store that the destructor's wider read of the tags (kind_ and
+  // inline_len_ together) cannot take its data from, which stalls every moved-from value's
+  // destruction until the store has reached the cache.
+  void ClearTags() {
+    static_assert(offsetof(Value, spare_) + sizeof(uint64_t) == sizeof(Value),
+                  "the tags fill the last eight bytes");
+    constexpr uint64_t kZero = 0;
+    std::memcpy(reinterpret_cast<char*>(this) + offsetof(Value, spare_), &kZero, sizeof kZero);
   }
   // Small enough to be inlined everywhere (values are released by the million); the rare
   // shared string block is let go out of line.
