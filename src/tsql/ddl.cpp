@@ -101,6 +101,10 @@ Value DefaultValue(const ColumnDef& column, StatementContext& cx) {
 ColumnDefaults::ColumnDefaults(const Table& table, StatementContext& cx)
     : table_(table), cx_(cx), slots_(table.columns.size()) {}
 
+bool ColumnDefaults::IsConstant(size_t column) const {
+  return !table_.columns[column].default_expr || slots_[column].constant;
+}
+
 Value ColumnDefaults::Get(size_t column) {
   const ColumnDef& col = table_.columns[column];
   if (!col.default_expr) return Value();

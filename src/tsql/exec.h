@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -49,6 +50,15 @@ TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env);
 
 // The output rows of a query with ORDER BY, TOP and DISTINCT applied.
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env);
+
+// Receives each output row of a query as it is made; it may move the values out (the row
+// object is reused for the next one).
+using RowSink = std::function<void(Row&)>;
+// Whether a query's rows can be handed over one at a time as they are made: a single query
+// scope without DISTINCT, ORDER BY or TOP.
+bool StreamsRows(const BoundQuery& query);
+// Runs such a query, giving each row to the sink instead of collecting them.
+void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink);
 
 // For a query that returns columns of one table as they are (no grouping, DISTINCT or TOP,
 // ORDER BY on columns of that table only): runs it, leaving the table's rows shared with

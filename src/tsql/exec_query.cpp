@@ -163,7 +163,10 @@ void ApplyTop(std::vector<Row>& rows, const BoundSpec& spec, const std::vector<S
   rows.resize(n);
 }
 
-std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
+// The output rows of a query scope; with a sink (only for a scope without DISTINCT, ORDER BY
+// and TOP) each row goes to the sink as it is made instead, and none is returned.
+std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
+                         const RowSink* sink = nullptr) {
   BoundSpec& spec = *query.spec;
   TupleSet tuples = RunFrom(spec, outer, env);
   size_t nsel = spec.select.size();
@@ -189,8 +192,10 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) 
     }
   }
   std::vector<Row> out;
+  Row scratch;  // the row handed to the sink, reused
   auto project = [&](const EvalCtx& ctx) {
-    Row row;
+    Row row = std::move(scratch);
+    row.clear();
     row.reserve(nsel + hidden.size());
     const Row* whole = whole_row >= 0 ? ctx.srcs[whole_row] : nullptr;
     if (whole && whole->size() == nsel) {
@@ -199,7 +204,12 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) 
       for (const auto& s : spec.select) row.push_back(Eval(*s, ctx));
     }
     for (const BExpr* h : hidden) row.push_back(Eval(*h, ctx));
-    out.push_back(std::move(row));
+    if (sink) {
+      (*sink)(row);
+      scratch = std::move(row);
+    } else {
+      out.push_back(std::move(row));
+    }
   };
   EvalCtx ctx;
   ctx.outer = outer;
@@ -218,7 +228,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) 
       for (const auto& s : spec.select) CollectOwnColumns(*s, columns);
     }
     for (const BExpr* h : hidden) CollectOwnColumns(*h, columns);
-    out.reserve(tuples.count);
+    if (!sink) out.reserve(tuples.count);
     for (size_t i = 0; i < tuples.count; ++i) {
       if (i + kAhead < tuples.count) {
         prefetch_columns(tuples.at(i + kAhead));
@@ -371,6 +381,14 @@ bool RunQuerySharingRows(BoundQuery& query, ExecEnv& env, StatementResult& resul
   result.shared_order = std::move(order);
   result.shared_columns = std::move(columns);
   return true;
+}
+
+bool StreamsRows(const BoundQuery& query) {
+  return query.spec && !query.spec->distinct && !query.spec->top && query.spec->order.empty();
+}
+
+void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink) {
+  RunSpec(query, nullptr, env, &sink);
 }
 
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {

@@ -61,6 +61,9 @@ class ColumnDefaults {
  public:
   ColumnDefaults(const Table& table, StatementContext& cx);
   Value Get(size_t column);
+  // Whether the column's default (NULL when it has none) is the same for every row; known
+  // once Get has been called for the column.
+  bool IsConstant(size_t column) const;
 
  private:
   struct Slot {

@@ -74,14 +74,9 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
   }
   cx.BindDone();
 
-  std::vector<Row> source;
   std::vector<SqlType> source_types(nt);
-  std::vector<std::vector<char>> is_default;
   if (query) {
-    source = RunQuery(*query, nullptr, cx.env);
     for (size_t i = 0; i < nt; ++i) source_types[i] = query->columns[i].type;
-  } else if (stmt.default_values) {
-    source.emplace_back();
   }
 
   const size_t ncols = table->columns.size();
@@ -96,29 +91,53 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
       ThrowError(515, {col.name, qualified, "INSERT"});
     }
   };
-  // get(i) supplies source value i and its type, or a null pointer for DEFAULT; a template
-  // lambda so that the per-value call is inlined. Values are built in place in the new row
-  // (wide rows make the per-value cost count).
-  auto fill = [&](Row& out, auto&& get) {
-    out.reserve(ncols);
+  // A new row starts as a copy of `model`, which holds the columns whose value is the same for
+  // every row (a constant default, or NULL); the columns in `filled` are then set in column
+  // order: values from the source, identities, other defaults, and constant defaults that a
+  // NOT NULL column refuses. Made on the first row, so that an INSERT of no rows evaluates no
+  // default.
+  Row model;
+  std::vector<size_t> filled;
+  bool planned = false;
+  auto plan = [&] {
+    model.resize(ncols);
     for (size_t c = 0; c < ncols; ++c) {
+      const ColumnDef& col = table->columns[c];
+      if (slot_of[c] < 0 && !col.identity) {
+        Value v = defaults.Get(c);
+        if (defaults.IsConstant(c) && (col.nullable || !v.is_null())) {
+          model[c] = std::move(v);
+          continue;
+        }
+      }
+      filled.push_back(c);
+    }
+    planned = true;
+  };
+  // get(i) supplies source value i and its type, or a null pointer for DEFAULT; a template
+  // lambda so that the per-value call is inlined.
+  auto fill = [&](Row& out, auto&& get) {
+    if (!planned) plan();
+    out = model;
+    for (const size_t c : filled) {
       const ColumnDef& col = table->columns[c];
       const SqlType* from = nullptr;
       Value* source = slot_of[c] >= 0 ? get(static_cast<size_t>(slot_of[c]), from) : nullptr;
+      Value& to = out[c];
       if (source) {
         if (*from == col.type) {
-          out.push_back(std::move(*source));
+          to = std::move(*source);
         } else {
-          out.push_back(Convert(*source, *from, col.type, CastMode::Assignment));
+          to = Convert(*source, *from, col.type, CastMode::Assignment);
         }
       } else if (col.identity) {
         if (!next_identity) next_identity = col.identity_seed;
-        out.push_back(Value::Int(*next_identity));
+        to = Value::Int(*next_identity);
         *next_identity += col.identity_increment;
       } else {
-        out.push_back(defaults.Get(c));
+        to = defaults.Get(c);
       }
-      check_null(out.back(), col);
+      check_null(to, col);
     }
   };
 
@@ -137,21 +156,31 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
       });
       added.push_back(std::move(out));
     }
-  } else {
-    added.reserve(source.size());
-    bool defaults_only = stmt.default_values;
-    for (auto& row : source) {
+  } else if (query) {
+    // Each source row becomes a new row as soon as it is made, so the select's rows are never
+    // all held next to the new ones (when the query has no order of its own to establish).
+    auto add = [&](Row& row) {
       Row out;
       fill(out, [&](size_t i, const SqlType*& t) -> Value* {
-        if (defaults_only) return nullptr;
         t = &source_types[i];
         return &row[i];
       });
-      // Free each source row as soon as it is copied, so that a large INSERT ... SELECT holds
-      // one copy of its rows at a time rather than two.
-      Row().swap(row);
       added.push_back(std::move(out));
+    };
+    if (StreamsRows(*query)) {
+      RunQueryStreaming(*query, cx.env, add);
+    } else {
+      std::vector<Row> source = RunQuery(*query, nullptr, cx.env);
+      added.reserve(source.size());
+      for (auto& row : source) {
+        add(row);
+        Row().swap(row);  // one copy of the rows at a time rather than two
+      }
     }
+  } else if (stmt.default_values) {
+    Row out;
+    fill(out, [](size_t, const SqlType*&) -> Value* { return nullptr; });
+    added.push_back(std::move(out));
   }
   table->next_identity = next_identity;
   std::vector<Row>& rows = table->mutable_rows();
