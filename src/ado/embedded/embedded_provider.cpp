@@ -42,6 +42,16 @@ class SharedEngineRows : public RowSource {
   size_t size() const override { return order_.size(); }
 
   void Fetch(size_t index, std::vector<automation::Variant>& out) const override {
+    // Rows are read in the order of the result, which is not their order in memory: a reader
+    // going through them one after another has the next rows requested ahead (the row's
+    // place eight ahead, its values four ahead).
+    if (index + kAhead < order_.size()) __builtin_prefetch(&(*rows_)[order_[index + kAhead]]);
+    if (index + kAhead / 2 < order_.size()) {
+      const std::vector<tsql::Value>& next = (*rows_)[order_[index + kAhead / 2]];
+      const char* begin = reinterpret_cast<const char*>(next.data());
+      const char* end = reinterpret_cast<const char*>(next.data() + next.size());
+      for (const char* line = begin; line < end; line += 64) __builtin_prefetch(line);
+    }
     const std::vector<tsql::Value>& row = (*rows_)[order_[index]];
     out.clear();
     out.reserve(columns_.size());
@@ -51,6 +61,7 @@ class SharedEngineRows : public RowSource {
   }
 
  private:
+  static constexpr size_t kAhead = 8;
   std::shared_ptr<const std::vector<std::vector<tsql::Value>>> rows_;
   std::vector<uint32_t> order_;
   std::vector<uint32_t> columns_;
