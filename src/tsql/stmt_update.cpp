@@ -2,6 +2,9 @@
 // values of its first matching row (a target row is changed once however many rows match).
 // All new values are computed and checked before any is stored.
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 
 #include "tsql/binder.h"
 #include "tsql/exec.h"
@@ -9,6 +12,19 @@
 #include "tsql/statements.h"
 
 namespace orv::tsql {
+
+namespace {
+
+bool ContainsSubquery(const BExpr& e) {
+  if (e.sub) return true;
+  for (const auto& arg : e.args) {
+    if (arg && ContainsSubquery(*arg)) return true;
+  }
+  return (e.else_expr && ContainsSubquery(*e.else_expr)) ||
+         (e.operand && ContainsSubquery(*e.operand));
+}
+
+}  // namespace
 
 void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session);
@@ -63,64 +79,113 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   // Taken before the rows are read, so that the addresses below are those of the rows changed.
   std::vector<Row>& rows = table.mutable_rows();
   TupleSet tuples = RunFrom(spec, nullptr, cx.env);
+
+  // The tuple that changes each target row: the first one naming it, up to the TOP limit.
   const Row* base = rows.data();
   std::vector<char> seen(rows.size(), 0);
+  std::vector<uint32_t> picks;
   std::vector<size_t> changed_rows;
-  std::vector<Value> new_values;
-  // Room for every new value at once (a row changes once at most): growing this vector would
-  // move millions of values.
-  const size_t most_changed = std::min(tuples.count, rows.size());
-  new_values.reserve(most_changed * sets.size());
-  changed_rows.reserve(most_changed);
-  std::string qualified;
-  EvalCtx ctx;
-  ctx.env = &cx.env;
-  EvalCtx ahead = ctx;
-  constexpr size_t kAhead = 8;
+  picks.reserve(std::min(tuples.count, rows.size()));
+  changed_rows.reserve(picks.capacity());
   for (size_t i = 0; i < tuples.count; ++i) {
-    if (i + kAhead < tuples.count) {
-      if (const Row* next = tuples.at(i + kAhead)[target]) {
-        for (int c : touched) __builtin_prefetch(next->data() + c);
-      }
-      PrefetchColumns(tuples.at(i + kAhead), joined);
-      if (!subqueries.empty()) {
-        ahead.srcs = tuples.at(i + kAhead);
-        PrefetchSubqueryProbes(subqueries, ahead);
-      }
-    }
     const Row* row = tuples.at(i)[target];
     if (!row) continue;
-    size_t index = static_cast<size_t>(row - base);
+    const size_t index = static_cast<size_t>(row - base);
     if (seen[index]) continue;
-    if (limit >= 0 && static_cast<int64_t>(changed_rows.size()) >= limit) break;
+    if (limit >= 0 && static_cast<int64_t>(picks.size()) >= limit) break;
     seen[index] = 1;
-    ctx.srcs = tuples.at(i);
-    for (const auto& a : sets) {
-      const ColumnDef& col = table.columns[a.column];
-      Value v;
-      if (a.value) {
-        v = Eval(*a.value, ctx);
-        if (!(a.value->type == col.type)) v = Convert(v, a.value->type, col.type, CastMode::Assignment);
-      } else {
-        v = DefaultValue(col, cx);
-      }
-      if (v.is_null() && !col.nullable) {
-        if (qualified.empty()) qualified = QualifiedTableName(table, cx.session);
-        ThrowError(515, {col.name, qualified, "UPDATE"});
-      }
-      new_values.push_back(std::move(v));
-    }
+    picks.push_back(static_cast<uint32_t>(i));
     changed_rows.push_back(index);
   }
-  size_t k = 0;
-  for (size_t j = 0; j < changed_rows.size(); ++j) {
-    // The rows were read long ago: ask for the next ones' changed columns ahead of the writes.
-    if (j + kAhead < changed_rows.size()) {
-      const Row& next = rows[changed_rows[j + kAhead]];
-      for (const auto& a : sets) __builtin_prefetch(next.data() + a.column);
+
+  // Every new value is computed (and checked) before any is stored, so a failing UPDATE
+  // changes nothing. Pick j's values are new_values[j * nsets ...].
+  const size_t nsets = sets.size();
+  std::vector<Value> new_values(picks.size() * nsets);
+  std::string qualified;
+  for (const auto& a : sets) {
+    if (!table.columns[a.column].nullable) qualified = QualifiedTableName(table, cx.session);
+  }
+  auto evaluate = [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
+    EvalCtx ctx;
+    ctx.env = &cx.env;
+    EvalCtx ahead = ctx;
+    constexpr size_t kAhead = 8;
+    for (size_t j = begin; j < end; ++j) {
+      if (stop && (j & 255) == 0 && stop->load(std::memory_order_relaxed)) return;
+      if (j + kAhead < end) {
+        const Row* const* next = tuples.at(picks[j + kAhead]);
+        for (int c : touched) __builtin_prefetch(next[target]->data() + c);
+        PrefetchColumns(next, joined);
+        if (!subqueries.empty()) {
+          ahead.srcs = next;
+          PrefetchSubqueryProbes(subqueries, ahead);
+        }
+      }
+      ctx.srcs = tuples.at(picks[j]);
+      Value* out = new_values.data() + j * nsets;
+      for (const auto& a : sets) {
+        const ColumnDef& col = table.columns[a.column];
+        Value v;
+        if (a.value) {
+          v = Eval(*a.value, ctx);
+          if (!(a.value->type == col.type)) v = Convert(v, a.value->type, col.type, CastMode::Assignment);
+        } else {
+          v = DefaultValue(col, cx);
+        }
+        if (v.is_null() && !col.nullable) ThrowError(515, {col.name, qualified, "UPDATE"});
+        *out++ = std::move(v);
+      }
     }
-    Row& row = rows[changed_rows[j]];
-    for (const auto& a : sets) row[a.column] = std::move(new_values[k++]);
+  };
+  auto write = [&](size_t begin, size_t end) {
+    constexpr size_t kAhead = 8;
+    for (size_t j = begin; j < end; ++j) {
+      // The rows were read long ago: ask for the next ones' changed columns ahead of the writes.
+      if (j + kAhead < end) {
+        const Row& next = rows[changed_rows[j + kAhead]];
+        for (const auto& a : sets) __builtin_prefetch(next.data() + a.column);
+      }
+      Row& row = rows[changed_rows[j]];
+      Value* in = new_values.data() + j * nsets;
+      for (const auto& a : sets) row[a.column] = std::move(*in++);
+    }
+  };
+  // A large update whose SET list is plain expressions computes on two threads: no subquery
+  // (its look-up is built on first use) and no DEFAULT (bound on first use).
+  constexpr size_t kTwoThreadPicks = 50000;
+  const bool two_threads =
+      picks.size() >= kTwoThreadPicks && std::thread::hardware_concurrency() > 1 &&
+      std::all_of(sets.begin(), sets.end(),
+                  [](const Assignment& a) { return a.value && !ContainsSubquery(*a.value); });
+  if (two_threads) {
+    // Halves on two threads. The values are still all computed before any is stored, and the
+    // error raised is the one the first failing pick gives, as when computed in order.
+    const size_t mid = picks.size() / 2;
+    std::atomic<bool> first_half_failed{false};
+    std::exception_ptr second_error;
+    std::thread helper([&] {
+      try {
+        evaluate(mid, picks.size(), &first_half_failed);
+      } catch (...) {
+        second_error = std::current_exception();
+      }
+    });
+    try {
+      evaluate(0, mid, nullptr);
+    } catch (...) {
+      first_half_failed = true;
+      helper.join();
+      throw;
+    }
+    helper.join();
+    if (second_error) std::rethrow_exception(second_error);
+    std::thread writer([&] { write(mid, picks.size()); });
+    write(0, mid);
+    writer.join();
+  } else {
+    evaluate(0, picks.size(), nullptr);
+    write(0, picks.size());
   }
   if (!changed_rows.empty()) cx.MarkChanged(table);
   cx.RowCount(static_cast<int64_t>(changed_rows.size()));
