@@ -1,5 +1,6 @@
 // The platform's conversions of a Variant (CStr, CBool, CInt, CLng, CDbl, CDate), its
 // comparisons with an integer and with a text, and NullToDefault.
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -115,6 +116,26 @@ std::string CStr(const Variant& v) {
       RaiseForObject(v);
   }
   Raise(err::kTypeMismatch);
+}
+
+void AppendCStr(std::string& out, const Variant& v) {
+  char digits[24];
+  switch (v.type()) {
+    case VarType::Integer:
+      out.append(digits, std::to_chars(digits, digits + sizeof digits, v.AsInteger()).ptr);
+      return;
+    case VarType::Long:
+      out.append(digits, std::to_chars(digits, digits + sizeof digits, v.AsLong()).ptr);
+      return;
+    case VarType::Decimal:
+      internal::AppendDecimalText(v.AsDecimal(), out);
+      return;
+    case VarType::String:
+      out += v.AsString();
+      return;
+    default:
+      out += CStr(v);
+  }
 }
 
 bool CBool(const Variant& v) {

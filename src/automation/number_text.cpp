@@ -20,13 +20,11 @@ unsigned __int128 PowerOfTen(int exponent) {
   return result;
 }
 
-// Decimal digits of a 128-bit magnitude. Only the part above 64 bits needs 128-bit division,
-// once per 19 digits; the rest is plain 64-bit conversion (decimals are printed by the million
-// in large results).
-std::string UnsignedToText(unsigned __int128 value) {
+// Writes the decimal digits of a 128-bit magnitude so that they end at `end`; returns where
+// they begin. Only the part above 64 bits needs 128-bit division, once per 19 digits; the rest
+// is plain 64-bit conversion (decimals are printed by the million in large results).
+char* UnsignedDigits(unsigned __int128 value, char* end) {
   constexpr uint64_t k1e19 = 10000000000000000000ull;
-  char buf[48];
-  char* end = buf + sizeof buf;
   char* begin = end;
   while (value > std::numeric_limits<uint64_t>::max()) {
     uint64_t chunk = static_cast<uint64_t>(value % k1e19);
@@ -37,7 +35,7 @@ std::string UnsignedToText(unsigned __int128 value) {
   const auto written = std::to_chars(top, top + sizeof top, static_cast<uint64_t>(value)).ptr;
   begin -= written - top;
   std::memcpy(begin, top, static_cast<size_t>(written - top));
-  return std::string(begin, end);
+  return begin;
 }
 
 }  // namespace
@@ -155,15 +153,36 @@ std::string DoubleToText(double value) {
   return text + exp_digits;
 }
 
+void AppendDecimalText(const DecimalValue& value, std::string& out) {
+  const bool negative = value.unscaled < 0;
+  const unsigned __int128 magnitude = negative ? -static_cast<unsigned __int128>(value.unscaled)
+                                               : static_cast<unsigned __int128>(value.unscaled);
+  // At most 39 digits, the zeros before them when the scale is larger, a point and a sign.
+  const size_t scale = value.scale > 0 ? static_cast<size_t>(value.scale) : 0;
+  char buf[96];
+  char* const end = buf + sizeof buf;
+  char* begin = UnsignedDigits(magnitude, end);
+  if (scale > 0) {
+    const size_t count = static_cast<size_t>(end - begin);
+    if (count <= scale) {
+      const size_t zeros = scale + 1 - count;
+      begin -= zeros;
+      std::memset(begin, '0', zeros);
+    }
+    // Move the whole part one place left to open the point's place.
+    char* const point = end - static_cast<ptrdiff_t>(scale);
+    std::memmove(begin - 1, begin, static_cast<size_t>(point - begin));
+    --begin;
+    point[-1] = '.';
+  }
+  if (negative) *--begin = '-';
+  out.append(begin, end);
+}
+
 std::string DecimalToText(const DecimalValue& value) {
-  bool negative = value.unscaled < 0;
-  unsigned __int128 magnitude = negative ? -static_cast<unsigned __int128>(value.unscaled)
-                                         : static_cast<unsigned __int128>(value.unscaled);
-  std::string digits = UnsignedToText(magnitude);
-  size_t scale = value.scale > 0 ? static_cast<size_t>(value.scale) : 0;
-  if (digits.size() <= scale) digits.insert(digits.begin(), scale + 1 - digits.size(), '0');
-  if (scale > 0) digits.insert(digits.end() - static_cast<ptrdiff_t>(scale), '.');
-  return negative ? "-" + digits : digits;
+  std::string text;
+  AppendDecimalText(value, text);
+  return text;
 }
 
 double DecimalToDouble(const DecimalValue& value) {

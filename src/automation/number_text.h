@@ -22,6 +22,8 @@ std::string DoubleToText(double value);
 
 // Digits with exactly the value's scale ("12.50", "-0.5", "7").
 std::string DecimalToText(const DecimalValue& value);
+// The same text appended to `out`.
+void AppendDecimalText(const DecimalValue& value, std::string& out);
 
 // The nearest double (correctly rounded through the text form).
 double DecimalToDouble(const DecimalValue& value);

@@ -82,6 +82,7 @@ class Variant {
 
 // Conversions with the platform's rules.
 std::string CStr(const Variant& v);      // text forms above; Null -> error 94
+void AppendCStr(std::string& out, const Variant& v);  // out += CStr(v), numbers without a copy
 bool CBool(const Variant& v);            // numbers: <> 0; "True"/"False" any case; numeric text;
                                          // Empty -> False; Null -> 94; other text -> 13
 int16_t CInt(const Variant& v);          // like CLng, range of 16 bits

@@ -243,6 +243,13 @@ void WriteCsv(std::ostream& out, const ResultTable& table) {
         case VarType::String:
           AppendCsvField(line, row[i].AsString());
           break;
+        case VarType::Boolean:
+        case VarType::Integer:
+        case VarType::Long:
+        case VarType::Decimal:
+          // Digits, a sign, a point, True/False: nothing to quote.
+          automation::AppendCStr(line, row[i]);
+          break;
         default:
           AppendCsvField(line, PlainText(row[i]));
       }
@@ -307,6 +314,18 @@ std::string JsonValue(const Variant& v) {
   return "null";
 }
 
+void AppendJsonValue(std::string& out, const Variant& v) {
+  switch (v.type()) {
+    case VarType::Integer:
+    case VarType::Long:
+    case VarType::Decimal:
+      automation::AppendCStr(out, v);
+      break;
+    default:
+      out += JsonValue(v);
+  }
+}
+
 // JSON keys: an unnamed column becomes "column<n>", a repeated name gets "_2", "_3"...
 std::vector<std::string> JsonKeys(const ResultTable& table) {
   std::vector<std::string> keys;
@@ -340,7 +359,7 @@ void WriteJson(std::ostream& out, const ResultTable& table) {
     line += "  {";
     for (size_t i = 0; i < keys.size(); ++i) {
       line += prefixes[i];
-      line += JsonValue(row[i]);
+      AppendJsonValue(line, row[i]);
     }
     line += r + 1 < count ? "},\n" : "}\n";
   });

@@ -41,6 +41,7 @@ TEST(CStrTest, FixedForms) {
       {Dec(-5, 1), "-0.5"},
       {Dec(0, 4), "0.0000"},
       {Dec(42, 0), "42"},
+      {Dec(-5, 38), "-0.00000000000000000000000000000000000005"},
       {Dec(static_cast<__int128>(-12345678901234567) * 1000000000, 10),
        "-1234567890123456.7000000000"},
       // Above 64 bits: a chunk of zeros inside, and the largest 38-digit magnitude.
@@ -57,6 +58,9 @@ TEST(CStrTest, FixedForms) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CStr(c.input), c.expected);
+    std::string appended = "x,";
+    AppendCStr(appended, c.input);
+    EXPECT_EQ(appended, std::string("x,") + c.expected);
   }
   EXPECT_EQ(RaisedNumber([] { CStr(Variant::Null()); }), err::kInvalidUseOfNull);
   EXPECT_EQ(RaisedNumber([] { CStr(Variant(ObjectRef())); }), err::kObjectNotSet);
