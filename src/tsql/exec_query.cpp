@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <exception>
+#include <iterator>
 #include <numeric>
+#include <thread>
 
 #include "tsql/aggregate.h"
 #include "tsql/engine.h"
@@ -35,6 +38,41 @@ int CompareRows(const Row& a, const Row& b, const std::vector<SortKey>& keys) {
   return 0;
 }
 
+// std::stable_sort, on two threads for a large range: each half is sorted on its own thread,
+// then the halves are merged (a merge takes the first half's element of an equal pair first,
+// so the whole stays stable).
+template <class Record, class Less>
+void StableSortRecords(std::vector<Record>& records, Less less) {
+  constexpr size_t kTwoThreads = size_t{1} << 17;
+  if (records.size() < kTwoThreads || std::thread::hardware_concurrency() < 2) {
+    std::stable_sort(records.begin(), records.end(), less);
+    return;
+  }
+  const auto mid = records.begin() + static_cast<ptrdiff_t>(records.size() / 2);
+  std::exception_ptr helper_error;
+  std::thread helper([&] {
+    try {
+      std::stable_sort(mid, records.end(), less);
+    } catch (...) {
+      helper_error = std::current_exception();
+    }
+  });
+  try {
+    std::stable_sort(records.begin(), mid, less);
+  } catch (...) {
+    helper.join();
+    throw;
+  }
+  helper.join();
+  if (helper_error) std::rethrow_exception(helper_error);
+  std::vector<Record> merged;
+  merged.reserve(records.size());
+  std::merge(std::make_move_iterator(records.begin()), std::make_move_iterator(mid),
+             std::make_move_iterator(mid), std::make_move_iterator(records.end()),
+             std::back_inserter(merged), less);
+  records = std::move(merged);
+}
+
 // The order of the rows under the keys, stable, as positions in `rows`. For up to eight keys
 // the keys of each row are copied into one record with the row's position and the records
 // themselves are sorted: a merge then reads neighbouring records, where sorting bare positions
@@ -56,7 +94,7 @@ std::vector<uint32_t> SortedOrderByRecords(const Row* const* rows, size_t n,
     for (size_t k = 0; k < nk; ++k) records[i].key[k] = (*rows[i])[keys[k].column];
     records[i].row = static_cast<uint32_t>(i);
   }
-  std::stable_sort(records.begin(), records.end(), [&](const Record& a, const Record& b) {
+  StableSortRecords(records, [&](const Record& a, const Record& b) {
     for (size_t k = 0; k < nk; ++k) {
       int c = CompareNullable(a.key[k], b.key[k], keys[k].type);
       if (c != 0) return keys[k].desc ? c > 0 : c < 0;

@@ -248,5 +248,41 @@ TEST(EngineApi, OnlyPlainColumnsOfOneTableAreShared) {
   }
 }
 
+// ORDER BY over enough rows to be sorted in two halves and merged: the order is right and
+// stays stable (rows with equal keys in table order), whether the rows are shared or copied.
+TEST(EngineApi, LargeSortsAreStable) {
+  for (const bool share : {true, false}) {
+    Session s(OpenDatabase(":memory:"));
+    s.SetShareResultRows(share);
+    std::vector<StatementResult> setup = s.ExecuteBatch(
+        "create table d (d int)\n"
+        "insert into d values (0), (1), (2), (3), (4), (5), (6), (7), (8), (9)\n"
+        "create table big (id int, k int, t varchar(3))\n"
+        "insert into big select n, (n * 79) % 13, case when n % 5 = 0 then null else "
+        "char(65 + n % 3) end from (select a.d * 100000 + b.d * 10000 + c.d * 1000 + e.d * 100 + "
+        "f.d * 10 + g.d as n from d a, d b, d c, d e, d f, d g where a.d < 3) x");
+    ASSERT_EQ(setup.back().kind, Kind::RowCount) << setup.back().error.message;
+    std::vector<StatementResult> r = s.ExecuteBatch("select id, k, t from big order by t, k desc");
+    ASSERT_EQ(r.size(), 1u);
+    const StatementResult& rows = r[0];
+    ASSERT_EQ(rows.row_count(), 300000u);
+    for (size_t i = 1; i < rows.row_count(); ++i) {
+      const Value& t0 = rows.at(i - 1, 2);
+      const Value& t1 = rows.at(i, 2);
+      ASSERT_FALSE(!t0.is_null() && t1.is_null()) << "NULLs first, row " << i;
+      if (t0.is_null() != t1.is_null()) continue;
+      if (!t0.is_null() && t0.string_value() != t1.string_value()) {
+        ASSERT_LT(t0.string_value(), t1.string_value()) << i;
+        continue;
+      }
+      const int64_t k0 = rows.at(i - 1, 1).int_value(), k1 = rows.at(i, 1).int_value();
+      ASSERT_GE(k0, k1) << i;
+      if (k0 == k1) {
+        ASSERT_LT(rows.at(i - 1, 0).int_value(), rows.at(i, 0).int_value()) << i;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orv::tsql
