@@ -3,9 +3,11 @@
 // omitted columns take their identity, DEFAULT or NULL; NULL into a NOT NULL column is Msg 515.
 // Every new row is built before any is added, so a failing INSERT adds nothing.
 #include <optional>
+#include <thread>
 
 #include "tsql/binder.h"
 #include "tsql/exec.h"
+#include "tsql/row_pipeline.h"
 #include "tsql/sql_error.h"
 #include "tsql/statements.h"
 
@@ -114,6 +116,13 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
     }
     planned = true;
   };
+  // Whether filling a row reads nothing but the row: every default is a constant.
+  auto fills_without_evaluating = [&] {
+    for (const size_t c : filled) {
+      if (slot_of[c] < 0 && !table->columns[c].identity && !defaults.IsConstant(c)) return false;
+    }
+    return true;
+  };
   // get(i) supplies source value i and its type, or a null pointer for DEFAULT; a template
   // lambda so that the per-value call is inlined.
   auto fill = [&](Row& out, auto&& get) {
@@ -168,7 +177,37 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
       added.push_back(std::move(out));
     };
     if (StreamsRows(*query)) {
-      RunQueryStreaming(*query, cx.env, add);
+      // A long insert turns the rows into the table's rows on a second thread while the select
+      // makes the next ones (in order, so identities and the first error are as they would be
+      // on one thread). Only when filling a row needs nothing but the row itself: no default
+      // that is evaluated per row.
+      constexpr size_t kPipelineFrom = 4096;
+      size_t count = 0;
+      std::optional<RowPipeline> pipeline;
+      auto sink = [&](Row& row) {
+        if (pipeline) {
+          pipeline->Push(row);
+          return;
+        }
+        add(row);
+        if (++count == kPipelineFrom && std::thread::hardware_concurrency() > 1 &&
+            fills_without_evaluating()) {
+          qualified = QualifiedTableName(*table, cx.session);
+          pipeline.emplace(add);
+        }
+      };
+      try {
+        RunQueryStreaming(*query, cx.env, sink);
+      } catch (const RowPipeline::Stopped&) {
+        pipeline->Finish();  // raises the error that stopped it
+        throw;
+      } catch (...) {
+        if (pipeline) {
+          if (std::exception_ptr earlier = pipeline->Drain()) std::rethrow_exception(earlier);
+        }
+        throw;
+      }
+      if (pipeline) pipeline->Finish();
     } else {
       std::vector<Row> source = RunQuery(*query, nullptr, cx.env);
       added.reserve(source.size());
