@@ -110,6 +110,28 @@ void Accumulator::Add(const AggregateSpec& spec, const Value& v) {
   any_ = true;
 }
 
+bool Accumulator::Mergeable(const AggregateSpec& spec) {
+  if (spec.distinct) return false;
+  if (spec.fn != AggregateSpec::Fn::Sum && spec.fn != AggregateSpec::Fn::Avg) return true;
+  return spec.arg.IsInteger() || spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money;
+}
+
+void Accumulator::Merge(const AggregateSpec& spec, const Accumulator& later) {
+  count_ += later.count_;
+  int_sum_ += later.int_sum_;
+  dec_sum_ += later.dec_sum_;
+  float_sum_ += later.float_sum_;
+  if (later.any_) {
+    if (spec.fn == AggregateSpec::Fn::Min && (!any_ || Compare(later.best_, best_, spec.arg) < 0)) {
+      best_ = later.best_;
+    } else if (spec.fn == AggregateSpec::Fn::Max &&
+               (!any_ || Compare(later.best_, best_, spec.arg) > 0)) {
+      best_ = later.best_;
+    }
+    any_ = true;
+  }
+}
+
 Value Accumulator::Finish(const AggregateSpec& spec) const {
   switch (spec.fn) {
     case AggregateSpec::Fn::Count:

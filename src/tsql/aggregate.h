@@ -36,6 +36,13 @@ class Accumulator {
   void AddRow() { ++count_; }  // COUNT(*)
   void Add(const AggregateSpec& spec, const Value& v);
   Value Finish(const AggregateSpec& spec) const;
+  // Whether two accumulators of the aggregate that saw different rows can be combined into
+  // exactly what one that saw all of them holds: not for DISTINCT (the sets would have to be
+  // joined) nor for a floating-point SUM or AVG (the order of additions changes the result).
+  static bool Mergeable(const AggregateSpec& spec);
+  // Takes in another accumulator's rows, which all come after this one's (of the same kind
+  // of value, MIN and MAX keep the first of equal values).
+  void Merge(const AggregateSpec& spec, const Accumulator& later);
 
  private:
   int64_t count_ = 0;

@@ -75,6 +75,10 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx);
 // Returns false when the subquery has no such shape.
 bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Value>& out);
 
+// Whether the expression holds a subquery anywhere. Rows are evaluated on two threads only
+// without one: a subquery's look-up is built on first use.
+bool ContainsSubquery(const BExpr& expr);
+
 // Look-ahead for loops that evaluate keyed scalar or EXISTS subqueries once per row: the
 // subqueries an expression holds (not those nested in them), and a request for the index
 // bucket that the subquery will read for the row of ctx, made some rows before it is

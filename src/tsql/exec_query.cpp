@@ -2,6 +2,7 @@
 // a stable ORDER BY (NULLs first ascending), TOP [PERCENT] [WITH TIES], and UNION [ALL].
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <exception>
 #include <iterator>
@@ -285,44 +286,115 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     for (const BExpr* a : spec.aggregates) aggs.push_back(AggregateSpec::From(*a));
     std::vector<SqlType> key_types;
     for (const auto& g : spec.group_by) key_types.push_back(g->type);
-    HashIndex index;
-    std::vector<Value> group_keys;
-    std::vector<size_t> representative;
-    std::vector<Accumulator> states;
-    std::vector<Value> key(ng);
     for (const auto& g : spec.group_by) CollectOwnColumns(*g, columns);
     for (const AggregateSpec& a : aggs) {
       if (a.arg_expr) CollectOwnColumns(*a.arg_expr, columns);
     }
-    for (size_t i = 0; i < tuples.count; ++i) {
-      if (i + kAhead < tuples.count) prefetch_columns(tuples.at(i + kAhead));
-      ctx.srcs = tuples.at(i);
-      for (size_t k = 0; k < ng; ++k) key[k] = Eval(*spec.group_by[k], ctx);
-      size_t h = HashKey(key.data(), key_types.data(), ng);
-      size_t group = SIZE_MAX;
-      index.ForEach(h, [&](uint32_t id) {
-        if (KeyEqual(group_keys.data() + id * ng, key.data(), key_types.data(), ng)) {
-          group = id;
+    // Groups in the order of their first row: their keys, that row, the accumulators.
+    struct Groups {
+      HashIndex index;
+      std::vector<size_t> hashes;
+      std::vector<Value> keys;
+      std::vector<size_t> representative;
+      std::vector<Accumulator> states;
+
+      size_t Find(size_t h, const Value* key, const std::vector<SqlType>& types) const {
+        size_t found = SIZE_MAX;
+        const size_t n = types.size();
+        index.ForEach(h, [&](uint32_t id) {
+          if (!KeyEqual(keys.data() + id * n, key, types.data(), n)) return true;
+          found = id;
           return false;
+        });
+        return found;
+      }
+    };
+    auto group_rows = [&](size_t begin, size_t end, Groups& groups,
+                          const std::atomic<bool>* stop) {
+      EvalCtx row_ctx = ctx;
+      std::vector<Value> key(ng);
+      for (size_t i = begin; i < end; ++i) {
+        if (stop && (i & 1023) == 0 && stop->load(std::memory_order_relaxed)) return;
+        if (i + kAhead < end) prefetch_columns(tuples.at(i + kAhead));
+        row_ctx.srcs = tuples.at(i);
+        for (size_t k = 0; k < ng; ++k) key[k] = Eval(*spec.group_by[k], row_ctx);
+        const size_t h = HashKey(key.data(), key_types.data(), ng);
+        size_t group = groups.Find(h, key.data(), key_types);
+        if (group == SIZE_MAX) {
+          group = groups.representative.size();
+          groups.index.Insert(h);
+          groups.hashes.push_back(h);
+          for (auto& k : key) groups.keys.push_back(k);
+          groups.representative.push_back(i);
+          groups.states.resize(groups.states.size() + na);
         }
-        return true;
+        Accumulator* acc = &groups.states[group * na];
+        for (size_t a = 0; a < na; ++a) {
+          if (aggs[a].fn == AggregateSpec::Fn::CountStar) {
+            acc[a].AddRow();
+          } else {
+            acc[a].Add(aggs[a], Eval(*aggs[a].arg_expr, row_ctx));
+          }
+        }
+      }
+    };
+    // A large grouping runs on two threads, each grouping half of the rows, when every
+    // aggregate can be combined exactly from two halves (no DISTINCT, no floating-point sum)
+    // and no key or argument holds a subquery (its look-up is built on first use). The
+    // second half's groups are then merged into the first's: a group already there takes
+    // its accumulators, a new one is added after the first half's, which keeps the order of
+    // first rows. When both halves fail, the first half's error is the one raised.
+    constexpr size_t kTwoThreadRows = 65536;
+    const bool two_threads =
+        tuples.count >= kTwoThreadRows && std::thread::hardware_concurrency() > 1 &&
+        std::all_of(aggs.begin(), aggs.end(), [](const AggregateSpec& a) {
+          return Accumulator::Mergeable(a) && (!a.arg_expr || !ContainsSubquery(*a.arg_expr));
+        }) &&
+        std::none_of(spec.group_by.begin(), spec.group_by.end(),
+                     [](const BExprPtr& g) { return ContainsSubquery(*g); });
+    Groups groups;
+    if (two_threads) {
+      const size_t mid = tuples.count / 2;
+      Groups second;
+      std::atomic<bool> first_failed{false};
+      std::exception_ptr second_error;
+      std::thread helper([&] {
+        try {
+          group_rows(mid, tuples.count, second, &first_failed);
+        } catch (...) {
+          second_error = std::current_exception();
+        }
       });
-      if (group == SIZE_MAX) {
-        group = representative.size();
-        index.Insert(h);
-        for (auto& k : key) group_keys.push_back(k);
-        representative.push_back(i);
-        states.resize(states.size() + na);
+      try {
+        group_rows(0, mid, groups, nullptr);
+      } catch (...) {
+        first_failed = true;
+        helper.join();
+        throw;
       }
-      Accumulator* acc = &states[group * na];
-      for (size_t a = 0; a < na; ++a) {
-        if (aggs[a].fn == AggregateSpec::Fn::CountStar) {
-          acc[a].AddRow();
-        } else {
-          acc[a].Add(aggs[a], Eval(*aggs[a].arg_expr, ctx));
+      helper.join();
+      if (second_error) std::rethrow_exception(second_error);
+      for (size_t g = 0; g < second.representative.size(); ++g) {
+        const Value* key = second.keys.data() + g * ng;
+        const size_t h = second.hashes[g];
+        size_t into = groups.Find(h, key, key_types);
+        if (into == SIZE_MAX) {
+          into = groups.representative.size();
+          groups.index.Insert(h);
+          groups.hashes.push_back(h);
+          groups.keys.insert(groups.keys.end(), key, key + ng);
+          groups.representative.push_back(second.representative[g]);
+          groups.states.resize(groups.states.size() + na);
+        }
+        for (size_t a = 0; a < na; ++a) {
+          groups.states[into * na + a].Merge(aggs[a], second.states[g * na + a]);
         }
       }
+    } else {
+      group_rows(0, tuples.count, groups, nullptr);
     }
+    std::vector<size_t>& representative = groups.representative;
+    std::vector<Accumulator>& states = groups.states;
     std::vector<const Row*> nulls(tuples.width, nullptr);
     if (ng == 0 && representative.empty()) {
       representative.push_back(SIZE_MAX);

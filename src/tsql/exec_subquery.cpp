@@ -149,6 +149,15 @@ bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Val
   return true;
 }
 
+bool ContainsSubquery(const BExpr& expr) {
+  if (expr.sub) return true;
+  for (const auto& arg : expr.args) {
+    if (arg && ContainsSubquery(*arg)) return true;
+  }
+  return (expr.else_expr && ContainsSubquery(*expr.else_expr)) ||
+         (expr.operand && ContainsSubquery(*expr.operand));
+}
+
 void CollectKeyedSubqueries(const BExpr& expr, std::vector<const BExpr*>& out) {
   if ((expr.kind == BKind::Subquery || expr.kind == BKind::Exists) && expr.sub &&
       expr.sub->keyed) {

@@ -13,19 +13,6 @@
 
 namespace orv::tsql {
 
-namespace {
-
-bool ContainsSubquery(const BExpr& e) {
-  if (e.sub) return true;
-  for (const auto& arg : e.args) {
-    if (arg && ContainsSubquery(*arg)) return true;
-  }
-  return (e.else_expr && ContainsSubquery(*e.else_expr)) ||
-         (e.operand && ContainsSubquery(*e.operand));
-}
-
-}  // namespace
-
 void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session);
   BoundSpec spec;
