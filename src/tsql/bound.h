@@ -3,8 +3,10 @@
 // evaluation context (EvalCtx) gives an expression the current row of each source.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,10 @@ struct SubqueryPlan {
   bool top1 = false;
 
   // Statement-level cache (the bound tree lives for one statement execution).
+  // A keyed scalar or EXISTS plan is built once under build_mutex and then only read, so
+  // rows can be evaluated on two threads; `ready` is set when it may be probed.
+  std::mutex build_mutex;
+  std::atomic<bool> ready{false};
   bool built = false;
   Value scalar;            // uncorrelated scalar result
   bool any_rows = false;   // uncorrelated EXISTS / IN: subquery returned rows

@@ -57,8 +57,19 @@ using RowSink = std::function<void(Row&)>;
 // Whether a query's rows can be handed over one at a time as they are made: a single query
 // scope without DISTINCT, ORDER BY or TOP.
 bool StreamsRows(const BoundQuery& query);
-// Runs such a query, giving each row to the sink instead of collecting them.
-void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink);
+// Sinks for the two halves of a streamed query's rows when they are made on two threads.
+struct SplitSinks {
+  // Called with the number of rows once it is known: whether the rows are to be split (the
+  // caller readies its sinks for two threads), or all go to the one sink in order.
+  std::function<bool(size_t rows)> ready;
+  RowSink first;   // rows [0, n/2), in order, on the calling thread
+  RowSink second;  // rows [n/2, n), in order, on a second thread
+};
+// Runs such a query, giving each row to the sink instead of collecting them. With `split`, a
+// query whose select list allows it (see SubqueriesAllowThreads) may instead give its rows to
+// the split sinks, if `split->ready` agrees.
+void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink,
+                       const SplitSinks* split = nullptr);
 
 // For a query that returns columns of one table as they are (no grouping, DISTINCT or TOP,
 // ORDER BY on columns of that table only): runs it, leaving the table's rows shared with
@@ -75,6 +86,9 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx);
 // Returns false when the subquery has no such shape.
 bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Value>& out);
 
+// Whether the expression can be evaluated for different rows on two threads at once as far as
+// its subqueries go: each is a keyed scalar or EXISTS subquery (built once, under a lock).
+bool SubqueriesAllowThreads(const BExpr& expr);
 // Whether the expression holds a subquery anywhere. Rows are evaluated on two threads only
 // without one: a subquery's look-up is built on first use.
 bool ContainsSubquery(const BExpr& expr);

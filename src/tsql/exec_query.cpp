@@ -205,7 +205,7 @@ void ApplyTop(std::vector<Row>& rows, const BoundSpec& spec, const std::vector<S
 // The output rows of a query scope; with a sink (only for a scope without DISTINCT, ORDER BY
 // and TOP) each row goes to the sink as it is made instead, and none is returned.
 std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
-                         const RowSink* sink = nullptr) {
+                         const RowSink* sink = nullptr, const SplitSinks* split = nullptr) {
   BoundSpec& spec = *query.spec;
   TupleSet tuples = RunFrom(spec, outer, env);
   size_t nsel = spec.select.size();
@@ -268,6 +268,55 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     }
     for (const BExpr* h : hidden) CollectOwnColumns(*h, columns);
     if (!sink) out.reserve(tuples.count);
+    // Rows [begin, end) made into rows of the select list, each handed to `to`.
+    auto project_range = [&](size_t begin, size_t end, const RowSink& to,
+                             const std::atomic<bool>* stop) {
+      EvalCtx row_ctx = ctx;
+      EvalCtx row_ahead = ctx;
+      Row row;
+      for (size_t i = begin; i < end; ++i) {
+        if (stop && (i & 1023) == 0 && stop->load(std::memory_order_relaxed)) return;
+        if (i + kAhead < end) {
+          prefetch_columns(tuples.at(i + kAhead));
+          if (!subqueries.empty()) {
+            row_ahead.srcs = tuples.at(i + kAhead);
+            PrefetchSubqueryProbes(subqueries, row_ahead);
+          }
+        }
+        row_ctx.srcs = tuples.at(i);
+        row.clear();
+        row.reserve(nsel);
+        for (const auto& item : spec.select) row.push_back(Eval(*item, row_ctx));
+        to(row);
+      }
+    };
+    if (split && hidden.empty() &&
+        std::all_of(spec.select.begin(), spec.select.end(),
+                    [](const BExprPtr& e) { return SubqueriesAllowThreads(*e); }) &&
+        split->ready(tuples.count)) {
+      // Two halves on two threads, each to its own sink; the first half's error is the one
+      // raised when both fail, as when the rows are made in order.
+      const size_t mid = tuples.count / 2;
+      std::atomic<bool> first_failed{false};
+      std::exception_ptr second_error;
+      std::thread helper([&] {
+        try {
+          project_range(mid, tuples.count, split->second, &first_failed);
+        } catch (...) {
+          second_error = std::current_exception();
+        }
+      });
+      try {
+        project_range(0, mid, split->first, nullptr);
+      } catch (...) {
+        first_failed = true;
+        helper.join();
+        throw;
+      }
+      helper.join();
+      if (second_error) std::rethrow_exception(second_error);
+      return out;
+    }
     for (size_t i = 0; i < tuples.count; ++i) {
       if (i + kAhead < tuples.count) {
         prefetch_columns(tuples.at(i + kAhead));
@@ -497,8 +546,9 @@ bool StreamsRows(const BoundQuery& query) {
   return query.spec && !query.spec->distinct && !query.spec->top && query.spec->order.empty();
 }
 
-void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink) {
-  RunSpec(query, nullptr, env, &sink);
+void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink,
+                       const SplitSinks* split) {
+  RunSpec(query, nullptr, env, &sink, split);
 }
 
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {

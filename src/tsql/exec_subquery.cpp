@@ -61,6 +61,17 @@ void EnsureIndex(SubqueryPlan& plan) {
   plan.index_built = true;
 }
 
+// Builds a keyed scalar or EXISTS plan and its index on first use, once even when rows are
+// evaluated on two threads.
+void EnsureKeyedReady(SubqueryPlan& plan, bool with_value, ExecEnv& env) {
+  if (plan.ready.load(std::memory_order_acquire)) return;
+  std::lock_guard lock(plan.build_mutex);
+  if (plan.ready.load(std::memory_order_relaxed)) return;
+  if (!plan.built) BuildKeyed(plan, with_value, env);
+  EnsureIndex(plan);
+  plan.ready.store(true, std::memory_order_release);
+}
+
 // The values of one probe: on the stack for the usual few keys, since a probe is made per
 // outer row.
 class ProbeBuffer {
@@ -149,6 +160,18 @@ bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Val
   return true;
 }
 
+bool SubqueriesAllowThreads(const BExpr& expr) {
+  if (expr.sub && !((expr.kind == BKind::Subquery || expr.kind == BKind::Exists) &&
+                    expr.sub->keyed)) {
+    return false;
+  }
+  for (const auto& arg : expr.args) {
+    if (arg && !SubqueriesAllowThreads(*arg)) return false;
+  }
+  return (!expr.else_expr || SubqueriesAllowThreads(*expr.else_expr)) &&
+         (!expr.operand || SubqueriesAllowThreads(*expr.operand));
+}
+
 bool ContainsSubquery(const BExpr& expr) {
   if (expr.sub) return true;
   for (const auto& arg : expr.args) {
@@ -174,7 +197,7 @@ void CollectKeyedSubqueries(const BExpr& expr, std::vector<const BExpr*>& out) {
 void PrefetchSubqueryProbes(const std::vector<const BExpr*>& subqueries, const EvalCtx& ctx) {
   for (const BExpr* expr : subqueries) {
     const SubqueryPlan& plan = *expr->sub;
-    if (!plan.index_built) continue;
+    if (!plan.ready.load(std::memory_order_acquire)) continue;
     ProbeBuffer probe(plan.inner_keys.size());
     try {
       if (!ProbeKeys(plan, ctx, 0, probe)) continue;
@@ -188,8 +211,7 @@ void PrefetchSubqueryProbes(const std::vector<const BExpr*>& subqueries, const E
 Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
   if (plan.keyed) {
-    if (!plan.built) BuildKeyed(plan, true, *ctx.env);
-    EnsureIndex(plan);
+    EnsureKeyedReady(plan, true, *ctx.env);
     ProbeBuffer probe(plan.inner_keys.size());
     if (!ProbeKeys(plan, ctx, 0, probe)) return Value();
     Value result;
@@ -219,8 +241,7 @@ Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx) {
 Tri EvalExists(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
   if (plan.keyed) {
-    if (!plan.built) BuildKeyed(plan, false, *ctx.env);
-    EnsureIndex(plan);
+    EnsureKeyedReady(plan, false, *ctx.env);
     ProbeBuffer probe(plan.inner_keys.size());
     if (!ProbeKeys(plan, ctx, 0, probe)) return Tri::False;
     bool found = false;

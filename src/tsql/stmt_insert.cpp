@@ -196,8 +196,34 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
           pipeline.emplace(add);
         }
       };
+      // A query whose rows can be made on two threads fills each half's new rows on its own
+      // thread (no identity, constant defaults only); the halves join in order.
+      constexpr size_t kSplitFrom = 65536;
+      std::vector<Row> added_second;
+      SplitSinks split;
+      split.ready = [&](size_t rows) {
+        if (rows < kSplitFrom || std::thread::hardware_concurrency() < 2) return false;
+        if (!planned) plan();
+        for (const size_t c : filled) {
+          if (table->columns[c].identity) return false;
+        }
+        if (!fills_without_evaluating()) return false;
+        qualified = QualifiedTableName(*table, cx.session);
+        added.reserve(rows / 2 + 1);
+        added_second.reserve(rows - rows / 2);
+        return true;
+      };
+      split.first = add;
+      split.second = [&](Row& row) {
+        Row out;
+        fill(out, [&](size_t i, const SqlType*& t) -> Value* {
+          t = &source_types[i];
+          return &row[i];
+        });
+        added_second.push_back(std::move(out));
+      };
       try {
-        RunQueryStreaming(*query, cx.env, sink);
+        RunQueryStreaming(*query, cx.env, sink, &split);
       } catch (const RowPipeline::Stopped&) {
         pipeline->Finish();  // raises the error that stopped it
         throw;
@@ -208,6 +234,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
         throw;
       }
       if (pipeline) pipeline->Finish();
+      for (Row& row : added_second) added.push_back(std::move(row));
     } else {
       std::vector<Row> source = RunQuery(*query, nullptr, cx.env);
       added.reserve(source.size());
