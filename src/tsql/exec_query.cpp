@@ -4,15 +4,14 @@
 #include <array>
 #include <atomic>
 #include <cmath>
-#include <exception>
 #include <iterator>
 #include <numeric>
-#include <thread>
 
 #include "tsql/aggregate.h"
 #include "tsql/engine.h"
 #include "tsql/exec.h"
 #include "tsql/sql_error.h"
+#include "tsql/two_halves.h"
 
 namespace orv::tsql {
 namespace {
@@ -44,28 +43,15 @@ int CompareRows(const Row& a, const Row& b, const std::vector<SortKey>& keys) {
 // so the whole stays stable).
 template <class Record, class Less>
 void StableSortRecords(std::vector<Record>& records, Less less) {
-  constexpr size_t kTwoThreads = size_t{1} << 17;
-  if (records.size() < kTwoThreads || std::thread::hardware_concurrency() < 2) {
+  if (!WorthTwoThreads(records.size(), size_t{1} << 17)) {
     std::stable_sort(records.begin(), records.end(), less);
     return;
   }
-  const auto mid = records.begin() + static_cast<ptrdiff_t>(records.size() / 2);
-  std::exception_ptr helper_error;
-  std::thread helper([&] {
-    try {
-      std::stable_sort(mid, records.end(), less);
-    } catch (...) {
-      helper_error = std::current_exception();
-    }
+  RunTwoHalves(records.size(), [&](size_t begin, size_t end, const std::atomic<bool>*) {
+    std::stable_sort(records.begin() + static_cast<ptrdiff_t>(begin),
+                     records.begin() + static_cast<ptrdiff_t>(end), less);
   });
-  try {
-    std::stable_sort(records.begin(), mid, less);
-  } catch (...) {
-    helper.join();
-    throw;
-  }
-  helper.join();
-  if (helper_error) std::rethrow_exception(helper_error);
+  const auto mid = records.begin() + static_cast<ptrdiff_t>(records.size() / 2);
   std::vector<Record> merged;
   merged.reserve(records.size());
   std::merge(std::make_move_iterator(records.begin()), std::make_move_iterator(mid),
@@ -294,27 +280,10 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         std::all_of(spec.select.begin(), spec.select.end(),
                     [](const BExprPtr& e) { return SubqueriesAllowThreads(*e); }) &&
         split->ready(tuples.count)) {
-      // Two halves on two threads, each to its own sink; the first half's error is the one
-      // raised when both fail, as when the rows are made in order.
-      const size_t mid = tuples.count / 2;
-      std::atomic<bool> first_failed{false};
-      std::exception_ptr second_error;
-      std::thread helper([&] {
-        try {
-          project_range(mid, tuples.count, split->second, &first_failed);
-        } catch (...) {
-          second_error = std::current_exception();
-        }
+      // Two halves on two threads, each to its own sink.
+      RunTwoHalves(tuples.count, [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
+        project_range(begin, end, begin == 0 ? split->first : split->second, stop);
       });
-      try {
-        project_range(0, mid, split->first, nullptr);
-      } catch (...) {
-        first_failed = true;
-        helper.join();
-        throw;
-      }
-      helper.join();
-      if (second_error) std::rethrow_exception(second_error);
       return out;
     }
     for (size_t i = 0; i < tuples.count; ++i) {
@@ -393,9 +362,8 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     // second half's groups are then merged into the first's: a group already there takes
     // its accumulators, a new one is added after the first half's, which keeps the order of
     // first rows. When both halves fail, the first half's error is the one raised.
-    constexpr size_t kTwoThreadRows = 65536;
     const bool two_threads =
-        tuples.count >= kTwoThreadRows && std::thread::hardware_concurrency() > 1 &&
+        WorthTwoThreads(tuples.count, 65536) &&
         std::all_of(aggs.begin(), aggs.end(), [](const AggregateSpec& a) {
           return Accumulator::Mergeable(a) && (!a.arg_expr || !ContainsSubquery(*a.arg_expr));
         }) &&
@@ -403,26 +371,10 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
                      [](const BExprPtr& g) { return ContainsSubquery(*g); });
     Groups groups;
     if (two_threads) {
-      const size_t mid = tuples.count / 2;
       Groups second;
-      std::atomic<bool> first_failed{false};
-      std::exception_ptr second_error;
-      std::thread helper([&] {
-        try {
-          group_rows(mid, tuples.count, second, &first_failed);
-        } catch (...) {
-          second_error = std::current_exception();
-        }
+      RunTwoHalves(tuples.count, [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
+        group_rows(begin, end, begin == 0 ? groups : second, stop);
       });
-      try {
-        group_rows(0, mid, groups, nullptr);
-      } catch (...) {
-        first_failed = true;
-        helper.join();
-        throw;
-      }
-      helper.join();
-      if (second_error) std::rethrow_exception(second_error);
       for (size_t g = 0; g < second.representative.size(); ++g) {
         const Value* key = second.keys.data() + g * ng;
         const size_t h = second.hashes[g];

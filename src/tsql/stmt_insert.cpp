@@ -3,11 +3,11 @@
 // omitted columns take their identity, DEFAULT or NULL; NULL into a NOT NULL column is Msg 515.
 // Every new row is built before any is added, so a failing INSERT adds nothing.
 #include <optional>
-#include <thread>
 
 #include "tsql/binder.h"
 #include "tsql/exec.h"
 #include "tsql/row_pipeline.h"
+#include "tsql/two_halves.h"
 #include "tsql/sql_error.h"
 #include "tsql/statements.h"
 
@@ -190,7 +190,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
           return;
         }
         add(row);
-        if (++count == kPipelineFrom && std::thread::hardware_concurrency() > 1 &&
+        if (++count == kPipelineFrom && WorthTwoThreads(count, kPipelineFrom) &&
             fills_without_evaluating()) {
           qualified = QualifiedTableName(*table, cx.session);
           pipeline.emplace(add);
@@ -202,7 +202,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
       std::vector<Row> added_second;
       SplitSinks split;
       split.ready = [&](size_t rows) {
-        if (rows < kSplitFrom || std::thread::hardware_concurrency() < 2) return false;
+        if (!WorthTwoThreads(rows, kSplitFrom)) return false;
         if (!planned) plan();
         for (const size_t c : filled) {
           if (table->columns[c].identity) return false;

@@ -3,13 +3,12 @@
 // All new values are computed and checked before any is stored.
 #include <algorithm>
 #include <atomic>
-#include <exception>
-#include <thread>
 
 #include "tsql/binder.h"
 #include "tsql/exec.h"
 #include "tsql/sql_error.h"
 #include "tsql/statements.h"
+#include "tsql/two_halves.h"
 
 namespace orv::tsql {
 
@@ -138,38 +137,18 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       for (const auto& a : sets) row[a.column] = std::move(*in++);
     }
   };
-  // A large update whose SET list is plain expressions computes on two threads: no subquery
-  // (its look-up is built on first use) and no DEFAULT (bound on first use).
-  constexpr size_t kTwoThreadPicks = 50000;
+  // A large update whose SET list is plain expressions computes and stores its values on two
+  // threads: no subquery (its look-up is built on first use) and no DEFAULT (bound on first
+  // use). The values are still all computed before any is stored.
   const bool two_threads =
-      picks.size() >= kTwoThreadPicks && std::thread::hardware_concurrency() > 1 &&
+      WorthTwoThreads(picks.size(), 50000) &&
       std::all_of(sets.begin(), sets.end(),
                   [](const Assignment& a) { return a.value && !ContainsSubquery(*a.value); });
   if (two_threads) {
-    // Halves on two threads. The values are still all computed before any is stored, and the
-    // error raised is the one the first failing pick gives, as when computed in order.
-    const size_t mid = picks.size() / 2;
-    std::atomic<bool> first_half_failed{false};
-    std::exception_ptr second_error;
-    std::thread helper([&] {
-      try {
-        evaluate(mid, picks.size(), &first_half_failed);
-      } catch (...) {
-        second_error = std::current_exception();
-      }
+    RunTwoHalves(picks.size(), evaluate);
+    RunTwoHalves(picks.size(), [&](size_t begin, size_t end, const std::atomic<bool>*) {
+      write(begin, end);
     });
-    try {
-      evaluate(0, mid, nullptr);
-    } catch (...) {
-      first_half_failed = true;
-      helper.join();
-      throw;
-    }
-    helper.join();
-    if (second_error) std::rethrow_exception(second_error);
-    std::thread writer([&] { write(mid, picks.size()); });
-    write(0, mid);
-    writer.join();
   } else {
     evaluate(0, picks.size(), nullptr);
     write(0, picks.size());
