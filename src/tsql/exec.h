@@ -54,8 +54,8 @@ std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env)
 // Receives each output row of a query as it is made; it may move the values out (the row
 // object is reused for the next one).
 using RowSink = std::function<void(Row&)>;
-// Whether a query's rows can be handed over one at a time as they are made: a single query
-// scope without DISTINCT, ORDER BY or TOP.
+// Whether a query's rows can be handed over one at a time as they are made: a query scope
+// without DISTINCT, ORDER BY or TOP, or a UNION ALL of such (without ORDER BY).
 bool StreamsRows(const BoundQuery& query);
 // Sinks for the two halves of a streamed query's rows when they are made on two threads.
 struct SplitSinks {
@@ -64,6 +64,9 @@ struct SplitSinks {
   std::function<bool(size_t rows)> ready;
   RowSink first;   // rows [0, n/2), in order, on the calling thread
   RowSink second;  // rows [n/2, n), in order, on a second thread
+  // Called after both halves are done, before any later row (a UNION ALL's next part) is
+  // given to a sink: the second half's rows come after the first's.
+  std::function<void()> joined;
 };
 // Runs such a query, giving each row to the sink instead of collecting them. With `split`, a
 // query whose select list allows it (see SubqueriesAllowThreads) may instead give its rows to

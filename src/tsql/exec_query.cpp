@@ -284,6 +284,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       RunTwoHalves(tuples.count, [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
         project_range(begin, end, begin == 0 ? split->first : split->second, stop);
       });
+      if (split->joined) split->joined();
       return out;
     }
     for (size_t i = 0; i < tuples.count; ++i) {
@@ -495,12 +496,43 @@ bool RunQuerySharingRows(BoundQuery& query, ExecEnv& env, StatementResult& resul
 }
 
 bool StreamsRows(const BoundQuery& query) {
-  return query.spec && !query.spec->distinct && !query.spec->top && query.spec->order.empty();
+  if (query.spec) {
+    return !query.spec->distinct && !query.spec->top && query.spec->order.empty();
+  }
+  return query.union_all && query.order.empty() && StreamsRows(*query.left) &&
+         StreamsRows(*query.right);
 }
 
 void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink,
                        const SplitSinks* split) {
-  RunSpec(query, nullptr, env, &sink, split);
+  if (query.spec) {
+    RunSpec(query, nullptr, env, &sink, split);
+    return;
+  }
+  // UNION ALL: the left part's rows, then the right part's, each in the union's types.
+  for (BoundQuery* part : {query.left.get(), query.right.get()}) {
+    std::vector<size_t> differ;
+    for (size_t c = 0; c < query.columns.size(); ++c) {
+      if (!(part->columns[c].type == query.columns[c].type)) differ.push_back(c);
+    }
+    auto converting = [&](const RowSink& to) -> RowSink {
+      if (differ.empty()) return to;
+      return [&](Row& row) {
+        for (size_t c : differ) {
+          row[c] = Convert(row[c], part->columns[c].type, query.columns[c].type, CastMode::Implicit);
+        }
+        to(row);
+      };
+    };
+    const RowSink part_sink = converting(sink);
+    if (!split) {
+      RunQueryStreaming(*part, env, part_sink, nullptr);
+      continue;
+    }
+    SplitSinks part_split{split->ready, converting(split->first), converting(split->second),
+                          split->joined};
+    RunQueryStreaming(*part, env, part_sink, &part_split);
+  }
 }
 
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {

@@ -202,14 +202,15 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
       std::vector<Row> added_second;
       SplitSinks split;
       split.ready = [&](size_t rows) {
-        if (!WorthTwoThreads(rows, kSplitFrom)) return false;
+        // (Not while a pipeline started by an earlier part of a UNION ALL still adds rows.)
+        if (pipeline || !WorthTwoThreads(rows, kSplitFrom)) return false;
         if (!planned) plan();
         for (const size_t c : filled) {
           if (table->columns[c].identity) return false;
         }
         if (!fills_without_evaluating()) return false;
         qualified = QualifiedTableName(*table, cx.session);
-        added.reserve(rows / 2 + 1);
+        added.reserve(added.size() + rows);
         added_second.reserve(rows - rows / 2);
         return true;
       };
@@ -221,6 +222,10 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
           return &row[i];
         });
         added_second.push_back(std::move(out));
+      };
+      split.joined = [&] {
+        for (Row& row : added_second) added.push_back(std::move(row));
+        added_second.clear();
       };
       try {
         RunQueryStreaming(*query, cx.env, sink, &split);
@@ -234,7 +239,6 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
         throw;
       }
       if (pipeline) pipeline->Finish();
-      for (Row& row : added_second) added.push_back(std::move(row));
     } else {
       std::vector<Row> source = RunQuery(*query, nullptr, cx.env);
       added.reserve(source.size());
