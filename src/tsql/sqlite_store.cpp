@@ -61,7 +61,7 @@ Value ParseDecimalText(std::string_view text, int target_scale) {
 
 class Statement {
  public:
-  Statement(sqlite3* db, const std::string& sql, const std::string& path) : db_(db) {
+  Statement(sqlite3* db, const std::string& sql, const std::string& path) {
     if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK) {
       FileError(path, sqlite3_errmsg(db));
     }
@@ -81,7 +81,6 @@ class Statement {
   }
 
  private:
-  sqlite3* db_;
   sqlite3_stmt* stmt_ = nullptr;
 };
 

@@ -160,7 +160,7 @@ class Value {
   // 16 payload bytes, then 5 more bytes usable by inline strings, then the tags.
   uint64_t lo_ = 0;
   uint64_t hi_ = 0;
-  char spare_[5] = {};
+  [[maybe_unused]] char spare_[5] = {};  // read and written through the other fields
   uint8_t inline_len_ = 0;
   uint8_t scale_ = 0;
   Kind kind_ = Kind::Null;
