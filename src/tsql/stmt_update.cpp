@@ -137,13 +137,13 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       for (const auto& a : sets) row[a.column] = std::move(*in++);
     }
   };
-  // A large update whose SET list is plain expressions computes and stores its values on two
-  // threads: no subquery (its look-up is built on first use) and no DEFAULT (bound on first
-  // use). The values are still all computed before any is stored.
+  // A large update computes and stores its values on two threads when its SET list allows
+  // it: subqueries only of the keyed kinds that both threads can probe, and no DEFAULT (bound
+  // on first use). The values are still all computed before any is stored.
   const bool two_threads =
       WorthTwoThreads(picks.size(), 50000) &&
       std::all_of(sets.begin(), sets.end(),
-                  [](const Assignment& a) { return a.value && !ContainsSubquery(*a.value); });
+                  [](const Assignment& a) { return a.value && SubqueriesAllowThreads(*a.value); });
   if (two_threads) {
     RunTwoHalves(picks.size(), evaluate);
     RunTwoHalves(picks.size(), [&](size_t begin, size_t end, const std::atomic<bool>*) {
