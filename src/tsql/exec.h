@@ -92,9 +92,6 @@ bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Val
 // Whether the expression can be evaluated for different rows on two threads at once as far as
 // its subqueries go: each is a keyed scalar or EXISTS subquery (built once, under a lock).
 bool SubqueriesAllowThreads(const BExpr& expr);
-// Whether the expression holds a subquery anywhere. Rows are evaluated on two threads only
-// without one: a subquery's look-up is built on first use.
-bool ContainsSubquery(const BExpr& expr);
 
 // Look-ahead for loops that evaluate keyed scalar or EXISTS subqueries once per row: the
 // subqueries an expression holds (not those nested in them), and a request for the index

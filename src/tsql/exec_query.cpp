@@ -76,7 +76,8 @@ std::vector<uint32_t> SortedOrderByRecords(const Row* const* rows, size_t n,
   std::vector<Record> records(n);
   for (size_t i = 0; i < n; ++i) {
     if (i + kRowsAhead < n) {
-      for (size_t k = 0; k < nk; ++k) __builtin_prefetch(rows[i + kRowsAhead]->data() + keys[k].column);
+      const Row& ahead = *rows[i + kRowsAhead];
+      for (size_t k = 0; k < nk; ++k) __builtin_prefetch(ahead.data() + keys[k].column);
     }
     for (size_t k = 0; k < nk; ++k) records[i].key[k] = (*rows[i])[keys[k].column];
     records[i].row = static_cast<uint32_t>(i);
@@ -254,12 +255,10 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     }
     for (const BExpr* h : hidden) CollectOwnColumns(*h, columns);
     if (!sink) out.reserve(tuples.count);
-    // Rows [begin, end) made into rows of the select list, each handed to `to`.
-    auto project_range = [&](size_t begin, size_t end, const RowSink& to,
-                             const std::atomic<bool>* stop) {
+    // Calls body(ctx) for the tuples [begin, end), with what they read requested ahead.
+    auto for_tuples = [&](size_t begin, size_t end, const std::atomic<bool>* stop, auto&& body) {
       EvalCtx row_ctx = ctx;
       EvalCtx row_ahead = ctx;
-      Row row;
       for (size_t i = begin; i < end; ++i) {
         if (stop && (i & 1023) == 0 && stop->load(std::memory_order_relaxed)) return;
         if (i + kAhead < end) {
@@ -270,10 +269,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
           }
         }
         row_ctx.srcs = tuples.at(i);
-        row.clear();
-        row.reserve(nsel);
-        for (const auto& item : spec.select) row.push_back(Eval(*item, row_ctx));
-        to(row);
+        body(row_ctx);
       }
     };
     if (split && hidden.empty() &&
@@ -282,22 +278,19 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         split->ready(tuples.count)) {
       // Two halves on two threads, each to its own sink.
       RunTwoHalves(tuples.count, [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
-        project_range(begin, end, begin == 0 ? split->first : split->second, stop);
+        const RowSink& to = begin == 0 ? split->first : split->second;
+        Row row;
+        for_tuples(begin, end, stop, [&](const EvalCtx& row_ctx) {
+          row.clear();
+          row.reserve(nsel);
+          for (const auto& item : spec.select) row.push_back(Eval(*item, row_ctx));
+          to(row);
+        });
       });
       if (split->joined) split->joined();
       return out;
     }
-    for (size_t i = 0; i < tuples.count; ++i) {
-      if (i + kAhead < tuples.count) {
-        prefetch_columns(tuples.at(i + kAhead));
-        if (!subqueries.empty()) {
-          ahead.srcs = tuples.at(i + kAhead);
-          PrefetchSubqueryProbes(subqueries, ahead);
-        }
-      }
-      ctx.srcs = tuples.at(i);
-      project(ctx);
-    }
+    for_tuples(0, tuples.count, nullptr, project);
   } else {
     size_t ng = spec.group_by.size();
     size_t na = spec.aggregates.size();
@@ -327,6 +320,15 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         });
         return found;
       }
+      // A new group (after the others); returns its number.
+      size_t Add(size_t h, const Value* key, size_t nkeys, size_t first_row, size_t naggs) {
+        index.Insert(h);
+        hashes.push_back(h);
+        keys.insert(keys.end(), key, key + nkeys);
+        representative.push_back(first_row);
+        states.resize(states.size() + naggs);
+        return representative.size() - 1;
+      }
     };
     auto group_rows = [&](size_t begin, size_t end, Groups& groups,
                           const std::atomic<bool>* stop) {
@@ -339,14 +341,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         for (size_t k = 0; k < ng; ++k) key[k] = Eval(*spec.group_by[k], row_ctx);
         const size_t h = HashKey(key.data(), key_types.data(), ng);
         size_t group = groups.Find(h, key.data(), key_types);
-        if (group == SIZE_MAX) {
-          group = groups.representative.size();
-          groups.index.Insert(h);
-          groups.hashes.push_back(h);
-          for (auto& k : key) groups.keys.push_back(k);
-          groups.representative.push_back(i);
-          groups.states.resize(groups.states.size() + na);
-        }
+        if (group == SIZE_MAX) group = groups.Add(h, key.data(), ng, i, na);
         Accumulator* acc = &groups.states[group * na];
         for (size_t a = 0; a < na; ++a) {
           if (aggs[a].fn == AggregateSpec::Fn::CountStar) {
@@ -359,17 +354,18 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     };
     // A large grouping runs on two threads, each grouping half of the rows, when every
     // aggregate can be combined exactly from two halves (no DISTINCT, no floating-point sum)
-    // and no key or argument holds a subquery (its look-up is built on first use). The
+    // and the keys' and arguments' subqueries allow it (see SubqueriesAllowThreads). The
     // second half's groups are then merged into the first's: a group already there takes
     // its accumulators, a new one is added after the first half's, which keeps the order of
     // first rows. When both halves fail, the first half's error is the one raised.
     const bool two_threads =
         WorthTwoThreads(tuples.count, 65536) &&
         std::all_of(aggs.begin(), aggs.end(), [](const AggregateSpec& a) {
-          return Accumulator::Mergeable(a) && (!a.arg_expr || !ContainsSubquery(*a.arg_expr));
+          return Accumulator::Mergeable(a) &&
+                 (!a.arg_expr || SubqueriesAllowThreads(*a.arg_expr));
         }) &&
-        std::none_of(spec.group_by.begin(), spec.group_by.end(),
-                     [](const BExprPtr& g) { return ContainsSubquery(*g); });
+        std::all_of(spec.group_by.begin(), spec.group_by.end(),
+                    [](const BExprPtr& g) { return SubqueriesAllowThreads(*g); });
     Groups groups;
     if (two_threads) {
       Groups second;
@@ -380,14 +376,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         const Value* key = second.keys.data() + g * ng;
         const size_t h = second.hashes[g];
         size_t into = groups.Find(h, key, key_types);
-        if (into == SIZE_MAX) {
-          into = groups.representative.size();
-          groups.index.Insert(h);
-          groups.hashes.push_back(h);
-          groups.keys.insert(groups.keys.end(), key, key + ng);
-          groups.representative.push_back(second.representative[g]);
-          groups.states.resize(groups.states.size() + na);
-        }
+        if (into == SIZE_MAX) into = groups.Add(h, key, ng, second.representative[g], na);
         for (size_t a = 0; a < na; ++a) {
           groups.states[into * na + a].Merge(aggs[a], second.states[g * na + a]);
         }
@@ -469,7 +458,8 @@ bool RunQuerySharingRows(BoundQuery& query, ExecEnv& env, StatementResult& resul
   }
   std::vector<SortKey> keys;
   for (const auto& o : spec.order) {
-    const BExpr* e = o.output >= 0 ? spec.select[static_cast<size_t>(o.output)].get() : o.expr.get();
+    const BExpr* e =
+        o.output >= 0 ? spec.select[static_cast<size_t>(o.output)].get() : o.expr.get();
     const int c = e ? table_column(*e) : -1;
     if (c < 0) return false;
     keys.push_back({static_cast<size_t>(c), e->type, o.desc});
@@ -519,7 +509,8 @@ void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink,
       if (differ.empty()) return to;
       return [&](Row& row) {
         for (size_t c : differ) {
-          row[c] = Convert(row[c], part->columns[c].type, query.columns[c].type, CastMode::Implicit);
+          row[c] = Convert(row[c], part->columns[c].type, query.columns[c].type,
+                           CastMode::Implicit);
         }
         to(row);
       };

@@ -172,15 +172,6 @@ bool SubqueriesAllowThreads(const BExpr& expr) {
          (!expr.operand || SubqueriesAllowThreads(*expr.operand));
 }
 
-bool ContainsSubquery(const BExpr& expr) {
-  if (expr.sub) return true;
-  for (const auto& arg : expr.args) {
-    if (arg && ContainsSubquery(*arg)) return true;
-  }
-  return (expr.else_expr && ContainsSubquery(*expr.else_expr)) ||
-         (expr.operand && ContainsSubquery(*expr.operand));
-}
-
 void CollectKeyedSubqueries(const BExpr& expr, std::vector<const BExpr*>& out) {
   if ((expr.kind == BKind::Subquery || expr.kind == BKind::Exists) && expr.sub &&
       expr.sub->keyed) {

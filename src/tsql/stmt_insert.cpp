@@ -168,14 +168,18 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
   } else if (query) {
     // Each source row becomes a new row as soon as it is made, so the select's rows are never
     // all held next to the new ones (when the query has no order of its own to establish).
-    auto add = [&](Row& row) {
-      Row out;
-      fill(out, [&](size_t i, const SqlType*& t) -> Value* {
-        t = &source_types[i];
-        return &row[i];
-      });
-      added.push_back(std::move(out));
+    // A sink that makes each source row into a new row appended to `into`.
+    auto adding_to = [&](std::vector<Row>& into) {
+      return [&fill, &source_types, &into](Row& row) {
+        Row out;
+        fill(out, [&](size_t i, const SqlType*& t) -> Value* {
+          t = &source_types[i];
+          return &row[i];
+        });
+        into.push_back(std::move(out));
+      };
     };
+    const RowSink add = adding_to(added);
     if (StreamsRows(*query)) {
       // A long insert turns the rows into the table's rows on a second thread while the select
       // makes the next ones (in order, so identities and the first error are as they would be
@@ -215,14 +219,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
         return true;
       };
       split.first = add;
-      split.second = [&](Row& row) {
-        Row out;
-        fill(out, [&](size_t i, const SqlType*& t) -> Value* {
-          t = &source_types[i];
-          return &row[i];
-        });
-        added_second.push_back(std::move(out));
-      };
+      split.second = adding_to(added_second);
       split.joined = [&] {
         for (Row& row : added_second) added.push_back(std::move(row));
         added_second.clear();

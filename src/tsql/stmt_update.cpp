@@ -115,7 +115,9 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
         Value v;
         if (a.value) {
           v = Eval(*a.value, ctx);
-          if (!(a.value->type == col.type)) v = Convert(v, a.value->type, col.type, CastMode::Assignment);
+          if (!(a.value->type == col.type)) {
+            v = Convert(v, a.value->type, col.type, CastMode::Assignment);
+          }
         } else {
           v = DefaultValue(col, cx);
         }
