@@ -14,6 +14,7 @@
 #include <string>
 
 #include "tsql/engine.h"
+#include "tsql/heap_policy.h"
 
 namespace {
 
@@ -128,4 +129,12 @@ BENCHMARK(BM_NestedCorrelatedIn)->Apply(Sizes);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The engine runs here under the heap policy of the orvdata command, which runs the reports.
+int main(int argc, char** argv) {
+  orv::tsql::KeepFreedMemoryForReuse();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

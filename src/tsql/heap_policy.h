@@ -1,0 +1,15 @@
+// How a process that runs large batches treats the memory it frees.
+#pragma once
+
+namespace orv::tsql {
+
+// A batch moves its work tables through statements that each allocate and free hundreds of
+// megabytes (new row values, hash tables, sort records, result copies). By default the C
+// library hands blocks that large straight back to the kernel and takes fresh, zero-filled
+// pages for the next statement, so a large report spent a tenth of its time in page faults.
+// A short-lived process that owns its heap (the command line, the benchmarks) calls this
+// once at start to keep what it frees for reuse instead. A library loaded into someone
+// else's process leaves the choice to that process.
+void KeepFreedMemoryForReuse();
+
+}  // namespace orv::tsql
