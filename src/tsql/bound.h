@@ -22,6 +22,7 @@
 namespace orv::tsql {
 
 struct SessionState;
+struct PreparedProbes;
 struct BoundQuery;
 struct BExpr;
 using BExprPtr = std::unique_ptr<BExpr>;
@@ -40,6 +41,8 @@ struct EvalCtx {
   const EvalCtx* outer = nullptr;
   const Value* aggs = nullptr;
   ExecEnv* env = nullptr;
+  // Keyed subquery probes a row loop prepared ahead for this row (see SubqueryLookahead).
+  const PreparedProbes* probes = nullptr;
 };
 
 enum class BKind {

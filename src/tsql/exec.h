@@ -93,12 +93,47 @@ bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Val
 // its subqueries go: each is a keyed scalar or EXISTS subquery (built once, under a lock).
 bool SubqueriesAllowThreads(const BExpr& expr);
 
-// Look-ahead for loops that evaluate keyed scalar or EXISTS subqueries once per row: the
-// subqueries an expression holds (not those nested in them), and a request for the index
-// bucket that the subquery will read for the row of ctx, made some rows before it is
-// evaluated. Nothing is requested before the subquery's index exists; errors in the keys are
-// left for the evaluation itself to raise.
+// The keyed scalar or EXISTS subqueries an expression holds (not those nested in them): the
+// ones a row loop can probe ahead with SubqueryLookahead.
 void CollectKeyedSubqueries(const BExpr& expr, std::vector<const BExpr*>& out);
-void PrefetchSubqueryProbes(const std::vector<const BExpr*>& subqueries, const EvalCtx& ctx);
+
+// A keyed subquery's probe worked out before its row is evaluated: the outer key values and
+// their hash, or that a key is NULL (no match).
+struct PreparedProbe {
+  enum class State : uint8_t { None, NullKey, Ready };
+  const BExpr* expr = nullptr;
+  const Row* const* srcs = nullptr;  // the row it was prepared for
+  State state = State::None;
+  size_t hash = 0;
+  std::vector<Value> keys;
+};
+struct PreparedProbes {
+  size_t row = SIZE_MAX;
+  std::vector<PreparedProbe> probes;
+};
+
+// Look-ahead for a loop that evaluates keyed subqueries once per row. A large look-up lives
+// outside the cache, and a probe reads its bucket and then its entry, each at a random place:
+// waiting for them row by row costs more than the rest of the row. So the keys and hash of a
+// row's probe are worked out kRowsAhead rows early and its bucket requested; half as many
+// rows early the (by then cached) bucket is read and the entry requested; the evaluation then
+// uses the prepared keys and hash. Nothing is prepared before the subquery's index exists,
+// and errors in the keys are left for the evaluation itself to raise. One per thread.
+class SubqueryLookahead {
+ public:
+  explicit SubqueryLookahead(const std::vector<const BExpr*>& subqueries);
+  bool empty() const { return subqueries_.empty(); }
+  // Prepares the probes of row `row`, whose tuple is in ctx; called kRowsAhead rows before the
+  // row is evaluated, in increasing row order.
+  void Prepare(size_t row, const EvalCtx& ctx);
+  // Gives the evaluation of row `row` (ctx) the probes prepared for it.
+  void Attach(size_t row, EvalCtx& ctx) const;
+
+ private:
+  static constexpr size_t kSlots = 16;  // a power of two above kRowsAhead
+  void RequestEntries(PreparedProbes& slot) const;
+  std::vector<const BExpr*> subqueries_;
+  std::vector<PreparedProbes> slots_;
+};
 
 }  // namespace orv::tsql

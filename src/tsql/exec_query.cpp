@@ -240,7 +240,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
   EvalCtx ctx;
   ctx.outer = outer;
   ctx.env = &env;
-  // Keyed subqueries in the select list get their look-ups requested a few rows early.
+  // Keyed subqueries in the select list get their probes prepared a few rows early.
   std::vector<const BExpr*> subqueries;
   for (const auto& s : spec.select) CollectKeyedSubqueries(*s, subqueries);
   EvalCtx ahead = ctx;
@@ -259,16 +259,18 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     auto for_tuples = [&](size_t begin, size_t end, const std::atomic<bool>* stop, auto&& body) {
       EvalCtx row_ctx = ctx;
       EvalCtx row_ahead = ctx;
+      SubqueryLookahead lookahead(subqueries);
       for (size_t i = begin; i < end; ++i) {
         if (stop && (i & 1023) == 0 && stop->load(std::memory_order_relaxed)) return;
         if (i + kAhead < end) {
           prefetch_columns(tuples.at(i + kAhead));
-          if (!subqueries.empty()) {
+          if (!lookahead.empty()) {
             row_ahead.srcs = tuples.at(i + kAhead);
-            PrefetchSubqueryProbes(subqueries, row_ahead);
+            lookahead.Prepare(i + kAhead, row_ahead);
           }
         }
         row_ctx.srcs = tuples.at(i);
+        lookahead.Attach(i, row_ctx);
         body(row_ctx);
       }
     };
@@ -392,19 +394,22 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       states.resize(na);
     }
     std::vector<Value> results(na);
+    SubqueryLookahead lookahead(subqueries);
     for (size_t g = 0; g < representative.size(); ++g) {
-      if (!subqueries.empty() && g + kAhead < representative.size() &&
+      if (!lookahead.empty() && g + kAhead < representative.size() &&
           representative[g + kAhead] != SIZE_MAX) {
         ahead.srcs = tuples.at(representative[g + kAhead]);
-        PrefetchSubqueryProbes(subqueries, ahead);
+        lookahead.Prepare(g + kAhead, ahead);
       }
       for (size_t a = 0; a < na; ++a) results[a] = states[g * na + a].Finish(aggs[a]);
       ctx.srcs = representative[g] == SIZE_MAX ? nulls.data() : tuples.at(representative[g]);
+      lookahead.Attach(g, ctx);
       ctx.aggs = results.data();
       if (spec.having && EvalPred(*spec.having, ctx) != Tri::True) continue;
       project(ctx);
     }
     ctx.aggs = nullptr;
+    ctx.probes = nullptr;
   }
 
   if (spec.distinct) {

@@ -102,15 +102,45 @@ bool ProbeKeys(const SubqueryPlan& plan, const EvalCtx& ctx, size_t first, Probe
   return true;
 }
 
-// Calls f(entry) for each built entry matching probe; f returns false to stop.
+// Calls f(entry) for each built entry matching the keys (whose hash is given); f returns false
+// to stop.
 template <class F>
-void ForMatches(const SubqueryPlan& plan, const ProbeBuffer& probe, F&& f) {
+void ForMatches(const SubqueryPlan& plan, const Value* keys, size_t hash, F&& f) {
   size_t nk = plan.inner_keys.size();
-  plan.index.ForEach(HashKey(probe.data(), plan.key_types.data(), nk), [&](uint32_t id) {
+  plan.index.ForEach(hash, [&](uint32_t id) {
     const Value* entry = plan.entry(id);
-    if (!KeyEqual(entry, probe.data(), plan.key_types.data(), nk)) return true;
+    if (!KeyEqual(entry, keys, plan.key_types.data(), nk)) return true;
     return f(entry);
   });
+}
+template <class F>
+void ForMatches(const SubqueryPlan& plan, const ProbeBuffer& probe, F&& f) {
+  const size_t hash = HashKey(probe.data(), plan.key_types.data(), plan.inner_keys.size());
+  ForMatches(plan, probe.data(), hash, f);
+}
+
+// The probe prepared for this expression and ctx's row, if any.
+const PreparedProbe* Prepared(const BExpr& expr, const EvalCtx& ctx) {
+  if (!ctx.probes) return nullptr;
+  for (const PreparedProbe& p : ctx.probes->probes) {
+    if (p.expr == &expr) {
+      return p.srcs == ctx.srcs && p.state != PreparedProbe::State::None ? &p : nullptr;
+    }
+  }
+  return nullptr;
+}
+
+// Calls f(entry) for each entry matching the outer keys of ctx's row (prepared or not); f
+// returns false to stop.
+template <class F>
+void ForRowMatches(const BExpr& expr, const EvalCtx& ctx, F&& f) {
+  const SubqueryPlan& plan = *expr.sub;
+  if (const PreparedProbe* p = Prepared(expr, ctx)) {
+    if (p->state == PreparedProbe::State::Ready) ForMatches(plan, p->keys.data(), p->hash, f);
+    return;
+  }
+  ProbeBuffer probe(plan.inner_keys.size());
+  if (ProbeKeys(plan, ctx, 0, probe)) ForMatches(plan, probe, f);
 }
 
 void EnsureOuterIndex(SubqueryPlan& plan) {
@@ -185,30 +215,78 @@ void CollectKeyedSubqueries(const BExpr& expr, std::vector<const BExpr*>& out) {
   if (expr.else_expr) CollectKeyedSubqueries(*expr.else_expr, out);
 }
 
-void PrefetchSubqueryProbes(const std::vector<const BExpr*>& subqueries, const EvalCtx& ctx) {
-  for (const BExpr* expr : subqueries) {
-    const SubqueryPlan& plan = *expr->sub;
+SubqueryLookahead::SubqueryLookahead(const std::vector<const BExpr*>& subqueries)
+    : subqueries_(subqueries) {
+  if (subqueries_.empty()) return;
+  slots_.resize(kSlots);
+  for (PreparedProbes& slot : slots_) {
+    slot.probes.resize(subqueries_.size());
+    for (size_t q = 0; q < subqueries_.size(); ++q) {
+      slot.probes[q].expr = subqueries_[q];
+      slot.probes[q].keys.resize(subqueries_[q]->sub->inner_keys.size());
+    }
+  }
+}
+
+void SubqueryLookahead::Prepare(size_t row, const EvalCtx& ctx) {
+  if (subqueries_.empty()) return;
+  PreparedProbes& slot = slots_[row % kSlots];
+  slot.row = row;
+  for (PreparedProbe& p : slot.probes) {
+    const SubqueryPlan& plan = *p.expr->sub;
+    p.srcs = ctx.srcs;
+    p.state = PreparedProbe::State::None;
     if (!plan.ready.load(std::memory_order_acquire)) continue;
-    ProbeBuffer probe(plan.inner_keys.size());
+    EvalCtx inner;
+    inner.outer = &ctx;
+    inner.env = ctx.env;
     try {
-      if (!ProbeKeys(plan, ctx, 0, probe)) continue;
+      p.state = PreparedProbe::State::Ready;
+      for (size_t k = 0; k < plan.outer_keys.size(); ++k) {
+        p.keys[k] = Eval(*plan.outer_keys[k], inner);
+        if (p.keys[k].is_null()) p.state = PreparedProbe::State::NullKey;
+      }
     } catch (const SqlException&) {
+      p.state = PreparedProbe::State::None;
       continue;
     }
-    plan.index.PrefetchBucket(HashKey(probe.data(), plan.key_types.data(), plan.inner_keys.size()));
+    if (p.state != PreparedProbe::State::Ready) continue;
+    p.hash = HashKey(p.keys.data(), plan.key_types.data(), plan.inner_keys.size());
+    plan.index.PrefetchBucket(p.hash);
   }
+  // The row half as far ahead has its buckets in the cache by now: request its entries.
+  if (row >= kRowsAhead / 2) {
+    PreparedProbes& nearer = slots_[(row - kRowsAhead / 2) % kSlots];
+    if (nearer.row == row - kRowsAhead / 2) RequestEntries(nearer);
+  }
+}
+
+void SubqueryLookahead::RequestEntries(PreparedProbes& slot) const {
+  for (const PreparedProbe& p : slot.probes) {
+    if (p.state != PreparedProbe::State::Ready) continue;
+    const SubqueryPlan& plan = *p.expr->sub;
+    const uint32_t head = plan.index.PrefetchHead(p.hash);
+    if (head == HashIndex::kNone) continue;
+    const Value* entry = plan.entry(head);
+    __builtin_prefetch(entry);
+    __builtin_prefetch(entry + plan.entry_width - 1);
+  }
+}
+
+void SubqueryLookahead::Attach(size_t row, EvalCtx& ctx) const {
+  if (subqueries_.empty()) return;
+  const PreparedProbes& slot = slots_[row % kSlots];
+  ctx.probes = slot.row == row ? &slot : nullptr;
 }
 
 Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
   if (plan.keyed) {
     EnsureKeyedReady(plan, true, *ctx.env);
-    ProbeBuffer probe(plan.inner_keys.size());
-    if (!ProbeKeys(plan, ctx, 0, probe)) return Value();
     Value result;
     int matches = 0;
     size_t nk = plan.inner_keys.size();
-    ForMatches(plan, probe, [&](const Value* entry) {
+    ForRowMatches(expr, ctx, [&](const Value* entry) {
       if (++matches > 1) {
         if (plan.top1) return false;
         ThrowError(512);
@@ -233,10 +311,8 @@ Tri EvalExists(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
   if (plan.keyed) {
     EnsureKeyedReady(plan, false, *ctx.env);
-    ProbeBuffer probe(plan.inner_keys.size());
-    if (!ProbeKeys(plan, ctx, 0, probe)) return Tri::False;
     bool found = false;
-    ForMatches(plan, probe, [&](const Value*) {
+    ForRowMatches(expr, ctx, [&](const Value*) {
       found = true;
       return false;
     });

@@ -96,19 +96,21 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
     EvalCtx ctx;
     ctx.env = &cx.env;
     EvalCtx ahead = ctx;
-    constexpr size_t kAhead = 8;
+    constexpr size_t kAhead = kRowsAhead;
+    SubqueryLookahead lookahead(subqueries);
     for (size_t j = begin; j < end; ++j) {
       if (stop && (j & 255) == 0 && stop->load(std::memory_order_relaxed)) return;
       if (j + kAhead < end) {
         const Row* const* next = tuples.at(picks[j + kAhead]);
         for (int c : touched) __builtin_prefetch(next[target]->data() + c);
         PrefetchColumns(next, joined);
-        if (!subqueries.empty()) {
+        if (!lookahead.empty()) {
           ahead.srcs = next;
-          PrefetchSubqueryProbes(subqueries, ahead);
+          lookahead.Prepare(j + kAhead, ahead);
         }
       }
       ctx.srcs = tuples.at(picks[j]);
+      lookahead.Attach(j, ctx);
       Value* out = new_values.data() + j * nsets;
       for (const auto& a : sets) {
         const ColumnDef& col = table.columns[a.column];
