@@ -143,6 +143,7 @@ bool FromRunner::IndexedScan(int source, TupleSet& out) {
   EvalCtx ctx = Ctx(scratch.data());
   std::vector<Value> values;
   const BExpr* column = nullptr;
+  const BExpr* driver = nullptr;  // the filter whose values select the rows
   for (const BExpr* f : filters) {
     if (f->kind == BKind::Compare && f->op == ast::Op::Eq) {
       for (int side = 0; side < 2 && !column; ++side) {
@@ -156,17 +157,28 @@ bool FromRunner::IndexedScan(int source, TupleSet& out) {
     } else if (f->kind == BKind::InSubquery && IsSourceColumn(*f->args[0], source, f->cmp_type)) {
       if (ListInSubqueryValues(*f, ctx, values)) column = f->args[0].get();
     }
-    if (column) break;
+    if (column) {
+      driver = f;
+      break;
+    }
   }
   if (!column) return false;
   const SqlType& type = column->type;
   const ColumnIndex& index = IndexOf(src, column->col, type);
   const std::vector<Row>& rows = *src.rows;
   const auto col = static_cast<size_t>(column->col);
+  // The values' buckets are requested together rather than waited for one by one.
+  std::vector<size_t> hashes(values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (values[i].is_null()) continue;
+    hashes[i] = HashKey(&values[i], &type, 1);
+    index.index.PrefetchBucket(hashes[i]);
+  }
   std::vector<uint32_t> ids;
-  for (const Value& v : values) {
+  for (size_t i = 0; i < values.size(); ++i) {
+    const Value& v = values[i];
     if (v.is_null()) continue;
-    index.index.ForEach(HashKey(&v, &type, 1), [&](uint32_t id) {
+    index.index.ForEach(hashes[i], [&](uint32_t id) {
       uint32_t r = index.row_ids[id];
       if (KeyEqual(&rows[r][col], &v, &type, 1)) ids.push_back(r);
       return true;
@@ -176,10 +188,14 @@ bool FromRunner::IndexedScan(int source, TupleSet& out) {
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
   }
+  // A row found through the index holds one of the values, so the filter that gave them holds
+  // for it (the column equals the value; the value is one the IN subquery returns for this
+  // outer row): only the other filters are tested.
   for (uint32_t r : ids) {
     scratch[source] = &rows[r];
     bool pass = true;
     for (const BExpr* f : filters) {
+      if (f == driver) continue;
       if (EvalPred(*f, ctx) != Tri::True) {
         pass = false;
         break;
