@@ -1,4 +1,5 @@
 // Comparison and hashing of values under the engine's collation and numeric rules.
+#include <bit>
 #include <cstring>
 
 #include "tsql/collation.h"
@@ -91,21 +92,36 @@ int CompareText(std::string_view a, std::string_view b) {
   return 0;
 }
 
+// Texts that compare equal hash alike: trailing blanks are dropped and ASCII letters folded
+// byte by byte. Each word is folded into the state with one multiplication and the state is
+// mixed once at the end: a key of one or two words (most codes and numbers) costs one mix.
 size_t HashText(std::string_view s) {
   s = util::TrimTrailingBlanks(s);
-  uint64_t h = 0x9E3779B97F4A7C15ULL ^ s.size();
-  size_t i = 0;
-  for (; i + 8 <= s.size(); i += 8) {
+  const char* p = s.data();
+  size_t n = s.size();
+  constexpr uint64_t kStep = 0x9E3779B97F4A7C15ULL;
+  uint64_t h = 0x2545F4914F6CDD1DULL ^ n;
+  for (; n >= 8; p += 8, n -= 8) {
     uint64_t w;
-    std::memcpy(&w, s.data() + i, 8);
-    h = Mix(h ^ FoldWord(w));
+    std::memcpy(&w, p, 8);
+    h = std::rotl((h ^ FoldWord(w)) * kStep, 31);
   }
-  if (i < s.size()) {
-    uint64_t w = 0;
-    std::memcpy(&w, s.data() + i, s.size() - i);
-    h = Mix(h ^ FoldWord(w) ^ 0x5bd1e995ULL);
+  if (n > 0) {
+    // The last 1-7 bytes without a variable-length copy: two overlapping 4-byte loads, or the
+    // first, middle and last byte. With the length in the state, these determine the bytes.
+    uint64_t w;
+    if (n >= 4) {
+      uint32_t lo, hi;
+      std::memcpy(&lo, p, 4);
+      std::memcpy(&hi, p + n - 4, 4);
+      w = lo | uint64_t{hi} << 32;
+    } else {
+      w = static_cast<unsigned char>(p[0]) | uint64_t{static_cast<unsigned char>(p[n / 2])} << 8 |
+          uint64_t{static_cast<unsigned char>(p[n - 1])} << 16;
+    }
+    h = (h ^ FoldWord(w)) * kStep;
   }
-  return static_cast<size_t>(h);
+  return static_cast<size_t>(Mix(h));
 }
 
 uint64_t MixForValues(uint64_t h) { return Mix(h); }

@@ -81,6 +81,28 @@ TEST(ValueCompareTest, HashAgreesWithEquality) {
   EXPECT_NE(CompareStrings("@[`{", "@[@["), 0);
 }
 
+// Texts are hashed a word at a time with the last bytes read in overlapping pieces: every byte
+// of every length must still count, and case must not.
+TEST(ValueCompareTest, HashSeesEveryByteOfShortTexts) {
+  const SqlType vc = SqlType::VarChar(100);
+  auto hash = [&](const std::string& s) { return Hash(Value::String(s), vc); };
+  for (size_t len = 1; len <= 19; ++len) {
+    std::string base, upper;
+    for (size_t i = 0; i < len; ++i) {
+      base += static_cast<char>('a' + i);
+      upper += static_cast<char>('A' + i);
+    }
+    EXPECT_EQ(hash(base), hash(upper)) << base;
+    EXPECT_EQ(hash(base), hash(base + "   ")) << base;
+    EXPECT_NE(hash(base), hash(base + "x")) << base;
+    for (size_t pos = 0; pos < len; ++pos) {
+      std::string changed = base;
+      changed[pos] = '#';
+      EXPECT_NE(hash(base), hash(changed)) << base << " at " << pos;
+    }
+  }
+}
+
 TEST(ValueCompareTest, NumbersAndDecimals) {
   SqlType d = SqlType::Decimal(10, 2);
   EXPECT_EQ(Compare(Value::Decimal(150, 2), Value::Decimal(15, 1), d), 0);
