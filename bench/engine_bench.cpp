@@ -2,9 +2,7 @@
 // an INSERT ... SELECT with two joins and a GROUP BY, an UPDATE ... FROM with a join, a
 // correlated scalar subquery per row, and a subquery nested in a correlated subquery. Each runs
 // at four sizes, doubling, so that the growth can be read off the times (n log n or better
-// means a ratio of about 2.1 per doubling).
-//
-//   build/release/bench/engine_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only
+// means a ratio of about 2.1 per doubling). How to build and run it: README.md, Benchmarks.
 #include <benchmark/benchmark.h>
 
 #include <chrono>

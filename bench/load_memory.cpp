@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tsql/engine.h"
+#include "tsql/heap_policy.h"
 
 namespace {
 long PeakMb() {
@@ -17,6 +18,7 @@ long PeakMb() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  orv::tsql::KeepFreedMemoryForReuse();  // as the orvdata command does
   const long rows = argc > 1 ? std::stol(argv[1]) : 1000000;
   orv::tsql::Session session(orv::tsql::OpenDatabase(":memory:"));
   auto run = [&](const std::string& sql) {
