@@ -36,7 +36,7 @@ struct TypeName {
 enum class ExprKind {
   Literal,         // literal_kind + text
   ColumnRef,       // name (1 to 4 parts); also a bare identifier the binder must resolve
-  Variable,        // @name in text (kept for completeness; not executed yet)
+  Variable,        // @name in text; name holds it without '@'
   Unary,           // op (Neg, Pos, BitNot) + args[0]
   Binary,          // op + args[0], args[1]   (arithmetic, '+' on strings, comparisons)
   And,             // args[0..n)
@@ -108,6 +108,9 @@ struct SelectItem {
   ExprPtr expr;        // Star expressions for * and t.*
   std::string alias;   // "" when none; set by "expr AS a", "expr a", "a = expr", "expr 'a'"
   SourcePos pos;
+  // SELECT @v = expr: the variable assigned (without '@', as written); "" for a plain item.
+  // A compound "@v += expr" is kept as "@v = @v + (expr)".
+  std::string variable;
 };
 
 struct QuerySpec {
@@ -154,6 +157,7 @@ enum class StmtKind {
   If,
   Block,
   Set,
+  SetVariable,
   Print,
   Declare,
   Empty,  // a lone ';'
@@ -306,6 +310,15 @@ struct SetStmt : Statement {
   SetStmt() : Statement(kKind) {}
   std::string option;  // upper case: "NOCOUNT", "ANSI_NULLS", "DATEFORMAT", ...
   std::string value;   // upper case for ON/OFF; as written otherwise
+};
+
+// SET @v = expr; a compound "SET @v += expr" (-=, *=, /=, %=, &=, |=, ^=) is kept as
+// "SET @v = @v + (expr)".
+struct SetVariableStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::SetVariable;
+  SetVariableStmt() : Statement(kKind) {}
+  std::string variable;  // without '@', as written
+  ExprPtr value;
 };
 
 struct PrintStmt : Statement {

@@ -55,6 +55,12 @@ class Binder {
 
   SessionState& session() { return session_; }
 
+  // Lets the next query scope bound assign variables (SELECT @v = ...): only the scope of a
+  // SELECT statement itself may; any other scope that tries is Msg 141.
+  void AllowAssignment() { allow_assignment_ = true; }
+  // The folded name of a variable a statement assigns; Msg 137 when it is not declared.
+  std::string AssignedVariable(const std::string& name);
+
  private:
   std::unique_ptr<BoundQuery> BindSpec(const ast::QuerySpec& spec,
                                        const std::vector<ast::OrderItem>& order_by,
@@ -70,8 +76,10 @@ class Binder {
   BExprPtr BindSubquery(const ast::Expr& expr, Scope& scope);
   void PlanSubquery(SubqueryPlan& plan, BKind kind);
   void CheckGrouped(const BExpr& expr, const BoundSpec& spec);
+  void CheckAssignments(const ast::QuerySpec& spec);
 
   SessionState& session_;
+  bool allow_assignment_ = false;
 };
 
 // True when expr reads a column of a scope `level` or more levels above its own.

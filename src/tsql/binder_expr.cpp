@@ -252,7 +252,9 @@ BExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
         return e;
       }
       auto it = session_.variables.find(upper);
-      if (it == session_.variables.end()) ThrowError(137, {"@" + upper});
+      if (it == session_.variables.end()) {
+        ThrowError(137, {expr.name.empty() ? expr.text : "@" + expr.name.back()});
+      }
       e->kind = BKind::Variable;
       e->name = upper;
       e->type = it->second.type;

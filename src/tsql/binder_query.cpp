@@ -177,6 +177,7 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
   BoundSpec& spec = *bound->spec;
   scope.spec = &spec;
   scope.aggregates = nullptr;
+  CheckAssignments(ast_spec);
 
   BindFrom(ast_spec.from, spec, scope);
   if (ast_spec.where) SplitConjuncts(BindExpr(*ast_spec.where, scope), spec.where);
@@ -213,6 +214,7 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
       }
       continue;
     }
+    if (!item.variable.empty()) spec.assign_to.push_back(AssignedVariable(item.variable));
     BExprPtr b = BindExpr(e, scope);
     bound->columns.push_back({OutputName(item), b->type, b->nullable});
     aliases.push_back(item.alias);
@@ -244,6 +246,23 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
     spec.with_ties = ast_spec.with_ties;
   }
   return bound;
+}
+
+// A scope either assigns with every item or with none, and only where assignment is allowed
+// (the scope of a SELECT statement): Msg 141 otherwise.
+void Binder::CheckAssignments(const ast::QuerySpec& spec) {
+  const bool allowed = allow_assignment_;
+  allow_assignment_ = false;  // not for the scopes nested in this one
+  size_t assigning = 0;
+  for (const auto& item : spec.items) assigning += item.variable.empty() ? 0 : 1;
+  if (assigning == 0) return;
+  if (!allowed || assigning != spec.items.size() || !spec.into.empty()) ThrowError(141);
+}
+
+std::string Binder::AssignedVariable(const std::string& name) {
+  std::string folded = FoldName(name);
+  if (!session_.variables.contains(folded)) ThrowError(137, {"@" + name});
+  return folded;
 }
 
 void Binder::BindSpecOrder(const ast::QuerySpec& /*ast_spec*/,

@@ -195,6 +195,8 @@ struct BoundSpec {
   bool top_percent = false;
   bool with_ties = false;
   std::vector<OrderKey> order;
+  // SELECT @v = ...: the variable (folded name) each select item assigns; empty otherwise.
+  std::vector<std::string> assign_to;
 };
 
 struct BoundQuery {

@@ -74,6 +74,14 @@ struct SplitSinks {
 void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink,
                        const SplitSinks* split = nullptr);
 
+// Receives the context of each output row of a query scope, in output order.
+using RowVisitor = std::function<void(const EvalCtx&)>;
+// Runs a query scope (not a UNION) with its WHERE, grouping, DISTINCT, ORDER BY and TOP, and
+// then calls visit with each output row's context in output order instead of returning rows:
+// SELECT @v = expr evaluates its items row by row, each row seeing the variables as the rows
+// before it left them. Returns the number of rows visited.
+size_t RunQueryVisiting(BoundQuery& query, ExecEnv& env, const RowVisitor& visit);
+
 // For a query that returns columns of one table as they are (no grouping, DISTINCT or TOP,
 // ORDER BY on columns of that table only): runs it, leaving the table's rows shared with
 // `result` in the query's order, and returns true. Returns false, having run nothing, for a

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <iterator>
 #include <numeric>
+#include <stdexcept>
 
 #include "tsql/aggregate.h"
 #include "tsql/engine.h"
@@ -190,9 +191,13 @@ void ApplyTop(std::vector<Row>& rows, const BoundSpec& spec, const std::vector<S
 }
 
 // The output rows of a query scope; with a sink (only for a scope without DISTINCT, ORDER BY
-// and TOP) each row goes to the sink as it is made instead, and none is returned.
+// and TOP) each row goes to the sink as it is made instead, and none is returned. With a
+// visitor, each output row also keeps its context (the tuple and the group's aggregate
+// results; the row's number among them is one more value at its end), and the visitor gets
+// the contexts in output order once DISTINCT, ORDER BY and TOP are done.
 std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
-                         const RowSink* sink = nullptr, const SplitSinks* split = nullptr) {
+                         const RowSink* sink = nullptr, const SplitSinks* split = nullptr,
+                         const RowVisitor* visit = nullptr) {
   BoundSpec& spec = *query.spec;
   TupleSet tuples = RunFrom(spec, outer, env);
   size_t nsel = spec.select.size();
@@ -219,17 +224,42 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
   }
   std::vector<Row> out;
   Row scratch;  // the row handed to the sink, reused
+  // Visiting: the tuples (tuples.width row pointers each) and aggregate results (one per
+  // aggregate each) of the output rows, in the order they were made.
+  std::vector<const Row*> visited_tuples;
+  std::vector<Value> visited_aggs;
+  size_t visited_count = 0;
+  const size_t naggs = spec.aggregates.size();
+  // The visitor evaluates the select items again, row by row, once earlier rows have assigned
+  // their variables: here only the items DISTINCT or ORDER BY needs are made (an item reading
+  // a variable the same row assigns first must not be evaluated with its old value).
+  std::vector<bool> made;
+  if (visit) {
+    made.assign(nsel, spec.distinct);
+    for (const auto& o : spec.order) {
+      if (o.output >= 0) made[static_cast<size_t>(o.output)] = true;
+    }
+  }
   auto project = [&](const EvalCtx& ctx) {
     Row row = std::move(scratch);
     row.clear();
-    row.reserve(nsel + hidden.size());
+    row.reserve(nsel + hidden.size() + (visit ? 1 : 0));
     const Row* whole = whole_row >= 0 ? ctx.srcs[whole_row] : nullptr;
     if (whole && whole->size() == nsel) {
       row.assign(whole->begin(), whole->end());
-    } else {
+    } else if (!visit) {
       for (const auto& s : spec.select) row.push_back(Eval(*s, ctx));
+    } else {
+      for (size_t i = 0; i < nsel; ++i) {
+        row.push_back(made[i] ? Eval(*spec.select[i], ctx) : Value());
+      }
     }
     for (const BExpr* h : hidden) row.push_back(Eval(*h, ctx));
+    if (visit) {
+      row.push_back(Value::Int(static_cast<int64_t>(visited_count++)));
+      visited_tuples.insert(visited_tuples.end(), ctx.srcs, ctx.srcs + tuples.width);
+      if (naggs) visited_aggs.insert(visited_aggs.end(), ctx.aggs, ctx.aggs + naggs);
+    }
     if (sink) {
       (*sink)(row);
       scratch = std::move(row);
@@ -428,6 +458,18 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
   }
   SortRows(out, keys);
   ApplyTop(out, spec, keys, env);
+  if (visit) {
+    EvalCtx row_ctx;
+    row_ctx.outer = outer;
+    row_ctx.env = &env;
+    for (const Row& row : out) {
+      const size_t place = static_cast<size_t>(row.back().int_value());
+      row_ctx.srcs = visited_tuples.data() + place * tuples.width;
+      row_ctx.aggs = naggs ? visited_aggs.data() + place * naggs : nullptr;
+      (*visit)(row_ctx);
+    }
+    return out;
+  }
   if (!hidden.empty()) {
     for (auto& row : out) row.resize(nsel);
   }
@@ -529,6 +571,11 @@ void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink,
                           split->joined};
     RunQueryStreaming(*part, env, part_sink, &part_split);
   }
+}
+
+size_t RunQueryVisiting(BoundQuery& query, ExecEnv& env, const RowVisitor& visit) {
+  if (!query.spec) throw std::logic_error("RunQueryVisiting: not a query scope");
+  return RunSpec(query, nullptr, env, nullptr, nullptr, &visit).size();
 }
 
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {

@@ -127,6 +127,12 @@ ast::SelectItem Parser::ParseSelectItem() {
       i += 2;
     }
   }
+  // @v = expr (or @v += expr ...): an assignment, not a column
+  if (AtAssignment()) {
+    item.variable = Cur().text.substr(1);
+    item.expr = ParseAssignedValue();
+    return item;
+  }
   // alias = expr
   if ((IsNameToken(Cur()) || Cur().kind == TokenKind::String) && IsOpTok(PeekAt(1), "=")) {
     item.alias = Cur().text;

@@ -1,5 +1,5 @@
 // Statements: queries, INSERT/UPDATE/DELETE, CREATE/DROP of tables, views and indexes,
-// TRUNCATE, IF/ELSE, BEGIN/END, SET, PRINT and DECLARE.
+// TRUNCATE, IF/ELSE, BEGIN/END, SET (options and variables), PRINT and DECLARE.
 #include "tsql/parser_impl.h"
 
 namespace orv::tsql::parse {
@@ -342,9 +342,68 @@ ast::StmtPtr Parser::ParseBlock() {
   return stmt;
 }
 
+namespace {
+
+// The operators of compound assignments ("@v += 1"): the operator token directly followed by
+// '='.
+struct CompoundOp {
+  const char* text;
+  ast::Op op;
+};
+constexpr CompoundOp kCompoundOps[] = {
+    {"+", ast::Op::Add}, {"-", ast::Op::Sub},    {"*", ast::Op::Mul},   {"/", ast::Op::Div},
+    {"%", ast::Op::Mod}, {"&", ast::Op::BitAnd}, {"|", ast::Op::BitOr}, {"^", ast::Op::BitXor},
+};
+
+// The operator of a compound assignment written as the tokens op, eq; None when they are not one.
+ast::Op CompoundAssignOp(const Token& op, const Token& eq) {
+  if (!Parser::IsOpTok(eq, "=") || eq.pos.offset != op.end_offset) return ast::Op::None;
+  for (const CompoundOp& c : kCompoundOps) {
+    if (Parser::IsOpTok(op, c.text)) return c.op;
+  }
+  return ast::Op::None;
+}
+
+}  // namespace
+
+bool Parser::AtAssignment() const {
+  if (Cur().kind != TokenKind::Variable) return false;
+  return IsOpTok(PeekAt(1), "=") || CompoundAssignOp(PeekAt(1), PeekAt(2)) != ast::Op::None;
+}
+
+ast::ExprPtr Parser::ParseAssignedValue() {
+  if (Cur().kind != TokenKind::Variable) Error();
+  const Token& variable = Cur();
+  ++at_;
+  if (AcceptOp("=")) return ParseExpr();
+  const ast::Op op = CompoundAssignOp(Cur(), PeekAt(1));
+  if (op == ast::Op::None) Error();
+  at_ += 2;  // the operator and '='
+  auto current = std::make_unique<ast::Expr>();
+  current->kind = ast::ExprKind::Variable;
+  current->pos = variable.pos;
+  current->text = variable.text;
+  current->name.push_back(variable.text.substr(1));
+  auto value = std::make_unique<ast::Expr>();
+  value->kind = ast::ExprKind::Binary;
+  value->pos = variable.pos;
+  value->op = op;
+  value->args.push_back(std::move(current));
+  value->args.push_back(ParseExpr());
+  return value;
+}
+
+ast::StmtPtr Parser::ParseSetVariable() {
+  auto stmt = NewStmt<ast::SetVariableStmt>(Cur().pos);
+  stmt->variable = Cur().text.substr(1);
+  stmt->value = ParseAssignedValue();
+  return stmt;
+}
+
 ast::StmtPtr Parser::ParseSet() {
   ast::SourcePos pos = Cur().pos;
   ExpectKw("SET");
+  if (Cur().kind == TokenKind::Variable) return ParseSetVariable();
   // Option names may be reserved words (ROWCOUNT, TRANSACTION, ...).
   auto option_word = [&]() {
     if (Cur().kind != TokenKind::Identifier) Error();

@@ -74,6 +74,10 @@ class Parser {
   ast::ExprPtr ParseExistsBody(const ast::SourcePos& pos, bool negated);
   ast::ExprPtr ParseInTail(ast::ExprPtr left, bool negated);
   ast::ExprPtr ParseSubqueryInParens();
+  // Variable assignment (parse_stmt.cpp): whether the cursor is at "@v =" or "@v op=", and
+  // reading one from "@v" on, giving the value assigned ("@v += e" gives "@v + (e)").
+  bool AtAssignment() const;
+  ast::ExprPtr ParseAssignedValue();
 
   // queries
   std::unique_ptr<ast::QueryExpr> ParseQueryTerm();
@@ -98,6 +102,7 @@ class Parser {
   ast::StmtPtr ParseIf();
   ast::StmtPtr ParseBlock();
   ast::StmtPtr ParseSet();
+  ast::StmtPtr ParseSetVariable();
   ast::StmtPtr ParsePrint();
   ast::StmtPtr ParseDeclare();
   void ParseColumnDef(ast::CreateTableStmt& table);

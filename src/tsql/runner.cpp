@@ -224,6 +224,8 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
       if (s.option == "NOCOUNT") session_.nocount = FoldName(s.value) == "ON";
       return;
     }
+    case ast::StmtKind::SetVariable:
+      return ExecSetVariable(stmt.As<ast::SetVariableStmt>(), cx);
     case ast::StmtKind::Print: {
       Binder binder(session_);
       Scope scope;
@@ -252,12 +254,13 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
         init = binder.BindExpr(*s.initial, scope);
       }
       cx.BindDone();
+      const std::string name = FoldName(s.variable);
+      session_.variables[name] = std::move(var);
       if (init) {
         EvalCtx ctx;
         ctx.env = &cx.env;
-        var.value = Convert(Eval(*init, ctx), init->type, var.type, CastMode::Explicit);
+        AssignVariable(session_, name, Eval(*init, ctx), init->type);
       }
-      session_.variables[FoldName(s.variable)] = std::move(var);
       return;
     }
     case ast::StmtKind::Block:

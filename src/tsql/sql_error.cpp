@@ -84,6 +84,12 @@ const Entry kCatalogue[] = {
      "The size (%1) given to the type '%2' exceeds the maximum allowed for any data type (%3).",
      {}},
     {137, 15, 2, "Must declare the scalar variable \"%1\".", {}},
+    {141,
+     15,
+     1,
+     "A SELECT statement that assigns a value to a variable must not be combined with "
+     "data-retrieval operations.",
+     {}},
     {145,
      15,
      1,

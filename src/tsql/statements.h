@@ -37,6 +37,13 @@ void ExecCreateView(ast::CreateViewStmt& stmt, StatementContext& cx);
 void ExecDropView(ast::DropViewStmt& stmt, StatementContext& cx);
 void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx);
 void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx);
+void ExecSetVariable(ast::SetVariableStmt& stmt, StatementContext& cx);
+
+// Stores a value (of type `from`) into a declared variable (folded name), converted to the
+// variable's type as SET does: strings are cut to its length silently, numbers rounded or
+// truncated, and a value that does not convert raises the conversion's error.
+void AssignVariable(SessionState& session, const std::string& name, const Value& value,
+                    const SqlType& from);
 
 // Binds the FROM of an UPDATE/DELETE and finds its target: the FROM source aliased with the
 // target name, else the one reference of that table (the unaliased one when there are several),

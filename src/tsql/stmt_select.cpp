@@ -1,5 +1,5 @@
 // SELECT: a row set for the client, or with INTO a new table whose columns take the select
-// list's names, types and nullability.
+// list's names, types and nullability, or with @v = items assignments to variables.
 #include "tsql/binder.h"
 #include "tsql/exec.h"
 #include "tsql/sql_error.h"
@@ -13,13 +13,32 @@ ast::QuerySpec* FirstSpec(ast::QueryExpr& q) {
   return FirstSpec(*q.left);
 }
 
+// SELECT @v = expr, ...: each output row assigns its items in turn, left to right (an item
+// sees the ones before it), so the last row's values stay and a query without rows leaves the
+// variables as they were. The client gets no row set and no row count; @@ROWCOUNT is the
+// number of rows.
+void AssignFromQuery(BoundQuery& query, StatementContext& cx) {
+  cx.BindDone();
+  const BoundSpec& spec = *query.spec;
+  size_t rows = RunQueryVisiting(query, cx.env, [&](const EvalCtx& ctx) {
+    for (size_t i = 0; i < spec.select.size(); ++i) {
+      const BExpr& item = *spec.select[i];
+      AssignVariable(cx.session, spec.assign_to[i], Eval(item, ctx), item.type);
+    }
+  });
+  cx.session.rowcount = static_cast<int64_t>(rows);
+}
+
 }  // namespace
 
 void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session);
   ast::QuerySpec* first = FirstSpec(*stmt.query);
   ast::Name into = first ? first->into : ast::Name{};
+  // Only a single SELECT block may assign variables (not a part of a UNION).
+  if (stmt.query->kind == ast::QueryExpr::Kind::Spec) binder.AllowAssignment();
   auto query = binder.BindQuery(*stmt.query, nullptr);
+  if (query->spec && !query->spec->assign_to.empty()) return AssignFromQuery(*query, cx);
   if (!into.empty()) {
     for (size_t i = 0; i < query->columns.size(); ++i) {
       if (query->columns[i].name.empty()) ThrowError(1038);
