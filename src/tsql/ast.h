@@ -133,12 +133,14 @@ struct OrderItem {
 
 // A query: a single SELECT block or a set operation of two queries.
 struct QueryExpr {
-  enum class Kind { Spec, Union };
+  enum class Kind { Spec, Union };  // Union: any set operation (set_op says which)
+  enum class SetOp { Union, Except, Intersect };
   Kind kind = Kind::Spec;
   SourcePos pos;
   std::unique_ptr<QuerySpec> spec;        // Spec
   std::unique_ptr<QueryExpr> left, right; // Union
-  bool union_all = false;                 // Union
+  SetOp set_op = SetOp::Union;            // Union
+  bool union_all = false;                 // Union: UNION ALL
   std::vector<OrderItem> order_by;        // on the outermost query only
 };
 

@@ -1,6 +1,6 @@
 // Binding of queries: FROM sources (tables, views, derived tables, join trees), the select
 // list with * expansion, WHERE, GROUP BY / HAVING with the grouping check, ORDER BY items,
-// TOP, and UNION column typing.
+// TOP, and the column typing of UNION, EXCEPT and INTERSECT.
 #include <algorithm>
 
 #include "tsql/binder.h"
@@ -132,6 +132,7 @@ std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope
   auto bound = std::make_unique<BoundQuery>();
   bound->left = BindQuery(*query.left, parent, correlated, parent_refs);
   bound->right = BindQuery(*query.right, parent, correlated, parent_refs);
+  bound->set_op = query.set_op;
   bound->union_all = query.union_all;
   const auto& lc = bound->left->columns;
   const auto& rc = bound->right->columns;

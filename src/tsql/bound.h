@@ -201,10 +201,11 @@ struct BoundSpec {
 
 struct BoundQuery {
   std::unique_ptr<BoundSpec> spec;          // a single query, or
-  std::unique_ptr<BoundQuery> left, right;  // a UNION [ALL]
+  std::unique_ptr<BoundQuery> left, right;  // a UNION [ALL], EXCEPT or INTERSECT
+  ast::QueryExpr::SetOp set_op = ast::QueryExpr::SetOp::Union;
   bool union_all = false;
   std::vector<ResultColumn> columns;
-  std::vector<OrderKey> order;  // UNION: output columns only
+  std::vector<OrderKey> order;  // set operations: output columns only
 };
 
 }  // namespace orv::tsql

@@ -1,7 +1,7 @@
 // The executor: evaluation of bound expressions (three-valued for predicates), and running
 // bound queries: FROM with hash joins and pushed-down filters, grouping, projection,
-// DISTINCT, ORDER BY, TOP and UNION. Intermediate results are tuples of row pointers, one slot
-// per source, so joins never copy column values.
+// DISTINCT, ORDER BY, TOP, UNION, EXCEPT and INTERSECT. Intermediate results are tuples of row
+// pointers, one slot per source, so joins never copy column values.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // Running a bound query: grouping by hash with aggregates, HAVING, projection, DISTINCT,
-// a stable ORDER BY (NULLs first ascending), TOP [PERCENT] [WITH TIES], and UNION [ALL].
+// a stable ORDER BY (NULLs first ascending), TOP [PERCENT] [WITH TIES], UNION [ALL], EXCEPT
+// and INTERSECT.
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -476,6 +477,28 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
   return out;
 }
 
+// EXCEPT / INTERSECT: the distinct rows of `rows` that are (matching) or are not (!matching)
+// among `other`, in their first order. Rows compare as DISTINCT compares them: NULLs equal,
+// strings under the collation with trailing blanks ignored.
+void KeepMatching(std::vector<Row>& rows, const std::vector<Row>& other,
+                  const std::vector<SqlType>& types, bool matching) {
+  Distinct(rows, types);
+  const size_t n = types.size();
+  HashIndex index;
+  index.Reset(other.size());
+  for (const Row& row : other) index.Insert(HashKey(row.data(), types.data(), n));
+  std::vector<Row> kept;
+  for (Row& row : rows) {
+    bool found = false;
+    index.ForEach(HashKey(row.data(), types.data(), n), [&](uint32_t id) {
+      found = KeyEqual(other[id].data(), row.data(), types.data(), n);
+      return !found;
+    });
+    if (found == matching) kept.push_back(std::move(row));
+  }
+  rows = std::move(kept);
+}
+
 void ConvertColumns(std::vector<Row>& rows, const std::vector<ResultColumn>& from,
                     const std::vector<ResultColumn>& to) {
   for (size_t c = 0; c < to.size(); ++c) {
@@ -584,12 +607,14 @@ std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env)
   ConvertColumns(rows, query.left->columns, query.columns);
   std::vector<Row> right = RunQuery(*query.right, outer, env);
   ConvertColumns(right, query.right->columns, query.columns);
-  rows.reserve(rows.size() + right.size());
-  for (auto& r : right) rows.push_back(std::move(r));
-  if (!query.union_all) {
-    std::vector<SqlType> types;
-    for (const auto& c : query.columns) types.push_back(c.type);
-    Distinct(rows, types);
+  std::vector<SqlType> types;
+  for (const auto& c : query.columns) types.push_back(c.type);
+  if (query.set_op == ast::QueryExpr::SetOp::Union) {
+    rows.reserve(rows.size() + right.size());
+    for (auto& r : right) rows.push_back(std::move(r));
+    if (!query.union_all) Distinct(rows, types);
+  } else {
+    KeepMatching(rows, right, types, query.set_op == ast::QueryExpr::SetOp::Intersect);
   }
   std::vector<SortKey> keys;
   for (const auto& o : query.order) {

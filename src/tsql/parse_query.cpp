@@ -1,4 +1,5 @@
-// Queries: SELECT specifications, UNION chains, ORDER BY, and the table sources of FROM.
+// Queries: SELECT specifications, UNION / EXCEPT / INTERSECT chains, ORDER BY, and the table
+// sources of FROM.
 #include "tsql/parser_impl.h"
 
 namespace orv::tsql::parse {
@@ -9,17 +10,31 @@ bool Parser::AtQueryStart() const {
   return IsWord(PeekAt(i), "SELECT");
 }
 
+namespace {
+
+std::unique_ptr<ast::QueryExpr> SetOperation(ast::QueryExpr::SetOp op,
+                                             std::unique_ptr<ast::QueryExpr> left) {
+  auto set_op = std::make_unique<ast::QueryExpr>();
+  set_op->kind = ast::QueryExpr::Kind::Union;
+  set_op->set_op = op;
+  set_op->pos = left->pos;
+  set_op->left = std::move(left);
+  return set_op;
+}
+
+}  // namespace
+
+// UNION and EXCEPT chains, left to right; INTERSECT binds tighter than both.
 std::unique_ptr<ast::QueryExpr> Parser::ParseQuery() {
   DepthGuard guard(*this);
-  std::unique_ptr<ast::QueryExpr> query = ParseQueryTerm();
-  while (IsKw("UNION")) {
+  std::unique_ptr<ast::QueryExpr> query = ParseIntersection();
+  while (IsKw("UNION") || IsKw("EXCEPT")) {
+    const bool is_union = IsKw("UNION");
     ++at_;
-    auto set_op = std::make_unique<ast::QueryExpr>();
-    set_op->kind = ast::QueryExpr::Kind::Union;
-    set_op->pos = query->pos;
-    set_op->union_all = AcceptKw("ALL");
-    set_op->left = std::move(query);
-    set_op->right = ParseQueryTerm();
+    auto set_op = SetOperation(
+        is_union ? ast::QueryExpr::SetOp::Union : ast::QueryExpr::SetOp::Except, std::move(query));
+    set_op->union_all = is_union && AcceptKw("ALL");
+    set_op->right = ParseIntersection();
     query = std::move(set_op);
   }
   if (IsKw("ORDER")) {
@@ -36,6 +51,16 @@ std::unique_ptr<ast::QueryExpr> Parser::ParseQuery() {
       }
       query->order_by.push_back(std::move(item));
     } while (AcceptOp(","));
+  }
+  return query;
+}
+
+std::unique_ptr<ast::QueryExpr> Parser::ParseIntersection() {
+  std::unique_ptr<ast::QueryExpr> query = ParseQueryTerm();
+  while (AcceptKw("INTERSECT")) {
+    auto set_op = SetOperation(ast::QueryExpr::SetOp::Intersect, std::move(query));
+    set_op->right = ParseQueryTerm();
+    query = std::move(set_op);
   }
   return query;
 }

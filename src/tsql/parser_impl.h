@@ -52,7 +52,8 @@ class Parser {
 
   // --- queries (parse_query.cpp) ---
   bool AtQueryStart() const;  // SELECT, or '(' leading (through more '(') to SELECT
-  std::unique_ptr<ast::QueryExpr> ParseQuery();  // with UNION chains and ORDER BY
+  // With UNION / EXCEPT / INTERSECT chains and ORDER BY.
+  std::unique_ptr<ast::QueryExpr> ParseQuery();
   std::vector<ast::TableRefPtr> ParseFromList();
 
   // --- statements (parse_stmt.cpp) ---
@@ -80,6 +81,7 @@ class Parser {
   ast::ExprPtr ParseAssignedValue();
 
   // queries
+  std::unique_ptr<ast::QueryExpr> ParseIntersection();
   std::unique_ptr<ast::QueryExpr> ParseQueryTerm();
   std::unique_ptr<ast::QuerySpec> ParseQuerySpec();
   void ParseTop(ast::ExprPtr& top, bool* percent, bool* with_ties);
