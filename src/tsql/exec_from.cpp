@@ -306,6 +306,10 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
     std::vector<size_t> rhash;
     rkeys.reserve(right.count * n);
     rhash.reserve(right.count);
+    // Most equality joins find at most one row per left row (a key joined to its master row),
+    // so room for that many tuples is made at once instead of by repeated doubling, each of
+    // which copies every tuple made so far. Room not used is never touched.
+    out.slots.reserve(left.count * width_);
     std::vector<Value> probe(n);
     std::vector<std::pair<int, int>> right_columns;
     for (const auto& k : keys) CollectOwnColumns(*k.right, right_columns);
