@@ -375,7 +375,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         const size_t h = HashKey(key.data(), key_types.data(), ng);
         size_t group = groups.Find(h, key.data(), key_types);
         if (group == SIZE_MAX) group = groups.Add(h, key.data(), ng, i, na);
-        Accumulator* acc = &groups.states[group * na];
+        Accumulator* acc = groups.states.data() + group * na;  // no states without aggregates
         for (size_t a = 0; a < na; ++a) {
           if (aggs[a].fn == AggregateSpec::Fn::CountStar) {
             acc[a].AddRow();
