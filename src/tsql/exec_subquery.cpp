@@ -90,16 +90,19 @@ class ProbeBuffer {
   std::vector<Value> heap_;
 };
 
-// Fills probe with the outer key values; false when one is NULL (no match possible).
-bool ProbeKeys(const SubqueryPlan& plan, const EvalCtx& ctx, size_t first, ProbeBuffer& probe) {
+// Stores the outer key values of ctx's row at out; false when one is NULL (no match possible).
+bool ProbeKeys(const SubqueryPlan& plan, const EvalCtx& ctx, Value* out) {
   EvalCtx inner;
   inner.outer = &ctx;
   inner.env = ctx.env;
   for (size_t k = 0; k < plan.outer_keys.size(); ++k) {
-    probe[first + k] = Eval(*plan.outer_keys[k], inner);
-    if (probe[first + k].is_null()) return false;
+    out[k] = Eval(*plan.outer_keys[k], inner);
+    if (out[k].is_null()) return false;
   }
   return true;
+}
+bool ProbeKeys(const SubqueryPlan& plan, const EvalCtx& ctx, size_t first, ProbeBuffer& probe) {
+  return ProbeKeys(plan, ctx, probe.data() + first);
 }
 
 // Calls f(entry) for each built entry matching the keys (whose hash is given); f returns false
@@ -237,17 +240,10 @@ void SubqueryLookahead::Prepare(size_t row, const EvalCtx& ctx) {
     p.srcs = ctx.srcs;
     p.state = PreparedProbe::State::None;
     if (!plan.ready.load(std::memory_order_acquire)) continue;
-    EvalCtx inner;
-    inner.outer = &ctx;
-    inner.env = ctx.env;
     try {
-      p.state = PreparedProbe::State::Ready;
-      for (size_t k = 0; k < plan.outer_keys.size(); ++k) {
-        p.keys[k] = Eval(*plan.outer_keys[k], inner);
-        if (p.keys[k].is_null()) p.state = PreparedProbe::State::NullKey;
-      }
+      const bool keyed = ProbeKeys(plan, ctx, p.keys.data());
+      p.state = keyed ? PreparedProbe::State::Ready : PreparedProbe::State::NullKey;
     } catch (const SqlException&) {
-      p.state = PreparedProbe::State::None;
       continue;
     }
     if (p.state != PreparedProbe::State::Ready) continue;
