@@ -12,7 +12,7 @@
 #include <string>
 
 #include "tsql/engine.h"
-#include "tsql/heap_policy.h"
+#include "tsql/storage/heap_policy.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "tsql/engine.h"
-#include "tsql/sql_error.h"
+#include "tsql/types/sql_error.h"
 
 namespace {
 

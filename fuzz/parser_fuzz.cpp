@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "tsql/parser.h"
-#include "tsql/sql_error.h"
+#include "tsql/syntax/parser.h"
+#include "tsql/types/sql_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -9,7 +9,6 @@
 #include "automation/error.h"
 #include "cli/progress.h"
 #include "tsql/engine.h"
-#include "tsql/persistence.h"
 
 namespace orv::cli {
 

@@ -4,7 +4,7 @@
 
 #include "cli/commands.h"
 #include "service/data.h"
-#include "tsql/heap_policy.h"
+#include "tsql/engine.h"
 
 int main(int argc, char** argv) {
   orv::tsql::KeepFreedMemoryForReuse();

@@ -16,7 +16,7 @@
 #include "cli/exit_status.h"
 #include "cli/output.h"
 #include "cli/progress.h"
-#include "tsql/parser.h"
+#include "tsql/engine.h"
 
 namespace orv::cli {
 

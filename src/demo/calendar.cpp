@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "tsql/value_ops.h"
+#include "tsql/types/value_ops.h"
 
 namespace orv::demo {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "automation/variant.h"
-#include "service/quote.h"
+#include "sqltext/quote.h"
 
 namespace orv::lookups {
 
@@ -41,7 +41,7 @@ std::string ItemMaxLevelSql(int32_t item_class_id) {
 
 std::string ItemPropDescSql(std::string_view language, std::string_view filter) {
   std::string sql = " Select FItemClassID,FPropID,";
-  sql += service::LanguageSuffix("FName", language);
+  sql += sqltext::LanguageSuffix("FName", language);
   sql += " As FName ";
   sql += ",FSQLColumnName,FSrcTable,FSrcField,FDisplayField ";
   sql += " From t_ItemPropDesc Where FDataType<>11 And ";
@@ -53,7 +53,7 @@ std::string ItemPropDescSql(std::string_view language, std::string_view filter) 
 }
 
 std::string DecimalSql(std::string_view item_number) {
-  return "select FPriceDecimal,FQtyDecimal from t_ICItem where FNumber=" + service::Q(item_number);
+  return "select FPriceDecimal,FQtyDecimal from t_ICItem where FNumber=" + sqltext::Q(item_number);
 }
 
 int32_t GetCurrencyScale(ado::Connection& connection) {

@@ -3,8 +3,8 @@
 
 #include "automation/factory.h"
 #include "automation/variant.h"
-#include "service/quote.h"
-#include "service/system_profile.h"
+#include "sqltext/quote.h"
+#include "lookups/system_profile.h"
 
 namespace orv::lookups {
 
@@ -21,7 +21,7 @@ std::string PeriodKey(int32_t year, int32_t period) {
 std::string LastPeriodSql(int32_t year, int32_t period) {
   return "Select Top 1 * From t_PeriodDate\r\n"
          "Where RTrim(cast(Fyear as varchar(5)))+ right('0' + cast(FPeriod as varchar(5)),2) <" +
-         service::Q(PeriodKey(year, period)) +
+         sqltext::Q(PeriodKey(year, period)) +
          "\r\n"
          "Order by FYear Desc,FPeriod Desc";
 }
@@ -50,8 +50,8 @@ bool GetCurDate(ado::Connection& connection, int32_t year, int32_t period, std::
 }
 
 int32_t ReadPeriodCount(std::string& sDsn) {
-  auto reader = automation::As<service::SystemProfileReader>(
-      automation::CreateInstance(service::kSystemProfileProgId));
+  auto reader = automation::As<SystemProfileReader>(
+      automation::CreateInstance(kSystemProfileProgId));
   return automation::CLng(reader->GetProfile(sDsn, "GL", "PeriodCount"));
 }
 

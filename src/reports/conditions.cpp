@@ -1,6 +1,6 @@
 #include "reports/conditions.h"
 
-#include "service/quote.h"
+#include "sqltext/quote.h"
 
 namespace orv::reports {
 
@@ -18,11 +18,11 @@ bool ReadLongNumber(const Dictionary& filter) {
 }
 
 std::string QuotedItem(const Dictionary& filter, std::string_view key) {
-  return service::Q(automation::CStr(filter.Item(key)));
+  return sqltext::Q(automation::CStr(filter.Item(key)));
 }
 
 std::string QuotedDate(const Dictionary& filter, std::string_view key) {
-  return service::Q(automation::Format(filter.Item(key), "YYYY-MM-DD"));
+  return sqltext::Q(automation::Format(filter.Item(key), "YYYY-MM-DD"));
 }
 
 void AppendIfValue(std::string& out, const Dictionary& filter, std::string_view key,
@@ -59,7 +59,7 @@ void AppendLikeIfValue(std::string& out, const Dictionary& filter, std::string_v
   if (!IsGiven(filter.GetValue(key, Variant(""))))
     return;
   out.append(prefix);
-  out.append(service::Q("%" + automation::CStr(filter.Item(key)) + "%"));
+  out.append(sqltext::Q("%" + automation::CStr(filter.Item(key)) + "%"));
 }
 
 void AppendStatusSwitch(std::string& out, const Dictionary& filter, std::string_view key,

@@ -3,7 +3,7 @@
 //
 // Every helper reads the dictionary exactly the way the reports do (GetValue with a default,
 // or Item), so the errors a bad value raises (type mismatch, invalid use of Null) surface from
-// the same key and in the same order. Values are quoted with service::Q; dates are formatted
+// the same key and in the same order. Values are quoted with sqltext::Q; dates are formatted
 // "YYYY-MM-DD" before quoting.
 #pragma once
 

@@ -9,7 +9,7 @@
 #include "service/deref.h"
 #include "service/load_message.h"
 #include "service/resource_loader.h"
-#include "service/system_profile.h"
+#include "lookups/system_profile.h"
 
 namespace orv::service {
 
@@ -118,7 +118,7 @@ void Data::RaiseFailure(const FrameRow& row) {
 void RegisterServiceClasses() {
   automation::RegisterClass(kDataProgId, [] { return std::make_shared<Data>(); });
   RegisterResourceLoader();
-  RegisterSystemProfile();
+  lookups::RegisterSystemProfile();
 }
 
 }  // namespace orv::service

@@ -1,7 +1,7 @@
 // Session::ExecuteBatch: parses the whole batch first (a syntax error runs nothing), then runs
 // it. Kept apart from the runner so that the runner links without the parser.
 #include "tsql/engine.h"
-#include "tsql/parser.h"
+#include "tsql/syntax/parser.h"
 
 namespace orv::tsql {
 

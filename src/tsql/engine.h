@@ -2,6 +2,11 @@
 // tables and views, shared by every connection to it) and a Session (one per connection:
 // temporary tables, SET options, the clock behind GETDATE()). A Session runs whole batches and
 // returns the results of their statements in order, as a SQL Server client receives them.
+//
+// Code outside the engine includes this header (and the value and type headers of types/ that
+// it brings); the headers of the stage folders are the engine's own. Besides Session, it makes
+// available OpenDatabase and SaveDatabaseAs (catalog/persistence.h), the GO splitter of scripts
+// (syntax/parser.h) and the process's heap policy (storage/heap_policy.h).
 #pragma once
 
 #include <cstdint>
@@ -11,56 +16,18 @@
 #include <string_view>
 #include <vector>
 
-#include "tsql/ast.h"
-#include "tsql/sql_error.h"
-#include "tsql/types.h"
-#include "tsql/value.h"
+#include "tsql/catalog/persistence.h"
+#include "tsql/exec/statement_result.h"
+#include "tsql/storage/heap_policy.h"
+#include "tsql/syntax/ast.h"
+#include "tsql/syntax/parser.h"
+#include "tsql/types/sql_error.h"
+#include "tsql/types/types.h"
+#include "tsql/types/value.h"
 
 namespace orv::tsql {
 
-struct ResultColumn {
-  std::string name;  // "" for an unnamed expression
-  SqlType type;
-  bool nullable = true;
-};
-
-struct StatementResult {
-  enum class Kind {
-    Rows,      // a row set (SELECT without INTO)
-    RowCount,  // rows affected by INSERT/UPDATE/DELETE/SELECT INTO while NOCOUNT is OFF
-    Error,     // severity >= 11
-    Message,   // PRINT output and informational messages (severity <= 10)
-  };
-  Kind kind = Kind::RowCount;
-  std::vector<ResultColumn> columns;
-  std::vector<std::vector<Value>> rows;
-  // A SELECT that returns columns of one table as they are may pass the table's rows on
-  // instead of copying them (see Session::SetShareResultRows): row i of the result is then
-  // the columns `shared_columns` of row `shared_order[i]` of `shared_rows`, and `rows` is
-  // empty. The table keeps these rows as they are for as long as the result holds them.
-  std::shared_ptr<const std::vector<std::vector<Value>>> shared_rows;
-  std::vector<uint32_t> shared_order;
-  std::vector<uint32_t> shared_columns;
-  int64_t count = 0;
-  SqlError error;  // Error and Message
-
-  size_t row_count() const { return shared_rows ? shared_order.size() : rows.size(); }
-  const Value& at(size_t row, size_t column) const {
-    return shared_rows ? (*shared_rows)[shared_order[row]][shared_columns[column]]
-                       : rows[row][column];
-  }
-  // Copies shared rows into `rows`, so that the result no longer holds the table's rows.
-  void MaterializeRows();
-};
-
-class Database;
 struct SessionState;
-
-// Opens (or returns the already open) database of a data source: a file path for a SQLite
-// data-source file (created on first write), or ":memory:" for a new private in-memory
-// database. The same canonical path gives the same Database object while it is open.
-// Raises SqlException with a clear message naming the file when it cannot be opened.
-std::shared_ptr<Database> OpenDatabase(const std::string& path);
 
 class Session {
  public:

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "demo/generator.h"
+#include "tsql/catalog/persistence.h"
 #include "tsql/engine.h"
-#include "tsql/persistence.h"
 
 namespace orv::demo {
 namespace {

@@ -14,8 +14,8 @@
 #include "reports/production/report401.h"
 #include "reports/production/report406.h"
 #include "reports/production/report410.h"
-#include "tsql/parser.h"
-#include "tsql/persistence.h"
+#include "tsql/catalog/persistence.h"
+#include "tsql/syntax/parser.h"
 
 namespace orv::integration {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "automation/collections.h"
 #include "automation/factory.h"
-#include "service/system_profile.h"
+#include "lookups/system_profile.h"
 #include "service_fixture.h"
 
 namespace orv::service::testing {
@@ -106,7 +106,7 @@ TEST_F(PeriodLookupTest, MaxPeriodReadsTheProfileOrGivesZero) {
   EXPECT_EQ(data_->GetMaxPeriod(dsn_), 0);  // profile absent
   script_->Answer({Rows({"FValue"}, {{Variant("twelve")}})});
   EXPECT_EQ(data_->GetMaxPeriod(dsn_), 0);  // not numeric
-  automation::UnregisterClass(kSystemProfileProgId);
+  automation::UnregisterClass(lookups::kSystemProfileProgId);
   EXPECT_EQ(data_->GetMaxPeriod(dsn_), 0);  // no reader
   RegisterServiceClasses();
   EXPECT_TRUE(Journal().empty());

@@ -26,10 +26,10 @@
 #include <string>
 #include <vector>
 
-#include "tsql/catalog.h"
+#include "tsql/catalog/catalog.h"
+#include "tsql/catalog/session_state.h"
 #include "tsql/engine.h"
-#include "tsql/session_state.h"
-#include "tsql/value_ops.h"
+#include "tsql/types/value_ops.h"
 
 namespace {
 

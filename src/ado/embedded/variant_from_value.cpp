@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "tsql/value_ops.h"
+#include "tsql/types/value_ops.h"
 
 namespace orv::ado::embedded {
 namespace {

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "automation/variant.h"
-#include "tsql/types.h"
-#include "tsql/value.h"
+#include "tsql/types/types.h"
+#include "tsql/types/value.h"
 
 namespace orv::ado::embedded {
 

@@ -1,6 +1,6 @@
 #include "reports/cost/rpt498_sql.h"
 
-#include "service/quote.h"
+#include "sqltext/quote.h"
 
 namespace orv::reports::cost {
 
@@ -34,8 +34,8 @@ BatchText Rpt498TableLines() {
 
 BatchText Rpt498ReceiptLines(std::string_view start, std::string_view end,
                              const Rpt498Conditions& conditions) {
-  const std::string qs = service::Q(start);
-  const std::string qe = service::Q(end);
+  const std::string qs = sqltext::Q(start);
+  const std::string qe = sqltext::Q(end);
   BatchText s;
   s.Line("--明细插入临时表");
   s.Line("Insert Into #T498(FItemID,FNumber,FName,FModel,FUnit,FBatchNo,FInNum,FTotalFee)");
@@ -88,13 +88,13 @@ BatchText Rpt498ReceiptLines(std::string_view start, std::string_view end,
   s.Line("Inner Join T_ICItem t1 On Mx.FItemID=t1.FItemID");
   s.Line("Where Mx.FDate>= ", qs, " and Mx.FDate<=", qe);
   if (!conditions.b_item_number.empty() && !conditions.e_item_number.empty()) {
-    s.Line("And Mx.FNumber between ", service::Q(conditions.b_item_number), " and ",
-           service::Q(conditions.e_item_number));
+    s.Line("And Mx.FNumber between ", sqltext::Q(conditions.b_item_number), " and ",
+           sqltext::Q(conditions.e_item_number));
   }
   // The client sends "FBATCHNO" for every batch; the comparison is case-sensitive, and any
   // other text, the empty one included, names the batch.
   if (conditions.batch_no != "FBATCHNO") {
-    s.Line(" And Mx.FBatchNo=", service::Q(conditions.batch_no));
+    s.Line(" And Mx.FBatchNo=", sqltext::Q(conditions.batch_no));
   }
   s.Line("Group By Mx.FItemID,Mx.FNumber,Mx.FName,Mx.FModel,Mx.FUnit,Mx.FBatchNo");
   s.Blank();
@@ -102,8 +102,8 @@ BatchText Rpt498ReceiptLines(std::string_view start, std::string_view end,
 }
 
 BatchText Rpt498FeeLines(std::string_view start, std::string_view end) {
-  const std::string qs = service::Q(start);
-  const std::string qe = service::Q(end);
+  const std::string qs = sqltext::Q(start);
+  const std::string qe = sqltext::Q(end);
   BatchText s;
   s.Line("Update #T498 set FAuxMarterialFee=F.FAuxMaterialFeeSum,");
   s.Line("   FWorkFee=F.FWorkFeeSum,");

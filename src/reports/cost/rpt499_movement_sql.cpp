@@ -1,13 +1,13 @@
 #include "reports/cost/rpt499_movement_sql.h"
 
 #include "reports/cost/batch_text.h"
-#include "service/quote.h"
+#include "sqltext/quote.h"
 
 namespace orv::reports::cost {
 
 std::string Rpt499InCostSql(const Rpt499Period& p) {
-  const std::string qs = service::Q(p.start);
-  const std::string qe = service::Q(p.end);
+  const std::string qs = sqltext::Q(p.start);
+  const std::string qe = sqltext::Q(p.end);
   BatchText s;
   s.Line("--3.更新本期投入金额");
   s.Line("Update #T499Detail Set FCurInCost=P.FSumAmount ");
@@ -118,8 +118,8 @@ std::string Rpt499InCostSql(const Rpt499Period& p) {
 }
 
 std::string Rpt499InNumSql(const Rpt499Period& p) {
-  const std::string qs = service::Q(p.start);
-  const std::string qe = service::Q(p.end);
+  const std::string qs = sqltext::Q(p.start);
+  const std::string qe = sqltext::Q(p.end);
   BatchText s;
   s.Line(
       "--4.更新本期投入数量--取该产成品->生产任务单->"
@@ -203,8 +203,8 @@ std::string Rpt499InNumSql(const Rpt499Period& p) {
 }
 
 std::string Rpt499OutSql(const Rpt499Period& p) {
-  const std::string qs = service::Q(p.start);
-  const std::string qe = service::Q(p.end);
+  const std::string qs = sqltext::Q(p.start);
+  const std::string qe = sqltext::Q(p.end);
   BatchText s;
   s.Line(
       "--5.更新本期产出数量--取该产成品->生产任务单->"
@@ -334,7 +334,7 @@ std::string Rpt499EndPriceAndCopySql(std::string_view b_item_number,
   s.Blank();
   if (!b_item_number.empty() && !e_item_number.empty()) {
     s.Last("Insert Into #T499 select * From #T499Detail Where FNumber Between ",
-           service::Q(b_item_number), " and ", service::Q(e_item_number));
+           sqltext::Q(b_item_number), " and ", sqltext::Q(e_item_number));
   } else {
     s.Last("Insert Into #T499 select * From #T499Detail");
   }

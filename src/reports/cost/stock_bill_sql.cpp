@@ -2,14 +2,14 @@
 
 #include "automation/variant.h"
 #include "reports/cost/batch_text.h"
-#include "service/quote.h"
+#include "sqltext/quote.h"
 
 namespace orv::reports {
 namespace {
 
 // The quoted "yyyy-mm-dd" form of a date text.
 std::string QuotedDate(std::string_view date) {
-  return service::Q(automation::Format(automation::Variant(date), "YYYY-MM-DD"));
+  return sqltext::Q(automation::Format(automation::Variant(date), "YYYY-MM-DD"));
 }
 
 // " 1=0 " followed by " Or v1.FTranType=<type>" for every element of the comma-separated

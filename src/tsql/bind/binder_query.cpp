@@ -1,0 +1,353 @@
+// Binding of queries: FROM sources (tables, views, derived tables, join trees), the select
+// list with * expansion, WHERE, GROUP BY / HAVING with the grouping check, ORDER BY items,
+// TOP, and the column typing of UNION, EXCEPT and INTERSECT.
+#include <algorithm>
+
+#include "tsql/bind/binder.h"
+#include "tsql/types/sql_error.h"
+
+namespace orv::tsql {
+namespace {
+
+std::string JoinName(const ast::Name& name) {
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (i) out += '.';
+    out += name[i];
+  }
+  return out;
+}
+
+std::string OutputName(const ast::SelectItem& item) {
+  if (!item.alias.empty()) return item.alias;
+  if (item.expr && item.expr->kind == ast::ExprKind::ColumnRef && !item.expr->name.empty()) {
+    return item.expr->name.back();
+  }
+  return "";
+}
+
+}  // namespace
+
+std::shared_ptr<Table> Binder::FindTable(const ast::Name& name) {
+  if (name.empty()) return nullptr;
+  const std::string& table = name.back();
+  if (IsTempName(table)) return session_.FindTempTable(table);
+  return session_.database->FindTable(table);
+}
+
+int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, BoundSpec& spec,
+                           bool null_supplying) {
+  BoundSource source;
+  const std::string& table_name = name.back();
+  source.exposed = alias.empty() ? table_name : alias;
+  source.aliased = !alias.empty();
+  source.null_supplying = null_supplying;
+  for (const auto& existing : spec.sources) {
+    if (NamesEqual(existing.exposed, source.exposed)) {
+      ThrowError(1013, {source.exposed, source.exposed});
+    }
+  }
+  if (auto table = FindTable(name)) {
+    source.table_name = table->name;
+    for (const auto& c : table->columns) source.columns.push_back({c.name, c.type, c.nullable});
+    source.table = std::move(table);
+  } else if (std::shared_ptr<View> view =
+                 IsTempName(table_name) ? nullptr : session_.database->FindView(table_name)) {
+    source.table_name = view->name;
+    source.derived = BindQuery(*view->query, nullptr);
+    source.columns = source.derived->columns;
+    for (size_t i = 0; i < view->column_names.size() && i < source.columns.size(); ++i) {
+      source.columns[i].name = view->column_names[i];
+    }
+  } else {
+    ThrowError(208, {JoinName(name)});
+  }
+  spec.sources.push_back(std::move(source));
+  return static_cast<int>(spec.sources.size() - 1);
+}
+
+std::unique_ptr<BoundJoin> Binder::BindTableRef(const ast::TableRef& ref, BoundSpec& spec,
+                                                Scope& scope, bool null_supplying) {
+  auto join = std::make_unique<BoundJoin>();
+  switch (ref.kind) {
+    case ast::TableRef::Kind::Named:
+      join->source = AddNamedSource(ref.name, ref.alias, spec, null_supplying);
+      return join;
+    case ast::TableRef::Kind::Derived: {
+      BoundSource source;
+      source.exposed = ref.alias;
+      source.aliased = true;
+      source.null_supplying = null_supplying;
+      source.derived = BindQuery(*ref.derived, nullptr);
+      source.columns = source.derived->columns;
+      for (size_t i = 0; i < source.columns.size(); ++i) {
+        if (source.columns[i].name.empty()) {
+          ThrowError(8155, {std::to_string(i + 1), ref.alias});
+        }
+      }
+      spec.sources.push_back(std::move(source));
+      join->source = static_cast<int>(spec.sources.size() - 1);
+      return join;
+    }
+    case ast::TableRef::Kind::Join: {
+      join->type = ref.join_type;
+      bool left_ns = null_supplying ||
+                     ref.join_type == ast::JoinType::Right || ref.join_type == ast::JoinType::Full;
+      bool right_ns = null_supplying ||
+                      ref.join_type == ast::JoinType::Left || ref.join_type == ast::JoinType::Full;
+      join->left = BindTableRef(*ref.left, spec, scope, left_ns);
+      join->right = BindTableRef(*ref.right, spec, scope, right_ns);
+      if (ref.on) {
+        std::vector<BExpr*>* saved = scope.aggregates;
+        scope.aggregates = nullptr;
+        SplitConjuncts(BindExpr(*ref.on, scope), join->on);
+        scope.aggregates = saved;
+      }
+      return join;
+    }
+  }
+  return join;
+}
+
+void Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, BoundSpec& spec,
+                      Scope& scope) {
+  for (const auto& ref : from) spec.from.push_back(BindTableRef(*ref, spec, scope, false));
+}
+
+std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope* parent,
+                                              bool* correlated, std::vector<int>* parent_refs) {
+  if (query.kind == ast::QueryExpr::Kind::Spec) {
+    Scope scope;
+    scope.parent = parent;
+    auto bound = BindSpec(*query.spec, query.order_by, scope);
+    if (correlated) {
+      *correlated = *correlated || !scope.refs_to_parent.empty() || scope.refs_beyond_parent;
+    }
+    if (parent_refs) {
+      parent_refs->insert(parent_refs->end(), scope.refs_to_parent.begin(),
+                          scope.refs_to_parent.end());
+    }
+    return bound;
+  }
+  auto bound = std::make_unique<BoundQuery>();
+  bound->left = BindQuery(*query.left, parent, correlated, parent_refs);
+  bound->right = BindQuery(*query.right, parent, correlated, parent_refs);
+  bound->set_op = query.set_op;
+  bound->union_all = query.union_all;
+  const auto& lc = bound->left->columns;
+  const auto& rc = bound->right->columns;
+  if (lc.size() != rc.size()) ThrowError(205);
+  for (size_t i = 0; i < lc.size(); ++i) {
+    ResultColumn col;
+    col.name = lc[i].name;
+    col.type = UnionType(lc[i].type, rc[i].type);
+    col.nullable = lc[i].nullable || rc[i].nullable;
+    bound->columns.push_back(col);
+  }
+  for (const auto& item : query.order_by) {
+    OrderKey key;
+    key.desc = item.descending;
+    const ast::Expr& e = *item.expr;
+    if (e.kind == ast::ExprKind::Literal && e.literal_kind == ast::LiteralKind::Integer) {
+      int64_t n = std::stoll(e.text);
+      if (n < 1 || n > static_cast<int64_t>(bound->columns.size())) {
+        ThrowError(108, {std::to_string(n)});
+      }
+      key.output = static_cast<int>(n - 1);
+    } else if (e.kind == ast::ExprKind::ColumnRef) {
+      for (size_t i = 0; i < bound->columns.size(); ++i) {
+        if (NamesEqual(bound->columns[i].name, e.name.back())) {
+          key.output = static_cast<int>(i);
+          break;
+        }
+      }
+      if (key.output < 0) ThrowError(104);
+    } else {
+      ThrowError(104);
+    }
+    bound->order.push_back(std::move(key));
+  }
+  return bound;
+}
+
+std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
+                                             const std::vector<ast::OrderItem>& order_by,
+                                             Scope& scope) {
+  auto bound = std::make_unique<BoundQuery>();
+  bound->spec = std::make_unique<BoundSpec>();
+  BoundSpec& spec = *bound->spec;
+  scope.spec = &spec;
+  scope.aggregates = nullptr;
+  CheckAssignments(ast_spec);
+
+  BindFrom(ast_spec.from, spec, scope);
+  if (ast_spec.where) SplitConjuncts(BindExpr(*ast_spec.where, scope), spec.where);
+
+  // Select list.
+  scope.aggregates = &spec.aggregates;
+  std::vector<std::string> aliases;
+  for (const auto& item : ast_spec.items) {
+    const ast::Expr& e = *item.expr;
+    if (e.kind == ast::ExprKind::Star) {
+      bool any = false;
+      for (size_t s = 0; s < spec.sources.size(); ++s) {
+        const BoundSource& source = spec.sources[s];
+        if (!e.name.empty() && !NamesEqual(source.exposed, e.name.back())) continue;
+        any = true;
+        for (size_t c = 0; c < source.columns.size(); ++c) {
+          auto col = std::make_unique<BExpr>();
+          col->kind = BKind::Column;
+          col->src = static_cast<int>(s);
+          col->col = static_cast<int>(c);
+          col->type = source.columns[c].type;
+          col->nullable = source.columns[c].nullable || source.null_supplying;
+          col->name = source.columns[c].name;
+          bound->columns.push_back({source.columns[c].name, col->type, col->nullable});
+          spec.select.push_back(std::move(col));
+          aliases.push_back("");
+        }
+      }
+      if (!any) {
+        if (e.name.empty()) ThrowError(263, {"Must specify table to select from."});
+        std::string q;
+        for (size_t i = 0; i < e.name.size(); ++i) q += (i ? "." : "") + e.name[i];
+        ThrowError(4104, {q});
+      }
+      continue;
+    }
+    if (!item.variable.empty()) spec.assign_to.push_back(AssignedVariable(item.variable));
+    BExprPtr b = BindExpr(e, scope);
+    bound->columns.push_back({OutputName(item), b->type, b->nullable});
+    aliases.push_back(item.alias);
+    spec.select.push_back(std::move(b));
+  }
+
+  scope.aggregates = nullptr;
+  for (const auto& g : ast_spec.group_by) spec.group_by.push_back(BindExpr(*g, scope));
+  spec.has_group_by = !spec.group_by.empty();
+  scope.aggregates = &spec.aggregates;
+  if (ast_spec.having) spec.having = BindExpr(*ast_spec.having, scope);
+
+  spec.distinct = ast_spec.distinct;
+  BindSpecOrder(ast_spec, order_by, spec, bound->columns, aliases, scope);
+  scope.aggregates = nullptr;
+
+  spec.grouped = spec.has_group_by || !spec.aggregates.empty() || spec.having;
+  if (spec.grouped) {
+    for (const auto& s : spec.select) CheckGrouped(*s, spec);
+    if (spec.having) CheckGrouped(*spec.having, spec);
+    for (const auto& o : spec.order) {
+      if (o.expr) CheckGrouped(*o.expr, spec);
+    }
+  }
+  if (ast_spec.top) {
+    Scope empty;
+    spec.top = BindExpr(*ast_spec.top, empty);
+    spec.top_percent = ast_spec.top_percent;
+    spec.with_ties = ast_spec.with_ties;
+  }
+  return bound;
+}
+
+// A scope either assigns with every item or with none, and only where assignment is allowed
+// (the scope of a SELECT statement): Msg 141 otherwise.
+void Binder::CheckAssignments(const ast::QuerySpec& spec) {
+  const bool allowed = allow_assignment_;
+  allow_assignment_ = false;  // not for the scopes nested in this one
+  size_t assigning = 0;
+  for (const auto& item : spec.items) assigning += item.variable.empty() ? 0 : 1;
+  if (assigning == 0) return;
+  if (!allowed || assigning != spec.items.size() || !spec.into.empty()) ThrowError(141);
+}
+
+std::string Binder::AssignedVariable(const std::string& name) {
+  std::string folded = FoldName(name);
+  if (!session_.variables.contains(folded)) ThrowError(137, {"@" + name});
+  return folded;
+}
+
+void Binder::BindSpecOrder(const ast::QuerySpec& /*ast_spec*/,
+                           const std::vector<ast::OrderItem>& order_by, BoundSpec& spec,
+                           std::vector<ResultColumn>& columns,
+                           const std::vector<std::string>& aliases, Scope& scope) {
+  for (const auto& item : order_by) {
+    OrderKey key;
+    key.desc = item.descending;
+    const ast::Expr& e = *item.expr;
+    if (e.kind == ast::ExprKind::Literal && e.literal_kind == ast::LiteralKind::Integer) {
+      int64_t n = std::stoll(e.text);
+      if (n < 1 || n > static_cast<int64_t>(columns.size())) ThrowError(108, {std::to_string(n)});
+      key.output = static_cast<int>(n - 1);
+      spec.order.push_back(std::move(key));
+      continue;
+    }
+    if (e.kind == ast::ExprKind::ColumnRef && e.name.size() == 1) {
+      // A select-list alias wins over a source column of the same name.
+      for (size_t i = 0; i < aliases.size(); ++i) {
+        if (!aliases[i].empty() && NamesEqual(aliases[i], e.name[0])) {
+          key.output = static_cast<int>(i);
+          break;
+        }
+      }
+      if (key.output >= 0) {
+        spec.order.push_back(std::move(key));
+        continue;
+      }
+    }
+    BExprPtr b;
+    try {
+      b = BindExpr(e, scope);
+    } catch (const SqlException& ex) {
+      // An unqualified name that is no source column may still name an output column.
+      if (ex.number() != 207 || e.kind != ast::ExprKind::ColumnRef || e.name.size() != 1) throw;
+      for (size_t i = 0; i < columns.size(); ++i) {
+        if (NamesEqual(columns[i].name, e.name[0])) {
+          key.output = static_cast<int>(i);
+          break;
+        }
+      }
+      if (key.output < 0) throw;
+      spec.order.push_back(std::move(key));
+      continue;
+    }
+    for (size_t i = 0; i < spec.select.size(); ++i) {
+      if (SameExpr(*spec.select[i], *b)) {
+        key.output = static_cast<int>(i);
+        break;
+      }
+    }
+    if (key.output < 0) {
+      if (spec.distinct) ThrowError(145);
+      key.expr = std::move(b);
+    }
+    spec.order.push_back(std::move(key));
+  }
+}
+
+void Binder::CheckGrouped(const BExpr& expr, const BoundSpec& spec) {
+  for (const auto& g : spec.group_by) {
+    if (SameExpr(expr, *g)) return;
+  }
+  switch (expr.kind) {
+    case BKind::Aggregate:
+    case BKind::Subquery:
+    case BKind::Exists:
+      return;
+    case BKind::Column:
+      if (expr.depth == 0) {
+        const BoundSource& source = spec.sources[expr.src];
+        ThrowError(spec.has_group_by ? 8120 : 8118,
+                   {source.exposed, source.columns[expr.col].name});
+      }
+      return;
+    default:
+      break;
+  }
+  for (const auto& a : expr.args) {
+    if (a) CheckGrouped(*a, spec);
+  }
+  if (expr.else_expr) CheckGrouped(*expr.else_expr, spec);
+  if (expr.operand) CheckGrouped(*expr.operand, spec);
+}
+
+}  // namespace orv::tsql

@@ -1,0 +1,211 @@
+// The bound form of queries and expressions: names resolved to (scope depth, source, column),
+// types derived, implicit conversions made explicit. The executor runs these trees; the
+// evaluation context (EvalCtx) gives an expression the current row of each source.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tsql/catalog/catalog.h"
+#include "tsql/functions/functions.h"
+#include "tsql/syntax/ast.h"
+#include "tsql/types/hash_index.h"
+#include "tsql/types/result_column.h"
+#include "tsql/types/types.h"
+#include "tsql/types/value.h"
+#include "tsql/types/value_ops.h"
+
+namespace orv::tsql {
+
+struct SessionState;
+struct PreparedProbes;
+struct BoundQuery;
+struct BExpr;
+using BExprPtr = std::unique_ptr<BExpr>;
+
+// What a statement's expressions need from outside: the session and the statement's clock.
+struct ExecEnv {
+  SessionState* session = nullptr;
+  int64_t now = 0;  // GETDATE() of the running statement
+};
+
+// The current row of every source of a query scope (nullptr = the NULL row of an outer join),
+// the enclosing query's context for correlated references, and the aggregate results of the
+// current group in the phase after grouping.
+struct EvalCtx {
+  const Row* const* srcs = nullptr;
+  const EvalCtx* outer = nullptr;
+  const Value* aggs = nullptr;
+  ExecEnv* env = nullptr;
+  // Keyed subquery probes a row loop prepared ahead for this row (see SubqueryLookahead).
+  const PreparedProbes* probes = nullptr;
+};
+
+enum class BKind {
+  Literal,
+  Column,      // depth, src, col
+  Variable,    // name
+  RowCount,    // @@ROWCOUNT
+  Convert,     // args[0] to type (mode, style)
+  Arith,       // op, args[0..1]
+  Negate,      // args[0]
+  Compare,     // op, args[0..1] already in cmp_type
+  And,
+  Or,
+  Not,
+  IsNull,      // args[0] IS [NOT] NULL
+  Between,     // args[0..2] in cmp_type
+  Like,        // args[0] LIKE args[1] [ESCAPE args[2]]
+  InList,      // args[0] IN (args[1..]) in cmp_type
+  InSubquery,  // args[0] IN (sub)
+  Exists,      // sub
+  Subquery,    // scalar sub
+  Case,        // searched: args = when0, then0, when1, then1, ...; else_expr; simple: operand
+  IsNullFn,    // ISNULL(args[0], args[1])
+  Coalesce,
+  NullIf,      // args[0], args[1] compared in cmp_type (args[2], args[3] are the converted pair)
+  Function,    // fn(args)
+  Aggregate,   // name, args[0] (none for COUNT(*)), distinct; slot in the group's results
+  ObjectId,    // OBJECT_ID(args[0] [, args[1]])
+  GetDate,
+};
+
+bool IsPredicate(BKind kind);
+
+// Plan of a subquery used as an expression. When its WHERE holds equalities between its own
+// columns and outer columns (and nothing else refers outside), they are moved to inner_keys /
+// outer_keys: the subquery then runs once per statement into a hash index probed per row.
+struct SubqueryPlan {
+  std::unique_ptr<BoundQuery> query;
+  bool correlated = false;
+  bool keyed = false;
+  std::vector<BExprPtr> inner_keys;  // over the subquery's own row
+  std::vector<BExprPtr> outer_keys;  // over the enclosing row (column depths count from the subquery)
+  std::vector<SqlType> key_types;
+  bool top1 = false;
+
+  // Statement-level cache (the bound tree lives for one statement execution).
+  // A keyed scalar or EXISTS plan is built once under build_mutex and then only read, so
+  // rows can be evaluated on two threads; `ready` is set when it may be probed.
+  std::mutex build_mutex;
+  std::atomic<bool> ready{false};
+  bool built = false;
+  Value scalar;            // uncorrelated scalar result
+  bool any_rows = false;   // uncorrelated EXISTS / IN: subquery returned rows
+  bool has_null = false;   // IN: a NULL among the values
+  HashIndex index;        // keyed: over all the keys of the entries (built on first use)
+  bool index_built = false;
+  // The entries one after another, entry_width values each (keys..., value): one block rather
+  // than one allocation per entry, so that building and probing touch less memory.
+  std::vector<Value> entries;
+  size_t entry_width = 0;
+  size_t entry_count() const { return entry_width ? entries.size() / entry_width : 0; }
+  const Value* entry(size_t id) const { return entries.data() + id * entry_width; }
+  // Keyed IN only: an index of the entries over their outer keys alone, so that the IN values
+  // of one outer row can be listed (built on first use).
+  bool outer_index_built = false;
+  HashIndex outer_index;
+};
+
+// A hash index over one column of a source's rows (NULLs left out), built once per statement
+// when a query that runs once per outer row filters that column by equality or IN.
+struct ColumnIndex {
+  int col = -1;
+  SqlType type;
+  HashIndex index;
+  std::vector<uint32_t> row_ids;  // index id -> row position
+};
+
+struct BExpr {
+  BKind kind = BKind::Literal;
+  SqlType type;
+  bool nullable = true;
+  Value value;  // Literal
+
+  int depth = 0, src = -1, col = -1;  // Column
+  std::string name;                   // Column name, Variable, Aggregate/Function name
+  ast::Op op = ast::Op::None;
+  std::vector<BExprPtr> args;
+  BExprPtr else_expr;  // Case
+  BExprPtr operand;    // simple Case
+  bool negated = false;
+  SqlType cmp_type;
+  CastMode mode = CastMode::Implicit;
+  int style = 0;
+  const ScalarFunction* fn = nullptr;
+  std::vector<SqlType> arg_types;  // Function
+  bool distinct = false;  // Aggregate
+  int slot = -1;          // Aggregate
+  std::unique_ptr<SubqueryPlan> sub;
+  bool unicode_like = false;
+};
+
+BExprPtr MakeLiteral(Value v, SqlType type);
+// Wraps e in a conversion to `to` when the value representation differs.
+BExprPtr MakeConvert(BExprPtr e, const SqlType& to, CastMode mode = CastMode::Implicit);
+bool SameExpr(const BExpr& a, const BExpr& b);
+
+// A source of a query scope: a table, a view or derived table (materialized when run).
+struct BoundSource {
+  std::string exposed;     // alias, or the table name as written
+  std::string table_name;  // the table's catalog name; "" for derived tables
+  bool aliased = false;
+  std::vector<ResultColumn> columns;
+  std::shared_ptr<Table> table;
+  std::unique_ptr<BoundQuery> derived;
+  bool null_supplying = false;  // inner side of an outer join
+
+  // Run time: the rows are *rows, or, for a derived table that passes a table's rows through
+  // unchanged, the table rows listed in `borrowed` (rows is then null).
+  std::vector<Row> materialized;
+  const std::vector<Row>* rows = nullptr;
+  std::vector<const Row*> borrowed;
+  std::vector<std::unique_ptr<ColumnIndex>> column_indexes;
+};
+
+struct BoundJoin {
+  int source = -1;  // leaf
+  ast::JoinType type = ast::JoinType::Inner;
+  std::unique_ptr<BoundJoin> left, right;
+  std::vector<BExprPtr> on;  // conjuncts
+};
+
+struct OrderKey {
+  int output = -1;  // output column, or
+  BExprPtr expr;    // an expression over the query's rows (after grouping when grouped)
+  bool desc = false;
+};
+
+struct BoundSpec {
+  std::vector<BoundSource> sources;
+  std::vector<std::unique_ptr<BoundJoin>> from;  // comma-separated units
+  std::vector<BExprPtr> where;                   // conjuncts
+  bool grouped = false;
+  bool has_group_by = false;
+  std::vector<BExprPtr> group_by;
+  std::vector<BExpr*> aggregates;
+  BExprPtr having;
+  std::vector<BExprPtr> select;
+  bool distinct = false;
+  BExprPtr top;
+  bool top_percent = false;
+  bool with_ties = false;
+  std::vector<OrderKey> order;
+  // SELECT @v = ...: the variable (folded name) each select item assigns; empty otherwise.
+  std::vector<std::string> assign_to;
+};
+
+struct BoundQuery {
+  std::unique_ptr<BoundSpec> spec;          // a single query, or
+  std::unique_ptr<BoundQuery> left, right;  // a UNION [ALL], EXCEPT or INTERSECT
+  ast::QueryExpr::SetOp set_op = ast::QueryExpr::SetOp::Union;
+  bool union_all = false;
+  std::vector<ResultColumn> columns;
+  std::vector<OrderKey> order;  // set operations: output columns only
+};
+
+}  // namespace orv::tsql

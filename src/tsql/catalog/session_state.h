@@ -1,0 +1,44 @@
+// The per-connection state that statements read and change: temporary tables, SET options,
+// the clock behind GETDATE(), @@ROWCOUNT and declared variables.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tsql/catalog/catalog.h"
+#include "tsql/types/types.h"
+#include "tsql/types/value.h"
+
+namespace orv::tsql {
+
+struct Variable {
+  SqlType type;
+  Value value;
+};
+
+struct SessionState {
+  explicit SessionState(std::shared_ptr<Database> db) : database(std::move(db)) {}
+
+  std::shared_ptr<Database> database;
+  std::map<std::string, std::shared_ptr<Table>> temp_tables;  // folded name -> table
+  std::map<std::string, Variable> variables;                  // folded name without '@'
+  bool nocount = false;
+  int64_t rowcount = 0;
+  std::optional<int64_t> fixed_clock;
+  // Results may pass table rows on without copying them (Session::SetShareResultRows).
+  bool share_result_rows = false;
+
+  std::shared_ptr<Table> FindTempTable(std::string_view name) const;
+  // The current time as datetime ticks: the fixed clock, the database's demo clock, the
+  // ORV_FIXED_NOW environment variable, or the local time.
+  int64_t Now() const;
+};
+
+// True for "#x" (and "##x") names.
+inline bool IsTempName(std::string_view name) { return !name.empty() && name[0] == '#'; }
+
+}  // namespace orv::tsql

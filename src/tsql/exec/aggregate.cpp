@@ -1,0 +1,170 @@
+// Aggregate accumulation: integer sums in 64 bits, decimal and money sums as unscaled 128-bit
+// integers at the argument's scale, float sums in double; AVG divides at the end (integer
+// division for integer input, decimal(38, max(s,6)) for decimals).
+#include "tsql/exec/aggregate.h"
+
+#include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
+
+namespace orv::tsql {
+namespace {
+
+Int128 Pow10(int n) {
+  Int128 r = 1;
+  for (int i = 0; i < n; ++i) r *= 10;
+  return r;
+}
+
+int ScaleOf(const SqlType& t) { return t.id == TypeId::Money ? 4 : t.scale; }
+
+// The unscaled value of v at `scale` (rounding half away from zero when scale shrinks).
+Int128 Unscaled(const Value& v, int scale) {
+  if (v.kind() == Value::Kind::Int) return static_cast<Int128>(v.int_value()) * Pow10(scale);
+  if (v.kind() == Value::Kind::Float) {
+    double d = v.float_value();
+    for (int i = 0; i < scale; ++i) d *= 10;
+    return static_cast<Int128>(d < 0 ? d - 0.5 : d + 0.5);
+  }
+  Int128 u = v.decimal_unscaled();
+  int s = v.decimal_scale();
+  if (s == scale) return u;
+  if (s < scale) return u * Pow10(scale - s);
+  Int128 div = Pow10(s - scale);
+  Int128 q = u / div, r = u % div;
+  if (r < 0) r = -r;
+  if (r * 2 >= div) q += u < 0 ? -1 : 1;
+  return q;
+}
+
+}  // namespace
+
+AggregateSpec AggregateSpec::From(const BExpr& aggregate) {
+  AggregateSpec spec;
+  spec.result = aggregate.type;
+  spec.distinct = aggregate.distinct;
+  if (aggregate.args.empty()) {
+    spec.fn = Fn::CountStar;
+    return spec;
+  }
+  spec.arg_expr = aggregate.args[0].get();
+  spec.arg = spec.arg_expr->type;
+  const std::string& n = aggregate.name;
+  if (n == "COUNT" || n == "COUNT_BIG") {
+    spec.fn = Fn::Count;
+  } else if (n == "SUM") {
+    spec.fn = Fn::Sum;
+  } else if (n == "AVG") {
+    spec.fn = Fn::Avg;
+  } else if (n == "MIN") {
+    spec.fn = Fn::Min;
+  } else {
+    spec.fn = Fn::Max;
+  }
+  return spec;
+}
+
+bool DistinctSet::Insert(const Value& v, const SqlType& type) {
+  size_t h = HashKey(&v, &type, 1);
+  bool found = false;
+  index_.ForEach(h, [&](uint32_t id) {
+    if (Compare(values_[id], v, type) == 0) {
+      found = true;
+      return false;
+    }
+    return true;
+  });
+  if (found) return false;
+  index_.Insert(h);
+  values_.push_back(v);
+  return true;
+}
+
+void Accumulator::Add(const AggregateSpec& spec, const Value& v) {
+  if (v.is_null()) return;
+  if (spec.distinct) {
+    if (!seen_) seen_ = std::make_unique<DistinctSet>();
+    if (!seen_->Insert(v, spec.arg)) return;
+  }
+  ++count_;
+  switch (spec.fn) {
+    case AggregateSpec::Fn::Sum:
+    case AggregateSpec::Fn::Avg:
+      if (spec.arg.IsInteger()) {
+        int_sum_ += v.int_value();
+      } else if (spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money) {
+        dec_sum_ += Unscaled(v, ScaleOf(spec.arg));
+      } else {
+        float_sum_ += v.kind() == Value::Kind::Float ? v.float_value()
+                                                     : static_cast<double>(v.int_value());
+      }
+      break;
+    case AggregateSpec::Fn::Min:
+      if (!any_ || Compare(v, best_, spec.arg) < 0) best_ = v;
+      break;
+    case AggregateSpec::Fn::Max:
+      if (!any_ || Compare(v, best_, spec.arg) > 0) best_ = v;
+      break;
+    default:
+      break;
+  }
+  any_ = true;
+}
+
+bool Accumulator::Mergeable(const AggregateSpec& spec) {
+  if (spec.distinct) return false;
+  if (spec.fn != AggregateSpec::Fn::Sum && spec.fn != AggregateSpec::Fn::Avg) return true;
+  return spec.arg.IsInteger() || spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money;
+}
+
+void Accumulator::Merge(const AggregateSpec& spec, const Accumulator& later) {
+  count_ += later.count_;
+  int_sum_ += later.int_sum_;
+  dec_sum_ += later.dec_sum_;
+  float_sum_ += later.float_sum_;
+  if (later.any_) {
+    if (spec.fn == AggregateSpec::Fn::Min && (!any_ || Compare(later.best_, best_, spec.arg) < 0)) {
+      best_ = later.best_;
+    } else if (spec.fn == AggregateSpec::Fn::Max &&
+               (!any_ || Compare(later.best_, best_, spec.arg) > 0)) {
+      best_ = later.best_;
+    }
+    any_ = true;
+  }
+}
+
+Value Accumulator::Finish(const AggregateSpec& spec) const {
+  switch (spec.fn) {
+    case AggregateSpec::Fn::Count:
+    case AggregateSpec::Fn::CountStar:
+      if (spec.result.id == TypeId::Int && count_ > 2147483647) {
+        ThrowError(8115, {"expression", "int"});
+      }
+      return Value::Int(count_);
+    case AggregateSpec::Fn::Min:
+    case AggregateSpec::Fn::Max:
+      return any_ ? best_ : Value();
+    case AggregateSpec::Fn::Sum:
+    case AggregateSpec::Fn::Avg:
+      break;
+  }
+  if (!any_) return Value();
+  bool avg = spec.fn == AggregateSpec::Fn::Avg;
+  if (spec.arg.IsInteger()) {
+    int64_t r = avg ? int_sum_ / count_ : int_sum_;
+    if (spec.result.id == TypeId::Int && (r > 2147483647 || r < -2147483647 - 1)) {
+      ThrowError(8115, {"expression", "int"});
+    }
+    return Value::Int(r);
+  }
+  if (spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money) {
+    int from = ScaleOf(spec.arg);
+    int to = ScaleOf(spec.result);
+    Int128 u = dec_sum_;
+    if (to > from) u *= Pow10(to - from);
+    if (avg) u /= count_;
+    return Value::Decimal(u, to);
+  }
+  return Value::Float(avg ? float_sum_ / static_cast<double>(count_) : float_sum_);
+}
+
+}  // namespace orv::tsql

@@ -1,0 +1,57 @@
+// Aggregate functions (COUNT, COUNT(*), SUM, AVG, MIN, MAX, with DISTINCT): the per-group
+// accumulator and the final value in the aggregate's result type.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "tsql/bind/bound.h"
+
+namespace orv::tsql {
+
+struct AggregateSpec {
+  enum class Fn { Count, CountStar, Sum, Avg, Min, Max };
+  Fn fn = Fn::Count;
+  SqlType arg;
+  SqlType result;
+  bool distinct = false;
+  const BExpr* arg_expr = nullptr;
+
+  static AggregateSpec From(const BExpr& aggregate);
+};
+
+// The distinct values seen so far (NULLs are never added).
+class DistinctSet {
+ public:
+  // True when v was not in the set (and is now).
+  bool Insert(const Value& v, const SqlType& type);
+
+ private:
+  HashIndex index_;
+  std::vector<Value> values_;
+};
+
+class Accumulator {
+ public:
+  void AddRow() { ++count_; }  // COUNT(*)
+  void Add(const AggregateSpec& spec, const Value& v);
+  Value Finish(const AggregateSpec& spec) const;
+  // Whether two accumulators of the aggregate that saw different rows can be combined into
+  // exactly what one that saw all of them holds: not for DISTINCT (the sets would have to be
+  // joined) nor for a floating-point SUM or AVG (the order of additions changes the result).
+  static bool Mergeable(const AggregateSpec& spec);
+  // Takes in another accumulator's rows, which all come after this one's (of the same kind
+  // of value, MIN and MAX keep the first of equal values).
+  void Merge(const AggregateSpec& spec, const Accumulator& later);
+
+ private:
+  int64_t count_ = 0;
+  int64_t int_sum_ = 0;
+  Int128 dec_sum_ = 0;
+  double float_sum_ = 0;
+  Value best_;
+  bool any_ = false;
+  std::unique_ptr<DistinctSet> seen_;
+};
+
+}  // namespace orv::tsql

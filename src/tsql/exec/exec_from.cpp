@@ -1,0 +1,553 @@
+// FROM and WHERE: scans with pushed-down single-table filters, join trees executed as hash
+// joins on their equality conditions (nested loops only without one), and the comma-separated
+// units joined greedily along the equalities found in WHERE.
+#include <algorithm>
+#include <bit>
+
+#include "tsql/bind/binder.h"
+#include "tsql/exec/exec.h"
+#include "tsql/types/sql_error.h"
+
+namespace orv::tsql {
+namespace {
+
+using Mask = uint64_t;
+
+Mask MaskOf(const BExpr& e) {
+  std::vector<int> sources;
+  CollectSources(e, sources);
+  Mask m = 0;
+  for (int s : sources) m |= Mask{1} << s;
+  return m;
+}
+
+bool Within(Mask m, Mask set) { return (m & ~set) == 0; }
+
+struct Conjunct {
+  const BExpr* expr;
+  Mask mask;
+  bool applied = false;
+};
+
+struct JoinKey {
+  const BExpr* left;
+  const BExpr* right;
+  SqlType type;  // the comparison type both sides were converted to
+};
+
+// An equality whose sides come from the two inputs; sets the key oriented left/right.
+bool AsJoinKey(const BExpr& c, Mask lmask, Mask rmask, JoinKey& key) {
+  if (c.kind != BKind::Compare || c.op != ast::Op::Eq) return false;
+  Mask a = MaskOf(*c.args[0]);
+  Mask b = MaskOf(*c.args[1]);
+  if (a == 0 || b == 0) return false;
+  if (Within(a, lmask) && Within(b, rmask)) {
+    key = {c.args[0].get(), c.args[1].get(), c.cmp_type};
+    return true;
+  }
+  if (Within(b, lmask) && Within(a, rmask)) {
+    key = {c.args[1].get(), c.args[0].get(), c.cmp_type};
+    return true;
+  }
+  return false;
+}
+
+// A derived table that only filters one table and passes every column through in order and
+// in its own type ("SELECT * FROM t WHERE ..."): its rows are the table's rows themselves.
+bool IsPassThrough(const BoundQuery& q) {
+  if (!q.spec) return false;
+  const BoundSpec& s = *q.spec;
+  if (s.sources.size() != 1 || !s.sources[0].table || s.grouped || s.distinct || s.top ||
+      s.having || !s.order.empty() || !s.aggregates.empty()) {
+    return false;
+  }
+  const Table& table = *s.sources[0].table;
+  if (s.select.size() != table.columns.size() || q.columns.size() != table.columns.size()) {
+    return false;
+  }
+  for (size_t i = 0; i < s.select.size(); ++i) {
+    const BExpr& e = *s.select[i];
+    if (e.kind != BKind::Column || e.depth != 0 || e.src != 0 || e.col != static_cast<int>(i) ||
+        !(e.type == table.columns[i].type) || !(q.columns[i].type == e.type)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+class FromRunner {
+ public:
+  FromRunner(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env)
+      : spec_(spec), outer_(outer), env_(env), width_(spec.sources.size()) {}
+
+  TupleSet Run();
+
+ private:
+  EvalCtx Ctx(const Row* const* tuple) const {
+    EvalCtx c;
+    c.srcs = tuple;
+    c.outer = outer_;
+    c.env = &env_;
+    return c;
+  }
+  TupleSet Scan(int source);
+  bool IndexedScan(int source, TupleSet& out);
+  TupleSet Build(BoundJoin& node, Mask& mask);
+  TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
+                const std::vector<const BExpr*>& residual, ast::JoinType type);
+  void Filter(TupleSet& t, const std::vector<const BExpr*>& preds);
+
+  BoundSpec& spec_;
+  const EvalCtx* outer_;
+  ExecEnv& env_;
+  size_t width_;
+  std::vector<std::vector<const BExpr*>> scan_filters_;
+};
+
+// The index over column `col` of a source, built on first use for the rest of the statement.
+const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type) {
+  for (const auto& index : src.column_indexes) {
+    if (index->col == col && index->type == type) return *index;
+  }
+  auto index = std::make_unique<ColumnIndex>();
+  index->col = col;
+  index->type = type;
+  const std::vector<Row>& rows = *src.rows;
+  std::vector<size_t> hashes;
+  hashes.reserve(rows.size());
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const Value& v = rows[r][static_cast<size_t>(col)];
+    if (v.is_null()) continue;
+    hashes.push_back(HashKey(&v, &type, 1));
+    index->row_ids.push_back(static_cast<uint32_t>(r));
+  }
+  index->index.Reset(hashes.size());
+  index->index.InsertMany(hashes);
+  src.column_indexes.push_back(std::move(index));
+  return *src.column_indexes.back();
+}
+
+// A bare column of `source` compared in its own type.
+bool IsSourceColumn(const BExpr& e, int source, const SqlType& cmp_type) {
+  return e.kind == BKind::Column && e.depth == 0 && e.src == source && e.type == cmp_type;
+}
+
+// A query run once per outer row reads a table through a column index when one of the
+// table's filters is "column = value" or "column IN (keyed subquery)" whose other side reads
+// nothing of this scope: only the rows holding those values are tested, in table order.
+bool FromRunner::IndexedScan(int source, TupleSet& out) {
+  BoundSource& src = spec_.sources[source];
+  if (!src.table || src.rows->empty()) return false;
+  const auto& filters = scan_filters_[source];
+  std::vector<const Row*> scratch(width_, nullptr);
+  EvalCtx ctx = Ctx(scratch.data());
+  std::vector<Value> values;
+  const BExpr* column = nullptr;
+  const BExpr* driver = nullptr;  // the filter whose values select the rows
+  for (const BExpr* f : filters) {
+    if (f->kind == BKind::Compare && f->op == ast::Op::Eq) {
+      for (int side = 0; side < 2 && !column; ++side) {
+        const BExpr& c = *f->args[side];
+        const BExpr& other = *f->args[1 - side];
+        if (IsSourceColumn(c, source, f->cmp_type) && MaskOf(other) == 0) {
+          values.push_back(Eval(other, ctx));
+          column = &c;
+        }
+      }
+    } else if (f->kind == BKind::InSubquery && IsSourceColumn(*f->args[0], source, f->cmp_type)) {
+      if (ListInSubqueryValues(*f, ctx, values)) column = f->args[0].get();
+    }
+    if (column) {
+      driver = f;
+      break;
+    }
+  }
+  if (!column) return false;
+  const SqlType& type = column->type;
+  const ColumnIndex& index = IndexOf(src, column->col, type);
+  const std::vector<Row>& rows = *src.rows;
+  const auto col = static_cast<size_t>(column->col);
+  // The values' buckets are requested together rather than waited for one by one.
+  std::vector<size_t> hashes(values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (values[i].is_null()) continue;
+    hashes[i] = HashKey(&values[i], &type, 1);
+    index.index.PrefetchBucket(hashes[i]);
+  }
+  std::vector<uint32_t> ids;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const Value& v = values[i];
+    if (v.is_null()) continue;
+    index.index.ForEach(hashes[i], [&](uint32_t id) {
+      uint32_t r = index.row_ids[id];
+      if (KeyEqual(&rows[r][col], &v, &type, 1)) ids.push_back(r);
+      return true;
+    });
+  }
+  if (values.size() > 1) {
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  }
+  // A row found through the index holds one of the values, so the filter that gave them holds
+  // for it (the column equals the value; the value is one the IN subquery returns for this
+  // outer row): only the other filters are tested.
+  for (uint32_t r : ids) {
+    scratch[source] = &rows[r];
+    bool pass = true;
+    for (const BExpr* f : filters) {
+      if (f == driver) continue;
+      if (EvalPred(*f, ctx) != Tri::True) {
+        pass = false;
+        break;
+      }
+    }
+    if (pass) out.Append(scratch.data());
+  }
+  return true;
+}
+
+TupleSet FromRunner::Scan(int source) {
+  TupleSet out;
+  out.width = width_;
+  if (outer_ && IndexedScan(source, out)) return out;
+  const BoundSource& src = spec_.sources[source];
+  const auto& filters = scan_filters_[source];
+  std::vector<const Row*> scratch(width_, nullptr);
+  EvalCtx ctx = Ctx(scratch.data());
+  auto visit = [&](const Row& row) {
+    scratch[source] = &row;
+    for (const BExpr* f : filters) {
+      if (EvalPred(*f, ctx) != Tri::True) return;
+    }
+    out.Append(scratch.data());
+  };
+  if (!src.rows) {
+    out.slots.reserve(filters.empty() ? src.borrowed.size() * width_ : 0);
+    for (const Row* row : src.borrowed) visit(*row);
+    return out;
+  }
+  out.slots.reserve(filters.empty() ? src.rows->size() * width_ : 0);
+  const std::vector<Row>& rows = *src.rows;
+  // Rows are separate blocks: a filtered scan of a large table asks for the rows a little
+  // ahead of the one it tests (all of a narrow row; the first lines of a wide one).
+  constexpr size_t kAhead = 16, kLines = 6;
+  const size_t lines =
+      rows.empty() ? 0 : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (!filters.empty() && i + kAhead < rows.size()) {
+      const char* data = reinterpret_cast<const char*>(rows[i + kAhead].data());
+      for (size_t l = 0; l < lines; ++l) __builtin_prefetch(data + 64 * l);
+    }
+    visit(rows[i]);
+  }
+  return out;
+}
+
+void FromRunner::Filter(TupleSet& t, const std::vector<const BExpr*>& preds) {
+  if (preds.empty()) return;
+  TupleSet out;
+  out.width = t.width;
+  std::vector<std::pair<int, int>> columns;
+  for (const BExpr* p : preds) CollectOwnColumns(*p, columns);
+  for (size_t i = 0; i < t.count; ++i) {
+    if (i + kRowsAhead < t.count) PrefetchColumns(t.at(i + kRowsAhead), columns);
+    EvalCtx ctx = Ctx(t.at(i));
+    bool pass = true;
+    for (const BExpr* p : preds) {
+      if (EvalPred(*p, ctx) != Tri::True) {
+        pass = false;
+        break;
+      }
+    }
+    if (pass) out.Append(t.at(i));
+  }
+  t = std::move(out);
+}
+
+TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
+                          const std::vector<JoinKey>& keys,
+                          const std::vector<const BExpr*>& residual, ast::JoinType type) {
+  TupleSet out;
+  out.width = width_;
+  bool keep_left = type == ast::JoinType::Left || type == ast::JoinType::Full;
+  bool keep_right = type == ast::JoinType::Full;
+  std::vector<const Row*> scratch(width_, nullptr);
+  std::vector<char> right_matched(keep_right ? right.count : 0, 0);
+  auto merge = [&](const Row* const* l, const Row* const* r) {
+    for (size_t k = 0; k < width_; ++k) scratch[k] = l[k] ? l[k] : r[k];
+  };
+  auto residual_ok = [&]() {
+    EvalCtx ctx = Ctx(scratch.data());
+    for (const BExpr* p : residual) {
+      if (EvalPred(*p, ctx) != Tri::True) return false;
+    }
+    return true;
+  };
+
+  if (keys.empty()) {
+    for (size_t l = 0; l < left.count; ++l) {
+      bool matched = false;
+      for (size_t r = 0; r < right.count; ++r) {
+        merge(left.at(l), right.at(r));
+        if (!residual_ok()) continue;
+        out.Append(scratch.data());
+        matched = true;
+        if (keep_right) right_matched[r] = 1;
+      }
+      if (!matched && keep_left) out.Append(left.at(l));
+    }
+  } else {
+    size_t n = keys.size();
+    std::vector<SqlType> types;
+    for (const auto& k : keys) types.push_back(k.type);
+    HashIndex index;
+    std::vector<Value> rkeys;
+    std::vector<uint32_t> entry_row;
+    std::vector<size_t> rhash;
+    rkeys.reserve(right.count * n);
+    rhash.reserve(right.count);
+    // Most equality joins find at most one row per left row (a key joined to its master row),
+    // so room for that many tuples is made at once instead of by repeated doubling, each of
+    // which copies every tuple made so far. Room not used is never touched.
+    out.slots.reserve(left.count * width_);
+    std::vector<Value> probe(n);
+    std::vector<std::pair<int, int>> right_columns;
+    for (const auto& k : keys) CollectOwnColumns(*k.right, right_columns);
+    for (size_t r = 0; r < right.count; ++r) {
+      if (r + kRowsAhead < right.count) PrefetchColumns(right.at(r + kRowsAhead), right_columns);
+      EvalCtx ctx = Ctx(right.at(r));
+      bool has_null = false;
+      for (size_t k = 0; k < n; ++k) {
+        probe[k] = Eval(*keys[k].right, ctx);
+        if (probe[k].is_null()) has_null = true;
+      }
+      if (has_null) continue;
+      rhash.push_back(HashKey(probe.data(), types.data(), n));
+      for (size_t k = 0; k < n; ++k) rkeys.push_back(std::move(probe[k]));
+      entry_row.push_back(static_cast<uint32_t>(r));
+    }
+    index.Reset(rhash.size());
+    index.InsertMany(rhash);
+    std::vector<size_t>().swap(rhash);
+    // Probes go in blocks: the keys and hashes of a block are computed first, so that the
+    // index can be asked for the buckets and chain heads of later probes while earlier ones
+    // run (a large index lives outside the cache, and each probe would otherwise wait for it).
+    constexpr size_t kBlock = 256, kBucketAhead = 16, kHeadAhead = 8;
+    std::vector<Value> lkeys(kBlock * n);
+    std::vector<size_t> lhash(kBlock);
+    std::vector<char> lnull(kBlock);
+    // The left rows' key columns are requested a few tuples ahead as well.
+    std::vector<std::pair<int, int>> key_columns;  // (source, column)
+    for (const auto& k : keys) CollectOwnColumns(*k.left, key_columns);
+    for (size_t base = 0; base < left.count; base += kBlock) {
+      const size_t m = std::min(kBlock, left.count - base);
+      for (size_t i = 0; i < m; ++i) {
+        if (base + i + kRowsAhead < left.count) {
+          PrefetchColumns(left.at(base + i + kRowsAhead), key_columns);
+        }
+        EvalCtx ctx = Ctx(left.at(base + i));
+        Value* key = &lkeys[i * n];
+        lnull[i] = 0;
+        for (size_t k = 0; k < n; ++k) {
+          key[k] = Eval(*keys[k].left, ctx);
+          if (key[k].is_null()) lnull[i] = 1;
+        }
+        if (!lnull[i]) lhash[i] = HashKey(key, types.data(), n);
+      }
+      for (size_t i = 0; i < m; ++i) {
+        if (i + kBucketAhead < m && !lnull[i + kBucketAhead]) {
+          index.PrefetchBucket(lhash[i + kBucketAhead]);
+        }
+        if (i + kHeadAhead < m && !lnull[i + kHeadAhead]) {
+          const uint32_t head = index.PrefetchHead(lhash[i + kHeadAhead]);
+          if (head != HashIndex::kNone) __builtin_prefetch(&rkeys[head * n]);
+        }
+        const size_t l = base + i;
+        const Value* key = &lkeys[i * n];
+        bool matched = false;
+        if (!lnull[i]) {
+          index.ForEach(lhash[i], [&](uint32_t id) {
+            if (!KeyEqual(key, &rkeys[id * n], types.data(), n)) return true;
+            size_t r = entry_row[id];
+            merge(left.at(l), right.at(r));
+            if (!residual_ok()) return true;
+            out.Append(scratch.data());
+            matched = true;
+            if (keep_right) right_matched[r] = 1;
+            return true;
+          });
+        }
+        if (!matched && keep_left) out.Append(left.at(l));
+      }
+    }
+  }
+  if (keep_right) {
+    for (size_t r = 0; r < right.count; ++r) {
+      if (!right_matched[r]) out.Append(right.at(r));
+    }
+  }
+  return out;
+}
+
+TupleSet FromRunner::Build(BoundJoin& node, Mask& mask) {
+  if (node.source >= 0) {
+    mask = Mask{1} << node.source;
+    return Scan(node.source);
+  }
+  Mask lmask = 0, rmask = 0;
+  TupleSet left = Build(*node.left, lmask);
+  TupleSet right = Build(*node.right, rmask);
+  ast::JoinType type = node.type;
+  if (type == ast::JoinType::Right) {
+    std::swap(left, right);
+    std::swap(lmask, rmask);
+    type = ast::JoinType::Left;
+  }
+  std::vector<JoinKey> keys;
+  std::vector<const BExpr*> residual, left_filter, right_filter;
+  for (const auto& c : node.on) {
+    Mask m = MaskOf(*c);
+    bool inner = type == ast::JoinType::Inner || type == ast::JoinType::Cross;
+    JoinKey key;
+    if (m != 0 && Within(m, rmask) && (inner || type == ast::JoinType::Left)) {
+      right_filter.push_back(c.get());
+    } else if (m != 0 && Within(m, lmask) && inner) {
+      left_filter.push_back(c.get());
+    } else if (AsJoinKey(*c, lmask, rmask, key)) {
+      keys.push_back(key);
+    } else {
+      residual.push_back(c.get());
+    }
+  }
+  Filter(left, left_filter);
+  Filter(right, right_filter);
+  mask = lmask | rmask;
+  return Join(left, right, keys, residual, type);
+}
+
+TupleSet FromRunner::Run() {
+  if (width_ > 64) ThrowError(4408, {"Too many tables. The query and the views or functions in it exceed the "
+                      "limit of 64 tables."});
+  scan_filters_.assign(width_, {});
+  for (auto& source : spec_.sources) {
+    if (source.table) {
+      source.rows = &source.table->rows();
+    } else if (IsPassThrough(*source.derived)) {
+      TupleSet passed = RunFrom(*source.derived->spec, nullptr, env_);
+      source.borrowed.clear();
+      source.borrowed.reserve(passed.count);
+      for (size_t i = 0; i < passed.count; ++i) source.borrowed.push_back(passed.at(i)[0]);
+      source.rows = nullptr;
+    } else {
+      source.materialized = RunQuery(*source.derived, nullptr, env_);
+      source.rows = &source.materialized;
+    }
+  }
+  std::vector<Conjunct> conjuncts;
+  std::vector<const Row*> nulls(width_, nullptr);
+  for (const auto& w : spec_.where) {
+    Conjunct c{w.get(), MaskOf(*w)};
+    if (c.mask == 0) {
+      if (EvalPred(*w, Ctx(nulls.data())) != Tri::True) {
+        TupleSet empty;
+        empty.width = width_;
+        return empty;
+      }
+      continue;
+    }
+    if (std::popcount(c.mask) == 1) {
+      int s = std::countr_zero(c.mask);
+      if (!spec_.sources[s].null_supplying) {
+        scan_filters_[s].push_back(w.get());
+        continue;
+      }
+    }
+    conjuncts.push_back(c);
+  }
+  if (spec_.from.empty()) {
+    TupleSet one;
+    one.width = width_;
+    one.count = 1;
+    return one;
+  }
+  std::vector<TupleSet> units;
+  std::vector<Mask> masks;
+  for (auto& f : spec_.from) {
+    Mask m = 0;
+    units.push_back(Build(*f, m));
+    masks.push_back(m);
+  }
+  TupleSet current = std::move(units[0]);
+  Mask cmask = masks[0];
+  {
+    std::vector<const BExpr*> now;
+    for (auto& c : conjuncts) {
+      if (!c.applied && Within(c.mask, cmask)) {
+        now.push_back(c.expr);
+        c.applied = true;
+      }
+    }
+    Filter(current, now);
+  }
+  std::vector<size_t> remaining;
+  for (size_t i = 1; i < units.size(); ++i) remaining.push_back(i);
+  while (!remaining.empty()) {
+    size_t pick = 0;
+    bool found = false;
+    for (size_t r = 0; r < remaining.size() && !found; ++r) {
+      for (const auto& c : conjuncts) {
+        JoinKey key;
+        if (!c.applied && AsJoinKey(*c.expr, cmask, masks[remaining[r]], key)) {
+          pick = r;
+          found = true;
+          break;
+        }
+      }
+    }
+    size_t u = remaining[pick];
+    remaining.erase(remaining.begin() + static_cast<std::ptrdiff_t>(pick));
+    std::vector<JoinKey> keys;
+    std::vector<const BExpr*> residual;
+    Mask both = cmask | masks[u];
+    for (auto& c : conjuncts) {
+      if (c.applied || !Within(c.mask, both)) continue;
+      c.applied = true;
+      JoinKey key;
+      if (AsJoinKey(*c.expr, cmask, masks[u], key)) {
+        keys.push_back(key);
+      } else {
+        residual.push_back(c.expr);
+      }
+    }
+    current = Join(current, units[u], keys, residual, ast::JoinType::Inner);
+    units[u] = TupleSet();
+    cmask = both;
+  }
+  std::vector<const BExpr*> rest;
+  for (auto& c : conjuncts) {
+    if (!c.applied) rest.push_back(c.expr);
+  }
+  Filter(current, rest);
+  return current;
+}
+
+}  // namespace
+
+void CollectOwnColumns(const BExpr& e, std::vector<std::pair<int, int>>& out) {
+  if (e.kind == BKind::Column && e.depth == 0) {
+    const std::pair<int, int> key{e.src, e.col};
+    if (std::find(out.begin(), out.end(), key) == out.end()) out.push_back(key);
+  }
+  for (const auto& a : e.args) {
+    if (a) CollectOwnColumns(*a, out);
+  }
+  if (e.operand) CollectOwnColumns(*e.operand, out);
+  if (e.else_expr) CollectOwnColumns(*e.else_expr, out);
+}
+
+TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env) {
+  FromRunner runner(spec, outer, env);
+  return runner.Run();
+}
+
+}  // namespace orv::tsql

@@ -1,0 +1,627 @@
+// Running a bound query: grouping by hash with aggregates, HAVING, projection, DISTINCT,
+// a stable ORDER BY (NULLs first ascending), TOP [PERCENT] [WITH TIES], UNION [ALL], EXCEPT
+// and INTERSECT.
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <iterator>
+#include <numeric>
+#include <stdexcept>
+
+#include "tsql/exec/aggregate.h"
+#include "tsql/exec/exec.h"
+#include "tsql/exec/statement_result.h"
+#include "tsql/exec/two_halves.h"
+#include "tsql/types/sql_error.h"
+
+namespace orv::tsql {
+namespace {
+
+int CompareNullable(const Value& a, const Value& b, const SqlType& type) {
+  if (a.is_null() || b.is_null()) {
+    if (a.is_null() && b.is_null()) return 0;
+    return a.is_null() ? -1 : 1;
+  }
+  return Compare(a, b, type);
+}
+
+struct SortKey {
+  size_t column;
+  SqlType type;
+  bool desc;
+};
+
+int CompareRows(const Row& a, const Row& b, const std::vector<SortKey>& keys) {
+  for (const auto& k : keys) {
+    int c = CompareNullable(a[k.column], b[k.column], k.type);
+    if (c != 0) return k.desc ? -c : c;
+  }
+  return 0;
+}
+
+// std::stable_sort, on two threads for a large range: each half is sorted on its own thread,
+// then the halves are merged (a merge takes the first half's element of an equal pair first,
+// so the whole stays stable).
+template <class Record, class Less>
+void StableSortRecords(std::vector<Record>& records, Less less) {
+  if (!WorthTwoThreads(records.size(), size_t{1} << 17)) {
+    std::stable_sort(records.begin(), records.end(), less);
+    return;
+  }
+  RunTwoHalves(records.size(), [&](size_t begin, size_t end, const std::atomic<bool>*) {
+    std::stable_sort(records.begin() + static_cast<ptrdiff_t>(begin),
+                     records.begin() + static_cast<ptrdiff_t>(end), less);
+  });
+  const auto mid = records.begin() + static_cast<ptrdiff_t>(records.size() / 2);
+  std::vector<Record> merged;
+  merged.reserve(records.size());
+  std::merge(std::make_move_iterator(records.begin()), std::make_move_iterator(mid),
+             std::make_move_iterator(mid), std::make_move_iterator(records.end()),
+             std::back_inserter(merged), less);
+  records = std::move(merged);
+}
+
+// The order of the rows under the keys, stable, as positions in `rows`. For up to eight keys
+// the keys of each row are copied into one record with the row's position and the records
+// themselves are sorted: a merge then reads neighbouring records, where sorting bare positions
+// would fetch two rows' keys from random places for every comparison (the cost of sorting a
+// large result).
+template <size_t N>
+std::vector<uint32_t> SortedOrderByRecords(const Row* const* rows, size_t n,
+                                           const std::vector<SortKey>& keys) {
+  struct Record {
+    std::array<Value, N> key;
+    uint32_t row;
+  };
+  const size_t nk = keys.size();
+  std::vector<Record> records(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (i + kRowsAhead < n) {
+      const Row& ahead = *rows[i + kRowsAhead];
+      for (size_t k = 0; k < nk; ++k) __builtin_prefetch(ahead.data() + keys[k].column);
+    }
+    for (size_t k = 0; k < nk; ++k) records[i].key[k] = (*rows[i])[keys[k].column];
+    records[i].row = static_cast<uint32_t>(i);
+  }
+  StableSortRecords(records, [&](const Record& a, const Record& b) {
+    for (size_t k = 0; k < nk; ++k) {
+      int c = CompareNullable(a.key[k], b.key[k], keys[k].type);
+      if (c != 0) return keys[k].desc ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  std::vector<uint32_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = records[i].row;
+  return order;
+}
+
+// More keys: positions are sorted, comparing copies of the keys laid out one block per row.
+std::vector<uint32_t> SortedOrderByIndex(const Row* const* rows, size_t n,
+                                         const std::vector<SortKey>& keys) {
+  const size_t nk = keys.size();
+  std::vector<Value> flat(n * nk);
+  for (size_t i = 0; i < n; ++i) {
+    for (size_t k = 0; k < nk; ++k) flat[i * nk + k] = (*rows[i])[keys[k].column];
+  }
+  std::vector<uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+    const Value* a = flat.data() + static_cast<size_t>(x) * nk;
+    const Value* b = flat.data() + static_cast<size_t>(y) * nk;
+    for (size_t k = 0; k < nk; ++k) {
+      int c = CompareNullable(a[k], b[k], keys[k].type);
+      if (c != 0) return keys[k].desc ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  return order;
+}
+
+std::vector<uint32_t> SortedOrder(const Row* const* rows, size_t n,
+                                  const std::vector<SortKey>& keys) {
+  using OrderFn = std::vector<uint32_t> (*)(const Row* const*, size_t, const std::vector<SortKey>&);
+  static constexpr OrderFn kByRecords[] = {
+      nullptr,
+      SortedOrderByRecords<1>,
+      SortedOrderByRecords<2>,
+      SortedOrderByRecords<3>,
+      SortedOrderByRecords<4>,
+      SortedOrderByRecords<5>,
+      SortedOrderByRecords<6>,
+      SortedOrderByRecords<7>,
+      SortedOrderByRecords<8>,
+  };
+  return keys.size() < std::size(kByRecords) ? kByRecords[keys.size()](rows, n, keys)
+                                             : SortedOrderByIndex(rows, n, keys);
+}
+
+void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
+  if (keys.empty() || rows.size() < 2) return;
+  std::vector<const Row*> pointers(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) pointers[i] = &rows[i];
+  const std::vector<uint32_t> order = SortedOrder(pointers.data(), rows.size(), keys);
+  std::vector<Row> sorted;
+  sorted.reserve(rows.size());
+  for (uint32_t i : order) sorted.push_back(std::move(rows[i]));
+  rows = std::move(sorted);
+}
+
+void Distinct(std::vector<Row>& rows, const std::vector<SqlType>& types) {
+  size_t n = types.size();
+  HashIndex index;
+  index.Reset(rows.size());
+  std::vector<Row> kept;
+  for (auto& row : rows) {
+    size_t h = HashKey(row.data(), types.data(), n);
+    bool dup = false;
+    index.ForEach(h, [&](uint32_t id) {
+      if (KeyEqual(kept[id].data(), row.data(), types.data(), n)) {
+        dup = true;
+        return false;
+      }
+      return true;
+    });
+    if (dup) continue;
+    index.Insert(h);
+    kept.push_back(std::move(row));
+  }
+  rows = std::move(kept);
+}
+
+void ApplyTop(std::vector<Row>& rows, const BoundSpec& spec, const std::vector<SortKey>& keys,
+              ExecEnv& env) {
+  if (!spec.top) return;
+  EvalCtx ctx;
+  ctx.env = &env;
+  Value v = Eval(*spec.top, ctx);
+  if (v.is_null()) return;
+  size_t n;
+  if (spec.top_percent) {
+    double pct = Convert(v, spec.top->type, SqlType::Float(), CastMode::Implicit).float_value();
+    n = static_cast<size_t>(std::ceil(pct * static_cast<double>(rows.size()) / 100.0 - 1e-9));
+  } else {
+    int64_t t = Convert(v, spec.top->type, SqlType::BigInt(), CastMode::Implicit).int_value();
+    n = t < 0 ? 0 : static_cast<size_t>(t);
+  }
+  if (n >= rows.size()) return;
+  if (spec.with_ties && n > 0) {
+    while (n < rows.size() && CompareRows(rows[n - 1], rows[n], keys) == 0) ++n;
+  }
+  rows.resize(n);
+}
+
+// The output rows of a query scope; with a sink (only for a scope without DISTINCT, ORDER BY
+// and TOP) each row goes to the sink as it is made instead, and none is returned. With a
+// visitor, each output row also keeps its context (the tuple and the group's aggregate
+// results; the row's number among them is one more value at its end), and the visitor gets
+// the contexts in output order once DISTINCT, ORDER BY and TOP are done.
+std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
+                         const RowSink* sink = nullptr, const SplitSinks* split = nullptr,
+                         const RowVisitor* visit = nullptr) {
+  BoundSpec& spec = *query.spec;
+  TupleSet tuples = RunFrom(spec, outer, env);
+  size_t nsel = spec.select.size();
+  std::vector<const BExpr*> hidden;
+  for (const auto& o : spec.order) {
+    if (o.expr) hidden.push_back(o.expr.get());
+  }
+  // "SELECT *" of one source: each output row starts as a copy of that source's row.
+  int whole_row = -1;
+  if (!spec.grouped && nsel > 0 && spec.select[0]->kind == BKind::Column &&
+      spec.select[0]->depth == 0) {
+    whole_row = spec.select[0]->src;
+    for (size_t i = 0; i < nsel && whole_row >= 0; ++i) {
+      const BExpr& e = *spec.select[i];
+      if (e.kind != BKind::Column || e.depth != 0 || e.src != whole_row ||
+          e.col != static_cast<int>(i)) {
+        whole_row = -1;
+      }
+    }
+    if (whole_row >= 0) {
+      const BoundSource& src = spec.sources[static_cast<size_t>(whole_row)];
+      if (src.columns.size() != nsel) whole_row = -1;
+    }
+  }
+  std::vector<Row> out;
+  Row scratch;  // the row handed to the sink, reused
+  // Visiting: the tuples (tuples.width row pointers each) and aggregate results (one per
+  // aggregate each) of the output rows, in the order they were made.
+  std::vector<const Row*> visited_tuples;
+  std::vector<Value> visited_aggs;
+  size_t visited_count = 0;
+  const size_t naggs = spec.aggregates.size();
+  // The visitor evaluates the select items again, row by row, once earlier rows have assigned
+  // their variables: here only the items DISTINCT or ORDER BY needs are made (an item reading
+  // a variable the same row assigns first must not be evaluated with its old value).
+  std::vector<bool> made;
+  if (visit) {
+    made.assign(nsel, spec.distinct);
+    for (const auto& o : spec.order) {
+      if (o.output >= 0) made[static_cast<size_t>(o.output)] = true;
+    }
+  }
+  auto project = [&](const EvalCtx& ctx) {
+    Row row = std::move(scratch);
+    row.clear();
+    row.reserve(nsel + hidden.size() + (visit ? 1 : 0));
+    const Row* whole = whole_row >= 0 ? ctx.srcs[whole_row] : nullptr;
+    if (whole && whole->size() == nsel) {
+      row.assign(whole->begin(), whole->end());
+    } else if (!visit) {
+      for (const auto& s : spec.select) row.push_back(Eval(*s, ctx));
+    } else {
+      for (size_t i = 0; i < nsel; ++i) {
+        row.push_back(made[i] ? Eval(*spec.select[i], ctx) : Value());
+      }
+    }
+    for (const BExpr* h : hidden) row.push_back(Eval(*h, ctx));
+    if (visit) {
+      row.push_back(Value::Int(static_cast<int64_t>(visited_count++)));
+      visited_tuples.insert(visited_tuples.end(), ctx.srcs, ctx.srcs + tuples.width);
+      if (naggs) visited_aggs.insert(visited_aggs.end(), ctx.aggs, ctx.aggs + naggs);
+    }
+    if (sink) {
+      (*sink)(row);
+      scratch = std::move(row);
+    } else {
+      out.push_back(std::move(row));
+    }
+  };
+  EvalCtx ctx;
+  ctx.outer = outer;
+  ctx.env = &env;
+  // Keyed subqueries in the select list get their probes prepared a few rows early.
+  std::vector<const BExpr*> subqueries;
+  for (const auto& s : spec.select) CollectKeyedSubqueries(*s, subqueries);
+  EvalCtx ahead = ctx;
+  constexpr size_t kAhead = kRowsAhead;
+  // So are the columns the loop below reads from each tuple's rows.
+  std::vector<std::pair<int, int>> columns;
+  auto prefetch_columns = [&](const Row* const* tuple) { PrefetchColumns(tuple, columns); };
+
+  if (!spec.grouped) {
+    if (whole_row < 0) {
+      for (const auto& s : spec.select) CollectOwnColumns(*s, columns);
+    }
+    for (const BExpr* h : hidden) CollectOwnColumns(*h, columns);
+    if (!sink) out.reserve(tuples.count);
+    // Calls body(ctx) for the tuples [begin, end), with what they read requested ahead.
+    auto for_tuples = [&](size_t begin, size_t end, const std::atomic<bool>* stop, auto&& body) {
+      EvalCtx row_ctx = ctx;
+      EvalCtx row_ahead = ctx;
+      SubqueryLookahead lookahead(subqueries);
+      for (size_t i = begin; i < end; ++i) {
+        if (stop && (i & 1023) == 0 && stop->load(std::memory_order_relaxed)) return;
+        if (i + kAhead < end) {
+          prefetch_columns(tuples.at(i + kAhead));
+          if (!lookahead.empty()) {
+            row_ahead.srcs = tuples.at(i + kAhead);
+            lookahead.Prepare(i + kAhead, row_ahead);
+          }
+        }
+        row_ctx.srcs = tuples.at(i);
+        lookahead.Attach(i, row_ctx);
+        body(row_ctx);
+      }
+    };
+    if (split && hidden.empty() &&
+        std::all_of(spec.select.begin(), spec.select.end(),
+                    [](const BExprPtr& e) { return SubqueriesAllowThreads(*e); }) &&
+        split->ready(tuples.count)) {
+      // Two halves on two threads, each to its own sink.
+      RunTwoHalves(tuples.count, [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
+        const RowSink& to = begin == 0 ? split->first : split->second;
+        Row row;
+        for_tuples(begin, end, stop, [&](const EvalCtx& row_ctx) {
+          row.clear();
+          row.reserve(nsel);
+          for (const auto& item : spec.select) row.push_back(Eval(*item, row_ctx));
+          to(row);
+        });
+      });
+      if (split->joined) split->joined();
+      return out;
+    }
+    for_tuples(0, tuples.count, nullptr, project);
+  } else {
+    size_t ng = spec.group_by.size();
+    size_t na = spec.aggregates.size();
+    std::vector<AggregateSpec> aggs;
+    for (const BExpr* a : spec.aggregates) aggs.push_back(AggregateSpec::From(*a));
+    std::vector<SqlType> key_types;
+    for (const auto& g : spec.group_by) key_types.push_back(g->type);
+    for (const auto& g : spec.group_by) CollectOwnColumns(*g, columns);
+    for (const AggregateSpec& a : aggs) {
+      if (a.arg_expr) CollectOwnColumns(*a.arg_expr, columns);
+    }
+    // Groups in the order of their first row: their keys, that row, the accumulators.
+    struct Groups {
+      HashIndex index;
+      std::vector<size_t> hashes;
+      std::vector<Value> keys;
+      std::vector<size_t> representative;
+      std::vector<Accumulator> states;
+
+      size_t Find(size_t h, const Value* key, const std::vector<SqlType>& types) const {
+        size_t found = SIZE_MAX;
+        const size_t n = types.size();
+        index.ForEach(h, [&](uint32_t id) {
+          if (!KeyEqual(keys.data() + id * n, key, types.data(), n)) return true;
+          found = id;
+          return false;
+        });
+        return found;
+      }
+      // A new group (after the others); returns its number.
+      size_t Add(size_t h, const Value* key, size_t nkeys, size_t first_row, size_t naggs) {
+        index.Insert(h);
+        hashes.push_back(h);
+        keys.insert(keys.end(), key, key + nkeys);
+        representative.push_back(first_row);
+        states.resize(states.size() + naggs);
+        return representative.size() - 1;
+      }
+    };
+    auto group_rows = [&](size_t begin, size_t end, Groups& groups,
+                          const std::atomic<bool>* stop) {
+      EvalCtx row_ctx = ctx;
+      std::vector<Value> key(ng);
+      for (size_t i = begin; i < end; ++i) {
+        if (stop && (i & 1023) == 0 && stop->load(std::memory_order_relaxed)) return;
+        if (i + kAhead < end) prefetch_columns(tuples.at(i + kAhead));
+        row_ctx.srcs = tuples.at(i);
+        for (size_t k = 0; k < ng; ++k) key[k] = Eval(*spec.group_by[k], row_ctx);
+        const size_t h = HashKey(key.data(), key_types.data(), ng);
+        size_t group = groups.Find(h, key.data(), key_types);
+        if (group == SIZE_MAX) group = groups.Add(h, key.data(), ng, i, na);
+        Accumulator* acc = groups.states.data() + group * na;  // no states without aggregates
+        for (size_t a = 0; a < na; ++a) {
+          if (aggs[a].fn == AggregateSpec::Fn::CountStar) {
+            acc[a].AddRow();
+          } else {
+            acc[a].Add(aggs[a], Eval(*aggs[a].arg_expr, row_ctx));
+          }
+        }
+      }
+    };
+    // A large grouping runs on two threads, each grouping half of the rows, when every
+    // aggregate can be combined exactly from two halves (no DISTINCT, no floating-point sum)
+    // and the keys' and arguments' subqueries allow it (see SubqueriesAllowThreads). The
+    // second half's groups are then merged into the first's: a group already there takes
+    // its accumulators, a new one is added after the first half's, which keeps the order of
+    // first rows. When both halves fail, the first half's error is the one raised.
+    const bool two_threads =
+        WorthTwoThreads(tuples.count, 65536) &&
+        std::all_of(aggs.begin(), aggs.end(), [](const AggregateSpec& a) {
+          return Accumulator::Mergeable(a) &&
+                 (!a.arg_expr || SubqueriesAllowThreads(*a.arg_expr));
+        }) &&
+        std::all_of(spec.group_by.begin(), spec.group_by.end(),
+                    [](const BExprPtr& g) { return SubqueriesAllowThreads(*g); });
+    Groups groups;
+    if (two_threads) {
+      Groups second;
+      RunTwoHalves(tuples.count, [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
+        group_rows(begin, end, begin == 0 ? groups : second, stop);
+      });
+      for (size_t g = 0; g < second.representative.size(); ++g) {
+        const Value* key = second.keys.data() + g * ng;
+        const size_t h = second.hashes[g];
+        size_t into = groups.Find(h, key, key_types);
+        if (into == SIZE_MAX) into = groups.Add(h, key, ng, second.representative[g], na);
+        for (size_t a = 0; a < na; ++a) {
+          groups.states[into * na + a].Merge(aggs[a], second.states[g * na + a]);
+        }
+      }
+    } else {
+      group_rows(0, tuples.count, groups, nullptr);
+    }
+    std::vector<size_t>& representative = groups.representative;
+    std::vector<Accumulator>& states = groups.states;
+    std::vector<const Row*> nulls(tuples.width, nullptr);
+    if (ng == 0 && representative.empty()) {
+      representative.push_back(SIZE_MAX);
+      states.resize(na);
+    }
+    std::vector<Value> results(na);
+    SubqueryLookahead lookahead(subqueries);
+    for (size_t g = 0; g < representative.size(); ++g) {
+      if (!lookahead.empty() && g + kAhead < representative.size() &&
+          representative[g + kAhead] != SIZE_MAX) {
+        ahead.srcs = tuples.at(representative[g + kAhead]);
+        lookahead.Prepare(g + kAhead, ahead);
+      }
+      for (size_t a = 0; a < na; ++a) results[a] = states[g * na + a].Finish(aggs[a]);
+      ctx.srcs = representative[g] == SIZE_MAX ? nulls.data() : tuples.at(representative[g]);
+      lookahead.Attach(g, ctx);
+      ctx.aggs = results.data();
+      if (spec.having && EvalPred(*spec.having, ctx) != Tri::True) continue;
+      project(ctx);
+    }
+    ctx.aggs = nullptr;
+    ctx.probes = nullptr;
+  }
+
+  if (spec.distinct) {
+    std::vector<SqlType> types;
+    for (const auto& c : query.columns) types.push_back(c.type);
+    Distinct(out, types);
+  }
+  std::vector<SortKey> keys;
+  size_t hidden_index = 0;
+  for (const auto& o : spec.order) {
+    if (o.output >= 0) {
+      keys.push_back({static_cast<size_t>(o.output), query.columns[o.output].type, o.desc});
+    } else {
+      keys.push_back({nsel + hidden_index++, o.expr->type, o.desc});
+    }
+  }
+  SortRows(out, keys);
+  ApplyTop(out, spec, keys, env);
+  if (visit) {
+    EvalCtx row_ctx;
+    row_ctx.outer = outer;
+    row_ctx.env = &env;
+    for (const Row& row : out) {
+      const size_t place = static_cast<size_t>(row.back().int_value());
+      row_ctx.srcs = visited_tuples.data() + place * tuples.width;
+      row_ctx.aggs = naggs ? visited_aggs.data() + place * naggs : nullptr;
+      (*visit)(row_ctx);
+    }
+    return out;
+  }
+  if (!hidden.empty()) {
+    for (auto& row : out) row.resize(nsel);
+  }
+  return out;
+}
+
+// EXCEPT / INTERSECT: the distinct rows of `rows` that are (matching) or are not (!matching)
+// among `other`, in their first order. Rows compare as DISTINCT compares them: NULLs equal,
+// strings under the collation with trailing blanks ignored.
+void KeepMatching(std::vector<Row>& rows, const std::vector<Row>& other,
+                  const std::vector<SqlType>& types, bool matching) {
+  Distinct(rows, types);
+  const size_t n = types.size();
+  HashIndex index;
+  index.Reset(other.size());
+  for (const Row& row : other) index.Insert(HashKey(row.data(), types.data(), n));
+  std::vector<Row> kept;
+  for (Row& row : rows) {
+    bool found = false;
+    index.ForEach(HashKey(row.data(), types.data(), n), [&](uint32_t id) {
+      found = KeyEqual(other[id].data(), row.data(), types.data(), n);
+      return !found;
+    });
+    if (found == matching) kept.push_back(std::move(row));
+  }
+  rows = std::move(kept);
+}
+
+void ConvertColumns(std::vector<Row>& rows, const std::vector<ResultColumn>& from,
+                    const std::vector<ResultColumn>& to) {
+  for (size_t c = 0; c < to.size(); ++c) {
+    if (from[c].type == to[c].type) continue;
+    for (auto& row : rows) row[c] = Convert(row[c], from[c].type, to[c].type, CastMode::Implicit);
+  }
+}
+
+}  // namespace
+
+bool RunQuerySharingRows(BoundQuery& query, ExecEnv& env, StatementResult& result) {
+  if (!query.spec) return false;
+  BoundSpec& spec = *query.spec;
+  if (spec.grouped || spec.distinct || spec.top || spec.having || !spec.aggregates.empty() ||
+      spec.sources.size() != 1 || !spec.sources[0].table) {
+    return false;
+  }
+  auto table_column = [](const BExpr& e) {
+    return e.kind == BKind::Column && e.depth == 0 && e.src == 0 ? e.col : -1;
+  };
+  std::vector<uint32_t> columns;
+  columns.reserve(spec.select.size());
+  for (const auto& item : spec.select) {
+    const int c = table_column(*item);
+    if (c < 0) return false;
+    columns.push_back(static_cast<uint32_t>(c));
+  }
+  std::vector<SortKey> keys;
+  for (const auto& o : spec.order) {
+    const BExpr* e =
+        o.output >= 0 ? spec.select[static_cast<size_t>(o.output)].get() : o.expr.get();
+    const int c = e ? table_column(*e) : -1;
+    if (c < 0) return false;
+    keys.push_back({static_cast<size_t>(c), e->type, o.desc});
+  }
+
+  TupleSet tuples = RunFrom(spec, nullptr, env);
+  // Nothing changes the table while the statement runs: the tuples point into these rows.
+  std::shared_ptr<const std::vector<Row>> rows = spec.sources[0].table->shared_rows();
+  const Row* base = rows->data();
+  const Row* const* picked = tuples.slots.data();
+  std::vector<uint32_t> order(tuples.count);
+  if (keys.empty() || tuples.count < 2) {
+    for (size_t i = 0; i < tuples.count; ++i) order[i] = static_cast<uint32_t>(picked[i] - base);
+  } else {
+    const std::vector<uint32_t> sorted = SortedOrder(picked, tuples.count, keys);
+    for (size_t i = 0; i < tuples.count; ++i) {
+      order[i] = static_cast<uint32_t>(picked[sorted[i]] - base);
+    }
+  }
+  result.shared_rows = std::move(rows);
+  result.shared_order = std::move(order);
+  result.shared_columns = std::move(columns);
+  return true;
+}
+
+bool StreamsRows(const BoundQuery& query) {
+  if (query.spec) {
+    return !query.spec->distinct && !query.spec->top && query.spec->order.empty();
+  }
+  return query.union_all && query.order.empty() && StreamsRows(*query.left) &&
+         StreamsRows(*query.right);
+}
+
+void RunQueryStreaming(BoundQuery& query, ExecEnv& env, const RowSink& sink,
+                       const SplitSinks* split) {
+  if (query.spec) {
+    RunSpec(query, nullptr, env, &sink, split);
+    return;
+  }
+  // UNION ALL: the left part's rows, then the right part's, each in the union's types.
+  for (BoundQuery* part : {query.left.get(), query.right.get()}) {
+    std::vector<size_t> differ;
+    for (size_t c = 0; c < query.columns.size(); ++c) {
+      if (!(part->columns[c].type == query.columns[c].type)) differ.push_back(c);
+    }
+    auto converting = [&](const RowSink& to) -> RowSink {
+      if (differ.empty()) return to;
+      return [&](Row& row) {
+        for (size_t c : differ) {
+          row[c] = Convert(row[c], part->columns[c].type, query.columns[c].type,
+                           CastMode::Implicit);
+        }
+        to(row);
+      };
+    };
+    const RowSink part_sink = converting(sink);
+    if (!split) {
+      RunQueryStreaming(*part, env, part_sink, nullptr);
+      continue;
+    }
+    SplitSinks part_split{split->ready, converting(split->first), converting(split->second),
+                          split->joined};
+    RunQueryStreaming(*part, env, part_sink, &part_split);
+  }
+}
+
+size_t RunQueryVisiting(BoundQuery& query, ExecEnv& env, const RowVisitor& visit) {
+  if (!query.spec) throw std::logic_error("RunQueryVisiting: not a query scope");
+  return RunSpec(query, nullptr, env, nullptr, nullptr, &visit).size();
+}
+
+std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
+  if (query.spec) return RunSpec(query, outer, env);
+  std::vector<Row> rows = RunQuery(*query.left, outer, env);
+  ConvertColumns(rows, query.left->columns, query.columns);
+  std::vector<Row> right = RunQuery(*query.right, outer, env);
+  ConvertColumns(right, query.right->columns, query.columns);
+  std::vector<SqlType> types;
+  for (const auto& c : query.columns) types.push_back(c.type);
+  if (query.set_op == ast::QueryExpr::SetOp::Union) {
+    rows.reserve(rows.size() + right.size());
+    for (auto& r : right) rows.push_back(std::move(r));
+    if (!query.union_all) Distinct(rows, types);
+  } else {
+    KeepMatching(rows, right, types, query.set_op == ast::QueryExpr::SetOp::Intersect);
+  }
+  std::vector<SortKey> keys;
+  for (const auto& o : query.order) {
+    keys.push_back({static_cast<size_t>(o.output), query.columns[o.output].type, o.desc});
+  }
+  SortRows(rows, keys);
+  return rows;
+}
+
+}  // namespace orv::tsql

@@ -1,0 +1,350 @@
+// The batch runner: statement dispatch, locking of the shared database per statement, error
+// scopes, and the results a client receives.
+#include "tsql/exec/runner.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <set>
+#include <shared_mutex>
+
+#include "tsql/bind/binder.h"
+#include "tsql/exec/exec.h"
+#include "tsql/exec/statements.h"
+#include "tsql/syntax/lexer.h"
+#include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
+
+namespace orv::tsql {
+
+void StatementContext::RowCount(int64_t count) {
+  session.rowcount = count;
+  if (session.nocount) return;
+  StatementResult r;
+  r.kind = StatementResult::Kind::RowCount;
+  r.count = count;
+  results.push_back(std::move(r));
+}
+
+void StatementContext::MarkChanged(Table& table) {
+  if (table.temporary) return;
+  table.dirty = true;
+  session.database->MarkChanged();
+}
+
+namespace {
+
+bool IsPermanentName(const ast::Name& name) { return !name.empty() && !IsTempName(name.back()); }
+
+bool SelectIntoPermanent(const ast::QueryExpr& q) {
+  if (q.kind == ast::QueryExpr::Kind::Union) return SelectIntoPermanent(*q.left);
+  return q.spec && IsPermanentName(q.spec->into);
+}
+
+// Statements that change permanent tables or definitions take the database lock exclusively.
+bool WritesPermanent(const ast::Statement& s) {
+  switch (s.kind) {
+    case ast::StmtKind::Insert:
+      return IsPermanentName(s.As<ast::InsertStmt>().target);
+    case ast::StmtKind::Update:
+    case ast::StmtKind::Delete:
+      // The target may be an alias of a permanent table: treat every UPDATE/DELETE as a writer.
+      return true;
+    case ast::StmtKind::Truncate:
+      return IsPermanentName(s.As<ast::TruncateStmt>().table);
+    case ast::StmtKind::CreateTable:
+      return IsPermanentName(s.As<ast::CreateTableStmt>().name);
+    case ast::StmtKind::DropTable:
+      for (const auto& n : s.As<ast::DropTableStmt>().names) {
+        if (IsPermanentName(n)) return true;
+      }
+      return false;
+    case ast::StmtKind::CreateView:
+    case ast::StmtKind::DropView:
+    case ast::StmtKind::CreateIndex:
+    case ast::StmtKind::DropIndex:
+      return true;
+    case ast::StmtKind::Select:
+      return SelectIntoPermanent(*s.As<ast::SelectStmt>().query);
+    default:
+      return false;
+  }
+}
+
+bool IsConversionError(int32_t n) { return n == 245 || n == 8114 || n == 241 || n == 242; }
+
+class Runner {
+ public:
+  Runner(SessionState& session, std::vector<StatementResult>& results, std::string_view text)
+      : session_(session), results_(results), text_(text) {}
+
+  // Runs a statement; false when the rest of the batch is skipped.
+  bool Run(ast::Statement& stmt);
+
+ private:
+  bool RunLeaf(ast::Statement& stmt);
+  void Dispatch(ast::Statement& stmt, StatementContext& cx);
+  bool Fail(const SqlError& error, const ast::Statement& stmt, const StatementContext& cx);
+
+  SessionState& session_;
+  std::vector<StatementResult>& results_;
+  std::string_view text_;
+  std::optional<Tri> condition_;
+};
+
+bool Runner::Run(ast::Statement& stmt) {
+  switch (stmt.kind) {
+    case ast::StmtKind::Block:
+      for (auto& s : stmt.As<ast::BlockStmt>().statements) {
+        if (!Run(*s)) return false;
+      }
+      return true;
+    case ast::StmtKind::Empty:
+      return true;
+    case ast::StmtKind::If: {
+      auto& s = stmt.As<ast::IfStmt>();
+      condition_.reset();
+      if (!RunLeaf(stmt)) return false;
+      if (!condition_) return true;
+      ast::Statement* branch =
+          *condition_ == Tri::True ? s.then_branch.get() : s.else_branch.get();
+      return branch ? Run(*branch) : true;
+    }
+    default:
+      return RunLeaf(stmt);
+  }
+}
+
+bool Runner::Fail(const SqlError& error, const ast::Statement& stmt,
+                  const StatementContext& cx) {
+  StatementResult r;
+  r.kind = error.severity >= 11 ? StatementResult::Kind::Error : StatementResult::Kind::Message;
+  r.error = error;
+  if (r.error.line == 0) r.error.line = stmt.pos.line;
+  results_.push_back(r);
+  if (!cx.bound) return false;  // compile error: the rest of the batch is skipped
+  if (IsConversionError(error.number)) return false;
+  int32_t n = error.number;
+  bool dml = stmt.kind == ast::StmtKind::Insert || stmt.kind == ast::StmtKind::Update ||
+             stmt.kind == ast::StmtKind::Delete;
+  if (n == 515 || n == 8152 || n == 2628 || (n == 512 && dml)) {
+    StatementResult info;
+    info.kind = StatementResult::Kind::Message;
+    info.error = MakeError(3621);
+    info.error.line = r.error.line;
+    results_.push_back(info);
+  }
+  return true;
+}
+
+// With ORV_TSQL_PROFILE set, each statement's batch line and run time go to stderr.
+struct StatementTimer {
+  explicit StatementTimer(int line) : line(line) {
+    static const bool enabled = std::getenv("ORV_TSQL_PROFILE") != nullptr;
+    if (enabled) start = std::chrono::steady_clock::now();
+    on = enabled;
+  }
+  ~StatementTimer() {
+    if (!on) return;
+    auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
+    std::fprintf(stderr, "tsql: line %d: %.1f ms\n", line, ms.count());
+  }
+  int line;
+  bool on = false;
+  std::chrono::steady_clock::time_point start;
+};
+
+bool Runner::RunLeaf(ast::Statement& stmt) {
+  StatementContext cx{session_, results_, text_, ExecEnv{&session_, 0}};
+  StatementTimer timer(stmt.pos.line);
+  try {
+    cx.env.now = session_.Now();
+    std::shared_mutex& mutex = session_.database->data_mutex();
+    if (WritesPermanent(stmt)) {
+      std::unique_lock lock(mutex);
+      Dispatch(stmt, cx);
+    } else {
+      std::shared_lock lock(mutex);
+      Dispatch(stmt, cx);
+    }
+    return true;
+  } catch (const SqlException& ex) {
+    return Fail(ex.error(), stmt, cx);
+  } catch (const std::exception& ex) {
+    SqlError error;
+    error.number = 8624;
+    error.severity = 16;
+    error.message = std::string("Internal error: ") + ex.what();
+    Fail(error, stmt, cx);
+    return false;
+  }
+}
+
+void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
+  switch (stmt.kind) {
+    case ast::StmtKind::Select:
+      return ExecSelect(stmt.As<ast::SelectStmt>(), cx);
+    case ast::StmtKind::Insert:
+      return ExecInsert(stmt.As<ast::InsertStmt>(), cx);
+    case ast::StmtKind::Update:
+      return ExecUpdate(stmt.As<ast::UpdateStmt>(), cx);
+    case ast::StmtKind::Delete:
+      return ExecDelete(stmt.As<ast::DeleteStmt>(), cx);
+    case ast::StmtKind::CreateTable:
+      return ExecCreateTable(stmt.As<ast::CreateTableStmt>(), cx);
+    case ast::StmtKind::DropTable:
+      return ExecDropTable(stmt.As<ast::DropTableStmt>(), cx);
+    case ast::StmtKind::CreateView:
+      return ExecCreateView(stmt.As<ast::CreateViewStmt>(), cx);
+    case ast::StmtKind::DropView:
+      return ExecDropView(stmt.As<ast::DropViewStmt>(), cx);
+    case ast::StmtKind::CreateIndex:
+      return ExecCreateIndex(stmt.As<ast::CreateIndexStmt>(), cx);
+    case ast::StmtKind::DropIndex:
+      cx.BindDone();
+      return;
+    case ast::StmtKind::Truncate:
+      return ExecTruncate(stmt.As<ast::TruncateStmt>(), cx);
+    case ast::StmtKind::If: {
+      Binder binder(session_, EvalConstant);
+      Scope scope;
+      BExprPtr cond = binder.BindExpr(*stmt.As<ast::IfStmt>().condition, scope);
+      cx.BindDone();
+      EvalCtx ctx;
+      ctx.env = &cx.env;
+      condition_ = EvalPred(*cond, ctx);
+      return;
+    }
+    case ast::StmtKind::Set: {
+      cx.BindDone();
+      auto& s = stmt.As<ast::SetStmt>();
+      if (s.option == "NOCOUNT") session_.nocount = FoldName(s.value) == "ON";
+      return;
+    }
+    case ast::StmtKind::SetVariable:
+      return ExecSetVariable(stmt.As<ast::SetVariableStmt>(), cx);
+    case ast::StmtKind::Print: {
+      Binder binder(session_, EvalConstant);
+      Scope scope;
+      BExprPtr e = binder.BindExpr(*stmt.As<ast::PrintStmt>().value, scope);
+      cx.BindDone();
+      EvalCtx ctx;
+      ctx.env = &cx.env;
+      Value v = Eval(*e, ctx);
+      StatementResult r;
+      r.kind = StatementResult::Kind::Message;
+      r.error.number = 0;
+      r.error.severity = 0;
+      r.error.line = stmt.pos.line;
+      r.error.message = v.is_null() ? "" : ToText(v, e->type);
+      results_.push_back(std::move(r));
+      return;
+    }
+    case ast::StmtKind::Declare: {
+      auto& s = stmt.As<ast::DeclareStmt>();
+      Variable var;
+      var.type = TypeFromName(s.type, false);
+      BExprPtr init;
+      if (s.initial) {
+        Binder binder(session_, EvalConstant);
+        Scope scope;
+        init = binder.BindExpr(*s.initial, scope);
+      }
+      cx.BindDone();
+      const std::string name = FoldName(s.variable);
+      session_.variables[name] = std::move(var);
+      if (init) {
+        EvalCtx ctx;
+        ctx.env = &cx.env;
+        AssignVariable(session_, name, Eval(*init, ctx), init->type);
+      }
+      return;
+    }
+    case ast::StmtKind::Block:
+    case ast::StmtKind::Empty:
+      cx.BindDone();
+      return;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The names in a batch that may be stored tables, in order of first appearance: every
+// identifier but keywords and temporary names. Over-inclusive on purpose (column names come
+// too); the loader ignores names that are not stored tables.
+std::vector<std::string> CandidateTableNames(std::string_view text) {
+  std::vector<std::string> names;
+  std::vector<Token> tokens;
+  try {
+    tokens = Tokenize(text);
+  } catch (const SqlException&) {
+    return names;
+  }
+  std::set<std::string> seen;
+  for (const Token& t : tokens) {
+    if (t.kind != TokenKind::Identifier && t.kind != TokenKind::Quoted) continue;
+    if (t.text.empty() || t.text[0] == '#') continue;
+    if (t.kind == TokenKind::Identifier && IsReservedKeyword(t.text)) continue;
+    if (seen.insert(FoldName(t.text)).second) names.push_back(t.text);
+  }
+  return names;
+}
+
+// Loads the stored tables a batch names on a second thread while the batch runs, so that a
+// large table is read from the file while earlier statements execute. Stops between tables
+// once the batch is over.
+class TablePreloader {
+ public:
+  TablePreloader(std::shared_ptr<Database> database, std::string_view text) {
+    if (!database->LoadsOnDemand()) return;
+    done_ = std::async(std::launch::async, [this, database, names = CandidateTableNames(text)] {
+      for (const std::string& name : names) {
+        if (stop_.load(std::memory_order_relaxed)) return;
+        database->PreloadTable(name);
+      }
+    });
+  }
+  ~TablePreloader() { Finish(); }
+  void Finish() {
+    stop_.store(true, std::memory_order_relaxed);
+    if (done_.valid()) done_.wait();
+  }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::future<void> done_;
+};
+
+}  // namespace
+
+std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
+                                      std::string_view text) {
+  std::vector<StatementResult> results;
+  session.variables.clear();
+  TablePreloader preloader(session.database, text);
+  Runner runner(session, results, text);
+  for (auto& stmt : batch.statements) {
+    if (!runner.Run(*stmt)) break;
+  }
+  // Nothing may still be loading when the batch's changes are saved.
+  preloader.Finish();
+  try {
+    session.database->RunBatchEndHook();
+  } catch (const SqlException& ex) {
+    StatementResult r;
+    r.kind = StatementResult::Kind::Error;
+    r.error = ex.error();
+    results.push_back(std::move(r));
+  }
+  if (!session.share_result_rows) {
+    for (auto& r : results) r.MaterializeRows();
+  }
+  return results;
+}
+
+}  // namespace orv::tsql

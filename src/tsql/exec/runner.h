@@ -1,0 +1,18 @@
+// The batch runner: executes the statements of a parsed batch in order with SQL Server's error
+// scopes (compile errors end the batch, conversion errors abort it, most others end only the
+// statement), IF/ELSE and BEGIN/END, SET, PRINT and DECLARE, and collects the results.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "tsql/catalog/session_state.h"
+#include "tsql/exec/statement_result.h"
+#include "tsql/syntax/ast.h"
+
+namespace orv::tsql {
+
+std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
+                                      std::string_view text);
+
+}  // namespace orv::tsql

@@ -1,0 +1,87 @@
+// The statement executors: one function per statement kind, each binding its statement
+// (names are resolved when the statement is reached) and then running it. StatementContext
+// carries what they share: the session, the results of the batch, and the point at which
+// binding ended (an error before it is a compile error, after it a run-time error).
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "tsql/bind/bound.h"
+#include "tsql/catalog/session_state.h"
+#include "tsql/exec/statement_result.h"
+#include "tsql/syntax/ast.h"
+
+namespace orv::tsql {
+
+struct StatementContext {
+  SessionState& session;
+  std::vector<StatementResult>& results;
+  std::string_view batch_text;
+  ExecEnv env;
+  bool bound = false;  // set once the statement is bound
+
+  void BindDone() { bound = true; }
+  // A row count result (only while NOCOUNT is OFF) and @@ROWCOUNT.
+  void RowCount(int64_t count);
+  void MarkChanged(Table& table);
+};
+
+void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx);
+void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx);
+void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx);
+void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx);
+void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx);
+void ExecDropTable(ast::DropTableStmt& stmt, StatementContext& cx);
+void ExecCreateView(ast::CreateViewStmt& stmt, StatementContext& cx);
+void ExecDropView(ast::DropViewStmt& stmt, StatementContext& cx);
+void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx);
+void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx);
+void ExecSetVariable(ast::SetVariableStmt& stmt, StatementContext& cx);
+
+// Stores a value (of type `from`) into a declared variable (folded name), converted to the
+// variable's type as SET does: strings are cut to its length silently, numbers rounded or
+// truncated, and a value that does not convert raises the conversion's error.
+void AssignVariable(SessionState& session, const std::string& name, const Value& value,
+                    const SqlType& from);
+
+// Binds the FROM of an UPDATE/DELETE and finds its target: the FROM source aliased with the
+// target name, else the one reference of that table (the unaliased one when there are several),
+// else the table added to FROM as one more (cross-joined) source. Returns the source index.
+int BindDmlTarget(class Binder& binder, const ast::Name& target,
+                  const std::vector<ast::TableRefPtr>& from, BoundSpec& spec, struct Scope& scope);
+
+// The row limit of UPDATE/DELETE TOP (n): -1 when there is no TOP or n is NULL.
+int64_t BindTopLimit(class Binder& binder, const ast::ExprPtr& top);
+
+// Creates a table of the session (#name) or of the database; Msg 2714 when the name is taken.
+void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx);
+// "db.dbo.T" / "tempdb.dbo.#T" as Msg 515 names a table.
+std::string QualifiedTableName(const Table& table, const SessionState& session);
+// The value of a column's DEFAULT (NULL when none), converted to the column's type.
+Value DefaultValue(const ColumnDef& column, StatementContext& cx);
+
+// The DEFAULTs of one table's columns for a statement that fills many rows: each is bound on
+// first use and reused for the following rows, and one that is a literal is also converted
+// once. Gives what DefaultValue gives.
+class ColumnDefaults {
+ public:
+  ColumnDefaults(const Table& table, StatementContext& cx);
+  Value Get(size_t column);
+  // Whether the column's default (NULL when it has none) is the same for every row; known
+  // once Get has been called for the column.
+  bool IsConstant(size_t column) const;
+
+ private:
+  struct Slot {
+    bool bound = false;
+    bool constant = false;
+    BExprPtr expr;
+    Value value;
+  };
+  const Table& table_;
+  StatementContext& cx_;
+  std::vector<Slot> slots_;
+};
+
+}  // namespace orv::tsql

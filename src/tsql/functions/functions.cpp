@@ -1,0 +1,66 @@
+// The scalar function registry and the argument helpers shared by the function groups.
+#include "tsql/functions/functions.h"
+
+#include "tsql/functions/functions_common.h"
+#include "tsql/types/value_ops.h"
+#include "tsql/types/value_util.h"
+
+namespace orv::tsql {
+namespace fn {
+
+bool AnyNull(Args args) {
+  for (const Value& v : args) {
+    if (v.is_null()) return true;
+  }
+  return false;
+}
+
+std::string TextOf(const Value& v, const SqlType& t) {
+  if (v.kind() == Value::Kind::String) return std::string(v.string_value());
+  return ToText(v, t);
+}
+
+std::string_view TextView(const Value& v, const SqlType& t, std::string& scratch) {
+  if (v.kind() == Value::Kind::String) return v.string_value();
+  scratch = ToText(v, t);
+  return scratch;
+}
+
+int64_t IntOf(const Value& v, const SqlType& t) {
+  if (v.kind() == Value::Kind::Int) return v.int_value();
+  SqlType from = t;
+  if (from.id == TypeId::Null)
+    from = v.kind() == Value::Kind::Float    ? SqlType::Float()
+           : v.kind() == Value::Kind::String ? SqlType::VarChar(8000)
+                                             : SqlType::Decimal(38, v.decimal_scale());
+  return Convert(v, from, SqlType::BigInt(), CastMode::Implicit).int_value();
+}
+
+int64_t TicksOf(const Value& v, const SqlType& t) {
+  if (v.kind() == Value::Kind::DateTime) return v.datetime_ticks();
+  SqlType from = t.id == TypeId::Null ? SqlType::VarChar(8000) : t;
+  return Convert(v, from, SqlType::DateTime(), CastMode::Implicit).datetime_ticks();
+}
+
+SqlType VarTextLike(const SqlType& t) {
+  if (!t.IsString()) return SqlType::VarChar(30);
+  SqlType r = t.IsUnicode() ? SqlType::NVarChar(t.length) : SqlType::VarChar(t.length);
+  return r;
+}
+
+}  // namespace fn
+
+const ScalarFunction* FindScalarFunction(std::string_view name) {
+  for (auto group : {fn::StringFunctions(), fn::MathFunctions(), fn::DateFunctions()}) {
+    for (const ScalarFunction& f : group) {
+      std::string_view n = f.name;
+      if (n.size() != name.size()) continue;
+      bool same = true;
+      for (size_t i = 0; i < n.size() && same; ++i) same = util::AsciiUpper(name[i]) == n[i];
+      if (same) return &f;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace orv::tsql

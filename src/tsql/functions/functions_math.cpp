@@ -1,0 +1,244 @@
+// Numeric functions: ROUND, ABS, FLOOR, CEILING, SIGN, POWER, SQRT.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "tsql/functions/functions_common.h"
+#include "tsql/types/decimal.h"
+#include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
+
+namespace orv::tsql::fn {
+namespace {
+
+[[noreturn]] void Overflow(const SqlType& t) {
+  ThrowError(8115, {"expression", std::string(t.MessageName())});
+}
+
+// The argument in the result's type family (strings become float).
+Value NumericArg(const Value& v, const SqlType& t, const SqlType& result) {
+  if (t.IsString()) {
+    return Convert(v, t, result, CastMode::Implicit);
+  }
+  if (t.IsDateTime()) return Convert(v, t, SqlType::Float(), CastMode::Implicit);
+  return v;
+}
+
+Value ExactResult(Int128 v, const SqlType& result) {
+  if (result.id == TypeId::Money) {
+    if (v < std::numeric_limits<int64_t>::min() || v > std::numeric_limits<int64_t>::max()) {
+      Overflow(result);
+    }
+    return Value::Decimal(v, 4);
+  }
+  if (!dec::FitsPrecision(v, result.precision)) Overflow(result);
+  return Value::Decimal(v, result.scale);
+}
+
+// ---- ROUND ----
+
+SqlType RoundType(Types t) {
+  switch (t[0].id) {
+    case TypeId::Bit:
+    case TypeId::TinyInt:
+    case TypeId::SmallInt:
+    case TypeId::Int:
+      return SqlType::Int();
+    case TypeId::BigInt:
+      return SqlType::BigInt();
+    case TypeId::Decimal:
+    case TypeId::Money:
+      return t[0];
+    case TypeId::Null:
+      return SqlType::Int();
+    default:
+      return SqlType::Float();
+  }
+}
+
+// Rounds (or truncates) an unscaled value to `drop` fewer decimals and scales it back.
+std::optional<Int128> RoundDigits(Int128 v, int drop, bool truncate) {
+  if (drop <= 0) return v;
+  if (drop > dec::kMaxPrecision) return Int128{0};
+  Int128 f = dec::Pow10(drop);
+  Int128 q = truncate ? v / f : dec::DivRound(v, f);
+  return dec::Rescale(q, 0, drop);
+}
+
+Value Round(Args a, Types t, const SqlType& result) {
+  if (a[0].is_null() || a[1].is_null()) return Value::Null();
+  int64_t length = IntOf(a[1], t[1]);
+  bool truncate = a.size() > 2 && !a[2].is_null() && IntOf(a[2], t[2]) != 0;
+  Value x = NumericArg(a[0], t[0], result);
+  length = std::clamp<int64_t>(length, -100, 100);
+  switch (x.kind()) {
+    case Value::Kind::Int: {
+      if (length >= 0) return x;
+      auto r = RoundDigits(x.int_value(), static_cast<int>(-length), truncate);
+      if (!r || *r > std::numeric_limits<int64_t>::max() ||
+          *r < std::numeric_limits<int64_t>::min() ||
+          !FitsIntegerType(static_cast<int64_t>(*r), result.id))
+        Overflow(result);
+      return Value::Int(static_cast<int64_t>(*r));
+    }
+    case Value::Kind::Decimal: {
+      int scale = x.decimal_scale();
+      if (length >= scale) return x;
+      auto r = RoundDigits(x.decimal_unscaled(), scale - static_cast<int>(length), truncate);
+      if (!r) Overflow(result);
+      return ExactResult(*r, result);
+    }
+    case Value::Kind::Float: {
+      double d = x.float_value();
+      double f = std::pow(10.0, static_cast<double>(std::llabs(length)));
+      double scaled = length >= 0 ? d * f : d / f;
+      double r = truncate ? std::trunc(scaled) : std::round(scaled);
+      r = length >= 0 ? r / f : r * f;
+      return Value::Float(std::isfinite(r) ? r : d);
+    }
+    default:
+      return Value::Null();
+  }
+}
+
+// ---- ABS, FLOOR, CEILING, SIGN ----
+
+SqlType SameNumeric(Types t) {
+  if (t[0].IsString() || t[0].IsDateTime()) return SqlType::Float();
+  if (t[0].id == TypeId::Bit || t[0].id == TypeId::Null) return SqlType::Int();
+  return t[0];
+}
+
+Value Abs(Args a, Types t, const SqlType& result) {
+  if (a[0].is_null()) return Value::Null();
+  Value x = NumericArg(a[0], t[0], result);
+  switch (x.kind()) {
+    case Value::Kind::Int: {
+      int64_t v = x.int_value();
+      if (v == std::numeric_limits<int64_t>::min() || !FitsIntegerType(-v, result.id)) {
+        if (v < 0) Overflow(result);
+      }
+      return Value::Int(v < 0 ? -v : v);
+    }
+    case Value::Kind::Decimal: {
+      Int128 v = x.decimal_unscaled();
+      return Value::Decimal(v < 0 ? -v : v, x.decimal_scale());
+    }
+    case Value::Kind::Float:
+      return Value::Float(std::fabs(x.float_value()));
+    default:
+      return Value::Null();
+  }
+}
+
+SqlType FloorType(Types t) {
+  SqlType r = SameNumeric(t);
+  if (r.id == TypeId::Decimal) r = SqlType::Decimal(std::max<int>(r.precision - r.scale + 1, 1), 0);
+  if (r.id == TypeId::Decimal && r.precision > 38) r.precision = 38;
+  return r;
+}
+
+template <bool kCeiling>
+Value FloorCeiling(Args a, Types t, const SqlType& result) {
+  if (a[0].is_null()) return Value::Null();
+  Value x = NumericArg(a[0], t[0], result);
+  switch (x.kind()) {
+    case Value::Kind::Int:
+      return x;
+    case Value::Kind::Decimal: {
+      int scale = x.decimal_scale();
+      Int128 v = x.decimal_unscaled();
+      Int128 f = dec::Pow10(scale);
+      Int128 q = v / f;
+      Int128 r = v % f;
+      if (kCeiling && r > 0) ++q;
+      if (!kCeiling && r < 0) --q;
+      if (result.id == TypeId::Money) return ExactResult(q * f, result);
+      return ExactResult(q, result);
+    }
+    case Value::Kind::Float:
+      return Value::Float(kCeiling ? std::ceil(x.float_value()) : std::floor(x.float_value()));
+    default:
+      return Value::Null();
+  }
+}
+
+SqlType SignType(Types t) {
+  SqlType r = SameNumeric(t);
+  if (r.id == TypeId::Decimal && r.precision == r.scale) {
+    r = r.precision < 38 ? SqlType::Decimal(r.precision + 1, r.scale)
+                         : SqlType::Decimal(38, r.scale - 1);
+  }
+  return r;
+}
+
+Value Sign(Args a, Types t, const SqlType& result) {
+  if (a[0].is_null()) return Value::Null();
+  Value x = NumericArg(a[0], t[0], result);
+  switch (x.kind()) {
+    case Value::Kind::Int: {
+      int64_t v = x.int_value();
+      return Value::Int(v > 0 ? 1 : v < 0 ? -1 : 0);
+    }
+    case Value::Kind::Decimal: {
+      Int128 v = x.decimal_unscaled();
+      int scale = result.id == TypeId::Money ? 4 : result.scale;
+      int s = v > 0 ? 1 : v < 0 ? -1 : 0;
+      return Value::Decimal(s * dec::Pow10(scale), scale);
+    }
+    case Value::Kind::Float: {
+      double v = x.float_value();
+      return Value::Float(v > 0 ? 1.0 : v < 0 ? -1.0 : 0.0);
+    }
+    default:
+      return Value::Null();
+  }
+}
+
+// ---- POWER, SQRT ----
+
+SqlType PowerType(Types t) {
+  SqlType r = SameNumeric(t);
+  if (r.id == TypeId::TinyInt || r.id == TypeId::SmallInt) return SqlType::Int();
+  if (r.id == TypeId::Decimal) return SqlType::Decimal(38, r.scale);
+  if (r.id == TypeId::Real) return SqlType::Float();
+  return r;
+}
+
+double AsDouble(const Value& v, const SqlType& t) {
+  if (v.kind() == Value::Kind::Float) return v.float_value();
+  SqlType from = t.id == TypeId::Null ? SqlType::BigInt() : t;
+  return Convert(v, from, SqlType::Float(), CastMode::Implicit).float_value();
+}
+
+Value Power(Args a, Types t, const SqlType& result) {
+  if (AnyNull(a)) return Value::Null();
+  double r = std::pow(AsDouble(a[0], t[0]), AsDouble(a[1], t[1]));
+  if (std::isnan(r) || std::isinf(r)) ThrowError(3623);
+  return Convert(Value::Float(r), SqlType::Float(), result, CastMode::Implicit);
+}
+
+SqlType FloatType(Types) { return SqlType::Float(); }
+
+Value Sqrt(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  double x = AsDouble(a[0], t[0]);
+  if (x < 0) ThrowError(3623);
+  return Value::Float(std::sqrt(x));
+}
+
+constexpr ScalarFunction kMathFunctions[] = {
+    {"ROUND", 2, 3, RoundType, Round},
+    {"ABS", 1, 1, SameNumeric, Abs},
+    {"FLOOR", 1, 1, FloorType, FloorCeiling<false>},
+    {"CEILING", 1, 1, FloorType, FloorCeiling<true>},
+    {"SIGN", 1, 1, SignType, Sign},
+    {"POWER", 2, 2, PowerType, Power},
+    {"SQRT", 1, 1, FloatType, Sqrt},
+};
+
+}  // namespace
+
+std::span<const ScalarFunction> MathFunctions() { return kMathFunctions; }
+
+}  // namespace orv::tsql::fn

@@ -1,0 +1,327 @@
+// String functions: LEN, DATALENGTH, LTRIM, RTRIM, LEFT, RIGHT, SUBSTRING, UPPER, LOWER,
+// REPLACE, CHARINDEX, CHAR, ASCII, SPACE, REPLICATE, STR, ISNUMERIC.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "tsql/functions/functions_common.h"
+#include "tsql/types/collation.h"
+#include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
+#include "tsql/types/value_util.h"
+
+namespace orv::tsql::fn {
+namespace {
+
+SqlType IntResult(Types t) {
+  return !t.empty() && t[0].length == SqlType::kMaxLength && t[0].IsString() ? SqlType::BigInt()
+                                                                             : SqlType::Int();
+}
+
+// UTF-16 code units of UTF-8 text (what an nvarchar stores).
+int64_t Utf16Units(std::string_view s) {
+  int64_t n = 0;
+  for (unsigned char c : s) {
+    if (!util::IsContinuation(c)) n += c >= 0xF0 ? 2 : 1;
+  }
+  return n;
+}
+
+// Case-insensitive (ASCII) byte equality of `what` at s[i].
+bool MatchAt(std::string_view s, size_t i, std::string_view what) {
+  if (i + what.size() > s.size()) return false;
+  for (size_t k = 0; k < what.size(); ++k) {
+    if (coll::Fold(static_cast<unsigned char>(s[i + k])) !=
+        coll::Fold(static_cast<unsigned char>(what[k])))
+      return false;
+  }
+  return true;
+}
+
+Value Len(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  std::string scratch;
+  std::string_view s = util::TrimTrailingBlanks(TextView(a[0], t[0], scratch));
+  return Value::Int(static_cast<int64_t>(util::CharCount(s)));
+}
+
+int64_t FixedSize(const SqlType& t) {
+  switch (t.id) {
+    case TypeId::Bit:
+    case TypeId::TinyInt:
+      return 1;
+    case TypeId::SmallInt:
+      return 2;
+    case TypeId::Int:
+    case TypeId::Real:
+    case TypeId::SmallDateTime:
+      return 4;
+    case TypeId::BigInt:
+    case TypeId::Money:
+    case TypeId::Float:
+    case TypeId::DateTime:
+      return 8;
+    case TypeId::Date:
+      return 3;
+    case TypeId::Decimal:
+      return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
+    default:
+      return 0;
+  }
+}
+
+Value DataLength(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  if (a[0].kind() != Value::Kind::String) return Value::Int(FixedSize(t[0]));
+  std::string_view s = a[0].string_value();
+  if (t[0].IsUnicode()) return Value::Int(2 * Utf16Units(s));
+  return Value::Int(static_cast<int64_t>(s.size()));
+}
+
+Value LTrim(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  std::string scratch;
+  return Value::String(util::TrimLeadingBlanks(TextView(a[0], t[0], scratch)));
+}
+
+Value RTrim(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  std::string scratch;
+  return Value::String(util::TrimTrailingBlanks(TextView(a[0], t[0], scratch)));
+}
+
+Value Left(Args a, Types t, const SqlType&) {
+  if (AnyNull(a)) return Value::Null();
+  int64_t n = IntOf(a[1], t[1]);
+  if (n < 0) ThrowError(536, {"left"});
+  std::string scratch;
+  std::string_view s = TextView(a[0], t[0], scratch);
+  return Value::String(s.substr(0, util::PrefixBytes(s, static_cast<size_t>(n))));
+}
+
+Value Right(Args a, Types t, const SqlType&) {
+  if (AnyNull(a)) return Value::Null();
+  int64_t n = IntOf(a[1], t[1]);
+  if (n < 0) ThrowError(536, {"right"});
+  std::string scratch;
+  std::string_view s = TextView(a[0], t[0], scratch);
+  size_t chars = util::CharCount(s);
+  if (static_cast<size_t>(n) >= chars) return Value::String(s);
+  return Value::String(s.substr(util::PrefixBytes(s, chars - static_cast<size_t>(n))));
+}
+
+Value Substring(Args a, Types t, const SqlType&) {
+  if (AnyNull(a)) return Value::Null();
+  int64_t start = IntOf(a[1], t[1]);
+  int64_t len = IntOf(a[2], t[2]);
+  if (len < 0) ThrowError(536, {"substring"});
+  // Positions before 1 count: SUBSTRING('abcdef', 0, 3) is 'ab'.
+  int64_t end = start + len;  // exclusive, 1-based
+  if (start < 1) start = 1;
+  if (end <= start) return Value::String("");
+  std::string scratch;
+  std::string_view s = TextView(a[0], t[0], scratch);
+  size_t from = util::PrefixBytes(s, static_cast<size_t>(start - 1));
+  std::string_view rest = s.substr(from);
+  return Value::String(rest.substr(0, util::PrefixBytes(rest, static_cast<size_t>(end - start))));
+}
+
+template <char (*F)(char)>
+Value MapCase(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  std::string s = TextOf(a[0], t[0]);
+  for (char& c : s) c = F(c);
+  return Value::String(s);
+}
+
+Value Replace(Args a, Types t, const SqlType& result) {
+  if (AnyNull(a)) return Value::Null();
+  std::string s1, s2, s3;
+  std::string_view s = TextView(a[0], t[0], s1);
+  std::string_view find = TextView(a[1], t[1], s2);
+  std::string_view with = TextView(a[2], t[2], s3);
+  if (find.empty()) return Value::String(s);
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    if (MatchAt(s, i, find)) {
+      out.append(with);
+      i += find.size();
+    } else {
+      out.push_back(s[i++]);
+    }
+  }
+  if (result.length != SqlType::kMaxLength) {
+    out.resize(util::PrefixBytes(out, static_cast<size_t>(result.length)));
+  }
+  return Value::String(out);
+}
+
+Value CharIndex(Args a, Types t, const SqlType&) {
+  if (a[0].is_null() || a[1].is_null()) return Value::Null();
+  std::string s1, s2;
+  std::string_view find = TextView(a[0], t[0], s1);
+  std::string_view s = TextView(a[1], t[1], s2);
+  int64_t start = 1;
+  if (a.size() > 2 && !a[2].is_null()) start = std::max<int64_t>(1, IntOf(a[2], t[2]));
+  if (find.empty()) return Value::Int(0);
+  size_t from = util::PrefixBytes(s, static_cast<size_t>(start - 1));
+  for (size_t i = from; i + find.size() <= s.size(); ++i) {
+    if (util::IsContinuation(static_cast<unsigned char>(s[i]))) continue;
+    if (MatchAt(s, i, find))
+      return Value::Int(static_cast<int64_t>(util::CharCount(s.substr(0, i))) + 1);
+  }
+  return Value::Int(0);
+}
+
+Value Char(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  int64_t n = IntOf(a[0], t[0]);
+  if (n < 0 || n > 255) return Value::Null();
+  std::string s;
+  coll::AppendUtf8(s, static_cast<char32_t>(n));  // 128..255 as U+0080..U+00FF
+  return Value::String(s);
+}
+
+Value Ascii(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  std::string scratch;
+  std::string_view s = TextView(a[0], t[0], scratch);
+  if (s.empty()) return Value::Null();
+  size_t i = 0;
+  return Value::Int(static_cast<int64_t>(coll::NextCodePoint(s, i)));
+}
+
+Value Space(Args a, Types t, const SqlType& result) {
+  if (a[0].is_null()) return Value::Null();
+  int64_t n = IntOf(a[0], t[0]);
+  if (n < 0) return Value::Null();
+  if (result.length != SqlType::kMaxLength) n = std::min<int64_t>(n, result.length);
+  return Value::String(std::string(static_cast<size_t>(n), ' '));
+}
+
+Value Replicate(Args a, Types t, const SqlType& result) {
+  if (AnyNull(a)) return Value::Null();
+  int64_t n = IntOf(a[1], t[1]);
+  if (n < 0) return Value::Null();
+  std::string unit = TextOf(a[0], t[0]);
+  std::string out;
+  size_t limit =
+      result.length == SqlType::kMaxLength ? (size_t{1} << 31) : static_cast<size_t>(result.length);
+  for (int64_t i = 0; i < n && out.size() < limit && !unit.empty(); ++i) out += unit;
+  if (result.length != SqlType::kMaxLength) out.resize(util::PrefixBytes(out, limit));
+  return Value::String(out);
+}
+
+// STR(number [, length [, decimals]]): right-aligned in `length` (10), `decimals` (0) places,
+// all '*' when the number does not fit.
+Value Str(Args a, Types t, const SqlType&) {
+  if (AnyNull(a)) return Value::Null();
+  double x = Convert(a[0], t[0], SqlType::Float(), CastMode::Implicit).float_value();
+  int64_t length = a.size() > 1 ? IntOf(a[1], t[1]) : 10;
+  int64_t decimals = a.size() > 2 ? IntOf(a[2], t[2]) : 0;
+  if (length <= 0 || length > 8000) return Value::Null();
+  decimals = std::clamp<int64_t>(decimals, 0, 16);
+  double scale = std::pow(10.0, static_cast<double>(decimals));
+  double rounded = std::round(x * scale) / scale;
+  char buf[400];
+  std::snprintf(buf, sizeof buf, "%.*f", static_cast<int>(decimals), rounded);
+  std::string text = buf;
+  if (static_cast<int64_t>(text.size()) > length && decimals > 0) {
+    // Fewer decimals before giving up.
+    size_t point = text.find('.');
+    if (point != std::string::npos && static_cast<int64_t>(point) <= length) {
+      int keep = static_cast<int>(length - static_cast<int64_t>(point) - 1);
+      std::snprintf(buf, sizeof buf, "%.*f", keep < 0 ? 0 : keep, x);
+      text = buf;
+    }
+  }
+  if (static_cast<int64_t>(text.size()) > length) {
+    return Value::String(std::string(static_cast<size_t>(length), '*'));
+  }
+  return Value::String(std::string(static_cast<size_t>(length) - text.size(), ' ') + text);
+}
+
+// 1 when the text reads as int, money, decimal or float: digits with one point, an optional
+// sign and currency sign, thousands commas and an exponent.
+bool LooksNumeric(std::string_view s) {
+  s = util::TrimTrailingBlanks(util::TrimLeadingBlanks(s));
+  if (s.empty()) return false;
+  size_t i = 0;
+  bool sign = false, currency = false;
+  for (int k = 0; k < 2 && i < s.size(); ++k) {
+    if (!sign && (s[i] == '+' || s[i] == '-'))
+      sign = true, ++i;
+    else if (!currency && s[i] == '$')
+      currency = true, ++i;
+  }
+  while (i < s.size() && s[i] == ' ') ++i;
+  bool digits = false, point = false;
+  for (; i < s.size(); ++i) {
+    char c = s[i];
+    if (c >= '0' && c <= '9') {
+      digits = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else if (c == ',' && !point) {
+    } else {
+      break;
+    }
+  }
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E') && digits) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    bool exp = false;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, exp = true;
+    if (!exp) return false;
+  }
+  if (i != s.size()) return false;
+  return digits || sign || currency || point;
+}
+
+Value IsNumeric(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Int(0);
+  if (a[0].kind() != Value::Kind::String) {
+    return Value::Int(t[0].IsNumeric() || a[0].kind() != Value::Kind::DateTime ? 1 : 0);
+  }
+  return Value::Int(LooksNumeric(a[0].string_value()) ? 1 : 0);
+}
+
+// ---- result types ----
+
+SqlType TextLike(Types t) { return VarTextLike(t[0]); }
+SqlType LongText(Types t) {
+  bool max = t[0].IsString() && t[0].length == SqlType::kMaxLength;
+  if (t[0].IsUnicode()) return SqlType::NVarChar(max ? SqlType::kMaxLength : 4000);
+  return SqlType::VarChar(max ? SqlType::kMaxLength : 8000);
+}
+SqlType CharOne(Types) { return SqlType::Char(1); }
+SqlType IntType(Types) { return SqlType::Int(); }
+SqlType VarChar8000(Types) { return SqlType::VarChar(8000); }
+SqlType StrType(Types) { return SqlType::VarChar(8000); }
+
+constexpr ScalarFunction kStringFunctions[] = {
+    {"LEN", 1, 1, IntResult, Len},
+    {"DATALENGTH", 1, 1, IntResult, DataLength},
+    {"LTRIM", 1, 1, TextLike, LTrim},
+    {"RTRIM", 1, 1, TextLike, RTrim},
+    {"LEFT", 2, 2, TextLike, Left},
+    {"RIGHT", 2, 2, TextLike, Right},
+    {"SUBSTRING", 3, 3, TextLike, Substring},
+    {"UPPER", 1, 1, TextLike, MapCase<util::AsciiUpper>},
+    {"LOWER", 1, 1, TextLike, MapCase<util::AsciiLower>},
+    {"REPLACE", 3, 3, LongText, Replace},
+    {"CHARINDEX", 2, 3, IntType, CharIndex},
+    {"CHAR", 1, 1, CharOne, Char},
+    {"ASCII", 1, 1, IntType, Ascii},
+    {"SPACE", 1, 1, VarChar8000, Space},
+    {"REPLICATE", 2, 2, LongText, Replicate},
+    {"STR", 1, 3, StrType, Str},
+    {"ISNUMERIC", 1, 1, IntType, IsNumeric},
+};
+
+}  // namespace
+
+std::span<const ScalarFunction> StringFunctions() { return kStringFunctions; }
+
+}  // namespace orv::tsql::fn

@@ -1,0 +1,337 @@
+// The syntax tree of a T-SQL batch as the parser produces it: statements, queries, table
+// sources and expressions, with their positions in the batch text. Names are kept as written
+// (brackets removed); the binder resolves them without regard to letter case.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tsql/types/operators.h"
+
+namespace orv::tsql::ast {
+
+// The vocabulary shared with the value operations, so that the trees can name it as ast::Op.
+using tsql::LiteralKind;
+using tsql::Op;
+using tsql::TypeName;
+
+struct SourcePos {
+  int32_t line = 1;    // 1-based
+  int32_t column = 1;  // 1-based, in bytes
+  uint32_t offset = 0; // byte offset in the batch
+};
+
+// A possibly qualified name: {"t1", "FItemID"}, {"dbo", "t_ICItem"}, {"tempdb", "", "#T"}.
+// Empty parts stand for omitted ones ("tempdb..#T").
+using Name = std::vector<std::string>;
+
+struct QueryExpr;
+struct Expr;
+using ExprPtr = std::unique_ptr<Expr>;
+
+enum class ExprKind {
+  Literal,         // literal_kind + text
+  ColumnRef,       // name (1 to 4 parts); also a bare identifier the binder must resolve
+  Variable,        // @name in text; name holds it without '@'
+  Unary,           // op (Neg, Pos, BitNot) + args[0]
+  Binary,          // op + args[0], args[1]   (arithmetic, '+' on strings, comparisons)
+  And,             // args[0..n)
+  Or,              // args[0..n)
+  Not,             // args[0]
+  IsNull,          // args[0] IS [NOT] NULL (negated)
+  Between,         // args[0] [NOT] BETWEEN args[1] AND args[2]
+  Like,            // args[0] [NOT] LIKE args[1] [ESCAPE args[2]]
+  InList,          // args[0] [NOT] IN (args[1..n))
+  InSubquery,      // args[0] [NOT] IN (subquery)
+  Exists,          // [NOT] EXISTS (subquery)
+  ScalarSubquery,  // (subquery)
+  Case,            // CASE [case_operand] WHEN args[2i] THEN args[2i+1] ... [ELSE case_else] END
+  Function,        // function_name(args) ; COUNT(*) has star_arg; DISTINCT sets distinct
+  Cast,            // CAST(args[0] AS type) or CONVERT(type, args[0] [, args[1] = style])
+  DatePart,        // the datepart keyword of DATEDIFF/DATEADD/DATEPART/DATENAME, in text (upper)
+  Default,         // DEFAULT in an INSERT VALUES list or an UPDATE SET
+  Star,            // * or t.* inside a select list (name holds the qualifier) or COUNT(*)
+};
+
+struct Expr {
+  ExprKind kind = ExprKind::Literal;
+  SourcePos pos;
+
+  LiteralKind literal_kind = LiteralKind::Null;
+  std::string text;  // literal: digits as written / string contents (quotes removed, '' -> ')
+                     // Function: name as written; DatePart: the keyword upper-cased
+  Name name;         // ColumnRef / Star qualifier / Variable (one part without '@')
+  Op op = Op::None;
+  std::vector<ExprPtr> args;
+  bool negated = false;   // NOT LIKE, NOT IN, NOT BETWEEN, IS NOT NULL, NOT EXISTS
+  bool distinct = false;  // COUNT(DISTINCT x)
+  bool star_arg = false;  // COUNT(*)
+  ExprPtr case_operand;   // simple CASE
+  ExprPtr case_else;
+  TypeName type;          // Cast target
+  bool is_convert = false;  // CONVERT(...) rather than CAST(...)
+  std::unique_ptr<QueryExpr> subquery;
+};
+
+enum class JoinType { Inner, Left, Right, Full, Cross };
+
+struct TableRef {
+  enum class Kind { Named, Derived, Join };
+  Kind kind = Kind::Named;
+  SourcePos pos;
+  Name name;                           // Named: {db, schema, table} as written, 1 to 3 parts
+  std::string alias;                   // Named / Derived (required for Derived)
+  std::unique_ptr<QueryExpr> derived;  // Derived
+  JoinType join_type = JoinType::Inner;  // Join
+  std::unique_ptr<TableRef> left, right; // Join
+  ExprPtr on;                            // Join (none for Cross)
+};
+using TableRefPtr = std::unique_ptr<TableRef>;
+
+struct SelectItem {
+  ExprPtr expr;        // Star expressions for * and t.*
+  std::string alias;   // "" when none; set by "expr AS a", "expr a", "a = expr", "expr 'a'"
+  SourcePos pos;
+  // SELECT @v = expr: the variable assigned (without '@', as written); "" for a plain item.
+  // A compound "@v += expr" is kept as "@v = @v + (expr)".
+  std::string variable;
+};
+
+struct QuerySpec {
+  bool distinct = false;
+  ExprPtr top;              // TOP n / TOP (n)
+  bool top_percent = false;
+  bool with_ties = false;
+  std::vector<SelectItem> items;
+  Name into;                // SELECT ... INTO name (empty when none)
+  std::vector<TableRefPtr> from;  // comma-separated sources (each may be a join tree)
+  ExprPtr where;
+  std::vector<ExprPtr> group_by;
+  ExprPtr having;
+};
+
+struct OrderItem {
+  ExprPtr expr;
+  bool descending = false;
+};
+
+// A query: a single SELECT block or a set operation of two queries.
+struct QueryExpr {
+  enum class Kind { Spec, Union };  // Union: any set operation (set_op says which)
+  enum class SetOp { Union, Except, Intersect };
+  Kind kind = Kind::Spec;
+  SourcePos pos;
+  std::unique_ptr<QuerySpec> spec;        // Spec
+  std::unique_ptr<QueryExpr> left, right; // Union
+  SetOp set_op = SetOp::Union;            // Union
+  bool union_all = false;                 // Union: UNION ALL
+  std::vector<OrderItem> order_by;        // on the outermost query only
+};
+
+enum class StmtKind {
+  Select,
+  Insert,
+  Update,
+  Delete,
+  CreateTable,
+  DropTable,
+  CreateView,
+  DropView,
+  CreateIndex,
+  DropIndex,
+  Truncate,
+  If,
+  Block,
+  Set,
+  SetVariable,
+  Print,
+  Declare,
+  Empty,  // a lone ';'
+};
+
+struct Statement {
+  explicit Statement(StmtKind k) : kind(k) {}
+  virtual ~Statement() = default;
+  StmtKind kind;
+  SourcePos pos;
+  uint32_t end_offset = 0;  // byte offset just past the statement in the batch text
+
+  // Checked downcast: As<SelectStmt>() on a non-select throws std::logic_error.
+  template <class T>
+  T& As() {
+    if (kind != T::kKind) throw std::logic_error("statement kind mismatch");
+    return static_cast<T&>(*this);
+  }
+  template <class T>
+  const T& As() const {
+    if (kind != T::kKind) throw std::logic_error("statement kind mismatch");
+    return static_cast<const T&>(*this);
+  }
+};
+using StmtPtr = std::unique_ptr<Statement>;
+
+struct SelectStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Select;
+  SelectStmt() : Statement(kKind) {}
+  std::unique_ptr<QueryExpr> query;  // INTO, if any, is on the first QuerySpec
+};
+
+struct InsertStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Insert;
+  InsertStmt() : Statement(kKind) {}
+  Name target;
+  std::vector<std::string> columns;             // empty: every column in table order
+  std::vector<std::vector<ExprPtr>> values;     // VALUES rows (Default exprs allowed)
+  std::unique_ptr<QueryExpr> select;            // INSERT ... SELECT
+  bool default_values = false;                  // DEFAULT VALUES
+};
+
+struct SetClause {
+  Name column;    // 1 or 2 parts ("t1.FName")
+  ExprPtr value;  // may be a Default expr
+};
+
+struct UpdateStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Update;
+  UpdateStmt() : Statement(kKind) {}
+  ExprPtr top;
+  Name target;  // table name or an alias from FROM
+  std::vector<SetClause> sets;
+  std::vector<TableRefPtr> from;
+  ExprPtr where;
+};
+
+struct DeleteStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Delete;
+  DeleteStmt() : Statement(kKind) {}
+  ExprPtr top;
+  Name target;
+  std::vector<TableRefPtr> from;
+  ExprPtr where;
+};
+
+struct ColumnDef {
+  std::string name;
+  TypeName type;
+  std::optional<bool> nullable;  // unset: no NULL / NOT NULL clause
+  ExprPtr default_value;         // DEFAULT expr (parentheses removed)
+  bool identity = false;
+  int64_t identity_seed = 1;
+  int64_t identity_increment = 1;
+  bool primary_key = false;
+  bool unique = false;
+  SourcePos pos;
+};
+
+struct CreateTableStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::CreateTable;
+  CreateTableStmt() : Statement(kKind) {}
+  Name name;
+  std::vector<ColumnDef> columns;
+  std::vector<std::string> primary_key;  // table-level PRIMARY KEY (cols)
+  std::vector<std::vector<std::string>> unique_keys;  // table-level UNIQUE (cols), each
+};
+
+struct DropTableStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::DropTable;
+  DropTableStmt() : Statement(kKind) {}
+  std::vector<Name> names;
+  bool if_exists = false;
+};
+
+struct CreateViewStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::CreateView;
+  CreateViewStmt() : Statement(kKind) {}
+  Name name;
+  std::vector<std::string> columns;  // optional column list
+  std::unique_ptr<QueryExpr> query;
+  std::string query_text;            // the SELECT text as written (stored with the view)
+};
+
+struct DropViewStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::DropView;
+  DropViewStmt() : Statement(kKind) {}
+  std::vector<Name> names;
+  bool if_exists = false;
+};
+
+struct CreateIndexStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::CreateIndex;
+  CreateIndexStmt() : Statement(kKind) {}
+  std::string index_name;
+  Name table;
+  std::vector<std::string> columns;
+  bool unique = false;
+};
+
+struct DropIndexStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::DropIndex;
+  DropIndexStmt() : Statement(kKind) {}
+  Name table;
+  std::string index_name;
+};
+
+struct TruncateStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Truncate;
+  TruncateStmt() : Statement(kKind) {}
+  Name table;
+};
+
+struct IfStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::If;
+  IfStmt() : Statement(kKind) {}
+  ExprPtr condition;
+  StmtPtr then_branch;
+  StmtPtr else_branch;  // may be null
+};
+
+struct BlockStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Block;
+  BlockStmt() : Statement(kKind) {}
+  std::vector<StmtPtr> statements;  // BEGIN ... END
+};
+
+struct SetStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Set;
+  SetStmt() : Statement(kKind) {}
+  std::string option;  // upper case: "NOCOUNT", "ANSI_NULLS", "DATEFORMAT", ...
+  std::string value;   // upper case for ON/OFF; as written otherwise
+};
+
+// SET @v = expr; a compound "SET @v += expr" (-=, *=, /=, %=, &=, |=, ^=) is kept as
+// "SET @v = @v + (expr)".
+struct SetVariableStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::SetVariable;
+  SetVariableStmt() : Statement(kKind) {}
+  std::string variable;  // without '@', as written
+  ExprPtr value;
+};
+
+struct PrintStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Print;
+  PrintStmt() : Statement(kKind) {}
+  ExprPtr value;
+};
+
+struct DeclareStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Declare;
+  DeclareStmt() : Statement(kKind) {}
+  std::string variable;  // without '@'
+  TypeName type;
+  ExprPtr initial;
+};
+
+struct EmptyStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Empty;
+  EmptyStmt() : Statement(kKind) {}
+};
+
+struct Batch {
+  std::vector<StmtPtr> statements;
+};
+
+}  // namespace orv::tsql::ast

@@ -1,0 +1,268 @@
+// Queries: SELECT specifications, UNION / EXCEPT / INTERSECT chains, ORDER BY, and the table
+// sources of FROM.
+#include "tsql/syntax/parser_impl.h"
+
+namespace orv::tsql::parse {
+
+bool Parser::AtQueryStart() const {
+  size_t i = 0;
+  while (IsOpTok(PeekAt(i), "(")) ++i;
+  return IsWord(PeekAt(i), "SELECT");
+}
+
+namespace {
+
+std::unique_ptr<ast::QueryExpr> SetOperation(ast::QueryExpr::SetOp op,
+                                             std::unique_ptr<ast::QueryExpr> left) {
+  auto set_op = std::make_unique<ast::QueryExpr>();
+  set_op->kind = ast::QueryExpr::Kind::Union;
+  set_op->set_op = op;
+  set_op->pos = left->pos;
+  set_op->left = std::move(left);
+  return set_op;
+}
+
+}  // namespace
+
+// UNION and EXCEPT chains, left to right; INTERSECT binds tighter than both.
+std::unique_ptr<ast::QueryExpr> Parser::ParseQuery() {
+  DepthGuard guard(*this);
+  std::unique_ptr<ast::QueryExpr> query = ParseIntersection();
+  while (IsKw("UNION") || IsKw("EXCEPT")) {
+    const bool is_union = IsKw("UNION");
+    ++at_;
+    auto set_op = SetOperation(
+        is_union ? ast::QueryExpr::SetOp::Union : ast::QueryExpr::SetOp::Except, std::move(query));
+    set_op->union_all = is_union && AcceptKw("ALL");
+    set_op->right = ParseIntersection();
+    query = std::move(set_op);
+  }
+  if (IsKw("ORDER")) {
+    if (!query->order_by.empty()) Error();
+    ++at_;
+    ExpectKw("BY");
+    do {
+      ast::OrderItem item;
+      item.expr = ParseExpr();
+      if (AcceptKw("DESC")) {
+        item.descending = true;
+      } else {
+        AcceptKw("ASC");
+      }
+      query->order_by.push_back(std::move(item));
+    } while (AcceptOp(","));
+  }
+  return query;
+}
+
+std::unique_ptr<ast::QueryExpr> Parser::ParseIntersection() {
+  std::unique_ptr<ast::QueryExpr> query = ParseQueryTerm();
+  while (AcceptKw("INTERSECT")) {
+    auto set_op = SetOperation(ast::QueryExpr::SetOp::Intersect, std::move(query));
+    set_op->right = ParseQueryTerm();
+    query = std::move(set_op);
+  }
+  return query;
+}
+
+std::unique_ptr<ast::QueryExpr> Parser::ParseQueryTerm() {
+  if (IsOp("(")) {
+    ++at_;
+    auto inner = ParseQuery();
+    ExpectOp(")");
+    return inner;
+  }
+  auto query = std::make_unique<ast::QueryExpr>();
+  query->kind = ast::QueryExpr::Kind::Spec;
+  query->pos = Cur().pos;
+  query->spec = ParseQuerySpec();
+  return query;
+}
+
+std::unique_ptr<ast::QuerySpec> Parser::ParseQuerySpec() {
+  ExpectKw("SELECT");
+  auto spec = std::make_unique<ast::QuerySpec>();
+  if (AcceptKw("DISTINCT")) {
+    spec->distinct = true;
+  } else {
+    AcceptKw("ALL");
+  }
+  if (IsKw("TOP")) ParseTop(spec->top, &spec->top_percent, &spec->with_ties);
+  do {
+    spec->items.push_back(ParseSelectItem());
+  } while (AcceptOp(","));
+  if (AcceptKw("INTO")) spec->into = ParseMultiPartName(3);
+  if (AcceptKw("FROM")) spec->from = ParseFromList();
+  if (AcceptKw("WHERE")) spec->where = ParseExpr();
+  if (IsKw("GROUP")) {
+    ++at_;
+    ExpectKw("BY");
+    do {
+      spec->group_by.push_back(ParseExpr());
+    } while (AcceptOp(","));
+  }
+  if (AcceptKw("HAVING")) spec->having = ParseExpr();
+  return spec;
+}
+
+// TOP (expr) or TOP n; without parentheses only a number or a variable may follow.
+void Parser::ParseTop(ast::ExprPtr& top, bool* percent, bool* with_ties) {
+  ExpectKw("TOP");
+  if (IsOp("(")) {
+    ++at_;
+    top = ParseExpr();
+    ExpectOp(")");
+  } else {
+    TokenKind k = Cur().kind;
+    if (k != TokenKind::Integer && k != TokenKind::Decimal && k != TokenKind::Float &&
+        k != TokenKind::Variable) {
+      Error();
+    }
+    top = ParsePrimary();  // one token: "TOP 10 * FROM" must not read "10 * FROM"
+  }
+  if (percent != nullptr && AcceptKw("PERCENT")) *percent = true;
+  if (with_ties != nullptr && IsKw("WITH") && IsWord(PeekAt(1), "TIES")) {
+    at_ += 2;
+    *with_ties = true;
+  }
+}
+
+ast::SelectItem Parser::ParseSelectItem() {
+  ast::SelectItem item;
+  item.pos = Cur().pos;
+  if (IsOp("*")) {
+    item.expr = std::make_unique<ast::Expr>();
+    item.expr->kind = ast::ExprKind::Star;
+    item.expr->pos = Cur().pos;
+    ++at_;
+    return item;
+  }
+  // qualifier.* : name ( '.' name )* '.' '*'
+  if (IsNameToken(Cur())) {
+    size_t i = 0;
+    while (IsNameToken(PeekAt(i)) && IsOpTok(PeekAt(i + 1), ".")) {
+      if (IsOpTok(PeekAt(i + 2), "*")) {
+        item.expr = std::make_unique<ast::Expr>();
+        item.expr->kind = ast::ExprKind::Star;
+        item.expr->pos = Cur().pos;
+        for (size_t j = 0; j <= i; j += 2) item.expr->name.push_back(PeekAt(j).text);
+        at_ += i + 3;
+        return item;
+      }
+      i += 2;
+    }
+  }
+  // @v = expr (or @v += expr ...): an assignment, not a column
+  if (AtAssignment()) {
+    item.variable = Cur().text.substr(1);
+    item.expr = ParseAssignedValue();
+    return item;
+  }
+  // alias = expr
+  if ((IsNameToken(Cur()) || Cur().kind == TokenKind::String) && IsOpTok(PeekAt(1), "=")) {
+    item.alias = Cur().text;
+    at_ += 2;
+    item.expr = ParseExpr();
+    return item;
+  }
+  item.expr = ParseExpr();
+  if (AcceptKw("AS")) {
+    if (Cur().kind == TokenKind::String) {
+      item.alias = Cur().text;
+      ++at_;
+    } else {
+      item.alias = ExpectName();
+    }
+  } else if (IsNameToken(Cur()) || Cur().kind == TokenKind::String) {
+    item.alias = Cur().text;
+    ++at_;
+  }
+  return item;
+}
+
+std::vector<ast::TableRefPtr> Parser::ParseFromList() {
+  std::vector<ast::TableRefPtr> sources;
+  do {
+    sources.push_back(ParseTableSource());
+  } while (AcceptOp(","));
+  return sources;
+}
+
+ast::TableRefPtr Parser::ParseTableSource() {
+  ast::TableRefPtr left = ParseTablePrimary();
+  for (;;) {
+    ast::JoinType type;
+    if (AcceptKw("JOIN")) {
+      type = ast::JoinType::Inner;
+    } else if (IsKw("INNER")) {
+      ++at_;
+      ExpectKw("JOIN");
+      type = ast::JoinType::Inner;
+    } else if (IsKw("LEFT") || IsKw("RIGHT") || IsKw("FULL")) {
+      type = IsKw("LEFT")    ? ast::JoinType::Left
+             : IsKw("RIGHT") ? ast::JoinType::Right
+                             : ast::JoinType::Full;
+      ++at_;
+      AcceptKw("OUTER");
+      ExpectKw("JOIN");
+    } else if (IsKw("CROSS")) {
+      ++at_;
+      ExpectKw("JOIN");
+      type = ast::JoinType::Cross;
+    } else {
+      return left;
+    }
+    auto join = std::make_unique<ast::TableRef>();
+    join->kind = ast::TableRef::Kind::Join;
+    join->pos = left->pos;
+    join->join_type = type;
+    join->left = std::move(left);
+    join->right = ParseTablePrimary();
+    if (type != ast::JoinType::Cross) {
+      ExpectKw("ON");
+      join->on = ParseExpr();
+    }
+    left = std::move(join);
+  }
+}
+
+ast::TableRefPtr Parser::ParseTablePrimary() {
+  DepthGuard guard(*this);
+  auto ref = std::make_unique<ast::TableRef>();
+  ref->pos = Cur().pos;
+  if (IsOp("(")) {
+    if (!AtQueryStart()) {  // a parenthesized join
+      ++at_;
+      ast::TableRefPtr inner = ParseTableSource();
+      ExpectOp(")");
+      return inner;
+    }
+    ++at_;
+    ref->kind = ast::TableRef::Kind::Derived;
+    ref->derived = ParseQuery();
+    ExpectOp(")");
+    ref->alias = ParseOptionalAlias();
+    if (ref->alias.empty()) Error();  // a derived table needs a name
+    return ref;
+  }
+  ref->kind = ast::TableRef::Kind::Named;
+  ref->name = ParseMultiPartName(3);
+  ref->alias = ParseOptionalAlias();
+  // Table hints such as WITH (NOLOCK) are accepted and ignored.
+  if (IsKw("WITH") && IsOpTok(PeekAt(1), "(")) {
+    at_ += 2;
+    do {
+      ExpectName();
+    } while (AcceptOp(","));
+    ExpectOp(")");
+  }
+  return ref;
+}
+
+std::string Parser::ParseOptionalAlias() {
+  if (AcceptKw("AS")) return ExpectName();
+  if (IsNameToken(Cur())) return tokens_[at_++].text;
+  return "";
+}
+
+}  // namespace orv::tsql::parse

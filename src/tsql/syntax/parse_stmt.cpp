@@ -1,0 +1,489 @@
+// Statements: queries, INSERT/UPDATE/DELETE, CREATE/DROP of tables, views and indexes,
+// TRUNCATE, IF/ELSE, BEGIN/END, SET (options and variables), PRINT and DECLARE.
+#include "tsql/syntax/parser_impl.h"
+
+namespace orv::tsql::parse {
+namespace {
+
+template <class T>
+std::unique_ptr<T> NewStmt(const ast::SourcePos& pos) {
+  auto stmt = std::make_unique<T>();
+  stmt->pos = pos;
+  return stmt;
+}
+
+}  // namespace
+
+ast::StmtPtr Parser::ParseStatement() {
+  DepthGuard guard(*this);
+  ast::SourcePos pos = Cur().pos;
+  ast::StmtPtr stmt;
+  if (IsKw("SELECT") || (IsOp("(") && AtQueryStart()))
+    stmt = ParseSelectStmt();
+  else if (IsKw("INSERT"))
+    stmt = ParseInsert();
+  else if (IsKw("UPDATE"))
+    stmt = ParseUpdate();
+  else if (IsKw("DELETE"))
+    stmt = ParseDelete();
+  else if (IsKw("CREATE"))
+    stmt = ParseCreate();
+  else if (IsKw("DROP"))
+    stmt = ParseDrop();
+  else if (IsKw("TRUNCATE"))
+    stmt = ParseTruncate();
+  else if (IsKw("IF"))
+    stmt = ParseIf();
+  else if (IsKw("BEGIN"))
+    stmt = ParseBlock();
+  else if (IsKw("SET"))
+    stmt = ParseSet();
+  else if (IsKw("PRINT"))
+    stmt = ParsePrint();
+  else if (IsKw("DECLARE"))
+    stmt = ParseDeclare();
+  else
+    Error();
+  stmt->pos = pos;
+  stmt->end_offset = PrevEnd();
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseSelectStmt() {
+  auto stmt = NewStmt<ast::SelectStmt>(Cur().pos);
+  stmt->query = ParseQuery();
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseInsert() {
+  auto stmt = NewStmt<ast::InsertStmt>(Cur().pos);
+  ExpectKw("INSERT");
+  AcceptKw("INTO");
+  stmt->target = ParseMultiPartName(3);
+  if (IsOp("(") && !AtQueryStart()) stmt->columns = ParseNameList();
+  if (AcceptKw("VALUES")) {
+    do {
+      ExpectOp("(");
+      std::vector<ast::ExprPtr> row;
+      do {
+        if (IsKw("DEFAULT")) {
+          auto e = std::make_unique<ast::Expr>();
+          e->kind = ast::ExprKind::Default;
+          e->pos = Cur().pos;
+          ++at_;
+          row.push_back(std::move(e));
+        } else {
+          row.push_back(ParseExpr());
+        }
+      } while (AcceptOp(","));
+      ExpectOp(")");
+      stmt->values.push_back(std::move(row));
+    } while (AcceptOp(","));
+  } else if (IsKw("DEFAULT") && IsWord(PeekAt(1), "VALUES")) {
+    at_ += 2;
+    stmt->default_values = true;
+  } else if (AtQueryStart()) {
+    stmt->select = ParseQuery();
+  } else {
+    Error();
+  }
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseUpdate() {
+  auto stmt = NewStmt<ast::UpdateStmt>(Cur().pos);
+  ExpectKw("UPDATE");
+  if (IsKw("TOP")) ParseTop(stmt->top, nullptr, nullptr);
+  stmt->target = ParseMultiPartName(3);
+  ExpectKw("SET");
+  do {
+    ast::SetClause clause;
+    clause.column = ParseMultiPartName(4);
+    ExpectOp("=");
+    if (IsKw("DEFAULT")) {
+      clause.value = std::make_unique<ast::Expr>();
+      clause.value->kind = ast::ExprKind::Default;
+      clause.value->pos = Cur().pos;
+      ++at_;
+    } else {
+      clause.value = ParseExpr();
+    }
+    stmt->sets.push_back(std::move(clause));
+  } while (AcceptOp(","));
+  if (AcceptKw("FROM")) stmt->from = ParseFromList();
+  if (AcceptKw("WHERE")) stmt->where = ParseExpr();
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseDelete() {
+  auto stmt = NewStmt<ast::DeleteStmt>(Cur().pos);
+  ExpectKw("DELETE");
+  if (IsKw("TOP")) ParseTop(stmt->top, nullptr, nullptr);
+  AcceptKw("FROM");
+  stmt->target = ParseMultiPartName(3);
+  if (AcceptKw("FROM")) stmt->from = ParseFromList();
+  if (AcceptKw("WHERE")) stmt->where = ParseExpr();
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseCreate() {
+  ExpectKw("CREATE");
+  if (AcceptKw("TABLE")) return ParseCreateTable();
+  if (AcceptKw("VIEW")) return ParseCreateView();
+  bool unique = AcceptKw("UNIQUE");
+  if (!AcceptKw("CLUSTERED")) AcceptKw("NONCLUSTERED");
+  if (AcceptKw("INDEX")) return ParseCreateIndex(unique);
+  Error();
+}
+
+ast::StmtPtr Parser::ParseCreateTable() {
+  auto stmt = NewStmt<ast::CreateTableStmt>(Cur().pos);
+  stmt->name = ParseMultiPartName(3);
+  ExpectOp("(");
+  for (;;) {
+    if (IsKw("CONSTRAINT") || IsKw("PRIMARY") || IsKw("UNIQUE")) {
+      ParseTableConstraint(*stmt);
+    } else {
+      ParseColumnDef(*stmt);
+    }
+    if (!AcceptOp(",")) break;
+    if (IsOp(")")) break;  // a trailing comma before ')' is accepted
+  }
+  ExpectOp(")");
+  return stmt;
+}
+
+void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
+  ast::ColumnDef column;
+  column.pos = Cur().pos;
+  column.name = ExpectName();
+  column.type = ParseType();
+  for (;;) {
+    if (AcceptKw("NULL")) {
+      column.nullable = true;
+    } else if (IsKw("NOT") && IsWord(PeekAt(1), "NULL")) {
+      at_ += 2;
+      column.nullable = false;
+    } else if (AcceptKw("DEFAULT")) {
+      column.default_value = ParseExpr();
+    } else if (AcceptKw("IDENTITY")) {
+      column.identity = true;
+      if (AcceptOp("(")) {
+        auto signed_int = [&]() -> int64_t {
+          bool negative = AcceptOp("-");
+          if (!negative) AcceptOp("+");
+          if (Cur().kind != TokenKind::Integer) Error();
+          int64_t v = 0;
+          try {
+            v = std::stoll(Cur().text);
+          } catch (const std::exception&) {
+            Error();
+          }
+          ++at_;
+          return negative ? -v : v;
+        };
+        column.identity_seed = signed_int();
+        ExpectOp(",");
+        column.identity_increment = signed_int();
+        ExpectOp(")");
+      }
+    } else if (IsKw("PRIMARY")) {
+      ++at_;
+      ExpectKw("KEY");
+      if (!AcceptKw("CLUSTERED")) AcceptKw("NONCLUSTERED");
+      column.primary_key = true;
+    } else if (AcceptKw("UNIQUE")) {
+      if (!AcceptKw("CLUSTERED")) AcceptKw("NONCLUSTERED");
+      column.unique = true;
+    } else if (AcceptKw("CONSTRAINT")) {
+      ExpectName();  // the constraint's name; the constraint itself follows
+    } else if (AcceptKw("COLLATE")) {
+      ExpectName();  // collations are accepted and ignored
+    } else {
+      break;
+    }
+  }
+  table.columns.push_back(std::move(column));
+}
+
+void Parser::ParseTableConstraint(ast::CreateTableStmt& table) {
+  if (AcceptKw("CONSTRAINT")) ExpectName();
+  bool primary = false;
+  if (IsKw("PRIMARY")) {
+    ++at_;
+    ExpectKw("KEY");
+    primary = true;
+  } else {
+    ExpectKw("UNIQUE");
+  }
+  if (!AcceptKw("CLUSTERED")) AcceptKw("NONCLUSTERED");
+  std::vector<std::string> columns;
+  ExpectOp("(");
+  do {
+    columns.push_back(ExpectName());
+    if (!AcceptKw("ASC")) AcceptKw("DESC");
+  } while (AcceptOp(","));
+  ExpectOp(")");
+  if (primary) {
+    table.primary_key = std::move(columns);
+  } else {
+    table.unique_keys.push_back(std::move(columns));
+  }
+}
+
+ast::StmtPtr Parser::ParseCreateView() {
+  auto stmt = NewStmt<ast::CreateViewStmt>(Cur().pos);
+  stmt->name = ParseMultiPartName(3);
+  if (IsOp("(")) stmt->columns = ParseNameList();
+  ExpectKw("AS");
+  uint32_t start = Cur().pos.offset;
+  if (!AtQueryStart()) Error();
+  stmt->query = ParseQuery();
+  stmt->query_text = std::string(text_.substr(start, PrevEnd() - start));
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseCreateIndex(bool unique) {
+  auto stmt = NewStmt<ast::CreateIndexStmt>(Cur().pos);
+  stmt->unique = unique;
+  stmt->index_name = ExpectName();
+  ExpectKw("ON");
+  stmt->table = ParseMultiPartName(3);
+  ExpectOp("(");
+  do {
+    stmt->columns.push_back(ExpectName());
+    if (!AcceptKw("ASC")) AcceptKw("DESC");
+  } while (AcceptOp(","));
+  ExpectOp(")");
+  return stmt;
+}
+
+std::vector<ast::Name> Parser::ParseDropNames(bool* if_exists) {
+  if (IsKw("IF") && IsWord(PeekAt(1), "EXISTS")) {
+    at_ += 2;
+    *if_exists = true;
+  }
+  std::vector<ast::Name> names;
+  do {
+    names.push_back(ParseMultiPartName(3));
+  } while (AcceptOp(","));
+  return names;
+}
+
+ast::StmtPtr Parser::ParseDrop() {
+  ExpectKw("DROP");
+  if (AcceptKw("TABLE")) {
+    auto stmt = NewStmt<ast::DropTableStmt>(Cur().pos);
+    stmt->names = ParseDropNames(&stmt->if_exists);
+    return stmt;
+  }
+  if (AcceptKw("VIEW")) {
+    auto stmt = NewStmt<ast::DropViewStmt>(Cur().pos);
+    stmt->names = ParseDropNames(&stmt->if_exists);
+    return stmt;
+  }
+  if (AcceptKw("INDEX")) {
+    // DROP INDEX table.index or DROP INDEX index ON table
+    auto stmt = NewStmt<ast::DropIndexStmt>(Cur().pos);
+    ast::Name name = ParseMultiPartName(4);
+    if (AcceptKw("ON")) {
+      if (name.size() != 1) Error();
+      stmt->index_name = name[0];
+      stmt->table = ParseMultiPartName(3);
+    } else {
+      if (name.size() < 2 || name.back().empty()) Error();
+      stmt->index_name = name.back();
+      name.pop_back();
+      stmt->table = std::move(name);
+    }
+    return stmt;
+  }
+  Error();
+}
+
+ast::StmtPtr Parser::ParseTruncate() {
+  auto stmt = NewStmt<ast::TruncateStmt>(Cur().pos);
+  ExpectKw("TRUNCATE");
+  ExpectKw("TABLE");
+  stmt->table = ParseMultiPartName(3);
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseIf() {
+  auto stmt = NewStmt<ast::IfStmt>(Cur().pos);
+  ExpectKw("IF");
+  stmt->condition = ParseExpr();
+  if (AtEnd()) Error();
+  stmt->then_branch = ParseStatement();
+  // "IF c stmt; ELSE stmt": the branch's own terminator may stand before ELSE.
+  if (IsOp(";") && IsWord(PeekAt(1), "ELSE")) ++at_;
+  if (AcceptKw("ELSE")) stmt->else_branch = ParseStatement();
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseBlock() {
+  auto stmt = NewStmt<ast::BlockStmt>(Cur().pos);
+  ExpectKw("BEGIN");
+  while (!IsKw("END")) {
+    if (AtEnd()) Error();
+    if (IsOp(";")) {
+      auto empty = NewStmt<ast::EmptyStmt>(Cur().pos);
+      empty->end_offset = Cur().end_offset;
+      ++at_;
+      stmt->statements.push_back(std::move(empty));
+      continue;
+    }
+    stmt->statements.push_back(ParseStatement());
+    for (auto& extra : pending_) stmt->statements.push_back(std::move(extra));
+    pending_.clear();
+    AcceptOp(";");
+  }
+  ++at_;  // END
+  return stmt;
+}
+
+namespace {
+
+// The operators of compound assignments ("@v += 1"): the operator token directly followed by
+// '='.
+struct CompoundOp {
+  const char* text;
+  ast::Op op;
+};
+constexpr CompoundOp kCompoundOps[] = {
+    {"+", ast::Op::Add}, {"-", ast::Op::Sub},    {"*", ast::Op::Mul},   {"/", ast::Op::Div},
+    {"%", ast::Op::Mod}, {"&", ast::Op::BitAnd}, {"|", ast::Op::BitOr}, {"^", ast::Op::BitXor},
+};
+
+// The operator of a compound assignment written as the tokens op, eq; None when they are not one.
+ast::Op CompoundAssignOp(const Token& op, const Token& eq) {
+  if (!Parser::IsOpTok(eq, "=") || eq.pos.offset != op.end_offset) return ast::Op::None;
+  for (const CompoundOp& c : kCompoundOps) {
+    if (Parser::IsOpTok(op, c.text)) return c.op;
+  }
+  return ast::Op::None;
+}
+
+}  // namespace
+
+bool Parser::AtAssignment() const {
+  if (Cur().kind != TokenKind::Variable) return false;
+  return IsOpTok(PeekAt(1), "=") || CompoundAssignOp(PeekAt(1), PeekAt(2)) != ast::Op::None;
+}
+
+ast::ExprPtr Parser::ParseAssignedValue() {
+  if (Cur().kind != TokenKind::Variable) Error();
+  const Token& variable = Cur();
+  ++at_;
+  if (AcceptOp("=")) return ParseExpr();
+  const ast::Op op = CompoundAssignOp(Cur(), PeekAt(1));
+  if (op == ast::Op::None) Error();
+  at_ += 2;  // the operator and '='
+  auto current = std::make_unique<ast::Expr>();
+  current->kind = ast::ExprKind::Variable;
+  current->pos = variable.pos;
+  current->text = variable.text;
+  current->name.push_back(variable.text.substr(1));
+  auto value = std::make_unique<ast::Expr>();
+  value->kind = ast::ExprKind::Binary;
+  value->pos = variable.pos;
+  value->op = op;
+  value->args.push_back(std::move(current));
+  value->args.push_back(ParseExpr());
+  return value;
+}
+
+ast::StmtPtr Parser::ParseSetVariable() {
+  auto stmt = NewStmt<ast::SetVariableStmt>(Cur().pos);
+  stmt->variable = Cur().text.substr(1);
+  stmt->value = ParseAssignedValue();
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseSet() {
+  ast::SourcePos pos = Cur().pos;
+  ExpectKw("SET");
+  if (Cur().kind == TokenKind::Variable) return ParseSetVariable();
+  // Option names may be reserved words (ROWCOUNT, TRANSACTION, ...).
+  auto option_word = [&]() {
+    if (Cur().kind != TokenKind::Identifier) Error();
+    return ToUpper(tokens_[at_++].text);
+  };
+  std::vector<std::string> options{option_word()};
+  if (options[0] == "TRANSACTION") {
+    ExpectKw("ISOLATION");
+    ExpectKw("LEVEL");
+    std::string level;
+    if (AcceptKw("READ")) {
+      if (!IsKw("UNCOMMITTED") && !IsKw("COMMITTED")) Error();
+      level = "READ " + option_word();
+    } else if (AcceptKw("REPEATABLE")) {
+      ExpectKw("READ");
+      level = "REPEATABLE READ";
+    } else if (IsKw("SNAPSHOT") || IsKw("SERIALIZABLE")) {
+      level = option_word();
+    } else {
+      Error();
+    }
+    auto stmt = NewStmt<ast::SetStmt>(pos);
+    stmt->option = "TRANSACTION ISOLATION LEVEL";
+    stmt->value = level;
+    return stmt;
+  }
+  while (AcceptOp(",")) options.push_back(option_word());  // SET ANSI_NULLS, ANSI_PADDING ON
+  std::string value;
+  const Token& v = Cur();
+  if (IsKw("ON") || IsKw("OFF")) {
+    value = ToUpper(v.text);
+    ++at_;
+  } else if (v.kind == TokenKind::Identifier || v.kind == TokenKind::Quoted ||
+             v.kind == TokenKind::Integer || v.kind == TokenKind::String ||
+             v.kind == TokenKind::NString || v.kind == TokenKind::Variable) {
+    if (v.kind == TokenKind::Identifier && IsReservedKeyword(v.text)) Error();
+    value = v.text;
+    ++at_;
+  } else if (IsOp("-") && PeekAt(1).kind == TokenKind::Integer) {
+    value = "-" + PeekAt(1).text;
+    at_ += 2;
+  } else {
+    Error();
+  }
+  for (size_t i = 1; i < options.size(); ++i) {
+    auto extra = NewStmt<ast::SetStmt>(pos);
+    extra->option = options[i];
+    extra->value = value;
+    extra->end_offset = PrevEnd();
+    pending_.push_back(std::move(extra));
+  }
+  auto stmt = NewStmt<ast::SetStmt>(pos);
+  stmt->option = options[0];
+  stmt->value = value;
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParsePrint() {
+  auto stmt = NewStmt<ast::PrintStmt>(Cur().pos);
+  ExpectKw("PRINT");
+  stmt->value = ParseExpr();
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseDeclare() {
+  ExpectKw("DECLARE");
+  std::vector<std::unique_ptr<ast::DeclareStmt>> decls;
+  do {
+    if (Cur().kind != TokenKind::Variable) Error();
+    auto decl = NewStmt<ast::DeclareStmt>(Cur().pos);
+    decl->variable = Cur().text.substr(1);
+    ++at_;
+    AcceptKw("AS");
+    decl->type = ParseType();
+    if (AcceptOp("=")) decl->initial = ParseExpr();
+    decl->end_offset = PrevEnd();
+    decls.push_back(std::move(decl));
+  } while (AcceptOp(","));
+  for (size_t i = 1; i < decls.size(); ++i) pending_.push_back(std::move(decls[i]));
+  return std::move(decls[0]);
+}
+
+}  // namespace orv::tsql::parse

@@ -1,0 +1,140 @@
+// The recursive-descent parser's internal class, shared by the parse_*.cpp files: token
+// cursor, error reporting and one method per grammar rule.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tsql/syntax/ast.h"
+#include "tsql/syntax/lexer.h"
+
+namespace orv::tsql::parse {
+
+class Parser {
+ public:
+  Parser(std::string_view text, std::vector<Token> tokens)
+      : text_(text), tokens_(std::move(tokens)) {}
+
+  ast::Batch ParseBatch();
+
+  // --- token cursor (parser_core.cpp) ---
+  const Token& Cur() const { return tokens_[at_]; }
+  const Token& PeekAt(size_t ahead) const;
+  bool AtEnd() const { return Cur().kind == TokenKind::End; }
+  // True when the token is the unquoted word (any letter case).
+  static bool IsWord(const Token& t, std::string_view word);
+  bool IsKw(std::string_view word) const { return IsWord(Cur(), word); }
+  bool IsOp(std::string_view op) const;
+  static bool IsOpTok(const Token& t, std::string_view op);
+  bool AcceptKw(std::string_view word);
+  bool AcceptOp(std::string_view op);
+  void ExpectKw(std::string_view word);
+  void ExpectOp(std::string_view op);
+  // An identifier that may name an object or column: a quoted one, or a regular one that is
+  // not reserved.
+  static bool IsNameToken(const Token& t);
+  std::string ExpectName();
+  // Incorrect syntax near the current token (the last real token at the end of the batch).
+  [[noreturn]] void Error() const;
+  [[noreturn]] void ErrorAt(size_t index) const;
+  const Token& Prev() const { return tokens_[at_ - 1]; }
+  uint32_t PrevEnd() const { return at_ == 0 ? 0 : tokens_[at_ - 1].end_offset; }
+
+  // --- names and types (parser_core.cpp) ---
+  // name ( '.' [name] )*: "a.b", "tempdb..#t". Up to max_parts parts.
+  ast::Name ParseMultiPartName(size_t max_parts);
+  ast::TypeName ParseType();
+  std::vector<std::string> ParseNameList();  // '(' a, b ')'
+
+  // --- expressions (parse_expr.cpp) ---
+  ast::ExprPtr ParseExpr();
+
+  // --- queries (parse_query.cpp) ---
+  bool AtQueryStart() const;  // SELECT, or '(' leading (through more '(') to SELECT
+  // With UNION / EXCEPT / INTERSECT chains and ORDER BY.
+  std::unique_ptr<ast::QueryExpr> ParseQuery();
+  std::vector<ast::TableRefPtr> ParseFromList();
+
+  // --- statements (parse_stmt.cpp) ---
+  ast::StmtPtr ParseStatement();
+
+ private:
+  // expressions
+  ast::ExprPtr ParseOr();
+  ast::ExprPtr ParseAnd();
+  ast::ExprPtr ParseNot();
+  ast::ExprPtr ParsePredicate();
+  ast::ExprPtr ParseAdditive();
+  ast::ExprPtr ParseMultiplicative();
+  ast::ExprPtr ParseUnary();
+  ast::ExprPtr ParsePrimary();
+  ast::ExprPtr ParseCase(const ast::SourcePos& pos);
+  ast::ExprPtr ParseCast(const ast::SourcePos& pos, bool is_convert);
+  ast::ExprPtr ParseFunction(ast::Name name, const ast::SourcePos& pos);
+  ast::ExprPtr ParseExistsBody(const ast::SourcePos& pos, bool negated);
+  ast::ExprPtr ParseInTail(ast::ExprPtr left, bool negated);
+  ast::ExprPtr ParseSubqueryInParens();
+  // Variable assignment (parse_stmt.cpp): whether the cursor is at "@v =" or "@v op=", and
+  // reading one from "@v" on, giving the value assigned ("@v += e" gives "@v + (e)").
+  bool AtAssignment() const;
+  ast::ExprPtr ParseAssignedValue();
+
+  // queries
+  std::unique_ptr<ast::QueryExpr> ParseIntersection();
+  std::unique_ptr<ast::QueryExpr> ParseQueryTerm();
+  std::unique_ptr<ast::QuerySpec> ParseQuerySpec();
+  void ParseTop(ast::ExprPtr& top, bool* percent, bool* with_ties);
+  ast::SelectItem ParseSelectItem();
+  ast::TableRefPtr ParseTableSource();
+  ast::TableRefPtr ParseTablePrimary();
+  std::string ParseOptionalAlias();
+
+  // statements
+  ast::StmtPtr ParseSelectStmt();
+  ast::StmtPtr ParseInsert();
+  ast::StmtPtr ParseUpdate();
+  ast::StmtPtr ParseDelete();
+  ast::StmtPtr ParseCreate();
+  ast::StmtPtr ParseCreateTable();
+  ast::StmtPtr ParseCreateView();
+  ast::StmtPtr ParseCreateIndex(bool unique);
+  ast::StmtPtr ParseDrop();
+  ast::StmtPtr ParseTruncate();
+  ast::StmtPtr ParseIf();
+  ast::StmtPtr ParseBlock();
+  ast::StmtPtr ParseSet();
+  ast::StmtPtr ParseSetVariable();
+  ast::StmtPtr ParsePrint();
+  ast::StmtPtr ParseDeclare();
+  void ParseColumnDef(ast::CreateTableStmt& table);
+  void ParseTableConstraint(ast::CreateTableStmt& table);
+  std::vector<ast::Name> ParseDropNames(bool* if_exists);
+
+  // Bounds the recursion so that deeply nested input fails cleanly (Msg 191) instead of
+  // exhausting the stack.
+  class DepthGuard {
+   public:
+    explicit DepthGuard(Parser& parser);
+    ~DepthGuard() { --parser_.depth_; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+
+   private:
+    Parser& parser_;
+  };
+
+  std::string_view text_;
+  std::vector<Token> tokens_;
+  size_t at_ = 0;
+  int depth_ = 0;
+  // DECLARE a, b: extra statements produced by one DECLARE, emitted after it.
+  std::vector<ast::StmtPtr> pending_;
+
+  friend class StatementParserAccess;
+};
+
+std::string ToUpper(std::string_view s);
+std::string ToLower(std::string_view s);
+
+}  // namespace orv::tsql::parse

@@ -1,0 +1,327 @@
+#include "tsql/types/sql_error.h"
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+namespace orv::tsql {
+namespace {
+
+// A catalogued message. %1, %2, ... are replaced by the arguments. When fewer arguments are
+// given than the text uses, the given ones fill the LAST placeholders and `defaults` the
+// leading ones (so MakeError(3701, {"#t"}) names a table, MakeError(242) a varchar to datetime
+// conversion).
+struct Entry {
+  int32_t number;
+  int32_t severity;
+  int32_t state;
+  const char* text;
+  std::initializer_list<const char*> defaults;
+};
+
+const Entry kCatalogue[] = {
+    {102, 15, 1, "Incorrect syntax near '%1'.", {}},
+    {104,
+     16,
+     1,
+     "ORDER BY items must appear in the select list if the statement contains a UNION, "
+     "INTERSECT or EXCEPT operator.",
+     {}},
+    {105, 15, 1, "Unclosed quotation mark after the character string '%1'.", {}},
+    {107,
+     16,
+     1,
+     "The column prefix '%1' does not match with a table name or alias name used in the query.",
+     {}},
+    {108,
+     16,
+     1,
+     "The ORDER BY position number %1 is out of range of the number of items in the select "
+     "list.",
+     {}},
+    {109,
+     15,
+     1,
+     "There are more columns in the INSERT statement than values specified in the VALUES "
+     "clause. The number of values in the VALUES clause must match the number of columns "
+     "specified in the INSERT statement.",
+     {}},
+    {110,
+     15,
+     1,
+     "There are fewer columns in the INSERT statement than values specified in the VALUES "
+     "clause. The number of values in the VALUES clause must match the number of columns "
+     "specified in the INSERT statement.",
+     {}},
+    {116,
+     16,
+     1,
+     "Only one expression can be specified in the select list when the subquery is not "
+     "introduced with EXISTS.",
+     {}},
+    {120,
+     15,
+     1,
+     "The select list for the INSERT statement contains fewer items than the insert list. The "
+     "number of SELECT values must match the number of INSERT columns.",
+     {}},
+    {121,
+     15,
+     1,
+     "The select list for the INSERT statement contains more items than the insert list. The "
+     "number of SELECT values must match the number of INSERT columns.",
+     {}},
+    {125, 15, 1, "Case expressions may only be nested to level 10.", {}},
+    {130,
+     16,
+     1,
+     "Cannot perform an aggregate function on an expression containing an aggregate or a "
+     "subquery.",
+     {}},
+    {131,
+     15,
+     2,
+     "The size (%1) given to the type '%2' exceeds the maximum allowed for any data type (%3).",
+     {}},
+    {137, 15, 2, "Must declare the scalar variable \"%1\".", {}},
+    {141,
+     15,
+     1,
+     "A SELECT statement that assigns a value to a variable must not be combined with "
+     "data-retrieval operations.",
+     {}},
+    {145,
+     15,
+     1,
+     "ORDER BY items must appear in the select list if SELECT DISTINCT is specified.",
+     {}},
+    {147,
+     15,
+     1,
+     "An aggregate may not appear in the WHERE clause unless it is in a subquery contained in a "
+     "HAVING clause or a select list, and the column being aggregated is an outer reference.",
+     {}},
+    {155, 15, 1, "'%1' is not a recognized %2 option.", {}},
+    {156, 15, 1, "Incorrect syntax near the keyword '%1'.", {}},
+    {168,
+     15,
+     1,
+     "The floating point value '%1' is out of the range of computer representation (8 bytes).",
+     {}},
+    {174, 15, 1, "The %1 function requires %2 argument(s).", {}},
+    {189, 15, 1, "The %1 function requires %2 to %3 arguments.", {}},
+    {195, 15, 10, "'%1' is not a recognized built-in function name.", {}},
+    {205,
+     16,
+     1,
+     "All queries combined using a UNION, INTERSECT or EXCEPT operator must have an equal "
+     "number of expressions in their target lists.",
+     {}},
+    {206, 16, 2, "Operand type clash: %1 is incompatible with %2", {}},
+    {207, 16, 1, "Invalid column name '%1'.", {}},
+    {208, 16, 1, "Invalid object name '%1'.", {}},
+    {209, 16, 1, "Ambiguous column name '%1'.", {}},
+    {213, 16, 1, "Column name or number of supplied values does not match table definition.", {}},
+    {235, 16, 0, "Cannot convert a char value to money. The char value has incorrect syntax.", {}},
+    {241, 16, 1, "Conversion failed when converting date and/or time from character string.", {}},
+    {242,
+     16,
+     3,
+     "The conversion of a %1 data type to a %2 data type resulted in an out-of-range value.",
+     {"varchar", "datetime"}},
+    {243, 16, 1, "Type %1 is not a defined system type.", {}},
+    {245, 16, 1, "Conversion failed when converting the %1 value '%2' to data type %3.", {}},
+    {248,
+     16,
+     1,
+     "The conversion of the %1 value '%2' overflowed an %3 column. Use a larger integer column.",
+     {}},
+    {264,
+     16,
+     1,
+     "The column name '%1' is specified more than once in the SET clause or column list of an "
+     "INSERT. A column cannot be assigned more than one value in the same clause. Modify the "
+     "clause to make sure that a column is updated only once. If the SET clause updates columns "
+     "of a view, then the column name '%1' may appear twice in the view definition.",
+     {}},
+    {281,
+     16,
+     1,
+     "%1 is not a valid style number when converting from %2 to a character string.",
+     {}},
+    {402, 16, 1, "The data types %1 and %2 are incompatible in the %3 operator.", {}},
+    {512,
+     16,
+     1,
+     "Subquery returned more than 1 value. This is not permitted when the subquery follows =, "
+     "!=, <, <= , >, >= or when the subquery is used as an expression.",
+     {}},
+    {515,
+     16,
+     2,
+     "Cannot insert the value NULL into column '%1', table '%2'; column does not allow nulls. "
+     "%3 fails.",
+     {}},
+    {517, 16, 1, "Adding a value to a '%1' column caused an overflow.", {"datetime"}},
+    {529, 16, 2, "Explicit conversion from data type %1 to %2 is not allowed.", {}},
+    {535,
+     16,
+     1,
+     "The datediff function resulted in an overflow. The number of dateparts separating two "
+     "date/time instances is too large. Try to use datediff with a less precise datepart.",
+     {}},
+    {536, 16, 1, "Invalid length parameter passed to the %1 function.", {}},
+    {1007,
+     15,
+     1,
+     "The number '%1' is out of the range for numeric representation (maximum precision 38).",
+     {}},
+    {1013,
+     16,
+     1,
+     "The objects \"%1\" and \"%2\" in the FROM clause have duplicate exposed names. Use "
+     "correlation names to distinguish them.",
+     {}},
+    {1038,
+     15,
+     5,
+     "An object or column name is missing or empty. For SELECT INTO statements, verify each "
+     "column has a name. For other statements, look for empty alias names. Aliases defined as "
+     "\"\" or [] are not allowed. Change the alias to a valid name.",
+     {}},
+    {2627,
+     14,
+     1,
+     "Violation of %1 constraint '%2'. Cannot insert duplicate key in object '%3'. The "
+     "duplicate key value is %4.",
+     {}},
+    {2628,
+     16,
+     1,
+     "String or binary data would be truncated in table '%1', column '%2'. Truncated value: "
+     "'%3'.",
+     {}},
+    {2705,
+     16,
+     3,
+     "Column names in each table must be unique. Column name '%1' in table '%2' is specified "
+     "more than once.",
+     {}},
+    {2714, 16, 6, "There is already an object named '%1' in the database.", {}},
+    {2750,
+     16,
+     1,
+     "Column or parameter #%1: Specified column precision %2 is greater than the maximum "
+     "precision of 38.",
+     {}},
+    {3621, 10, 0, "The statement has been terminated.", {}},
+    {3623, 16, 1, "An invalid floating point operation occurred.", {}},
+    {3701,
+     11,
+     5,
+     "Cannot drop the %1 '%2', because it does not exist or you do not have permission.",
+     {"table"}},
+    {4104, 16, 1, "The multi-part identifier \"%1\" could not be bound.", {}},
+    {4127,
+     16,
+     1,
+     "At least one of the arguments to COALESCE must be an expression that is not the NULL "
+     "constant.",
+     {}},
+    {4145,
+     15,
+     1,
+     "An expression of non-boolean type specified in a context where a condition is expected, "
+     "near '%1'.",
+     {}},
+    {8114, 16, 5, "Error converting data type %1 to %2.", {"varchar", "numeric"}},
+    {8115,
+     16,
+     2,
+     "Arithmetic overflow error converting %1 to data type %2.",
+     {"expression", "int"}},
+    {8116, 16, 1, "Argument data type %1 is invalid for argument %2 of %3 function.", {}},
+    {8117, 16, 1, "Operand data type %1 is invalid for %2 operator.", {}},
+    {8118,
+     16,
+     1,
+     "Column '%1' is invalid in the select list because it is not contained in an aggregate "
+     "function and there is no GROUP BY clause.",
+     {}},
+    {8120,
+     16,
+     1,
+     "Column '%1' is invalid in the select list because it is not contained in either an "
+     "aggregate function or the GROUP BY clause.",
+     {}},
+    {8134, 16, 1, "Divide by zero error encountered.", {}},
+    {8152, 16, 14, "String or binary data would be truncated.", {}},
+    {8153, 10, 1, "Warning: Null value is eliminated by an aggregate or other SET operation.", {}},
+    {8155, 16, 2, "No column name was specified for column %1 of '%2'.", {}},
+};
+
+const Entry* Find(int32_t number) {
+  for (const Entry& e : kCatalogue) {
+    if (e.number == number) return &e;
+  }
+  return nullptr;
+}
+
+int PlaceholderCount(std::string_view text) {
+  int count = 0;
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] == '%' && text[i + 1] >= '1' && text[i + 1] <= '9')
+      count = std::max(count, text[i + 1] - '0');
+  }
+  return count;
+}
+
+}  // namespace
+
+SqlError MakeError(int32_t number, std::initializer_list<std::string> args) {
+  SqlError error;
+  error.number = number;
+  const Entry* entry = Find(number);
+  if (entry == nullptr) {
+    // Not catalogued: the caller's first argument is the whole message.
+    error.message = args.size() > 0 ? *args.begin() : "Error " + std::to_string(number) + ".";
+    return error;
+  }
+  error.severity = entry->severity;
+  error.state = entry->state;
+  std::vector<std::string> values(args.begin(), args.end());
+  // "Column 't.a'": the column errors accept the exposed name and the column apart.
+  if ((number == 8118 || number == 8120) && values.size() == 2) {
+    values = {values[0] + "." + values[1]};
+  }
+  std::string_view text = entry->text;
+  int needed = PlaceholderCount(text);
+  if (static_cast<int>(values.size()) < needed) {
+    std::vector<std::string> filled;
+    int missing = needed - static_cast<int>(values.size());
+    auto it = entry->defaults.begin();
+    for (int i = 0; i < missing; ++i) {
+      filled.emplace_back(it != entry->defaults.end() ? *it++ : "");
+    }
+    filled.insert(filled.end(), values.begin(), values.end());
+    values = std::move(filled);
+  }
+  std::string& out = error.message;
+  out.reserve(text.size() + 32);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+      size_t k = static_cast<size_t>(text[i + 1] - '1');
+      if (k < values.size()) out += values[k];
+      ++i;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return error;
+}
+
+void ThrowError(int32_t number, std::initializer_list<std::string> args) {
+  throw SqlException(MakeError(number, args));
+}
+
+}  // namespace orv::tsql

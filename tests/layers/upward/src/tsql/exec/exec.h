@@ -1,0 +1,2 @@
+// The executor of the fixture tree.
+#pragma once
