@@ -24,6 +24,8 @@ class ConnectionString {
   const std::string& text() const { return text_; }
   std::string Get(std::string_view key, std::string_view default_value = {}) const;
   bool Has(std::string_view key) const;
+  // The pairs in the order first given, each key with its last value.
+  const std::vector<std::pair<std::string, std::string>>& Pairs() const { return pairs_; }
 
  private:
   std::string text_;
