@@ -49,6 +49,23 @@ bool GetCurDate(ado::Connection& connection, int32_t year, int32_t period, std::
   return true;
 }
 
+std::string CurrentPeriodSql() {
+  return "Select Top 1 FYear,FPeriod,CONVERT(char(10),FStartDate,120) As FStartDate,"
+         "CONVERT(char(10),FEndDate,120) As FEndDate,CONVERT(char(10),GETDATE(),120) As FToday "
+         "From t_PeriodDate Where FStartDate<=GETDATE() Order by FStartDate Desc";
+}
+
+bool GetCurrentPeriod(ado::Connection& connection, CurrentPeriod& current) {
+  std::shared_ptr<ado::Recordset> rs = connection.Execute(CurrentPeriodSql(), nullptr, -1);
+  if (rs->EOF()) return false;
+  current.year = automation::CLng(rs->Fields("FYear").Value());
+  current.period = automation::CLng(rs->Fields("FPeriod").Value());
+  current.start_date = automation::CStr(rs->Fields("FStartDate").Value());
+  current.end_date = automation::CStr(rs->Fields("FEndDate").Value());
+  current.today = automation::CStr(rs->Fields("FToday").Value());
+  return true;
+}
+
 int32_t ReadPeriodCount(std::string& sDsn) {
   auto reader = automation::As<SystemProfileReader>(
       automation::CreateInstance(kSystemProfileProgId));

@@ -24,6 +24,19 @@ bool GetLastPeriod(ado::Connection& connection, int32_t year, int32_t period, in
 bool GetCurDate(ado::Connection& connection, int32_t year, int32_t period, std::string& start_date,
                 std::string& end_date);
 
+// The data source's current accounting period: the latest stored period that has begun by the
+// data source's own clock (GETDATE()), with its first and last day as "yyyy-mm-dd", and the
+// data source's date. False when no stored period has begun. Failures propagate unchanged.
+struct CurrentPeriod {
+  int32_t year = 0;
+  int32_t period = 0;
+  std::string start_date;
+  std::string end_date;
+  std::string today;
+};
+std::string CurrentPeriodSql();
+bool GetCurrentPeriod(ado::Connection& connection, CurrentPeriod& current);
+
 // Periods per year: the "GL"/"PeriodCount" profile read through "OrvPellBase.SystemProfile".
 // Raises when the reader is missing, the profile absent or not numeric.
 int32_t ReadPeriodCount(std::string& sDsn);
