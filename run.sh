@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev
-          libsqlite3-dev libfmt-dev libcli11-dev nlohmann-json3-dev)
+          libsqlite3-dev libfmt-dev libcli11-dev nlohmann-json3-dev
+          libxlsxwriter-dev libedit-dev python3)
 
 install_packages() {
   local missing=()

@@ -5,7 +5,6 @@
 #include <fstream>
 #include <iostream>
 
-#include "ado/provider.h"
 #include "automation/error.h"
 #include "cli/progress.h"
 #include "tsql/engine.h"
@@ -33,14 +32,6 @@ void MakeParentFolder(const std::string& path) {
   if (ec) Fail("cannot create the folder '" + parent.string() + "': " + ec.message());
 }
 
-bool IsEmbedded(const ado::ConnectionString& properties) {
-  const std::string provider = properties.Get("Provider", "Embedded");
-  std::string lower;
-  for (char c : provider)
-    lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-  return lower == "embedded";
-}
-
 const char* SizeName(demo::Size size) {
   switch (size) {
     case demo::Size::Tiny:
@@ -59,44 +50,6 @@ std::string DemoDatabasePath() {
   if (std::string path = Env("ORVDATA_DEMO_DB"); !path.empty()) return path;
   if (std::string data = Env("XDG_DATA_HOME"); !data.empty()) return data + "/orvdata/demo.orvdb";
   return Env("HOME") + "/.local/share/orvdata/demo.orvdb";
-}
-
-std::string FileDsn(const std::string& path) {
-  if (path.find_first_of(";{}") == std::string::npos) {
-    return "Provider=Embedded;Data Source=" + path;
-  }
-  std::string braced = "{";
-  for (char c : path) {
-    braced.push_back(c);
-    if (c == '}') braced.push_back('}');
-  }
-  return "Provider=Embedded;Data Source=" + braced + "}";
-}
-
-std::string ResolveDsn(const std::string& dsn, bool must_exist) {
-  if (dsn.empty()) {
-    const std::string path = DemoDatabasePath();
-    if (!fs::exists(path)) {
-      std::cerr << "orvdata: creating the demo database " << path << " (size demo)\n";
-      CreateDemoFile(path, demo::Options{});
-    }
-    std::cerr << "orvdata: no --dsn given; using the demo database " << path << "\n";
-    return FileDsn(path);
-  }
-  if (dsn.find('=') == std::string::npos) {
-    if (must_exist && dsn != ":memory:" && !fs::exists(dsn)) {
-      Fail("the data-source file '" + dsn + "' does not exist");
-    }
-    return FileDsn(dsn);
-  }
-  if (must_exist) {
-    const ado::ConnectionString properties(dsn);
-    const std::string source = properties.Get("Data Source");
-    if (IsEmbedded(properties) && !source.empty() && source != ":memory:" && !fs::exists(source)) {
-      Fail("the data-source file '" + source + "' does not exist");
-    }
-  }
-  return dsn;
 }
 
 void CreateDemoFile(const std::string& path, const demo::Options& options) {

@@ -22,12 +22,16 @@ struct DemoOptions {
   std::string size = "demo";
   uint64_t seed = 1;
   bool script = false;
+  bool force = false;
 };
 
 void Create(const DemoOptions& o) {
   const auto size = demo::ParseSize(o.size);
   if (!size) throw UsageError("unknown size '" + o.size + "'; use tiny, demo or large");
   const demo::Options options{*size, o.seed};
+  if (!o.force && std::filesystem::exists(o.file)) {
+    throw CommandError("'" + o.file + "' exists already; give --force to replace it");
+  }
   if (o.script) {
     WriteDemoScript(o.file, options);
     std::cerr << "orvdata: wrote the demo database script " << o.file << "\n";
@@ -52,6 +56,7 @@ void AddDemoCommand(CLI::App& app, int& exit_status) {
       ->default_val(1);
   create->add_flag("--script", o->script,
                    "Write a T-SQL script with GO lines instead (for orvdata sql -i or SQL Server)");
+  create->add_flag("--force", o->force, "Replace FILE when it exists");
   create->footer(
       "\nUse the file with --dsn FILE (or --dsn \"Provider=Embedded;Data Source=FILE\").");
   create->callback([o, &exit_status] { exit_status = Guarded([&] { Create(*o); }); });
@@ -67,7 +72,15 @@ void AddDemoCommand(CLI::App& app, int& exit_status) {
       "See orvdata report 400 --help. The demo database: $ORVDATA_DEMO_DB, else\n"
       "$XDG_DATA_HOME/orvdata/demo.orvdb, else ~/.local/share/orvdata/demo.orvdb.");
   run->callback([run, &exit_status] {
-    std::vector<std::string> args = {"report", "400"};
+    // The demo database is this command's data source whatever else is configured.
+    const std::string path = DemoDatabasePath();
+    if (!std::filesystem::exists(path)) {
+      std::cerr << "orvdata: creating the demo database " << path << " (size demo)\n";
+      exit_status = Guarded([&] { CreateDemoFile(path, demo::Options{}); });
+      if (exit_status != kExitSuccess) return;
+    }
+    std::cerr << "orvdata: DEMO DATA: the invented demo company in " << path << "\n";
+    std::vector<std::string> args = {"report", "400", "--dsn", path};
     const std::vector<std::string> extra = run->remaining();
     if (extra.empty()) {
       // Without conditions of its own, show the task orders of the month up to the demo's today:

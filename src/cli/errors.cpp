@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/exit_status.h"
+#include "export/export_error.h"
 
 namespace orv::cli {
 
@@ -19,6 +20,12 @@ int Guarded(const std::function<void()>& action) {
   } catch (const UsageError& e) {
     std::cerr << "orvdata: " << e.what() << '\n';
     return kExitUsage;
+  } catch (const exports::ChoiceError& e) {
+    std::cerr << "orvdata: " << e.what() << '\n';
+    return kExitUsage;
+  } catch (const CommandError& e) {
+    std::cerr << "orvdata: " << e.what() << '\n';
+    return kExitFailure;
   } catch (...) {
     PrintError(std::cerr, automation::CurrentErrorInfo());
     return kExitFailure;

@@ -17,11 +17,19 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A failure of the command that is not a mistake in its command line (a missing data-source
+// file, an output that would overwrite the data source). Printed as "orvdata: <text>", exit
+// status 1.
+class CommandError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // "error <number>: <description> (source: <source>)"; the source part is left out when empty.
 void PrintError(std::ostream& err, const automation::ErrorInfo& error);
 
 // Runs `action`: kExitSuccess, or the failure printed on stderr and kExitUsage for a
-// UsageError, kExitFailure for anything else.
+// UsageError (and the writers' ChoiceError), kExitFailure for anything else.
 int Guarded(const std::function<void()>& action);
 
 }  // namespace orv::cli

@@ -9,11 +9,11 @@
 #include "automation/collections.h"
 #include "automation/variant.h"
 #include "cli/commands.h"
-#include "cli/data_source.h"
+#include "cli/source_choice.h"
 #include "cli/errors.h"
 #include "cli/output.h"
-#include "cli/report_catalog.h"
 #include "service/data.h"
+#include "service/source_facts.h"
 
 namespace orv::cli {
 
@@ -24,8 +24,8 @@ using automation::Variant;
 struct LookupOptions {
   std::string dsn;
   OutputOptions output;
-  int32_t year = kDefaultYear;
-  int32_t period = kDefaultPeriod;
+  std::optional<int32_t> year;
+  std::optional<int32_t> period;
   int32_t item_class = 4;
   std::string filter;
   std::string number;
@@ -34,8 +34,8 @@ struct LookupOptions {
 };
 
 // A one-row table of named values.
-ResultTable OneRow(std::initializer_list<std::pair<const char*, Variant>> values) {
-  ResultTable table;
+exports::ResultTable OneRow(std::initializer_list<std::pair<const char*, Variant>> values) {
+  exports::ResultTable table;
   std::vector<Variant> row;
   for (const auto& [name, value] : values) {
     table.AddColumn(name, value.type() == automation::VarType::String ? "varchar" : "int");
@@ -45,23 +45,24 @@ ResultTable OneRow(std::initializer_list<std::pair<const char*, Variant>> values
   return table;
 }
 
-ResultTable NoRow(std::initializer_list<const char*> names) {
-  ResultTable table;
+exports::ResultTable NoRow(std::initializer_list<const char*> names) {
+  exports::ResultTable table;
   for (const char* name : names) table.AddColumn(name);
   return table;
 }
 
-using Body = std::function<ResultTable(service::Data&, const std::string& dsn)>;
+using Body = std::function<exports::ResultTable(service::Data&, const std::string& dsn)>;
 
 CLI::App* Sub(CLI::App& parent, const char* name, const char* help,
               std::shared_ptr<LookupOptions> o, int& exit_status, Body body) {
   auto* cmd = parent.add_subcommand(name, help);
-  cmd->add_option("--dsn", o->dsn, "Data source: a file path or connection text (default: demo)");
+  AddDsnOption(cmd, o->dsn);
   AddOutputOptions(cmd, o->output);
   cmd->callback([o, body, &exit_status] {
     exit_status = Guarded([&] {
-      Printer printer(o->output);
-      const std::string dsn = ResolveDsn(o->dsn);
+      const ChosenSource source = ChooseSource(o->dsn);
+      Printer printer(o->output, PrintSetup{{}, source.file, {}});
+      const std::string& dsn = source.text;
       service::Data data;
       printer.Print(body(data, dsn));
       printer.Finish();
@@ -71,8 +72,18 @@ CLI::App* Sub(CLI::App& parent, const char* name, const char* help,
 }
 
 void AddPeriodOptions(CLI::App* cmd, LookupOptions& o) {
-  cmd->add_option("--year", o.year, "Accounting year")->default_val(kDefaultYear);
-  cmd->add_option("--period", o.period, "Accounting period")->default_val(kDefaultPeriod);
+  cmd->add_option("--year", o.year, "Accounting year (default: the current period's)");
+  cmd->add_option("--period", o.period, "Accounting period (default: the current one)");
+}
+
+// --year and --period, each defaulting to the data source's current period.
+std::pair<int32_t, int32_t> ChosenPeriod(const LookupOptions& o, const std::string& dsn) {
+  if (o.year && o.period) return {*o.year, *o.period};
+  const reports::catalog::SourceFacts facts = service::ReadSourceFacts(dsn);
+  if (facts.year == 0) {
+    throw UsageError("the data source has no current accounting period; give --year and --period");
+  }
+  return {o.year.value_or(facts.year), o.period.value_or(facts.period)};
 }
 
 }  // namespace
@@ -85,8 +96,9 @@ void AddLookupCommand(CLI::App& app, int& exit_status) {
   auto* last = Sub(*lookup, "last-period", "The period before a given one (GetLastPeriod)", o,
                    exit_status, [o](service::Data& d, const std::string& dsn) {
                      int32_t year = 0, period = 0;
-                     if (!d.GetLastPeriod(dsn, o->year, o->period, year, period)) {
-                       std::cerr << "orvdata: no period before " << o->year << "/" << o->period
+                     const auto [cur_year, cur_period] = ChosenPeriod(*o, dsn);
+                     if (!d.GetLastPeriod(dsn, cur_year, cur_period, year, period)) {
+                       std::cerr << "orvdata: no period before " << cur_year << "/" << cur_period
                                  << "\n";
                        return NoRow({"year", "period"});
                      }
@@ -97,8 +109,9 @@ void AddLookupCommand(CLI::App& app, int& exit_status) {
   auto* dates = Sub(*lookup, "cur-date", "First and last day of a period (GetCurDate)", o,
                     exit_status, [o](service::Data& d, const std::string& dsn) {
                       std::string start, end;
-                      if (!d.GetCurDate(dsn, o->year, o->period, start, end)) {
-                        std::cerr << "orvdata: no period " << o->year << "/" << o->period << "\n";
+                      const auto [year, period] = ChosenPeriod(*o, dsn);
+                      if (!d.GetCurDate(dsn, year, period, start, end)) {
+                        std::cerr << "orvdata: no period " << year << "/" << period << "\n";
                         return NoRow({"start_date", "end_date"});
                       }
                       return OneRow({{"start_date", Variant(start)}, {"end_date", Variant(end)}});
@@ -128,7 +141,7 @@ void AddLookupCommand(CLI::App& app, int& exit_status) {
                       std::optional<std::string> condition;
                       if (!o->filter.empty()) condition = o->filter;
                       auto rows = d.GetItemPropDesc(dsn, condition);
-                      return rows ? FromDictionaries(*rows) : ResultTable{};
+                      return rows ? exports::FromDictionaries(*rows) : exports::ResultTable{};
                     });
   props->add_option("--where", o->filter,
                     "SQL condition on the property table (default \" FItemClassID IN (4,8) \")");
@@ -148,7 +161,7 @@ void AddLookupCommand(CLI::App& app, int& exit_status) {
                      service::ConnectionRef cn;
                      const double factor =
                          d.ChangeUnitCoeffcient(cn, o->from_unit, o->to_unit, dsn);
-                     ResultTable table;
+                     exports::ResultTable table;
                      table.AddColumn("coefficient", "float");
                      table.AddRow({Variant(factor)});
                      return table;

@@ -1,8 +1,15 @@
 #include "cli/output.h"
 
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "automation/error.h"
@@ -12,11 +19,22 @@ namespace orv::cli {
 
 namespace {
 
+namespace fs = std::filesystem;
+using exports::Format;
+
 bool StdoutIsColorTerminal() {
   if (!isatty(STDOUT_FILENO)) return false;
   if (std::getenv("NO_COLOR") != nullptr) return false;
   const char* term = std::getenv("TERM");
   return term == nullptr || std::string(term) != "dumb";
+}
+
+size_t TerminalWidth() {
+  if (!isatty(STDOUT_FILENO)) return 0;
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  if (const char* columns = std::getenv("COLUMNS")) return std::strtoul(columns, nullptr, 10);
+  return 80;
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -30,71 +48,162 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
+// Whether two paths are the same file (device and inode, so links count too).
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+[[noreturn]] void FailFile(const std::string& path, const std::string& why) {
+  automation::Raise(automation::err::kAutomationError, "orvdata",
+                    "cannot write the output file '" + path + "': " + why);
+}
+
+// A new empty file beside `target` ("<target>.<random>.part"), closed; its path.
+std::string TemporaryBeside(const std::string& target) {
+  std::string pattern = target + ".XXXXXX.part";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  const int fd = mkstemps(buffer.data(), 5);
+  if (fd < 0) FailFile(target, std::strerror(errno));
+  // mkstemps makes the file private; the output gets the modes a new file normally gets.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  ::close(fd);
+  return std::string(buffer.data());
+}
+
 }  // namespace
 
 void AddOutputOptions(CLI::App* cmd, OutputOptions& options) {
-  cmd->add_option("-f,--format", options.format, "Output format: table, csv, json or markdown")
+  cmd->add_option("-f,--format", options.format,
+                  std::string("Output format: ") + exports::FormatNames())
       ->default_str("table");
-  cmd->add_option("-o,--output", options.output, "Write the output to FILE instead of stdout");
+  cmd->add_option("-o,--output", options.output,
+                  "Write the output to FILE (put in place only when the command succeeds)");
   cmd->add_option("--columns", options.columns,
                   "Columns to show, comma-separated, in that order (\"all\": every column)");
+  cmd->add_flag("--captions", options.captions,
+                "Headings from the report's column captions (default for table and xlsx)");
+  cmd->add_flag("--no-captions", options.no_captions, "Headings are the column names");
+  cmd->add_flag("--bom", options.bom,
+                "CSV: start with a UTF-8 byte-order mark (for spreadsheet programs)");
+  cmd->add_flag("-x,--expanded", options.expanded,
+                "Table: each row as a block of \"column | value\" lines");
+  cmd->add_option("--width", options.width,
+                  "Table: fit lines into N columns, cutting long cells with … (default: the "
+                  "terminal's width; 0: no limit)");
 }
 
-Printer::Printer(const OutputOptions& options, std::vector<std::string> default_columns)
-    : default_columns_(std::move(default_columns)), out_(&std::cout) {
-  const auto format = ParseFormat(options.format);
+Printer::Printer(const OutputOptions& options, PrintSetup setup)
+    : default_columns_(std::move(setup.default_columns)), out_(&std::cout) {
+  const auto format = exports::ParseFormat(options.format);
   if (!format) {
-    throw UsageError("unknown format '" + options.format + "'; use table, csv, json or markdown");
+    throw UsageError("unknown format '" + options.format + "'; use " + exports::FormatNames());
   }
   format_ = *format;
+  if (setup.table_style) write_ = *setup.table_style;
+  write_.captions = options.captions ||
+                    (!options.no_captions && (format_ == Format::kTable || format_ == Format::kXlsx));
+  write_.bom = options.bom;
+  write_.expanded = options.expanded;
+  write_.width = options.width.value_or(TerminalWidth());
   if (!options.columns.empty() && options.columns != "all") {
-    columns_ = SplitList(options.columns);
+    columns_ = exports::SplitList(options.columns);
     columns_given_ = true;
   } else if (options.columns == "all") {
     default_columns_.clear();
   }
   if (!options.output.empty() && options.output != "-") {
-    file_name_ = options.output;
-    file_.open(options.output, std::ios::binary | std::ios::trunc);
-    if (!file_) {
-      automation::Raise(automation::err::kAutomationError, "orvdata",
-                        "cannot write the output file '" + options.output + "'");
+    target_ = options.output;
+    if (!setup.data_source_file.empty() && SameFile(target_, setup.data_source_file)) {
+      throw CommandError("--output " + target_ + " is the data source " + setup.data_source_file +
+                       "; writing there would destroy it: name another file");
     }
-    out_ = &file_;
+    if (fs::is_directory(target_)) FailFile(target_, "it is a folder");
+    temporary_ = TemporaryBeside(target_);
+  } else if (format_ == Format::kXlsx) {
+    if (isatty(STDOUT_FILENO)) {
+      throw UsageError("xlsx is a binary format: give --output FILE.xlsx, or redirect the output");
+    }
+    char pattern[] = "/tmp/orvdata-XXXXXX.xlsx";
+    const int fd = mkstemps(pattern, 5);
+    if (fd < 0) FailFile(pattern, std::strerror(errno));
+    ::close(fd);
+    temporary_ = pattern;
   }
-  style_.emphasis = format_ == Format::kTable && out_ == &std::cout && StdoutIsColorTerminal();
+  write_.emphasis = format_ == Format::kTable && target_.empty() && StdoutIsColorTerminal();
+  if (format_ == Format::kXlsx) {
+    writer_ = exports::MakeXlsxWriter(temporary_, write_);
+    return;
+  }
+  if (!temporary_.empty()) {
+    file_ = std::make_unique<std::ofstream>(temporary_, std::ios::binary | std::ios::trunc);
+    if (!*file_) FailFile(target_, "cannot create " + temporary_);
+    out_ = file_.get();
+  }
+  writer_ = exports::MakeTextWriter(format_, *out_, write_);
 }
 
-void Printer::Print(ResultTable table) {
-  // CSV and JSON convert and write the rows a chunk at a time; every other use needs them all.
-  if (columns_given_ || (format_ != Format::kCsv && format_ != Format::kJson)) {
-    table.Materialize();
+Printer::~Printer() {
+  if (!finished_ && !temporary_.empty()) {
+    writer_.reset();
+    file_.reset();
+    std::remove(temporary_.c_str());
   }
-  // Only the text and Markdown tables set subtotal and total rows apart; the kinds are read
-  // before --columns can leave out the columns they come from.
-  if (format_ == Format::kTable || format_ == Format::kMarkdown) EnsureRowKinds(table);
+}
+
+void Printer::Print(exports::ResultTable table) {
+  const bool streams = format_ == Format::kCsv || format_ == Format::kJson ||
+                       format_ == Format::kJsonLines;
+  if (columns_given_ || !streams) table.Materialize();
+  // Subtotal and total rows are set apart by the human forms; the kinds are read before
+  // --columns can leave out the columns they come from.
+  if (!streams) exports::EnsureRowKinds(table);
+  table.report_rows = table.report_rows || exports::HasRowKindColumns(table);
   if (columns_given_) {
-    SelectColumns(table, columns_);
-  } else if (!default_columns_.empty() &&
-             (format_ == Format::kTable || format_ == Format::kMarkdown)) {
+    exports::SelectColumns(table, columns_);
+  } else if (!default_columns_.empty() && text_form()) {
     std::vector<std::string> present;
     for (const auto& name : default_columns_) {
       for (const auto& column : table.columns) {
         if (SameName(column.name, name)) present.push_back(name);
       }
     }
-    if (!present.empty()) SelectColumns(table, present);
+    if (!present.empty()) exports::SelectColumns(table, present);
   }
-  if (printed_++ > 0) *out_ << (format_ == Format::kCsv ? "\r\n" : "\n");
-  WriteTable(*out_, table, format_, style_);
+  writer_->Write(table);
 }
 
 void Printer::Finish() {
+  writer_->Finish();
   out_->flush();
   if (!*out_) {
-    automation::Raise(automation::err::kAutomationError, "orvdata",
-                      file_name_.empty() ? std::string("cannot write to standard output")
-                                         : "cannot write the output file '" + file_name_ + "'");
+    if (target_.empty()) {
+      automation::Raise(automation::err::kAutomationError, "orvdata",
+                        "cannot write to standard output");
+    }
+    FailFile(target_, "the disk may be full");
+  }
+  finished_ = true;
+  if (temporary_.empty()) return;
+  writer_.reset();
+  file_.reset();
+  if (target_.empty()) {
+    // xlsx onto a pipe or file: the finished workbook is copied to standard output.
+    std::ifstream in(temporary_, std::ios::binary);
+    std::cout << in.rdbuf();
+    std::cout.flush();
+    std::remove(temporary_.c_str());
+    return;
+  }
+  std::error_code ec;
+  fs::rename(temporary_, target_, ec);
+  if (ec) {
+    std::remove(temporary_.c_str());
+    FailFile(target_, ec.message());
   }
 }
 

@@ -7,7 +7,7 @@
 
 #include "automation/collections.h"
 #include "cli/commands.h"
-#include "cli/data_source.h"
+#include "cli/source_choice.h"
 #include "cli/errors.h"
 #include "cli/output.h"
 #include "service/data.h"
@@ -25,16 +25,17 @@ void AddPackageCommand(CLI::App& app, int& exit_status) {
   };
   auto o = std::make_shared<Options>();
   o->output.format = "json";
-  cmd->add_option("--dsn", o->dsn, "Data source: a file path or connection text (default: demo)");
+  AddDsnOption(cmd, o->dsn);
   cmd->add_option("sql", o->sql, "The SQL text")->required();
   cmd->add_flag("--first", o->first, "Package only the first row (PackageRecord)");
   AddOutputOptions(cmd, o->output);
   cmd->get_option("--format")->default_str("json");
   cmd->callback([o, &exit_status] {
     exit_status = Guarded([&] {
-      Printer printer(o->output);
+      const ChosenSource source = ChooseSource(o->dsn);
+      Printer printer(o->output, PrintSetup{{}, source.file, {}});
       service::Data data;
-      service::RecordsetRef rs = data.GetData(ResolveDsn(o->dsn), o->sql);
+      service::RecordsetRef rs = data.GetData(source.text, o->sql);
       auto rows = std::make_shared<automation::Vector>();
       if (o->first) {
         if (auto row = data.PackageRecord(rs))
@@ -42,7 +43,7 @@ void AddPackageCommand(CLI::App& app, int& exit_status) {
       } else {
         rows = data.PackageRecordset(rs);
       }
-      printer.Print(FromDictionaries(*rows));
+      printer.Print(exports::FromDictionaries(*rows));
       printer.Finish();
     });
   });

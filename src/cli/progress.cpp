@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ado/provider.h"
-#include "cli/text_width.h"
+#include "export/text_width.h"
 
 namespace orv::cli {
 
@@ -23,7 +23,7 @@ int g_batch_number = 0;
 
 // Cuts text to at most `width` display columns, ending in "..." when cut.
 std::string Shorten(const std::string& text, size_t width) {
-  if (DisplayWidth(text) <= width) return text;
+  if (exports::DisplayWidth(text) <= width) return text;
   std::string out;
   for (size_t i = 0; i < text.size();) {
     size_t len = 1;
@@ -35,7 +35,7 @@ std::string Shorten(const std::string& text, size_t width) {
     else if (c >= 0xC0)
       len = 2;
     std::string next = out + text.substr(i, len);
-    if (DisplayWidth(next) + 3 > width) break;
+    if (exports::DisplayWidth(next) + 3 > width) break;
     out = std::move(next);
     i += len;
   }

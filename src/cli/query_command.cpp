@@ -3,10 +3,10 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/data_source.h"
 #include "cli/errors.h"
 #include "cli/output.h"
 #include "cli/progress.h"
+#include "cli/source_choice.h"
 #include "service/data.h"
 
 namespace orv::cli {
@@ -20,20 +20,21 @@ void AddQueryCommand(CLI::App& app, int& exit_status) {
     OutputOptions output;
   };
   auto o = std::make_shared<Options>();
-  cmd->add_option("--dsn", o->dsn, "Data source: a file path or connection text (default: demo)");
+  AddDsnOption(cmd, o->dsn);
   cmd->add_option("sql", o->sql, "The SQL text, run unchanged")->required();
   AddOutputOptions(cmd, o->output);
   cmd->callback([o, &exit_status] {
     exit_status = Guarded([&] {
-      Printer printer(o->output);
-      const std::string dsn = ResolveDsn(o->dsn);
+      const ChosenSource source = ChooseSource(o->dsn);
+      Printer printer(o->output, PrintSetup{{}, source.file, {}});
+      const std::string& dsn = source.text;
       service::RecordsetRef rs;
       {
         Progress progress("query");
         service::Data data;
         rs = data.GetData(TrackBatches(dsn), o->sql);
       }
-      printer.Print(rs ? ReadRecordset(*rs) : ResultTable{});
+      printer.Print(rs ? exports::ReadRecordset(*rs) : exports::ResultTable{});
       printer.Finish();
     });
   });
