@@ -63,36 +63,59 @@ TEST_F(CommandsTest, DisplayTypeHidesSubtotalsButKeepsTheTotal) {
   EXPECT_EQ(Count(r.out, ",101\r\n"), 1u);
 }
 
-TEST_F(CommandsTest, SqlPrintsTheBatchesWithoutADatabase) {
-  // No --dsn and no demo database in HOME: nothing is opened or created.
-  const RunResult r = Run({"report", "400", "--sql", "--filter", "BDate=2025-01-01"});
+// --sql asks the service: the report runs through a recording connection, its look-ups are
+// answered by the data source, nothing else runs.
+TEST_F(CommandsTest, SqlShowsTheBatchesTheServiceSends) {
+  const RunResult r = Run({"report", "400", "--sql", "--dsn", TinyDb(), "--filter",
+                           "BDate=2025-01-01"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(Count(r.out, "\r\nGO\r\n"), 2u);
   EXPECT_NE(r.out.find("CONVERT(char(10),v1.FDate,120)>='2025-01-01'"), std::string::npos);
-  EXPECT_NE(r.out.find("CONVERT(char(10),v1.FDate,120)<='2025-12-31'"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(Scratch() / ".local"));
+  // The default end of the range is the last day of the data source's current period.
+  EXPECT_NE(r.out.find("CONVERT(char(10),v1.FDate,120)<='2025-06-30'"), std::string::npos);
 
-  // 498 without a data source: the calendar month.
-  const RunResult cost = Run({"report", "498", "--sql", "--year", "2024", "--period", "2"});
+  // 498: the period's dates come from the data source's calendar, looked up first.
+  const RunResult cost =
+      Run({"report", "498", "--sql", "--dsn", TinyDb(), "--year", "2024", "--period", "2"});
   ASSERT_EQ(cost.status, 0) << cost.err;
+  EXPECT_EQ(cost.out.rfind("Select FStartDate,FEndDate From t_PeriodDate Where FYear=2024 and "
+                           "FPeriod=2\r\nGO\r\n", 0), 0u) << cost.out.substr(0, 200);
   EXPECT_NE(cost.out.find("'2024-02-01'"), std::string::npos);
   EXPECT_NE(cost.out.find("'2024-02-29'"), std::string::npos);
 
-  // 499: fifteen batches; its period dates come from the data source when one is given.
+  // 499: two look-ups and fifteen batches, those sent only when candidates exist included.
   const RunResult wip = Run({"report", "499", "--sql", "--dsn", TinyDb(), "--period", "3"});
   ASSERT_EQ(wip.status, 0) << wip.err;
-  EXPECT_EQ(Count(wip.out, "\r\nGO\r\n"), 15u);
+  EXPECT_EQ(Count(wip.out, "\r\nGO\r\n"), 17u);
   EXPECT_NE(wip.out.find("'2025-03-31'"), std::string::npos);
 
-  // 410: the alarm day count is read from the data source (7 in the demo), or --alarm-days.
-  const RunResult alarm = Run({"report", "410", "--sql", "--alarm-days", "30"});
-  EXPECT_NE(alarm.out.find("v1.FPlanFinishDate) <=30"), std::string::npos) << alarm.out;
+  // 410: the alarm day count is the data source's (7 in the demo), or --alarm-days.
+  const RunResult alarm = Run({"report", "410", "--sql", "--dsn", TinyDb()});
+  EXPECT_NE(alarm.out.find("v1.FPlanFinishDate) <=7\r\n"), std::string::npos) << alarm.out;
+  const RunResult days = Run({"report", "410", "--sql", "--dsn", TinyDb(), "--alarm-days", "30"});
+  EXPECT_NE(days.out.find("v1.FPlanFinishDate) <=30\r\n"), std::string::npos) << days.out;
+}
+
+// --alarm-days changes which task orders report 410 shows, not only its --sql text.
+TEST_F(CommandsTest, AlarmDaysIsHonouredWhenTheReportRuns) {
+  auto orders = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = {"report", "410", "--dsn", TinyDb(), "--format", "csv",
+                                     "--columns", "FMOBillNO,FSumSort"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return Count(r.out, ",0\r\n");
+  };
+  const size_t setting = orders({});
+  EXPECT_EQ(orders({"--alarm-days", "7"}), setting);
+  EXPECT_GT(orders({"--alarm-days", "400"}), setting);
+  EXPECT_LT(orders({"--alarm-days", "0"}), orders({"--alarm-days", "400"}));
 }
 
 TEST_F(CommandsTest, SqlOutputRunsInTheShell) {
   // The printed batches are a script the T-SQL shell runs; its last result is the report.
-  const RunResult batches = Run({"report", "406", "--sql", "--output", "r406.sql"});
+  const RunResult batches = Run({"report", "406", "--sql", "--dsn", TinyDb(), "--output", "r406.sql"});
   ASSERT_EQ(batches.status, 0) << batches.err;
   const RunResult shell = Run({"sql", "--dsn", TinyDb(), "-i", "r406.sql", "--format", "csv"});
   ASSERT_EQ(shell.status, 0) << shell.err;
@@ -150,7 +173,7 @@ TEST_F(CommandsTest, PackageGivesKeyedTexts) {
 TEST_F(CommandsTest, SqlShellPrintsEveryResult) {
   const std::string db = (Scratch() / "shell.orvdb").string();
   const RunResult r =
-      Run({"sql", "--dsn", db, "-Q",
+      Run({"sql", "--create", "--dsn", db, "-Q",
            "CREATE TABLE t (a int, b varchar(10)); INSERT INTO t VALUES (1,'x'),(2,NULL); "
            "PRINT 'hello'; SELECT a, b FROM t ORDER BY a; SELECT * FROM nosuch"});
   EXPECT_EQ(r.status, 1);
@@ -178,7 +201,7 @@ TEST_F(CommandsTest, DemoScriptBuildsTheSameDatabase) {
   const std::string text = ReadFile(Scratch() / "tiny.sql");
   EXPECT_GT(Count(text, "\nGO\n"), 10u);
 
-  const RunResult load = Run({"sql", "--dsn", "from_script.orvdb", "-i", "tiny.sql"});
+  const RunResult load = Run({"sql", "--create", "--dsn", "from_script.orvdb", "-i", "tiny.sql"});
   ASSERT_EQ(load.status, 0) << load.err;
   const std::string count = "SELECT COUNT(*) AS n, SUM(FQty) AS q FROM ICMO";
   const RunResult a = Run({"query", "--dsn", "from_script.orvdb", "--format", "csv", count});
@@ -197,18 +220,43 @@ TEST_F(CommandsTest, DemoRunUsesTheDemoDatabaseAndPassesArguments) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(Lines(r.out)[0], "FMOBillNO\r");
   EXPECT_NE(r.out.find("WORK000001"), std::string::npos);
-  EXPECT_NE(r.err.find("using the demo database " + TinyDb()), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("DEMO DATA: the invented demo company in " + TinyDb()), std::string::npos)
+      << r.err;
 }
 
-TEST_F(CommandsTest, ReportHelpListsKeysWithDefaults) {
-  const RunResult r = Run({"report", "400", "--help"});
+TEST_F(CommandsTest, ReportHelpListsKeysWithTheDefaultsOfTheDataSource) {
+  const RunResult r = Run({"report", "400", "--help", "--dsn", TinyDb()});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("BDate"), std::string::npos);
-  EXPECT_NE(r.out.find("[default 2024-01-01]"), std::string::npos);
+  EXPECT_NE(r.out.find("[default 2025-01-01]"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("[default 2025-06-30]"), std::string::npos);
   EXPECT_NE(r.out.find("ExecuteState"), std::string::npos);
-  const RunResult cost = Run({"report", "499", "--help"});
+  const RunResult none = Run({"report", "400", "--help"});
+  EXPECT_EQ(none.status, 0);
+  EXPECT_NE(none.out.find("[default from the data source]"), std::string::npos) << none.out;
+  const RunResult cost = Run({"report", "499", "--help", "--dsn", TinyDb()});
   EXPECT_NE(cost.out.find("ITEMFILTER"), std::string::npos);
-  EXPECT_NE(cost.out.find("calendar month"), std::string::npos);
+  EXPECT_NE(cost.out.find("current accounting period (2025/6)"), std::string::npos) << cost.out;
+}
+
+// A company database whose clock and calendar run to December 2026: every default follows it.
+TEST_F(CommandsTest, DefaultsComeFromTheDataSourcesClockAndCalendar) {
+  const std::string db = (Scratch() / "later.orvdb").string();
+  std::filesystem::copy_file(TinyDb(), db, std::filesystem::copy_options::overwrite_existing);
+  std::string script = "UPDATE t_OrvClock SET FToday = '2026-12-15 10:00:00'\n";
+  for (int month = 1; month <= 12; ++month) {
+    const std::string m = (month < 10 ? "0" : "") + std::to_string(month);
+    script += "INSERT INTO t_PeriodDate VALUES (2026, " + std::to_string(month) + ", '2026-" + m +
+              "-01', DATEADD(day, -1, DATEADD(month, 1, '2026-" + m + "-01')))\n";
+  }
+  ASSERT_EQ(Run({"sql", "--dsn", db, "-Q", script}).status, 0);
+  const RunResult help = Run({"report", "406", "--help", "--dsn", db});
+  EXPECT_NE(help.out.find("[default 2026-01-01]"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("[default 2026-12-31]"), std::string::npos);
+  const RunResult cost = Run({"report", "498", "--sql", "--dsn", db});
+  ASSERT_EQ(cost.status, 0) << cost.err;
+  EXPECT_NE(cost.out.find("FYear=2026 and FPeriod=12"), std::string::npos);
+  EXPECT_NE(cost.out.find("'2026-12-31'"), std::string::npos);
 }
 
 }  // namespace

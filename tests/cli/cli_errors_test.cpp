@@ -1,6 +1,7 @@
 // How orvdata fails: operation errors as "error <n>: <text> (source: <source>)" with status 1,
 // command-line mistakes with status 2, and the fall-back to the demo database when --dsn is
 // missing.
+#include <algorithm>
 #include <regex>
 
 #include "cli_harness.h"
@@ -41,32 +42,134 @@ TEST_F(ErrorsTest, OperationErrorsAreOneLineWithStatusOne) {
       << report.err;
 }
 
-TEST_F(ErrorsTest, UsageMistakesGiveStatusTwo) {
-  const std::vector<std::vector<std::string>> cases = {
-      {"report", "400", "--no-such-option"},
-      {"report", "402"},
-      {"report", "400", "--filter", "BDate=2025-13-01"},
-      {"report", "400", "--filter", "BDate"},
-      {"report", "400", "--format", "xml"},
-      {"report", "498", "--period", "0"},
-      {"demo", "create", "x.orvdb", "--size", "huge"},
-      {"sql", "-Q", "SELECT 1", "-i", "x.sql"},
-      {},
+// Mistakes in the command line, each with status 2 and a message naming what it is about.
+TEST_F(ErrorsTest, UsageMistakesGiveStatusTwoAndSayWhatIsWrong) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;  // a part of stderr
   };
-  for (const auto& args : cases) {
-    const RunResult r = Run(args);
-    EXPECT_EQ(r.status, 2) << (args.empty() ? "(no arguments)" : args.back()) << ": " << r.err;
-    EXPECT_NE(r.err, "");
-    EXPECT_EQ(r.err.find("terminate"), std::string::npos);
+  const std::string db = TinyDb();
+  const Case cases[] = {
+      {{"report", "400", "--dsn", db, "--no-such-option"}, "--no-such-option"},
+      {{"report", "402"}, "there is no report 402; the reports are 400, 401, 406, 410, 498 and 499"},
+      {{"report"}, "give a report number"},
+      {{"report", "400", "--dsn", db, "--filter", "BDate=2025-13-01"},
+       "BDate (task order date from) must be a date written yyyy-mm-dd"},
+      {{"report", "400", "--dsn", db, "--filter", "BDate"}, "expected KEY=VALUE"},
+      {{"report", "400", "--dsn", db, "--format", "xml"}, "unknown format 'xml'"},
+      {{"report", "406", "--dsn", db, "--filter", "BDept=01"},
+       "report 406 has no condition BDept; did you mean BDeptNumber?"},
+      {{"report", "401", "--dsn", db, "--filter", "CheckState=abc"},
+       "CheckState=abc: CheckState (approval status) must be one of 0 (approved)"},
+      {{"report", "400", "--dsn", db, "--filter", "BDate=2025-05-01", "--filter",
+        "EDate=2025-04-01"},
+       "the range BDate=2025-05-01 to EDate=2025-04-01 runs backwards"},
+      {{"report", "400", "--dsn", db, "--filter", "BProductBillNo=WORK9", "--filter",
+        "EProductBillNo=WORK1"},
+       "runs backwards"},
+      {{"report", "400", "--dsn", db, "--filter", "BDate=2026-01-01"},
+       "BDate is 2026-01-01 but EDate is 2025-06-30"},
+      {{"report", "498", "--dsn", db, "--period", "13"}, "--period 13 does not exist"},
+      {{"report", "498", "--dsn", db, "--period", "0"}, "--period 0 does not exist"},
+      {{"report", "499", "--dsn", db, "--year", "2031", "--period", "1"},
+       "the period 2031/1 is not in the data source's accounting calendar"},
+      {{"report", "401", "--dsn", db, "--dsql", "Endsel2=x"}, "did you mean EndSel?"},
+      {{"report", "400", "--dsn", db, "--columns", "FNoSuch"}, "no column 'FNoSuch'"},
+      {{"demo", "create", "x.orvdb", "--size", "huge"}, "unknown size 'huge'"},
+      {{"sql", "-Q", "SELECT 1", "-i", "x.sql", "--dsn", db}, "give -Q or -i, not both"},
+      {{"sql", "-Q", "SELECT $(missing)", "--dsn", db}, "$(missing), which has no value"},
+      {{}, "A subcommand is required"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = Run(c.args);
+    const std::string what = c.args.empty() ? "(no arguments)" : c.args.back();
+    EXPECT_EQ(r.status, 2) << what << ": " << r.err;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << what << ": " << r.err;
+    EXPECT_EQ(r.out, "") << what;
   }
   EXPECT_FALSE(std::filesystem::exists(Scratch() / "x.orvdb"));
 }
 
-TEST_F(ErrorsTest, MissingDataSourceFileIsAnError) {
-  const RunResult r = Run({"report", "400", "--dsn", "Provider=Embedded;Data Source=nofile.orvdb"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("'nofile.orvdb' does not exist"), std::string::npos) << r.err;
+// Orderby is placed into the report's batch as written, so only result columns with a
+// direction pass; anything else is refused before the data source is touched.
+TEST_F(ErrorsTest, OrderbyTakesOnlyColumnNamesAndTheTablesSurvive) {
+  const std::string db = (Scratch() / "orderby.orvdb").string();
+  std::filesystem::copy_file(TinyDb(), db, std::filesystem::copy_options::overwrite_existing);
+  const std::string count = "SELECT COUNT(*) AS n FROM ICMO";
+  const std::string before = Run({"query", "--dsn", db, "--format", "csv", count}).out;
+  for (const std::string order :
+       {"FNameSort; DROP TABLE ICMO", "FNameSort desc; DROP TABLE ICMO --",
+        "(SELECT 1) desc", "FNameSort sideways", "FNoColumn", "FNameSort,,", "1"}) {
+    const RunResult r = Run({"report", "400", "--dsn", db, "--filter", "Orderby=" + order});
+    EXPECT_EQ(r.status, 2) << order << ": " << r.err;
+    EXPECT_NE(r.err.find("Orderby"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(Run({"query", "--dsn", db, "--format", "csv", count}).out, before);
+  EXPECT_NE(before, "");
+
+  // Column names with directions pass, in any letter case, and sort the rows.
+  const RunResult sorted = Run({"report", "400", "--dsn", db, "--format", "csv", "--columns",
+                                "FName,FGroupSort", "--filter", "Orderby=fnamesort DESC"});
+  ASSERT_EQ(sorted.status, 0) << sorted.err;
+  std::vector<std::string> names;
+  for (const std::string& line : Lines(sorted.out)) {
+    if (line.size() > 3 && line.substr(line.size() - 3) == ",0\r") names.push_back(line);
+  }
+  ASSERT_GT(names.size(), 1u);
+  EXPECT_TRUE(std::is_sorted(names.rbegin(), names.rend())) << sorted.out;
+}
+
+TEST_F(ErrorsTest, MissingDataSourceFileIsAnErrorAndNothingIsCreated) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"report", "400", "--dsn", "Provider=Embedded;Data Source=nofile.orvdb"},
+        {"sql", "--dsn", "nofile.orvdb", "-Q", "SELECT 1"},
+        {"lookup", "max-period", "--dsn", "nofile.orvdb"}}) {
+    const RunResult r = Run(args);
+    EXPECT_EQ(r.status, 1) << args[0];
+    EXPECT_NE(r.err.find("'nofile.orvdb' does not exist"), std::string::npos) << r.err;
+  }
   EXPECT_FALSE(std::filesystem::exists(Scratch() / "nofile.orvdb"));
+}
+
+// --output naming the data source (also through a link) is refused before anything is opened;
+// a failed run leaves an earlier output file as it was.
+TEST_F(ErrorsTest, OutputNeverOverwritesTheDataSourceAndFailuresKeepTheOldFile) {
+  const std::string db = (Scratch() / "keep.orvdb").string();
+  std::filesystem::copy_file(TinyDb(), db, std::filesystem::copy_options::overwrite_existing);
+  const std::string link = (Scratch() / "keep_link.orvdb").string();
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(db, link);
+  const std::string original = ReadFile(db);
+  for (const std::string& target : {db, link}) {
+    const RunResult r = Run({"report", "400", "--dsn", db, "--output", target, "--format", "csv"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("is the data source"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(ReadFile(db), original);
+
+  const std::string out = (Scratch() / "previous.csv").string();
+  WriteFile(out, "previous contents\n");
+  const RunResult failed =
+      Run({"query", "--dsn", db, "--output", out, "--format", "csv", "SELECT * FROM t_NoSuch"});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(ReadFile(out), "previous contents\n");
+  const RunResult ok = Run({"query", "--dsn", db, "--output", out, "--format", "csv", "SELECT 1 AS x"});
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_EQ(ReadFile(out), "x\r\n1\r\n");
+  for (const auto& entry : std::filesystem::directory_iterator(Scratch())) {
+    EXPECT_EQ(entry.path().string().find(".part"), std::string::npos) << entry.path();
+  }
+}
+
+TEST_F(ErrorsTest, DemoCreateRefusesAnExistingFileWithoutForce) {
+  const std::string file = (Scratch() / "exists.orvdb").string();
+  WriteFile(file, "mine");
+  const RunResult refused = Run({"demo", "create", file, "--size", "tiny"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("exists already; give --force"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadFile(file), "mine");
+  EXPECT_EQ(Run({"demo", "create", file, "--size", "tiny", "--force"}).status, 0);
+  EXPECT_NE(ReadFile(file), "mine");
 }
 
 TEST_F(ErrorsTest, ShellErrorSetsStatusButLaterBatchesRun) {
@@ -76,26 +179,6 @@ TEST_F(ErrorsTest, ShellErrorSetsStatusButLaterBatchesRun) {
   EXPECT_EQ(r.out, "y\r\n2\r\n");
   EXPECT_NE(r.err.find("Msg 8134, Level 16: Divide by zero error encountered."), std::string::npos)
       << r.err;
-}
-
-// Without --dsn the demo database named by ORVDATA_DEMO_DB is used (and created, size demo,
-// when missing), with notes on stderr; results still go to stdout alone.
-TEST_F(ErrorsTest, MissingDsnFallsBackToTheDemoDatabase) {
-  const RunResult existing =
-      Run({"lookup", "max-period", "--format", "csv"}, {"ORVDATA_DEMO_DB=" + TinyDb()});
-  EXPECT_EQ(existing.status, 0) << existing.err;
-  EXPECT_EQ(existing.out, "periods\r\n12\r\n");
-  EXPECT_EQ(existing.err, "orvdata: no --dsn given; using the demo database " + TinyDb() + "\n");
-
-  const std::string fresh = (Scratch() / "data" / "orvdata" / "demo.orvdb").string();
-  const RunResult created = Run({"lookup", "cur-date", "--format", "csv"},
-                                {"XDG_DATA_HOME=" + (Scratch() / "data").string()});
-  EXPECT_EQ(created.status, 0) << created.err;
-  EXPECT_EQ(created.out, "start_date,end_date\r\n2025-06-01,2025-06-30\r\n");
-  EXPECT_NE(created.err.find("creating the demo database " + fresh + " (size demo)"),
-            std::string::npos)
-      << created.err;
-  EXPECT_TRUE(std::filesystem::exists(fresh));
 }
 
 }  // namespace

@@ -55,13 +55,14 @@ inline std::vector<std::string> Lines(const std::string& text) {
 }
 
 // Terminal columns of UTF-8 text as the test data needs it: the three-byte characters in it
-// (Chinese names, full-width brackets) are all wide.
+// (Chinese names, full-width brackets) are all wide, except the ellipsis of a cut cell.
 inline size_t Columns(const std::string& text) {
   size_t width = 0;
   for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    width += len == 3 ? 2 : 1;
+    const bool ellipsis = text.compare(i, 3, "\u2026") == 0;
+    width += len == 3 && !ellipsis ? 2 : 1;
     i += len;
   }
   return width;
@@ -89,10 +90,33 @@ class CliTest : public ::testing::Test {
     return path;
   }
 
+  // Runs orvdata on a pseudo-terminal (tests/cli/pty_run.py), typing `keys` (one chunk a line,
+  // with \\r, \\x1b and \\x04 escapes) one chunk after another; `out` holds what the terminal
+  // showed, `status` the exit status.
+  static RunResult RunOnTerminal(const std::vector<std::string>& args, const std::string& keys,
+                                 const std::vector<std::string>& env = {}) {
+    const std::filesystem::path keys_file = Scratch() / ("keys_" + std::to_string(getpid()));
+    WriteFile(keys_file, keys);
+    std::vector<std::string> all = {std::string(ORV_TEST_DATA_DIR) + "/cli/pty_run.py",
+                                    keys_file.string(), "--", ORV_CLI_PATH};
+    all.insert(all.end(), args.begin(), args.end());
+    RunResult result = Run(all, env, "", "python3");
+    std::filesystem::remove(keys_file);
+    const size_t exit_line = result.out.rfind("\nexit ");
+    if (exit_line != std::string::npos) {
+      result.status = std::atoi(result.out.c_str() + exit_line + 6);
+      result.out.resize(exit_line);
+    }
+    return result;
+  }
+
   // Runs orvdata with `args` in the scratch folder; `env` holds extra "NAME=value" settings.
-  // HOME is the scratch folder and ORVDATA_DEMO_DB/XDG_DATA_HOME are unset unless given.
+  // HOME is the scratch folder and ORVDATA_DSN, ORVDATA_DEMO_DB, XDG_DATA_HOME,
+  // XDG_CONFIG_HOME and XDG_STATE_HOME are unset unless given. `program` replaces orvdata
+  // (the arguments then name orvdata themselves).
   static RunResult Run(const std::vector<std::string>& args,
-                       const std::vector<std::string>& env = {}, const std::string& input = "") {
+                       const std::vector<std::string>& env = {}, const std::string& input = "",
+                       const std::string& program = ORV_CLI_PATH) {
     static int counter = 0;
     const std::filesystem::path dir = Scratch();
     const std::string tag = std::to_string(getpid()) + "_" + std::to_string(++counter);
@@ -102,9 +126,11 @@ class CliTest : public ::testing::Test {
     WriteFile(in, input);
     std::string command =
         "cd " + ShellQuote(dir.string()) +
-        " && env -u ORVDATA_DEMO_DB -u XDG_DATA_HOME HOME=" + ShellQuote(dir.string());
+        " && env -u ORVDATA_DSN -u ORVDATA_DEMO_DB -u XDG_DATA_HOME -u XDG_CONFIG_HOME"
+        " -u XDG_STATE_HOME HOME=" +
+        ShellQuote(dir.string());
     for (const auto& setting : env) command += " " + ShellQuote(setting);
-    command += " " + ShellQuote(ORV_CLI_PATH);
+    command += " " + ShellQuote(program);
     for (const auto& arg : args) command += " " + ShellQuote(arg);
     command += " <" + ShellQuote(in.string()) + " >" + ShellQuote(out.string()) + " 2>" +
                ShellQuote(err.string());

@@ -133,7 +133,8 @@ TEST_F(OutputTest, RowsPassedOnFromATablePrintLikeComputedRows) {
 // with Chinese names, the grand total sits under a rule of '=', and the row count matches CSV.
 TEST_F(OutputTest, ReportTableLinesUpAndSetsTotalsApart) {
   const RunResult table = Run(
-      {"report", "400", "--dsn", TinyDb(), "--columns", "FMOBillNO,FName,FBSPlanQty,FGroupSort"});
+      {"report", "400", "--dsn", TinyDb(), "--no-captions", "--columns",
+       "FMOBillNO,FName,FBSPlanQty,FGroupSort"});
   ASSERT_EQ(table.status, 0) << table.err;
   const std::vector<std::string> lines = Lines(table.out);
   ASSERT_GT(lines.size(), 5u);
@@ -192,6 +193,77 @@ TEST_F(OutputTest, OutputFileHoldsWhatStdoutWouldShow) {
   const RunResult to_stdout = Run({"report", "410", "--dsn", TinyDb(), "--format", "json"});
   EXPECT_EQ(ReadFile(file), to_stdout.out);
   EXPECT_FALSE(nlohmann::json::parse(to_stdout.out).empty());
+}
+
+// XLSX read back with a real reader (the zip and its sheet XML): numbers are numbers in the
+// column's scale, codes text with their leading zeros, dates dates, totals bold, the heading
+// row frozen and filtered.
+TEST_F(OutputTest, XlsxHoldsTypedCells) {
+  const std::string file = (Scratch() / "typed.xlsx").string();
+  const RunResult r = Run({"query", "--dsn", TinyDb(), "--format", "xlsx", "-o", file,
+                           "SELECT '007' AS code, CAST(384 AS decimal(23,10)) AS qty, "
+                           "CAST(2.125 AS decimal(9,3)) AS price, "
+                           "CAST('2025-06-16' AS datetime) AS d, NULL AS z"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const RunResult sheet = Run({std::string(ORV_TEST_DATA_DIR) + "/cli/xlsx_check.py", file}, {},
+                              "", "python3");
+  ASSERT_EQ(sheet.status, 0) << sheet.err;
+  EXPECT_EQ(sheet.out,
+            "A1 s General 1 code\nB1 s General 1 qty\nC1 s General 1 price\nD1 s General 1 d\n"
+            "E1 s General 1 z\n"
+            "A2 s General 0 007\nB2 n #,##0.00 0 384\nC2 n #,##0.000 0 2.125\n"
+            "D2 n yyyy-mm-dd 0 45824\npane frozen A2\nfilter A1:E2\n");
+
+  const std::string report = (Scratch() / "r400.xlsx").string();
+  ASSERT_EQ(Run({"report", "400", "--dsn", TinyDb(), "--format", "xlsx", "-o", report}).status, 0);
+  const RunResult cells = Run({std::string(ORV_TEST_DATA_DIR) + "/cli/xlsx_check.py", report},
+                              {}, "", "python3");
+  EXPECT_NE(cells.out.find("C1 s General 1 任务单号\n"), std::string::npos) << cells.out;
+  EXPECT_NE(cells.out.find("C2 s General 0 WORK000001\n"), std::string::npos);
+  EXPECT_NE(cells.out.find(" s General 1 合计\n"), std::string::npos);  // the total row, bold
+  EXPECT_NE(cells.out.find("Q2 n #,##0.00 0 "), std::string::npos);      // FBSPlanQty
+}
+
+// CSV tells NULL (an empty field) from an empty text (""), and --bom starts it with a
+// byte-order mark for spreadsheet programs.
+TEST_F(OutputTest, CsvNullEmptyAndBom) {
+  const std::string sql = "SELECT NULL AS a, '' AS b, 'x' AS c";
+  const RunResult plain = Run({"query", "--dsn", TinyDb(), "--format", "csv", sql});
+  EXPECT_EQ(plain.out, "a,b,c\r\n,\"\",x\r\n");
+  const RunResult bom = Run({"query", "--dsn", TinyDb(), "--format", "csv", "--bom", sql});
+  EXPECT_EQ(bom.out, "\xEF\xBB\xBF" + plain.out);
+}
+
+TEST_F(OutputTest, MarkdownEscapesWhatWouldFormatOrInject) {
+  const RunResult r = Run({"query", "--dsn", TinyDb(), "--format", "markdown",
+                           "SELECT '*bold* | _x_ <b>&' AS t"});
+  EXPECT_EQ(r.out, "| t |\n| --- |\n| \\*bold\\* \\| \\_x\\_ &lt;b&gt;&amp; |\n");
+}
+
+// The table fits a width by cutting long text with "…" (numbers stay whole), or shows each
+// row as a block (-x); report tables use captions (in the data source's language) and leave
+// the parent columns of child and total rows blank instead of NULL.
+TEST_F(OutputTest, TableFitsTheWidthAndReadsLikeAReport) {
+  const RunResult narrow = Run({"report", "401", "--dsn", TinyDb(), "--width", "110"});
+  ASSERT_EQ(narrow.status, 0) << narrow.err;
+  for (const std::string& line : Lines(narrow.out)) EXPECT_LE(Columns(line), 110u) << line;
+  EXPECT_NE(narrow.out.find("…"), std::string::npos);
+  EXPECT_NE(narrow.out.find(" 2646.00 "), std::string::npos) << narrow.out;
+  // Eleven columns cannot share 60 terminal columns: each row becomes a block.
+  const RunResult blocks = Run({"report", "401", "--dsn", TinyDb(), "--width", "60"});
+  for (const std::string& line : Lines(blocks.out)) EXPECT_LE(Columns(line), 60u) << line;
+  EXPECT_NE(blocks.out.find("-[ RECORD 1 ]"), std::string::npos) << blocks.out;
+
+  const RunResult english = Run({"report", "400", "--dsn",
+                                 "Provider=Embedded;Data Source=" + TinyDb() + ";Language=EN",
+                                 "--width", "0"});
+  ASSERT_EQ(english.status, 0) << english.err;
+  EXPECT_EQ(english.out.rfind("task order | date       | item number | item name", 0), 0u)
+      << english.out.substr(0, 200);
+  EXPECT_EQ(english.out.find("NULL"), std::string::npos);
+
+  const RunResult expanded = Run({"query", "--dsn", TinyDb(), "-x", "SELECT 1 AS a, 'x' AS bb"});
+  EXPECT_EQ(expanded.out, "-[ RECORD 1 ]-\na  | 1\nbb | x\n(1 row)\n");
 }
 
 }  // namespace
