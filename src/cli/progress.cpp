@@ -1,5 +1,6 @@
 #include "cli/progress.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,9 +16,16 @@ namespace {
 
 constexpr auto kDelay = std::chrono::milliseconds(400);
 constexpr auto kTick = std::chrono::milliseconds(200);
-constexpr size_t kLineWidth = 76;
 
 Progress* g_current = nullptr;
+
+// The terminal's width less one column (a line filling the last column would wrap on some
+// terminals); 80 columns when it cannot be asked.
+size_t LineWidth() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 10) return size.ws_col - 1u;
+  return 79;
+}
 std::string g_tracked_dsn;  // the data source behind the tracking provider
 int g_batch_number = 0;
 
@@ -106,7 +114,7 @@ void Progress::Draw() {
   std::snprintf(elapsed, sizeof elapsed, "%6.1fs", seconds);
   std::string line = std::string(elapsed) + "  " + task_;
   if (!step_.empty()) line += "  " + step_;
-  std::fprintf(stderr, "\r\x1b[2K%s", Shorten(line, kLineWidth).c_str());
+  std::fprintf(stderr, "\r\x1b[2K%s", Shorten(line, LineWidth()).c_str());
   std::fflush(stderr);
   drawn_ = true;
 }

@@ -1,7 +1,7 @@
 // Progress of long work on standard error: while a Progress lives and stderr is a terminal, a
-// status line shows the elapsed time and the step running (for reports: the batch being sent
-// to the data source), redrawn a few times a second and cleared at the end. When stderr is not
-// a terminal nothing is written.
+// status line as wide as the terminal shows the elapsed time and the step running (for
+// reports: the step the report names, e.g. "task orders due"), redrawn a few times a second
+// and cleared at the end. When stderr is not a terminal nothing is written.
 #pragma once
 
 #include <atomic>

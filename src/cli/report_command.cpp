@@ -19,6 +19,7 @@
 #include "reports/catalog.h"
 #include "reports/condition_check.h"
 #include "service/report_runner.h"
+#include "service/report_steps.h"
 #include "service/source_facts.h"
 #include "sources/selection.h"
 #include "sources/source_error.h"
@@ -211,7 +212,11 @@ void RunReport(const catalog::ReportEntry& report, const ReportOptions& o) {
   service::RecordsetRef rs;
   {
     Progress progress("report " + std::string(report.number));
-    rs = service::RunReport(source.text, request, TrackBatches);
+    int step = 0;
+    const service::ScopedStepListener steps([&](std::string_view name) {
+      progress.SetStep("step " + std::to_string(++step) + ": " + std::string(name));
+    });
+    rs = service::RunReport(source.text, request);
   }
   exports::ResultTable table = rs ? exports::ReadRecordset(*rs) : exports::ResultTable{};
   Caption(table, report, catalog::IsEnglish(ado::ConnectionString(source.text).Get("Language")));

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "ado/connection.h"
 
@@ -24,6 +25,13 @@ struct ReportContext {
       get_last_period;
   // The broker's MarkComplete.
   std::function<void()> mark_complete;
+  // Told the name of each step before the report sends its batch (a progress display); may be
+  // empty.
+  std::function<void(std::string_view step)> step;
+
+  void Step(std::string_view name) const {
+    if (step) step(name);
+  }
 };
 
 }  // namespace orv::reports

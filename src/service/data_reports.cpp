@@ -11,6 +11,7 @@
 #include "reports/report_context.h"
 #include "service/data.h"
 #include "service/deref.h"
+#include "service/report_steps.h"
 
 namespace orv::service {
 
@@ -30,6 +31,7 @@ RecordsetRef Data::RunReport(Operation operation, const std::string& sDsn, Run r
       return GetLastPeriod(sDsn, year, period, last_year, last_period);
     };
     ctx.mark_complete = [&scope] { scope.SignalSuccess(); };
+    ctx.step = ReportStepListener();
     result = run(ctx);
   });
   return result;

@@ -21,14 +21,17 @@ std::shared_ptr<ado::Recordset> RunRpt498(ReportContext& ctx, int16_t year, int1
 
   std::string start;
   std::string end;
+  ctx.Step("period dates");
   ctx.get_cur_date(year, period, start, end);  // unknown period: both stay empty
 
   const auto builder =
       automation::As<automation::StringBuilder>(automation::CreateInstance("daroz.stringbuilder"));
   const cost::BatchText batch = cost::Rpt498Batch(start, end, conditions);
   for (const auto& line : batch.lines()) builder->Append(line);
+  ctx.Step("received products and their costs");
   ctx.connection->Execute(builder->StringValue());
   ctx.mark_complete();
+  ctx.Step("reading the report table");
   return ctx.connection->Execute(cost::kRpt498FinalSelect);
 }
 

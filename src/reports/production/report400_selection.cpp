@@ -175,7 +175,9 @@ std::string Rpt400Batch1(const Dictionary& filter) {
 }
 
 std::shared_ptr<ado::Recordset> RunRpt400(ReportContext& ctx, const Dictionary& filter) {
+  ctx.Step("task orders, receipts and totals");
   ctx.connection->Execute(Rpt400Batch1(filter));
+  ctx.Step("reading the report table");
   return ctx.connection->Execute(Rpt400Batch2(filter));
 }
 

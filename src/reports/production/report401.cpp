@@ -109,7 +109,9 @@ std::string Rpt401Batch2(const Dictionary& dsql) {
 std::shared_ptr<ado::Recordset> RunRpt401(ReportContext& ctx, const Dictionary& dsql,
                                           const Dictionary* filter) {
   if (filter == nullptr) automation::Raise(automation::err::kObjectNotSet);
+  ctx.Step("task lines");
   ctx.connection->Execute(Rpt401Batch1(*filter));
+  ctx.Step("grouping with the client's SQL");
   return ctx.connection->Execute(Rpt401Batch2(dsql));
 }
 

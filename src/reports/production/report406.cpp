@@ -271,7 +271,9 @@ std::string Rpt406FinalSelect(const Dictionary& filter) {
 
 std::shared_ptr<ado::Recordset> RunRpt406(ReportContext& ctx, const Dictionary& filter) {
   const Rpt406Conditions conditions = ReadRpt406Conditions(filter);
+  ctx.Step("material usage per task order");
   ctx.connection->Execute(Rpt406Batch(conditions));
+  ctx.Step("reading the report table");
   return ctx.connection->Execute(Rpt406FinalSelect(conditions.hide_subtotals));
 }
 

@@ -133,12 +133,15 @@ std::string Rpt410Batch2() {
 std::shared_ptr<ado::Recordset> RunRpt410(ReportContext& ctx, const Dictionary& filter) {
   int32_t alarm_days = 0;
   {
+    ctx.Step("alarm day count");
     std::shared_ptr<ado::Recordset> setting = ctx.connection->Execute(kRpt410SettingQuery);
     if (setting && setting->RecordCount() > 0)
       alarm_days = automation::CLng(setting->Fields(0).Value());
   }
   const std::string conditions = ReadRpt410Conditions(filter);
+  ctx.Step("task orders due");
   ctx.connection->Execute(Rpt410Batch1(conditions, alarm_days));
+  ctx.Step("reading the report table");
   return ctx.connection->Execute(Rpt410Batch2());
 }
 
