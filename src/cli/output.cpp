@@ -107,7 +107,11 @@ Printer::Printer(const OutputOptions& options, PrintSetup setup)
   if (setup.table_style) write_ = *setup.table_style;
   write_.captions = options.captions ||
                     (!options.no_captions && (format_ == Format::kTable || format_ == Format::kXlsx));
-  write_.bom = options.bom;
+  // ORVDATA_CSV_BOM=1 asks for the byte-order mark on every CSV file written with --output
+  // (for people who open them in a spreadsheet program); standard output stays without.
+  const char* bom_setting = std::getenv("ORVDATA_CSV_BOM");
+  write_.bom = options.bom || (bom_setting != nullptr && std::string(bom_setting) == "1" &&
+                               !options.output.empty() && options.output != "-");
   write_.expanded = options.expanded;
   write_.width = options.width.value_or(TerminalWidth());
   if (!options.columns.empty() && options.columns != "all") {

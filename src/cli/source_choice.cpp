@@ -82,6 +82,12 @@ ChosenSource ChooseSource(const std::string& dsn_option, SourceUse use) {
   if (!chosen.file.empty() && fs::is_directory(chosen.file)) {
     throw CommandError("the data source '" + chosen.file + "' is a folder, not a data-source file");
   }
+  std::error_code ec;
+  if (!chosen.file.empty() && use == SourceUse::kExisting && fs::is_regular_file(chosen.file) &&
+      fs::file_size(chosen.file, ec) == 0 && !ec) {
+    throw CommandError("the data-source file '" + chosen.file +
+                       "' is empty (0 bytes), not a company database; check the path");
+  }
   return chosen;
 }
 

@@ -106,6 +106,14 @@ void WriteTextTable(std::ostream& out, const ResultTable& table, const WriteOpti
     }
   }
   FitWidths(widths, minimum, DisplayWidth(options.separator), options.width);
+  size_t total = DisplayWidth(options.separator) * (n > 0 ? n - 1 : 0);
+  for (size_t w : widths) total += w;
+  if (options.width > 0 && total > options.width) {
+    // Too many columns for the width even with every cell cut: a block per row reads better
+    // than wrapped lines.
+    WriteExpanded(out, table, cells, options);
+    return;
+  }
 
   // A cell as it is printed: cut to its column, padded unless trimmed.
   auto cell = [&](const std::string& text, size_t i, bool right) {

@@ -33,7 +33,8 @@ struct WriteOptions {
   // Text table and CSV: the heading line.
   bool headers = true;
   // Text table: terminal columns the lines must fit in (0: no limit). Cells of the widest
-  // columns are cut, ending in "…".
+  // columns are cut, ending in "…" (numbers are never cut); when even that does not fit, the
+  // rows are shown expanded.
   size_t width = 0;
   // Text table: each row as a block of "column | value" lines instead of one line.
   bool expanded = false;

@@ -230,7 +230,8 @@ std::shared_ptr<automation::Dictionary> BuildDsql(std::shared_ptr<automation::Di
                                                   const GivenConditions& given) {
   std::vector<std::string> names;
   for (const auto& key : DsqlKeys()) names.emplace_back(key.name);
-  for (const auto& [name, value] : given) {
+  for (const auto& [given_name, value] : given) {
+    const std::string& name = given_name;  // lambdas capture variables, not bindings (clang 14)
     const auto it = std::find_if(names.begin(), names.end(),
                                  [&](const std::string& known) { return Lower(known) == Lower(name); });
     if (it == names.end()) {

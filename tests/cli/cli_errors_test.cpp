@@ -129,6 +129,13 @@ TEST_F(ErrorsTest, MissingDataSourceFileIsAnErrorAndNothingIsCreated) {
     EXPECT_NE(r.err.find("'nofile.orvdb' does not exist"), std::string::npos) << r.err;
   }
   EXPECT_FALSE(std::filesystem::exists(Scratch() / "nofile.orvdb"));
+
+  // An empty file is not taken for an empty company, and stays empty.
+  WriteFile(Scratch() / "empty.orvdb", "");
+  const RunResult empty = Run({"report", "401", "--dsn", "empty.orvdb"});
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_NE(empty.err.find("'empty.orvdb' is empty (0 bytes)"), std::string::npos) << empty.err;
+  EXPECT_EQ(std::filesystem::file_size(Scratch() / "empty.orvdb"), 0u);
 }
 
 // --output naming the data source (also through a link) is refused before anything is opened;

@@ -232,6 +232,13 @@ TEST_F(OutputTest, CsvNullEmptyAndBom) {
   EXPECT_EQ(plain.out, "a,b,c\r\n,\"\",x\r\n");
   const RunResult bom = Run({"query", "--dsn", TinyDb(), "--format", "csv", "--bom", sql});
   EXPECT_EQ(bom.out, "\xEF\xBB\xBF" + plain.out);
+  // ORVDATA_CSV_BOM=1 gives it to every CSV file, not to standard output.
+  const std::string file = (Scratch() / "bom.csv").string();
+  ASSERT_EQ(Run({"query", "--dsn", TinyDb(), "--format", "csv", "-o", file, sql},
+                {"ORVDATA_CSV_BOM=1"}).status, 0);
+  EXPECT_EQ(ReadFile(file), "\xEF\xBB\xBF" + plain.out);
+  EXPECT_EQ(Run({"query", "--dsn", TinyDb(), "--format", "csv", sql}, {"ORVDATA_CSV_BOM=1"}).out,
+            plain.out);
 }
 
 TEST_F(OutputTest, MarkdownEscapesWhatWouldFormatOrInject) {
