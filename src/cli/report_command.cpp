@@ -99,7 +99,7 @@ std::string Footer(const catalog::ReportEntry& report, const ReportOptions& o) {
     std::string line = "  " + std::string(key.name);
     line.append(width + 2 - std::string(key.name).size(), ' ');
     line += std::string(key.en) + " / " + key.zh + " (" + TypeText(key) + ")";
-    const std::string value = facts ? catalog::DefaultValue(key, *facts) : "";
+    const std::string value = catalog::DefaultValue(key, facts.value_or(catalog::SourceFacts{}));
     if (!value.empty()) {
       line += " [default " + value + "]";
     } else if (key.rule != catalog::DefaultRule::kNone && !facts) {

@@ -160,11 +160,14 @@ ColumnCaption Caption(const char* name) {
   std::string_view rest(name);
   if (rest.size() > 1 && rest.front() == 'F') rest.remove_prefix(1);
   Words unit{"", ""};
+  Words unit_name{"单位", " unit"};
   if (rest.substr(0, 2) == "BS") {
     unit = {"(基本单位)", " (base unit)"};
+    unit_name = {"基本单位", " base unit"};
     rest.remove_prefix(2);
   } else if (rest.substr(0, 2) == "CU") {
     unit = {"(常用单位)", " (stock unit)"};
+    unit_name = {"常用单位", " stock unit"};
     rest.remove_prefix(2);
   }
   for (const char* ending : {"UnitName", "AuxQty", "Qty"}) {
@@ -173,10 +176,8 @@ ColumnCaption Caption(const char* name) {
     const auto kind = Kinds().find(rest.substr(0, rest.size() - end.size()));
     if (kind == Kinds().end()) break;
     if (end == "UnitName") {
-      const bool plain = unit.zh[0] == '\0';
-      return ColumnCaption{name,
-                           Keep(std::string(kind->second.zh) + (plain ? "单位" : unit.zh)),
-                           Keep(std::string(kind->second.en) + (plain ? " unit" : unit.en)), false};
+      return ColumnCaption{name, Keep(std::string(kind->second.zh) + unit_name.zh),
+                           Keep(std::string(kind->second.en) + unit_name.en), false};
     }
     // "标准用量" is a quantity already; "计划" needs "数量".
     const std::string zh = kind->second.zh;
@@ -196,7 +197,9 @@ std::vector<ColumnCaption> Captions(std::initializer_list<const char*> names) {
 }  // namespace
 
 std::vector<ColumnCaption> Columns400() {
-  return Captions({"FInterID", "FEntryID", "FMOBillNO", "FItemID", "FTranType", "FDate", "FNumber",
+  // In 400 the receipt columns follow the pattern, so FStockUnitName is the receipt's unit
+  // (in 401 the same name is the item's stock unit).
+  std::vector<ColumnCaption> columns = Captions({"FInterID", "FEntryID", "FMOBillNO", "FItemID", "FTranType", "FDate", "FNumber",
                    "FNumberSort", "FShortNumber", "FName", "FModel", "FAuxPropName", "FBatchNo",
                    "FPlanUnitName", "FPlanAuxQty", "FBSPlanUnitName", "FBSPlanQty",
                    "FCUPlanUnitName", "FCUPlanQty", "FBeginDate", "FFinishUnitName",
@@ -209,6 +212,13 @@ std::vector<ColumnCaption> Columns400() {
                    "FSumSort", "FQtyDecimal", "FPriceDecimal", "FGroupSort", "FDateSort",
                    "FNameSort", "FModelSort", "FBatchNoSort", "FBeginDateSort",
                    "FPlanFinishDateSort", "FFinishDateSort", "FIsTotal"});
+  for (ColumnCaption& column : columns) {
+    if (std::string_view(column.name) == "FStockUnitName") {
+      column.zh = "入库单位";
+      column.en = "received unit";
+    }
+  }
+  return columns;
 }
 
 std::vector<ColumnCaption> Columns401() {
