@@ -29,9 +29,12 @@ set(layers
   "lookups:sqltext,ado"
   "reports:sqltext,ado"
   "service:lookups,reports"
+  # choosing the data source and writing results, for every front end
+  "sources:ado"
+  "export:ado"
   # the demo company database and the command line
   "demo:tsql"
-  "cli:service,demo,ado/embedded"
+  "cli:service,sources,export,demo,ado/embedded"
 )
 
 set(names)
