@@ -3,6 +3,7 @@
 #include <histedit.h>
 
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -34,6 +35,12 @@ std::string Lower(std::string text) {
   return text;
 }
 
+// Ctrl-C while a line is typed drops the batch typed so far, as in other SQL shells, instead of
+// ending the shell: the handler only notes it, and the read it interrupts returns. While a
+// batch runs, Ctrl-C keeps its usual effect.
+volatile std::sig_atomic_t g_interrupted = 0;
+void NoteInterrupt(int) { g_interrupted = 1; }
+
 // The prompt libedit asks for: set before each line.
 std::string g_prompt;
 char* Prompt(EditLine*) { return g_prompt.data(); }
@@ -59,7 +66,12 @@ bool RunInteractiveShell(BatchRunner& runner, const std::string& source_label) {
   el_set(editor, EL_EDITOR, "emacs");
   el_set(editor, EL_HIST, history, lines);
   el_set(editor, EL_PROMPT, Prompt);
-  el_set(editor, EL_SIGNAL, 1);
+  struct sigaction interrupt {};
+  interrupt.sa_handler = NoteInterrupt;
+  sigemptyset(&interrupt.sa_mask);
+  interrupt.sa_flags = 0;  // no SA_RESTART: the read returns
+  struct sigaction previous {};
+  sigaction(SIGINT, nullptr, &previous);
 
   std::cout << "orvdata T-SQL shell on " << source_label << ". :help for help, :quit to leave.\n";
   bool ok = true;
@@ -75,7 +87,17 @@ bool RunInteractiveShell(BatchRunner& runner, const std::string& source_label) {
   for (;;) {
     g_prompt = source_label + " " + std::to_string(line_number) + "> ";
     int count = 0;
+    g_interrupted = 0;
+    sigaction(SIGINT, &interrupt, nullptr);
     const char* read = el_gets(editor, &count);
+    sigaction(SIGINT, &previous, nullptr);
+    if (g_interrupted) {
+      std::cout << "^C (batch dropped)\n";
+      batch.clear();
+      line_number = 1;
+      after_semicolon = false;
+      continue;
+    }
     if (read == nullptr || count <= 0) {
       std::cout << '\n';
       run();

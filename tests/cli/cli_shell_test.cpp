@@ -73,18 +73,22 @@ TEST_F(ShellTest, InteractiveShellRunsBatchesAndKeepsHistory) {
   const std::vector<std::string> env = {"XDG_STATE_HOME=" + (Scratch() / "state").string()};
   const RunResult first = RunOnTerminal(
       {"sql", "--dsn", db},
-      "SELECT 40 + 2 AS answer\\r\nGO\\r\nSELECT 'semi' AS s;\\r\n\\r\n:help\\r\n\\x04\n", env);
+      "SELECT 40 + 2 AS answer\\r\nGO\\r\nSELECT 'semi' AS s;\\r\n\\r\n:help\\r\n"
+      "SELECT 'dropped' AS d\\r\n\\x03\n\\x04\n",  // Ctrl-C drops the batch, Ctrl-D leaves
+      env);
   EXPECT_EQ(first.status, 0) << first.out;
   EXPECT_NE(first.out.find(db + " 1> "), std::string::npos) << first.out;  // the prompt
   EXPECT_NE(first.out.find("answer\r\n------\r\n    42\r\n(1 row)"), std::string::npos)
       << first.out;
   EXPECT_NE(first.out.find("s\r\n----\r\nsemi\r\n"), std::string::npos) << first.out;
   EXPECT_NE(first.out.find(":timing on|off"), std::string::npos);
+  EXPECT_NE(first.out.find("^C (batch dropped)"), std::string::npos) << first.out;
+  EXPECT_EQ(first.out.find("dropped\r\n-"), std::string::npos) << first.out;
   EXPECT_TRUE(std::filesystem::exists(Scratch() / "state" / "orvdata" / "sql_history"));
 
-  // A new run recalls the first run's lines with the up arrow: the fourth is the first SELECT.
+  // A new run recalls the first run's lines with the up arrow: the fifth is the first SELECT.
   const RunResult second = RunOnTerminal(
-      {"sql", "--dsn", db}, "\\x1b[A\\x1b[A\\x1b[A\\x1b[A\\r\nGO\\r\n\\x04\n", env);
+      {"sql", "--dsn", db}, "\\x1b[A\\x1b[A\\x1b[A\\x1b[A\\x1b[A\\r\nGO\\r\n\\x04\n", env);
   EXPECT_EQ(second.status, 0) << second.out;
   EXPECT_NE(second.out.find("    42\r\n(1 row)"), std::string::npos) << second.out;
 }
