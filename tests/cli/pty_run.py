@@ -14,12 +14,16 @@ import time
 
 
 def read_quiet(fd, out, quiet=0.4, limit=20.0):
-    """Reads until nothing came for `quiet` seconds (or `limit` passed); False at EOF."""
+    """Reads until nothing came for `quiet` seconds after something came (or `limit` passed):
+    a slow program (a sanitizer build) is waited for; False at EOF."""
     start = time.time()
+    got = False
     while time.time() - start < limit:
         ready, _, _ = select.select([fd], [], [], quiet)
         if not ready:
-            return True
+            if got:
+                return True
+            continue
         try:
             data = os.read(fd, 4096)
         except OSError:
@@ -27,6 +31,7 @@ def read_quiet(fd, out, quiet=0.4, limit=20.0):
         if not data:
             return False
         out.append(data)
+        got = True
     return True
 
 
