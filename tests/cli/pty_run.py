@@ -52,8 +52,11 @@ def main():
             break
         os.write(fd, chunk)
         alive = read_quiet(fd, out)
-    while alive:
+    deadline = time.time() + 60  # a shell that never ends is stopped, and its status shows it
+    while alive and time.time() < deadline:
         alive = read_quiet(fd, out, quiet=2.0)
+    if alive:
+        os.kill(pid, 9)
     _, status = os.waitpid(pid, 0)
     sys.stdout.write(b"".join(out).decode("utf-8", "replace"))
     sys.stdout.write("\nexit %d\n" % (os.waitstatus_to_exitcode(status)))
