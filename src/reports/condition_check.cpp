@@ -208,6 +208,12 @@ std::shared_ptr<automation::Dictionary> BuildFilter(const ReportEntry& report,
   for (const auto& key : report.keys) {
     if (filter->Exists(key.name)) continue;
     const std::string value = DefaultValue(key, facts);
+    if (value.empty() && key.rule != DefaultRule::kNone && key.rule != DefaultRule::kConstant) {
+      throw ConditionError("report " + std::string(report.number) + ": " + key.name +
+                           " takes its default from the data source's current accounting "
+                           "period, and the data source has none (t_PeriodDate); give " +
+                           key.name + "=yyyy-mm-dd");
+    }
     if (!value.empty()) filter->SetItem(key.name, automation::Variant(value));
   }
   // A range whose given end lies before the default of its other end is backwards as well.

@@ -28,7 +28,8 @@ class ConditionError : public std::runtime_error {
 using GivenConditions = std::vector<std::pair<std::string, automation::Variant>>;
 
 // The Filter of `report`: the given conditions checked (ConditionError otherwise), keys in the
-// report's spelling, and the defaults for `facts` of the keys not given.
+// report's spelling, and the defaults for `facts` of the keys not given (ConditionError when a
+// default needs a fact the data source does not have).
 std::shared_ptr<automation::Dictionary> BuildFilter(const ReportEntry& report,
                                                     const GivenConditions& given,
                                                     const SourceFacts& facts);
