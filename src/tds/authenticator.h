@@ -1,0 +1,34 @@
+// Checks SQL logins against the users file, re-reading the file when it changes so that
+// `orvdata users add` takes effect without restarting the server.
+#pragma once
+
+#include <ctime>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "users/users_file.h"
+
+namespace orv::tds {
+
+class Authenticator {
+ public:
+  explicit Authenticator(std::string path);
+  // The user's role when name and password match; nullopt otherwise (also when the file
+  // cannot be read: no one gets in then).
+  std::optional<users::Role> Check(const std::string& name, const std::string& password);
+  // The number of users now (reads the file if needed); raises UsersFileError when unreadable.
+  size_t UserCount();
+
+ private:
+  users::UsersFile Current();
+
+  std::string path_;
+  std::mutex mutex_;
+  users::UsersFile file_;
+  bool loaded_ = false;
+  timespec mtime_{};
+  off_t size_ = -1;
+};
+
+}  // namespace orv::tds

@@ -1,0 +1,324 @@
+// The connection state machine.
+#include "tds/connection.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <mutex>
+#include <thread>
+
+#include "tds/login.h"
+#include "tds/packet.h"
+#include "tds/request_handler.h"
+#include "tds/tokens.h"
+
+namespace orv::tds {
+namespace {
+
+// Announced as 16.0.1000: clients read the major number to choose what they may send.
+constexpr uint32_t kServerVersion = 0x100003E8;
+constexpr auto kLoginWait = std::chrono::seconds(30);
+
+uint32_t NegotiatedVersion(uint32_t requested) {
+  for (uint32_t v : {kTds74, kTds73B, kTds73A, kTds72, kTds71}) {
+    if (requested >= v) return v;
+  }
+  return 0;
+}
+
+// An eventfd the worker signals when its request is done.
+class Signal {
+ public:
+  Signal() : fd_(::eventfd(0, EFD_CLOEXEC)) {}
+  ~Signal() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int fd() const { return fd_; }
+  void Raise() const {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t r = ::write(fd_, &one, sizeof one);
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+Connection::Connection(int fd, std::string peer, uint16_t spid,
+                       std::shared_ptr<tsql::Database> database, const ServerOptions& options,
+                       Authenticator& authenticator, int stop_fd)
+    : socket_(fd),
+      peer_(std::move(peer)),
+      spid_(spid),
+      database_(std::move(database)),
+      options_(options),
+      authenticator_(authenticator),
+      stop_fd_(stop_fd) {}
+
+void Connection::Log(const std::string& line) const {
+  if (options_.log) options_.log(line);
+}
+
+void Connection::Send(const std::vector<uint8_t>& framed) {
+  if (broken_) throw ProtocolError("connection lost");
+  if (!socket_.WriteAll(framed, options_.io_timeout)) {
+    broken_ = true;
+    throw ProtocolError("connection lost while sending");
+  }
+}
+
+Connection::Wait Connection::ReadMessage(Message& out, size_t limit,
+                                         std::chrono::milliseconds idle) {
+  MessageAssembler assembler;
+  bool first = true;
+  while (true) {
+    if (first) {
+      const int ready = WaitReadable({socket_.fd(), stop_fd_},
+                                     idle.count() > 0 ? static_cast<int>(idle.count()) : -1);
+      if (ready < 0) return Wait::Idle;
+      if (ready == 1) return Wait::Stop;
+    }
+    uint8_t header_bytes[kHeaderSize];
+    if (!socket_.ReadExact(header_bytes, kHeaderSize, options_.io_timeout)) return Wait::Closed;
+    const PacketHeader header = ParseHeader(header_bytes);
+    std::vector<uint8_t> payload(header.length - kHeaderSize);
+    if (!payload.empty() && !socket_.ReadExact(payload.data(), payload.size(), options_.io_timeout)) {
+      return Wait::Closed;
+    }
+    if (first && header.type == packet::kAttention) {
+      out.type = header.type;
+      out.status = header.status;
+      out.payload.clear();
+      return Wait::Message;
+    }
+    first = false;
+    if (assembler.Add(header, payload.data(), payload.size(), limit)) {
+      out.type = assembler.type();
+      out.status = assembler.first_status();
+      out.payload = assembler.Take();
+      return Wait::Message;
+    }
+  }
+}
+
+void Connection::Run() {
+  try {
+    Message message;
+    if (ReadMessage(message, kMaxLoginMessage, kLoginWait) != Wait::Message) return;
+    if (!Login(message)) return;
+    Log("connection " + std::to_string(spid_) + " from " + peer_ + ": user " + user_);
+    Serve();
+    Log("connection " + std::to_string(spid_) + " closed");
+  } catch (const ProtocolError& e) {
+    Log("connection " + std::to_string(spid_) + " from " + peer_ + " closed: " + e.what());
+  } catch (const std::exception& e) {
+    Log("connection " + std::to_string(spid_) + " from " + peer_ + " failed: " + e.what());
+  }
+}
+
+bool Connection::Login(Message& message) {
+  if (message.type == packet::kPrelogin) {
+    ParsePrelogin(message.payload);
+    // Without a configured certificate nothing is encrypted: a client that insists on
+    // encryption ends the connection itself after this answer.
+    Send(FramePackets(packet::kReply, BuildPreloginResponse(encryption::kNotSupported, kServerVersion),
+                      kDefaultPacketSize, spid_));
+    if (ReadMessage(message, kMaxLoginMessage, kLoginWait) != Wait::Message) return false;
+  }
+  if (message.type != packet::kLogin7) throw ProtocolError("expected a login");
+  const Login7 login = ParseLogin7(message.payload);
+  tds_version_ = NegotiatedVersion(login.tds_version);
+  if (tds_version_ == 0) throw ProtocolError("TDS version older than 7.1");
+  packet_size_ = login.packet_size == 0 ? kDefaultPacketSize
+                                        : std::clamp<size_t>(login.packet_size, kMinPacketSize, kMaxPacketSize);
+  ByteWriter out;
+  std::optional<users::Role> role;
+  if (!login.integrated_security) role = authenticator_.Check(login.user, login.password);
+  if (!role) {
+    Log("login failed for user '" + login.user + "' from " + peer_);
+    tds::Message failed;
+    failed.number = 18456;
+    failed.state = 1;
+    failed.severity = 14;
+    failed.text = "Login failed for user '" + login.user + "'.";
+    failed.server = options_.server_name;
+    failed.line = 1;
+    WriteMessage(out, failed);
+    WriteDone(out, token::kDone, done::kError, 0, 0);
+    Send(FramePackets(packet::kReply, out.bytes(), kDefaultPacketSize, spid_));
+    return false;
+  }
+  user_ = login.user;
+  const std::string database = options_.database_name;
+  WriteEnvChange(out, 1, database, "master");
+  tds::Message changed_db;
+  changed_db.number = 5701;
+  changed_db.state = 2;
+  changed_db.text = "Changed database context to '" + database + "'.";
+  changed_db.server = options_.server_name;
+  changed_db.line = 1;
+  WriteMessage(out, changed_db);
+  WriteCollationChange(out, kServerCollation);
+  WriteEnvChange(out, 2, "us_english", "");
+  tds::Message changed_language = changed_db;
+  changed_language.number = 5703;
+  changed_language.state = 1;
+  changed_language.text = "Changed language setting to us_english.";
+  WriteMessage(out, changed_language);
+  WriteLoginAck(out, tds_version_, "orvdata", kServerVersion);
+  WriteEnvChange(out, 4, std::to_string(packet_size_), std::to_string(kDefaultPacketSize));
+  WriteDone(out, token::kDone, done::kFinal, 0, 0);
+  Send(FramePackets(packet::kReply, out.bytes(), kDefaultPacketSize, spid_));
+  return true;
+}
+
+void Connection::SendAttentionAck() {
+  ByteWriter out;
+  WriteDone(out, token::kDone, done::kAttention, 0, 0);
+  Send(FramePackets(packet::kReply, out.bytes(), packet_size_, spid_));
+}
+
+void Connection::Serve() {
+  RequestHandler handler(database_, tds_version_, options_.server_name);
+  const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(options_.idle_timeout);
+  while (true) {
+    Message request;
+    switch (ReadMessage(request, kMaxRequestMessage, idle)) {
+      case Wait::Message:
+        break;
+      case Wait::Idle:
+        Log("connection " + std::to_string(spid_) + " idle too long");
+        return;
+      case Wait::Closed:
+      case Wait::Stop:
+        return;
+    }
+    switch (request.type) {
+      case packet::kAttention:
+        SendAttentionAck();  // nothing was running
+        continue;
+      case packet::kSqlBatch:
+      case packet::kRpc:
+        break;
+      case packet::kTransaction: {
+        ByteWriter out;
+        tds::Message m;
+        m.number = 40000;
+        m.severity = 16;
+        m.text = "Transactions are not supported by this server.";
+        m.server = options_.server_name;
+        m.line = 1;
+        WriteMessage(out, m);
+        WriteDone(out, token::kDone, done::kError, 0, 0);
+        Send(FramePackets(packet::kReply, out.bytes(), packet_size_, spid_));
+        continue;
+      }
+      default:
+        throw ProtocolError("unexpected message type " + std::to_string(request.type));
+    }
+
+    // The worker runs the engine and, unless the client cancelled meanwhile, writes the
+    // response; this thread watches the socket for ATTENTION.
+    Signal finished;
+    std::mutex send_mutex;
+    enum class Phase { Executing, Writing } phase = Phase::Executing;
+    bool abandoned = false;
+    std::atomic<bool> attention{false};
+    bool attention_asked = false;  // an ATTENTION packet arrived while writing
+    bool attention_answered = false;
+    std::exception_ptr failure;
+    const bool reset = (request.status & (packet::kResetConnection |
+                                          packet::kResetConnectionKeepTransaction)) != 0;
+    std::thread worker([&] {
+      try {
+        Outcome outcome = handler.Execute(request.type, request.payload, reset);
+        {
+          std::lock_guard lock(send_mutex);
+          if (abandoned) {
+            finished.Raise();
+            return;
+          }
+          phase = Phase::Writing;
+        }
+        ResponseStream stream([&](const std::vector<uint8_t>& bytes) { Send(bytes); },
+                              packet_size_, spid_, [&] { return attention.load(); });
+        handler.Write(outcome, stream);
+        if (stream.cancelled()) {
+          stream.tokens().bytes().clear();
+          WriteDone(stream.tokens(), token::kDone, done::kAttention, 0, 0);
+          attention_answered = true;
+        }
+        stream.Finish();
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      finished.Raise();
+    });
+
+    bool client_gone = false;
+    while (true) {
+      const int ready = WaitReadable({finished.fd(), client_gone ? finished.fd() : socket_.fd()}, -1);
+      if (ready == 0) break;
+      // The client sent something while its request runs: only ATTENTION is allowed.
+      uint8_t header_bytes[kHeaderSize];
+      if (!socket_.ReadExact(header_bytes, kHeaderSize, options_.io_timeout)) {
+        client_gone = true;
+        broken_ = true;
+        attention = true;
+        continue;
+      }
+      PacketHeader header;
+      try {
+        header = ParseHeader(header_bytes);
+      } catch (const ProtocolError&) {
+        client_gone = true;
+        broken_ = true;
+        attention = true;
+        continue;
+      }
+      std::vector<uint8_t> rest(header.length - kHeaderSize);
+      if (!rest.empty() && !socket_.ReadExact(rest.data(), rest.size(), options_.io_timeout)) {
+        client_gone = true;
+        broken_ = true;
+        attention = true;
+        continue;
+      }
+      if (header.type != packet::kAttention) {
+        client_gone = true;  // a protocol error: end the connection once the worker is done
+        broken_ = true;
+        attention = true;
+        continue;
+      }
+      std::lock_guard lock(send_mutex);
+      if (phase == Phase::Executing && !abandoned) {
+        abandoned = true;
+        try {
+          SendAttentionAck();
+        } catch (const ProtocolError&) {
+          client_gone = true;
+        }
+        // The engine cannot be interrupted mid-batch: it finishes in the background while the
+        // client has its answer; the next request waits for it.
+        break;
+      }
+      attention_asked = true;
+      attention = true;
+    }
+    worker.join();
+    // An ATTENTION that came after the last packet was written still needs its answer.
+    if (attention_asked && !attention_answered && !client_gone && !failure) SendAttentionAck();
+    if (failure) {
+      try {
+        std::rethrow_exception(failure);
+      } catch (const ProtocolError&) {
+        if (!broken_) throw;
+        return;
+      }
+    }
+    if (client_gone || broken_) return;
+  }
+}
+
+}  // namespace orv::tds

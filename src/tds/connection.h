@@ -1,0 +1,58 @@
+// One client connection from PRELOGIN to close: login against the users file, then requests
+// (SQL batches, RPCs, ATTENTION) until the client leaves, idles too long, breaks the protocol
+// or the server shuts down. The engine runs a request on a worker thread while this thread
+// watches the socket, so that ATTENTION is answered at once.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tds/authenticator.h"
+#include "tds/server_options.h"
+#include "tds/socket_io.h"
+#include "tsql/engine.h"
+
+namespace orv::tds {
+
+class Connection {
+ public:
+  Connection(int fd, std::string peer, uint16_t spid, std::shared_ptr<tsql::Database> database,
+             const ServerOptions& options, Authenticator& authenticator, int stop_fd);
+  // Serves the connection to its end; never throws.
+  void Run();
+
+ private:
+  struct Message {
+    uint8_t type = 0;
+    uint8_t status = 0;
+    std::vector<uint8_t> payload;
+  };
+  enum class Wait { Message, Closed, Idle, Stop };
+
+  // Waits for the next message (up to `idle` for its first byte, then io_timeout per read).
+  Wait ReadMessage(Message& out, size_t limit, std::chrono::milliseconds idle);
+  bool Login(Message& first);
+  void Serve();
+  void RunRequest(Message& request);
+  void Send(const std::vector<uint8_t>& framed);
+  void SendAttentionAck();
+  void Log(const std::string& line) const;
+
+  Socket socket_;
+  std::string peer_;
+  uint16_t spid_;
+  std::shared_ptr<tsql::Database> database_;
+  const ServerOptions& options_;
+  Authenticator& authenticator_;
+  int stop_fd_;
+  uint32_t tds_version_ = 0;
+  size_t packet_size_ = 4096;
+  std::string user_;
+  bool broken_ = false;  // the socket failed: stop at the next chance
+};
+
+}  // namespace orv::tds

@@ -1,0 +1,300 @@
+// SQL batches and RPC calls on the engine session.
+#include "tds/request_handler.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "tds/engine_types.h"
+#include "tds/packet.h"
+#include "tds/text_encoding.h"
+#include "tds/type_codec.h"
+
+namespace orv::tds {
+namespace {
+
+constexpr size_t kMaxPrepared = 10000;  // per connection
+
+Message ErrorMessage(int32_t number, std::string text, uint8_t severity = 16) {
+  Message m;
+  m.number = number;
+  m.severity = severity;
+  m.state = 1;
+  m.text = std::move(text);
+  m.line = 1;
+  return m;
+}
+
+CallOutcome Failed(Message m) {
+  CallOutcome out;
+  out.rpc = true;
+  out.error = std::move(m);
+  return out;
+}
+
+// The text of a string parameter, or nullopt when it is not text.
+std::optional<std::string> TextOf(const RpcParam& p) {
+  if (p.value.kind == WireValue::Kind::Text) return p.value.bytes;
+  if (p.value.is_null()) return std::string();
+  return std::nullopt;
+}
+
+std::optional<int64_t> IntOf(const RpcParam& p) {
+  if (p.value.kind == WireValue::Kind::Int) return p.value.integer;
+  return std::nullopt;
+}
+
+std::string QuoteName(const std::string& name) {
+  std::string out = "[";
+  for (char c : name) {
+    out += c;
+    if (c == ']') out += ']';
+  }
+  return out + "]";
+}
+
+// "db.schema.proc" with each part bracketed (brackets the client gave are taken off first).
+std::string ProcedureName(const std::string& name) {
+  std::string out;
+  size_t start = 0;
+  while (true) {
+    const size_t dot = name.find('.', start);
+    std::string part = name.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+    if (part.size() >= 2 && part.front() == '[' && part.back() == ']') {
+      part = part.substr(1, part.size() - 2);
+    }
+    if (start != 0) out += '.';
+    if (!part.empty()) out += QuoteName(part);
+    if (dot == std::string::npos) break;
+    start = dot + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+RequestHandler::RequestHandler(std::shared_ptr<tsql::Database> database, uint32_t tds_version,
+                               std::string server_name)
+    : database_(std::move(database)),
+      session_(std::make_unique<tsql::Session>(database_)),
+      tds_version_(tds_version),
+      server_name_(std::move(server_name)) {
+  session_->SetShareResultRows(true);
+}
+
+Outcome RequestHandler::Execute(uint8_t packet_type, const std::vector<uint8_t>& payload,
+                                bool reset) {
+  Outcome outcome;
+  if (reset) {
+    session_ = std::make_unique<tsql::Session>(database_);
+    session_->SetShareResultRows(true);
+    prepared_.clear();
+    outcome.reset_acknowledged = true;
+  }
+  ByteReader in(payload);
+  if (tds_version_ >= kTds72) SkipAllHeaders(in);
+  if (packet_type == packet::kSqlBatch) {
+    if (in.remaining() % 2 != 0) throw ProtocolError("odd length of a batch text");
+    std::string text = Utf16ToUtf8(in.Utf16(in.remaining() / 2));
+    outcome.calls.push_back(RunBatch(text));
+    return outcome;
+  }
+  std::vector<RpcCall> calls = ParseRpc(in, kMaxRequestMessage);
+  for (RpcCall& call : calls) outcome.calls.push_back(RunCall(call));
+  return outcome;
+}
+
+CallOutcome RequestHandler::RunBatch(const std::string& text) {
+  CallOutcome out;
+  out.results = session_->ExecuteBatch(text);
+  return out;
+}
+
+CallOutcome RequestHandler::RunStatement(const std::string& statement,
+                                         const std::string& declarations,
+                                         const std::vector<const RpcParam*>& values) {
+  CallOutcome out;
+  out.rpc = true;
+  BoundBatch bound;
+  std::vector<ParamDecl> decls;
+  try {
+    decls = ParseParamDecls(declarations);
+    bound = BindParameters(statement, decls, values);
+  } catch (const BindingError& e) {
+    out.error = ErrorMessage(e.number(), e.what());
+    return out;
+  }
+  out.results = session_->ExecuteBatch(bound.text);
+  if (bound.outputs.empty()) return out;
+  // The trailing SELECT of output parameters, when it ran, is the last result.
+  if (!out.results.empty()) {
+    tsql::StatementResult& last = out.results.back();
+    if (last.kind == tsql::StatementResult::Kind::Rows &&
+        last.columns.size() == bound.outputs.size() && !last.columns.empty() &&
+        last.columns[0].name == OutputColumnName(0) && last.row_count() == 1) {
+      for (size_t k = 0; k < bound.outputs.size(); ++k) {
+        const ParamDecl& decl = decls[bound.outputs[k]];
+        // The ordinal is the parameter's place in the call; the caller adds its offset.
+        ReturnValue rv;
+        rv.ordinal = static_cast<uint16_t>(bound.outputs[k]);
+        rv.name = decl.name;
+        rv.type = WireTypeOf(last.columns[k].type, tds_version_);
+        rv.value = WireValueOf(last.at(0, k), last.columns[k].type);
+        out.return_values.push_back(std::move(rv));
+      }
+      out.results.pop_back();
+    }
+  }
+  return out;
+}
+
+CallOutcome RequestHandler::RunCall(RpcCall& call) {
+  auto& p = call.params;
+  auto rest = [&](size_t from) {
+    std::vector<const RpcParam*> values;
+    for (size_t i = from; i < p.size(); ++i) values.push_back(&p[i]);
+    return values;
+  };
+  auto offset_ordinals = [](CallOutcome& out, size_t by) {
+    for (ReturnValue& rv : out.return_values) rv.ordinal = static_cast<uint16_t>(rv.ordinal + by);
+  };
+  auto handle_value = [&](int32_t handle, const RpcParam& param, uint16_t ordinal) {
+    ReturnValue rv;
+    rv.ordinal = ordinal;
+    rv.name = param.name;
+    rv.type.type = type::kIntN;
+    rv.type.length = 4;
+    rv.value = WireValue::Int(handle);
+    return rv;
+  };
+  auto new_handle = [&](std::string declarations, std::string statement) -> std::optional<int32_t> {
+    if (prepared_.size() >= kMaxPrepared) return std::nullopt;
+    const int32_t handle = next_handle_++;
+    prepared_[handle] = Prepared{std::move(declarations), std::move(statement)};
+    return handle;
+  };
+
+  switch (call.proc_id) {
+    case proc::kExecuteSql: {
+      std::optional<std::string> statement = p.empty() ? std::nullopt : TextOf(p[0]);
+      if (!statement) {
+        return Failed(ErrorMessage(214, "Procedure expects parameter '@statement' of type 'ntext/nchar/nvarchar'."));
+      }
+      std::string declarations;
+      size_t first_value = 1;
+      if (p.size() > 1 && (p[1].name.empty() || p[1].name == "@params")) {
+        std::optional<std::string> d = TextOf(p[1]);
+        if (!d) return Failed(ErrorMessage(214, "Procedure expects parameter '@params' of type 'ntext/nchar/nvarchar'."));
+        declarations = *d;
+        first_value = 2;
+      }
+      CallOutcome out = RunStatement(*statement, declarations, rest(first_value));
+      offset_ordinals(out, first_value);
+      return out;
+    }
+    case proc::kPrepare:
+    case proc::kPrepExec: {
+      // @handle OUTPUT, @params, @stmt [, @options for sp_prepare | values for sp_prepexec]
+      std::optional<std::string> declarations = p.size() > 1 ? TextOf(p[1]) : std::nullopt;
+      std::optional<std::string> statement = p.size() > 2 ? TextOf(p[2]) : std::nullopt;
+      if (!declarations || !statement) {
+        return Failed(ErrorMessage(214, "Procedure expects parameters '@handle', '@params' and '@stmt'."));
+      }
+      std::optional<int32_t> handle = new_handle(*declarations, *statement);
+      if (!handle) return Failed(ErrorMessage(8179, "Too many prepared statements on this connection."));
+      CallOutcome out;
+      out.rpc = true;
+      if (call.proc_id == proc::kPrepExec) {
+        out = RunStatement(*statement, *declarations, rest(3));
+        offset_ordinals(out, 3);
+      } else {
+        // Checked now so that a bad declaration list fails at prepare time, as it should.
+        try {
+          ParseParamDecls(*declarations);
+        } catch (const BindingError& e) {
+          prepared_.erase(*handle);
+          return Failed(ErrorMessage(e.number(), e.what()));
+        }
+      }
+      out.return_values.insert(out.return_values.begin(), handle_value(*handle, p[0], 0));
+      return out;
+    }
+    case proc::kExecute: {
+      std::optional<int64_t> handle = p.empty() ? std::nullopt : IntOf(p[0]);
+      auto it = handle ? prepared_.find(static_cast<int32_t>(*handle)) : prepared_.end();
+      if (it == prepared_.end()) {
+        return Failed(ErrorMessage(8179, "Could not find prepared statement with handle " +
+                                             (handle ? std::to_string(*handle) : std::string("NULL")) + "."));
+      }
+      Prepared prepared = it->second;
+      CallOutcome out = RunStatement(prepared.statement, prepared.declarations, rest(1));
+      offset_ordinals(out, 1);
+      return out;
+    }
+    case proc::kUnprepare: {
+      std::optional<int64_t> handle = p.empty() ? std::nullopt : IntOf(p[0]);
+      if (!handle || prepared_.erase(static_cast<int32_t>(*handle)) == 0) {
+        return Failed(ErrorMessage(8179, "Could not find prepared statement with handle " +
+                                             (handle ? std::to_string(*handle) : std::string("NULL")) + "."));
+      }
+      CallOutcome out;
+      out.rpc = true;
+      return out;
+    }
+    case 0:
+      return RunProcedure(call);
+    default:
+      return Failed(ErrorMessage(2812, "Could not find stored procedure with id " +
+                                           std::to_string(call.proc_id) + "."));
+  }
+}
+
+CallOutcome RequestHandler::RunProcedure(const RpcCall& call) {
+  // EXEC name @p = literal, ... : values become literals built from the decoded values.
+  std::string text = "EXEC " + ProcedureName(call.name);
+  bool first = true;
+  try {
+    for (const RpcParam& p : call.params) {
+      text += first ? " " : ", ";
+      first = false;
+      if (!p.name.empty()) {
+        if (p.name.size() < 2 || p.name[0] != '@' ||
+            !std::all_of(p.name.begin() + 1, p.name.end(), [](char c) {
+              return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#' || c == '$';
+            })) {
+          return Failed(ErrorMessage(102, "Incorrect syntax near '" + p.name + "'."));
+        }
+        text += p.name + " = ";
+      }
+      text += SqlLiteral(p.value);
+    }
+  } catch (const BindingError& e) {
+    return Failed(ErrorMessage(e.number(), e.what()));
+  }
+  CallOutcome out;
+  out.rpc = true;
+  out.results = session_->ExecuteBatch(text);
+  return out;
+}
+
+void RequestHandler::Write(Outcome& outcome, ResponseStream& out) {
+  if (outcome.reset_acknowledged) WriteEnvChange(out.tokens(), 18, "", "");
+  for (size_t i = 0; i < outcome.calls.size(); ++i) {
+    CallOutcome& call = outcome.calls[i];
+    const bool last_call = i + 1 == outcome.calls.size();
+    ResultWriter writer(out, tds_version_, server_name_, call.rpc);
+    if (call.error) writer.WriteMessage(*call.error);
+    writer.Write(call.results);
+    if (out.cancelled()) return;
+    writer.FinishStatements(false);
+    if (!call.rpc) continue;
+    WriteReturnStatus(out.tokens(), writer.had_error() ? -6 : 0);
+    for (const ReturnValue& rv : call.return_values) {
+      WriteReturnValue(out.tokens(), rv.ordinal, rv.name, rv.type, rv.value);
+    }
+    uint16_t status = last_call ? done::kFinal : done::kMore;
+    if (writer.had_error()) status |= done::kError;
+    WriteDone(out.tokens(), token::kDoneProc, status, command::kExecute, 0);
+  }
+}
+
+}  // namespace orv::tds

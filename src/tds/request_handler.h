@@ -1,0 +1,75 @@
+// What one connection's requests do on its engine session: a SQL batch runs as it is; an RPC
+// runs sp_executesql, sp_prepare / sp_execute / sp_prepexec / sp_unprepare (with a handle
+// table of this connection) or a procedure by name. Work is split in two steps so that the
+// connection can answer ATTENTION while the engine runs: Execute (engine work, no output) and
+// Write (tokens to the client).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tds/param_binding.h"
+#include "tds/response.h"
+#include "tds/rpc.h"
+#include "tsql/engine.h"
+
+namespace orv::tds {
+
+struct ReturnValue {
+  uint16_t ordinal = 0;
+  std::string name;
+  TypeInfo type;
+  WireValue value;
+};
+
+// The outcome of one SQL batch or one RPC call.
+struct CallOutcome {
+  bool rpc = false;
+  std::vector<tsql::StatementResult> results;
+  std::optional<Message> error;  // raised before anything ran (bad parameters, ...)
+  std::vector<ReturnValue> return_values;
+};
+
+struct Outcome {
+  std::vector<CallOutcome> calls;
+  bool reset_acknowledged = false;  // a reset-connection request was honoured
+};
+
+class RequestHandler {
+ public:
+  RequestHandler(std::shared_ptr<tsql::Database> database, uint32_t tds_version,
+                 std::string server_name);
+
+  // Runs a SQL batch (packet type 1) or RPC (3) message. `reset` asks for a fresh session
+  // first (the reset-connection bit of the first packet). ProtocolError when malformed.
+  Outcome Execute(uint8_t packet_type, const std::vector<uint8_t>& payload, bool reset);
+  // Writes the outcome's tokens, ending with the final DONE or DONEPROC.
+  void Write(Outcome& outcome, ResponseStream& out);
+
+  tsql::Session& session() { return *session_; }
+
+ private:
+  CallOutcome RunBatch(const std::string& text);
+  CallOutcome RunCall(RpcCall& call);
+  CallOutcome RunStatement(const std::string& statement, const std::string& declarations,
+                           const std::vector<const RpcParam*>& values);
+  CallOutcome RunProcedure(const RpcCall& call);
+
+  struct Prepared {
+    std::string declarations;
+    std::string statement;
+  };
+
+  std::shared_ptr<tsql::Database> database_;
+  std::unique_ptr<tsql::Session> session_;
+  uint32_t tds_version_;
+  std::string server_name_;
+  std::map<int32_t, Prepared> prepared_;
+  int32_t next_handle_ = 1;
+};
+
+}  // namespace orv::tds
