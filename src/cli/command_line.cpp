@@ -64,6 +64,8 @@ int RunCommandLine(std::vector<std::string> args) {
   AddPackageCommand(app, exit_status);
   AddSqlCommand(app, exit_status);
   AddDemoCommand(app, exit_status);
+  AddServeCommand(app, exit_status);
+  AddUsersCommand(app, exit_status);
   std::reverse(args.begin(), args.end());
   try {
     app.parse(args);

@@ -15,6 +15,8 @@ void AddLookupCommand(CLI::App& app, int& exit_status);
 void AddPackageCommand(CLI::App& app, int& exit_status);
 void AddReportCommand(CLI::App& app, int& exit_status);
 void AddDemoCommand(CLI::App& app, int& exit_status);
+void AddServeCommand(CLI::App& app, int& exit_status);
+void AddUsersCommand(CLI::App& app, int& exit_status);
 
 // Runs `args` (without the program name) as an orvdata command line; returns the exit status
 // (2 for a command line that does not parse, 0 after --help or --version).
