@@ -2,9 +2,11 @@
 #include "tds/connection.h"
 
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
 #include <thread>
 
@@ -246,11 +248,15 @@ void Connection::Serve() {
                               packet_size_, spid_, [&] { return attention.load(); });
         handler.Write(outcome, stream);
         if (stream.cancelled()) {
-          stream.tokens().bytes().clear();
-          WriteDone(stream.tokens(), token::kDone, done::kAttention, 0, 0);
+          // The rest of the response is dropped: the tokens already buffered are whole, so
+          // the message ends cleanly, and the acknowledgement follows as its own message.
+          WriteDone(stream.tokens(), token::kDone, done::kFinal, 0, 0);
+          stream.Finish();
+          SendAttentionAck();
           attention_answered = true;
+        } else {
+          stream.Finish();
         }
-        stream.Finish();
       } catch (...) {
         failure = std::current_exception();
       }
@@ -258,43 +264,43 @@ void Connection::Serve() {
     });
 
     bool client_gone = false;
+    bool watch_socket = true;
     while (true) {
-      const int ready = WaitReadable({finished.fd(), client_gone ? finished.fd() : socket_.fd()}, -1);
+      const int ready = WaitReadable({finished.fd(), watch_socket ? socket_.fd() : finished.fd()}, -1);
       if (ready == 0) break;
-      // The client sent something while its request runs: only ATTENTION is allowed.
+      // Only ATTENTION may come while a request runs. Anything else is left unread: it is the
+      // client's next request, sent as soon as our last packet reached it.
+      uint8_t type = 0;
+      const ssize_t peeked = ::recv(socket_.fd(), &type, 1, MSG_PEEK | MSG_DONTWAIT);
+      if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EINTR)) {
+        client_gone = true;
+        broken_ = true;
+        attention = true;
+        watch_socket = false;
+        continue;
+      }
+      if (peeked < 0) continue;
+      if (type != packet::kAttention) {
+        watch_socket = false;
+        continue;
+      }
       uint8_t header_bytes[kHeaderSize];
       if (!socket_.ReadExact(header_bytes, kHeaderSize, options_.io_timeout)) {
         client_gone = true;
         broken_ = true;
         attention = true;
-        continue;
-      }
-      PacketHeader header;
-      try {
-        header = ParseHeader(header_bytes);
-      } catch (const ProtocolError&) {
-        client_gone = true;
-        broken_ = true;
-        attention = true;
-        continue;
-      }
-      std::vector<uint8_t> rest(header.length - kHeaderSize);
-      if (!rest.empty() && !socket_.ReadExact(rest.data(), rest.size(), options_.io_timeout)) {
-        client_gone = true;
-        broken_ = true;
-        attention = true;
-        continue;
-      }
-      if (header.type != packet::kAttention) {
-        client_gone = true;  // a protocol error: end the connection once the worker is done
-        broken_ = true;
-        attention = true;
+        watch_socket = false;
         continue;
       }
       std::lock_guard lock(send_mutex);
       if (phase == Phase::Executing && !abandoned) {
         abandoned = true;
         try {
+          // The request's response (empty) ends first; clients read the acknowledgement as
+          // the message after it.
+          ByteWriter empty;
+          WriteDone(empty, token::kDone, done::kFinal, 0, 0);
+          Send(FramePackets(packet::kReply, empty.bytes(), packet_size_, spid_));
           SendAttentionAck();
         } catch (const ProtocolError&) {
           client_gone = true;
