@@ -169,9 +169,14 @@ class RawClient {
     return reply && std::find(reply->begin(), reply->end(), 0xAD) != reply->end() &&
            std::find(reply->begin(), reply->end(), 0xAA) == reply->end();
   }
-  std::optional<std::vector<uint8_t>> Query(const std::string& sql) {
-    if (!Send(packet::kSqlBatch, SqlBatchMessage(sql))) return std::nullopt;
-    return Receive();
+  // Runs a batch; with `reset`, on a fresh session (the reset-connection bit), as a pooled
+  // client does when it reuses a connection.
+  std::optional<std::vector<uint8_t>> Query(const std::string& sql, bool reset = false,
+                                            int timeout_ms = 5000) {
+    std::vector<uint8_t> framed = FramePackets(packet::kSqlBatch, SqlBatchMessage(sql), 4096, 0);
+    if (reset) framed[1] |= packet::kResetConnection;
+    if (!SendRaw(framed)) return std::nullopt;
+    return Receive(timeout_ms);
   }
 
  private:
