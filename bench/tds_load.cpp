@@ -22,7 +22,7 @@
 
 #include "tds/raw_client.h"
 #include "tds/server.h"
-#include "tsql/heap_policy.h"
+#include "tsql/engine.h"
 #include "users/password_hash.h"
 #include "users/users_file.h"
 

@@ -34,7 +34,10 @@ set(layers
   "export:ado"
   # the demo company database and the command line
   "demo:tsql"
-  "cli:service,sources,export,demo,ado/embedded"
+  # the server front ends: their logins, and the TDS protocol over the engine
+  "users:"
+  "tds:tsql,users"
+  "cli:service,sources,export,demo,ado/embedded,tds,users"
 )
 
 set(names)
