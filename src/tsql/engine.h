@@ -51,6 +51,17 @@ class Session {
   // Off by default: every result's rows are then in StatementResult::rows.
   void SetShareResultRows(bool share);
 
+  // A report user's session: SELECT, temporary tables and their changes run as usual, but a
+  // statement that would change a permanent table or definition fails with SQL Server's
+  // permission error (229 for INSERT, UPDATE, DELETE; 262 for CREATE TABLE/VIEW and SELECT
+  // INTO; 3701 for DROP; 1088 for TRUNCATE and CREATE INDEX).
+  void SetReadOnly(bool read_only);
+
+  // Asks the batch running on another thread to stop: it ends at its next check (between
+  // rows of its scans, filters, joins and subqueries) with error 3617. Safe to call from any
+  // thread; a batch that starts after the call is not affected.
+  void Cancel();
+
   // Runs an already parsed batch (text: the batch's source, used for stored definitions).
   std::vector<StatementResult> ExecuteParsed(ast::Batch& batch, std::string_view text = {});
   // The connection-level state (temporary tables, options) for the engine's own use.

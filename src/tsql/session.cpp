@@ -22,6 +22,10 @@ void Session::SetClock(std::optional<int64_t> datetime_ticks) {
 
 void Session::SetShareResultRows(bool share) { impl_->state.share_result_rows = share; }
 
+void Session::SetReadOnly(bool read_only) { impl_->state.read_only = read_only; }
+
+void Session::Cancel() { impl_->state.cancel_requested.store(true, std::memory_order_relaxed); }
+
 Database& Session::database() { return *impl_->state.database; }
 
 SessionState& Session::state() { return impl_->state; }

@@ -2,6 +2,7 @@
 // the clock behind GETDATE(), @@ROWCOUNT and declared variables.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -31,6 +32,11 @@ struct SessionState {
   std::optional<int64_t> fixed_clock;
   // Results may pass table rows on without copying them (Session::SetShareResultRows).
   bool share_result_rows = false;
+  // Permanent tables may be read but not changed (Session::SetReadOnly).
+  bool read_only = false;
+  // Set from another thread to stop the running batch (Session::Cancel); cleared when a batch
+  // starts.
+  std::atomic<bool> cancel_requested{false};
 
   std::shared_ptr<Table> FindTempTable(std::string_view name) const;
   // The current time as datetime ticks: the fixed clock, the database's demo clock, the

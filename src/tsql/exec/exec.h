@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "tsql/bind/bound.h"
+#include "tsql/catalog/session_state.h"
+#include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
 
@@ -23,6 +25,14 @@ enum class Tri : uint8_t { False, True, Unknown };
 
 Value Eval(const BExpr& expr, const EvalCtx& ctx);
 Tri EvalPred(const BExpr& expr, const EvalCtx& ctx);
+// Ends the running statement, and with it the batch, when another thread asked the session to
+// cancel (Session::Cancel). Called between rows by the loops that can run long.
+inline void CheckCancel(const ExecEnv& env) {
+  if (env.session && env.session->cancel_requested.load(std::memory_order_relaxed)) {
+    ThrowError(3617);
+  }
+}
+
 // An expression that reads no columns, evaluated on its own (the binder's ConstantEvaluator).
 Value EvalConstant(const BExpr& expr, SessionState& session);
 

@@ -234,6 +234,7 @@ TupleSet FromRunner::Scan(int source) {
   const size_t lines =
       rows.empty() ? 0 : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
   for (size_t i = 0; i < rows.size(); ++i) {
+    if ((i & 4095) == 4095) CheckCancel(env_);
     if (!filters.empty() && i + kAhead < rows.size()) {
       const char* data = reinterpret_cast<const char*>(rows[i + kAhead].data());
       for (size_t l = 0; l < lines; ++l) __builtin_prefetch(data + 64 * l);
@@ -250,6 +251,7 @@ void FromRunner::Filter(TupleSet& t, const std::vector<const BExpr*>& preds) {
   std::vector<std::pair<int, int>> columns;
   for (const BExpr* p : preds) CollectOwnColumns(*p, columns);
   for (size_t i = 0; i < t.count; ++i) {
+    if ((i & 255) == 255) CheckCancel(env_);
     if (i + kRowsAhead < t.count) PrefetchColumns(t.at(i + kRowsAhead), columns);
     EvalCtx ctx = Ctx(t.at(i));
     bool pass = true;
@@ -286,6 +288,7 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
 
   if (keys.empty()) {
     for (size_t l = 0; l < left.count; ++l) {
+      CheckCancel(env_);
       bool matched = false;
       for (size_t r = 0; r < right.count; ++r) {
         merge(left.at(l), right.at(r));

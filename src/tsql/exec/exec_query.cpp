@@ -199,6 +199,7 @@ void ApplyTop(std::vector<Row>& rows, const BoundSpec& spec, const std::vector<S
 std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
                          const RowSink* sink = nullptr, const SplitSinks* split = nullptr,
                          const RowVisitor* visit = nullptr) {
+  CheckCancel(env);
   BoundSpec& spec = *query.spec;
   TupleSet tuples = RunFrom(spec, outer, env);
   size_t nsel = spec.select.size();

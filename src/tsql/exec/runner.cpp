@@ -157,11 +157,58 @@ struct StatementTimer {
   std::chrono::steady_clock::time_point start;
 };
 
+// A read-only session may not change permanent tables or definitions: SQL Server's permission
+// errors, raised as statement errors (the batch goes on). UPDATE and DELETE are checked when
+// their target is known (an alias may name a temporary table).
+void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
+  const std::string database = cx.session.database->name();
+  auto deny = [&](int32_t number, std::initializer_list<std::string> args) {
+    cx.BindDone();
+    ThrowError(number, args);
+  };
+  switch (s.kind) {
+    case ast::StmtKind::Insert:
+      if (IsPermanentName(s.As<ast::InsertStmt>().target)) {
+        deny(229, {"INSERT", s.As<ast::InsertStmt>().target.back(), database});
+      }
+      break;
+    case ast::StmtKind::Truncate:
+      if (IsPermanentName(s.As<ast::TruncateStmt>().table)) deny(1088, {s.As<ast::TruncateStmt>().table.back()});
+      break;
+    case ast::StmtKind::CreateIndex:
+      if (IsPermanentName(s.As<ast::CreateIndexStmt>().table)) {
+        deny(1088, {s.As<ast::CreateIndexStmt>().table.back()});
+      }
+      break;
+    case ast::StmtKind::CreateTable:
+      if (IsPermanentName(s.As<ast::CreateTableStmt>().name)) deny(262, {"CREATE TABLE", database});
+      break;
+    case ast::StmtKind::Select:
+      if (SelectIntoPermanent(*s.As<ast::SelectStmt>().query)) deny(262, {"CREATE TABLE", database});
+      break;
+    case ast::StmtKind::CreateView:
+      deny(262, {"CREATE VIEW", database});
+      break;
+    case ast::StmtKind::DropTable:
+      for (const auto& n : s.As<ast::DropTableStmt>().names) {
+        if (IsPermanentName(n)) deny(3701, {"table", n.back()});
+      }
+      break;
+    case ast::StmtKind::DropView:
+      deny(3701, {"view", s.As<ast::DropViewStmt>().names.front().back()});
+      break;
+    default:
+      break;
+  }
+}
+
 bool Runner::RunLeaf(ast::Statement& stmt) {
   StatementContext cx{session_, results_, text_, ExecEnv{&session_, 0}};
   StatementTimer timer(stmt.pos.line);
   try {
+    CheckCancel(cx.env);
     cx.env.now = session_.Now();
+    if (session_.read_only) CheckReadOnly(stmt, cx);
     std::shared_mutex& mutex = session_.database->data_mutex();
     if (WritesPermanent(stmt)) {
       std::unique_lock lock(mutex);
@@ -172,6 +219,10 @@ bool Runner::RunLeaf(ast::Statement& stmt) {
     }
     return true;
   } catch (const SqlException& ex) {
+    if (session_.cancel_requested.load(std::memory_order_relaxed)) {
+      Fail(MakeError(3617), stmt, cx);
+      return false;
+    }
     return Fail(ex.error(), stmt, cx);
   } catch (const std::exception& ex) {
     SqlError error;
@@ -326,6 +377,7 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
                                       std::string_view text) {
   std::vector<StatementResult> results;
   session.variables.clear();
+  session.cancel_requested.store(false, std::memory_order_relaxed);
   TablePreloader preloader(session.database, text);
   Runner runner(session, results, text);
   for (auto& stmt : batch.statements) {

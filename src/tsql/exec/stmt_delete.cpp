@@ -14,6 +14,10 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
   scope.spec = &spec;
   int target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
   Table& table = *spec.sources[target].table;
+  if (cx.session.read_only && !table.temporary) {
+    cx.BindDone();  // a permission error ends the statement, not the batch
+    ThrowError(229, {"DELETE", table.name, cx.session.database->name()});
+  }
   if (stmt.where) Binder::SplitConjuncts(binder.BindExpr(*stmt.where, scope), spec.where);
   const int64_t limit = BindTopLimit(binder, stmt.top);
   cx.BindDone();

@@ -19,6 +19,10 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   scope.spec = &spec;
   int target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
   Table& table = *spec.sources[target].table;
+  if (cx.session.read_only && !table.temporary) {
+    cx.BindDone();  // a permission error ends the statement, not the batch
+    ThrowError(229, {"UPDATE", table.name, cx.session.database->name()});
+  }
 
   struct Assignment {
     int column;

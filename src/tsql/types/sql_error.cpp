@@ -122,6 +122,7 @@ const Entry kCatalogue[] = {
     {208, 16, 1, "Invalid object name '%1'.", {}},
     {209, 16, 1, "Ambiguous column name '%1'.", {}},
     {213, 16, 1, "Column name or number of supplied values does not match table definition.", {}},
+    {229, 14, 5, "The %1 permission was denied on the object '%2', database '%3', schema 'dbo'.", {}},
     {235, 16, 0, "Cannot convert a char value to money. The char value has incorrect syntax.", {}},
     {241, 16, 1, "Conversion failed when converting date and/or time from character string.", {}},
     {242,
@@ -136,6 +137,7 @@ const Entry kCatalogue[] = {
      1,
      "The conversion of the %1 value '%2' overflowed an %3 column. Use a larger integer column.",
      {}},
+    {262, 14, 1, "%1 permission denied in database '%2'.", {}},
     {264,
      16,
      1,
@@ -189,6 +191,7 @@ const Entry kCatalogue[] = {
      "column has a name. For other statements, look for empty alias names. Aliases defined as "
      "\"\" or [] are not allowed. Change the alias to a valid name.",
      {}},
+    {1088, 16, 7, "Cannot find the object \"%1\" because it does not exist or you do not have permissions.", {}},
     {2627,
      14,
      1,
@@ -214,6 +217,7 @@ const Entry kCatalogue[] = {
      "Column or parameter #%1: Specified column precision %2 is greater than the maximum "
      "precision of 38.",
      {}},
+    {3617, 11, 1, "The batch was cancelled.", {}},
     {3621, 10, 0, "The statement has been terminated.", {}},
     {3623, 16, 1, "An invalid floating point operation occurred.", {}},
     {3701,
