@@ -110,7 +110,8 @@ void Connection::Run() {
     Message message;
     if (ReadMessage(message, kMaxLoginMessage, kLoginWait) != Wait::Message) return;
     if (!Login(message)) return;
-    Log("connection " + std::to_string(spid_) + " from " + peer_ + ": user " + user_);
+    Log("connection " + std::to_string(spid_) + " from " + peer_ + ": user " + user_ +
+        (read_only_ ? " (read-only)" : ""));
     Serve();
     Log("connection " + std::to_string(spid_) + " closed");
   } catch (const ProtocolError& e) {
@@ -153,6 +154,7 @@ bool Connection::Login(Message& message) {
     return false;
   }
   user_ = login.user;
+  read_only_ = *role == users::Role::ReadOnly;
   const std::string database = options_.database_name;
   WriteEnvChange(out, 1, database, "master");
   tds::Message changed_db;
@@ -183,7 +185,7 @@ void Connection::SendAttentionAck() {
 }
 
 void Connection::Serve() {
-  RequestHandler handler(database_, tds_version_, options_.server_name);
+  RequestHandler handler(database_, tds_version_, options_.server_name, read_only_);
   const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(options_.idle_timeout);
   while (true) {
     Message request;
@@ -273,6 +275,7 @@ void Connection::Serve() {
       uint8_t type = 0;
       const ssize_t peeked = ::recv(socket_.fd(), &type, 1, MSG_PEEK | MSG_DONTWAIT);
       if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EINTR)) {
+        handler.Cancel();  // no one is waiting for the answer
         client_gone = true;
         broken_ = true;
         attention = true;
@@ -305,8 +308,8 @@ void Connection::Serve() {
         } catch (const ProtocolError&) {
           client_gone = true;
         }
-        // The engine cannot be interrupted mid-batch: it finishes in the background while the
-        // client has its answer; the next request waits for it.
+        // The engine stops at its next check; its results are dropped.
+        handler.Cancel();
         break;
       }
       attention_asked = true;

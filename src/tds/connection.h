@@ -52,6 +52,7 @@ class Connection {
   uint32_t tds_version_ = 0;
   size_t packet_size_ = 4096;
   std::string user_;
+  bool read_only_ = false;
   bool broken_ = false;  // the socket failed: stop at the next chance
 };
 

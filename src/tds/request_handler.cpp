@@ -73,20 +73,34 @@ std::string ProcedureName(const std::string& name) {
 }  // namespace
 
 RequestHandler::RequestHandler(std::shared_ptr<tsql::Database> database, uint32_t tds_version,
-                               std::string server_name)
+                               std::string server_name, bool read_only)
     : database_(std::move(database)),
-      session_(std::make_unique<tsql::Session>(database_)),
+      read_only_(read_only),
       tds_version_(tds_version),
       server_name_(std::move(server_name)) {
-  session_->SetShareResultRows(true);
+  NewSession();
+}
+
+void RequestHandler::NewSession() {
+  auto session = std::make_unique<tsql::Session>(database_);
+  session->SetShareResultRows(true);
+  session->SetReadOnly(read_only_);
+  std::lock_guard lock(session_mutex_);
+  session_ = std::move(session);
+}
+
+void RequestHandler::Cancel() {
+  cancelled_ = true;
+  std::lock_guard lock(session_mutex_);
+  if (session_) session_->Cancel();
 }
 
 Outcome RequestHandler::Execute(uint8_t packet_type, const std::vector<uint8_t>& payload,
                                 bool reset) {
   Outcome outcome;
+  cancelled_ = false;
   if (reset) {
-    session_ = std::make_unique<tsql::Session>(database_);
-    session_->SetShareResultRows(true);
+    NewSession();
     prepared_.clear();
     outcome.reset_acknowledged = true;
   }
@@ -99,7 +113,10 @@ Outcome RequestHandler::Execute(uint8_t packet_type, const std::vector<uint8_t>&
     return outcome;
   }
   std::vector<RpcCall> calls = ParseRpc(in, kMaxRequestMessage);
-  for (RpcCall& call : calls) outcome.calls.push_back(RunCall(call));
+  for (RpcCall& call : calls) {
+    if (cancelled_) break;
+    outcome.calls.push_back(RunCall(call));
+  }
   return outcome;
 }
 

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,8 +43,9 @@ struct Outcome {
 
 class RequestHandler {
  public:
+  // `read_only`: the login may not change permanent tables (tsql::Session::SetReadOnly).
   RequestHandler(std::shared_ptr<tsql::Database> database, uint32_t tds_version,
-                 std::string server_name);
+                 std::string server_name, bool read_only);
 
   // Runs a SQL batch (packet type 1) or RPC (3) message. `reset` asks for a fresh session
   // first (the reset-connection bit of the first packet). ProtocolError when malformed.
@@ -50,7 +53,9 @@ class RequestHandler {
   // Writes the outcome's tokens, ending with the final DONE or DONEPROC.
   void Write(Outcome& outcome, ResponseStream& out);
 
-  tsql::Session& session() { return *session_; }
+  // From another thread: stops the request being executed (the engine ends its batch at the
+  // next check, the calls after it do not run).
+  void Cancel();
 
  private:
   CallOutcome RunBatch(const std::string& text);
@@ -64,8 +69,13 @@ class RequestHandler {
     std::string statement;
   };
 
+  void NewSession();
+
   std::shared_ptr<tsql::Database> database_;
+  bool read_only_;
+  std::mutex session_mutex_;  // guards session_ against Cancel while it is replaced
   std::unique_ptr<tsql::Session> session_;
+  std::atomic<bool> cancelled_{false};
   uint32_t tds_version_;
   std::string server_name_;
   std::map<int32_t, Prepared> prepared_;

@@ -218,8 +218,11 @@ async function main() {
     assert.ok(err, `the query finished after ${Date.now() - started} ms before it could be cancelled`);
     assert.strictEqual(err.code, 'ECANCEL');
     assert.ok(answered < 1000, `cancel answered after ${answered} ms`);
+    // The engine stopped too: the next request does not wait for the cancelled one.
+    const nextAt = Date.now();
     const after = await pool.request().query('select 7 as seven');
     assert.strictEqual(after.recordset[0].seven, 7);
+    assert.ok(Date.now() - nextAt < 1000, `the next request took ${Date.now() - nextAt} ms`);
   });
 
   await check("report 406's batches give the same rows as `orvdata report 406`", async () => {
@@ -242,6 +245,26 @@ async function main() {
   });
 
   await pool.close();
+
+  await check('a read-only login reads and uses temporary tables but cannot change tables', async () => {
+    const reader = await open({ user: 'rita', password: 'reader' });
+    try {
+      const r = await reader.request().query(
+        'select FItemID, FName into #mine from t_ICItem where FItemID < 1010;' +
+        " update #mine set FName = N'改' ; select count(*) as n from #mine");
+      assert.ok(r.recordset[0].n > 0);
+      for (const sqlText of ["update t_ICItem set FName = N'x'", 'delete from ICMO',
+                             'insert into t_Department (FItemID) values (1)']) {
+        const err = await reader.request().query(sqlText).then(() => null, (e) => e);
+        assert.strictEqual(err && err.number, 229, sqlText);
+        assert.match(err.message, /permission was denied on the object/);
+      }
+      const err = await reader.request().query('create table t_new (a int)').then(() => null, (e) => e);
+      assert.strictEqual(err && err.number, 262);
+    } finally {
+      await reader.close();
+    }
+  });
 
   await check('a wrong password is login error 18456', async () => {
     const err = await open({ password: 'wrong' }).then((p) => p.close(), (e) => e);
