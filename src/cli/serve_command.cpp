@@ -27,6 +27,9 @@ struct ServeOptions {
   std::string listen = "127.0.0.1:1433";
   std::string users;
   bool allow_remote = false;
+  std::string tls_certificate;
+  std::string tls_key;
+  bool require_encryption = false;
   size_t max_connections = 64;
   int idle_timeout = 1800;
 };
@@ -70,6 +73,15 @@ void Serve(const ServeOptions& o) {
   options.max_connections = o.max_connections;
   options.idle_timeout = std::chrono::seconds(o.idle_timeout);
   options.log = Log;
+  if (o.tls_certificate.empty() != o.tls_key.empty()) {
+    throw UsageError("--tls-cert and --tls-key go together");
+  }
+  if (o.require_encryption && o.tls_certificate.empty()) {
+    throw UsageError("--require-encryption needs --tls-cert and --tls-key");
+  }
+  options.tls_certificate = o.tls_certificate;
+  options.tls_key = o.tls_key;
+  options.require_encryption = o.require_encryption;
 
   tds::Authenticator check(options.users_file);
   if (check.UserCount() == 0) {
@@ -112,6 +124,10 @@ void AddServeCommand(CLI::App& app, int& exit_status) {
   cmd->add_option("--listen", o->listen, "Address and port to listen on")->capture_default_str();
   cmd->add_option("--users", o->users, "Users file (default: ~/.config/orvdata/users)");
   cmd->add_flag("--allow-remote", o->allow_remote, "Allow a --listen address other than loopback");
+  cmd->add_option("--tls-cert", o->tls_certificate, "PEM certificate (chain) for TLS");
+  cmd->add_option("--tls-key", o->tls_key, "PEM private key of the certificate");
+  cmd->add_flag("--require-encryption", o->require_encryption,
+                "Refuse clients that do not encrypt the whole connection");
   cmd->add_option("--max-connections", o->max_connections, "Clients served at once")
       ->capture_default_str()
       ->check(CLI::Range(1, 10000));

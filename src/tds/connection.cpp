@@ -13,6 +13,7 @@
 #include "tds/login.h"
 #include "tds/packet.h"
 #include "tds/request_handler.h"
+#include "tds/tls.h"
 #include "tds/tokens.h"
 
 namespace orv::tds {
@@ -50,14 +51,15 @@ class Signal {
 
 Connection::Connection(int fd, std::string peer, uint16_t spid,
                        std::shared_ptr<tsql::Database> database, const ServerOptions& options,
-                       Authenticator& authenticator, int stop_fd)
+                       Authenticator& authenticator, int stop_fd, SSL_CTX* tls)
     : socket_(fd),
       peer_(std::move(peer)),
       spid_(spid),
       database_(std::move(database)),
       options_(options),
       authenticator_(authenticator),
-      stop_fd_(stop_fd) {}
+      stop_fd_(stop_fd),
+      tls_(tls) {}
 
 void Connection::Log(const std::string& line) const {
   if (options_.log) options_.log(line);
@@ -76,7 +78,7 @@ Connection::Wait Connection::ReadMessage(Message& out, size_t limit,
   MessageAssembler assembler;
   bool first = true;
   while (true) {
-    if (first) {
+    if (first && !socket_.HasBuffered()) {
       const int ready = WaitReadable({socket_.fd(), stop_fd_},
                                      idle.count() > 0 ? static_cast<int>(idle.count()) : -1);
       if (ready < 0) return Wait::Idle;
@@ -121,15 +123,61 @@ void Connection::Run() {
   }
 }
 
-bool Connection::Login(Message& message) {
-  if (message.type == packet::kPrelogin) {
-    ParsePrelogin(message.payload);
-    // Without a configured certificate nothing is encrypted: a client that insists on
-    // encryption ends the connection itself after this answer.
-    Send(FramePackets(packet::kReply, BuildPreloginResponse(encryption::kNotSupported, kServerVersion),
-                      kDefaultPacketSize, spid_));
-    if (ReadMessage(message, kMaxLoginMessage, kLoginWait) != Wait::Message) return false;
+bool Connection::Negotiate(Message& message) {
+  const Prelogin prelogin = ParsePrelogin(message.payload);
+  // Without a certificate nothing is encrypted: a client that insists on encryption ends the
+  // connection itself after this answer. With one, the client's wish decides: the whole
+  // connection (ON), only the login (OFF), or nothing (a client without TLS), unless the
+  // server requires encryption.
+  uint8_t answer = encryption::kNotSupported;
+  if (tls_) {
+    switch (prelogin.encryption & 0x0F) {
+      case encryption::kOff:
+        answer = options_.require_encryption ? encryption::kRequired : encryption::kOff;
+        break;
+      case encryption::kOn:
+      case encryption::kRequired:
+        answer = encryption::kOn;
+        break;
+      default:
+        answer = encryption::kNotSupported;
+    }
   }
+  Send(FramePackets(packet::kReply, BuildPreloginResponse(answer, kServerVersion),
+                    kDefaultPacketSize, spid_));
+  if (answer == encryption::kNotSupported && options_.require_encryption) {
+    Log("connection " + std::to_string(spid_) + " from " + peer_ + " refused: no encryption");
+    return false;
+  }
+  if (ReadMessage(message, kMaxLoginMessage, kLoginWait) != Wait::Message) return false;
+  if (answer == encryption::kNotSupported || message.type != packet::kPrelogin) {
+    if (answer == encryption::kOn || answer == encryption::kRequired) {
+      throw ProtocolError("expected a TLS handshake");
+    }
+    return true;  // a plain login
+  }
+  SSL* ssl = AcceptWrappedHandshake(
+      tls_, message.payload,
+      [&] {
+        Message next;
+        if (ReadMessage(next, kMaxLoginMessage, kLoginWait) != Wait::Message ||
+            next.type != packet::kPrelogin) {
+          throw ProtocolError("TLS handshake interrupted");
+        }
+        return next.payload;
+      },
+      [&](const std::vector<uint8_t>& bytes) {
+        Send(FramePackets(packet::kPrelogin, bytes, kDefaultPacketSize, spid_));
+      });
+  socket_.StartTls(ssl);
+  if (ReadMessage(message, kMaxLoginMessage, kLoginWait) != Wait::Message) return false;
+  // Encryption of the login only: the rest of the connection is plain again.
+  if (answer == encryption::kOff) socket_.StopTls();
+  return true;
+}
+
+bool Connection::Login(Message& message) {
+  if (message.type == packet::kPrelogin && !Negotiate(message)) return false;
   if (message.type != packet::kLogin7) throw ProtocolError("expected a login");
   const Login7 login = ParseLogin7(message.payload);
   tds_version_ = NegotiatedVersion(login.tds_version);
@@ -268,13 +316,14 @@ void Connection::Serve() {
     bool client_gone = false;
     bool watch_socket = true;
     while (true) {
-      const int ready = WaitReadable({finished.fd(), watch_socket ? socket_.fd() : finished.fd()}, -1);
+      const bool buffered = watch_socket && socket_.HasBuffered();
+      const int ready =
+          buffered ? 1 : WaitReadable({finished.fd(), watch_socket ? socket_.fd() : finished.fd()}, -1);
       if (ready == 0) break;
       // Only ATTENTION may come while a request runs. Anything else is left unread: it is the
       // client's next request, sent as soon as our last packet reached it.
       uint8_t type = 0;
-      const ssize_t peeked = ::recv(socket_.fd(), &type, 1, MSG_PEEK | MSG_DONTWAIT);
-      if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EINTR)) {
+      if (!socket_.PeekByte(type, options_.io_timeout)) {
         handler.Cancel();  // no one is waiting for the answer
         client_gone = true;
         broken_ = true;
@@ -282,7 +331,6 @@ void Connection::Serve() {
         watch_socket = false;
         continue;
       }
-      if (peeked < 0) continue;
       if (type != packet::kAttention) {
         watch_socket = false;
         continue;

@@ -20,8 +20,9 @@ namespace orv::tds {
 
 class Connection {
  public:
+  // `tls`: the server's TLS settings, or null when it has no certificate.
   Connection(int fd, std::string peer, uint16_t spid, std::shared_ptr<tsql::Database> database,
-             const ServerOptions& options, Authenticator& authenticator, int stop_fd);
+             const ServerOptions& options, Authenticator& authenticator, int stop_fd, SSL_CTX* tls);
   // Serves the connection to its end; never throws.
   void Run();
 
@@ -36,6 +37,8 @@ class Connection {
   // Waits for the next message (up to `idle` for its first byte, then io_timeout per read).
   Wait ReadMessage(Message& out, size_t limit, std::chrono::milliseconds idle);
   bool Login(Message& first);
+  // The PRELOGIN exchange and, when agreed, the TLS handshake; leaves the LOGIN7 in `message`.
+  bool Negotiate(Message& message);
   void Serve();
   void RunRequest(Message& request);
   void Send(const std::vector<uint8_t>& framed);
@@ -49,6 +52,7 @@ class Connection {
   const ServerOptions& options_;
   Authenticator& authenticator_;
   int stop_fd_;
+  SSL_CTX* tls_;
   uint32_t tds_version_ = 0;
   size_t packet_size_ = 4096;
   std::string user_;

@@ -71,6 +71,11 @@ Server::Server(std::shared_ptr<tsql::Database> database, ServerOptions options)
     : database_(std::move(database)),
       options_(std::move(options)),
       authenticator_(options_.users_file) {
+  if (!options_.tls_certificate.empty()) {
+    tls_ = std::make_unique<TlsContext>(options_.tls_certificate, options_.tls_key);
+  } else if (options_.require_encryption) {
+    throw std::runtime_error("encryption cannot be required without a certificate");
+  }
   if (::pipe2(stop_pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
     throw std::runtime_error(std::string("cannot create a pipe: ") + std::strerror(errno));
   }
@@ -160,7 +165,7 @@ void Server::Serve(int fd, std::string peer) {
   }
   {
     Connection connection(fd, std::move(peer), spid, database_, options_, authenticator_,
-                          stop_pipe_[0]);
+                          stop_pipe_[0], tls_ ? tls_->get() : nullptr);
     connection.Run();
   }
   std::lock_guard lock(mutex_);

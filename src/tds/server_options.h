@@ -12,6 +12,10 @@ struct ServerOptions {
   std::string host = "127.0.0.1";
   uint16_t port = 1433;  // 0: any free port (tests)
   std::string users_file;
+  // PEM certificate and key: with them, clients may (or with require_encryption must) use TLS.
+  std::string tls_certificate;
+  std::string tls_key;
+  bool require_encryption = false;
   size_t max_connections = 64;
   std::chrono::seconds idle_timeout{1800};  // 0: none
   // How long a client may take to send the rest of a message it started, and to read ours.

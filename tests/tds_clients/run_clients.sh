@@ -120,6 +120,39 @@ else
   failed=$((failed + node_failed))
 fi
 
+# TLS: a second server with a certificate that requires encryption. FreeTDS asking for
+# encryption gets it; FreeTDS without TLS is refused; tedious encrypts the whole connection.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout tls.key -out tls.crt -days 2 -subj /CN=localhost \
+  >/dev/null 2>&1
+"$orvdata" serve --dsn demo.orvdb --listen 127.0.0.1:0 --users users --tls-cert tls.crt \
+  --tls-key tls.key --require-encryption 2>tls.log &
+tls_server=$!
+trap 'kill -9 $server $tls_server 2>/dev/null' EXIT
+tls_port=
+for _ in $(seq 100); do
+  tls_port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' tls.log)
+  [ -n "$tls_port" ] && break
+  sleep 0.1
+done
+tls_tsql() {  # tls_tsql ENCRYPTION < script
+  printf '[global]\n\tencryption = %s\n' "$1" >"freetds-$1.conf"
+  FREETDSCONF="$work/freetds-$1.conf" timeout 30 tsql -H 127.0.0.1 -p "$tls_port" -U alice -P "$password" 2>&1
+}
+out=$(printf "select N'加密' as secret\ngo\nexit\n" | tls_tsql require)
+expect "TLS: tsql with encryption required" "$out" $'^加密$'
+out=$(printf "select N'加密' as secret\ngo\nexit\n" | tls_tsql request)
+expect "TLS: tsql asking only for an encrypted login is told to encrypt everything" "$out" $'^加密$'
+out=$(printf "select 1\ngo\nexit\n" | tls_tsql off)
+expect "TLS: a client without encryption is refused" "$(cat tls.log)" "refused: no encryption"
+out=$(NODE_PATH="$work/node/node_modules" timeout 60 node -e "
+  const sql = require('mssql');
+  sql.connect({ server: '127.0.0.1', port: $tls_port, user: 'alice', password: process.argv[1],
+    options: { encrypt: true, trustServerCertificate: true } })
+    .then((pool) => pool.request().query(\"select N'加密' as v\").then((r) => { console.log(r.recordset[0].v); return pool.close(); }))
+    .catch((e) => { console.log('failed: ' + e.message); });" "$password" 2>&1)
+expect "TLS: tedious encrypts the connection" "$out" '^加密$'
+kill -TERM $tls_server
+
 # SIGTERM: the server stops by itself, with status 0.
 kill -TERM $server
 for _ in $(seq 100); do kill -0 $server 2>/dev/null || break; sleep 0.1; done
