@@ -99,6 +99,7 @@ void Serve(const ServeOptions& o) {
   options.database_name = DatabaseName(path);
   std::shared_ptr<tsql::Database> database = tsql::OpenDatabase(path);
 
+  tds::UseServerHeapPolicy();
   tds::Server server(database, options);
   const uint16_t port = server.Listen();
   g_server = &server;

@@ -153,9 +153,27 @@ out=$(NODE_PATH="$work/node/node_modules" timeout 60 node -e "
 expect "TLS: tedious encrypts the connection" "$out" '^加密$'
 kill -TERM $tls_server
 
-# SIGTERM: the server stops by itself, with status 0.
-kill -TERM $server
-for _ in $(seq 100); do kill -0 $server 2>/dev/null || break; sleep 0.1; done
+# SIGTERM while a batch runs: the batch finishes and its client gets the rows, then the server
+# stops by itself with status 0.
+out=$(NODE_PATH="$work/node/node_modules" timeout 120 node -e "
+  const { Connection, Request } = require('tedious');
+  const c = new Connection({ server: '127.0.0.1', authentication: { type: 'default',
+      options: { userName: 'alice', password: process.argv[1] } },
+    options: { port: $port, encrypt: false, requestTimeout: 100000 } });
+  c.on('connect', (err) => {
+    if (err) { console.log('failed: ' + err.message); return; }
+    const r = new Request('select count(*) as n from ICMO a where ' +
+      '(select count(*) from ICMO b where b.FQty < a.FQty) > 10', (e) => {
+      if (e) console.log('failed: ' + e.message);
+      c.close();
+    });
+    r.on('row', (columns) => console.log('rows ' + columns[0].value));
+    c.execSql(r);
+    setTimeout(() => process.kill($server, 'SIGTERM'), 50);
+  });
+  c.connect();" "$password" 2>&1)
+expect "SIGTERM lets the running batch finish" "$out" '^rows [0-9]+$'
+for _ in $(seq 300); do kill -0 $server 2>/dev/null || break; sleep 0.1; done
 if kill -0 $server 2>/dev/null; then
   not_ok "the server stops on SIGTERM" "$(tail -5 serve.log)"
 else
