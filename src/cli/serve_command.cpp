@@ -8,11 +8,10 @@
 #include <mutex>
 #include <string>
 
-#include "ado/provider.h"
 #include "cli/commands.h"
-#include "cli/data_source.h"
 #include "cli/errors.h"
 #include "cli/exit_status.h"
+#include "cli/source_choice.h"
 #include "tds/server.h"
 #include "tsql/engine.h"
 
@@ -89,13 +88,11 @@ void Serve(const ServeOptions& o) {
                      "; add one with `orvdata users add NAME --users " + options.users_file + "`");
   }
 
-  const ado::ConnectionString properties(ResolveDsn(o.dsn));
-  const std::string provider = properties.Get("Provider");
-  if (!provider.empty() && provider != "Embedded") {
-    throw UsageError("serve needs an embedded data source, not provider '" + provider + "'");
+  const ChosenSource source = ChooseSource(o.dsn);
+  if (source.file.empty()) {
+    throw UsageError("serve needs an embedded data source (a data-source file), not " + source.label);
   }
-  std::string path = properties.Get("Data Source");
-  if (path.empty()) path = ":memory:";
+  const std::string& path = source.file;
   options.database_name = DatabaseName(path);
   std::shared_ptr<tsql::Database> database = tsql::OpenDatabase(path);
 
@@ -121,7 +118,7 @@ void AddServeCommand(CLI::App& app, int& exit_status) {
   auto* cmd = app.add_subcommand(
       "serve", "Serve a data source to SQL Server clients (TDS 7.4: sqlcmd, ODBC, Node, ...)");
   auto o = std::make_shared<ServeOptions>();
-  cmd->add_option("--dsn", o->dsn, "Data source: a file path or connection text (default: the demo database)");
+  AddDsnOption(cmd, o->dsn);
   cmd->add_option("--listen", o->listen, "Address and port to listen on")->capture_default_str();
   cmd->add_option("--users", o->users, "Users file (default: ~/.config/orvdata/users)");
   cmd->add_flag("--allow-remote", o->allow_remote, "Allow a --listen address other than loopback");
