@@ -29,6 +29,7 @@ class ServerTest : public ::testing::Test {
     options.port = 0;
     options.users_file = (dir_ / "users").string();
     options.io_timeout = std::chrono::seconds(1);
+    options.idle_timeout = std::chrono::seconds(2);
     options.log = [](const std::string&) {};
     server_ = std::make_unique<Server>(tsql::OpenDatabase(":memory:"), options);
     port_ = server_->Listen();
@@ -146,6 +147,15 @@ TEST_F(ServerTest, WrongPasswordsAndUnknownUsersGetTheSameAnswer) {
   // The same message apart from the user name in the text.
   ASSERT_EQ(unknown.size(), wrong.size() - 2 * (5 - 3));
   EXPECT_TRUE(Healthy());
+}
+
+TEST_F(ServerTest, IdleClientsAreDisconnected) {
+  testing::RawClient idle(port_);
+  ASSERT_TRUE(idle.Login("alice", "secret"));
+  ASSERT_TRUE(idle.Query("select 1"));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(idle.ClosedByServer(5000));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
 }
 
 TEST_F(ServerTest, StopsWhileClientsAreConnected) {

@@ -48,6 +48,12 @@ password='s3cret pass'
 echo "$password" | "$orvdata" users add alice --users users --password-stdin 2>/dev/null
 echo "reader" | "$orvdata" users add rita --read-only --users users --password-stdin 2>/dev/null
 
+out=$(timeout 10 "$orvdata" serve --dsn demo.orvdb --listen 0.0.0.0:0 --users users 2>&1)
+status=$?
+expect "a non-loopback address needs --allow-remote" "$out"$'\n'"status $status" "allow-remote" "^status 2$"
+out=$(timeout 10 "$orvdata" serve --dsn demo.orvdb --listen 127.0.0.1:0 --users no-users 2>&1)
+expect "no users, no server" "$out" "no users in no-users"
+
 "$orvdata" serve --dsn demo.orvdb --listen 127.0.0.1:0 --users users 2>serve.log &
 server=$!
 trap 'kill -9 $server 2>/dev/null' EXIT
