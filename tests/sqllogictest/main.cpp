@@ -228,8 +228,9 @@ class FileRunner {
     if (r.expected.size() == 1) {
       std::istringstream is(r.expected[0]);
       size_t count = 0;
-      std::string w1, w2, hash;
-      if (is >> count >> w1 >> w2 >> hash && w1 == "values" && w2 == "hashing") {
+      std::string w1, w2, w3, hash;
+      if (is >> count >> w1 >> w2 >> w3 >> hash && w1 == "values" && w2 == "hashing" &&
+          w3 == "to") {
         if (count != values.size()) {
           return std::to_string(values.size()) + " values, expected " + std::to_string(count);
         }
