@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "tds/tokens.h"
+#include "tsql/types/value_ops.h"
 
 namespace orv::tds {
 namespace {
@@ -83,11 +84,40 @@ TypeInfo WireTypeOf(const tsql::SqlType& t, uint32_t tds_version) {
       return Character(type::kBigVarChar, tsql::SqlType::kMaxLength, false);
     case TypeId::NText:
       return Character(type::kNVarChar, tsql::SqlType::kMaxLength, false);
+    case TypeId::Binary:
+    case TypeId::VarBinary: {
+      TypeInfo info;
+      const bool max = t.length == tsql::SqlType::kMaxLength || t.length > 8000;
+      info.type = t.id == TypeId::Binary && !max ? type::kBigBinary : type::kBigVarBinary;
+      info.length = max ? kMaxLength : static_cast<uint32_t>(std::max(t.length, 1));
+      return info;
+    }
+    case TypeId::UniqueIdentifier:
+      return Fixed(type::kGuid, 16);
+    case TypeId::Time:
+    case TypeId::DateTime2:
+    case TypeId::DateTimeOffset: {
+      // Clients older than TDS 7.3 get these types as text, as the server sends them.
+      if (tds_version < kTds73A) return Character(type::kNVarChar, 34, true);
+      TypeInfo info;
+      info.type = t.id == TypeId::Time        ? type::kTimeN
+                  : t.id == TypeId::DateTime2 ? type::kDateTime2N
+                                              : type::kDateTimeOffsetN;
+      info.scale = static_cast<uint8_t>(std::min<int>(t.scale, 7));
+      const uint32_t time_bytes = info.scale <= 2 ? 3 : info.scale <= 4 ? 4 : 5;
+      info.length = time_bytes + (t.id == TypeId::Time ? 0 : 3) +
+                    (t.id == TypeId::DateTimeOffset ? 2 : 0);
+      return info;
+    }
+    case TypeId::SqlVariant:
+      // No sql_variant encoder: the value goes as its text.
+      return Character(type::kNVarChar, 4000, true);
   }
   return Fixed(type::kIntN, 4);
 }
 
 WireValue WireValueOf(const tsql::Value& v, const tsql::SqlType& t) {
+  if (t.id == tsql::TypeId::SqlVariant && !v.is_null()) return WireValue::Text(tsql::ToText(v, t));
   switch (v.kind()) {
     case tsql::Value::Kind::Null:
       return WireValue::Null();
@@ -98,7 +128,22 @@ WireValue WireValueOf(const tsql::Value& v, const tsql::SqlType& t) {
     case tsql::Value::Kind::Float:
       return WireValue::Float(v.float_value());
     case tsql::Value::Kind::String:
+      if (t.IsBinary()) return WireValue::Binary(std::string(v.string_value()));
+      if (t.id == tsql::TypeId::UniqueIdentifier) {
+        WireValue w = WireValue::Binary(std::string(v.string_value()));
+        w.kind = WireValue::Kind::Guid;  // the engine keeps a GUID's bytes in wire order
+        return w;
+      }
       return WireValue::Text(std::string(v.string_value()));
+    case tsql::Value::Kind::DateTime2: {
+      if (t.id == tsql::TypeId::SqlVariant || !t.IsPreciseTime()) {
+        return WireValue::Text(tsql::ToText(v, t.IsPreciseTime() ? t : tsql::SqlType::DateTime2(7)));
+      }
+      constexpr int64_t kUnitsPerDay = 864'000'000'000;
+      const int64_t units = v.datetime2_units();
+      return WireValue::DateTime(static_cast<int32_t>(units / kUnitsPerDay), units % kUnitsPerDay,
+                                 static_cast<int16_t>(v.datetime2_offset()));
+    }
     case tsql::Value::Kind::DateTime: {
       const int64_t ticks = v.datetime_ticks();
       int64_t days = ticks / tsql::kTicksPerDay;

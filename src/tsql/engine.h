@@ -62,6 +62,10 @@ class Session {
   // thread; a batch that starts after the call is not affected.
   void Cancel();
 
+  // Whether SET NOCOUNT is ON: row counts are then not sent (a front end clears the count
+  // bit of its DONE tokens).
+  bool nocount() const;
+
   // Runs an already parsed batch (text: the batch's source, used for stored definitions).
   std::vector<StatementResult> ExecuteParsed(ast::Batch& batch, std::string_view text = {});
   // The connection-level state (temporary tables, options) for the engine's own use.

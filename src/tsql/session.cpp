@@ -1,6 +1,8 @@
 // Session: the connection-level state (temporary tables, options, clock) and its public API.
 #include "tsql/catalog/session_state.h"
 #include "tsql/engine.h"
+
+#include <atomic>
 #include "tsql/exec/runner.h"
 #include "tsql/types/value_ops.h"
 
@@ -12,7 +14,14 @@ struct Session::Impl {
 };
 
 Session::Session(std::shared_ptr<Database> database)
-    : impl_(std::make_unique<Impl>(std::move(database))) {}
+    : impl_(std::make_unique<Impl>(std::move(database))) {
+  // Each connection has its own @@SPID; user sessions start at 51 as the server's do.
+  static std::atomic<int32_t> next_spid{51};
+  impl_->state.spid = next_spid.fetch_add(1);
+  if (impl_->state.spid > 32000) impl_->state.spid = 51;
+}
+
+bool Session::nocount() const { return impl_->state.nocount; }
 
 Session::~Session() = default;
 
@@ -31,6 +40,19 @@ Database& Session::database() { return *impl_->state.database; }
 SessionState& Session::state() { return impl_->state; }
 
 std::vector<StatementResult> Session::ExecuteParsed(ast::Batch& batch, std::string_view text) {
+  // The session's date settings apply to this thread while its batch runs.
+  dt::DateSettings saved = dt::CurrentDateSettings();
+  dt::CurrentDateSettings() = impl_->state.date_settings;
+  bool saved_concat = ConcatNullYieldsNull();
+  ConcatNullYieldsNull() = impl_->state.concat_null_yields_null;
+  struct Restore {
+    dt::DateSettings saved;
+    bool concat;
+    ~Restore() {
+      dt::CurrentDateSettings() = saved;
+      ConcatNullYieldsNull() = concat;
+    }
+  } restore{saved, saved_concat};
   return RunBatch(impl_->state, batch, text);
 }
 

@@ -34,6 +34,12 @@ Variant ByKind(const Value& value) {
       return Variant(value.string_value());
     case Value::Kind::DateTime:
       return Variant(DateFromTicks(value.datetime_ticks()));
+    case Value::Kind::DateTime2:
+      // A date value of the automation layer holds milliseconds: datetime's resolution.
+      return Variant(DateFromTicks(tsql::Convert(value, tsql::SqlType::DateTime2(7),
+                                                 tsql::SqlType::DateTime(),
+                                                 tsql::CastMode::Implicit)
+                                       .datetime_ticks()));
   }
   return Variant::Null();
 }
@@ -71,6 +77,12 @@ Variant VariantFromValue(const Value& value, const tsql::SqlType& type) {
     case TypeId::Real:
       if (kind == Value::Kind::Int) return Variant(static_cast<double>(value.int_value()));
       break;
+    case TypeId::Time:
+    case TypeId::DateTimeOffset:
+    case TypeId::UniqueIdentifier:
+    case TypeId::SqlVariant:
+      // Shown as their text, as a provider without these types gives them.
+      return Variant(tsql::ToText(value, type));
     default:
       break;
   }

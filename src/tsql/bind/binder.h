@@ -80,6 +80,10 @@ class Binder {
   BExprPtr BindColumn(const ast::Expr& expr, Scope& scope);
   BExprPtr BindBinary(const ast::Expr& expr, Scope& scope);
   BExprPtr BindFunction(const ast::Expr& expr, Scope& scope);
+  // @@VERSION, @@SPID, @@SERVERNAME, ... as constants of this session; null for other names.
+  BExprPtr BindGlobalVariable(const std::string& upper);
+  // DB_NAME(), SERVERPROPERTY('x'), USER_NAME(), ... when their value is known at bind time.
+  BExprPtr BindSessionFunction(const std::string& upper, const ast::Expr& expr);
   BExprPtr BindAggregate(const ast::Expr& expr, const std::string& upper, Scope& scope);
   BExprPtr BindCase(const ast::Expr& expr, Scope& scope);
   BExprPtr BindSubquery(const ast::Expr& expr, Scope& scope);

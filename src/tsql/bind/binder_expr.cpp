@@ -243,6 +243,7 @@ BExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
         e->nullable = false;
         return e;
       }
+      if (BExprPtr global = BindGlobalVariable(upper)) return global;
       auto it = session_.variables.find(upper);
       if (it == session_.variables.end()) {
         ThrowError(137, {expr.name.empty() ? expr.text : "@" + expr.name.back()});
@@ -368,11 +369,18 @@ BExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
       auto e = std::make_unique<BExpr>();
       e->kind = BKind::Convert;
       e->type = to;
-      e->nullable = arg->nullable;
+      e->nullable = arg->nullable || expr.is_try;
       e->mode = CastMode::Explicit;
       e->style = style;
+      e->try_convert = expr.is_try;
       e->args.push_back(std::move(arg));
       return e;
+    }
+    case ast::ExprKind::Collate: {
+      BExprPtr arg = BindExpr(*expr.args[0], scope);
+      if (!arg->type.IsString()) ThrowError(447, {std::string(arg->type.MessageName())});
+      arg->type.collation = CollationFromName(expr.text);
+      return arg;
     }
     case ast::ExprKind::DatePart:
       return MakeLiteral(Value::String(expr.text),
@@ -484,12 +492,15 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
   auto e = std::make_unique<BExpr>();
   e->name = upper;
   if (upper == "GETDATE" || upper == "CURRENT_TIMESTAMP" || upper == "SYSDATETIME" ||
-      upper == "GETUTCDATE") {
+      upper == "GETUTCDATE" || upper == "SYSUTCDATETIME" || upper == "SYSDATETIMEOFFSET") {
     e->kind = BKind::GetDate;
-    e->type = SqlType::DateTime();
+    e->type = upper == "SYSDATETIME" || upper == "SYSUTCDATETIME" ? SqlType::DateTime2(7)
+              : upper == "SYSDATETIMEOFFSET"                     ? SqlType::DateTimeOffset(7)
+                                                                 : SqlType::DateTime();
     e->nullable = false;
     return e;
   }
+  if (BExprPtr constant = BindSessionFunction(upper, expr)) return constant;
   std::vector<BExprPtr> args;
   for (const auto& a : expr.args) args.push_back(BindExpr(*a, scope));
   if (upper == "ISNULL") {
@@ -526,6 +537,24 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
     e->cmp_type = CommonType(args[0]->type, args[1]->type);
     for (auto& a : args) e->args.push_back(std::move(a));
     return e;
+  }
+  if (upper == "OBJECT_NAME" || upper == "COL_LENGTH" || upper == "SCHEMA_NAME" ||
+      upper == "SCHEMA_ID" || upper == "DB_NAME" || upper == "DB_ID" || upper == "TYPE_NAME" ||
+      upper == "COLUMNPROPERTY" || upper == "OBJECTPROPERTY") {
+    e->kind = BKind::CatalogFn;
+    e->type = upper == "COL_LENGTH" ? SqlType::SmallInt()
+              : upper == "SCHEMA_ID" || upper == "DB_ID" || upper == "COLUMNPROPERTY" ||
+                      upper == "OBJECTPROPERTY"
+                  ? SqlType::Int()
+                  : SqlType::NVarChar(128);
+    for (auto& a : args) e->args.push_back(std::move(a));
+    return e;
+  }
+  if (upper == "SQL_VARIANT_PROPERTY" && !args.empty() && args[0]->kind == BKind::Convert &&
+      args[0]->type.id == TypeId::SqlVariant) {
+    // The base type of CAST(x AS sql_variant) is x's own type.
+    BExprPtr inner = std::move(args[0]->args[0]);
+    args[0] = std::move(inner);
   }
   if (upper == "OBJECT_ID") {
     if (args.empty() || args.size() > 2) ThrowError(174, {"object_id", "1"});

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "tsql/bind/binder.h"
+#include "tsql/catalog/system_views.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
@@ -32,6 +33,10 @@ std::shared_ptr<Table> Binder::FindTable(const ast::Name& name) {
   if (name.empty()) return nullptr;
   const std::string& table = name.back();
   if (IsTempName(table)) return session_.FindTempTable(table);
+  if (name.size() >= 2) {
+    // sys.tables, INFORMATION_SCHEMA.COLUMNS, ...: the catalog views.
+    if (auto view = BuildSystemView(session_, name[name.size() - 2], table)) return view;
+  }
   return session_.database->FindTable(table);
 }
 

@@ -31,6 +31,8 @@ using BExprPtr = std::unique_ptr<BExpr>;
 struct ExecEnv {
   SessionState* session = nullptr;
   int64_t now = 0;  // GETDATE() of the running statement
+  // Set when an aggregate skipped a NULL: the statement then sends warning 8153.
+  bool null_eliminated = false;
 };
 
 // The current row of every source of a query scope (nullptr = the NULL row of an outer join),
@@ -72,6 +74,7 @@ enum class BKind {
   Aggregate,   // name, args[0] (none for COUNT(*)), distinct; slot in the group's results
   ObjectId,    // OBJECT_ID(args[0] [, args[1]])
   GetDate,
+  CatalogFn,   // name: OBJECT_NAME, COL_LENGTH, SCHEMA_NAME, ... over the session's catalog
 };
 
 bool IsPredicate(BKind kind);
@@ -136,6 +139,7 @@ struct BExpr {
   SqlType cmp_type;
   CastMode mode = CastMode::Implicit;
   int style = 0;
+  bool try_convert = false;  // Convert: TRY_CAST / TRY_CONVERT (NULL when the value fails)
   const ScalarFunction* fn = nullptr;
   std::vector<SqlType> arg_types;  // Function
   bool distinct = false;  // Aggregate

@@ -193,6 +193,34 @@ void Database::AddLoadedView(std::shared_ptr<View> view) {
   views_[FoldName(view->name)] = std::move(view);
 }
 
+std::vector<std::string> Database::TableNames() {
+  std::function<std::vector<std::string>()> lister;
+  std::map<std::string, std::string> names;  // folded -> as created
+  {
+    std::lock_guard lock(catalog_mutex_);
+    lister = stored_table_lister_;
+    for (auto& [key, table] : tables_) {
+      if (!table->temporary) names.emplace(key, table->name);
+    }
+  }
+  if (lister) {
+    for (std::string& name : lister()) {
+      std::string key = FoldName(name);
+      bool dropped = false;
+      for (const std::string& d : dropped_tables_) dropped = dropped || NamesEqual(d, name);
+      if (!dropped) names.emplace(key, std::move(name));
+    }
+  }
+  std::vector<std::string> out;
+  for (auto& [key, name] : names) out.push_back(name);
+  return out;
+}
+
+void Database::SetStoredTableLister(std::function<std::vector<std::string>()> lister) {
+  std::lock_guard lock(catalog_mutex_);
+  stored_table_lister_ = std::move(lister);
+}
+
 void Database::SetTableLoader(
     std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader) {
   std::lock_guard lock(catalog_mutex_);

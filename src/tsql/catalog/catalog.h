@@ -119,6 +119,10 @@ class Database {
   void ForEachView(const std::function<void(View&)>& fn);
   // Adds a view read from storage; replaces one of the same name.
   void AddLoadedView(std::shared_ptr<View> view);
+  // The names of every permanent table, loaded or still in storage (sorted, as created).
+  std::vector<std::string> TableNames();
+  // Lists the tables that storage holds (for TableNames).
+  void SetStoredTableLister(std::function<std::vector<std::string>()> lister);
   // Called for a name that is not in memory; returns the table (already added or not) or null.
   void SetTableLoader(std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader);
   // Called at the end of every batch that changed a permanent table (dirty flags set) or
@@ -144,6 +148,7 @@ class Database {
   std::map<std::string, std::shared_ptr<View>> views_;
   std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader_;
   std::function<void(Database&)> batch_end_hook_;
+  std::function<std::vector<std::string>()> stored_table_lister_;
   std::vector<std::string> dropped_tables_;
   std::atomic<bool> changed_{false};
   std::optional<int64_t> demo_clock_;

@@ -158,6 +158,14 @@ void AttachSqliteStore(Database& db, const std::string& path) {
     if (!stored) return nullptr;
     return FromStored(std::move(*stored));
   });
+  db.SetStoredTableLister([state]() {
+    std::lock_guard lock(state->mutex);
+    std::vector<std::string> names;
+    for (const std::string& name : state->store->TableNames()) {
+      if (state->stored_tables.count(FoldName(name))) names.push_back(name);
+    }
+    return names;
+  });
   // A demo database carries its own "today" for GETDATE().
   if (state->stored_tables.count("T_ORVCLOCK")) {
     if (std::optional<StoredTable> clock = state->store->LoadTable("t_OrvClock")) {

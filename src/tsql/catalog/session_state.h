@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "tsql/catalog/catalog.h"
+#include "tsql/types/datetime.h"
 #include "tsql/types/types.h"
 #include "tsql/types/value.h"
 
@@ -29,6 +30,19 @@ struct SessionState {
   std::map<std::string, Variable> variables;                  // folded name without '@'
   bool nocount = false;
   int64_t rowcount = 0;
+  // SET options a client sends when it connects; those that change results are honoured.
+  bool ansi_nulls = true;
+  bool ansi_warnings = true;               // 8153 warnings; overflow and truncation errors
+  bool concat_null_yields_null = true;     // NULL + 'x' is NULL (else 'x')
+  bool quoted_identifier = true;
+  bool arithabort = true;
+  bool ansi_padding = true;
+  bool xact_abort = false;
+  int64_t textsize = -1;                   // -1: the server default
+  int64_t lock_timeout = -1;               // milliseconds, -1: wait for ever
+  std::string isolation_level = "READ COMMITTED";
+  dt::DateSettings date_settings;          // SET DATEFORMAT, LANGUAGE, DATEFIRST
+  int32_t spid = 51;                       // @@SPID
   std::optional<int64_t> fixed_clock;
   // Results may pass table rows on without copying them (Session::SetShareResultRows).
   bool share_result_rows = false;

@@ -3,6 +3,7 @@
 
 #include "tsql/catalog/session_state.h"
 #include "tsql/exec/exec.h"
+#include "tsql/types/datetime.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
@@ -198,8 +199,20 @@ Value Eval(const BExpr& e, const EvalCtx& ctx) {
     case BKind::RowCount:
       return Value::Int(ctx.env->session->rowcount);
     case BKind::GetDate:
+      if (e.type.IsPreciseTime()) return Value::DateTime2(dt::UnitsFromTicks(ctx.env->now));
       return Value::DateTime(ctx.env->now);
     case BKind::Convert:
+      if (e.try_convert) [[unlikely]] {
+        // TRY_CAST / TRY_CONVERT: a value that does not convert gives NULL; a conversion the
+        // types never allow (529) is still an error.
+        Value v = Eval(*e.args[0], ctx);
+        try {
+          return Convert(v, e.args[0]->type, e.type, e.mode, e.style);
+        } catch (const SqlException& ex) {
+          if (ex.number() == 529) throw;
+          return Value();
+        }
+      }
       return Convert(Eval(*e.args[0], ctx), e.args[0]->type, e.type, e.mode, e.style);
     case BKind::Arith: {
       Value a = Eval(*e.args[0], ctx);
@@ -282,6 +295,8 @@ Value Eval(const BExpr& e, const EvalCtx& ctx) {
       return ctx.aggs[e.slot];
     case BKind::ObjectId:
       return ObjectIdOf(e, ctx);
+    case BKind::CatalogFn:
+      return EvalCatalogFunction(e, ctx);
     case BKind::Subquery:
       return EvalScalarSubquery(e, ctx);
     default: {

@@ -106,6 +106,8 @@ bool RunQuerySharingRows(BoundQuery& query, ExecEnv& env, StatementResult& resul
 
 // Subquery expressions (exec_subquery.cpp).
 Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx);
+// OBJECT_NAME, COL_LENGTH, SCHEMA_NAME, DB_NAME and their kin (BKind::CatalogFn).
+Value EvalCatalogFunction(const BExpr& expr, const EvalCtx& ctx);
 Tri EvalExists(const BExpr& expr, const EvalCtx& ctx);
 Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx);
 // For a keyed IN subquery whose correlation keys read only scopes above the one of ctx (so

@@ -343,6 +343,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       std::vector<Value> keys;
       std::vector<size_t> representative;
       std::vector<Accumulator> states;
+      bool saw_null = false;  // an aggregate's argument was NULL in some row
 
       size_t Find(size_t h, const Value* key, const std::vector<SqlType>& types) const {
         size_t found = SIZE_MAX;
@@ -381,7 +382,9 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
           if (aggs[a].fn == AggregateSpec::Fn::CountStar) {
             acc[a].AddRow();
           } else {
-            acc[a].Add(aggs[a], Eval(*aggs[a].arg_expr, row_ctx));
+            Value v = Eval(*aggs[a].arg_expr, row_ctx);
+            if (v.is_null()) [[unlikely]] groups.saw_null = true;
+            acc[a].Add(aggs[a], v);
           }
         }
       }
@@ -415,9 +418,12 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
           groups.states[into * na + a].Merge(aggs[a], second.states[g * na + a]);
         }
       }
+      groups.saw_null = groups.saw_null || second.saw_null;
     } else {
       group_rows(0, tuples.count, groups, nullptr);
     }
+    // An aggregate that skipped a NULL makes the statement send warning 8153.
+    if (groups.saw_null && ctx.env) ctx.env->null_eliminated = true;
     std::vector<size_t>& representative = groups.representative;
     std::vector<Accumulator>& states = groups.states;
     std::vector<const Row*> nulls(tuples.width, nullptr);

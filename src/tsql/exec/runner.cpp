@@ -217,6 +217,13 @@ bool Runner::RunLeaf(ast::Statement& stmt) {
       std::shared_lock lock(mutex);
       Dispatch(stmt, cx);
     }
+    if (cx.env.null_eliminated && session_.ansi_warnings) {
+      StatementResult warning;
+      warning.kind = StatementResult::Kind::Message;
+      warning.error = MakeError(8153);
+      warning.error.line = stmt.pos.line;
+      results_.push_back(std::move(warning));
+    }
     return true;
   } catch (const SqlException& ex) {
     if (session_.cancel_requested.load(std::memory_order_relaxed)) {
@@ -271,8 +278,7 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
     }
     case ast::StmtKind::Set: {
       cx.BindDone();
-      auto& s = stmt.As<ast::SetStmt>();
-      if (s.option == "NOCOUNT") session_.nocount = FoldName(s.value) == "ON";
+      ApplySetOption(session_, stmt.As<ast::SetStmt>(), results_);
       return;
     }
     case ast::StmtKind::SetVariable:

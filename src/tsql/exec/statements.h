@@ -27,6 +27,10 @@ struct StatementContext {
   void MarkChanged(Table& table);
 };
 
+// SET options: honoured where they change results, accepted otherwise.
+void ApplySetOption(SessionState& session, const ast::SetStmt& stmt,
+                    std::vector<StatementResult>& results);
+
 void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx);
 void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx);
 void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx);

@@ -38,6 +38,11 @@ int64_t IntOf(const Value& v, const SqlType& t) {
 
 int64_t TicksOf(const Value& v, const SqlType& t) {
   if (v.kind() == Value::Kind::DateTime) return v.datetime_ticks();
+  if (v.kind() == Value::Kind::DateTime2) {
+    return Convert(v, t.IsPreciseTime() ? t : SqlType::DateTime2(7), SqlType::DateTime(),
+                   CastMode::Implicit)
+        .datetime_ticks();
+  }
   SqlType from = t.id == TypeId::Null ? SqlType::VarChar(8000) : t;
   return Convert(v, from, SqlType::DateTime(), CastMode::Implicit).datetime_ticks();
 }
@@ -51,7 +56,8 @@ SqlType VarTextLike(const SqlType& t) {
 }  // namespace fn
 
 const ScalarFunction* FindScalarFunction(std::string_view name) {
-  for (auto group : {fn::StringFunctions(), fn::MathFunctions(), fn::DateFunctions()}) {
+  for (auto group : {fn::StringFunctions(), fn::MathFunctions(), fn::DateFunctions(),
+                     fn::MiscFunctions(), fn::FormatFunctions()}) {
     for (const ScalarFunction& f : group) {
       std::string_view n = f.name;
       if (n.size() != name.size()) continue;

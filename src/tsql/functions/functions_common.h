@@ -36,5 +36,7 @@ SqlType VarTextLike(const SqlType& t);
 std::span<const ScalarFunction> StringFunctions();
 std::span<const ScalarFunction> MathFunctions();
 std::span<const ScalarFunction> DateFunctions();
+std::span<const ScalarFunction> MiscFunctions();
+std::span<const ScalarFunction> FormatFunctions();
 
 }  // namespace orv::tsql::fn

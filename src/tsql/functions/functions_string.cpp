@@ -63,6 +63,12 @@ int64_t FixedSize(const SqlType& t) {
       return 8;
     case TypeId::Date:
       return 3;
+    case TypeId::Time:
+      return t.scale <= 2 ? 3 : t.scale <= 4 ? 4 : 5;
+    case TypeId::DateTime2:
+      return t.scale <= 2 ? 6 : t.scale <= 4 ? 7 : 8;
+    case TypeId::DateTimeOffset:
+      return t.scale <= 2 ? 8 : t.scale <= 4 ? 9 : 10;
     case TypeId::Decimal:
       return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
     default:
@@ -75,6 +81,7 @@ Value DataLength(Args a, Types t, const SqlType&) {
   if (a[0].kind() != Value::Kind::String) return Value::Int(FixedSize(t[0]));
   std::string_view s = a[0].string_value();
   if (t[0].IsUnicode()) return Value::Int(2 * Utf16Units(s));
+  if (t[0].IsString()) return Value::Int(static_cast<int64_t>(util::StoredLength(s, false)));
   return Value::Int(static_cast<int64_t>(s.size()));
 }
 
@@ -152,7 +159,7 @@ Value Replace(Args a, Types t, const SqlType& result) {
     }
   }
   if (result.length != SqlType::kMaxLength) {
-    out.resize(util::PrefixBytes(out, static_cast<size_t>(result.length)));
+    out.resize(util::PrefixForLength(out, static_cast<size_t>(result.length), result.IsUnicode()));
   }
   return Value::String(out);
 }
@@ -206,10 +213,17 @@ Value Replicate(Args a, Types t, const SqlType& result) {
   if (n < 0) return Value::Null();
   std::string unit = TextOf(a[0], t[0]);
   std::string out;
+  // The result holds at most `limit` characters of its type (UTF-16 units for nvarchar, code
+  // page bytes for varchar): repeat only as often as can show, then cut at a whole character.
+  const bool unicode = result.IsUnicode();
   size_t limit =
       result.length == SqlType::kMaxLength ? (size_t{1} << 31) : static_cast<size_t>(result.length);
-  for (int64_t i = 0; i < n && out.size() < limit && !unit.empty(); ++i) out += unit;
-  if (result.length != SqlType::kMaxLength) out.resize(util::PrefixBytes(out, limit));
+  size_t unit_length = util::StoredLength(unit, unicode);
+  if (unit_length == 0) return Value::String("");
+  int64_t times = std::min<int64_t>(n, static_cast<int64_t>(limit / unit_length + 1));
+  out.reserve(unit.size() * static_cast<size_t>(times));
+  for (int64_t i = 0; i < times; ++i) out += unit;
+  if (result.length != SqlType::kMaxLength) out.resize(util::PrefixForLength(out, limit, unicode));
   return Value::String(out);
 }
 

@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
 #include "tsql/types/decimal.h"
 #include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
 namespace {
@@ -84,12 +86,30 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
-void BindValue(sqlite3_stmt* stmt, int index, const Value& v) {
+void BindValue(sqlite3_stmt* stmt, int index, const Value& v, const SqlType& type) {
+  if (type.IsBinary() || type.id == TypeId::UniqueIdentifier) {
+    // Bytes as a blob.
+    if (v.kind() == Value::Kind::String) {
+      const std::string_view s = v.string_value();
+      sqlite3_bind_blob(stmt, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+      return;
+    }
+  }
   switch (v.kind()) {
     case Value::Kind::Null: sqlite3_bind_null(stmt, index); break;
     case Value::Kind::Int: sqlite3_bind_int64(stmt, index, v.int_value()); break;
     case Value::Kind::Float: sqlite3_bind_double(stmt, index, v.float_value()); break;
     case Value::Kind::DateTime: sqlite3_bind_int64(stmt, index, v.datetime_ticks()); break;
+    case Value::Kind::DateTime2:
+      // time and datetime2 as their 100 ns units; datetimeoffset as "units offset" text.
+      if (v.datetime2_offset() == 0) {
+        sqlite3_bind_int64(stmt, index, v.datetime2_units());
+      } else {
+        const std::string text =
+            std::to_string(v.datetime2_units()) + " " + std::to_string(v.datetime2_offset());
+        sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      }
+      break;
     case Value::Kind::Decimal: {
       const std::string text = dec::ToString(v.decimal_unscaled(), v.decimal_scale());
       sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
@@ -113,7 +133,22 @@ Value ReadValue(sqlite3_stmt* stmt, int col, const SqlType& type) {
         std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(n)), type.scale);
   }
   if (type.id == TypeId::Float || type.id == TypeId::Real) return Value::Float(sqlite3_column_double(stmt, col));
+  if (type.IsPreciseTime()) {
+    if (sqlite3_column_type(stmt, col) == SQLITE_TEXT) {
+      long long units = 0;
+      int offset = 0;
+      std::sscanf(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col)), "%lld %d", &units,
+                  &offset);
+      return Value::DateTime2(units, offset);
+    }
+    return Value::DateTime2(sqlite3_column_int64(stmt, col));
+  }
   if (type.IsDateTime()) return Value::DateTime(sqlite3_column_int64(stmt, col));
+  if (type.IsBinary() || type.id == TypeId::UniqueIdentifier) {
+    const void* b = sqlite3_column_blob(stmt, col);
+    const int n = sqlite3_column_bytes(stmt, col);
+    return Value::String(std::string_view(static_cast<const char*>(b), static_cast<size_t>(n)));
+  }
   const unsigned char* t = sqlite3_column_text(stmt, col);
   const int n = sqlite3_column_bytes(stmt, col);
   return Value::String(std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(n)));
@@ -157,7 +192,26 @@ std::optional<SqlType> ParseTypeText(const std::string& text) {
   if (name == "datetime") return SqlType::DateTime();
   if (name == "smalldatetime") return SqlType::SmallDateTime();
   if (name == "date") return SqlType::Date();
-  if (name == "varchar") return SqlType::VarChar(length);
+  if (name == "time") return SqlType::Time(a < 0 ? 7 : a);
+  if (name == "datetime2") return SqlType::DateTime2(a < 0 ? 7 : a);
+  if (name == "datetimeoffset") return SqlType::DateTimeOffset(a < 0 ? 7 : a);
+  if (name == "binary") return SqlType::Binary(length);
+  if (name == "varbinary") return SqlType::VarBinary(length);
+  if (name == "uniqueidentifier") return SqlType::UniqueIdentifier();
+  if (name == "sql_variant") return SqlType::SqlVariant();
+  // A column's own collation follows its type: "varchar(10) COLLATE Chinese_PRC_CS_AS".
+  Collation collation = Collation::kCiAs;
+  if (size_t at = text.find(" COLLATE "); at != std::string::npos) {
+    collation = CollationFromName(text.substr(at + 9));
+  }
+  auto with_collation = [&](SqlType t) {
+    t.collation = collation;
+    return t;
+  };
+  if (name == "varchar") return with_collation(SqlType::VarChar(length));
+  if (name == "char") return with_collation(SqlType::Char(length));
+  if (name == "nvarchar") return with_collation(SqlType::NVarChar(length));
+  if (name == "nchar") return with_collation(SqlType::NChar(length));
   if (name == "char") return SqlType::Char(length);
   if (name == "nvarchar") return SqlType::NVarChar(length);
   if (name == "nchar") return SqlType::NChar(length);
@@ -376,7 +430,9 @@ void SqliteStore::Save(const std::vector<TableChange>& changed, const std::vecto
       Statement ins(db_, insert + ")", path_);
       for (size_t r = first; r < rows.size(); ++r) {
         const std::vector<Value>& row = rows[r];
-        for (size_t i = 0; i < row.size(); ++i) BindValue(ins.get(), static_cast<int>(i) + 1, row[i]);
+        for (size_t i = 0; i < row.size(); ++i) {
+          BindValue(ins.get(), static_cast<int>(i) + 1, row[i], t.columns[i].type);
+        }
         if (ins.Step() != SQLITE_DONE) FileError(path_, sqlite3_errmsg(db_));
         ins.Reset();
       }

@@ -55,6 +55,7 @@ enum class ExprKind {
   DatePart,        // the datepart keyword of DATEDIFF/DATEADD/DATEPART/DATENAME, in text (upper)
   Default,         // DEFAULT in an INSERT VALUES list or an UPDATE SET
   Star,            // * or t.* inside a select list (name holds the qualifier) or COUNT(*)
+  Collate,         // args[0] COLLATE text (the collation name)
 };
 
 struct Expr {
@@ -74,6 +75,7 @@ struct Expr {
   ExprPtr case_else;
   TypeName type;          // Cast target
   bool is_convert = false;  // CONVERT(...) rather than CAST(...)
+  bool is_try = false;      // TRY_CAST / TRY_CONVERT: NULL instead of a conversion error
   std::unique_ptr<QueryExpr> subquery;
 };
 

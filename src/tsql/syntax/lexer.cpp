@@ -1,5 +1,7 @@
 #include "tsql/syntax/lexer.h"
 
+#include <cctype>
+
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
@@ -120,6 +122,14 @@ class Lexer {
     } else if (c == '"') {
       token.kind = TokenKind::Quoted;
       token.text = ScanDelimited('"', '"');
+    } else if (c == '0' && (Peek(1) == 'x' || Peek(1) == 'X')) {
+      // A binary constant: every hex digit after 0x belongs to it, never to an alias.
+      size_t start = at_;
+      Advance();
+      Advance();
+      while (at_ < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[at_]))) Advance();
+      token.kind = TokenKind::Binary;
+      token.text = std::string(text_.substr(start, at_ - start));
     } else if (IsDigit(c) || (c == '.' && IsDigit(Peek(1)))) {
       ScanNumber(token);
     } else if (c == '$' && (IsDigit(Peek(1)) || (Peek(1) == '.' && IsDigit(Peek(2))))) {

@@ -22,6 +22,7 @@ enum class TokenKind {
   Money,       // $12.5
   String,      // 'text'
   NString,     // N'text'
+  Binary,      // 0x0AFF (text as written, with its 0x)
   Operator,    // = <> != < > <= >= !< !> + - * / % & | ^ ~ ( ) , . ;
 };
 

@@ -200,13 +200,24 @@ ExprPtr Parser::ParseUnary() {
   else if (IsOp("~"))
     op = Op::BitNot;
   else
-    return ParsePrimary();
+    return ParseCollated();
   DepthGuard guard(*this);
   auto e = NewExpr(ExprKind::Unary, Cur().pos);
   ++at_;
   e->op = op;
   e->args.push_back(ParseUnary());
   return e;
+}
+
+// A primary expression and an optional COLLATE clause after it.
+ExprPtr Parser::ParseCollated() {
+  ExprPtr e = ParsePrimary();
+  if (!IsKw("COLLATE")) return e;
+  auto c = NewExpr(ExprKind::Collate, Cur().pos);
+  ++at_;
+  c->text = ExpectName();
+  c->args.push_back(std::move(e));
+  return c;
 }
 
 ExprPtr Parser::ParseSubqueryInParens() {
@@ -240,6 +251,8 @@ ExprPtr Parser::ParsePrimary() {
       return literal(ast::LiteralKind::String);
     case TokenKind::NString:
       return literal(ast::LiteralKind::NString);
+    case TokenKind::Binary:
+      return literal(ast::LiteralKind::Binary);
     case TokenKind::Variable: {
       auto e = NewExpr(ExprKind::Variable, pos);
       e->text = t.text;
@@ -276,6 +289,25 @@ ExprPtr Parser::ParsePrimary() {
     if (IsKw("CAST") && IsOpTok(PeekAt(1), "(")) {
       ++at_;
       return ParseCast(pos, false);
+    }
+    if ((IsWord(t, "TRY_CAST") || IsWord(t, "TRY_CONVERT")) && IsOpTok(PeekAt(1), "(")) {
+      bool is_convert = IsWord(t, "TRY_CONVERT");
+      ++at_;
+      ExprPtr e = ParseCast(pos, is_convert);
+      e->is_try = true;
+      return e;
+    }
+    if (IsWord(t, "IIF") && IsOpTok(PeekAt(1), "(")) {
+      // IIF(condition, a, b) is CASE WHEN condition THEN a ELSE b END.
+      at_ += 2;
+      auto e = NewExpr(ExprKind::Case, pos);
+      e->args.push_back(ParseExpr());
+      ExpectOp(",");
+      e->args.push_back(ParseExpr());
+      ExpectOp(",");
+      e->case_else = ParseExpr();
+      ExpectOp(")");
+      return e;
     }
     if (IsKw("EXISTS")) {
       ++at_;

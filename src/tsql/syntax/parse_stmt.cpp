@@ -198,7 +198,7 @@ void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
     } else if (AcceptKw("CONSTRAINT")) {
       ExpectName();  // the constraint's name; the constraint itself follows
     } else if (AcceptKw("COLLATE")) {
-      ExpectName();  // collations are accepted and ignored
+      column.type.collation = ExpectName();
     } else {
       break;
     }

@@ -69,6 +69,7 @@ class Parser {
   ast::ExprPtr ParseMultiplicative();
   ast::ExprPtr ParseUnary();
   ast::ExprPtr ParsePrimary();
+  ast::ExprPtr ParseCollated();
   ast::ExprPtr ParseCase(const ast::SourcePos& pos);
   ast::ExprPtr ParseCast(const ast::SourcePos& pos, bool is_convert);
   ast::ExprPtr ParseFunction(ast::Name name, const ast::SourcePos& pos);

@@ -203,7 +203,9 @@ Value Concatenate(const Value& left, const SqlType& lt, const Value& right, cons
   joined.reserve(a.size() + b.size());
   joined.append(a).append(b);
   if (result.length != SqlType::kMaxLength) {
-    size_t bytes = util::PrefixBytes(joined, static_cast<size_t>(result.length));
+    size_t limit = static_cast<size_t>(result.length);
+    size_t bytes = result.IsBinary() ? std::min(limit, joined.size())
+                                     : util::PrefixForLength(joined, limit, result.IsUnicode());
     joined.resize(bytes);
   }
   return Value::String(joined);
@@ -211,9 +213,21 @@ Value Concatenate(const Value& left, const SqlType& lt, const Value& right, cons
 
 }  // namespace
 
+bool& ConcatNullYieldsNull() {
+  thread_local bool on = true;
+  return on;
+}
+
 Value Arithmetic(Op op, const Value& left, const SqlType& lt, const Value& right,
                  const SqlType& rt, const SqlType& result) {
-  if (left.is_null() || right.is_null()) return Value::Null();
+  if (left.is_null() || right.is_null()) {
+    if (!result.IsString() || ConcatNullYieldsNull() || (left.is_null() && right.is_null())) {
+      return Value::Null();
+    }
+    return left.is_null() ? Arithmetic(op, Value::String(""), lt, right, rt, result)
+                          : Arithmetic(op, left, lt, Value::String(""), rt, result);
+  }
+  if (result.IsBinary()) return Concatenate(left, lt, right, rt, result);
   if (result.IsString()) {
     Value a = left.kind() == Value::Kind::String
                   ? left
@@ -267,6 +281,7 @@ Value Negate(const Value& v, const SqlType& type) {
       return Value::Float(-v.float_value());
     case Value::Kind::String:
     case Value::Kind::DateTime:
+    case Value::Kind::DateTime2:
       ThrowError(8117, {Str(type.MessageName()), "minus"});
   }
   return v;

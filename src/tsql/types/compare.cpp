@@ -175,13 +175,66 @@ uint64_t HashDecimal(Int128 v, int scale) {
   return h;
 }
 
+// Bytes in order, the shorter first when one is a prefix of the other.
+int CompareBytes(std::string_view a, std::string_view b) {
+  int c = a.compare(b);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// uniqueidentifier order: the last six bytes decide first, then the groups before them.
+int CompareGuid(std::string_view a, std::string_view b) {
+  static constexpr int kOrder[16] = {10, 11, 12, 13, 14, 15, 8, 9, 6, 7, 4, 5, 0, 1, 2, 3};
+  if (a.size() != 16 || b.size() != 16) return CompareBytes(a, b);
+  for (int i : kOrder) {
+    unsigned char x = static_cast<unsigned char>(a[static_cast<size_t>(i)]);
+    unsigned char y = static_cast<unsigned char>(b[static_cast<size_t>(i)]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return 0;
+}
+
+// Under a case-sensitive collation: equal only when equal byte for byte (trailing blanks
+// aside); the order is the case-insensitive one, lower case first among equals.
+int CompareCaseSensitive(std::string_view a, std::string_view b) {
+  int c = coll::CompareText(a, b);
+  if (c != 0) return c;
+  a = util::TrimTrailingBlanks(a);
+  b = util::TrimTrailingBlanks(b);
+  int bytes = CompareBytes(a, b);
+  return -bytes;  // 'a' (0x61) sorts before 'A' (0x41)
+}
+
+int64_t UtcUnits(const Value& v) {
+  return v.datetime2_units() - int64_t{v.datetime2_offset()} * 60 * 10'000'000;
+}
+
+uint64_t HashBytes(std::string_view s) {
+  uint64_t h = 0x9E3779B97F4A7C15ULL ^ s.size();
+  for (unsigned char c : s) h = (h ^ c) * 0x100000001B3ULL;
+  return coll::MixForValues(h);
+}
+
 }  // namespace
 
 int Compare(const Value& a, const Value& b, const SqlType& type) {
-  (void)type;
   switch (a.kind()) {
     case Value::Kind::String:
+      if (type.collation != Collation::kCiAs || type.IsBinary() ||
+          type.id == TypeId::UniqueIdentifier) [[unlikely]] {
+        if (type.id == TypeId::UniqueIdentifier) return CompareGuid(a.string_value(), b.string_value());
+        if (type.IsBinary()) return CompareBytes(a.string_value(), b.string_value());
+        if (type.collation == Collation::kBin2) {
+          return CompareBytes(util::TrimTrailingBlanks(a.string_value()),
+                              util::TrimTrailingBlanks(b.string_value()));
+        }
+        return CompareCaseSensitive(a.string_value(), b.string_value());
+      }
       return coll::CompareText(a.string_value(), b.string_value());
+    case Value::Kind::DateTime2: {
+      if (b.kind() != Value::Kind::DateTime2) return 1;
+      int64_t x = UtcUnits(a), y = UtcUnits(b);
+      return x < y ? -1 : (x > y ? 1 : 0);
+    }
     case Value::Kind::DateTime: {
       int64_t x = a.datetime_ticks(), y = b.datetime_ticks();
       return x < y ? -1 : (x > y ? 1 : 0);
@@ -197,12 +250,20 @@ int Compare(const Value& a, const Value& b, const SqlType& type) {
 }
 
 size_t Hash(const Value& v, const SqlType& type) {
-  (void)type;
   switch (v.kind()) {
     case Value::Kind::Null:
       return 0x6a09e667f3bcc908ULL;
     case Value::Kind::String:
+      if (type.collation != Collation::kCiAs || type.IsBinary() ||
+          type.id == TypeId::UniqueIdentifier) [[unlikely]] {
+        if (type.IsBinary() || type.id == TypeId::UniqueIdentifier) {
+          return HashBytes(v.string_value());
+        }
+        return HashBytes(util::TrimTrailingBlanks(v.string_value()));
+      }
       return coll::HashText(v.string_value());
+    case Value::Kind::DateTime2:
+      return coll::MixForValues(static_cast<uint64_t>(UtcUnits(v)) ^ 0x510e527fade682d1ULL);
     case Value::Kind::Int:
       return HashDecimal(v.int_value(), 0);
     case Value::Kind::Decimal:

@@ -1,13 +1,41 @@
 #include "tsql/types/datetime.h"
 
 #include <cctype>
+#include <algorithm>
 #include <cstdio>
+#include <cstdint>
 
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
 namespace dt {
+
+DateSettings& CurrentDateSettings() {
+  thread_local DateSettings settings;
+  return settings;
+}
+
+std::string_view MonthName(int month, Language language) {
+  static constexpr const char* kEnglish[12] = {"January", "February", "March",     "April",
+                                               "May",     "June",     "July",      "August",
+                                               "September", "October", "November", "December"};
+  static constexpr const char* kGerman[12] = {"Januar", "Februar", "März",      "April",
+                                              "Mai",    "Juni",    "Juli",      "August",
+                                              "September", "Oktober", "November", "Dezember"};
+  return (language == Language::kDeutsch ? kGerman : kEnglish)[month - 1];
+}
+
+std::string_view WeekdayName(int weekday, Language language) {
+  static constexpr const char* kEnglish[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                              "Thursday", "Friday", "Saturday"};
+  static constexpr const char* kGerman[7] = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
+                                             "Donnerstag", "Freitag", "Samstag"};
+  return (language == Language::kDeutsch ? kGerman : kEnglish)[weekday];
+}
+
+const int64_t kMaxUnits = (DaysFromCivil(9999, 12, 31) + kDaysTo1900 + 1) * kUnitsPerDay - 1;
+
 namespace {
 
 constexpr const char* kMonthAbbr[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -63,11 +91,12 @@ std::string_view Trim(std::string_view s) {
 
 struct Parts {
   int year = 1900, month = 1, day = 1;
-  int hour = 0, minute = 0, second = 0, millis = 0;
+  int hour = 0, minute = 0, second = 0;
+  int64_t frac = 0;  // 100 ns units
 };
 
-// "hh:mi[:ss[.fff|:fff]][ ][AM|PM]" or "hh[ ]AM|PM".
-bool ParseTime(std::string_view s, Parts& p) {
+// "hh:mi[:ss[.fff|:fff]][ ][AM|PM]" or "hh[ ]AM|PM"; up to `digits` digits after the point.
+bool ParseTime(std::string_view s, Parts& p, int digits) {
   s = Trim(s);
   int ampm = 0;  // 1 AM, 2 PM
   if (s.size() >= 2) {
@@ -96,13 +125,14 @@ bool ParseTime(std::string_view s, Parts& p) {
       if (i < s.size() && (s[i] == '.' || s[i] == ':')) {
         bool colon = s[i] == ':';
         ++i;
-        if (!number(3, frac)) return false;
+        if (!number(colon ? 3 : digits, frac)) return false;
         if (colon) {
-          p.millis = ToInt(frac);
+          p.frac = int64_t{ToInt(frac)} * 10000;
         } else {
-          int ms = ToInt(frac);
-          for (size_t k = frac.size(); k < 3; ++k) ms *= 10;
-          p.millis = ms;
+          int64_t f = 0;
+          for (char c : frac) f = f * 10 + (c - '0');
+          for (size_t k = frac.size(); k < 7; ++k) f *= 10;
+          p.frac = f;
         }
       }
     }
@@ -238,21 +268,21 @@ bool ParseNumericDate(std::string_view s, DateOrder order, Parts& p) {
   for (auto& x : f) {
     if (!AllDigits(x) || x.size() > 4) return false;
   }
-  if (f[0].size() == 4 || order == DateOrder::kYmd) {
-    p.year = ExpandYear(f[0]);
-    p.month = ToInt(f[1]);
-    p.day = ToInt(f[2]);
-    return f[1].size() <= 2 && f[2].size() <= 2;
+  if (f[0].size() == 4 && order != DateOrder::kYdm) order = DateOrder::kYmd;
+  // Where the year, month and day stand in this order.
+  int yi = 2, mi = 0, di = 1;
+  switch (order) {
+    case DateOrder::kMdy: yi = 2, mi = 0, di = 1; break;
+    case DateOrder::kDmy: yi = 2, mi = 1, di = 0; break;
+    case DateOrder::kYmd: yi = 0, mi = 1, di = 2; break;
+    case DateOrder::kYdm: yi = 0, mi = 2, di = 1; break;
+    case DateOrder::kMyd: yi = 1, mi = 0, di = 2; break;
+    case DateOrder::kDym: yi = 1, mi = 2, di = 0; break;
   }
-  if (f[0].size() > 2 || f[1].size() > 2) return false;
-  if (order == DateOrder::kDmy) {
-    p.day = ToInt(f[0]);
-    p.month = ToInt(f[1]);
-  } else {
-    p.month = ToInt(f[0]);
-    p.day = ToInt(f[1]);
-  }
-  p.year = ExpandYear(f[2]);
+  if (f[mi].size() > 2 || f[di].size() > 2) return false;
+  p.year = ExpandYear(f[yi]);
+  p.month = ToInt(f[mi]);
+  p.day = ToInt(f[di]);
   return true;
 }
 
@@ -298,6 +328,56 @@ int DaysInMonth(int year, int month) {
   return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
+namespace {
+
+// Reads date and time text into parts: `digits` fraction digits at most, and years from
+// `min_year`. The date part may be missing (1900-01-01), and so may the time (midnight).
+ParseResult ParseParts(std::string_view s, DateOrder order, int digits, int min_year, Parts& p,
+                       bool& has_date, bool& has_time) {
+  std::string_view date, time;
+  SplitDateAndTime(s, date, time);
+  has_date = !date.empty();
+  has_time = !time.empty();
+  if (!date.empty()) {
+    bool alpha = false;
+    for (char c : date) alpha = alpha || std::isalpha(static_cast<unsigned char>(c));
+    bool ok = alpha ? ParseAlphaDate(date, p) : ParseNumericDate(date, order, p);
+    if (!ok) return ParseResult::kInvalid;
+  }
+  if (!time.empty() && !ParseTime(time, p, digits)) return ParseResult::kInvalid;
+  if (p.month < 1 || p.month > 12 || p.day < 1 || p.day > DaysInMonth(p.year, p.month) ||
+      p.year < min_year || p.year > 9999)
+    return ParseResult::kOutOfRange;
+  return ParseResult::kOk;
+}
+
+// A trailing time zone offset: "+hh:mm", "-hh:mm" or "Z"; removed from s when found.
+bool TakeOffset(std::string_view& s, int& minutes, bool& bad) {
+  bad = false;
+  if (!s.empty() && (s.back() == 'Z' || s.back() == 'z') && s.size() > 1 &&
+      std::isdigit(static_cast<unsigned char>(s[s.size() - 2]))) {
+    s.remove_suffix(1);
+    minutes = 0;
+    return true;
+  }
+  if (s.size() < 6) return false;
+  std::string_view tail = s.substr(s.size() - 6);
+  if ((tail[0] != '+' && tail[0] != '-') || tail[3] != ':') return false;
+  // "2024-01-05" ends in "-01-05": an offset only follows a time or a blank.
+  std::string_view before = Trim(s.substr(0, s.size() - 6));
+  if (before.find(':') == std::string_view::npos && s[s.size() - 7] != ' ') return false;
+  for (int i : {1, 2, 4, 5}) {
+    if (!std::isdigit(static_cast<unsigned char>(tail[i]))) return false;
+  }
+  int h = ToInt(tail.substr(1, 2)), m = ToInt(tail.substr(4, 2));
+  if (h > 14 || m > 59 || h * 60 + m > 840) bad = true;
+  minutes = (h * 60 + m) * (tail[0] == '-' ? -1 : 1);
+  s = Trim(s.substr(0, s.size() - 6));
+  return true;
+}
+
+}  // namespace
+
 ParseResult Parse(std::string_view text, DateOrder order, int64_t& ticks) {
   std::string_view s = Trim(text);
   Parts p;
@@ -305,20 +385,132 @@ ParseResult Parse(std::string_view text, DateOrder order, int64_t& ticks) {
     ticks = 0;
     return ParseResult::kOk;
   }
-  std::string_view date, time;
-  SplitDateAndTime(s, date, time);
-  if (!date.empty()) {
-    bool alpha = false;
-    for (char c : date) alpha = alpha || std::isalpha(static_cast<unsigned char>(c));
-    bool ok = alpha ? ParseAlphaDate(date, p) : ParseNumericDate(date, order, p);
-    if (!ok) return ParseResult::kInvalid;
-  }
-  if (!time.empty() && !ParseTime(time, p)) return ParseResult::kInvalid;
-  if (p.month < 1 || p.month > 12 || p.day < 1 || p.day > DaysInMonth(p.year, p.month) ||
-      p.year < 1753 || p.year > 9999)
-    return ParseResult::kOutOfRange;
-  ticks = MakeDateTime(p.year, p.month, p.day, p.hour, p.minute, p.second, p.millis);
+  bool has_date, has_time;
+  ParseResult r = ParseParts(s, order, 3, 1753, p, has_date, has_time);
+  if (r != ParseResult::kOk) return r;
+  ticks = MakeDateTime(p.year, p.month, p.day, p.hour, p.minute, p.second,
+                       static_cast<int>(p.frac / 10000));
   return InRange(ticks) ? ParseResult::kOk : ParseResult::kOutOfRange;
+}
+
+ParseResult ParsePrecise(std::string_view text, DateOrder order, Stamp& out) {
+  std::string_view s = Trim(text);
+  out = Stamp{};
+  bool bad_offset = false;
+  out.has_offset = TakeOffset(s, out.offset, bad_offset);
+  if (bad_offset) return ParseResult::kInvalid;
+  Parts p;
+  if (!s.empty()) {
+    ParseResult r = ParseParts(s, order, 7, 1, p, out.has_date, out.has_time);
+    if (r != ParseResult::kOk) return r;
+  }
+  out.units = (DaysFromCivil(p.year, p.month, p.day) + kDaysTo1900) * kUnitsPerDay +
+              (int64_t{p.hour} * 3600 + p.minute * 60 + p.second) * kUnitsPerSecond + p.frac;
+  return ParseResult::kOk;
+}
+
+int64_t RoundUnits(int64_t units, int scale) {
+  if (scale >= 7) return units;
+  int64_t step = 1;
+  for (int i = scale; i < 7; ++i) step *= 10;
+  return FloorDiv(units + step / 2, step) * step;
+}
+
+int64_t UnitsFromTicks(int64_t ticks) {
+  int64_t days = FloorDiv(ticks, kTicksPerDay);
+  int64_t rest = ticks - days * kTicksPerDay;
+  return (days + kDaysTo1900) * kUnitsPerDay + (rest * 100'000 + 1) / 3;
+}
+
+int64_t TicksFromUnits(int64_t units) {
+  int64_t days = FloorDiv(units, kUnitsPerDay);
+  int64_t rest = units - days * kUnitsPerDay;
+  // To the nearest 1/300 s, as datetime rounds (.xx0, .xx3, .xx7).
+  int64_t ms = (rest + 5000) / 10000;
+  int64_t secs = ms / 1000;
+  return (days - kDaysTo1900) * kTicksPerDay + secs * kTicksPerSecond +
+         MillisToTicks(ms - secs * 1000);
+}
+
+namespace {
+
+// hh:mi:ss and `scale` fraction digits of a time of day in 100 ns units.
+std::string TimeText(int64_t rest, int scale) {
+  int64_t secs = rest / kUnitsPerSecond;
+  int64_t frac = rest - secs * kUnitsPerSecond;
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", static_cast<int>(secs / 3600),
+                static_cast<int>(secs / 60 % 60), static_cast<int>(secs % 60));
+  std::string out = buf;
+  if (scale > 0) {
+    std::snprintf(buf, sizeof buf, "%07lld", static_cast<long long>(frac));
+    out += '.';
+    out.append(buf, static_cast<size_t>(scale));
+  }
+  return out;
+}
+
+std::string OffsetText(int offset) {
+  char buf[16];
+  int a = offset < 0 ? -offset : offset;
+  std::snprintf(buf, sizeof buf, "%c%02d:%02d", offset < 0 ? '-' : '+', a / 60, a % 60);
+  return buf;
+}
+
+}  // namespace
+
+bool FormatPrecise(int64_t units, int offset, TypeId id, int scale, int style, std::string& out) {
+  int64_t days = FloorDiv(units, kUnitsPerDay);
+  int64_t rest = units - days * kUnitsPerDay;
+  int y, mo, d;
+  CivilFromDays(days - kDaysTo1900, y, mo, d);
+  char date[16];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", y, mo, d);
+  const bool time_only = id == TypeId::Time;
+  const std::string zone = id == TypeId::DateTimeOffset ? " " + OffsetText(offset) : "";
+  switch (style) {
+    case 0:
+    case 20:
+    case 21:
+    case 25:
+    case 120:
+    case 121:
+      if (time_only) {
+        out += TimeText(rest, style == 20 || style == 120 ? 0 : scale);
+      } else if (style == 0 && id == TypeId::Date) {
+        out += date;
+      } else {
+        out += std::string(date) + " " + TimeText(rest, style == 20 || style == 120 ? 0 : scale);
+        if (style == 0) out += zone;
+      }
+      return true;
+    case 126:
+    case 127: {
+      std::string t = TimeText(rest, scale);
+      while (t.size() > 8 && t.back() == '0') t.pop_back();
+      if (t.back() == '.') t.pop_back();
+      out += time_only ? t : std::string(date) + "T" + t;
+      if (id == TypeId::DateTimeOffset) out += offset == 0 && style == 127 ? "Z" : OffsetText(offset);
+      return true;
+    }
+    case 8:
+    case 108:
+    case 24:
+      out += TimeText(rest, 0);
+      return true;
+    case 14:
+    case 114:
+      out += TimeText(rest, 0) + ":" + TimeText(rest, 3).substr(9);
+      return true;
+    default: {
+      // The other styles show at most milliseconds: they are the datetime forms.
+      int64_t ticks = (days - kDaysTo1900) * kTicksPerDay +
+                      (rest / kUnitsPerSecond) * kTicksPerSecond +
+                      MillisToTicks(rest % kUnitsPerSecond / 10000);
+      if (time_only) ticks = (rest / kUnitsPerSecond) * kTicksPerSecond;
+      return Format(ticks, style, id == TypeId::Date, out);
+    }
+  }
 }
 
 DateOrder OrderForStyle(int style) {
@@ -333,6 +525,8 @@ DateOrder OrderForStyle(int style) {
     case 11:
     case 12:
       return DateOrder::kYmd;
+    case 0:
+      return CurrentDateSettings().order;
     default:
       return DateOrder::kMdy;
   }
@@ -473,7 +667,11 @@ std::optional<DatePart> ParseDatePart(std::string_view name) {
       {"mi", DatePart::kMinute},       {"n", DatePart::kMinute},
       {"second", DatePart::kSecond},   {"ss", DatePart::kSecond},
       {"s", DatePart::kSecond},        {"millisecond", DatePart::kMillisecond},
-      {"ms", DatePart::kMillisecond},
+      {"ms", DatePart::kMillisecond},  {"microsecond", DatePart::kMicrosecond},
+      {"mcs", DatePart::kMicrosecond}, {"nanosecond", DatePart::kNanosecond},
+      {"ns", DatePart::kNanosecond},   {"tzoffset", DatePart::kTzOffset},
+      {"tz", DatePart::kTzOffset},     {"iso_week", DatePart::kIsoWeek},
+      {"isowk", DatePart::kIsoWeek},   {"isoww", DatePart::kIsoWeek},
   };
   for (const Entry& e : kNames) {
     if (IEquals(name, e.name)) return e.part;
@@ -519,6 +717,8 @@ int64_t Part(DatePart part, int64_t ticks) {
       return s;
     case DatePart::kMillisecond:
       return ms;
+    default:
+      return PartUnits(part, UnitsFromTicks(ticks));
   }
   return 0;
 }
@@ -554,6 +754,8 @@ int64_t Diff(DatePart part, int64_t start, int64_t end) {
       };
       return millis(end) - millis(start);
     }
+    default:
+      return DiffUnits(part, UnitsFromTicks(start), UnitsFromTicks(end));
   }
   return 0;
 }
@@ -601,8 +803,137 @@ std::optional<int64_t> Add(DatePart part, int64_t n, int64_t ticks) {
     case DatePart::kMillisecond:
       result = ticks + (n >= 0 ? MillisToTicks(n) : -MillisToTicks(-n));
       break;
+    default: {
+      auto units = AddUnits(part, n, UnitsFromTicks(ticks));
+      if (!units) return std::nullopt;
+      result = TicksFromUnits(*units);
+      break;
+    }
   }
   if (!InRange(result)) return std::nullopt;
+  return result;
+}
+
+namespace {
+
+// ISO 8601 week: weeks start on Monday; week 1 holds the year's first Thursday.
+int64_t IsoWeek(int64_t days) {  // days since 1900-01-01 (a Monday)
+  int64_t weekday = days - FloorDiv(days, 7) * 7;  // 0 = Monday
+  int64_t thursday = days - weekday + 3;
+  int y, m, d;
+  CivilFromDays(thursday, y, m, d);
+  return (thursday - DaysFromCivil(y, 1, 1)) / 7 + 1;
+}
+
+}  // namespace
+
+int64_t PartUnits(DatePart part, int64_t units) {
+  int64_t days = FloorDiv(units, kUnitsPerDay);
+  int64_t rest = units - days * kUnitsPerDay;
+  switch (part) {
+    case DatePart::kHour:
+      return rest / (3600 * kUnitsPerSecond);
+    case DatePart::kMinute:
+      return rest / (60 * kUnitsPerSecond) % 60;
+    case DatePart::kSecond:
+      return rest / kUnitsPerSecond % 60;
+    case DatePart::kMillisecond:
+      return rest % kUnitsPerSecond / 10000;
+    case DatePart::kMicrosecond:
+      return rest % kUnitsPerSecond / 10;
+    case DatePart::kNanosecond:
+      return rest % kUnitsPerSecond * 100;
+    case DatePart::kTzOffset:
+      return 0;
+    case DatePart::kIsoWeek:
+      return IsoWeek(days - kDaysTo1900);
+    default:
+      // The calendar parts: whole days in datetime ticks give the same answer.
+      return Part(part, (days - kDaysTo1900) * kTicksPerDay);
+  }
+}
+
+int64_t DiffUnits(DatePart part, int64_t start, int64_t end) {
+  auto per = [&](int64_t unit) { return FloorDiv(end, unit) - FloorDiv(start, unit); };
+  switch (part) {
+    case DatePart::kHour:
+      return per(3600 * kUnitsPerSecond);
+    case DatePart::kMinute:
+      return per(60 * kUnitsPerSecond);
+    case DatePart::kSecond:
+      return per(kUnitsPerSecond);
+    case DatePart::kMillisecond:
+      return per(10000);
+    case DatePart::kMicrosecond:
+      return per(10);
+    case DatePart::kNanosecond: {
+      int64_t d = end - start;  // nanoseconds overflow int64 past 29 years: let the caller see
+      return d > INT64_MAX / 100 || d < INT64_MIN / 100 ? (d > 0 ? INT64_MAX : INT64_MIN)
+                                                        : d * 100;
+    }
+    case DatePart::kTzOffset:
+      return 0;
+    case DatePart::kIsoWeek:
+      return FloorDiv(FloorDiv(end, kUnitsPerDay) + 1, 7) -
+             FloorDiv(FloorDiv(start, kUnitsPerDay) + 1, 7);
+    default:
+      return Diff(part, (FloorDiv(start, kUnitsPerDay) - kDaysTo1900) * kTicksPerDay,
+                  (FloorDiv(end, kUnitsPerDay) - kDaysTo1900) * kTicksPerDay);
+  }
+}
+
+std::optional<int64_t> AddUnits(DatePart part, int64_t n, int64_t units) {
+  constexpr int64_t kLimit = int64_t{1} << 40;
+  if (n > kLimit || n < -kLimit) return std::nullopt;
+  int64_t days = FloorDiv(units, kUnitsPerDay);
+  int64_t rest = units - days * kUnitsPerDay;
+  int64_t result = units;
+  switch (part) {
+    case DatePart::kYear:
+    case DatePart::kQuarter:
+    case DatePart::kMonth: {
+      int64_t months = part == DatePart::kYear ? n * 12 : part == DatePart::kQuarter ? n * 3 : n;
+      int y, mo, d;
+      CivilFromDays(days - kDaysTo1900, y, mo, d);
+      int64_t total = int64_t{y} * 12 + (mo - 1) + months;
+      int64_t ny = FloorDiv(total, 12);
+      if (ny < 1 || ny > 9999) return std::nullopt;
+      int nm = static_cast<int>(total - ny * 12) + 1;
+      int nd = std::min(d, DaysInMonth(static_cast<int>(ny), nm));
+      result = (DaysFromCivil(static_cast<int>(ny), nm, nd) + kDaysTo1900) * kUnitsPerDay + rest;
+      break;
+    }
+    case DatePart::kDayOfYear:
+    case DatePart::kDay:
+    case DatePart::kWeekday:
+      result = units + n * kUnitsPerDay;
+      break;
+    case DatePart::kWeek:
+    case DatePart::kIsoWeek:
+      result = units + n * 7 * kUnitsPerDay;
+      break;
+    case DatePart::kHour:
+      result = units + n * 3600 * kUnitsPerSecond;
+      break;
+    case DatePart::kMinute:
+      result = units + n * 60 * kUnitsPerSecond;
+      break;
+    case DatePart::kSecond:
+      result = units + n * kUnitsPerSecond;
+      break;
+    case DatePart::kMillisecond:
+      result = units + n * 10000;
+      break;
+    case DatePart::kMicrosecond:
+      result = units + n * 10;
+      break;
+    case DatePart::kNanosecond:
+      result = units + n / 100;
+      break;
+    case DatePart::kTzOffset:
+      return std::nullopt;
+  }
+  if (result < 0 || result > kMaxUnits) return std::nullopt;
   return result;
 }
 

@@ -13,9 +13,10 @@ struct TypeName {
   int32_t precision = -1;    // decimal/numeric precision or string length; -1 when not written
   int32_t scale = -1;        // decimal/numeric scale; -1 when not written
   bool max = false;          // varchar(max)
+  std::string collation;     // COLLATE name of a column definition; "" for the default
 };
 
-enum class LiteralKind { Null, Integer, Decimal, Float, String, NString, Money };
+enum class LiteralKind { Null, Integer, Decimal, Float, String, NString, Money, Binary };
 
 enum class Op {
   None,

@@ -137,6 +137,12 @@ const Entry kCatalogue[] = {
      1,
      "The conversion of the %1 value '%2' overflowed an %3 column. Use a larger integer column.",
      {}},
+    {257,
+     16,
+     3,
+     "Implicit conversion from data type %1 to %2 is not allowed. Use the CONVERT function "
+     "to run this query.",
+     {}},
     {262, 14, 1, "%1 permission denied in database '%2'.", {}},
     {264,
      16,
@@ -151,6 +157,7 @@ const Entry kCatalogue[] = {
      1,
      "%1 is not a valid style number when converting from %2 to a character string.",
      {}},
+    {289, 16, 1, "Cannot construct data type %1, some of the arguments have values which are not valid.", {}},
     {402, 16, 1, "The data types %1 and %2 are incompatible in the %3 operator.", {}},
     {512,
      16,
@@ -173,6 +180,9 @@ const Entry kCatalogue[] = {
      "date/time instances is too large. Try to use datediff with a less precise datepart.",
      {}},
     {536, 16, 1, "Invalid length parameter passed to the %1 function.", {}},
+    {447, 16, 1, "Expression type %1 is invalid for COLLATE clause.", {}},
+    {448, 16, 1, "Invalid collation '%1'.", {}},
+    {1002, 15, 1, "Specified scale %1 is invalid for '%2' data type.", {}},
     {1007,
      15,
      1,
@@ -192,6 +202,8 @@ const Entry kCatalogue[] = {
      "\"\" or [] are not allowed. Change the alias to a valid name.",
      {}},
     {1088, 16, 7, "Cannot find the object \"%1\" because it does not exist or you do not have permissions.", {}},
+    {2741, 16, 1, "SET DATEFORMAT date order '%1' is invalid.", {}},
+    {2812, 16, 62, "Could not find stored procedure '%1'.", {}},
     {2627,
      14,
      1,
@@ -238,6 +250,7 @@ const Entry kCatalogue[] = {
      "An expression of non-boolean type specified in a context where a condition is expected, "
      "near '%1'.",
      {}},
+    {8169, 16, 2, "Conversion failed when converting from a character string to uniqueidentifier.", {}},
     {8114, 16, 5, "Error converting data type %1 to %2.", {"varchar", "numeric"}},
     {8115,
      16,
@@ -262,6 +275,7 @@ const Entry kCatalogue[] = {
     {8152, 16, 14, "String or binary data would be truncated.", {}},
     {8153, 10, 1, "Warning: Null value is eliminated by an aggregate or other SET operation.", {}},
     {8155, 16, 2, "No column name was specified for column %1 of '%2'.", {}},
+    {9810, 16, 1, "The datepart %1 is not supported by date function %2 for data type %3.", {}},
 };
 
 const Entry* Find(int32_t number) {

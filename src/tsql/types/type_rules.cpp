@@ -9,6 +9,9 @@
 #include "tsql/types/value_util.h"
 
 namespace orv::tsql {
+
+SqlType TypeFromNameOnly(const TypeName& name, bool in_cast);
+
 namespace {
 
 using util::ShapeOf;
@@ -108,6 +111,8 @@ SqlType StringResult(const SqlType& a, const SqlType& b, bool concatenate) {
   if (id == TypeId::Text || id == TypeId::NText) length = SqlType::kMaxLength;
   SqlType r{id};
   r.length = length;
+  // A collation named on either side (COLLATE or a column's own) decides.
+  r.collation = a.collation != Collation::kCiAs ? a.collation : b.collation;
   return r;
 }
 
@@ -145,6 +150,28 @@ SqlType ArithmeticType(Op op, const SqlType& left, const SqlType& right) {
     return Rank(left.id) >= Rank(right.id) ? left : right;
   }
 
+  if (left.IsBinary() || right.IsBinary()) {
+    // Bytes join bytes; next to a string they are read as that string type.
+    if (op != Op::Add) OperandInvalid(left.IsBinary() ? left : right, opname);
+    if (left.IsBinary() && right.IsBinary()) {
+      int32_t length = left.length == SqlType::kMaxLength || right.length == SqlType::kMaxLength
+                           ? SqlType::kMaxLength
+                           : std::min(left.length + right.length, 8000);
+      return SqlType::VarBinary(length);
+    }
+    const SqlType& text = left.IsBinary() ? right : left;
+    if (!text.IsString()) OperandInvalid(left.IsBinary() ? left : right, opname);
+    SqlType as{text.IsUnicode() ? TypeId::NVarChar : TypeId::VarChar};
+    as.length = left.IsBinary() ? left.length : right.length;
+    return left.IsBinary() ? StringResult(as, right, true) : StringResult(left, as, true);
+  }
+  if (left.id == TypeId::UniqueIdentifier || right.id == TypeId::UniqueIdentifier ||
+      left.id == TypeId::SqlVariant || right.id == TypeId::SqlVariant) {
+    OperandInvalid(left.id == TypeId::UniqueIdentifier || left.id == TypeId::SqlVariant ? left
+                                                                                         : right,
+                   opname);
+  }
+
   if (left.IsString() && right.IsString()) {
     if (op == Op::Add) return StringResult(left, right, true);
     OperandInvalid(left, opname);
@@ -154,9 +181,12 @@ SqlType ArithmeticType(Op op, const SqlType& left, const SqlType& right) {
     const SqlType& d = left.IsDateTime() ? left : right;
     const SqlType& other = left.IsDateTime() ? right : left;
     if (op != Op::Add && op != Op::Sub) OperandInvalid(d, opname);
-    if (d.id == TypeId::Date || other.id == TypeId::Date) {
-      const SqlType& clash = d.id == TypeId::Date ? other : d;
-      ThrowError(206, {std::string(SqlType{TypeId::Date}.MessageName()), TypeLabel(clash)});
+    // Only datetime and smalldatetime take part in arithmetic; the newer types clash.
+    auto no_arithmetic = [](const SqlType& t) { return t.id == TypeId::Date || t.IsPreciseTime(); };
+    if (no_arithmetic(d) || no_arithmetic(other)) {
+      const SqlType& clash = no_arithmetic(d) ? other : d;
+      const SqlType& culprit = no_arithmetic(d) ? d : other;
+      ThrowError(206, {std::string(culprit.MessageName()), TypeLabel(clash)});
     }
     if (op == Op::Sub && right.IsDateTime() && !left.IsDateTime()) {
       // number - datetime is allowed and gives a datetime as well
@@ -188,6 +218,25 @@ SqlType ArithmeticType(Op op, const SqlType& left, const SqlType& right) {
 SqlType CommonType(const SqlType& a, const SqlType& b) {
   if (a.id == TypeId::Null) return b;
   if (b.id == TypeId::Null) return a;
+  if (a.id == TypeId::SqlVariant || b.id == TypeId::SqlVariant) return SqlType::SqlVariant();
+  if (a.IsBinary() && b.IsBinary()) {
+    SqlType r = Rank(a.id) >= Rank(b.id) ? a : b;
+    r.length = a.length == SqlType::kMaxLength || b.length == SqlType::kMaxLength
+                   ? SqlType::kMaxLength
+                   : std::max(a.length, b.length);
+    return r;
+  }
+  if (a.IsBinary()) return b;  // every other type ranks above binary
+  if (b.IsBinary()) return a;
+  if (a.IsPreciseTime() || b.IsPreciseTime()) {
+    if (!a.IsDateTime() || !b.IsDateTime()) return a.IsPreciseTime() ? a : b;
+    SqlType r = Rank(a.id) >= Rank(b.id) ? a : b;
+    auto digits = [](const SqlType& t) {
+      return t.IsPreciseTime() ? int{t.scale} : t.id == TypeId::DateTime ? 3 : 0;
+    };
+    if (r.IsPreciseTime()) r.scale = static_cast<uint8_t>(std::max(digits(a), digits(b)));
+    return r;
+  }
   if (a.IsString() && b.IsString()) return StringResult(a, b, false);
   if (a.IsString()) return b;
   if (b.IsString()) return a;
@@ -208,7 +257,8 @@ SqlType AggregateType(std::string_view name, const SqlType& argument) {
   bool sum = name == "SUM";
   std::string opname = sum ? "sum" : "avg";
   const SqlType& t = argument;
-  if (t.IsString() || t.IsDateTime() || t.id == TypeId::Bit || t.id == TypeId::Null) {
+  if (t.IsString() || t.IsDateTime() || t.id == TypeId::Bit || t.id == TypeId::Null ||
+      t.IsBinary() || t.id == TypeId::UniqueIdentifier || t.id == TypeId::SqlVariant) {
     OperandInvalid(t, opname);
   }
   switch (t.id) {
@@ -258,9 +308,13 @@ SqlType LiteralType(LiteralKind kind, std::string_view text) {
     case LiteralKind::Money:
       return SqlType::Money();
     case LiteralKind::String:
-      return SqlType::VarChar(std::max<int32_t>(1, static_cast<int32_t>(util::CharCount(text))));
+      return SqlType::VarChar(
+          std::max<int32_t>(1, static_cast<int32_t>(util::StoredLength(text, false))));
     case LiteralKind::NString:
-      return SqlType::NVarChar(std::max<int32_t>(1, static_cast<int32_t>(util::CharCount(text))));
+      return SqlType::NVarChar(std::max<int32_t>(1, static_cast<int32_t>(util::Utf16Units(text))));
+    case LiteralKind::Binary:
+      // "0x0AFF": two hex digits a byte, an odd leading digit standing alone.
+      return SqlType::VarBinary(std::max<int32_t>(1, static_cast<int32_t>(text.size() - 1) / 2));
   }
   return SqlType::Null();
 }
@@ -297,11 +351,54 @@ Value LiteralValue(LiteralKind kind, std::string_view text) {
     case LiteralKind::String:
     case LiteralKind::NString:
       return Value::String(text);
+    case LiteralKind::Binary: {
+      std::string bytes;
+      std::string_view hex = text.substr(2);
+      auto nibble = [](char c) {
+        return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+      };
+      size_t i = 0;
+      if (hex.size() % 2 == 1) bytes.push_back(static_cast<char>(nibble(hex[i++])));
+      for (; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<char>(nibble(hex[i]) * 16 + nibble(hex[i + 1])));
+      }
+      return Value::String(bytes);
+    }
   }
   return Value::Null();
 }
 
+Collation CollationFromName(std::string_view name) {
+  std::string upper;
+  for (char c : name) upper.push_back(util::AsciiUpper(c));
+  if (upper.find("_BIN") != std::string::npos) return Collation::kBin2;
+  if (upper.find("_CS_") != std::string::npos || upper.ends_with("_CS")) return Collation::kCsAs;
+  if (upper.find("_CI_") != std::string::npos || upper.ends_with("_CI")) return Collation::kCiAs;
+  if (upper == "DATABASE_DEFAULT") return Collation::kCiAs;
+  ThrowError(448, {std::string(name)});
+}
+
+std::string_view CollationName(Collation c) {
+  switch (c) {
+    case Collation::kCsAs:
+      return "Chinese_PRC_CS_AS";
+    case Collation::kBin2:
+      return "Chinese_PRC_BIN2";
+    default:
+      return "Chinese_PRC_CI_AS";
+  }
+}
+
 SqlType TypeFromName(const TypeName& name, bool in_cast) {
+  SqlType t = TypeFromNameOnly(name, in_cast);
+  if (!name.collation.empty()) {
+    if (!t.IsString()) ThrowError(447, {std::string(t.MessageName())});
+    t.collation = CollationFromName(name.collation);
+  }
+  return t;
+}
+
+SqlType TypeFromNameOnly(const TypeName& name, bool in_cast) {
   const std::string& n = name.name;
   auto length_of = [&](TypeId id, int32_t max_length) {
     SqlType t{id};
@@ -334,7 +431,18 @@ SqlType TypeFromName(const TypeName& name, bool in_cast) {
     if (s > p) ThrowError(2750, {"1", std::to_string(p)});
     return SqlType::Decimal(p, s);
   }
-  if (n == "datetime" || n == "datetime2") return SqlType::DateTime();
+  if (n == "datetime") return SqlType::DateTime();
+  if (n == "datetime2" || n == "time" || n == "datetimeoffset") {
+    int scale = name.precision < 0 ? 7 : name.precision;
+    if (scale > 7) ThrowError(1002, {std::to_string(scale), n});
+    return n == "time"        ? SqlType::Time(scale)
+           : n == "datetime2" ? SqlType::DateTime2(scale)
+                              : SqlType::DateTimeOffset(scale);
+  }
+  if (n == "binary") return length_of(TypeId::Binary, 8000);
+  if (n == "varbinary") return length_of(TypeId::VarBinary, 8000);
+  if (n == "uniqueidentifier") return SqlType::UniqueIdentifier();
+  if (n == "sql_variant") return SqlType::SqlVariant();
   if (n == "smalldatetime") return SqlType::SmallDateTime();
   if (n == "date") return SqlType::Date();
   if (n == "char" || n == "character") return length_of(TypeId::Char, 8000);

@@ -45,6 +45,20 @@ std::string_view BaseName(TypeId id) {
       return "smalldatetime";
     case TypeId::DateTime:
       return "datetime";
+    case TypeId::Binary:
+      return "binary";
+    case TypeId::VarBinary:
+      return "varbinary";
+    case TypeId::UniqueIdentifier:
+      return "uniqueidentifier";
+    case TypeId::Time:
+      return "time";
+    case TypeId::DateTime2:
+      return "datetime2";
+    case TypeId::DateTimeOffset:
+      return "datetimeoffset";
+    case TypeId::SqlVariant:
+      return "sql_variant";
   }
   return "?";
 }
@@ -55,9 +69,14 @@ std::string SqlType::ToString() const {
   std::string s(BaseName(id));
   if (id == TypeId::Decimal) {
     s += "(" + std::to_string(precision) + "," + std::to_string(scale) + ")";
-  } else if (IsString() && id != TypeId::Text && id != TypeId::NText) {
+  } else if (IsPreciseTime()) {
+    s += "(" + std::to_string(scale) + ")";
+  } else if ((IsString() && id != TypeId::Text && id != TypeId::NText) || IsBinary()) {
     s += length == kMaxLength ? std::string("(max)") : "(" + std::to_string(length) + ")";
   }
+  // A column's own collation, when it is not the default one.
+  if (IsString() && collation == Collation::kCsAs) s += " COLLATE Chinese_PRC_CS_AS";
+  if (IsString() && collation == Collation::kBin2) s += " COLLATE Chinese_PRC_BIN2";
   return s;
 }
 

@@ -16,10 +16,13 @@ namespace orv::tsql {
 // implicit conversion (Null is the type of the bare NULL literal and loses to everything).
 enum class TypeId : uint8_t {
   Null,
+  Binary,     // binary(n): bytes, zero-padded
+  VarBinary,  // varbinary(n | max)
   Char,
   VarChar,
   NChar,
   NVarChar,
+  UniqueIdentifier,  // 16 bytes in the order the text form shows them
   Text,
   NText,
   Bit,
@@ -31,16 +34,25 @@ enum class TypeId : uint8_t {
   Decimal,  // decimal and numeric
   Real,
   Float,
+  Time,  // time(n): Value::DateTime2, 100 ns units since midnight
   Date,
   SmallDateTime,
   DateTime,
+  DateTime2,       // datetime2(n): Value::DateTime2, 100 ns units since 0001-01-01
+  DateTimeOffset,  // datetimeoffset(n): the same with the offset in minutes
+  SqlVariant,      // holds a value of another type (its base type travels with the value)
 };
+
+// The collations a string can compare under: the default case-insensitive, accent-sensitive
+// one, a case-sensitive one, and binary code point order (*_BIN2, *_BIN).
+enum class Collation : uint8_t { kCiAs, kCsAs, kBin2 };
 
 struct SqlType {
   TypeId id = TypeId::Null;
   uint8_t precision = 0;  // Decimal: 1..38
-  uint8_t scale = 0;      // Decimal: 0..precision
-  int32_t length = 0;     // strings: characters; kMaxLength for (max), text and ntext
+  uint8_t scale = 0;      // Decimal: 0..precision; time, datetime2, datetimeoffset: 0..7
+  int32_t length = 0;     // strings: characters; binary: bytes; kMaxLength for (max), text
+  Collation collation = Collation::kCiAs;  // strings: how they compare
 
   static constexpr int32_t kMaxLength = -1;
 
@@ -56,6 +68,17 @@ struct SqlType {
   static SqlType DateTime() { return {TypeId::DateTime}; }
   static SqlType SmallDateTime() { return {TypeId::SmallDateTime}; }
   static SqlType Date() { return {TypeId::Date}; }
+  static SqlType Time(int scale) { return {TypeId::Time, 0, static_cast<uint8_t>(scale)}; }
+  static SqlType DateTime2(int scale) {
+    return {TypeId::DateTime2, 0, static_cast<uint8_t>(scale)};
+  }
+  static SqlType DateTimeOffset(int scale) {
+    return {TypeId::DateTimeOffset, 0, static_cast<uint8_t>(scale)};
+  }
+  static SqlType Binary(int32_t length) { return {TypeId::Binary, 0, 0, length}; }
+  static SqlType VarBinary(int32_t length) { return {TypeId::VarBinary, 0, 0, length}; }
+  static SqlType UniqueIdentifier() { return {TypeId::UniqueIdentifier, 0, 0, 16}; }
+  static SqlType SqlVariant() { return {TypeId::SqlVariant, 0, 0, 8016}; }
   static SqlType Decimal(int precision, int scale) {
     return {TypeId::Decimal, static_cast<uint8_t>(precision), static_cast<uint8_t>(scale)};
   }
@@ -72,14 +95,21 @@ struct SqlType {
     return id == TypeId::NChar || id == TypeId::NVarChar || id == TypeId::NText;
   }
   bool IsFixedString() const { return id == TypeId::Char || id == TypeId::NChar; }
+  bool IsBinary() const { return id == TypeId::Binary || id == TypeId::VarBinary; }
   bool IsInteger() const {
     return id == TypeId::Bit || id == TypeId::TinyInt || id == TypeId::SmallInt ||
            id == TypeId::Int || id == TypeId::BigInt;
   }
   bool IsExactNumeric() const { return IsInteger() || id == TypeId::Decimal || id == TypeId::Money; }
   bool IsNumeric() const { return IsExactNumeric() || id == TypeId::Float || id == TypeId::Real; }
+  // Every date and time type.
   bool IsDateTime() const {
-    return id == TypeId::DateTime || id == TypeId::SmallDateTime || id == TypeId::Date;
+    return id == TypeId::DateTime || id == TypeId::SmallDateTime || id == TypeId::Date ||
+           id == TypeId::Time || id == TypeId::DateTime2 || id == TypeId::DateTimeOffset;
+  }
+  // The types whose values are Value::DateTime2 (100 ns resolution).
+  bool IsPreciseTime() const {
+    return id == TypeId::Time || id == TypeId::DateTime2 || id == TypeId::DateTimeOffset;
   }
 
   // "int", "decimal(23,10)", "varchar(255)", "nvarchar(max)", "datetime", ...

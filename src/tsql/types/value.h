@@ -3,7 +3,10 @@
 // kind: NULL, a 64-bit integer (bit, tinyint, smallint, int, bigint), an exact decimal
 // (128-bit unscaled integer and a scale; also money with scale 4), a double (float, real),
 // a string (UTF-8 bytes; up to 21 bytes inline, longer ones in a shared immutable block), or a
-// datetime (ticks of 1/300 s since 1900-01-01 00:00:00, negative before it).
+// datetime (ticks of 1/300 s since 1900-01-01 00:00:00, negative before it; also date), or a
+// datetime2 (100 ns units since 0001-01-01 00:00:00 for datetime2 and datetimeoffset, since
+// midnight for time; datetimeoffset keeps its local time and the offset in minutes).
+// Binary and uniqueidentifier values are strings of raw bytes: their SqlType tells them apart.
 #pragma once
 
 #include <atomic>
@@ -23,7 +26,7 @@ inline constexpr int64_t kTicksPerDay = kTicksPerSecond * 86400;
 
 class Value {
  public:
-  enum class Kind : uint8_t { Null, Int, Decimal, Float, String, DateTime };
+  enum class Kind : uint8_t { Null, Int, Decimal, Float, String, DateTime, DateTime2 };
 
   Value() = default;
   Value(const Value& other) { CopyFrom(other); }
@@ -75,6 +78,13 @@ class Value {
     r.lo_ = static_cast<uint64_t>(ticks);
     return r;
   }
+  static Value DateTime2(int64_t units, int offset_minutes = 0) {
+    Value r;
+    r.kind_ = Kind::DateTime2;
+    r.lo_ = static_cast<uint64_t>(units);
+    r.hi_ = static_cast<uint64_t>(static_cast<int64_t>(offset_minutes));
+    return r;
+  }
   static Value String(std::string_view s) {
     Value r;
     r.kind_ = Kind::String;
@@ -106,6 +116,8 @@ class Value {
     return v;
   }
   int64_t datetime_ticks() const { return static_cast<int64_t>(lo_); }
+  int64_t datetime2_units() const { return static_cast<int64_t>(lo_); }
+  int datetime2_offset() const { return static_cast<int>(static_cast<int64_t>(hi_)); }
   std::string_view string_value() const {
     if (inline_len_ != kHeapMarker) return {inline_bytes_const(), inline_len_};
     const Block* block = heap_block();

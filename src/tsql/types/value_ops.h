@@ -35,6 +35,12 @@ SqlType IntegerConstantType(int64_t value);
 // Raises 2715-like errors for unknown type names (Msg 243 "Type %s is not a defined system type.").
 SqlType TypeFromName(const TypeName& name, bool in_cast);
 
+// The collation a COLLATE name stands for: *_BIN and *_BIN2 compare by code point, *_CS_*
+// case-sensitively, *_CI_* case-insensitively. Raises 448 for other names.
+Collation CollationFromName(std::string_view name);
+// The name SQL Server shows for a collation of this engine.
+std::string_view CollationName(Collation c);
+
 // Result type of a binary arithmetic operator (Add also covers string concatenation when both
 // sides are strings). Integer constants typed as int keep int rules; decimal rules follow the
 // precision/scale table with the cap at 38. Raises 8117 (operand type clash) / 402 for
@@ -64,6 +70,14 @@ enum class CastMode {
 // 8114, 241, 242, 8115, 8152 as SQL Server does. NULL stays NULL.
 Value Convert(const Value& v, const SqlType& from, const SqlType& to, CastMode mode,
               int style = 0);
+
+// The type a sql_variant value counts as (its base type), told from the value itself: int or
+// bigint, numeric of its digits, float, nvarchar, datetime, datetime2(7).
+SqlType VariantBaseType(const Value& v);
+
+// SET CONCAT_NULL_YIELDS_NULL of the session whose batch runs on this thread: when off, a
+// NULL operand of string concatenation counts as ''.
+bool& ConcatNullYieldsNull();
 
 // ---- arithmetic and comparison -----------------------------------------------------------
 

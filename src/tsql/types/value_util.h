@@ -19,6 +19,14 @@ inline size_t CharCount(std::string_view s) {
   return n;
 }
 
+// UTF-16 code units of UTF-8 text: what nvarchar lengths count (a character beyond the
+// basic plane takes two).
+inline size_t Utf16Units(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += IsContinuation(c) ? 0 : (c >= 0xF0 ? 2 : 1);
+  return n;
+}
+
 // Byte length of the first `chars` characters (the whole text when it has fewer).
 inline size_t PrefixBytes(std::string_view s, size_t chars) {
   size_t i = 0;
@@ -27,6 +35,32 @@ inline size_t PrefixBytes(std::string_view s, size_t chars) {
       if (seen == chars) break;
       ++seen;
     }
+  }
+  return i;
+}
+
+// The stored length of text in a string column: UTF-16 code units for nvarchar and nchar,
+// bytes under a double-byte code page for varchar and char (a character outside ASCII takes
+// two).
+inline size_t StoredLength(std::string_view s, bool unicode) {
+  size_t n = 0;
+  for (unsigned char c : s) {
+    if (IsContinuation(c)) continue;
+    n += c < 0x80 ? 1 : (unicode ? (c >= 0xF0 ? 2 : 1) : 2);
+  }
+  return n;
+}
+
+// Byte length of the longest whole-character prefix whose stored length is at most `limit`.
+inline size_t PrefixForLength(std::string_view s, size_t limit, bool unicode) {
+  size_t used = 0, i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t width = c < 0x80 ? 1 : (unicode ? (c >= 0xF0 ? 2 : 1) : 2);
+    if (used + width > limit) break;
+    used += width;
+    ++i;
+    while (i < s.size() && IsContinuation(static_cast<unsigned char>(s[i]))) ++i;
   }
   return i;
 }

@@ -42,6 +42,9 @@ std::string Render(std::string_view text) {
       case TokenKind::NString:
         kind = "nstr";
         break;
+      case TokenKind::Binary:
+        kind = "bin";
+        break;
       case TokenKind::Operator:
         kind = "op";
         break;

@@ -93,6 +93,8 @@ std::string Dump(const ast::Expr& e) {
           return "str:'" + e.text + "'";
         case ast::LiteralKind::NString:
           return "nstr:'" + e.text + "'";
+        case ast::LiteralKind::Binary:
+          return "bin:" + e.text;
       }
       return "?";
     case K::ColumnRef:
@@ -146,6 +148,8 @@ std::string Dump(const ast::Expr& e) {
       return "DEFAULT";
     case K::Star:
       return e.name.empty() ? "*" : DumpName(e.name) + ".*";
+    case K::Collate:
+      return "(collate" + Args(e, 0) + " " + e.text + ")";
   }
   return "?";
 }

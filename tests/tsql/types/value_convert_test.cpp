@@ -107,9 +107,10 @@ TEST(ValueConvertTest, StringLengths) {
   EXPECT_EQ(padded.v.string_value(), "ab   ");
   EXPECT_EQ(Cast(Lit("'abcdef'"), SqlType::VarChar(3)).v.string_value(), "abc");
   EXPECT_EQ(Cast(Lit("'ab  '"), SqlType::VarChar(10)).v.string_value(), "ab  ");
-  // characters, not bytes: three Chinese characters fit varchar(3)
-  EXPECT_EQ(Cast(Lit("'合计行'"), SqlType::VarChar(2)).v.string_value(), "合计");
-  EXPECT_EQ(Cast(Lit("'合'"), SqlType::Char(3)).v.string_value(), "合  ");
+  // bytes of the database's code page (936), where a Chinese character takes two: varchar(2)
+  // holds one of them, and char(3) pads one with a single blank
+  EXPECT_EQ(Cast(Lit("'合计行'"), SqlType::VarChar(2)).v.string_value(), "合");
+  EXPECT_EQ(Cast(Lit("'合'"), SqlType::Char(3)).v.string_value(), "合 ");
 
   auto assign = [](const char* text, SqlType to) {
     Typed x = Lit(text);

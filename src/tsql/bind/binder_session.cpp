@@ -1,0 +1,113 @@
+// What a session knows about itself and its server: @@VERSION, @@SPID, @@SERVERNAME and the
+// other global variables clients read at connect time, and DB_NAME(), USER_NAME(),
+// SERVERPROPERTY(...) and their kin, bound as constants of the statement.
+#include "tsql/bind/binder.h"
+#include "tsql/catalog/session_state.h"
+#include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
+#include "tsql/types/value_util.h"
+
+namespace orv::tsql {
+namespace {
+
+constexpr const char* kProductVersion = "16.0.1000.6";
+constexpr const char* kServerName = "ORVDATA";
+constexpr const char* kVersion =
+    "Microsoft SQL Server 2022 (RTM) - 16.0.1000.6 (X64) \n"
+    "\tCompatible engine of orvdata (embedded T-SQL engine) \n"
+    "\tDeveloper Edition (64-bit) on Linux \n";
+
+BExprPtr Constant(Value v, SqlType type) {
+  auto e = std::make_unique<BExpr>();
+  e->kind = BKind::Literal;
+  e->type = type;
+  e->nullable = v.is_null();
+  e->value = std::move(v);
+  return e;
+}
+
+BExprPtr Text(std::string_view s, int32_t length = 128) {
+  return Constant(Value::String(s), SqlType::NVarChar(length));
+}
+
+BExprPtr Int(int64_t v) { return Constant(Value::Int(v), SqlType::Int()); }
+
+std::string LanguageName(dt::Language language) {
+  return language == dt::Language::kDeutsch ? "Deutsch" : "us_english";
+}
+
+}  // namespace
+
+BExprPtr Binder::BindGlobalVariable(const std::string& upper) {
+  if (upper == "VERSION") return Text(kVersion, 300);
+  if (upper == "SPID") return Constant(Value::Int(session_.spid), SqlType::SmallInt());
+  if (upper == "SERVERNAME") return Text(kServerName);
+  if (upper == "SERVICENAME") return Text("MSSQLSERVER");
+  if (upper == "LANGUAGE") return Text(LanguageName(session_.date_settings.language));
+  if (upper == "LANGID") return Int(session_.date_settings.language == dt::Language::kDeutsch ? 1 : 0);
+  if (upper == "DATEFIRST") return Constant(Value::Int(session_.date_settings.datefirst), SqlType::TinyInt());
+  if (upper == "TEXTSIZE") return Int(session_.textsize < 0 ? 4096 : session_.textsize);
+  if (upper == "LOCK_TIMEOUT") return Int(session_.lock_timeout);
+  if (upper == "MAX_PRECISION") return Constant(Value::Int(38), SqlType::TinyInt());
+  if (upper == "MICROSOFTVERSION") return Int(0x10000000 + 1000);
+  if (upper == "NESTLEVEL" || upper == "PROCID") return Int(0);
+  if (upper == "OPTIONS") {
+    // The bits of the SET options that are ON (as @@OPTIONS numbers them).
+    int64_t bits = 0;
+    if (session_.ansi_warnings) bits |= 8;
+    if (session_.ansi_padding) bits |= 16;
+    if (session_.ansi_nulls) bits |= 32;
+    if (session_.arithabort) bits |= 64;
+    if (session_.quoted_identifier) bits |= 256;
+    if (session_.nocount) bits |= 512;
+    if (session_.concat_null_yields_null) bits |= 4096;
+    if (session_.xact_abort) bits |= 16384;
+    return Int(bits);
+  }
+  return nullptr;
+}
+
+BExprPtr Binder::BindSessionFunction(const std::string& upper, const ast::Expr& expr) {
+  auto arg_text = [&](size_t i) -> std::string {
+    if (i >= expr.args.size()) return "";
+    const ast::Expr& a = *expr.args[i];
+    if (a.kind != ast::ExprKind::Literal) return "";
+    return a.text;
+  };
+  if ((upper == "USER_NAME" || upper == "CURRENT_USER" || upper == "SESSION_USER" ||
+       upper == "USER") && expr.args.empty()) {
+    return Text("dbo");
+  }
+  if ((upper == "SUSER_SNAME" || upper == "SUSER_NAME" || upper == "SYSTEM_USER" ||
+       upper == "ORIGINAL_LOGIN") && expr.args.empty()) {
+    return Text("sa");
+  }
+  if (upper == "HOST_NAME" && expr.args.empty()) return Text("localhost");
+  if (upper == "APP_NAME" && expr.args.empty()) return Text("orvdata");
+  if (upper == "@@SPID") return Constant(Value::Int(session_.spid), SqlType::SmallInt());
+  if (upper == "SERVERPROPERTY") {
+    if (expr.args.size() != 1) ThrowError(174, {"serverproperty", "1"});
+    std::string p;
+    for (char c : arg_text(0)) p.push_back(util::AsciiUpper(c));
+    auto variant = [](Value v) { return Constant(std::move(v), SqlType::SqlVariant()); };
+    if (p == "PRODUCTVERSION") return variant(Value::String(kProductVersion));
+    if (p == "PRODUCTMAJORVERSION") return variant(Value::String("16"));
+    if (p == "PRODUCTMINORVERSION") return variant(Value::String("0"));
+    if (p == "PRODUCTLEVEL") return variant(Value::String("RTM"));
+    if (p == "EDITION") return variant(Value::String("Developer Edition (64-bit)"));
+    if (p == "ENGINEEDITION") return variant(Value::Int(3));
+    if (p == "SERVERNAME" || p == "MACHINENAME") return variant(Value::String(kServerName));
+    if (p == "INSTANCENAME") return Constant(Value::Null(), SqlType::SqlVariant());
+    if (p == "COLLATION") return variant(Value::String("Chinese_PRC_CI_AS"));
+    if (p == "ISCASESENSITIVE" || p == "ISCLUSTERED" || p == "ISFULLTEXTINSTALLED" ||
+        p == "ISHADRENABLED" || p == "ISSINGLEUSER") {
+      return variant(Value::Int(0));
+    }
+    if (p == "ISINTEGRATEDSECURITYONLY") return variant(Value::Int(0));
+    if (p == "PROCESSID") return variant(Value::Int(1));
+    return Constant(Value::Null(), SqlType::SqlVariant());
+  }
+  return nullptr;
+}
+
+}  // namespace orv::tsql

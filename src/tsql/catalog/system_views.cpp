@@ -1,0 +1,375 @@
+// Rows of the catalog views, computed from the Database's tables and views.
+#include "tsql/catalog/system_views.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tsql/types/value_ops.h"
+#include "tsql/types/value_util.h"
+
+namespace orv::tsql {
+namespace {
+
+std::string Upper(std::string_view s) {
+  std::string out;
+  for (char c : s) out.push_back(util::AsciiUpper(c));
+  return out;
+}
+
+// A view under construction: its columns, then rows of values in column order.
+struct Builder {
+  std::shared_ptr<Table> table = std::make_shared<Table>();
+  std::vector<Row> rows;
+
+  Builder& Col(const char* name, SqlType type, bool nullable = false) {
+    ColumnDef c;
+    c.name = name;
+    c.type = type;
+    c.nullable = nullable;
+    table->columns.push_back(std::move(c));
+    return *this;
+  }
+  void Add(Row row) { rows.push_back(std::move(row)); }
+  std::shared_ptr<Table> Done(std::string name) {
+    table->name = std::move(name);
+    table->temporary = true;  // never saved
+    table->ReplaceRows(std::move(rows));
+    return table;
+  }
+};
+
+SqlType Sysname() { return SqlType::NVarChar(128); }
+Value Str(std::string_view s) { return Value::String(s); }
+Value Int(int64_t v) { return Value::Int(v); }
+
+constexpr int kDbo = 1;
+
+// The permanent tables (loaded on demand) and views, by name.
+struct Objects {
+  std::vector<std::shared_ptr<Table>> tables;
+  std::vector<std::shared_ptr<View>> views;
+};
+
+Objects AllObjects(Database& db) {
+  Objects o;
+  for (const std::string& name : db.TableNames()) {
+    if (auto t = db.FindTable(name)) o.tables.push_back(std::move(t));
+  }
+  db.ForEachView([&](View& v) {
+    if (auto found = db.FindView(v.name)) o.views.push_back(std::move(found));
+  });
+  return o;
+}
+
+const char* DataTypeName(const SqlType& t) {
+  static std::string name;
+  name = std::string(t.id == TypeId::Decimal ? "decimal" : t.MessageName());
+  return name.c_str();
+}
+
+Value NullableInt(bool has, int64_t v) { return has ? Int(v) : Value(); }
+
+std::shared_ptr<Table> InformationSchema(SessionState& session, const std::string& view) {
+  Database& db = *session.database;
+  const std::string catalog = db.name();
+  Builder b;
+  if (view == "TABLES") {
+    b.Col("TABLE_CATALOG", Sysname(), true).Col("TABLE_SCHEMA", Sysname(), true);
+    b.Col("TABLE_NAME", Sysname()).Col("TABLE_TYPE", SqlType::VarChar(10), true);
+    Objects o = AllObjects(db);
+    for (auto& t : o.tables) b.Add({Str(catalog), Str("dbo"), Str(t->name), Str("BASE TABLE")});
+    for (auto& v : o.views) b.Add({Str(catalog), Str("dbo"), Str(v->name), Str("VIEW")});
+    return b.Done("TABLES");
+  }
+  if (view == "COLUMNS") {
+    b.Col("TABLE_CATALOG", Sysname(), true).Col("TABLE_SCHEMA", Sysname(), true);
+    b.Col("TABLE_NAME", Sysname()).Col("COLUMN_NAME", Sysname(), true);
+    b.Col("ORDINAL_POSITION", SqlType::Int(), true).Col("COLUMN_DEFAULT", SqlType::NVarChar(4000), true);
+    b.Col("IS_NULLABLE", SqlType::VarChar(3), true).Col("DATA_TYPE", Sysname(), true);
+    b.Col("CHARACTER_MAXIMUM_LENGTH", SqlType::Int(), true);
+    b.Col("CHARACTER_OCTET_LENGTH", SqlType::Int(), true);
+    b.Col("NUMERIC_PRECISION", SqlType::TinyInt(), true);
+    b.Col("NUMERIC_PRECISION_RADIX", SqlType::SmallInt(), true);
+    b.Col("NUMERIC_SCALE", SqlType::Int(), true).Col("DATETIME_PRECISION", SqlType::SmallInt(), true);
+    b.Col("CHARACTER_SET_NAME", Sysname(), true).Col("COLLATION_NAME", Sysname(), true);
+    Objects o = AllObjects(db);
+    for (auto& t : o.tables) {
+      int ordinal = 0;
+      for (const ColumnDef& c : t->columns) {
+        const SqlType& ty = c.type;
+        bool text = ty.IsString() || ty.IsBinary();
+        bool numeric = ty.IsNumeric();
+        int precision = ty.id == TypeId::Decimal ? ty.precision : util::ShapeOf(ty).precision;
+        if (ty.id == TypeId::Float) precision = 53;
+        if (ty.id == TypeId::Real) precision = 24;
+        int64_t chars = ty.length == SqlType::kMaxLength ? -1 : ty.length;
+        int64_t octets = ty.length == SqlType::kMaxLength ? -1 : (ty.IsUnicode() ? 2 * chars : chars);
+        b.Add({Str(catalog), Str("dbo"), Str(t->name), Str(c.name), Int(++ordinal),
+               c.default_sql.empty() ? Value() : Str("(" + c.default_sql + ")"),
+               Str(c.nullable ? "YES" : "NO"), Str(DataTypeName(ty)), NullableInt(text, chars),
+               NullableInt(text, octets),
+               NullableInt(numeric && ty.id != TypeId::Bit, precision),
+               NullableInt(numeric && ty.id != TypeId::Bit,
+                           ty.id == TypeId::Float || ty.id == TypeId::Real ? 2 : 10),
+               NullableInt(numeric && ty.id != TypeId::Bit && ty.id != TypeId::Float &&
+                               ty.id != TypeId::Real,
+                           ty.id == TypeId::Decimal ? ty.scale : ty.id == TypeId::Money ? 4 : 0),
+               NullableInt(ty.IsDateTime(), ty.IsPreciseTime() ? ty.scale
+                                            : ty.id == TypeId::DateTime ? 3 : 0),
+               ty.IsString() ? Str(ty.IsUnicode() ? "UNICODE" : "cp936") : Value(),
+               ty.IsString() ? Str(CollationName(ty.collation)) : Value()});
+      }
+    }
+    return b.Done("COLUMNS");
+  }
+  if (view == "VIEWS") {
+    b.Col("TABLE_CATALOG", Sysname(), true).Col("TABLE_SCHEMA", Sysname(), true);
+    b.Col("TABLE_NAME", Sysname()).Col("VIEW_DEFINITION", SqlType::NVarChar(4000), true);
+    b.Col("CHECK_OPTION", SqlType::VarChar(7), true).Col("IS_UPDATABLE", SqlType::VarChar(2), true);
+    for (auto& v : AllObjects(db).views) {
+      b.Add({Str(catalog), Str("dbo"), Str(v->name), Str(v->query_text), Str("NONE"), Str("NO")});
+    }
+    return b.Done("VIEWS");
+  }
+  if (view == "ROUTINES") {
+    for (const char* c : {"SPECIFIC_CATALOG", "SPECIFIC_SCHEMA", "SPECIFIC_NAME", "ROUTINE_CATALOG",
+                          "ROUTINE_SCHEMA", "ROUTINE_NAME"}) {
+      b.Col(c, Sysname(), true);
+    }
+    b.Col("ROUTINE_TYPE", SqlType::NVarChar(20), true).Col("DATA_TYPE", Sysname(), true);
+    b.Col("ROUTINE_DEFINITION", SqlType::NVarChar(4000), true);
+    b.Col("CREATED", SqlType::DateTime()).Col("LAST_ALTERED", SqlType::DateTime());
+    return b.Done("ROUTINES");  // the engine keeps no procedures or functions yet
+  }
+  return nullptr;
+}
+
+// The columns sys.objects, sys.tables, sys.views and sys.procedures share.
+void ObjectColumns(Builder& b) {
+  b.Col("name", Sysname()).Col("object_id", SqlType::Int()).Col("principal_id", SqlType::Int(), true);
+  b.Col("schema_id", SqlType::Int()).Col("parent_object_id", SqlType::Int());
+  b.Col("type", SqlType::Char(2), true).Col("type_desc", SqlType::NVarChar(60), true);
+  b.Col("create_date", SqlType::DateTime()).Col("modify_date", SqlType::DateTime());
+  b.Col("is_ms_shipped", SqlType::Bit()).Col("is_published", SqlType::Bit());
+  b.Col("is_schema_published", SqlType::Bit());
+}
+
+Row ObjectRow(const std::string& name, int32_t id, const char* type, const char* desc,
+              int64_t now) {
+  return {Str(name), Int(id), Value(), Int(kDbo), Int(0), Str(type), Str(desc),
+          Value::DateTime(now), Value::DateTime(now), Int(0), Int(0), Int(0)};
+}
+
+// Every system type: name, the SqlType it stands for.
+struct TypeEntry {
+  const char* name;
+  SqlType type;
+};
+std::vector<TypeEntry> SystemTypes() {
+  return {{"image", SqlType::VarBinary(SqlType::kMaxLength)},
+          {"text", {TypeId::Text, 0, 0, SqlType::kMaxLength}},
+          {"uniqueidentifier", SqlType::UniqueIdentifier()},
+          {"date", SqlType::Date()},
+          {"time", SqlType::Time(7)},
+          {"datetime2", SqlType::DateTime2(7)},
+          {"datetimeoffset", SqlType::DateTimeOffset(7)},
+          {"tinyint", SqlType::TinyInt()},
+          {"smallint", SqlType::SmallInt()},
+          {"int", SqlType::Int()},
+          {"smalldatetime", SqlType::SmallDateTime()},
+          {"real", SqlType::Real()},
+          {"money", SqlType::Money()},
+          {"datetime", SqlType::DateTime()},
+          {"float", SqlType::Float()},
+          {"sql_variant", SqlType::SqlVariant()},
+          {"ntext", {TypeId::NText, 0, 0, SqlType::kMaxLength}},
+          {"bit", SqlType::Bit()},
+          {"decimal", SqlType::Decimal(38, 38)},
+          {"numeric", SqlType::Decimal(38, 38)},
+          {"bigint", SqlType::BigInt()},
+          {"varbinary", SqlType::VarBinary(8000)},
+          {"varchar", SqlType::VarChar(8000)},
+          {"binary", SqlType::Binary(8000)},
+          {"char", SqlType::Char(8000)},
+          {"nvarchar", SqlType::NVarChar(4000)},
+          {"nchar", SqlType::NChar(4000)},
+          {"sysname", SqlType::NVarChar(128)}};
+}
+
+std::shared_ptr<Table> Sys(SessionState& session, const std::string& view) {
+  Database& db = *session.database;
+  const int64_t now = session.Now();
+  Builder b;
+  if (view == "OBJECTS" || view == "TABLES" || view == "VIEWS" || view == "PROCEDURES" ||
+      view == "ALL_OBJECTS") {
+    ObjectColumns(b);
+    if (view == "PROCEDURES") return b.Done("procedures");
+    Objects o = AllObjects(db);
+    if (view != "VIEWS") {
+      for (auto& t : o.tables) b.Add(ObjectRow(t->name, t->object_id, "U ", "USER_TABLE", now));
+    }
+    if (view != "TABLES") {
+      for (auto& v : o.views) b.Add(ObjectRow(v->name, v->object_id, "V ", "VIEW", now));
+    }
+    return b.Done(Upper(view) == "TABLES" ? "tables" : "objects");
+  }
+  if (view == "COLUMNS" || view == "ALL_COLUMNS") {
+    b.Col("object_id", SqlType::Int()).Col("name", Sysname(), true).Col("column_id", SqlType::Int());
+    b.Col("system_type_id", SqlType::TinyInt()).Col("user_type_id", SqlType::Int());
+    b.Col("max_length", SqlType::SmallInt()).Col("precision", SqlType::TinyInt());
+    b.Col("scale", SqlType::TinyInt()).Col("collation_name", Sysname(), true);
+    b.Col("is_nullable", SqlType::Bit(), true).Col("is_identity", SqlType::Bit());
+    b.Col("is_computed", SqlType::Bit());
+    for (auto& t : AllObjects(db).tables) {
+      int id = 0;
+      for (const ColumnDef& c : t->columns) {
+        int type_id = SystemTypeId(c.type);
+        int precision = c.type.id == TypeId::Decimal ? c.type.precision
+                        : c.type.IsNumeric()         ? util::ShapeOf(c.type).precision
+                                                     : 0;
+        if (c.type.id == TypeId::Float) precision = 53;
+        if (c.type.id == TypeId::Real) precision = 24;
+        int scale = c.type.id == TypeId::Decimal || c.type.IsPreciseTime() ? c.type.scale
+                    : c.type.id == TypeId::Money                          ? 4
+                                                                          : 0;
+        b.Add({Int(t->object_id), Str(c.name), Int(++id), Int(type_id), Int(type_id),
+               Int(MaxLength(c.type)), Int(precision), Int(scale),
+               c.type.IsString() ? Str(CollationName(c.type.collation)) : Value(),
+               Int(c.nullable ? 1 : 0), Int(c.identity ? 1 : 0), Int(0)});
+      }
+    }
+    return b.Done("columns");
+  }
+  if (view == "TYPES") {
+    b.Col("name", Sysname()).Col("system_type_id", SqlType::TinyInt());
+    b.Col("user_type_id", SqlType::Int()).Col("schema_id", SqlType::Int());
+    b.Col("principal_id", SqlType::Int(), true).Col("max_length", SqlType::SmallInt());
+    b.Col("precision", SqlType::TinyInt()).Col("scale", SqlType::TinyInt());
+    b.Col("collation_name", Sysname(), true).Col("is_nullable", SqlType::Bit(), true);
+    b.Col("is_user_defined", SqlType::Bit()).Col("is_assembly_type", SqlType::Bit());
+    for (const TypeEntry& e : SystemTypes()) {
+      int id = SystemTypeId(e.type);
+      int user_id = std::string_view(e.name) == "sysname" ? 256
+                    : std::string_view(e.name) == "numeric" ? 108
+                                                             : id;
+      int system_id = std::string_view(e.name) == "numeric" ? 108 : id;
+      int precision = e.type.id == TypeId::Decimal ? 38 : e.type.IsNumeric() ? util::ShapeOf(e.type).precision : 0;
+      if (e.type.id == TypeId::Float) precision = 53;
+      if (e.type.id == TypeId::Real) precision = 24;
+      b.Add({Str(e.name), Int(system_id), Int(user_id), Int(4), Value(),
+             Int(MaxLength(e.type)), Int(precision),
+             Int(e.type.IsPreciseTime() ? 7 : 0),
+             e.type.IsString() ? Str("Chinese_PRC_CI_AS") : Value(),
+             Int(std::string_view(e.name) == "sysname" ? 0 : 1), Int(0), Int(0)});
+    }
+    return b.Done("types");
+  }
+  if (view == "SCHEMAS") {
+    b.Col("name", Sysname()).Col("schema_id", SqlType::Int()).Col("principal_id", SqlType::Int(), true);
+    b.Add({Str("dbo"), Int(1), Int(1)});
+    b.Add({Str("guest"), Int(2), Int(2)});
+    b.Add({Str("INFORMATION_SCHEMA"), Int(3), Int(3)});
+    b.Add({Str("sys"), Int(4), Int(4)});
+    return b.Done("schemas");
+  }
+  if (view == "DATABASES") {
+    b.Col("name", Sysname()).Col("database_id", SqlType::Int());
+    b.Col("source_database_id", SqlType::Int(), true).Col("owner_sid", SqlType::VarBinary(85), true);
+    b.Col("create_date", SqlType::DateTime()).Col("compatibility_level", SqlType::TinyInt());
+    b.Col("collation_name", Sysname(), true).Col("user_access_desc", SqlType::NVarChar(60), true);
+    b.Col("is_read_only", SqlType::Bit(), true).Col("state_desc", SqlType::NVarChar(60), true);
+    b.Col("recovery_model_desc", SqlType::NVarChar(60), true);
+    int id = 0;
+    for (std::string name : {std::string("master"), std::string("tempdb"), std::string("model"),
+                             std::string("msdb"), db.name()}) {
+      b.Add({Str(name), Int(++id), Value(), Str(std::string(1, '\x01')), Value::DateTime(now),
+             Int(160), Str("Chinese_PRC_CI_AS"), Str("MULTI_USER"), Int(0), Str("ONLINE"),
+             Str(id == 2 ? "SIMPLE" : "FULL")});
+    }
+    return b.Done("databases");
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int SystemTypeId(const SqlType& t) {
+  switch (t.id) {
+    case TypeId::Bit: return 104;
+    case TypeId::TinyInt: return 48;
+    case TypeId::SmallInt: return 52;
+    case TypeId::Int: return 56;
+    case TypeId::BigInt: return 127;
+    case TypeId::Decimal: return 106;
+    case TypeId::Money: return 60;
+    case TypeId::Float: return 62;
+    case TypeId::Real: return 59;
+    case TypeId::DateTime: return 61;
+    case TypeId::SmallDateTime: return 58;
+    case TypeId::Date: return 40;
+    case TypeId::Time: return 41;
+    case TypeId::DateTime2: return 42;
+    case TypeId::DateTimeOffset: return 43;
+    case TypeId::Char: return 175;
+    case TypeId::VarChar: return 167;
+    case TypeId::NChar: return 239;
+    case TypeId::NVarChar: return 231;
+    case TypeId::Text: return 35;
+    case TypeId::NText: return 99;
+    case TypeId::Binary: return 173;
+    case TypeId::VarBinary: return t.length == SqlType::kMaxLength ? 34 : 165;
+    case TypeId::UniqueIdentifier: return 36;
+    case TypeId::SqlVariant: return 98;
+    case TypeId::Null: return 0;
+  }
+  return 0;
+}
+
+int MaxLength(const SqlType& t) {
+  switch (t.id) {
+    case TypeId::Bit:
+    case TypeId::TinyInt: return 1;
+    case TypeId::SmallInt: return 2;
+    case TypeId::Int:
+    case TypeId::Real:
+    case TypeId::SmallDateTime: return 4;
+    case TypeId::BigInt:
+    case TypeId::Money:
+    case TypeId::Float:
+    case TypeId::DateTime: return 8;
+    case TypeId::Decimal: return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
+    case TypeId::Date: return 3;
+    case TypeId::Time: return 5;
+    case TypeId::DateTime2: return 8;
+    case TypeId::DateTimeOffset: return 10;
+    case TypeId::UniqueIdentifier: return 16;
+    case TypeId::SqlVariant: return 8016;
+    case TypeId::Text:
+    case TypeId::NText: return 16;
+    default:
+      if (t.length == SqlType::kMaxLength) return -1;
+      return t.IsUnicode() ? 2 * t.length : t.length;
+  }
+}
+
+std::shared_ptr<Table> BuildSystemView(SessionState& session, std::string_view schema,
+                                       std::string_view name) {
+  std::string s = Upper(schema), v = Upper(name);
+  if (s == "INFORMATION_SCHEMA") return InformationSchema(session, v);
+  if (s == "SYS") return Sys(session, v);
+  return nullptr;
+}
+
+std::optional<std::string> ObjectNameOf(Database& db, int32_t object_id) {
+  Objects o = AllObjects(db);
+  for (auto& t : o.tables) {
+    if (t->object_id == object_id) return t->name;
+  }
+  for (auto& v : o.views) {
+    if (v->object_id == object_id) return v->name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace orv::tsql

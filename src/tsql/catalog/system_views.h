@@ -1,0 +1,28 @@
+// The catalog views clients and DBAs query first: INFORMATION_SCHEMA.TABLES, COLUMNS, VIEWS,
+// ROUTINES and sys.tables, columns, types, objects, schemas, views, procedures, databases,
+// built as read-only tables of the catalog as it is when a statement names them.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "tsql/catalog/catalog.h"
+#include "tsql/catalog/session_state.h"
+
+namespace orv::tsql {
+
+// The view `schema.name` ("sys" or "INFORMATION_SCHEMA", any case) as a table of rows; null
+// when there is no such view.
+std::shared_ptr<Table> BuildSystemView(SessionState& session, std::string_view schema,
+                                       std::string_view name);
+
+// The system_type_id SQL Server gives a type (56 for int, 167 for varchar, ...).
+int SystemTypeId(const SqlType& type);
+// The storage bytes of a column of this type as sys.columns shows them (-1 for (max)).
+int MaxLength(const SqlType& type);
+
+// The name of the object with this id (tables and views), as OBJECT_NAME gives it.
+std::optional<std::string> ObjectNameOf(Database& db, int32_t object_id);
+
+}  // namespace orv::tsql

@@ -1,0 +1,139 @@
+// The functions that read the catalog: OBJECT_NAME, COL_LENGTH, SCHEMA_NAME, SCHEMA_ID,
+// DB_NAME, DB_ID, TYPE_NAME, COLUMNPROPERTY and OBJECTPROPERTY.
+#include "tsql/catalog/session_state.h"
+#include "tsql/catalog/system_views.h"
+#include "tsql/exec/exec.h"
+#include "tsql/types/value_ops.h"
+#include "tsql/types/value_util.h"
+
+namespace orv::tsql {
+namespace {
+
+std::string Upper(std::string_view s) {
+  std::string out;
+  for (char c : s) out.push_back(util::AsciiUpper(c));
+  return out;
+}
+
+// The last part of "db.schema.name", brackets removed.
+std::string LastPart(std::string_view text) {
+  size_t dot = text.rfind('.');
+  std::string_view last = dot == std::string_view::npos ? text : text.substr(dot + 1);
+  if (last.size() >= 2 && last.front() == '[' && last.back() == ']') {
+    last = last.substr(1, last.size() - 2);
+  }
+  return std::string(last);
+}
+
+std::shared_ptr<Table> TableNamed(SessionState& s, std::string_view text) {
+  std::string name = LastPart(text);
+  if (IsTempName(name)) return s.FindTempTable(name);
+  return s.database->FindTable(name);
+}
+
+}  // namespace
+
+Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
+  SessionState& s = *ctx.env->session;
+  std::vector<Value> a;
+  for (const auto& arg : e.args) a.push_back(Eval(*arg, ctx));
+  auto text = [&](size_t i) { return ToText(a[i], e.args[i]->type); };
+  auto number = [&](size_t i) {
+    return Convert(a[i], e.args[i]->type, SqlType::BigInt(), CastMode::Implicit).int_value();
+  };
+  for (const Value& v : a) {
+    if (v.is_null()) return Value();
+  }
+  const std::string& f = e.name;
+  if (f == "DB_NAME") {
+    if (!a.empty() && number(0) != 5) {
+      static constexpr const char* kSystem[] = {"master", "tempdb", "model", "msdb"};
+      int64_t id = number(0);
+      return id >= 1 && id <= 4 ? Value::String(kSystem[id - 1]) : Value();
+    }
+    return Value::String(s.database->name());
+  }
+  if (f == "DB_ID") {
+    if (a.empty()) return Value::Int(5);
+    std::string name = Upper(text(0));
+    static constexpr const char* kSystem[] = {"MASTER", "TEMPDB", "MODEL", "MSDB"};
+    for (int i = 0; i < 4; ++i) {
+      if (name == kSystem[i]) return Value::Int(i + 1);
+    }
+    return name == Upper(s.database->name()) ? Value::Int(5) : Value();
+  }
+  if (f == "SCHEMA_NAME") {
+    int64_t id = a.empty() ? 1 : number(0);
+    static constexpr const char* kSchemas[] = {"dbo", "guest", "INFORMATION_SCHEMA", "sys"};
+    return id >= 1 && id <= 4 ? Value::String(kSchemas[id - 1]) : Value();
+  }
+  if (f == "SCHEMA_ID") {
+    if (a.empty()) return Value::Int(1);
+    std::string name = Upper(text(0));
+    if (name == "DBO") return Value::Int(1);
+    if (name == "GUEST") return Value::Int(2);
+    if (name == "INFORMATION_SCHEMA") return Value::Int(3);
+    if (name == "SYS") return Value::Int(4);
+    return Value();
+  }
+  if (f == "OBJECT_NAME") {
+    if (a.empty()) ThrowError(174, {"object_name", "1"});
+    auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
+    return name ? Value::String(*name) : Value();
+  }
+  if (f == "COL_LENGTH") {
+    if (a.size() != 2) ThrowError(174, {"col_length", "2"});
+    auto table = TableNamed(s, text(0));
+    if (!table) return Value();
+    int c = table->FindColumn(text(1));
+    if (c < 0) return Value();
+    return Value::Int(MaxLength(table->columns[static_cast<size_t>(c)].type));
+  }
+  if (f == "TYPE_NAME") {
+    if (a.empty()) ThrowError(174, {"type_name", "1"});
+    int64_t id = number(0);
+    for (TypeId t : {TypeId::Bit, TypeId::TinyInt, TypeId::SmallInt, TypeId::Int,
+                     TypeId::BigInt, TypeId::Decimal, TypeId::Money, TypeId::Float,
+                     TypeId::Real, TypeId::DateTime, TypeId::SmallDateTime, TypeId::Date,
+                     TypeId::Time, TypeId::DateTime2, TypeId::DateTimeOffset, TypeId::Char,
+                     TypeId::VarChar, TypeId::NChar, TypeId::NVarChar, TypeId::Text,
+                     TypeId::NText, TypeId::Binary, TypeId::VarBinary,
+                     TypeId::UniqueIdentifier, TypeId::SqlVariant}) {
+      SqlType type{t};
+      if (SystemTypeId(type) == id) return Value::String(type.MessageName());
+    }
+    if (id == 108) return Value::String("numeric");
+    if (id == 256) return Value::String("sysname");
+    return Value();
+  }
+  if (f == "COLUMNPROPERTY") {
+    if (a.size() != 3) ThrowError(174, {"columnproperty", "3"});
+    auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
+    auto table = name ? s.database->FindTable(*name) : nullptr;
+    if (!table) return Value();
+    int c = table->FindColumn(text(1));
+    if (c < 0) return Value();
+    const ColumnDef& col = table->columns[static_cast<size_t>(c)];
+    std::string p = Upper(text(2));
+    if (p == "ALLOWSNULL") return Value::Int(col.nullable ? 1 : 0);
+    if (p == "ISIDENTITY") return Value::Int(col.identity ? 1 : 0);
+    if (p == "PRECISION") return Value::Int(col.type.id == TypeId::Decimal ? col.type.precision : col.type.length);
+    if (p == "SCALE") return Value::Int(col.type.scale);
+    if (p == "ISCOMPUTED") return Value::Int(0);
+    return Value();
+  }
+  if (f == "OBJECTPROPERTY") {
+    if (a.size() != 2) ThrowError(174, {"objectproperty", "2"});
+    auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
+    if (!name) return Value();
+    bool is_table = s.database->FindTable(*name) != nullptr;
+    std::string p = Upper(text(1));
+    if (p == "ISUSERTABLE" || p == "ISTABLE") return Value::Int(is_table ? 1 : 0);
+    if (p == "ISVIEW") return Value::Int(is_table ? 0 : 1);
+    if (p == "ISPROCEDURE" || p == "ISMSSHIPPED") return Value::Int(0);
+    return Value();
+  }
+  return Value();
+}
+
+}  // namespace orv::tsql

@@ -1,0 +1,109 @@
+// SET options. Those that change results are kept in the session (NOCOUNT, DATEFORMAT,
+// LANGUAGE, DATEFIRST, CONCAT_NULL_YIELDS_NULL, ANSI_WARNINGS, ...); the others a client sends
+// when it connects (ANSI_NULLS, QUOTED_IDENTIFIER, TEXTSIZE, ARITHABORT, LOCK_TIMEOUT,
+// TRANSACTION ISOLATION LEVEL, ...) are kept for @@OPTIONS and the like, or accepted.
+#include "tsql/exec/statements.h"
+#include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
+#include "tsql/types/value_util.h"
+
+namespace orv::tsql {
+namespace {
+
+std::string Upper(std::string_view s) {
+  std::string out;
+  for (char c : s) out.push_back(util::AsciiUpper(c));
+  return out;
+}
+
+void Message(std::vector<StatementResult>& results, int number, const std::string& text) {
+  StatementResult r;
+  r.kind = StatementResult::Kind::Message;
+  r.error.number = number;
+  r.error.severity = 10;
+  r.error.message = text;
+  results.push_back(std::move(r));
+}
+
+int64_t Number(const std::string& value) {
+  try {
+    return std::stoll(value);
+  } catch (const std::exception&) {
+    ThrowError(102, {value});
+  }
+}
+
+}  // namespace
+
+void ApplySetOption(SessionState& session, const ast::SetStmt& stmt,
+                    std::vector<StatementResult>& results) {
+  const std::string option = Upper(stmt.option);
+  const std::string value = Upper(stmt.value);
+  const bool on = value == "ON";
+  if (option == "NOCOUNT") {
+    session.nocount = on;
+  } else if (option == "ANSI_NULLS") {
+    session.ansi_nulls = on;
+  } else if (option == "ANSI_WARNINGS") {
+    session.ansi_warnings = on;
+  } else if (option == "ANSI_PADDING") {
+    session.ansi_padding = on;
+  } else if (option == "CONCAT_NULL_YIELDS_NULL") {
+    session.concat_null_yields_null = on;
+    ConcatNullYieldsNull() = on;
+  } else if (option == "QUOTED_IDENTIFIER") {
+    session.quoted_identifier = on;
+  } else if (option == "ARITHABORT") {
+    session.arithabort = on;
+  } else if (option == "XACT_ABORT") {
+    session.xact_abort = on;
+  } else if (option == "TEXTSIZE") {
+    int64_t n = Number(stmt.value);
+    session.textsize = n <= 0 ? -1 : n;
+  } else if (option == "LOCK_TIMEOUT") {
+    session.lock_timeout = Number(stmt.value);
+  } else if (option == "TRANSACTION ISOLATION LEVEL") {
+    session.isolation_level = value;
+  } else if (option == "DATEFORMAT") {
+    static const std::pair<const char*, dt::DateOrder> kOrders[] = {
+        {"MDY", dt::DateOrder::kMdy}, {"DMY", dt::DateOrder::kDmy}, {"YMD", dt::DateOrder::kYmd},
+        {"YDM", dt::DateOrder::kYdm}, {"MYD", dt::DateOrder::kMyd}, {"DYM", dt::DateOrder::kDym}};
+    bool found = false;
+    for (const auto& [name, order] : kOrders) {
+      if (value == name) {
+        session.date_settings.order = order;
+        found = true;
+      }
+    }
+    if (!found) ThrowError(2741, {stmt.value});
+    dt::CurrentDateSettings() = session.date_settings;
+  } else if (option == "DATEFIRST") {
+    int64_t n = Number(stmt.value);
+    if (n < 1 || n > 7) {
+      ThrowError(1005, {"The DATEFIRST SET option value " + std::to_string(n) +
+                        " is out of range: it must be between 1 and 7."});
+    }
+    session.date_settings.datefirst = static_cast<int>(n);
+    dt::CurrentDateSettings() = session.date_settings;
+  } else if (option == "LANGUAGE") {
+    // A language brings its date names, its date order and its first day of the week.
+    if (value == "US_ENGLISH" || value == "ENGLISH") {
+      session.date_settings.language = dt::Language::kUsEnglish;
+      session.date_settings.order = dt::DateOrder::kMdy;
+      session.date_settings.datefirst = 7;
+      Message(results, 5703, "Changed language setting to us_english.");
+    } else if (value == "DEUTSCH" || value == "GERMAN") {
+      session.date_settings.language = dt::Language::kDeutsch;
+      session.date_settings.order = dt::DateOrder::kDmy;
+      session.date_settings.datefirst = 1;
+      Message(results, 5703, "Changed language setting to Deutsch.");
+    } else {
+      ThrowError(2732, {"Error: Language " + stmt.value + " is not supported."});
+    }
+    dt::CurrentDateSettings() = session.date_settings;
+  }
+  // Other options (ANSI_NULL_DFLT_ON, IMPLICIT_TRANSACTIONS, CURSOR_CLOSE_ON_COMMIT,
+  // NUMERIC_ROUNDABORT, DEADLOCK_PRIORITY, STATISTICS ..., ROWCOUNT 0) are accepted.
+}
+
+}  // namespace orv::tsql

@@ -1,0 +1,232 @@
+// CONCAT, CONCAT_WS, CHOOSE, NEWID and SQL_VARIANT_PROPERTY.
+#include <algorithm>
+#include <random>
+
+#include "tsql/functions/functions_common.h"
+#include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
+#include "tsql/types/value_util.h"
+
+namespace orv::tsql::fn {
+namespace {
+
+// CONCAT's type: nvarchar when any argument is unicode; the lengths add up (a non-string
+// argument counts 30), capped at 8000 bytes / 4000 characters, or (max) when one is.
+SqlType ConcatType(Types t, size_t from) {
+  bool unicode = false, max = false;
+  int64_t length = 0;
+  for (size_t i = from; i < t.size(); ++i) {
+    unicode = unicode || t[i].IsUnicode();
+    if ((t[i].IsString() || t[i].IsBinary()) && t[i].length == SqlType::kMaxLength) max = true;
+    length += t[i].IsString() || t[i].IsBinary() ? t[i].length : 30;
+  }
+  int32_t cap = unicode ? 4000 : 8000;
+  int32_t n = max ? SqlType::kMaxLength
+                  : static_cast<int32_t>(std::clamp<int64_t>(length, 1, cap));
+  return unicode ? SqlType::NVarChar(n) : SqlType::VarChar(n);
+}
+
+SqlType ConcatResult(Types t) {
+  if (t.size() < 2) ThrowError(189, {"concat", "2", "254"});
+  return ConcatType(t, 0);
+}
+
+SqlType ConcatWsResult(Types t) {
+  if (t.size() < 3) ThrowError(189, {"concat_ws", "3", "254"});
+  SqlType r = ConcatType(t, 1);
+  if (r.length != SqlType::kMaxLength && t[0].IsString() && t[0].length != SqlType::kMaxLength) {
+    int32_t cap = r.IsUnicode() ? 4000 : 8000;
+    r.length = std::min<int32_t>(cap, r.length + t[0].length * static_cast<int32_t>(t.size() - 2));
+  }
+  return r;
+}
+
+Value Fit(std::string text, const SqlType& result) {
+  if (result.length != SqlType::kMaxLength) {
+    text.resize(util::PrefixForLength(text, static_cast<size_t>(result.length), result.IsUnicode()));
+  }
+  return Value::String(text);
+}
+
+// NULL arguments count as empty strings.
+Value Concat(Args a, Types t, const SqlType& result) {
+  std::string out;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (!a[i].is_null()) out += TextOf(a[i], t[i]);
+  }
+  return Fit(std::move(out), result);
+}
+
+// The separator goes between the non-NULL arguments only.
+Value ConcatWs(Args a, Types t, const SqlType& result) {
+  std::string sep = a[0].is_null() ? "" : TextOf(a[0], t[0]);
+  std::string out;
+  bool first = true;
+  for (size_t i = 1; i < a.size(); ++i) {
+    if (a[i].is_null()) continue;
+    if (!first) out += sep;
+    out += TextOf(a[i], t[i]);
+    first = false;
+  }
+  return Fit(std::move(out), result);
+}
+
+// CHOOSE(index, v1, v2, ...): the type of highest precedence among the values.
+SqlType ChooseType(Types t) {
+  if (t.size() < 2) ThrowError(189, {"choose", "2", "254"});
+  SqlType r = SqlType::Null();
+  for (size_t i = 1; i < t.size(); ++i) r = CommonType(r, t[i]);
+  return r.id == TypeId::Null ? SqlType::Int() : r;
+}
+
+Value Choose(Args a, Types t, const SqlType& result) {
+  if (a[0].is_null()) return Value::Null();
+  int64_t i = IntOf(a[0], t[0]);
+  if (i < 1 || i >= static_cast<int64_t>(a.size())) return Value::Null();
+  size_t k = static_cast<size_t>(i);
+  return Convert(a[k], t[k], result, CastMode::Implicit);
+}
+
+// A version 4 (random) GUID.
+Value NewId(Args, Types, const SqlType&) {
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  uint64_t hi = random(), lo = random();
+  std::string bytes(16, '\0');
+  for (int i = 0; i < 8; ++i) {
+    bytes[static_cast<size_t>(i)] = static_cast<char>(hi >> (8 * i));
+    bytes[static_cast<size_t>(8 + i)] = static_cast<char>(lo >> (8 * i));
+  }
+  bytes[7] = static_cast<char>((bytes[7] & 0x0F) | 0x40);  // version 4 (stored byte order)
+  bytes[8] = static_cast<char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+  return Value::String(bytes);
+}
+
+SqlType GuidType(Types) { return SqlType::UniqueIdentifier(); }
+
+// Storage bytes of a base type, as SQL_VARIANT_PROPERTY's TotalBytes and MaxLength tell them.
+int64_t MaxLengthOf(const SqlType& t) {
+  switch (t.id) {
+    case TypeId::Bit:
+    case TypeId::TinyInt:
+      return 1;
+    case TypeId::SmallInt:
+      return 2;
+    case TypeId::Int:
+    case TypeId::Real:
+    case TypeId::SmallDateTime:
+      return 4;
+    case TypeId::BigInt:
+    case TypeId::Money:
+    case TypeId::Float:
+    case TypeId::DateTime:
+      return 8;
+    case TypeId::Date:
+      return 3;
+    case TypeId::Time:
+      return 5;
+    case TypeId::DateTime2:
+      return 8;
+    case TypeId::DateTimeOffset:
+      return 10;
+    case TypeId::UniqueIdentifier:
+      return 16;
+    case TypeId::Decimal:
+      return 17;
+    default:
+      if (t.length == SqlType::kMaxLength) return -1;
+      return t.IsUnicode() ? 2 * int64_t{t.length} : t.length;
+  }
+}
+
+// SQL_VARIANT_PROPERTY(expression, property): BaseType, Precision, Scale, TotalBytes,
+// Collation, MaxLength. The base type is the argument's own type (for a sql_variant value, the
+// type its value has).
+Value VariantProperty(Args a, Types t, const SqlType&) {
+  if (a[0].is_null() || a[1].is_null()) return Value::Null();
+  SqlType base = t[0].id == TypeId::SqlVariant ? VariantBaseType(a[0]) : t[0];
+  std::string property = TextOf(a[1], t[1]);
+  for (char& c : property) c = util::AsciiLower(c);
+  if (property == "basetype") {
+    std::string_view name = base.id == TypeId::Decimal ? "decimal" : base.MessageName();
+    if (base.id == TypeId::Money && base.precision == 10) name = "smallmoney";
+    return Value::String(name);
+  }
+  if (property == "precision") {
+    switch (base.id) {
+      case TypeId::Decimal:
+        return Value::Int(base.precision);
+      case TypeId::Money:
+        return Value::Int(19);
+      case TypeId::BigInt:
+        return Value::Int(19);
+      case TypeId::Int:
+        return Value::Int(10);
+      case TypeId::SmallInt:
+        return Value::Int(5);
+      case TypeId::TinyInt:
+        return Value::Int(3);
+      case TypeId::Bit:
+        return Value::Int(1);
+      case TypeId::Float:
+        return Value::Int(53);
+      case TypeId::Real:
+        return Value::Int(24);
+      case TypeId::DateTime:
+        return Value::Int(23);
+      case TypeId::SmallDateTime:
+        return Value::Int(16);
+      case TypeId::Date:
+        return Value::Int(10);
+      case TypeId::Time:
+        return Value::Int(base.scale == 0 ? 8 : 9 + base.scale);
+      case TypeId::DateTime2:
+        return Value::Int(base.scale == 0 ? 19 : 20 + base.scale);
+      case TypeId::DateTimeOffset:
+        return Value::Int(base.scale == 0 ? 26 : 27 + base.scale);
+      default:
+        return Value::Int(0);
+    }
+  }
+  if (property == "scale") {
+    if (base.id == TypeId::Decimal || base.IsPreciseTime()) return Value::Int(base.scale);
+    if (base.id == TypeId::Money) return Value::Int(4);
+    if (base.id == TypeId::DateTime) return Value::Int(3);
+    return Value::Int(0);
+  }
+  if (property == "totalbytes") {
+    int64_t data = base.IsString() || base.IsBinary()
+                       ? static_cast<int64_t>(a[0].kind() == Value::Kind::String
+                                                  ? (base.IsUnicode()
+                                                         ? 2 * util::Utf16Units(a[0].string_value())
+                                                         : a[0].string_value().size())
+                                                  : 0)
+                       : MaxLengthOf(base);
+    // The header: 2 bytes, and the base type's own properties (precision, scale, collation).
+    int64_t header = base.IsString() ? 9 : base.id == TypeId::Decimal ? 5 : 2;
+    return Value::Int(data + header);
+  }
+  if (property == "collation") {
+    if (!base.IsString()) return Value::Null();
+    return Value::String(base.collation == Collation::kCsAs   ? "Chinese_PRC_CS_AS"
+                         : base.collation == Collation::kBin2 ? "Chinese_PRC_BIN2"
+                                                              : "Chinese_PRC_CI_AS");
+  }
+  if (property == "maxlength") return Value::Int(MaxLengthOf(base));
+  return Value::Null();
+}
+
+SqlType VariantPropertyType(Types) { return SqlType::SqlVariant(); }
+
+constexpr ScalarFunction kMiscFunctions[] = {
+    {"CONCAT", 1, 254, ConcatResult, Concat},
+    {"CONCAT_WS", 1, 254, ConcatWsResult, ConcatWs},
+    {"CHOOSE", 1, 254, ChooseType, Choose},
+    {"NEWID", 0, 0, GuidType, NewId},
+    {"SQL_VARIANT_PROPERTY", 2, 2, VariantPropertyType, VariantProperty},
+};
+
+}  // namespace
+
+std::span<const ScalarFunction> MiscFunctions() { return kMiscFunctions; }
+
+}  // namespace orv::tsql::fn
