@@ -3,6 +3,7 @@
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_changes.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
@@ -37,15 +38,7 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
     doomed[index] = 1;
     ++count;
   }
-  if (count > 0) {
-    std::vector<Row> kept;
-    kept.reserve(rows.size() - static_cast<size_t>(count));
-    for (size_t i = 0; i < rows.size(); ++i) {
-      if (!doomed[i]) kept.push_back(std::move(rows[i]));
-    }
-    rows = std::move(kept);
-    cx.MarkChanged(table);
-  }
+  DeleteRows(table, doomed, static_cast<size_t>(count), cx);
   cx.RowCount(count);
 }
 

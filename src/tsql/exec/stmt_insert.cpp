@@ -8,6 +8,7 @@
 #include "tsql/exec/exec.h"
 #include "tsql/exec/row_pipeline.h"
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_changes.h"
 #include "tsql/exec/two_halves.h"
 #include "tsql/types/sql_error.h"
 
@@ -250,11 +251,9 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
     added.push_back(std::move(out));
   }
   table->next_identity = next_identity;
-  std::vector<Row>& rows = table->mutable_rows();
-  rows.reserve(rows.size() + added.size());
-  for (auto& r : added) rows.push_back(std::move(r));
-  cx.MarkChanged(*table);
-  cx.RowCount(static_cast<int64_t>(added.size()));
+  const auto count = static_cast<int64_t>(added.size());
+  AppendRows(*table, std::move(added), cx);
+  cx.RowCount(count);
 }
 
 }  // namespace orv::tsql

@@ -7,6 +7,7 @@
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_changes.h"
 #include "tsql/exec/two_halves.h"
 #include "tsql/types/sql_error.h"
 
@@ -74,9 +75,9 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   const Row* base = rows.data();
   std::vector<char> seen(rows.size(), 0);
   std::vector<uint32_t> picks;
-  std::vector<size_t> changed_rows;
+  RowUpdates updates;
   picks.reserve(std::min(tuples.count, rows.size()));
-  changed_rows.reserve(picks.capacity());
+  updates.positions.reserve(picks.capacity());
   for (size_t i = 0; i < tuples.count; ++i) {
     const Row* row = tuples.at(i)[target];
     if (!row) continue;
@@ -85,13 +86,14 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
     if (limit >= 0 && static_cast<int64_t>(picks.size()) >= limit) break;
     seen[index] = 1;
     picks.push_back(static_cast<uint32_t>(i));
-    changed_rows.push_back(index);
+    updates.positions.push_back(index);
   }
 
   // Every new value is computed (and checked) before any is stored, so a failing UPDATE
-  // changes nothing. Pick j's values are new_values[j * nsets ...].
+  // changes nothing. Pick j's values are updates.values[j * nsets ...].
   const size_t nsets = sets.size();
-  std::vector<Value> new_values(picks.size() * nsets);
+  for (const auto& a : sets) updates.columns.push_back(a.column);
+  updates.values.resize(picks.size() * nsets);
   std::string qualified;
   for (const auto& a : sets) {
     if (!table.columns[a.column].nullable) qualified = QualifiedTableName(table, cx.session);
@@ -115,7 +117,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       }
       ctx.srcs = tuples.at(picks[j]);
       lookahead.Attach(j, ctx);
-      Value* out = new_values.data() + j * nsets;
+      Value* out = updates.values.data() + j * nsets;
       for (const auto& a : sets) {
         const ColumnDef& col = table.columns[a.column];
         Value v;
@@ -132,19 +134,6 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       }
     }
   };
-  auto write = [&](size_t begin, size_t end) {
-    constexpr size_t kAhead = 8;
-    for (size_t j = begin; j < end; ++j) {
-      // The rows were read long ago: ask for the next ones' changed columns ahead of the writes.
-      if (j + kAhead < end) {
-        const Row& next = rows[changed_rows[j + kAhead]];
-        for (const auto& a : sets) __builtin_prefetch(next.data() + a.column);
-      }
-      Row& row = rows[changed_rows[j]];
-      Value* in = new_values.data() + j * nsets;
-      for (const auto& a : sets) row[a.column] = std::move(*in++);
-    }
-  };
   // A large update computes and stores its values on two threads when its SET list allows
   // it: subqueries only of the keyed kinds that both threads can probe, and no DEFAULT (bound
   // on first use). The values are still all computed before any is stored.
@@ -154,15 +143,12 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
                   [](const Assignment& a) { return a.value && SubqueriesAllowThreads(*a.value); });
   if (two_threads) {
     RunTwoHalves(picks.size(), evaluate);
-    RunTwoHalves(picks.size(), [&](size_t begin, size_t end, const std::atomic<bool>*) {
-      write(begin, end);
-    });
   } else {
     evaluate(0, picks.size(), nullptr);
-    write(0, picks.size());
   }
-  if (!changed_rows.empty()) cx.MarkChanged(table);
-  cx.RowCount(static_cast<int64_t>(changed_rows.size()));
+  const auto count = static_cast<int64_t>(picks.size());
+  UpdateRows(table, updates, two_threads, cx);
+  cx.RowCount(count);
 }
 
 }  // namespace orv::tsql
