@@ -52,6 +52,11 @@ class Binder {
                      bool null_supplying);
   std::unique_ptr<BoundJoin> BindTableRef(const ast::TableRef& ref, BoundSpec& spec,
                                           Scope& scope, bool null_supplying);
+  // A derived table or table value constructor as a source of spec. With `parent` (the right
+  // side of an APPLY) it may read the sources of that scope bound so far, and is then marked
+  // lateral when it does. Returns the source's index.
+  int AddDerivedSource(const ast::TableRef& ref, BoundSpec& spec, Scope* parent,
+                       bool null_supplying);
 
   // Splits an AND tree into conjuncts.
   static void SplitConjuncts(BExprPtr expr, std::vector<BExprPtr>& out);
@@ -83,6 +88,7 @@ class Binder {
   BExprPtr BindAggregate(const ast::Expr& expr, const std::string& upper, Scope& scope);
   BExprPtr BindCase(const ast::Expr& expr, Scope& scope);
   BExprPtr BindSubquery(const ast::Expr& expr, Scope& scope);
+  std::unique_ptr<BoundQuery> BindValues(const ast::TableRef& ref, Scope& scope);
   void PlanSubquery(SubqueryPlan& plan, BKind kind);
   void CheckGrouped(const BExpr& expr, const BoundSpec& spec);
   void CheckAssignments(const ast::QuerySpec& spec);
@@ -91,6 +97,12 @@ class Binder {
   ConstantEvaluator evaluate_constant_;
   bool allow_assignment_ = false;
 };
+
+// Names the columns of a derived table, table value constructor or common table expression
+// `name` from its column list (Msg 8158/8159 when the counts differ, 8156 for a name given
+// twice); without a list every column must already have a name (Msg 8155).
+void NameColumns(std::vector<ResultColumn>& columns, const std::vector<std::string>& names,
+                 const std::string& name);
 
 // True when expr reads a column of a scope `level` or more levels above its own.
 bool RefsAbove(const BExpr& expr, int level);

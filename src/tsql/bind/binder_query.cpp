@@ -5,6 +5,7 @@
 
 #include "tsql/bind/binder.h"
 #include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
 namespace {
@@ -24,6 +25,21 @@ std::string OutputName(const ast::SelectItem& item) {
     return item.expr->name.back();
   }
   return "";
+}
+
+// e converted to `to` exactly: unlike MakeConvert, also between two decimal, string or integer
+// types, whose values would otherwise keep their own scale or length.
+BExprPtr ConvertExactly(BExprPtr e, const SqlType& to) {
+  if (e->type == to || e->type.id == TypeId::Null) return MakeConvert(std::move(e), to);
+  if (e->kind == BKind::Literal) {
+    return MakeLiteral(Convert(e->value, e->type, to, CastMode::Implicit), to);
+  }
+  auto convert = std::make_unique<BExpr>();
+  convert->kind = BKind::Convert;
+  convert->type = to;
+  convert->nullable = e->nullable;
+  convert->args.push_back(std::move(e));
+  return convert;
 }
 
 }  // namespace
@@ -73,24 +89,27 @@ std::unique_ptr<BoundJoin> Binder::BindTableRef(const ast::TableRef& ref, BoundS
     case ast::TableRef::Kind::Named:
       join->source = AddNamedSource(ref.name, ref.alias, spec, null_supplying);
       return join;
-    case ast::TableRef::Kind::Derived: {
-      BoundSource source;
-      source.exposed = ref.alias;
-      source.aliased = true;
-      source.null_supplying = null_supplying;
-      source.derived = BindQuery(*ref.derived, nullptr);
-      source.columns = source.derived->columns;
-      for (size_t i = 0; i < source.columns.size(); ++i) {
-        if (source.columns[i].name.empty()) {
-          ThrowError(8155, {std::to_string(i + 1), ref.alias});
-        }
-      }
-      spec.sources.push_back(std::move(source));
-      join->source = static_cast<int>(spec.sources.size() - 1);
+    case ast::TableRef::Kind::Derived:
+    case ast::TableRef::Kind::Values:
+      join->source = AddDerivedSource(ref, spec, nullptr, null_supplying);
       return join;
-    }
     case ast::TableRef::Kind::Join: {
       join->type = ref.join_type;
+      if (ref.join_type == ast::JoinType::CrossApply ||
+          ref.join_type == ast::JoinType::OuterApply) {
+        // The right side sees the sources bound so far (those of the left side).
+        const bool right_ns = null_supplying || ref.join_type == ast::JoinType::OuterApply;
+        join->left = BindTableRef(*ref.left, spec, scope, null_supplying);
+        const ast::TableRef& right = *ref.right;
+        if (right.kind == ast::TableRef::Kind::Derived ||
+            right.kind == ast::TableRef::Kind::Values) {
+          join->right = std::make_unique<BoundJoin>();
+          join->right->source = AddDerivedSource(right, spec, &scope, right_ns);
+        } else {
+          join->right = BindTableRef(right, spec, scope, right_ns);
+        }
+        return join;
+      }
       bool left_ns = null_supplying ||
                      ref.join_type == ast::JoinType::Right || ref.join_type == ast::JoinType::Full;
       bool right_ns = null_supplying ||
@@ -107,6 +126,80 @@ std::unique_ptr<BoundJoin> Binder::BindTableRef(const ast::TableRef& ref, BoundS
     }
   }
   return join;
+}
+
+int Binder::AddDerivedSource(const ast::TableRef& ref, BoundSpec& spec, Scope* parent,
+                             bool null_supplying) {
+  BoundSource source;
+  source.exposed = ref.alias;
+  source.aliased = true;
+  source.null_supplying = null_supplying;
+  for (const auto& existing : spec.sources) {
+    if (NamesEqual(existing.exposed, source.exposed)) {
+      ThrowError(1013, {source.exposed, source.exposed});
+    }
+  }
+  bool correlated = false;
+  if (ref.kind == ast::TableRef::Kind::Values) {
+    Scope values_scope;
+    values_scope.parent = parent;
+    source.derived = BindValues(ref, values_scope);
+    correlated = !values_scope.refs_to_parent.empty() || values_scope.refs_beyond_parent;
+  } else {
+    source.derived = BindQuery(*ref.derived, parent, &correlated);
+  }
+  source.lateral = parent != nullptr && correlated;
+  source.columns = source.derived->columns;
+  NameColumns(source.columns, ref.column_aliases, ref.alias);
+  spec.sources.push_back(std::move(source));
+  return static_cast<int>(spec.sources.size() - 1);
+}
+
+std::unique_ptr<BoundQuery> Binder::BindValues(const ast::TableRef& ref, Scope& scope) {
+  auto query = std::make_unique<BoundQuery>();
+  query->is_values = true;
+  const size_t width = ref.values.front().size();
+  std::vector<SqlType> types(width, SqlType::Null());
+  std::vector<bool> nullable(width, false);
+  for (const auto& row : ref.values) {
+    if (row.size() != width) ThrowError(10709);
+    std::vector<BExprPtr> bound;
+    for (size_t c = 0; c < width; ++c) {
+      BExprPtr e = BindExpr(*row[c], scope);
+      types[c] = UnionType(types[c], e->type);
+      nullable[c] = nullable[c] || e->nullable;
+      bound.push_back(std::move(e));
+    }
+    query->values.push_back(std::move(bound));
+  }
+  for (size_t c = 0; c < width; ++c) {
+    if (types[c].id == TypeId::Null) types[c] = SqlType::Int();
+    query->columns.push_back({"", types[c], nullable[c]});
+  }
+  // Every value takes its column's type exactly (a decimal its scale too), as the rows of
+  // the parts of a UNION ALL do.
+  for (auto& row : query->values) {
+    for (size_t c = 0; c < width; ++c) row[c] = ConvertExactly(std::move(row[c]), types[c]);
+  }
+  return query;
+}
+
+void NameColumns(std::vector<ResultColumn>& columns, const std::vector<std::string>& names,
+                 const std::string& name) {
+  if (!names.empty()) {
+    if (columns.size() > names.size()) ThrowError(8158, {name});
+    if (columns.size() < names.size()) ThrowError(8159, {name});
+    for (size_t i = 0; i < names.size(); ++i) {
+      for (size_t j = 0; j < i; ++j) {
+        if (NamesEqual(names[i], names[j])) ThrowError(8156, {names[i], name});
+      }
+      columns[i].name = names[i];
+    }
+    return;
+  }
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].name.empty()) ThrowError(8155, {std::to_string(i + 1), name});
+  }
 }
 
 void Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, BoundSpec& spec,

@@ -22,12 +22,22 @@ void VisitJoin(const BoundJoin& join, int level, const ColumnVisitor& fn) {
 }
 
 void VisitQuery(const BoundQuery& q, int level, const ColumnVisitor& fn) {
+  if (q.is_values) {
+    for (const auto& row : q.values) {
+      for (const auto& e : row) VisitColumns(*e, level, fn);
+    }
+    return;
+  }
   if (!q.spec) {
     VisitQuery(*q.left, level, fn);
     VisitQuery(*q.right, level, fn);
     return;
   }
   const BoundSpec& s = *q.spec;
+  // The right side of an APPLY may read this scope and those around it.
+  for (const auto& source : s.sources) {
+    if (source.lateral) VisitQuery(*source.derived, level + 1, fn);
+  }
   // A keyed IN subquery has moved its select column into its first key (select[0] is null).
   for (const auto& j : s.from) VisitJoin(*j, level, fn);
   for (const auto& c : s.where) {

@@ -158,6 +158,9 @@ struct BoundSource {
   std::shared_ptr<Table> table;
   std::unique_ptr<BoundQuery> derived;
   bool null_supplying = false;  // inner side of an outer join
+  // The right side of an APPLY that reads columns of the left side: `derived` runs once for
+  // each left row (with that row as its outer context) instead of once per statement.
+  bool lateral = false;
 
   // Run time: the rows are *rows, or, for a derived table that passes a table's rows through
   // unchanged, the table rows listed in `borrowed` (rows is then null).
@@ -201,9 +204,13 @@ struct BoundSpec {
 
 struct BoundQuery {
   std::unique_ptr<BoundSpec> spec;          // a single query, or
-  std::unique_ptr<BoundQuery> left, right;  // a UNION [ALL], EXCEPT or INTERSECT
+  std::unique_ptr<BoundQuery> left, right;  // a UNION [ALL], EXCEPT or INTERSECT, or
+  bool is_values = false;                   // a table value constructor: `values`
   ast::QueryExpr::SetOp set_op = ast::QueryExpr::SetOp::Union;
   bool union_all = false;
+  // VALUES (...), (...): the rows of expressions, each converted to its column's type. They
+  // read no sources of their own; an APPLY's constructor may read the left side (depth 1).
+  std::vector<std::vector<BExprPtr>> values;
   std::vector<ResultColumn> columns;
   std::vector<OrderKey> order;  // set operations: output columns only
 };

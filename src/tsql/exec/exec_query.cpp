@@ -557,6 +557,7 @@ bool RunQuerySharingRows(BoundQuery& query, ExecEnv& env, StatementResult& resul
 }
 
 bool StreamsRows(const BoundQuery& query) {
+  if (query.is_values) return false;
   if (query.spec) {
     return !query.spec->distinct && !query.spec->top && query.spec->order.empty();
   }
@@ -604,6 +605,20 @@ size_t RunQueryVisiting(BoundQuery& query, ExecEnv& env, const RowVisitor& visit
 
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
   if (query.spec) return RunSpec(query, outer, env);
+  if (query.is_values) {
+    EvalCtx ctx;
+    ctx.outer = outer;
+    ctx.env = &env;
+    std::vector<Row> rows;
+    rows.reserve(query.values.size());
+    for (const auto& exprs : query.values) {
+      Row row;
+      row.reserve(exprs.size());
+      for (const auto& e : exprs) row.push_back(Eval(*e, ctx));
+      rows.push_back(std::move(row));
+    }
+    return rows;
+  }
   std::vector<Row> rows = RunQuery(*query.left, outer, env);
   ConvertColumns(rows, query.left->columns, query.columns);
   std::vector<Row> right = RunQuery(*query.right, outer, env);

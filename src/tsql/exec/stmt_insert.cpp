@@ -11,6 +11,7 @@
 #include "tsql/exec/table_changes.h"
 #include "tsql/exec/two_halves.h"
 #include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
 namespace {
@@ -73,6 +74,20 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
         }
       }
       value_rows.push_back(std::move(bound));
+    }
+    // Several rows are one table value constructor: each value is first converted to the type
+    // its position has over all the rows (as UNION ALL types a column), then to the column.
+    if (value_rows.size() > 1) {
+      for (size_t i = 0; i < nt; ++i) {
+        SqlType type = SqlType::Null();
+        for (const auto& row : value_rows) {
+          if (row[i]) type = UnionType(type, row[i]->type);
+        }
+        if (type.id == TypeId::Null) continue;
+        for (auto& row : value_rows) {
+          if (row[i]) row[i] = MakeConvert(std::move(row[i]), type);
+        }
+      }
     }
   }
   cx.BindDone();

@@ -77,15 +77,19 @@ struct Expr {
   std::unique_ptr<QueryExpr> subquery;
 };
 
-enum class JoinType { Inner, Left, Right, Full, Cross };
+// CrossApply / OuterApply: the right side is evaluated for each row of the left side and may
+// read its columns.
+enum class JoinType { Inner, Left, Right, Full, Cross, CrossApply, OuterApply };
 
 struct TableRef {
-  enum class Kind { Named, Derived, Join };
+  enum class Kind { Named, Derived, Values, Join };
   Kind kind = Kind::Named;
   SourcePos pos;
   Name name;                           // Named: {db, schema, table} as written, 1 to 3 parts
-  std::string alias;                   // Named / Derived (required for Derived)
+  std::string alias;                   // Named / Derived / Values (required for the last two)
+  std::vector<std::string> column_aliases;  // Derived / Values: "AS t(a, b)"; empty when none
   std::unique_ptr<QueryExpr> derived;  // Derived
+  std::vector<std::vector<ExprPtr>> values;  // Values: "(VALUES (1, 'a'), (2, 'b'))"
   JoinType join_type = JoinType::Inner;  // Join
   std::unique_ptr<TableRef> left, right; // Join
   ExprPtr on;                            // Join (none for Cross)
