@@ -69,6 +69,13 @@ class Binder {
 
   SessionState& session() { return session_; }
 
+  // Makes the common table expressions of a WITH clause visible to the names bound until
+  // PopCtes(mark) with the mark returned; Msg 239 for a name the clause gives twice.
+  size_t PushCtes(const ast::WithClause& ctes);
+  void PopCtes(size_t mark) { ctes_.resize(mark); }
+  // MAXRECURSION of the statement being bound (the default is 100).
+  void SetMaxRecursion(int32_t levels) { max_recursion_ = levels; }
+
   // Lets the next query scope bound assign variables (SELECT @v = ...): only the scope of a
   // SELECT statement itself may; any other scope that tries is Msg 141.
   void AllowAssignment() { allow_assignment_ = true; }
@@ -76,6 +83,9 @@ class Binder {
   std::string AssignedVariable(const std::string& name);
 
  private:
+  // BindQuery without the query's WITH clause.
+  std::unique_ptr<BoundQuery> BindQueryBody(const ast::QueryExpr& query, Scope* parent,
+                                            bool* correlated, std::vector<int>* parent_refs);
   std::unique_ptr<BoundQuery> BindSpec(const ast::QuerySpec& spec,
                                        const std::vector<ast::OrderItem>& order_by,
                                        Scope& scope);
@@ -91,11 +101,39 @@ class Binder {
   std::unique_ptr<BoundQuery> BindValues(const ast::TableRef& ref, Scope& scope);
   void PlanSubquery(SubqueryPlan& plan, BKind kind);
   void CheckGrouped(const BExpr& expr, const BoundSpec& spec);
+  // Common table expressions (binder_cte.cpp).
+  const ast::CommonTableExpr* FindCte(const ast::Name& name, size_t* index) const;
+  std::unique_ptr<BoundQuery> BindCte(size_t index);
+  std::unique_ptr<BoundQuery> BindRecursiveCte(const ast::CommonTableExpr& cte);
+  // Adds the reference of a recursive member to its own expression as a source.
+  void AddRecursiveReference(BoundSource& source);
   void CheckAssignments(const ast::QuerySpec& spec);
 
   SessionState& session_;
   ConstantEvaluator evaluate_constant_;
   bool allow_assignment_ = false;
+
+  // The common table expressions in scope, in the order defined; each sees those before it.
+  std::vector<const ast::CommonTableExpr*> ctes_;
+  // While the recursive members of a common table expression are bound: the expression,
+  // its columns and work rows, the query depth of the members, and the references made.
+  struct Recursion {
+    const ast::CommonTableExpr* cte = nullptr;
+    std::vector<ResultColumn> columns;
+    std::shared_ptr<std::vector<Row>> work;
+    int depth = 0;
+    int references = 0;
+  };
+  Recursion* recursion_ = nullptr;
+  int depth_ = 0;  // query scopes being bound, one inside the other
+  int32_t max_recursion_ = 100;
+  struct DepthGuard {
+    explicit DepthGuard(Binder& binder) : binder(binder) { ++binder.depth_; }
+    ~DepthGuard() { --binder.depth_; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+    Binder& binder;
+  };
 };
 
 // Names the columns of a derived table, table value constructor or common table expression

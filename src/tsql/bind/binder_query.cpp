@@ -2,6 +2,7 @@
 // list with * expansion, WHERE, GROUP BY / HAVING with the grouping check, ORDER BY items,
 // TOP, and the column typing of UNION, EXCEPT and INTERSECT.
 #include <algorithm>
+#include <utility>
 
 #include "tsql/bind/binder.h"
 #include "tsql/types/sql_error.h"
@@ -63,14 +64,26 @@ int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, Boun
       ThrowError(1013, {source.exposed, source.exposed});
     }
   }
-  if (auto table = FindTable(name)) {
+  size_t cte_index = 0;
+  if (recursion_ && name.size() == 1 && NamesEqual(recursion_->cte->name, table_name)) {
+    AddRecursiveReference(source);
+  } else if (FindCte(name, &cte_index)) {
+    source.derived = BindCte(cte_index);
+    source.columns = source.derived->columns;
+  } else if (auto table = FindTable(name)) {
     source.table_name = table->name;
     for (const auto& c : table->columns) source.columns.push_back({c.name, c.type, c.nullable});
     source.table = std::move(table);
   } else if (std::shared_ptr<View> view =
                  IsTempName(table_name) ? nullptr : session_.database->FindView(table_name)) {
     source.table_name = view->name;
+    // A view's definition sees no common table expression of the statement that uses it.
+    std::vector<const ast::CommonTableExpr*> outer_ctes = std::move(ctes_);
+    Recursion* outer_recursion = std::exchange(recursion_, nullptr);
+    ctes_.clear();
     source.derived = BindQuery(*view->query, nullptr);
+    ctes_ = std::move(outer_ctes);
+    recursion_ = outer_recursion;
     source.columns = source.derived->columns;
     for (size_t i = 0; i < view->column_names.size() && i < source.columns.size(); ++i) {
       source.columns[i].name = view->column_names[i];
@@ -209,6 +222,18 @@ void Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, BoundSpec& spec
 
 std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope* parent,
                                               bool* correlated, std::vector<int>* parent_refs) {
+  if (!query.with.empty()) {
+    const size_t mark = PushCtes(query.with);
+    auto bound = BindQueryBody(query, parent, correlated, parent_refs);
+    PopCtes(mark);
+    return bound;
+  }
+  return BindQueryBody(query, parent, correlated, parent_refs);
+}
+
+std::unique_ptr<BoundQuery> Binder::BindQueryBody(const ast::QueryExpr& query, Scope* parent,
+                                                  bool* correlated,
+                                                  std::vector<int>* parent_refs) {
   if (query.kind == ast::QueryExpr::Kind::Spec) {
     Scope scope;
     scope.parent = parent;
@@ -266,6 +291,7 @@ std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope
 std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
                                              const std::vector<ast::OrderItem>& order_by,
                                              Scope& scope) {
+  DepthGuard depth(*this);
   auto bound = std::make_unique<BoundQuery>();
   bound->spec = std::make_unique<BoundSpec>();
   BoundSpec& spec = *bound->spec;

@@ -22,6 +22,11 @@ void VisitJoin(const BoundJoin& join, int level, const ColumnVisitor& fn) {
 }
 
 void VisitQuery(const BoundQuery& q, int level, const ColumnVisitor& fn) {
+  if (q.recursive) {
+    VisitQuery(*q.recursive->anchor, level, fn);
+    for (const auto& m : q.recursive->members) VisitQuery(*m, level, fn);
+    return;
+  }
   if (q.is_values) {
     for (const auto& row : q.values) {
       for (const auto& e : row) VisitColumns(*e, level, fn);

@@ -161,6 +161,9 @@ struct BoundSource {
   // The right side of an APPLY that reads columns of the left side: `derived` runs once for
   // each left row (with that row as its outer context) instead of once per statement.
   bool lateral = false;
+  // The reference of a recursive common table expression's member to the expression itself:
+  // the rows of the previous level, set before each run of the member (no table or derived).
+  std::shared_ptr<std::vector<Row>> work;
 
   // Run time: the rows are *rows, or, for a derived table that passes a table's rows through
   // unchanged, the table rows listed in `borrowed` (rows is then null).
@@ -202,10 +205,21 @@ struct BoundSpec {
   std::vector<std::string> assign_to;
 };
 
+// A recursive common table expression: the anchor's rows, then the rows each run of the
+// recursive members makes from the rows of the level before, until a level makes none.
+struct RecursiveCte {
+  std::string name;
+  std::unique_ptr<BoundQuery> anchor;
+  std::vector<std::unique_ptr<BoundQuery>> members;  // each reads `work` once
+  std::shared_ptr<std::vector<Row>> work;
+  int32_t max_recursion = 100;  // levels allowed after the anchor; 0: no limit (Msg 530)
+};
+
 struct BoundQuery {
   std::unique_ptr<BoundSpec> spec;          // a single query, or
   std::unique_ptr<BoundQuery> left, right;  // a UNION [ALL], EXCEPT or INTERSECT, or
-  bool is_values = false;                   // a table value constructor: `values`
+  bool is_values = false;                   // a table value constructor: `values`, or
+  std::unique_ptr<RecursiveCte> recursive;  // a recursive common table expression
   ast::QueryExpr::SetOp set_op = ast::QueryExpr::SetOp::Union;
   bool union_all = false;
   // VALUES (...), (...): the rows of expressions, each converted to its column's type. They

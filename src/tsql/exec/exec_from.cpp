@@ -494,6 +494,8 @@ TupleSet FromRunner::Run() {
   for (auto& source : spec_.sources) {
     if (source.table) {
       source.rows = &source.table->rows();
+    } else if (source.work) {
+      source.rows = source.work.get();  // the level before, of a recursive member
     } else if (source.lateral) {
       source.rows = nullptr;  // made by Apply, for each row of the left side
     } else if (IsPassThrough(*source.derived)) {

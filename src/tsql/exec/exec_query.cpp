@@ -557,7 +557,7 @@ bool RunQuerySharingRows(BoundQuery& query, ExecEnv& env, StatementResult& resul
 }
 
 bool StreamsRows(const BoundQuery& query) {
-  if (query.is_values) return false;
+  if (query.is_values || query.recursive) return false;
   if (query.spec) {
     return !query.spec->distinct && !query.spec->top && query.spec->order.empty();
   }
@@ -605,6 +605,7 @@ size_t RunQueryVisiting(BoundQuery& query, ExecEnv& env, const RowVisitor& visit
 
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
   if (query.spec) return RunSpec(query, outer, env);
+  if (query.recursive) return RunRecursiveCte(*query.recursive, env);
   if (query.is_values) {
     EvalCtx ctx;
     ctx.outer = outer;

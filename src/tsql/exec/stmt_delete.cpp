@@ -10,6 +10,8 @@ namespace orv::tsql {
 
 void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session, EvalConstant);
+  binder.SetMaxRecursion(stmt.options.max_recursion.value_or(100));
+  binder.PushCtes(stmt.with);
   BoundSpec spec;
   Scope scope;
   scope.spec = &spec;

@@ -26,6 +26,8 @@ std::string JoinName(const ast::Name& name) {
 
 void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session, EvalConstant);
+  binder.SetMaxRecursion(stmt.options.max_recursion.value_or(100));
+  binder.PushCtes(stmt.with);
   std::shared_ptr<Table> table = binder.FindTable(stmt.target);
   if (!table) ThrowError(208, {JoinName(stmt.target)});
   std::vector<int> targets;

@@ -15,6 +15,8 @@ namespace orv::tsql {
 
 void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session, EvalConstant);
+  binder.SetMaxRecursion(stmt.options.max_recursion.value_or(100));
+  binder.PushCtes(stmt.with);
   BoundSpec spec;
   Scope scope;
   scope.spec = &spec;

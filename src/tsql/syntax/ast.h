@@ -123,6 +123,20 @@ struct OrderItem {
   bool descending = false;
 };
 
+// One common table expression of a WITH clause: name [(columns)] AS (query).
+struct CommonTableExpr {
+  std::string name;
+  std::vector<std::string> columns;  // empty when no column list is given
+  std::unique_ptr<QueryExpr> query;
+  SourcePos pos;
+};
+using WithClause = std::vector<CommonTableExpr>;
+
+// The query hints of OPTION (...) that change results; the others are accepted and ignored.
+struct QueryOptions {
+  std::optional<int32_t> max_recursion;  // MAXRECURSION n (0: no limit)
+};
+
 // A query: a single SELECT block or a set operation of two queries.
 struct QueryExpr {
   enum class Kind { Spec, Union };  // Union: any set operation (set_op says which)
@@ -134,6 +148,7 @@ struct QueryExpr {
   SetOp set_op = SetOp::Union;            // Union
   bool union_all = false;                 // Union: UNION ALL
   std::vector<OrderItem> order_by;        // on the outermost query only
+  WithClause with;                        // on the query of a SELECT statement or view only
 };
 
 enum class StmtKind {
@@ -181,12 +196,15 @@ using StmtPtr = std::unique_ptr<Statement>;
 struct SelectStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Select;
   SelectStmt() : Statement(kKind) {}
-  std::unique_ptr<QueryExpr> query;  // INTO, if any, is on the first QuerySpec
+  std::unique_ptr<QueryExpr> query;  // INTO, if any, is on the first QuerySpec; WITH on it too
+  QueryOptions options;
 };
 
 struct InsertStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Insert;
   InsertStmt() : Statement(kKind) {}
+  WithClause with;
+  QueryOptions options;
   Name target;
   std::vector<std::string> columns;             // empty: every column in table order
   std::vector<std::vector<ExprPtr>> values;     // VALUES rows (Default exprs allowed)
@@ -202,6 +220,8 @@ struct SetClause {
 struct UpdateStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Update;
   UpdateStmt() : Statement(kKind) {}
+  WithClause with;
+  QueryOptions options;
   ExprPtr top;
   Name target;  // table name or an alias from FROM
   std::vector<SetClause> sets;
@@ -212,6 +232,8 @@ struct UpdateStmt : Statement {
 struct DeleteStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Delete;
   DeleteStmt() : Statement(kKind) {}
+  WithClause with;
+  QueryOptions options;
   ExprPtr top;
   Name target;
   std::vector<TableRefPtr> from;

@@ -1,6 +1,10 @@
-// Statements: queries, INSERT/UPDATE/DELETE, CREATE/DROP of tables, views and indexes,
-// TRUNCATE, IF/ELSE, BEGIN/END, SET (options and variables), PRINT and DECLARE.
+// Statements: queries, INSERT/UPDATE/DELETE (each with common table expressions before it and
+// OPTION hints after it), CREATE/DROP of tables, views and indexes, TRUNCATE, IF/ELSE,
+// BEGIN/END, SET (options and variables), PRINT and DECLARE.
+#include <cstdint>
+
 #include "tsql/syntax/parser_impl.h"
+#include "tsql/types/sql_error.h"
 
 namespace orv::tsql::parse {
 namespace {
@@ -20,6 +24,8 @@ ast::StmtPtr Parser::ParseStatement() {
   ast::StmtPtr stmt;
   if (IsKw("SELECT") || (IsOp("(") && AtQueryStart()))
     stmt = ParseSelectStmt();
+  else if (IsKw("WITH"))
+    stmt = ParseWithStatement();
   else if (IsKw("INSERT"))
     stmt = ParseInsert();
   else if (IsKw("UPDATE"))
@@ -52,7 +58,85 @@ ast::StmtPtr Parser::ParseStatement() {
 ast::StmtPtr Parser::ParseSelectStmt() {
   auto stmt = NewStmt<ast::SelectStmt>(Cur().pos);
   stmt->query = ParseQuery();
+  ParseQueryOptions(stmt->options);
   return stmt;
+}
+
+// WITH name [(columns)] AS (query) [, ...] before a SELECT, INSERT, UPDATE or DELETE.
+ast::WithClause Parser::ParseWithClause() {
+  ExpectKw("WITH");
+  ast::WithClause ctes;
+  do {
+    ast::CommonTableExpr cte;
+    cte.pos = Cur().pos;
+    cte.name = ExpectName();
+    if (IsOp("(")) cte.columns = ParseNameList();
+    ExpectKw("AS");
+    ExpectOp("(");
+    if (!AtQueryStart()) Error();
+    cte.query = ParseQuery();
+    ExpectOp(")");
+    ctes.push_back(std::move(cte));
+  } while (AcceptOp(","));
+  return ctes;
+}
+
+ast::StmtPtr Parser::ParseWithStatement() {
+  ast::WithClause ctes = ParseWithClause();
+  if (IsKw("SELECT") || (IsOp("(") && AtQueryStart())) {
+    ast::StmtPtr stmt = ParseSelectStmt();
+    stmt->As<ast::SelectStmt>().query->with = std::move(ctes);
+    return stmt;
+  }
+  ast::StmtPtr stmt;
+  if (IsKw("INSERT")) {
+    stmt = ParseInsert();
+    stmt->As<ast::InsertStmt>().with = std::move(ctes);
+  } else if (IsKw("UPDATE")) {
+    stmt = ParseUpdate();
+    stmt->As<ast::UpdateStmt>().with = std::move(ctes);
+  } else if (IsKw("DELETE")) {
+    stmt = ParseDelete();
+    stmt->As<ast::DeleteStmt>().with = std::move(ctes);
+  } else {
+    Error();
+  }
+  return stmt;
+}
+
+// OPTION (hint, ...) at the end of a statement. MAXRECURSION n is kept (Msg 310 above 32767);
+// the other hints only steer a plan and are skipped.
+void Parser::ParseQueryOptions(ast::QueryOptions& options) {
+  if (!IsKw("OPTION") || !IsOpTok(PeekAt(1), "(")) return;
+  at_ += 2;
+  do {
+    if (AcceptKw("MAXRECURSION")) {
+      if (Cur().kind != TokenKind::Integer) Error();
+      const Token& n = Cur();
+      int64_t value = 0;
+      try {
+        value = std::stoll(n.text);
+      } catch (const std::exception&) {
+        value = INT64_MAX;
+      }
+      if (value > 32767) {
+        SqlError error = MakeError(310, {n.text, "32767"});
+        error.line = n.pos.line;
+        throw SqlException(std::move(error));
+      }
+      options.max_recursion = static_cast<int32_t>(value);
+      ++at_;
+      continue;
+    }
+    if (IsOp(")") || IsOp(",")) Error();
+    int depth = 0;
+    while (!AtEnd() && (depth > 0 || (!IsOp(",") && !IsOp(")")))) {
+      if (IsOp("(")) ++depth;
+      if (IsOp(")")) --depth;
+      ++at_;
+    }
+  } while (AcceptOp(","));
+  ExpectOp(")");
 }
 
 ast::StmtPtr Parser::ParseInsert() {
@@ -87,6 +171,7 @@ ast::StmtPtr Parser::ParseInsert() {
   } else {
     Error();
   }
+  ParseQueryOptions(stmt->options);
   return stmt;
 }
 
@@ -112,6 +197,7 @@ ast::StmtPtr Parser::ParseUpdate() {
   } while (AcceptOp(","));
   if (AcceptKw("FROM")) stmt->from = ParseFromList();
   if (AcceptKw("WHERE")) stmt->where = ParseExpr();
+  ParseQueryOptions(stmt->options);
   return stmt;
 }
 
@@ -123,6 +209,7 @@ ast::StmtPtr Parser::ParseDelete() {
   stmt->target = ParseMultiPartName(3);
   if (AcceptKw("FROM")) stmt->from = ParseFromList();
   if (AcceptKw("WHERE")) stmt->where = ParseExpr();
+  ParseQueryOptions(stmt->options);
   return stmt;
 }
 
@@ -237,8 +324,11 @@ ast::StmtPtr Parser::ParseCreateView() {
   if (IsOp("(")) stmt->columns = ParseNameList();
   ExpectKw("AS");
   uint32_t start = Cur().pos.offset;
+  ast::WithClause ctes;
+  if (IsKw("WITH")) ctes = ParseWithClause();
   if (!AtQueryStart()) Error();
   stmt->query = ParseQuery();
+  stmt->query->with = std::move(ctes);
   stmt->query_text = std::string(text_.substr(start, PrevEnd() - start));
   return stmt;
 }

@@ -91,6 +91,9 @@ class Parser {
   std::string ParseOptionalAlias();
 
   // statements
+  ast::StmtPtr ParseWithStatement();
+  ast::WithClause ParseWithClause();
+  void ParseQueryOptions(ast::QueryOptions& options);
   ast::StmtPtr ParseSelectStmt();
   ast::StmtPtr ParseInsert();
   ast::StmtPtr ParseUpdate();
