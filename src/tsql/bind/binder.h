@@ -23,6 +23,8 @@ struct Scope {
   Scope* parent = nullptr;
   BoundSpec* spec = nullptr;
   std::vector<BExpr*>* aggregates = nullptr;  // null where aggregates are not allowed
+  std::vector<BExpr*>* windows = nullptr;     // null where window functions are not allowed
+  bool in_window_or_aggregate = false;        // binding the arguments of one (Msg 4109)
   std::vector<int> refs_to_parent;  // sources of the parent scope read from this level down
   bool refs_beyond_parent = false;
 };
@@ -96,6 +98,7 @@ class Binder {
   BExprPtr BindBinary(const ast::Expr& expr, Scope& scope);
   BExprPtr BindFunction(const ast::Expr& expr, Scope& scope);
   BExprPtr BindAggregate(const ast::Expr& expr, const std::string& upper, Scope& scope);
+  BExprPtr BindWindow(const ast::Expr& expr, const std::string& upper, Scope& scope);
   BExprPtr BindCase(const ast::Expr& expr, Scope& scope);
   BExprPtr BindSubquery(const ast::Expr& expr, Scope& scope);
   std::unique_ptr<BoundQuery> BindValues(const ast::TableRef& ref, Scope& scope);

@@ -304,6 +304,7 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
 
   // Select list.
   scope.aggregates = &spec.aggregates;
+  scope.windows = &spec.windows;
   std::vector<std::string> aliases;
   for (const auto& item : ast_spec.items) {
     const ast::Expr& e = *item.expr;
@@ -342,14 +343,17 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
   }
 
   scope.aggregates = nullptr;
+  scope.windows = nullptr;
   for (const auto& g : ast_spec.group_by) spec.group_by.push_back(BindExpr(*g, scope));
   spec.has_group_by = !spec.group_by.empty();
   scope.aggregates = &spec.aggregates;
   if (ast_spec.having) spec.having = BindExpr(*ast_spec.having, scope);
 
   spec.distinct = ast_spec.distinct;
+  scope.windows = &spec.windows;
   BindSpecOrder(ast_spec, order_by, spec, bound->columns, aliases, scope);
   scope.aggregates = nullptr;
+  scope.windows = nullptr;
 
   spec.grouped = spec.has_group_by || !spec.aggregates.empty() || spec.having;
   if (spec.grouped) {
@@ -452,6 +456,13 @@ void Binder::CheckGrouped(const BExpr& expr, const BoundSpec& spec) {
     case BKind::Subquery:
     case BKind::Exists:
       return;
+    case BKind::Window: {
+      const WindowDef& w = *expr.window;
+      for (const auto* part : {&w.args, &w.partition, &w.order}) {
+        for (const auto& e : *part) CheckGrouped(*e, spec);
+      }
+      return;
+    }
     case BKind::Column:
       if (expr.depth == 0) {
         const BoundSource& source = spec.sources[expr.src];

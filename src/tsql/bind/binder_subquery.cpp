@@ -68,6 +68,11 @@ void VisitColumns(const BExpr& e, int level, const ColumnVisitor& fn) {
   }
   if (e.else_expr) VisitColumns(*e.else_expr, level, fn);
   if (e.operand) VisitColumns(*e.operand, level, fn);
+  if (e.window) {
+    for (const auto* part : {&e.window->args, &e.window->partition, &e.window->order}) {
+      for (const auto& p : *part) VisitColumns(*p, level, fn);
+    }
+  }
   if (e.sub) {
     if (e.sub->query) VisitQuery(*e.sub->query, level + 1, fn);
     for (const auto& k : e.sub->inner_keys) VisitColumns(*k, level + 1, fn);

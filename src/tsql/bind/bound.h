@@ -43,6 +43,8 @@ struct EvalCtx {
   ExecEnv* env = nullptr;
   // Keyed subquery probes a row loop prepared ahead for this row (see SubqueryLookahead).
   const PreparedProbes* probes = nullptr;
+  // The values of the scope's window functions for the current row, one per slot.
+  const Value* windows = nullptr;
 };
 
 enum class BKind {
@@ -72,6 +74,7 @@ enum class BKind {
   Aggregate,   // name, args[0] (none for COUNT(*)), distinct; slot in the group's results
   ObjectId,    // OBJECT_ID(args[0] [, args[1]])
   GetDate,
+  Window,      // fn(...) OVER (...): `window` describes it; its value is the row's in slot
 };
 
 bool IsPredicate(BKind kind);
@@ -120,6 +123,26 @@ struct ColumnIndex {
   std::vector<uint32_t> row_ids;  // index id -> row position
 };
 
+// A window function: what it computes, over which partitions, in which order and frame. Its
+// arguments, partition and order expressions are evaluated on the rows of the query scope
+// after grouping and HAVING; they are kept here, not in BExpr::args, because the row loops
+// that project rows only read the function's result.
+struct WindowDef {
+  enum class Fn { RowNumber, Rank, DenseRank, Ntile, Lag, Lead, FirstValue, LastValue, Aggregate };
+  Fn fn = Fn::RowNumber;
+  std::string aggregate;       // Aggregate: SUM, COUNT, COUNT_BIG, AVG, MIN or MAX
+  std::vector<BExprPtr> args;  // NTILE: count; LAG/LEAD: value [, offset [, default]];
+                               // FIRST_VALUE/LAST_VALUE and aggregates: value (none: COUNT(*))
+  std::vector<BExprPtr> partition;
+  std::vector<BExprPtr> order;
+  std::vector<bool> descending;
+  // The frame, for aggregates and FIRST_VALUE/LAST_VALUE with an ORDER BY (by default RANGE
+  // BETWEEN UNBOUNDED PRECEDING AND CURRENT ROW); without an ORDER BY the whole partition.
+  bool rows = false;
+  ast::WindowBound start{ast::WindowBound::Kind::UnboundedPreceding, 0};
+  ast::WindowBound end;
+};
+
 struct BExpr {
   BKind kind = BKind::Literal;
   SqlType type;
@@ -142,6 +165,7 @@ struct BExpr {
   int slot = -1;          // Aggregate
   std::unique_ptr<SubqueryPlan> sub;
   bool unicode_like = false;
+  std::unique_ptr<WindowDef> window;  // Window (slot is its place among the scope's windows)
 };
 
 BExprPtr MakeLiteral(Value v, SqlType type);
@@ -194,6 +218,7 @@ struct BoundSpec {
   bool has_group_by = false;
   std::vector<BExprPtr> group_by;
   std::vector<BExpr*> aggregates;
+  std::vector<BExpr*> windows;  // the window functions of the select list and ORDER BY
   BExprPtr having;
   std::vector<BExprPtr> select;
   bool distinct = false;

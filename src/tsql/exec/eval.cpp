@@ -282,6 +282,9 @@ Value Eval(const BExpr& e, const EvalCtx& ctx) {
       return ctx.aggs[e.slot];
     case BKind::ObjectId:
       return ObjectIdOf(e, ctx);
+    case BKind::Window:
+      if (!ctx.windows) ThrowError(4108);
+      return ctx.windows[e.slot];
     case BKind::Subquery:
       return EvalScalarSubquery(e, ctx);
     default: {

@@ -11,6 +11,7 @@
 #include "tsql/exec/row_order.h"
 #include "tsql/exec/statement_result.h"
 #include "tsql/exec/two_halves.h"
+#include "tsql/exec/window.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
@@ -99,8 +100,12 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
   // aggregate each) of the output rows, in the order they were made.
   std::vector<const Row*> visited_tuples;
   std::vector<Value> visited_aggs;
+  std::vector<Value> visited_windows;
   size_t visited_count = 0;
   const size_t naggs = spec.aggregates.size();
+  // The window functions' values of the rows, row after row (computed before projecting).
+  const size_t nwin = spec.windows.size();
+  std::vector<Value> window_values;
   // The visitor evaluates the select items again, row by row, once earlier rows have assigned
   // their variables: here only the items DISTINCT or ORDER BY needs are made (an item reading
   // a variable the same row assigns first must not be evaluated with its old value).
@@ -130,6 +135,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       row.push_back(Value::Int(static_cast<int64_t>(visited_count++)));
       visited_tuples.insert(visited_tuples.end(), ctx.srcs, ctx.srcs + tuples.width);
       if (naggs) visited_aggs.insert(visited_aggs.end(), ctx.aggs, ctx.aggs + naggs);
+      if (nwin) visited_windows.insert(visited_windows.end(), ctx.windows, ctx.windows + nwin);
     }
     if (sink) {
       (*sink)(row);
@@ -156,6 +162,10 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     }
     for (const BExpr* h : hidden) CollectOwnColumns(*h, columns);
     if (!sink) out.reserve(tuples.count);
+    if (nwin) {
+      window_values = ComputeWindows(spec.windows, tuples.count, ctx,
+                                     [&](size_t i, EvalCtx& c) { c.srcs = tuples.at(i); });
+    }
     // Calls body(ctx) for the tuples [begin, end), with what they read requested ahead.
     auto for_tuples = [&](size_t begin, size_t end, const std::atomic<bool>* stop, auto&& body) {
       EvalCtx row_ctx = ctx;
@@ -171,6 +181,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
           }
         }
         row_ctx.srcs = tuples.at(i);
+        if (nwin) row_ctx.windows = window_values.data() + i * nwin;
         lookahead.Attach(i, row_ctx);
         body(row_ctx);
       }
@@ -295,6 +306,30 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       states.resize(na);
     }
     std::vector<Value> results(na);
+    if (nwin) {
+      // The groups HAVING keeps and their aggregates; then the windows over them.
+      std::vector<size_t> kept;
+      std::vector<Value> kept_results;
+      for (size_t g = 0; g < representative.size(); ++g) {
+        for (size_t a = 0; a < na; ++a) results[a] = states[g * na + a].Finish(aggs[a]);
+        ctx.srcs = representative[g] == SIZE_MAX ? nulls.data() : tuples.at(representative[g]);
+        ctx.aggs = results.data();
+        if (spec.having && EvalPred(*spec.having, ctx) != Tri::True) continue;
+        kept.push_back(representative[g]);
+        kept_results.insert(kept_results.end(), results.begin(), results.end());
+      }
+      auto set_group = [&](size_t k, EvalCtx& c) {
+        c.srcs = kept[k] == SIZE_MAX ? nulls.data() : tuples.at(kept[k]);
+        c.aggs = kept_results.data() + k * na;
+      };
+      window_values = ComputeWindows(spec.windows, kept.size(), ctx, set_group);
+      for (size_t k = 0; k < kept.size(); ++k) {
+        set_group(k, ctx);
+        ctx.windows = window_values.data() + k * nwin;
+        project(ctx);
+      }
+      representative.clear();
+    }
     SubqueryLookahead lookahead(subqueries);
     for (size_t g = 0; g < representative.size(); ++g) {
       if (!lookahead.empty() && g + kAhead < representative.size() &&
@@ -311,6 +346,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     }
     ctx.aggs = nullptr;
     ctx.probes = nullptr;
+    ctx.windows = nullptr;
   }
 
   if (spec.distinct) {
@@ -337,6 +373,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       const size_t place = static_cast<size_t>(row.back().int_value());
       row_ctx.srcs = visited_tuples.data() + place * tuples.width;
       row_ctx.aggs = naggs ? visited_aggs.data() + place * naggs : nullptr;
+      row_ctx.windows = nwin ? visited_windows.data() + place * nwin : nullptr;
       (*visit)(row_ctx);
     }
     return out;

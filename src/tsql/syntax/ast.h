@@ -32,6 +32,7 @@ using Name = std::vector<std::string>;
 struct QueryExpr;
 struct Expr;
 using ExprPtr = std::unique_ptr<Expr>;
+struct WindowSpec;
 
 enum class ExprKind {
   Literal,         // literal_kind + text
@@ -75,6 +76,7 @@ struct Expr {
   TypeName type;          // Cast target
   bool is_convert = false;  // CONVERT(...) rather than CAST(...)
   std::unique_ptr<QueryExpr> subquery;
+  std::unique_ptr<WindowSpec> over;  // Function: fn(...) OVER (...)
 };
 
 // CrossApply / OuterApply: the right side is evaluated for each row of the left side and may
@@ -121,6 +123,24 @@ struct QuerySpec {
 struct OrderItem {
   ExprPtr expr;
   bool descending = false;
+};
+
+// One end of a window frame: UNBOUNDED PRECEDING, n PRECEDING, CURRENT ROW, n FOLLOWING or
+// UNBOUNDED FOLLOWING.
+struct WindowBound {
+  enum class Kind { UnboundedPreceding, Preceding, CurrentRow, Following, UnboundedFollowing };
+  Kind kind = Kind::CurrentRow;
+  int64_t offset = 0;  // Preceding / Following
+};
+
+// OVER ([PARTITION BY ...] [ORDER BY ... [ROWS | RANGE frame]]).
+struct WindowSpec {
+  std::vector<ExprPtr> partition_by;
+  std::vector<OrderItem> order_by;
+  bool has_frame = false;
+  bool rows = false;  // ROWS (else RANGE)
+  WindowBound start{WindowBound::Kind::UnboundedPreceding, 0};
+  WindowBound end;
 };
 
 // One common table expression of a WITH clause: name [(columns)] AS (query).

@@ -72,6 +72,9 @@ class Parser {
   ast::ExprPtr ParseCase(const ast::SourcePos& pos);
   ast::ExprPtr ParseCast(const ast::SourcePos& pos, bool is_convert);
   ast::ExprPtr ParseFunction(ast::Name name, const ast::SourcePos& pos);
+  ast::ExprPtr ParseFunctionCall(ast::Name name, const ast::SourcePos& pos);
+  std::unique_ptr<ast::WindowSpec> ParseOver();
+  ast::WindowBound ParseWindowBound();
   ast::ExprPtr ParseExistsBody(const ast::SourcePos& pos, bool negated);
   ast::ExprPtr ParseInTail(ast::ExprPtr left, bool negated);
   ast::ExprPtr ParseSubqueryInParens();

@@ -311,6 +311,11 @@ const Entry kCatalogue[] = {
      "An expression of non-boolean type specified in a context where a condition is expected, "
      "near '%1'.",
      {}},
+    {4194,
+     16,
+     1,
+     "RANGE is only supported with UNBOUNDED and CURRENT ROW window frame delimiters.",
+     {}},
     {4403,
      16,
      1,
