@@ -169,7 +169,10 @@ std::unique_ptr<BoundQuery> Binder::BindRecursiveCte(const ast::CommonTableExpr&
   plan->anchor = BindQuery(anchor, nullptr);
   std::vector<ResultColumn> columns = plan->anchor->columns;
   NameColumns(columns, cte.columns, cte.name);
-  for (auto& c : columns) c.nullable = true;
+  for (auto& c : columns) {
+    c.nullable = true;
+    if (c.type.id == TypeId::Null) c.type = SqlType::Int();  // a NULL constant is an int
+  }
 
   Recursion recursion{&cte, columns, plan->work, depth_ + 1, 0};
   Restore<Recursion*> recursing(recursion_, &recursion);
