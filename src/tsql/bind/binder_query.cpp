@@ -70,6 +70,7 @@ int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, Boun
   } else if (FindCte(name, &cte_index)) {
     source.derived = BindCte(cte_index);
     source.columns = source.derived->columns;
+    source.view_or_cte = true;
   } else if (auto table = FindTable(name)) {
     source.table_name = table->name;
     for (const auto& c : table->columns) source.columns.push_back({c.name, c.type, c.nullable});
@@ -77,6 +78,7 @@ int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, Boun
   } else if (std::shared_ptr<View> view =
                  IsTempName(table_name) ? nullptr : session_.database->FindView(table_name)) {
     source.table_name = view->name;
+    source.view_or_cte = true;
     // A view's definition sees no common table expression of the statement that uses it.
     std::vector<const ast::CommonTableExpr*> outer_ctes = std::move(ctes_);
     Recursion* outer_recursion = std::exchange(recursion_, nullptr);

@@ -75,6 +75,8 @@ enum class BKind {
   ObjectId,    // OBJECT_ID(args[0] [, args[1]])
   GetDate,
   Window,      // fn(...) OVER (...): `window` describes it; its value is the row's in slot
+  RowRef,      // which row of table source `src` the current row is (for changes through
+               // views): its address, as an int; NULL for an outer join's missing row
 };
 
 bool IsPredicate(BKind kind);
@@ -185,6 +187,8 @@ struct BoundSource {
   // The right side of an APPLY that reads columns of the left side: `derived` runs once for
   // each left row (with that row as its outer context) instead of once per statement.
   bool lateral = false;
+  // A view or common table expression (rather than a derived table written in the FROM).
+  bool view_or_cte = false;
   // The reference of a recursive common table expression's member to the expression itself:
   // the rows of the previous level, set before each run of the member (no table or derived).
   std::shared_ptr<std::vector<Row>> work;

@@ -1,6 +1,7 @@
 // DELETE [FROM]: removes every target row that a FROM/WHERE row points to, keeping the order
-// of the remaining rows.
+// of the remaining rows; through a view, the rows of its one table.
 #include "tsql/bind/binder.h"
+#include "tsql/exec/dml_target.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/table_changes.h"
@@ -15,8 +16,9 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
   BoundSpec spec;
   Scope scope;
   scope.spec = &spec;
-  int target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
-  Table& table = *spec.sources[target].table;
+  const DmlTarget target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
+  const size_t table_index = target.TableOf({});
+  Table& table = *target.tables[table_index];
   if (cx.session.read_only && !table.temporary) {
     cx.BindDone();  // a permission error ends the statement, not the batch
     ThrowError(229, {"DELETE", table.name, cx.session.database->name()});
@@ -32,7 +34,7 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
   std::vector<char> doomed(rows.size(), 0);
   int64_t count = 0;
   for (size_t i = 0; i < tuples.count; ++i) {
-    const Row* row = tuples.at(i)[target];
+    const Row* row = target.TableRow(tuples.at(i), table_index);
     if (!row) continue;
     size_t index = static_cast<size_t>(row - base);
     if (doomed[index]) continue;

@@ -1,10 +1,12 @@
 // UPDATE [FROM]: the FROM/WHERE rows are computed first, then each target row takes the SET
 // values of its first matching row (a target row is changed once however many rows match).
+// Through a view, the rows changed are those of the one table its SET columns show.
 // All new values are computed and checked before any is stored.
 #include <algorithm>
 #include <atomic>
 
 #include "tsql/bind/binder.h"
+#include "tsql/exec/dml_target.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/table_changes.h"
@@ -20,28 +22,43 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   BoundSpec spec;
   Scope scope;
   scope.spec = &spec;
-  int target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
-  Table& table = *spec.sources[target].table;
+  const DmlTarget target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
+  const BoundSource& target_source = spec.sources[static_cast<size_t>(target.source)];
+
+  struct Assignment {
+    int column;      // of the table
+    BExprPtr value;  // null: DEFAULT
+  };
+  // The SET columns are the target's (a view's columns are traced to its table below).
+  std::vector<int> set_columns;
+  for (auto& set : stmt.sets) {
+    const std::string& name = set.column.back();
+    const int c = target.FindColumn(target_source, name);
+    if (c < 0) ThrowError(207, {name});
+    for (int earlier : set_columns) {
+      if (earlier == c) ThrowError(264, {name});
+    }
+    set_columns.push_back(c);
+  }
+  const size_t table_index = target.TableOf(set_columns);
+  Table& table = *target.tables[table_index];
   if (cx.session.read_only && !table.temporary) {
     cx.BindDone();  // a permission error ends the statement, not the batch
     ThrowError(229, {"UPDATE", table.name, cx.session.database->name()});
   }
-
-  struct Assignment {
-    int column;
-    BExprPtr value;  // null: DEFAULT
-  };
   std::vector<Assignment> sets;
-  for (auto& set : stmt.sets) {
-    const std::string& name = set.column.back();
-    int c = table.FindColumn(name);
-    if (c < 0) ThrowError(207, {name});
-    for (const auto& a : sets) {
-      if (a.column == c) ThrowError(264, {name});
+  for (size_t i = 0; i < stmt.sets.size(); ++i) {
+    const int c = target.columns[static_cast<size_t>(set_columns[i])].column;
+    const std::string& name = stmt.sets[i].column.back();
+    if (table.columns[static_cast<size_t>(c)].identity) {
+      ThrowError(8102, {"Cannot update identity column '" + name + "'."});
     }
-    if (table.columns[c].identity) ThrowError(8102, {"Cannot update identity column '" + name + "'."});
+    for (const auto& earlier : sets) {
+      if (earlier.column == c) ThrowError(264, {name});  // two view columns of one column
+    }
     Assignment a{c, nullptr};
-    if (set.value->kind != ast::ExprKind::Default) a.value = binder.BindExpr(*set.value, scope);
+    const ast::Expr& value = *stmt.sets[i].value;
+    if (value.kind != ast::ExprKind::Default) a.value = binder.BindExpr(value, scope);
     sets.push_back(std::move(a));
   }
   if (stmt.where) Binder::SplitConjuncts(binder.BindExpr(*stmt.where, scope), spec.where);
@@ -62,12 +79,13 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   // Columns of the other sources that the SET list reads (a look-up table's row, say).
   std::vector<std::pair<int, int>> joined;
   for (const auto& [src, col] : read) {
-    if (src == target) {
+    if (src == target.source) {
       touched.push_back(col);
     } else {
       joined.emplace_back(src, col);
     }
   }
+  if (target.derived) touched.clear();  // the target's rows are not the table's
 
   // Taken before the rows are read, so that the addresses below are those of the rows changed.
   std::vector<Row>& rows = table.mutable_rows();
@@ -81,7 +99,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   picks.reserve(std::min(tuples.count, rows.size()));
   updates.positions.reserve(picks.capacity());
   for (size_t i = 0; i < tuples.count; ++i) {
-    const Row* row = tuples.at(i)[target];
+    const Row* row = target.TableRow(tuples.at(i), table_index);
     if (!row) continue;
     const size_t index = static_cast<size_t>(row - base);
     if (seen[index]) continue;
@@ -110,7 +128,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       if (stop && (j & 255) == 0 && stop->load(std::memory_order_relaxed)) return;
       if (j + kAhead < end) {
         const Row* const* next = tuples.at(picks[j + kAhead]);
-        for (int c : touched) __builtin_prefetch(next[target]->data() + c);
+        for (int c : touched) __builtin_prefetch(next[target.source]->data() + c);
         PrefetchColumns(next, joined);
         if (!lookahead.empty()) {
           ahead.srcs = next;

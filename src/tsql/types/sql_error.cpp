@@ -334,6 +334,11 @@ const Entry kCatalogue[] = {
      "Update or insert of view or function '%1' failed because it contains a derived or "
      "constant field.",
      {}},
+    {4417,
+     16,
+     1,
+     "Derived table '%1' is not updatable because the definition contains a UNION operator.",
+     {}},
     {4418,
      16,
      1,
