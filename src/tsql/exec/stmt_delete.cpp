@@ -1,6 +1,7 @@
 // DELETE [FROM]: removes every target row that a FROM/WHERE row points to, keeping the order
 // of the remaining rows; through a view, the rows of its one table.
 #include "tsql/bind/binder.h"
+#include "tsql/exec/dml_output.h"
 #include "tsql/exec/dml_target.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
@@ -25,6 +26,7 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
   }
   if (stmt.where) Binder::SplitConjuncts(binder.BindExpr(*stmt.where, scope), spec.where);
   const int64_t limit = BindTopLimit(binder, stmt.top);
+  DmlOutput output(binder, stmt.output, table, {.deleted = true}, &scope, cx);
   cx.BindDone();
 
   // Taken before the rows are read, so that the addresses below are those of the rows kept.
@@ -41,9 +43,16 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
     if (limit >= 0 && count >= limit) break;
     doomed[index] = 1;
     ++count;
+    if (!output.empty()) {
+      EvalCtx from;
+      from.srcs = tuples.at(i);
+      from.env = &cx.env;
+      output.Add(nullptr, row, nullptr, &from);
+    }
   }
+  output.Prepare();
   DeleteRows(table, doomed, static_cast<size_t>(count), cx);
-  cx.RowCount(count);
+  output.Finish(count);
 }
 
 }  // namespace orv::tsql

@@ -6,6 +6,7 @@
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
+#include "tsql/exec/dml_output.h"
 #include "tsql/exec/dml_target.h"
 #include "tsql/exec/row_filler.h"
 #include "tsql/exec/row_pipeline.h"
@@ -114,6 +115,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
       }
     }
   }
+  DmlOutput output(binder, stmt.output, *table, {.inserted = true}, nullptr, cx);
   cx.BindDone();
 
   std::vector<SqlType> source_types(nt);
@@ -219,10 +221,12 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
     fill(out, [](size_t, const SqlType*&) -> Value* { return nullptr; });
     added.push_back(std::move(out));
   }
+  for (const Row& row : added) output.Add(&row, nullptr, nullptr, nullptr);
+  output.Prepare();
   table->next_identity = filler.next_identity();
   const auto count = static_cast<int64_t>(added.size());
   AppendRows(*table, std::move(added), cx);
-  cx.RowCount(count);
+  output.Finish(count);
 }
 
 }  // namespace orv::tsql

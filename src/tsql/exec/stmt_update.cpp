@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "tsql/bind/binder.h"
+#include "tsql/exec/dml_output.h"
 #include "tsql/exec/dml_target.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
@@ -63,6 +64,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   }
   if (stmt.where) Binder::SplitConjuncts(binder.BindExpr(*stmt.where, scope), spec.where);
   const int64_t limit = BindTopLimit(binder, stmt.top);
+  DmlOutput output(binder, stmt.output, table, {.inserted = true, .deleted = true}, &scope, cx);
   cx.BindDone();
 
   std::vector<const BExpr*> subqueries;
@@ -166,9 +168,23 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   } else {
     evaluate(0, picks.size(), nullptr);
   }
+  if (!output.empty()) {
+    EvalCtx from;
+    from.env = &cx.env;
+    for (size_t j = 0; j < picks.size(); ++j) {
+      const Row& before = rows[updates.positions[j]];
+      Row after = before;
+      for (size_t k = 0; k < nsets; ++k) {
+        after[static_cast<size_t>(updates.columns[k])] = updates.values[j * nsets + k];
+      }
+      from.srcs = tuples.at(picks[j]);
+      output.Add(&after, &before, nullptr, &from);
+    }
+    output.Prepare();
+  }
   const auto count = static_cast<int64_t>(picks.size());
   UpdateRows(table, updates, two_threads, cx);
-  cx.RowCount(count);
+  output.Finish(count);
 }
 
 }  // namespace orv::tsql

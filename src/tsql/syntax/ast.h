@@ -107,6 +107,15 @@ struct SelectItem {
   std::string variable;
 };
 
+// OUTPUT items [INTO table [(columns)]] of INSERT, UPDATE, DELETE and MERGE: items read the
+// inserted. and deleted. images of each changed row (and $action in MERGE).
+struct OutputClause {
+  std::vector<SelectItem> items;
+  Name into;                         // empty: the rows go to the client
+  std::vector<std::string> into_columns;
+  SourcePos pos;
+};
+
 struct QuerySpec {
   bool distinct = false;
   ExprPtr top;              // TOP n / TOP (n)
@@ -225,6 +234,7 @@ struct InsertStmt : Statement {
   InsertStmt() : Statement(kKind) {}
   WithClause with;
   QueryOptions options;
+  std::vector<OutputClause> output;  // OUTPUT ... INTO, then OUTPUT to the client
   Name target;
   std::vector<std::string> columns;             // empty: every column in table order
   std::vector<std::vector<ExprPtr>> values;     // VALUES rows (Default exprs allowed)
@@ -242,6 +252,7 @@ struct UpdateStmt : Statement {
   UpdateStmt() : Statement(kKind) {}
   WithClause with;
   QueryOptions options;
+  std::vector<OutputClause> output;  // OUTPUT ... INTO, then OUTPUT to the client
   ExprPtr top;
   Name target;  // table name or an alias from FROM
   std::vector<SetClause> sets;
@@ -254,6 +265,7 @@ struct DeleteStmt : Statement {
   DeleteStmt() : Statement(kKind) {}
   WithClause with;
   QueryOptions options;
+  std::vector<OutputClause> output;  // OUTPUT ... INTO, then OUTPUT to the client
   ExprPtr top;
   Name target;
   std::vector<TableRefPtr> from;

@@ -104,6 +104,31 @@ ast::StmtPtr Parser::ParseWithStatement() {
   return stmt;
 }
 
+// OUTPUT items INTO target [(columns)] and/or OUTPUT items (to the client), in that order.
+std::vector<ast::OutputClause> Parser::ParseOutput() {
+  std::vector<ast::OutputClause> clauses;
+  while (IsWord(Cur(), "OUTPUT") && clauses.size() < 2) {
+    if (!clauses.empty() && clauses.back().into.empty()) Error();  // the client's comes last
+    ast::OutputClause clause;
+    clause.pos = Cur().pos;
+    ++at_;
+    do {
+      clause.items.push_back(ParseSelectItem());
+    } while (AcceptOp(","));
+    if (AcceptKw("INTO")) {
+      if (Cur().kind == TokenKind::Variable) {
+        clause.into.push_back(Cur().text);
+        ++at_;
+      } else {
+        clause.into = ParseMultiPartName(3);
+      }
+      if (IsOp("(")) clause.into_columns = ParseNameList();
+    }
+    clauses.push_back(std::move(clause));
+  }
+  return clauses;
+}
+
 // OPTION (hint, ...) at the end of a statement. MAXRECURSION n is kept (Msg 310 above 32767);
 // the other hints only steer a plan and are skipped.
 void Parser::ParseQueryOptions(ast::QueryOptions& options) {
@@ -145,6 +170,7 @@ ast::StmtPtr Parser::ParseInsert() {
   AcceptKw("INTO");
   stmt->target = ParseMultiPartName(3);
   if (IsOp("(") && !AtQueryStart()) stmt->columns = ParseNameList();
+  stmt->output = ParseOutput();
   if (AcceptKw("VALUES")) {
     do {
       ExpectOp("(");
@@ -195,6 +221,7 @@ ast::StmtPtr Parser::ParseUpdate() {
     }
     stmt->sets.push_back(std::move(clause));
   } while (AcceptOp(","));
+  stmt->output = ParseOutput();
   if (AcceptKw("FROM")) stmt->from = ParseFromList();
   if (AcceptKw("WHERE")) stmt->where = ParseExpr();
   ParseQueryOptions(stmt->options);
@@ -207,6 +234,7 @@ ast::StmtPtr Parser::ParseDelete() {
   if (IsKw("TOP")) ParseTop(stmt->top, nullptr, nullptr);
   AcceptKw("FROM");
   stmt->target = ParseMultiPartName(3);
+  stmt->output = ParseOutput();
   if (AcceptKw("FROM")) stmt->from = ParseFromList();
   if (AcceptKw("WHERE")) stmt->where = ParseExpr();
   ParseQueryOptions(stmt->options);

@@ -97,6 +97,7 @@ class Parser {
   ast::StmtPtr ParseWithStatement();
   ast::WithClause ParseWithClause();
   void ParseQueryOptions(ast::QueryOptions& options);
+  std::vector<ast::OutputClause> ParseOutput();
   ast::StmtPtr ParseSelectStmt();
   ast::StmtPtr ParseInsert();
   ast::StmtPtr ParseUpdate();
