@@ -178,16 +178,17 @@ DmlTarget BindDmlTarget(Binder& binder, const ast::Name& target,
     leaf->source = found;
     spec.from.push_back(std::move(leaf));
   }
-  BoundSource& source = spec.sources[static_cast<size_t>(found)];
-  if (source.table) return TableTarget(source, found, name);
-  return DerivedTarget(source, found, name);
+  return TargetOfSource(spec, found, name);
+}
+
+DmlTarget TargetOfSource(BoundSpec& spec, int index, const std::string& name) {
+  BoundSource& source = spec.sources[static_cast<size_t>(index)];
+  if (source.table) return TableTarget(source, index, name);
+  return DerivedTarget(source, index, name);
 }
 
 DmlTarget BindInsertTarget(Binder& binder, const ast::Name& target, BoundSpec& spec) {
-  const int index = binder.AddNamedSource(target, "", spec, false);
-  BoundSource& source = spec.sources[static_cast<size_t>(index)];
-  if (source.table) return TableTarget(source, index, target.back());
-  return DerivedTarget(source, index, target.back());
+  return TargetOfSource(spec, binder.AddNamedSource(target, "", spec, false), target.back());
 }
 
 int64_t BindTopLimit(Binder& binder, const ast::ExprPtr& top) {

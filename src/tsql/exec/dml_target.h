@@ -57,6 +57,9 @@ DmlTarget BindDmlTarget(Binder& binder, const ast::Name& target,
 // receives it as its one source.
 DmlTarget BindInsertTarget(Binder& binder, const ast::Name& target, BoundSpec& spec);
 
+// The target that source `index` of spec is (MERGE binds its target as a source itself).
+DmlTarget TargetOfSource(BoundSpec& spec, int index, const std::string& name);
+
 // The row limit of UPDATE/DELETE TOP (n): -1 when there is no TOP or n is NULL.
 int64_t BindTopLimit(Binder& binder, const ast::ExprPtr& top);
 

@@ -31,6 +31,7 @@ void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx);
 void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx);
 void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx);
 void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx);
+void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx);
 void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx);
 void ExecDropTable(ast::DropTableStmt& stmt, StatementContext& cx);
 void ExecCreateView(ast::CreateViewStmt& stmt, StatementContext& cx);

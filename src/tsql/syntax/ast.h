@@ -198,6 +198,7 @@ enum class StmtKind {
   SetVariable,
   Print,
   Declare,
+  Merge,
   Empty,  // a lone ';'
 };
 
@@ -270,6 +271,34 @@ struct DeleteStmt : Statement {
   Name target;
   std::vector<TableRefPtr> from;
   ExprPtr where;
+};
+
+// One WHEN clause of a MERGE: which rows it is for, an extra condition, and its action.
+struct MergeClause {
+  enum class When { Matched, NotMatchedByTarget, NotMatchedBySource };
+  enum class Action { Update, Delete, Insert };
+  When when = When::Matched;
+  ExprPtr condition;  // AND ...; null when none
+  Action action = Action::Update;
+  std::vector<SetClause> sets;       // Update
+  std::vector<std::string> columns;  // Insert: the column list, empty when none
+  std::vector<ExprPtr> values;       // Insert: VALUES (...), empty for DEFAULT VALUES
+  SourcePos pos;
+};
+
+struct MergeStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Merge;
+  MergeStmt() : Statement(kKind) {}
+  WithClause with;
+  QueryOptions options;
+  ExprPtr top;
+  bool top_percent = false;
+  Name target;
+  std::string target_alias;
+  TableRefPtr source;  // USING ...
+  ExprPtr on;
+  std::vector<MergeClause> clauses;
+  std::vector<OutputClause> output;
 };
 
 struct ColumnDef {

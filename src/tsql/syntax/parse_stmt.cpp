@@ -1,5 +1,5 @@
-// Statements: queries, INSERT/UPDATE/DELETE (each with common table expressions before it and
-// OPTION hints after it), CREATE/DROP of tables, views and indexes, TRUNCATE, IF/ELSE,
+// Statements: queries, INSERT/UPDATE/DELETE/MERGE (each with common table expressions before
+// it and OPTION hints after it), CREATE/DROP of tables, views and indexes, TRUNCATE, IF/ELSE,
 // BEGIN/END, SET (options and variables), PRINT and DECLARE.
 #include <cstdint>
 
@@ -32,6 +32,8 @@ ast::StmtPtr Parser::ParseStatement() {
     stmt = ParseUpdate();
   else if (IsKw("DELETE"))
     stmt = ParseDelete();
+  else if (IsKw("MERGE"))
+    stmt = ParseMerge();
   else if (IsKw("CREATE"))
     stmt = ParseCreate();
   else if (IsKw("DROP"))
@@ -98,6 +100,9 @@ ast::StmtPtr Parser::ParseWithStatement() {
   } else if (IsKw("DELETE")) {
     stmt = ParseDelete();
     stmt->As<ast::DeleteStmt>().with = std::move(ctes);
+  } else if (IsKw("MERGE")) {
+    stmt = ParseMerge();
+    stmt->As<ast::MergeStmt>().with = std::move(ctes);
   } else {
     Error();
   }
@@ -206,6 +211,16 @@ ast::StmtPtr Parser::ParseUpdate() {
   ExpectKw("UPDATE");
   if (IsKw("TOP")) ParseTop(stmt->top, nullptr, nullptr);
   stmt->target = ParseMultiPartName(3);
+  ParseSetList(stmt->sets);
+  stmt->output = ParseOutput();
+  if (AcceptKw("FROM")) stmt->from = ParseFromList();
+  if (AcceptKw("WHERE")) stmt->where = ParseExpr();
+  ParseQueryOptions(stmt->options);
+  return stmt;
+}
+
+// SET column = value | DEFAULT, ...
+void Parser::ParseSetList(std::vector<ast::SetClause>& sets) {
   ExpectKw("SET");
   do {
     ast::SetClause clause;
@@ -219,12 +234,82 @@ ast::StmtPtr Parser::ParseUpdate() {
     } else {
       clause.value = ParseExpr();
     }
-    stmt->sets.push_back(std::move(clause));
+    sets.push_back(std::move(clause));
   } while (AcceptOp(","));
+}
+
+// MERGE [TOP (n) [PERCENT]] [INTO] target [[AS] alias] USING source ON condition WHEN ...
+// [OUTPUT ...] [OPTION (...)]; the statement must end with a semicolon (Msg 10713).
+ast::StmtPtr Parser::ParseMerge() {
+  auto stmt = NewStmt<ast::MergeStmt>(Cur().pos);
+  ExpectKw("MERGE");
+  if (IsKw("TOP")) ParseTop(stmt->top, &stmt->top_percent, nullptr);
+  AcceptKw("INTO");
+  stmt->target = ParseMultiPartName(3);
+  if (AcceptKw("AS")) {
+    stmt->target_alias = ExpectName();
+  } else if (IsNameToken(Cur()) && !IsWord(Cur(), "USING")) {
+    stmt->target_alias = ExpectName();
+  }
+  if (!IsWord(Cur(), "USING")) Error();
+  ++at_;
+  stmt->source = ParseTableSource();
+  ExpectKw("ON");
+  stmt->on = ParseExpr();
+  using When = ast::MergeClause::When;
+  while (IsKw("WHEN")) {
+    ast::MergeClause clause;
+    clause.pos = Cur().pos;
+    ++at_;
+    if (AcceptKw("NOT")) {
+      if (!IsWord(Cur(), "MATCHED")) Error();
+      ++at_;
+      clause.when = When::NotMatchedByTarget;
+      if (AcceptKw("BY")) {
+        if (IsWord(Cur(), "SOURCE")) {
+          clause.when = When::NotMatchedBySource;
+        } else if (!IsWord(Cur(), "TARGET")) {
+          Error();
+        }
+        ++at_;
+      }
+    } else {
+      if (!IsWord(Cur(), "MATCHED")) Error();
+      ++at_;
+    }
+    if (AcceptKw("AND")) clause.condition = ParseExpr();
+    ExpectKw("THEN");
+    if (clause.when == When::NotMatchedByTarget) {
+      ExpectKw("INSERT");
+      clause.action = ast::MergeClause::Action::Insert;
+      if (IsOp("(")) clause.columns = ParseNameList();
+      if (IsKw("DEFAULT") && IsWord(PeekAt(1), "VALUES")) {
+        at_ += 2;
+      } else {
+        ExpectKw("VALUES");
+        ExpectOp("(");
+        do {
+          clause.values.push_back(ParseExpr());
+        } while (AcceptOp(","));
+        ExpectOp(")");
+      }
+    } else if (AcceptKw("DELETE")) {
+      clause.action = ast::MergeClause::Action::Delete;
+    } else {
+      ExpectKw("UPDATE");
+      clause.action = ast::MergeClause::Action::Update;
+      ParseSetList(clause.sets);
+    }
+    stmt->clauses.push_back(std::move(clause));
+  }
+  if (stmt->clauses.empty()) Error();
   stmt->output = ParseOutput();
-  if (AcceptKw("FROM")) stmt->from = ParseFromList();
-  if (AcceptKw("WHERE")) stmt->where = ParseExpr();
   ParseQueryOptions(stmt->options);
+  if (!IsOp(";")) {
+    SqlError error = MakeError(10713);
+    error.line = Cur().pos.line;
+    throw SqlException(std::move(error));
+  }
   return stmt;
 }
 

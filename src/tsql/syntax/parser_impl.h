@@ -102,6 +102,8 @@ class Parser {
   ast::StmtPtr ParseInsert();
   ast::StmtPtr ParseUpdate();
   ast::StmtPtr ParseDelete();
+  ast::StmtPtr ParseMerge();
+  void ParseSetList(std::vector<ast::SetClause>& sets);
   ast::StmtPtr ParseCreate();
   ast::StmtPtr ParseCreateTable();
   ast::StmtPtr ParseCreateView();
