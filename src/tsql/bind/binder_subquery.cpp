@@ -166,7 +166,8 @@ void Binder::PlanSubquery(SubqueryPlan& plan, BKind kind) {
   BoundQuery& q = *plan.query;
   if (!q.spec) return;
   BoundSpec& s = *q.spec;
-  if (s.grouped || !q.order.empty()) return;
+  // Window functions are computed over the rows of one outer row, not over all of them.
+  if (s.grouped || !q.order.empty() || !s.windows.empty()) return;
   if (kind == BKind::Subquery && s.distinct) return;
   if (s.top) {
     Value top = EvalConstant(*s.top);
