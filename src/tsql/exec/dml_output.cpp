@@ -90,6 +90,10 @@ DmlOutput::DmlOutput(Binder& binder, const std::vector<ast::OutputClause>& claus
     if (!ast_clause.into.empty()) {
       clause->into = IntoTable(binder, ast_clause.into);
       const Table& into = *clause->into;
+      if (cx.session.read_only && !into.temporary) {
+        cx.BindDone();  // a permission error ends the statement, not the batch
+        ThrowError(229, {"INSERT", into.name, cx.session.database->name()});
+      }
       std::vector<int> targets;
       if (ast_clause.into_columns.empty()) {
         for (size_t c = 0; c < into.columns.size(); ++c) {

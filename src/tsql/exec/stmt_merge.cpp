@@ -115,6 +115,10 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
   const size_t table_index = target.TableOf(source_columns);
   if (deletes && target.tables.size() != 1) target.TableOf({});
   Table& table = *target.tables[table_index];
+  if (cx.session.read_only && !table.temporary) {
+    cx.BindDone();  // a permission error ends the statement, not the batch
+    ThrowError(229, {"MERGE", table.name, cx.session.database->name()});
+  }
   auto table_column = [&](int source_column) {
     return target.columns[static_cast<size_t>(source_column)].column;
   };
@@ -184,6 +188,7 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
   ctx.env = &cx.env;
   int64_t actions = 0;
   for (size_t i = 0; i < tuples.count; ++i) {
+    if ((i & 4095) == 4095) CheckCancel(cx.env);
     const Row* const* tuple = tuples.at(i);
     ctx.srcs = tuple;
     const bool has_target = tuple[target_source] != nullptr;

@@ -326,6 +326,7 @@ std::vector<Value> ComputeWindows(const std::vector<BExpr*>& windows, size_t n,
     std::vector<std::vector<Value>> args(group.size());
     for (size_t g = 0; g < group.size(); ++g) args[g].resize(n * group[g]->window->args.size());
     for (size_t i = 0; i < n; ++i) {
+      if ((i & 4095) == 4095) CheckCancel(*ctx.env);
       set_row(i, ctx);
       Row& key = keys[i];
       key.reserve(nkeys);
