@@ -527,6 +527,7 @@ ast::StmtPtr Parser::ParseIf() {
 ast::StmtPtr Parser::ParseBlock() {
   auto stmt = NewStmt<ast::BlockStmt>(Cur().pos);
   ExpectKw("BEGIN");
+  bool terminated = true;
   while (!IsKw("END")) {
     if (AtEnd()) Error();
     if (IsOp(";")) {
@@ -534,12 +535,14 @@ ast::StmtPtr Parser::ParseBlock() {
       empty->end_offset = Cur().end_offset;
       ++at_;
       stmt->statements.push_back(std::move(empty));
+      terminated = true;
       continue;
     }
+    CheckWithAfterTerminator(terminated);
     stmt->statements.push_back(ParseStatement());
     for (auto& extra : pending_) stmt->statements.push_back(std::move(extra));
     pending_.clear();
-    AcceptOp(";");
+    terminated = AcceptOp(";");
   }
   ++at_;  // END
   return stmt;

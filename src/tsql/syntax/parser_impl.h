@@ -95,6 +95,9 @@ class Parser {
 
   // statements
   ast::StmtPtr ParseWithStatement();
+  // A statement that starts with WITH must follow a semicolon (or start the batch or block):
+  // Msg 319 otherwise.
+  void CheckWithAfterTerminator(bool terminated) const;
   ast::WithClause ParseWithClause();
   void ParseQueryOptions(ast::QueryOptions& options);
   std::vector<ast::OutputClause> ParseOutput();

@@ -175,6 +175,13 @@ const Entry kCatalogue[] = {
      1,
      "The value %1 specified for the MAXRECURSION option exceeds the allowed maximum of %2.",
      {}},
+    {319,
+     16,
+     1,
+     "Incorrect syntax near the keyword 'with'. If this statement is a common table expression, "
+     "an xmlnamespaces clause or a change tracking context clause, the previous statement must "
+     "be terminated with a semicolon.",
+     {}},
     {330,
      15,
      1,
