@@ -335,26 +335,17 @@ std::unique_ptr<ast::WindowSpec> Parser::ParseOver() {
     } while (AcceptOp(","));
   }
   if (IsKw("ORDER")) {
-    ++at_;
-    ExpectKw("BY");
-    do {
-      ast::OrderItem item;
-      item.expr = ParseExpr();
-      if (AcceptKw("DESC")) {
-        item.descending = true;
-      } else {
-        AcceptKw("ASC");
-      }
-      over->order_by.push_back(std::move(item));
-    } while (AcceptOp(","));
+    over->order_by = ParseOrderBy();
     if (IsWord(Cur(), "ROWS") || IsWord(Cur(), "RANGE")) {
       over->has_frame = true;
       over->rows = IsWord(Cur(), "ROWS");
       ++at_;
       if (AcceptKw("BETWEEN")) {
         over->start = ParseWindowBound();
+        if (over->start.kind == ast::WindowBound::Kind::UnboundedFollowing) Error();
         ExpectKw("AND");
         over->end = ParseWindowBound();
+        if (over->end.kind == ast::WindowBound::Kind::UnboundedPreceding) Error();
       } else {
         // "ROWS 5 PRECEDING" is "ROWS BETWEEN 5 PRECEDING AND CURRENT ROW".
         over->start = ParseWindowBound();
@@ -370,41 +361,31 @@ std::unique_ptr<ast::WindowSpec> Parser::ParseOver() {
   return over;
 }
 
+// CURRENT ROW, or UNBOUNDED / n followed by PRECEDING / FOLLOWING.
 ast::WindowBound Parser::ParseWindowBound() {
+  using Kind = ast::WindowBound::Kind;
   ast::WindowBound bound;
-  if (IsWord(Cur(), "UNBOUNDED")) {
-    ++at_;
-    if (IsWord(Cur(), "PRECEDING")) {
-      bound.kind = ast::WindowBound::Kind::UnboundedPreceding;
-    } else if (IsWord(Cur(), "FOLLOWING")) {
-      bound.kind = ast::WindowBound::Kind::UnboundedFollowing;
-    } else {
-      Error();
-    }
-    ++at_;
-    return bound;
-  }
   if (IsKw("CURRENT")) {
     ++at_;
     if (!IsWord(Cur(), "ROW")) Error();
     ++at_;
     return bound;
   }
-  if (Cur().kind != TokenKind::Integer) Error();
-  try {
-    bound.offset = std::stoll(Cur().text);
-  } catch (const std::exception&) {
-    Error();
+  const bool unbounded = IsWord(Cur(), "UNBOUNDED");
+  if (!unbounded) {
+    if (Cur().kind != TokenKind::Integer) Error();
+    try {
+      bound.offset = std::stoll(Cur().text);
+    } catch (const std::exception&) {
+      Error();
+    }
   }
   ++at_;
-  if (IsWord(Cur(), "PRECEDING")) {
-    bound.kind = ast::WindowBound::Kind::Preceding;
-  } else if (IsWord(Cur(), "FOLLOWING")) {
-    bound.kind = ast::WindowBound::Kind::Following;
-  } else {
-    Error();
-  }
+  const bool preceding = IsWord(Cur(), "PRECEDING");
+  if (!preceding && !IsWord(Cur(), "FOLLOWING")) Error();
   ++at_;
+  bound.kind = unbounded ? (preceding ? Kind::UnboundedPreceding : Kind::UnboundedFollowing)
+                         : (preceding ? Kind::Preceding : Kind::Following);
   return bound;
 }
 

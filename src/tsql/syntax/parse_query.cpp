@@ -39,20 +39,27 @@ std::unique_ptr<ast::QueryExpr> Parser::ParseQuery() {
   }
   if (IsKw("ORDER")) {
     if (!query->order_by.empty()) Error();
-    ++at_;
-    ExpectKw("BY");
-    do {
-      ast::OrderItem item;
-      item.expr = ParseExpr();
-      if (AcceptKw("DESC")) {
-        item.descending = true;
-      } else {
-        AcceptKw("ASC");
-      }
-      query->order_by.push_back(std::move(item));
-    } while (AcceptOp(","));
+    query->order_by = ParseOrderBy();
   }
   return query;
+}
+
+// ORDER BY e [ASC | DESC], ...
+std::vector<ast::OrderItem> Parser::ParseOrderBy() {
+  ExpectKw("ORDER");
+  ExpectKw("BY");
+  std::vector<ast::OrderItem> items;
+  do {
+    ast::OrderItem item;
+    item.expr = ParseExpr();
+    if (AcceptKw("DESC")) {
+      item.descending = true;
+    } else {
+      AcceptKw("ASC");
+    }
+    items.push_back(std::move(item));
+  } while (AcceptOp(","));
+  return items;
 }
 
 std::unique_ptr<ast::QueryExpr> Parser::ParseIntersection() {

@@ -55,6 +55,7 @@ class Parser {
   // With UNION / EXCEPT / INTERSECT chains and ORDER BY.
   std::unique_ptr<ast::QueryExpr> ParseQuery();
   std::vector<ast::TableRefPtr> ParseFromList();
+  std::vector<ast::OrderItem> ParseOrderBy();
 
   // --- statements (parse_stmt.cpp) ---
   ast::StmtPtr ParseStatement();
