@@ -23,6 +23,8 @@ struct Scope {
   Scope* parent = nullptr;
   BoundSpec* spec = nullptr;
   std::vector<BExpr*>* aggregates = nullptr;  // null where aggregates are not allowed
+  std::vector<BExpr*>* windows = nullptr;     // null where window functions are not allowed
+  bool in_window_or_aggregate = false;        // binding the arguments of one (Msg 4109)
   std::vector<int> refs_to_parent;  // sources of the parent scope read from this level down
   bool refs_beyond_parent = false;
 };
@@ -52,6 +54,11 @@ class Binder {
                      bool null_supplying);
   std::unique_ptr<BoundJoin> BindTableRef(const ast::TableRef& ref, BoundSpec& spec,
                                           Scope& scope, bool null_supplying);
+  // A derived table or table value constructor as a source of spec. With `parent` (the right
+  // side of an APPLY) it may read the sources of that scope bound so far, and is then marked
+  // lateral when it does. Returns the source's index.
+  int AddDerivedSource(const ast::TableRef& ref, BoundSpec& spec, Scope* parent,
+                       bool null_supplying);
 
   // Splits an AND tree into conjuncts.
   static void SplitConjuncts(BExprPtr expr, std::vector<BExprPtr>& out);
@@ -64,6 +71,13 @@ class Binder {
 
   SessionState& session() { return session_; }
 
+  // Makes the common table expressions of a WITH clause visible to the names bound until
+  // PopCtes(mark) with the mark returned; Msg 239 for a name the clause gives twice.
+  size_t PushCtes(const ast::WithClause& ctes);
+  void PopCtes(size_t mark) { ctes_.resize(mark); }
+  // MAXRECURSION of the statement being bound (the default is 100).
+  void SetMaxRecursion(int32_t levels) { max_recursion_ = levels; }
+
   // Lets the next query scope bound assign variables (SELECT @v = ...): only the scope of a
   // SELECT statement itself may; any other scope that tries is Msg 141.
   void AllowAssignment() { allow_assignment_ = true; }
@@ -71,6 +85,9 @@ class Binder {
   std::string AssignedVariable(const std::string& name);
 
  private:
+  // BindQuery without the query's WITH clause.
+  std::unique_ptr<BoundQuery> BindQueryBody(const ast::QueryExpr& query, Scope* parent,
+                                            bool* correlated, std::vector<int>* parent_refs);
   std::unique_ptr<BoundQuery> BindSpec(const ast::QuerySpec& spec,
                                        const std::vector<ast::OrderItem>& order_by,
                                        Scope& scope);
@@ -85,16 +102,52 @@ class Binder {
   // DB_NAME(), SERVERPROPERTY('x'), USER_NAME(), ... when their value is known at bind time.
   BExprPtr BindSessionFunction(const std::string& upper, const ast::Expr& expr);
   BExprPtr BindAggregate(const ast::Expr& expr, const std::string& upper, Scope& scope);
+  BExprPtr BindWindow(const ast::Expr& expr, const std::string& upper, Scope& scope);
   BExprPtr BindCase(const ast::Expr& expr, Scope& scope);
   BExprPtr BindSubquery(const ast::Expr& expr, Scope& scope);
+  std::unique_ptr<BoundQuery> BindValues(const ast::TableRef& ref, Scope& scope);
   void PlanSubquery(SubqueryPlan& plan, BKind kind);
   void CheckGrouped(const BExpr& expr, const BoundSpec& spec);
+  // Common table expressions (binder_cte.cpp).
+  const ast::CommonTableExpr* FindCte(const ast::Name& name, size_t* index) const;
+  std::unique_ptr<BoundQuery> BindCte(size_t index);
+  std::unique_ptr<BoundQuery> BindRecursiveCte(const ast::CommonTableExpr& cte);
+  // Adds the reference of a recursive member to its own expression as a source.
+  void AddRecursiveReference(BoundSource& source);
   void CheckAssignments(const ast::QuerySpec& spec);
 
   SessionState& session_;
   ConstantEvaluator evaluate_constant_;
   bool allow_assignment_ = false;
+
+  // The common table expressions in scope, in the order defined; each sees those before it.
+  std::vector<const ast::CommonTableExpr*> ctes_;
+  // While the recursive members of a common table expression are bound: the expression,
+  // its columns and work rows, the query depth of the members, and the references made.
+  struct Recursion {
+    const ast::CommonTableExpr* cte = nullptr;
+    std::vector<ResultColumn> columns;
+    std::shared_ptr<std::vector<Row>> work;
+    int depth = 0;
+    int references = 0;
+  };
+  Recursion* recursion_ = nullptr;
+  int depth_ = 0;  // query scopes being bound, one inside the other
+  int32_t max_recursion_ = 100;
+  struct DepthGuard {
+    explicit DepthGuard(Binder& binder) : binder(binder) { ++binder.depth_; }
+    ~DepthGuard() { --binder.depth_; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+    Binder& binder;
+  };
 };
+
+// Names the columns of a derived table, table value constructor or common table expression
+// `name` from its column list (Msg 8158/8159 when the counts differ, 8156 for a name given
+// twice); without a list every column must already have a name (Msg 8155).
+void NameColumns(std::vector<ResultColumn>& columns, const std::vector<std::string>& names,
+                 const std::string& name);
 
 // True when expr reads a column of a scope `level` or more levels above its own.
 bool RefsAbove(const BExpr& expr, int level);

@@ -114,6 +114,7 @@ bool SameExpr(const BExpr& a, const BExpr& b) {
     case BKind::Subquery:
     case BKind::Exists:
     case BKind::InSubquery:
+    case BKind::Window:
       return &a == &b;
     default:
       break;
@@ -466,7 +467,9 @@ BExprPtr Binder::BindAggregate(const ast::Expr& expr, const std::string& upper, 
   e->name = upper;
   e->distinct = expr.distinct;
   std::vector<BExpr*>* saved = scope.aggregates;
+  const bool saved_in = scope.in_window_or_aggregate;
   scope.aggregates = nullptr;
+  scope.in_window_or_aggregate = true;
   if (expr.star_arg || (!expr.args.empty() && expr.args[0]->kind == ast::ExprKind::Star)) {
     if (upper != "COUNT" && upper != "COUNT_BIG") ThrowError(102, {"*"});
     e->type = upper == "COUNT" ? SqlType::Int() : SqlType::BigInt();
@@ -477,6 +480,7 @@ BExprPtr Binder::BindAggregate(const ast::Expr& expr, const std::string& upper, 
     e->args.push_back(std::move(arg));
   }
   scope.aggregates = saved;
+  scope.in_window_or_aggregate = saved_in;
   e->nullable = !(upper == "COUNT" || upper == "COUNT_BIG");
   e->slot = static_cast<int>(saved->size());
   saved->push_back(e.get());
@@ -485,6 +489,7 @@ BExprPtr Binder::BindAggregate(const ast::Expr& expr, const std::string& upper, 
 
 BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
   std::string upper = Upper(expr.text);
+  if (expr.over) return BindWindow(expr, upper, scope);
   if (upper == "SUM" || upper == "COUNT" || upper == "AVG" || upper == "MIN" || upper == "MAX" ||
       upper == "COUNT_BIG") {
     return BindAggregate(expr, upper, scope);

@@ -2,10 +2,12 @@
 // list with * expansion, WHERE, GROUP BY / HAVING with the grouping check, ORDER BY items,
 // TOP, and the column typing of UNION, EXCEPT and INTERSECT.
 #include <algorithm>
+#include <utility>
 
 #include "tsql/bind/binder.h"
 #include "tsql/catalog/system_views.h"
 #include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
 namespace {
@@ -25,6 +27,21 @@ std::string OutputName(const ast::SelectItem& item) {
     return item.expr->name.back();
   }
   return "";
+}
+
+// e converted to `to` exactly: unlike MakeConvert, also between two decimal, string or integer
+// types, whose values would otherwise keep their own scale or length.
+BExprPtr ConvertExactly(BExprPtr e, const SqlType& to) {
+  if (e->type == to || e->type.id == TypeId::Null) return MakeConvert(std::move(e), to);
+  if (e->kind == BKind::Literal) {
+    return MakeLiteral(Convert(e->value, e->type, to, CastMode::Implicit), to);
+  }
+  auto convert = std::make_unique<BExpr>();
+  convert->kind = BKind::Convert;
+  convert->type = to;
+  convert->nullable = e->nullable;
+  convert->args.push_back(std::move(e));
+  return convert;
 }
 
 }  // namespace
@@ -52,14 +69,28 @@ int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, Boun
       ThrowError(1013, {source.exposed, source.exposed});
     }
   }
-  if (auto table = FindTable(name)) {
+  size_t cte_index = 0;
+  if (recursion_ && name.size() == 1 && NamesEqual(recursion_->cte->name, table_name)) {
+    AddRecursiveReference(source);
+  } else if (FindCte(name, &cte_index)) {
+    source.derived = BindCte(cte_index);
+    source.columns = source.derived->columns;
+    source.view_or_cte = true;
+  } else if (auto table = FindTable(name)) {
     source.table_name = table->name;
     for (const auto& c : table->columns) source.columns.push_back({c.name, c.type, c.nullable});
     source.table = std::move(table);
   } else if (std::shared_ptr<View> view =
                  IsTempName(table_name) ? nullptr : session_.database->FindView(table_name)) {
     source.table_name = view->name;
+    source.view_or_cte = true;
+    // A view's definition sees no common table expression of the statement that uses it.
+    std::vector<const ast::CommonTableExpr*> outer_ctes = std::move(ctes_);
+    Recursion* outer_recursion = std::exchange(recursion_, nullptr);
+    ctes_.clear();
     source.derived = BindQuery(*view->query, nullptr);
+    ctes_ = std::move(outer_ctes);
+    recursion_ = outer_recursion;
     source.columns = source.derived->columns;
     for (size_t i = 0; i < view->column_names.size() && i < source.columns.size(); ++i) {
       source.columns[i].name = view->column_names[i];
@@ -78,24 +109,27 @@ std::unique_ptr<BoundJoin> Binder::BindTableRef(const ast::TableRef& ref, BoundS
     case ast::TableRef::Kind::Named:
       join->source = AddNamedSource(ref.name, ref.alias, spec, null_supplying);
       return join;
-    case ast::TableRef::Kind::Derived: {
-      BoundSource source;
-      source.exposed = ref.alias;
-      source.aliased = true;
-      source.null_supplying = null_supplying;
-      source.derived = BindQuery(*ref.derived, nullptr);
-      source.columns = source.derived->columns;
-      for (size_t i = 0; i < source.columns.size(); ++i) {
-        if (source.columns[i].name.empty()) {
-          ThrowError(8155, {std::to_string(i + 1), ref.alias});
-        }
-      }
-      spec.sources.push_back(std::move(source));
-      join->source = static_cast<int>(spec.sources.size() - 1);
+    case ast::TableRef::Kind::Derived:
+    case ast::TableRef::Kind::Values:
+      join->source = AddDerivedSource(ref, spec, nullptr, null_supplying);
       return join;
-    }
     case ast::TableRef::Kind::Join: {
       join->type = ref.join_type;
+      if (ref.join_type == ast::JoinType::CrossApply ||
+          ref.join_type == ast::JoinType::OuterApply) {
+        // The right side sees the sources bound so far (those of the left side).
+        const bool right_ns = null_supplying || ref.join_type == ast::JoinType::OuterApply;
+        join->left = BindTableRef(*ref.left, spec, scope, null_supplying);
+        const ast::TableRef& right = *ref.right;
+        if (right.kind == ast::TableRef::Kind::Derived ||
+            right.kind == ast::TableRef::Kind::Values) {
+          join->right = std::make_unique<BoundJoin>();
+          join->right->source = AddDerivedSource(right, spec, &scope, right_ns);
+        } else {
+          join->right = BindTableRef(right, spec, scope, right_ns);
+        }
+        return join;
+      }
       bool left_ns = null_supplying ||
                      ref.join_type == ast::JoinType::Right || ref.join_type == ast::JoinType::Full;
       bool right_ns = null_supplying ||
@@ -114,6 +148,80 @@ std::unique_ptr<BoundJoin> Binder::BindTableRef(const ast::TableRef& ref, BoundS
   return join;
 }
 
+int Binder::AddDerivedSource(const ast::TableRef& ref, BoundSpec& spec, Scope* parent,
+                             bool null_supplying) {
+  BoundSource source;
+  source.exposed = ref.alias;
+  source.aliased = true;
+  source.null_supplying = null_supplying;
+  for (const auto& existing : spec.sources) {
+    if (NamesEqual(existing.exposed, source.exposed)) {
+      ThrowError(1013, {source.exposed, source.exposed});
+    }
+  }
+  bool correlated = false;
+  if (ref.kind == ast::TableRef::Kind::Values) {
+    Scope values_scope;
+    values_scope.parent = parent;
+    source.derived = BindValues(ref, values_scope);
+    correlated = !values_scope.refs_to_parent.empty() || values_scope.refs_beyond_parent;
+  } else {
+    source.derived = BindQuery(*ref.derived, parent, &correlated);
+  }
+  source.lateral = parent != nullptr && correlated;
+  source.columns = source.derived->columns;
+  NameColumns(source.columns, ref.column_aliases, ref.alias);
+  spec.sources.push_back(std::move(source));
+  return static_cast<int>(spec.sources.size() - 1);
+}
+
+std::unique_ptr<BoundQuery> Binder::BindValues(const ast::TableRef& ref, Scope& scope) {
+  auto query = std::make_unique<BoundQuery>();
+  query->is_values = true;
+  const size_t width = ref.values.front().size();
+  std::vector<SqlType> types(width, SqlType::Null());
+  std::vector<bool> nullable(width, false);
+  for (const auto& row : ref.values) {
+    if (row.size() != width) ThrowError(10709);
+    std::vector<BExprPtr> bound;
+    for (size_t c = 0; c < width; ++c) {
+      BExprPtr e = BindExpr(*row[c], scope);
+      types[c] = UnionType(types[c], e->type);
+      nullable[c] = nullable[c] || e->nullable;
+      bound.push_back(std::move(e));
+    }
+    query->values.push_back(std::move(bound));
+  }
+  for (size_t c = 0; c < width; ++c) {
+    if (types[c].id == TypeId::Null) types[c] = SqlType::Int();
+    query->columns.push_back({"", types[c], nullable[c]});
+  }
+  // Every value takes its column's type exactly (a decimal its scale too), as the rows of
+  // the parts of a UNION ALL do.
+  for (auto& row : query->values) {
+    for (size_t c = 0; c < width; ++c) row[c] = ConvertExactly(std::move(row[c]), types[c]);
+  }
+  return query;
+}
+
+void NameColumns(std::vector<ResultColumn>& columns, const std::vector<std::string>& names,
+                 const std::string& name) {
+  if (!names.empty()) {
+    if (columns.size() > names.size()) ThrowError(8158, {name});
+    if (columns.size() < names.size()) ThrowError(8159, {name});
+    for (size_t i = 0; i < names.size(); ++i) {
+      for (size_t j = 0; j < i; ++j) {
+        if (NamesEqual(names[i], names[j])) ThrowError(8156, {names[i], name});
+      }
+      columns[i].name = names[i];
+    }
+    return;
+  }
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].name.empty()) ThrowError(8155, {std::to_string(i + 1), name});
+  }
+}
+
 void Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, BoundSpec& spec,
                       Scope& scope) {
   for (const auto& ref : from) spec.from.push_back(BindTableRef(*ref, spec, scope, false));
@@ -121,6 +229,18 @@ void Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, BoundSpec& spec
 
 std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope* parent,
                                               bool* correlated, std::vector<int>* parent_refs) {
+  if (!query.with.empty()) {
+    const size_t mark = PushCtes(query.with);
+    auto bound = BindQueryBody(query, parent, correlated, parent_refs);
+    PopCtes(mark);
+    return bound;
+  }
+  return BindQueryBody(query, parent, correlated, parent_refs);
+}
+
+std::unique_ptr<BoundQuery> Binder::BindQueryBody(const ast::QueryExpr& query, Scope* parent,
+                                                  bool* correlated,
+                                                  std::vector<int>* parent_refs) {
   if (query.kind == ast::QueryExpr::Kind::Spec) {
     Scope scope;
     scope.parent = parent;
@@ -178,6 +298,7 @@ std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope
 std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
                                              const std::vector<ast::OrderItem>& order_by,
                                              Scope& scope) {
+  DepthGuard depth(*this);
   auto bound = std::make_unique<BoundQuery>();
   bound->spec = std::make_unique<BoundSpec>();
   BoundSpec& spec = *bound->spec;
@@ -190,6 +311,7 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
 
   // Select list.
   scope.aggregates = &spec.aggregates;
+  scope.windows = &spec.windows;
   std::vector<std::string> aliases;
   for (const auto& item : ast_spec.items) {
     const ast::Expr& e = *item.expr;
@@ -228,14 +350,17 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
   }
 
   scope.aggregates = nullptr;
+  scope.windows = nullptr;
   for (const auto& g : ast_spec.group_by) spec.group_by.push_back(BindExpr(*g, scope));
   spec.has_group_by = !spec.group_by.empty();
   scope.aggregates = &spec.aggregates;
   if (ast_spec.having) spec.having = BindExpr(*ast_spec.having, scope);
 
   spec.distinct = ast_spec.distinct;
+  scope.windows = &spec.windows;
   BindSpecOrder(ast_spec, order_by, spec, bound->columns, aliases, scope);
   scope.aggregates = nullptr;
+  scope.windows = nullptr;
 
   spec.grouped = spec.has_group_by || !spec.aggregates.empty() || spec.having;
   if (spec.grouped) {
@@ -338,6 +463,13 @@ void Binder::CheckGrouped(const BExpr& expr, const BoundSpec& spec) {
     case BKind::Subquery:
     case BKind::Exists:
       return;
+    case BKind::Window: {
+      const WindowDef& w = *expr.window;
+      for (const auto* part : {&w.args, &w.partition, &w.order}) {
+        for (const auto& e : *part) CheckGrouped(*e, spec);
+      }
+      return;
+    }
     case BKind::Column:
       if (expr.depth == 0) {
         const BoundSource& source = spec.sources[expr.src];

@@ -22,12 +22,27 @@ void VisitJoin(const BoundJoin& join, int level, const ColumnVisitor& fn) {
 }
 
 void VisitQuery(const BoundQuery& q, int level, const ColumnVisitor& fn) {
+  if (q.recursive) {
+    VisitQuery(*q.recursive->anchor, level, fn);
+    for (const auto& m : q.recursive->members) VisitQuery(*m, level, fn);
+    return;
+  }
+  if (q.is_values) {
+    for (const auto& row : q.values) {
+      for (const auto& e : row) VisitColumns(*e, level, fn);
+    }
+    return;
+  }
   if (!q.spec) {
     VisitQuery(*q.left, level, fn);
     VisitQuery(*q.right, level, fn);
     return;
   }
   const BoundSpec& s = *q.spec;
+  // The right side of an APPLY may read this scope and those around it.
+  for (const auto& source : s.sources) {
+    if (source.lateral) VisitQuery(*source.derived, level + 1, fn);
+  }
   // A keyed IN subquery has moved its select column into its first key (select[0] is null).
   for (const auto& j : s.from) VisitJoin(*j, level, fn);
   for (const auto& c : s.where) {
@@ -53,6 +68,11 @@ void VisitColumns(const BExpr& e, int level, const ColumnVisitor& fn) {
   }
   if (e.else_expr) VisitColumns(*e.else_expr, level, fn);
   if (e.operand) VisitColumns(*e.operand, level, fn);
+  if (e.window) {
+    for (const auto* part : {&e.window->args, &e.window->partition, &e.window->order}) {
+      for (const auto& p : *part) VisitColumns(*p, level, fn);
+    }
+  }
   if (e.sub) {
     if (e.sub->query) VisitQuery(*e.sub->query, level + 1, fn);
     for (const auto& k : e.sub->inner_keys) VisitColumns(*k, level + 1, fn);
@@ -146,7 +166,8 @@ void Binder::PlanSubquery(SubqueryPlan& plan, BKind kind) {
   BoundQuery& q = *plan.query;
   if (!q.spec) return;
   BoundSpec& s = *q.spec;
-  if (s.grouped || !q.order.empty()) return;
+  // Window functions are computed over the rows of one outer row, not over all of them.
+  if (s.grouped || !q.order.empty() || !s.windows.empty()) return;
   if (kind == BKind::Subquery && s.distinct) return;
   if (s.top) {
     Value top = EvalConstant(*s.top);

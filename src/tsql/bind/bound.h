@@ -45,6 +45,8 @@ struct EvalCtx {
   ExecEnv* env = nullptr;
   // Keyed subquery probes a row loop prepared ahead for this row (see SubqueryLookahead).
   const PreparedProbes* probes = nullptr;
+  // The values of the scope's window functions for the current row, one per slot.
+  const Value* windows = nullptr;
 };
 
 enum class BKind {
@@ -75,6 +77,9 @@ enum class BKind {
   ObjectId,    // OBJECT_ID(args[0] [, args[1]])
   GetDate,
   CatalogFn,   // name: OBJECT_NAME, COL_LENGTH, SCHEMA_NAME, ... over the session's catalog
+  Window,      // fn(...) OVER (...): `window` describes it; its value is the row's in slot
+  RowRef,      // which row of table source `src` the current row is (for changes through
+               // views): its address, as an int; NULL for an outer join's missing row
 };
 
 bool IsPredicate(BKind kind);
@@ -123,6 +128,26 @@ struct ColumnIndex {
   std::vector<uint32_t> row_ids;  // index id -> row position
 };
 
+// A window function: what it computes, over which partitions, in which order and frame. Its
+// arguments, partition and order expressions are evaluated on the rows of the query scope
+// after grouping and HAVING; they are kept here, not in BExpr::args, because the row loops
+// that project rows only read the function's result.
+struct WindowDef {
+  enum class Fn { RowNumber, Rank, DenseRank, Ntile, Lag, Lead, FirstValue, LastValue, Aggregate };
+  Fn fn = Fn::RowNumber;
+  std::string aggregate;       // Aggregate: SUM, COUNT, COUNT_BIG, AVG, MIN or MAX
+  std::vector<BExprPtr> args;  // NTILE: count; LAG/LEAD: value [, offset [, default]];
+                               // FIRST_VALUE/LAST_VALUE and aggregates: value (none: COUNT(*))
+  std::vector<BExprPtr> partition;
+  std::vector<BExprPtr> order;
+  std::vector<bool> descending;
+  // The frame, for aggregates and FIRST_VALUE/LAST_VALUE with an ORDER BY (by default RANGE
+  // BETWEEN UNBOUNDED PRECEDING AND CURRENT ROW); without an ORDER BY the whole partition.
+  bool rows = false;
+  ast::WindowBound start{ast::WindowBound::Kind::UnboundedPreceding, 0};
+  ast::WindowBound end;
+};
+
 struct BExpr {
   BKind kind = BKind::Literal;
   SqlType type;
@@ -146,6 +171,7 @@ struct BExpr {
   int slot = -1;          // Aggregate
   std::unique_ptr<SubqueryPlan> sub;
   bool unicode_like = false;
+  std::unique_ptr<WindowDef> window;  // Window (slot is its place among the scope's windows)
 };
 
 BExprPtr MakeLiteral(Value v, SqlType type);
@@ -162,6 +188,14 @@ struct BoundSource {
   std::shared_ptr<Table> table;
   std::unique_ptr<BoundQuery> derived;
   bool null_supplying = false;  // inner side of an outer join
+  // The right side of an APPLY that reads columns of the left side: `derived` runs once for
+  // each left row (with that row as its outer context) instead of once per statement.
+  bool lateral = false;
+  // A view or common table expression (rather than a derived table written in the FROM).
+  bool view_or_cte = false;
+  // The reference of a recursive common table expression's member to the expression itself:
+  // the rows of the previous level, set before each run of the member (no table or derived).
+  std::shared_ptr<std::vector<Row>> work;
 
   // Run time: the rows are *rows, or, for a derived table that passes a table's rows through
   // unchanged, the table rows listed in `borrowed` (rows is then null).
@@ -192,6 +226,7 @@ struct BoundSpec {
   bool has_group_by = false;
   std::vector<BExprPtr> group_by;
   std::vector<BExpr*> aggregates;
+  std::vector<BExpr*> windows;  // the window functions of the select list and ORDER BY
   BExprPtr having;
   std::vector<BExprPtr> select;
   bool distinct = false;
@@ -203,11 +238,26 @@ struct BoundSpec {
   std::vector<std::string> assign_to;
 };
 
+// A recursive common table expression: the anchor's rows, then the rows each run of the
+// recursive members makes from the rows of the level before, until a level makes none.
+struct RecursiveCte {
+  std::string name;
+  std::unique_ptr<BoundQuery> anchor;
+  std::vector<std::unique_ptr<BoundQuery>> members;  // each reads `work` once
+  std::shared_ptr<std::vector<Row>> work;
+  int32_t max_recursion = 100;  // levels allowed after the anchor; 0: no limit (Msg 530)
+};
+
 struct BoundQuery {
   std::unique_ptr<BoundSpec> spec;          // a single query, or
-  std::unique_ptr<BoundQuery> left, right;  // a UNION [ALL], EXCEPT or INTERSECT
+  std::unique_ptr<BoundQuery> left, right;  // a UNION [ALL], EXCEPT or INTERSECT, or
+  bool is_values = false;                   // a table value constructor: `values`, or
+  std::unique_ptr<RecursiveCte> recursive;  // a recursive common table expression
   ast::QueryExpr::SetOp set_op = ast::QueryExpr::SetOp::Union;
   bool union_all = false;
+  // VALUES (...), (...): the rows of expressions, each converted to its column's type. They
+  // read no sources of their own; an APPLY's constructor may read the left side (depth 1).
+  std::vector<std::vector<BExprPtr>> values;
   std::vector<ResultColumn> columns;
   std::vector<OrderKey> order;  // set operations: output columns only
 };

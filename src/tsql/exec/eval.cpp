@@ -297,6 +297,13 @@ Value Eval(const BExpr& e, const EvalCtx& ctx) {
       return ObjectIdOf(e, ctx);
     case BKind::CatalogFn:
       return EvalCatalogFunction(e, ctx);
+    case BKind::Window:
+      if (!ctx.windows) ThrowError(4108);
+      return ctx.windows[e.slot];
+    case BKind::RowRef: {
+      const Row* row = ctx.srcs[e.src];
+      return row ? Value::Int(static_cast<int64_t>(reinterpret_cast<intptr_t>(row))) : Value();
+    }
     case BKind::Subquery:
       return EvalScalarSubquery(e, ctx);
     default: {

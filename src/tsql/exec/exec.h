@@ -66,6 +66,8 @@ TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env);
 
 // The output rows of a query with ORDER BY, TOP and DISTINCT applied.
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env);
+// The rows of a recursive common table expression (recursive_cte.cpp).
+std::vector<Row> RunRecursiveCte(RecursiveCte& plan, ExecEnv& env);
 
 // Receives each output row of a query as it is made; it may move the values out (the row
 // object is reused for the next one).

@@ -95,6 +95,7 @@ class FromRunner {
   TupleSet Build(BoundJoin& node, Mask& mask);
   TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
                 const std::vector<const BExpr*>& residual, ast::JoinType type);
+  TupleSet Apply(const TupleSet& left, int source, bool keep_left);
   void Filter(TupleSet& t, const std::vector<const BExpr*>& preds);
 
   BoundSpec& spec_;
@@ -392,12 +393,70 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
   return out;
 }
 
+// CROSS / OUTER APPLY of a lateral source: its query runs once for each left tuple, with that
+// tuple as its outer context; each of its rows that passes the source's own filters joins the
+// tuple. OUTER APPLY (keep_left) keeps a tuple that gets no row, with NULLs.
+TupleSet FromRunner::Apply(const TupleSet& left, int source, bool keep_left) {
+  BoundSource& src = spec_.sources[static_cast<size_t>(source)];
+  const auto& filters = scan_filters_[static_cast<size_t>(source)];
+  src.materialized.clear();
+  std::vector<size_t> first(left.count + 1);
+  std::vector<const Row*> scratch(width_, nullptr);
+  EvalCtx filter_ctx = Ctx(scratch.data());
+  for (size_t l = 0; l < left.count; ++l) {
+    first[l] = src.materialized.size();
+    EvalCtx ctx = Ctx(left.at(l));
+    for (Row& row : RunQuery(*src.derived, &ctx, env_)) {
+      scratch[source] = &row;
+      bool pass = true;
+      for (const BExpr* f : filters) {
+        if (EvalPred(*f, filter_ctx) != Tri::True) {
+          pass = false;
+          break;
+        }
+      }
+      if (pass) src.materialized.push_back(std::move(row));
+    }
+  }
+  first[left.count] = src.materialized.size();
+  src.rows = &src.materialized;
+  TupleSet out;
+  out.width = width_;
+  for (size_t l = 0; l < left.count; ++l) {
+    std::copy(left.at(l), left.at(l) + width_, scratch.begin());
+    if (first[l] == first[l + 1]) {
+      if (!keep_left) continue;
+      scratch[source] = nullptr;
+      out.Append(scratch.data());
+      continue;
+    }
+    for (size_t r = first[l]; r < first[l + 1]; ++r) {
+      scratch[source] = &src.materialized[r];
+      out.Append(scratch.data());
+    }
+  }
+  return out;
+}
+
 TupleSet FromRunner::Build(BoundJoin& node, Mask& mask) {
   if (node.source >= 0) {
     mask = Mask{1} << node.source;
     return Scan(node.source);
   }
   Mask lmask = 0, rmask = 0;
+  if (node.type == ast::JoinType::CrossApply || node.type == ast::JoinType::OuterApply) {
+    const bool keep_left = node.type == ast::JoinType::OuterApply;
+    TupleSet left = Build(*node.left, lmask);
+    const int right = node.right->source;
+    if (right >= 0 && spec_.sources[static_cast<size_t>(right)].lateral) {
+      mask = lmask | Mask{1} << right;
+      return Apply(left, right, keep_left);
+    }
+    // A right side that reads nothing of the left one is joined as it is.
+    TupleSet rows = Build(*node.right, rmask);
+    mask = lmask | rmask;
+    return Join(left, rows, {}, {}, keep_left ? ast::JoinType::Left : ast::JoinType::Inner);
+  }
   TupleSet left = Build(*node.left, lmask);
   TupleSet right = Build(*node.right, rmask);
   ast::JoinType type = node.type;
@@ -435,6 +494,10 @@ TupleSet FromRunner::Run() {
   for (auto& source : spec_.sources) {
     if (source.table) {
       source.rows = &source.table->rows();
+    } else if (source.work) {
+      source.rows = source.work.get();  // the level before, of a recursive member
+    } else if (source.lateral) {
+      source.rows = nullptr;  // made by Apply, for each row of the left side
     } else if (IsPassThrough(*source.derived)) {
       TupleSet passed = RunFrom(*source.derived->spec, nullptr, env_);
       source.borrowed.clear();

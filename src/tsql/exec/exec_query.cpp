@@ -2,150 +2,20 @@
 // a stable ORDER BY (NULLs first ascending), TOP [PERCENT] [WITH TIES], UNION [ALL], EXCEPT
 // and INTERSECT.
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cmath>
-#include <iterator>
-#include <numeric>
 #include <stdexcept>
 
 #include "tsql/exec/aggregate.h"
 #include "tsql/exec/exec.h"
+#include "tsql/exec/row_order.h"
 #include "tsql/exec/statement_result.h"
 #include "tsql/exec/two_halves.h"
+#include "tsql/exec/window.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
 namespace {
-
-int CompareNullable(const Value& a, const Value& b, const SqlType& type) {
-  if (a.is_null() || b.is_null()) {
-    if (a.is_null() && b.is_null()) return 0;
-    return a.is_null() ? -1 : 1;
-  }
-  return Compare(a, b, type);
-}
-
-struct SortKey {
-  size_t column;
-  SqlType type;
-  bool desc;
-};
-
-int CompareRows(const Row& a, const Row& b, const std::vector<SortKey>& keys) {
-  for (const auto& k : keys) {
-    int c = CompareNullable(a[k.column], b[k.column], k.type);
-    if (c != 0) return k.desc ? -c : c;
-  }
-  return 0;
-}
-
-// std::stable_sort, on two threads for a large range: each half is sorted on its own thread,
-// then the halves are merged (a merge takes the first half's element of an equal pair first,
-// so the whole stays stable).
-template <class Record, class Less>
-void StableSortRecords(std::vector<Record>& records, Less less) {
-  if (!WorthTwoThreads(records.size(), size_t{1} << 17)) {
-    std::stable_sort(records.begin(), records.end(), less);
-    return;
-  }
-  RunTwoHalves(records.size(), [&](size_t begin, size_t end, const std::atomic<bool>*) {
-    std::stable_sort(records.begin() + static_cast<ptrdiff_t>(begin),
-                     records.begin() + static_cast<ptrdiff_t>(end), less);
-  });
-  const auto mid = records.begin() + static_cast<ptrdiff_t>(records.size() / 2);
-  std::vector<Record> merged;
-  merged.reserve(records.size());
-  std::merge(std::make_move_iterator(records.begin()), std::make_move_iterator(mid),
-             std::make_move_iterator(mid), std::make_move_iterator(records.end()),
-             std::back_inserter(merged), less);
-  records = std::move(merged);
-}
-
-// The order of the rows under the keys, stable, as positions in `rows`. For up to eight keys
-// the keys of each row are copied into one record with the row's position and the records
-// themselves are sorted: a merge then reads neighbouring records, where sorting bare positions
-// would fetch two rows' keys from random places for every comparison (the cost of sorting a
-// large result).
-template <size_t N>
-std::vector<uint32_t> SortedOrderByRecords(const Row* const* rows, size_t n,
-                                           const std::vector<SortKey>& keys) {
-  struct Record {
-    std::array<Value, N> key;
-    uint32_t row;
-  };
-  const size_t nk = keys.size();
-  std::vector<Record> records(n);
-  for (size_t i = 0; i < n; ++i) {
-    if (i + kRowsAhead < n) {
-      const Row& ahead = *rows[i + kRowsAhead];
-      for (size_t k = 0; k < nk; ++k) __builtin_prefetch(ahead.data() + keys[k].column);
-    }
-    for (size_t k = 0; k < nk; ++k) records[i].key[k] = (*rows[i])[keys[k].column];
-    records[i].row = static_cast<uint32_t>(i);
-  }
-  StableSortRecords(records, [&](const Record& a, const Record& b) {
-    for (size_t k = 0; k < nk; ++k) {
-      int c = CompareNullable(a.key[k], b.key[k], keys[k].type);
-      if (c != 0) return keys[k].desc ? c > 0 : c < 0;
-    }
-    return false;
-  });
-  std::vector<uint32_t> order(n);
-  for (size_t i = 0; i < n; ++i) order[i] = records[i].row;
-  return order;
-}
-
-// More keys: positions are sorted, comparing copies of the keys laid out one block per row.
-std::vector<uint32_t> SortedOrderByIndex(const Row* const* rows, size_t n,
-                                         const std::vector<SortKey>& keys) {
-  const size_t nk = keys.size();
-  std::vector<Value> flat(n * nk);
-  for (size_t i = 0; i < n; ++i) {
-    for (size_t k = 0; k < nk; ++k) flat[i * nk + k] = (*rows[i])[keys[k].column];
-  }
-  std::vector<uint32_t> order(n);
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
-    const Value* a = flat.data() + static_cast<size_t>(x) * nk;
-    const Value* b = flat.data() + static_cast<size_t>(y) * nk;
-    for (size_t k = 0; k < nk; ++k) {
-      int c = CompareNullable(a[k], b[k], keys[k].type);
-      if (c != 0) return keys[k].desc ? c > 0 : c < 0;
-    }
-    return false;
-  });
-  return order;
-}
-
-std::vector<uint32_t> SortedOrder(const Row* const* rows, size_t n,
-                                  const std::vector<SortKey>& keys) {
-  using OrderFn = std::vector<uint32_t> (*)(const Row* const*, size_t, const std::vector<SortKey>&);
-  static constexpr OrderFn kByRecords[] = {
-      nullptr,
-      SortedOrderByRecords<1>,
-      SortedOrderByRecords<2>,
-      SortedOrderByRecords<3>,
-      SortedOrderByRecords<4>,
-      SortedOrderByRecords<5>,
-      SortedOrderByRecords<6>,
-      SortedOrderByRecords<7>,
-      SortedOrderByRecords<8>,
-  };
-  return keys.size() < std::size(kByRecords) ? kByRecords[keys.size()](rows, n, keys)
-                                             : SortedOrderByIndex(rows, n, keys);
-}
-
-void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
-  if (keys.empty() || rows.size() < 2) return;
-  std::vector<const Row*> pointers(rows.size());
-  for (size_t i = 0; i < rows.size(); ++i) pointers[i] = &rows[i];
-  const std::vector<uint32_t> order = SortedOrder(pointers.data(), rows.size(), keys);
-  std::vector<Row> sorted;
-  sorted.reserve(rows.size());
-  for (uint32_t i : order) sorted.push_back(std::move(rows[i]));
-  rows = std::move(sorted);
-}
 
 void Distinct(std::vector<Row>& rows, const std::vector<SqlType>& types) {
   size_t n = types.size();
@@ -230,8 +100,12 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
   // aggregate each) of the output rows, in the order they were made.
   std::vector<const Row*> visited_tuples;
   std::vector<Value> visited_aggs;
+  std::vector<Value> visited_windows;
   size_t visited_count = 0;
   const size_t naggs = spec.aggregates.size();
+  // The window functions' values of the rows, row after row (computed before projecting).
+  const size_t nwin = spec.windows.size();
+  std::vector<Value> window_values;
   // The visitor evaluates the select items again, row by row, once earlier rows have assigned
   // their variables: here only the items DISTINCT or ORDER BY needs are made (an item reading
   // a variable the same row assigns first must not be evaluated with its old value).
@@ -261,6 +135,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       row.push_back(Value::Int(static_cast<int64_t>(visited_count++)));
       visited_tuples.insert(visited_tuples.end(), ctx.srcs, ctx.srcs + tuples.width);
       if (naggs) visited_aggs.insert(visited_aggs.end(), ctx.aggs, ctx.aggs + naggs);
+      if (nwin) visited_windows.insert(visited_windows.end(), ctx.windows, ctx.windows + nwin);
     }
     if (sink) {
       (*sink)(row);
@@ -287,6 +162,10 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     }
     for (const BExpr* h : hidden) CollectOwnColumns(*h, columns);
     if (!sink) out.reserve(tuples.count);
+    if (nwin) {
+      window_values = ComputeWindows(spec.windows, tuples.count, ctx,
+                                     [&](size_t i, EvalCtx& c) { c.srcs = tuples.at(i); });
+    }
     // Calls body(ctx) for the tuples [begin, end), with what they read requested ahead.
     auto for_tuples = [&](size_t begin, size_t end, const std::atomic<bool>* stop, auto&& body) {
       EvalCtx row_ctx = ctx;
@@ -302,6 +181,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
           }
         }
         row_ctx.srcs = tuples.at(i);
+        if (nwin) row_ctx.windows = window_values.data() + i * nwin;
         lookahead.Attach(i, row_ctx);
         body(row_ctx);
       }
@@ -432,6 +312,30 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       states.resize(na);
     }
     std::vector<Value> results(na);
+    if (nwin) {
+      // The groups HAVING keeps and their aggregates; then the windows over them.
+      std::vector<size_t> kept;
+      std::vector<Value> kept_results;
+      for (size_t g = 0; g < representative.size(); ++g) {
+        for (size_t a = 0; a < na; ++a) results[a] = states[g * na + a].Finish(aggs[a]);
+        ctx.srcs = representative[g] == SIZE_MAX ? nulls.data() : tuples.at(representative[g]);
+        ctx.aggs = results.data();
+        if (spec.having && EvalPred(*spec.having, ctx) != Tri::True) continue;
+        kept.push_back(representative[g]);
+        kept_results.insert(kept_results.end(), results.begin(), results.end());
+      }
+      auto set_group = [&](size_t k, EvalCtx& c) {
+        c.srcs = kept[k] == SIZE_MAX ? nulls.data() : tuples.at(kept[k]);
+        c.aggs = kept_results.data() + k * na;
+      };
+      window_values = ComputeWindows(spec.windows, kept.size(), ctx, set_group);
+      for (size_t k = 0; k < kept.size(); ++k) {
+        set_group(k, ctx);
+        ctx.windows = window_values.data() + k * nwin;
+        project(ctx);
+      }
+      representative.clear();
+    }
     SubqueryLookahead lookahead(subqueries);
     for (size_t g = 0; g < representative.size(); ++g) {
       if (!lookahead.empty() && g + kAhead < representative.size() &&
@@ -448,6 +352,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     }
     ctx.aggs = nullptr;
     ctx.probes = nullptr;
+    ctx.windows = nullptr;
   }
 
   if (spec.distinct) {
@@ -474,6 +379,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       const size_t place = static_cast<size_t>(row.back().int_value());
       row_ctx.srcs = visited_tuples.data() + place * tuples.width;
       row_ctx.aggs = naggs ? visited_aggs.data() + place * naggs : nullptr;
+      row_ctx.windows = nwin ? visited_windows.data() + place * nwin : nullptr;
       (*visit)(row_ctx);
     }
     return out;
@@ -563,6 +469,7 @@ bool RunQuerySharingRows(BoundQuery& query, ExecEnv& env, StatementResult& resul
 }
 
 bool StreamsRows(const BoundQuery& query) {
+  if (query.is_values || query.recursive) return false;
   if (query.spec) {
     return !query.spec->distinct && !query.spec->top && query.spec->order.empty();
   }
@@ -610,6 +517,21 @@ size_t RunQueryVisiting(BoundQuery& query, ExecEnv& env, const RowVisitor& visit
 
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
   if (query.spec) return RunSpec(query, outer, env);
+  if (query.recursive) return RunRecursiveCte(*query.recursive, env);
+  if (query.is_values) {
+    EvalCtx ctx;
+    ctx.outer = outer;
+    ctx.env = &env;
+    std::vector<Row> rows;
+    rows.reserve(query.values.size());
+    for (const auto& exprs : query.values) {
+      Row row;
+      row.reserve(exprs.size());
+      for (const auto& e : exprs) row.push_back(Eval(*e, ctx));
+      rows.push_back(std::move(row));
+    }
+    return rows;
+  }
   std::vector<Row> rows = RunQuery(*query.left, outer, env);
   ConvertColumns(rows, query.left->columns, query.columns);
   std::vector<Row> right = RunQuery(*query.right, outer, env);

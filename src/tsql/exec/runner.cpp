@@ -51,6 +51,7 @@ bool WritesPermanent(const ast::Statement& s) {
       return IsPermanentName(s.As<ast::InsertStmt>().target);
     case ast::StmtKind::Update:
     case ast::StmtKind::Delete:
+    case ast::StmtKind::Merge:
       // The target may be an alias of a permanent table: treat every UPDATE/DELETE as a writer.
       return true;
     case ast::StmtKind::Truncate:
@@ -129,7 +130,7 @@ bool Runner::Fail(const SqlError& error, const ast::Statement& stmt,
   if (IsConversionError(error.number)) return false;
   int32_t n = error.number;
   bool dml = stmt.kind == ast::StmtKind::Insert || stmt.kind == ast::StmtKind::Update ||
-             stmt.kind == ast::StmtKind::Delete;
+             stmt.kind == ast::StmtKind::Delete || stmt.kind == ast::StmtKind::Merge;
   if (n == 515 || n == 8152 || n == 2628 || (n == 512 && dml)) {
     StatementResult info;
     info.kind = StatementResult::Kind::Message;
@@ -251,6 +252,8 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
       return ExecUpdate(stmt.As<ast::UpdateStmt>(), cx);
     case ast::StmtKind::Delete:
       return ExecDelete(stmt.As<ast::DeleteStmt>(), cx);
+    case ast::StmtKind::Merge:
+      return ExecMerge(stmt.As<ast::MergeStmt>(), cx);
     case ast::StmtKind::CreateTable:
       return ExecCreateTable(stmt.As<ast::CreateTableStmt>(), cx);
     case ast::StmtKind::DropTable:

@@ -35,6 +35,7 @@ void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx);
 void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx);
 void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx);
 void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx);
+void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx);
 void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx);
 void ExecDropTable(ast::DropTableStmt& stmt, StatementContext& cx);
 void ExecCreateView(ast::CreateViewStmt& stmt, StatementContext& cx);
@@ -48,15 +49,6 @@ void ExecSetVariable(ast::SetVariableStmt& stmt, StatementContext& cx);
 // truncated, and a value that does not convert raises the conversion's error.
 void AssignVariable(SessionState& session, const std::string& name, const Value& value,
                     const SqlType& from);
-
-// Binds the FROM of an UPDATE/DELETE and finds its target: the FROM source aliased with the
-// target name, else the one reference of that table (the unaliased one when there are several),
-// else the table added to FROM as one more (cross-joined) source. Returns the source index.
-int BindDmlTarget(class Binder& binder, const ast::Name& target,
-                  const std::vector<ast::TableRefPtr>& from, BoundSpec& spec, struct Scope& scope);
-
-// The row limit of UPDATE/DELETE TOP (n): -1 when there is no TOP or n is NULL.
-int64_t BindTopLimit(class Binder& binder, const ast::ExprPtr& top);
 
 // Creates a table of the session (#name) or of the database; Msg 2714 when the name is taken.
 void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx);

@@ -1,48 +1,75 @@
-// INSERT ... VALUES / SELECT / DEFAULT VALUES: values are paired with the target columns by
-// position, converted to the column types as an assignment (Msg 8152 for strings too long),
-// omitted columns take their identity, DEFAULT or NULL; NULL into a NOT NULL column is Msg 515.
-// Every new row is built before any is added, so a failing INSERT adds nothing.
+// INSERT ... VALUES / SELECT / DEFAULT VALUES into a table, or through a view or common table
+// expression into the one table its columns show: values are paired with the target columns
+// by position and made into rows by a RowFiller. Every new row is built before any is added,
+// so a failing INSERT adds nothing.
 #include <optional>
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
+#include "tsql/exec/dml_output.h"
+#include "tsql/exec/dml_target.h"
+#include "tsql/exec/row_filler.h"
 #include "tsql/exec/row_pipeline.h"
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_changes.h"
 #include "tsql/exec/two_halves.h"
 #include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
 namespace {
 
-std::string JoinName(const ast::Name& name) {
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) out += (i ? "." : "") + name[i];
-  return out;
+// The columns an INSERT fills, in the order of its values: those listed (Msg 207, 264, 544 for
+// an identity column), or every column but an identity. Through a view, the view's columns
+// are traced to the one table they show.
+std::vector<int> InsertColumns(const DmlTarget& target, const BoundSource& source,
+                               const std::vector<std::string>& listed, size_t* table_index) {
+  std::vector<int> source_columns;
+  if (listed.empty()) {
+    for (size_t c = 0; c < target.columns.size(); ++c) {
+      const DmlTarget::Column& column = target.columns[c];
+      if (!target.derived &&
+          target.tables[0]->columns[static_cast<size_t>(column.column)].identity) {
+        continue;
+      }
+      source_columns.push_back(static_cast<int>(c));
+    }
+  } else {
+    for (const auto& name : listed) {
+      const int c = target.FindColumn(source, name);
+      if (c < 0) ThrowError(207, {name});
+      for (int t : source_columns) {
+        if (t == c) ThrowError(264, {name});
+      }
+      source_columns.push_back(c);
+    }
+  }
+  *table_index = target.TableOf(source_columns);
+  const Table& table = *target.tables[*table_index];
+  std::vector<int> columns;
+  for (int c : source_columns) {
+    const int column = target.columns[static_cast<size_t>(c)].column;
+    if (!listed.empty() && table.columns[static_cast<size_t>(column)].identity) {
+      ThrowError(544, {"Cannot insert explicit value for identity column in table '" + table.name +
+                       "' when IDENTITY_INSERT is set to OFF."});
+    }
+    columns.push_back(column);
+  }
+  return columns;
 }
 
 }  // namespace
 
 void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session, EvalConstant);
-  std::shared_ptr<Table> table = binder.FindTable(stmt.target);
-  if (!table) ThrowError(208, {JoinName(stmt.target)});
-  std::vector<int> targets;
-  if (stmt.columns.empty()) {
-    for (size_t c = 0; c < table->columns.size(); ++c) {
-      if (!table->columns[c].identity) targets.push_back(static_cast<int>(c));
-    }
-  } else {
-    for (const auto& name : stmt.columns) {
-      int c = table->FindColumn(name);
-      if (c < 0) ThrowError(207, {name});
-      for (int t : targets) {
-        if (t == c) ThrowError(264, {name});
-      }
-      if (table->columns[c].identity) ThrowError(544, {"Cannot insert explicit value for identity column in table '" + table->name +
-                          "' when IDENTITY_INSERT is set to OFF."});
-      targets.push_back(c);
-    }
-  }
+  binder.SetMaxRecursion(stmt.options.max_recursion.value_or(100));
+  binder.PushCtes(stmt.with);
+  BoundSpec target_spec;
+  const DmlTarget target = BindInsertTarget(binder, stmt.target, target_spec);
+  size_t table_index = 0;
+  const std::vector<int> targets =
+      InsertColumns(target, target_spec.sources[0], stmt.columns, &table_index);
+  const std::shared_ptr<Table> table = target.tables[table_index];
   size_t nt = targets.size();
   bool listed = !stmt.columns.empty();
 
@@ -73,7 +100,22 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
       }
       value_rows.push_back(std::move(bound));
     }
+    // Several rows are one table value constructor: each value is first converted to the type
+    // its position has over all the rows (as UNION ALL types a column), then to the column.
+    if (value_rows.size() > 1) {
+      for (size_t i = 0; i < nt; ++i) {
+        SqlType type = SqlType::Null();
+        for (const auto& row : value_rows) {
+          if (row[i]) type = UnionType(type, row[i]->type);
+        }
+        if (type.id == TypeId::Null) continue;
+        for (auto& row : value_rows) {
+          if (row[i]) row[i] = MakeConvert(std::move(row[i]), type);
+        }
+      }
+    }
   }
+  DmlOutput output(binder, stmt.output, *table, {.inserted = true}, nullptr, cx);
   cx.BindDone();
 
   std::vector<SqlType> source_types(nt);
@@ -81,74 +123,8 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
     for (size_t i = 0; i < nt; ++i) source_types[i] = query->columns[i].type;
   }
 
-  const size_t ncols = table->columns.size();
-  std::vector<int> slot_of(ncols, -1);
-  for (size_t i = 0; i < nt; ++i) slot_of[targets[i]] = static_cast<int>(i);
-  std::optional<int64_t> next_identity = table->next_identity;
-  std::string qualified;
-  ColumnDefaults defaults(*table, cx);
-  auto check_null = [&](const Value& v, const ColumnDef& col) {
-    if (v.is_null() && !col.nullable) {
-      if (qualified.empty()) qualified = QualifiedTableName(*table, cx.session);
-      ThrowError(515, {col.name, qualified, "INSERT"});
-    }
-  };
-  // A new row starts as a copy of `model`, which holds the columns whose value is the same for
-  // every row (a constant default, or NULL); the columns in `filled` are then set in column
-  // order: values from the source, identities, other defaults, and constant defaults that a
-  // NOT NULL column refuses. Made on the first row, so that an INSERT of no rows evaluates no
-  // default.
-  Row model;
-  std::vector<size_t> filled;
-  bool planned = false;
-  auto plan = [&] {
-    model.resize(ncols);
-    for (size_t c = 0; c < ncols; ++c) {
-      const ColumnDef& col = table->columns[c];
-      if (slot_of[c] < 0 && !col.identity) {
-        Value v = defaults.Get(c);
-        if (defaults.IsConstant(c) && (col.nullable || !v.is_null())) {
-          model[c] = std::move(v);
-          continue;
-        }
-      }
-      filled.push_back(c);
-    }
-    planned = true;
-  };
-  // Whether filling a row reads nothing but the row: every default is a constant.
-  auto fills_without_evaluating = [&] {
-    for (const size_t c : filled) {
-      if (slot_of[c] < 0 && !table->columns[c].identity && !defaults.IsConstant(c)) return false;
-    }
-    return true;
-  };
-  // get(i) supplies source value i and its type, or a null pointer for DEFAULT; a template
-  // lambda so that the per-value call is inlined.
-  auto fill = [&](Row& out, auto&& get) {
-    if (!planned) plan();
-    out = model;
-    for (const size_t c : filled) {
-      const ColumnDef& col = table->columns[c];
-      const SqlType* from = nullptr;
-      Value* source = slot_of[c] >= 0 ? get(static_cast<size_t>(slot_of[c]), from) : nullptr;
-      Value& to = out[c];
-      if (source) {
-        if (*from == col.type) {
-          to = std::move(*source);
-        } else {
-          to = Convert(*source, *from, col.type, CastMode::Assignment);
-        }
-      } else if (col.identity) {
-        if (!next_identity) next_identity = col.identity_seed;
-        to = Value::Int(*next_identity);
-        *next_identity += col.identity_increment;
-      } else {
-        to = defaults.Get(c);
-      }
-      check_null(to, col);
-    }
-  };
+  RowFiller filler(*table, targets, cx);
+  auto fill = [&filler](Row& out, auto&& get) { filler.Fill(out, get); };
 
   std::vector<Row> added;
   if (!value_rows.empty()) {
@@ -195,8 +171,8 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
         }
         add(row);
         if (++count == kPipelineFrom && WorthTwoThreads(count, kPipelineFrom) &&
-            fills_without_evaluating()) {
-          qualified = QualifiedTableName(*table, cx.session);
+            filler.FillsWithoutEvaluating()) {
+          filler.ReadyForThreads();
           pipeline.emplace(add);
         }
       };
@@ -208,12 +184,8 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
       split.ready = [&](size_t rows) {
         // (Not while a pipeline started by an earlier part of a UNION ALL still adds rows.)
         if (pipeline || !WorthTwoThreads(rows, kSplitFrom)) return false;
-        if (!planned) plan();
-        for (const size_t c : filled) {
-          if (table->columns[c].identity) return false;
-        }
-        if (!fills_without_evaluating()) return false;
-        qualified = QualifiedTableName(*table, cx.session);
+        if (filler.FillsIdentity() || !filler.FillsWithoutEvaluating()) return false;
+        filler.ReadyForThreads();
         added.reserve(added.size() + rows);
         added_second.reserve(rows - rows / 2);
         return true;
@@ -249,12 +221,12 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
     fill(out, [](size_t, const SqlType*&) -> Value* { return nullptr; });
     added.push_back(std::move(out));
   }
-  table->next_identity = next_identity;
-  std::vector<Row>& rows = table->mutable_rows();
-  rows.reserve(rows.size() + added.size());
-  for (auto& r : added) rows.push_back(std::move(r));
-  cx.MarkChanged(*table);
-  cx.RowCount(static_cast<int64_t>(added.size()));
+  for (const Row& row : added) output.Add(&row, nullptr, nullptr, nullptr);
+  output.Prepare();
+  table->next_identity = filler.next_identity();
+  const auto count = static_cast<int64_t>(added.size());
+  AppendRows(*table, std::move(added), cx);
+  output.Finish(count);
 }
 
 }  // namespace orv::tsql

@@ -33,6 +33,7 @@ void AssignFromQuery(BoundQuery& query, StatementContext& cx) {
 
 void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session, EvalConstant);
+  binder.SetMaxRecursion(stmt.options.max_recursion.value_or(100));
   ast::QuerySpec* first = FirstSpec(*stmt.query);
   ast::Name into = first ? first->into : ast::Name{};
   // Only a single SELECT block may assign variables (not a part of a UNION).

@@ -1,12 +1,16 @@
 // UPDATE [FROM]: the FROM/WHERE rows are computed first, then each target row takes the SET
 // values of its first matching row (a target row is changed once however many rows match).
+// Through a view, the rows changed are those of the one table its SET columns show.
 // All new values are computed and checked before any is stored.
 #include <algorithm>
 #include <atomic>
 
 #include "tsql/bind/binder.h"
+#include "tsql/exec/dml_output.h"
+#include "tsql/exec/dml_target.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_changes.h"
 #include "tsql/exec/two_halves.h"
 #include "tsql/types/sql_error.h"
 
@@ -14,35 +18,53 @@ namespace orv::tsql {
 
 void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session, EvalConstant);
+  binder.SetMaxRecursion(stmt.options.max_recursion.value_or(100));
+  binder.PushCtes(stmt.with);
   BoundSpec spec;
   Scope scope;
   scope.spec = &spec;
-  int target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
-  Table& table = *spec.sources[target].table;
+  const DmlTarget target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
+  const BoundSource& target_source = spec.sources[static_cast<size_t>(target.source)];
+
+  struct Assignment {
+    int column;      // of the table
+    BExprPtr value;  // null: DEFAULT
+  };
+  // The SET columns are the target's (a view's columns are traced to its table below).
+  std::vector<int> set_columns;
+  for (auto& set : stmt.sets) {
+    const std::string& name = set.column.back();
+    const int c = target.FindColumn(target_source, name);
+    if (c < 0) ThrowError(207, {name});
+    for (int earlier : set_columns) {
+      if (earlier == c) ThrowError(264, {name});
+    }
+    set_columns.push_back(c);
+  }
+  const size_t table_index = target.TableOf(set_columns);
+  Table& table = *target.tables[table_index];
   if (cx.session.read_only && !table.temporary) {
     cx.BindDone();  // a permission error ends the statement, not the batch
     ThrowError(229, {"UPDATE", table.name, cx.session.database->name()});
   }
-
-  struct Assignment {
-    int column;
-    BExprPtr value;  // null: DEFAULT
-  };
   std::vector<Assignment> sets;
-  for (auto& set : stmt.sets) {
-    const std::string& name = set.column.back();
-    int c = table.FindColumn(name);
-    if (c < 0) ThrowError(207, {name});
-    for (const auto& a : sets) {
-      if (a.column == c) ThrowError(264, {name});
+  for (size_t i = 0; i < stmt.sets.size(); ++i) {
+    const int c = target.columns[static_cast<size_t>(set_columns[i])].column;
+    const std::string& name = stmt.sets[i].column.back();
+    if (table.columns[static_cast<size_t>(c)].identity) {
+      ThrowError(8102, {"Cannot update identity column '" + name + "'."});
     }
-    if (table.columns[c].identity) ThrowError(8102, {"Cannot update identity column '" + name + "'."});
+    for (const auto& earlier : sets) {
+      if (earlier.column == c) ThrowError(264, {name});  // two view columns of one column
+    }
     Assignment a{c, nullptr};
-    if (set.value->kind != ast::ExprKind::Default) a.value = binder.BindExpr(*set.value, scope);
+    const ast::Expr& value = *stmt.sets[i].value;
+    if (value.kind != ast::ExprKind::Default) a.value = binder.BindExpr(value, scope);
     sets.push_back(std::move(a));
   }
   if (stmt.where) Binder::SplitConjuncts(binder.BindExpr(*stmt.where, scope), spec.where);
   const int64_t limit = BindTopLimit(binder, stmt.top);
+  DmlOutput output(binder, stmt.output, table, {.inserted = true, .deleted = true}, &scope, cx);
   cx.BindDone();
 
   std::vector<const BExpr*> subqueries;
@@ -59,12 +81,13 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   // Columns of the other sources that the SET list reads (a look-up table's row, say).
   std::vector<std::pair<int, int>> joined;
   for (const auto& [src, col] : read) {
-    if (src == target) {
+    if (src == target.source) {
       touched.push_back(col);
     } else {
       joined.emplace_back(src, col);
     }
   }
+  if (target.derived) touched.clear();  // the target's rows are not the table's
 
   // Taken before the rows are read, so that the addresses below are those of the rows changed.
   std::vector<Row>& rows = table.mutable_rows();
@@ -74,24 +97,25 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   const Row* base = rows.data();
   std::vector<char> seen(rows.size(), 0);
   std::vector<uint32_t> picks;
-  std::vector<size_t> changed_rows;
+  RowUpdates updates;
   picks.reserve(std::min(tuples.count, rows.size()));
-  changed_rows.reserve(picks.capacity());
+  updates.positions.reserve(picks.capacity());
   for (size_t i = 0; i < tuples.count; ++i) {
-    const Row* row = tuples.at(i)[target];
+    const Row* row = target.TableRow(tuples.at(i), table_index);
     if (!row) continue;
     const size_t index = static_cast<size_t>(row - base);
     if (seen[index]) continue;
     if (limit >= 0 && static_cast<int64_t>(picks.size()) >= limit) break;
     seen[index] = 1;
     picks.push_back(static_cast<uint32_t>(i));
-    changed_rows.push_back(index);
+    updates.positions.push_back(index);
   }
 
   // Every new value is computed (and checked) before any is stored, so a failing UPDATE
-  // changes nothing. Pick j's values are new_values[j * nsets ...].
+  // changes nothing. Pick j's values are updates.values[j * nsets ...].
   const size_t nsets = sets.size();
-  std::vector<Value> new_values(picks.size() * nsets);
+  for (const auto& a : sets) updates.columns.push_back(a.column);
+  updates.values.resize(picks.size() * nsets);
   std::string qualified;
   for (const auto& a : sets) {
     if (!table.columns[a.column].nullable) qualified = QualifiedTableName(table, cx.session);
@@ -106,7 +130,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       if (stop && (j & 255) == 0 && stop->load(std::memory_order_relaxed)) return;
       if (j + kAhead < end) {
         const Row* const* next = tuples.at(picks[j + kAhead]);
-        for (int c : touched) __builtin_prefetch(next[target]->data() + c);
+        for (int c : touched) __builtin_prefetch(next[target.source]->data() + c);
         PrefetchColumns(next, joined);
         if (!lookahead.empty()) {
           ahead.srcs = next;
@@ -115,7 +139,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       }
       ctx.srcs = tuples.at(picks[j]);
       lookahead.Attach(j, ctx);
-      Value* out = new_values.data() + j * nsets;
+      Value* out = updates.values.data() + j * nsets;
       for (const auto& a : sets) {
         const ColumnDef& col = table.columns[a.column];
         Value v;
@@ -132,19 +156,6 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       }
     }
   };
-  auto write = [&](size_t begin, size_t end) {
-    constexpr size_t kAhead = 8;
-    for (size_t j = begin; j < end; ++j) {
-      // The rows were read long ago: ask for the next ones' changed columns ahead of the writes.
-      if (j + kAhead < end) {
-        const Row& next = rows[changed_rows[j + kAhead]];
-        for (const auto& a : sets) __builtin_prefetch(next.data() + a.column);
-      }
-      Row& row = rows[changed_rows[j]];
-      Value* in = new_values.data() + j * nsets;
-      for (const auto& a : sets) row[a.column] = std::move(*in++);
-    }
-  };
   // A large update computes and stores its values on two threads when its SET list allows
   // it: subqueries only of the keyed kinds that both threads can probe, and no DEFAULT (bound
   // on first use). The values are still all computed before any is stored.
@@ -154,15 +165,26 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
                   [](const Assignment& a) { return a.value && SubqueriesAllowThreads(*a.value); });
   if (two_threads) {
     RunTwoHalves(picks.size(), evaluate);
-    RunTwoHalves(picks.size(), [&](size_t begin, size_t end, const std::atomic<bool>*) {
-      write(begin, end);
-    });
   } else {
     evaluate(0, picks.size(), nullptr);
-    write(0, picks.size());
   }
-  if (!changed_rows.empty()) cx.MarkChanged(table);
-  cx.RowCount(static_cast<int64_t>(changed_rows.size()));
+  if (!output.empty()) {
+    EvalCtx from;
+    from.env = &cx.env;
+    for (size_t j = 0; j < picks.size(); ++j) {
+      const Row& before = rows[updates.positions[j]];
+      Row after = before;
+      for (size_t k = 0; k < nsets; ++k) {
+        after[static_cast<size_t>(updates.columns[k])] = updates.values[j * nsets + k];
+      }
+      from.srcs = tuples.at(picks[j]);
+      output.Add(&after, &before, nullptr, &from);
+    }
+    output.Prepare();
+  }
+  const auto count = static_cast<int64_t>(picks.size());
+  UpdateRows(table, updates, two_threads, cx);
+  output.Finish(count);
 }
 
 }  // namespace orv::tsql

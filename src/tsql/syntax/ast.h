@@ -32,6 +32,7 @@ using Name = std::vector<std::string>;
 struct QueryExpr;
 struct Expr;
 using ExprPtr = std::unique_ptr<Expr>;
+struct WindowSpec;
 
 enum class ExprKind {
   Literal,         // literal_kind + text
@@ -77,17 +78,22 @@ struct Expr {
   bool is_convert = false;  // CONVERT(...) rather than CAST(...)
   bool is_try = false;      // TRY_CAST / TRY_CONVERT: NULL instead of a conversion error
   std::unique_ptr<QueryExpr> subquery;
+  std::unique_ptr<WindowSpec> over;  // Function: fn(...) OVER (...)
 };
 
-enum class JoinType { Inner, Left, Right, Full, Cross };
+// CrossApply / OuterApply: the right side is evaluated for each row of the left side and may
+// read its columns.
+enum class JoinType { Inner, Left, Right, Full, Cross, CrossApply, OuterApply };
 
 struct TableRef {
-  enum class Kind { Named, Derived, Join };
+  enum class Kind { Named, Derived, Values, Join };
   Kind kind = Kind::Named;
   SourcePos pos;
   Name name;                           // Named: {db, schema, table} as written, 1 to 3 parts
-  std::string alias;                   // Named / Derived (required for Derived)
+  std::string alias;                   // Named / Derived / Values (required for the last two)
+  std::vector<std::string> column_aliases;  // Derived / Values: "AS t(a, b)"; empty when none
   std::unique_ptr<QueryExpr> derived;  // Derived
+  std::vector<std::vector<ExprPtr>> values;  // Values: "(VALUES (1, 'a'), (2, 'b'))"
   JoinType join_type = JoinType::Inner;  // Join
   std::unique_ptr<TableRef> left, right; // Join
   ExprPtr on;                            // Join (none for Cross)
@@ -101,6 +107,15 @@ struct SelectItem {
   // SELECT @v = expr: the variable assigned (without '@', as written); "" for a plain item.
   // A compound "@v += expr" is kept as "@v = @v + (expr)".
   std::string variable;
+};
+
+// OUTPUT items [INTO table [(columns)]] of INSERT, UPDATE, DELETE and MERGE: items read the
+// inserted. and deleted. images of each changed row (and $action in MERGE).
+struct OutputClause {
+  std::vector<SelectItem> items;
+  Name into;                         // empty: the rows go to the client
+  std::vector<std::string> into_columns;
+  SourcePos pos;
 };
 
 struct QuerySpec {
@@ -121,6 +136,38 @@ struct OrderItem {
   bool descending = false;
 };
 
+// One end of a window frame: UNBOUNDED PRECEDING, n PRECEDING, CURRENT ROW, n FOLLOWING or
+// UNBOUNDED FOLLOWING.
+struct WindowBound {
+  enum class Kind { UnboundedPreceding, Preceding, CurrentRow, Following, UnboundedFollowing };
+  Kind kind = Kind::CurrentRow;
+  int64_t offset = 0;  // Preceding / Following
+};
+
+// OVER ([PARTITION BY ...] [ORDER BY ... [ROWS | RANGE frame]]).
+struct WindowSpec {
+  std::vector<ExprPtr> partition_by;
+  std::vector<OrderItem> order_by;
+  bool has_frame = false;
+  bool rows = false;  // ROWS (else RANGE)
+  WindowBound start{WindowBound::Kind::UnboundedPreceding, 0};
+  WindowBound end;
+};
+
+// One common table expression of a WITH clause: name [(columns)] AS (query).
+struct CommonTableExpr {
+  std::string name;
+  std::vector<std::string> columns;  // empty when no column list is given
+  std::unique_ptr<QueryExpr> query;
+  SourcePos pos;
+};
+using WithClause = std::vector<CommonTableExpr>;
+
+// The query hints of OPTION (...) that change results; the others are accepted and ignored.
+struct QueryOptions {
+  std::optional<int32_t> max_recursion;  // MAXRECURSION n (0: no limit)
+};
+
 // A query: a single SELECT block or a set operation of two queries.
 struct QueryExpr {
   enum class Kind { Spec, Union };  // Union: any set operation (set_op says which)
@@ -132,6 +179,7 @@ struct QueryExpr {
   SetOp set_op = SetOp::Union;            // Union
   bool union_all = false;                 // Union: UNION ALL
   std::vector<OrderItem> order_by;        // on the outermost query only
+  WithClause with;                        // on the query of a SELECT statement or view only
 };
 
 enum class StmtKind {
@@ -152,6 +200,7 @@ enum class StmtKind {
   SetVariable,
   Print,
   Declare,
+  Merge,
   Empty,  // a lone ';'
 };
 
@@ -179,12 +228,16 @@ using StmtPtr = std::unique_ptr<Statement>;
 struct SelectStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Select;
   SelectStmt() : Statement(kKind) {}
-  std::unique_ptr<QueryExpr> query;  // INTO, if any, is on the first QuerySpec
+  std::unique_ptr<QueryExpr> query;  // INTO, if any, is on the first QuerySpec; WITH on it too
+  QueryOptions options;
 };
 
 struct InsertStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Insert;
   InsertStmt() : Statement(kKind) {}
+  WithClause with;
+  QueryOptions options;
+  std::vector<OutputClause> output;  // OUTPUT ... INTO, then OUTPUT to the client
   Name target;
   std::vector<std::string> columns;             // empty: every column in table order
   std::vector<std::vector<ExprPtr>> values;     // VALUES rows (Default exprs allowed)
@@ -200,6 +253,9 @@ struct SetClause {
 struct UpdateStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Update;
   UpdateStmt() : Statement(kKind) {}
+  WithClause with;
+  QueryOptions options;
+  std::vector<OutputClause> output;  // OUTPUT ... INTO, then OUTPUT to the client
   ExprPtr top;
   Name target;  // table name or an alias from FROM
   std::vector<SetClause> sets;
@@ -210,10 +266,41 @@ struct UpdateStmt : Statement {
 struct DeleteStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Delete;
   DeleteStmt() : Statement(kKind) {}
+  WithClause with;
+  QueryOptions options;
+  std::vector<OutputClause> output;  // OUTPUT ... INTO, then OUTPUT to the client
   ExprPtr top;
   Name target;
   std::vector<TableRefPtr> from;
   ExprPtr where;
+};
+
+// One WHEN clause of a MERGE: which rows it is for, an extra condition, and its action.
+struct MergeClause {
+  enum class When { Matched, NotMatchedByTarget, NotMatchedBySource };
+  enum class Action { Update, Delete, Insert };
+  When when = When::Matched;
+  ExprPtr condition;  // AND ...; null when none
+  Action action = Action::Update;
+  std::vector<SetClause> sets;       // Update
+  std::vector<std::string> columns;  // Insert: the column list, empty when none
+  std::vector<ExprPtr> values;       // Insert: VALUES (...), empty for DEFAULT VALUES
+  SourcePos pos;
+};
+
+struct MergeStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Merge;
+  MergeStmt() : Statement(kKind) {}
+  WithClause with;
+  QueryOptions options;
+  ExprPtr top;
+  bool top_percent = false;
+  Name target;
+  std::string target_alias;
+  TableRefPtr source;  // USING ...
+  ExprPtr on;
+  std::vector<MergeClause> clauses;
+  std::vector<OutputClause> output;
 };
 
 struct ColumnDef {

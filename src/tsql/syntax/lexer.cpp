@@ -136,7 +136,7 @@ class Lexer {
       Advance();
       ScanNumber(token);
       token.kind = TokenKind::Money;
-    } else if (IsIdentStart(c)) {
+    } else if (IsIdentStart(c) || (c == '$' && IsAsciiLetter(Peek(1)))) {  // also $action
       size_t start = at_;
       while (at_ < text_.size() && IsIdentPart(text_[at_])) Advance();
       token.text = std::string(text_.substr(start, at_ - start));

@@ -1,5 +1,5 @@
 // Expressions, loosest first: OR, AND, NOT, predicates (comparisons, IS NULL, BETWEEN, LIKE,
-// IN), binary + - & | ^, * / %, unary ~ - +, primaries.
+// IN), binary + - & | ^, * / %, unary ~ - +, primaries; function calls with their OVER clause.
 #include "tsql/syntax/parser_impl.h"
 
 namespace orv::tsql::parse {
@@ -348,6 +348,80 @@ ExprPtr Parser::ParsePrimary() {
 }
 
 ExprPtr Parser::ParseFunction(ast::Name name, const ast::SourcePos& pos) {
+  ExprPtr e = ParseFunctionCall(std::move(name), pos);
+  if (IsKw("OVER")) e->over = ParseOver();
+  return e;
+}
+
+// OVER ([PARTITION BY e, ...] [ORDER BY e [ASC|DESC], ... [ROWS|RANGE frame]]); a frame
+// without an ORDER BY is a syntax error.
+std::unique_ptr<ast::WindowSpec> Parser::ParseOver() {
+  ExpectKw("OVER");
+  ExpectOp("(");
+  auto over = std::make_unique<ast::WindowSpec>();
+  if (IsWord(Cur(), "PARTITION")) {
+    ++at_;
+    ExpectKw("BY");
+    do {
+      over->partition_by.push_back(ParseExpr());
+    } while (AcceptOp(","));
+  }
+  if (IsKw("ORDER")) {
+    over->order_by = ParseOrderBy();
+    if (IsWord(Cur(), "ROWS") || IsWord(Cur(), "RANGE")) {
+      over->has_frame = true;
+      over->rows = IsWord(Cur(), "ROWS");
+      ++at_;
+      if (AcceptKw("BETWEEN")) {
+        over->start = ParseWindowBound();
+        if (over->start.kind == ast::WindowBound::Kind::UnboundedFollowing) Error();
+        ExpectKw("AND");
+        over->end = ParseWindowBound();
+        if (over->end.kind == ast::WindowBound::Kind::UnboundedPreceding) Error();
+      } else {
+        // "ROWS 5 PRECEDING" is "ROWS BETWEEN 5 PRECEDING AND CURRENT ROW".
+        over->start = ParseWindowBound();
+        if (over->start.kind == ast::WindowBound::Kind::Following ||
+            over->start.kind == ast::WindowBound::Kind::UnboundedFollowing) {
+          Error();
+        }
+        over->end = ast::WindowBound{};
+      }
+    }
+  }
+  ExpectOp(")");
+  return over;
+}
+
+// CURRENT ROW, or UNBOUNDED / n followed by PRECEDING / FOLLOWING.
+ast::WindowBound Parser::ParseWindowBound() {
+  using Kind = ast::WindowBound::Kind;
+  ast::WindowBound bound;
+  if (IsKw("CURRENT")) {
+    ++at_;
+    if (!IsWord(Cur(), "ROW")) Error();
+    ++at_;
+    return bound;
+  }
+  const bool unbounded = IsWord(Cur(), "UNBOUNDED");
+  if (!unbounded) {
+    if (Cur().kind != TokenKind::Integer) Error();
+    try {
+      bound.offset = std::stoll(Cur().text);
+    } catch (const std::exception&) {
+      Error();
+    }
+  }
+  ++at_;
+  const bool preceding = IsWord(Cur(), "PRECEDING");
+  if (!preceding && !IsWord(Cur(), "FOLLOWING")) Error();
+  ++at_;
+  bound.kind = unbounded ? (preceding ? Kind::UnboundedPreceding : Kind::UnboundedFollowing)
+                         : (preceding ? Kind::Preceding : Kind::Following);
+  return bound;
+}
+
+ExprPtr Parser::ParseFunctionCall(ast::Name name, const ast::SourcePos& pos) {
   auto e = NewExpr(ExprKind::Function, pos);
   e->text = name.back();
   e->name = std::move(name);

@@ -1,5 +1,5 @@
 // Queries: SELECT specifications, UNION / EXCEPT / INTERSECT chains, ORDER BY, and the table
-// sources of FROM.
+// sources of FROM (tables, derived tables, table value constructors, joins and APPLY).
 #include "tsql/syntax/parser_impl.h"
 
 namespace orv::tsql::parse {
@@ -39,20 +39,27 @@ std::unique_ptr<ast::QueryExpr> Parser::ParseQuery() {
   }
   if (IsKw("ORDER")) {
     if (!query->order_by.empty()) Error();
-    ++at_;
-    ExpectKw("BY");
-    do {
-      ast::OrderItem item;
-      item.expr = ParseExpr();
-      if (AcceptKw("DESC")) {
-        item.descending = true;
-      } else {
-        AcceptKw("ASC");
-      }
-      query->order_by.push_back(std::move(item));
-    } while (AcceptOp(","));
+    query->order_by = ParseOrderBy();
   }
   return query;
+}
+
+// ORDER BY e [ASC | DESC], ...
+std::vector<ast::OrderItem> Parser::ParseOrderBy() {
+  ExpectKw("ORDER");
+  ExpectKw("BY");
+  std::vector<ast::OrderItem> items;
+  do {
+    ast::OrderItem item;
+    item.expr = ParseExpr();
+    if (AcceptKw("DESC")) {
+      item.descending = true;
+    } else {
+      AcceptKw("ASC");
+    }
+    items.push_back(std::move(item));
+  } while (AcceptOp(","));
+  return items;
 }
 
 std::unique_ptr<ast::QueryExpr> Parser::ParseIntersection() {
@@ -205,6 +212,12 @@ ast::TableRefPtr Parser::ParseTableSource() {
       ++at_;
       AcceptKw("OUTER");
       ExpectKw("JOIN");
+    } else if (IsKw("CROSS") && IsWord(PeekAt(1), "APPLY")) {
+      at_ += 2;
+      type = ast::JoinType::CrossApply;
+    } else if (IsKw("OUTER") && IsWord(PeekAt(1), "APPLY")) {
+      at_ += 2;
+      type = ast::JoinType::OuterApply;
     } else if (IsKw("CROSS")) {
       ++at_;
       ExpectKw("JOIN");
@@ -218,7 +231,8 @@ ast::TableRefPtr Parser::ParseTableSource() {
     join->join_type = type;
     join->left = std::move(left);
     join->right = ParseTablePrimary();
-    if (type != ast::JoinType::Cross) {
+    if (type != ast::JoinType::Cross && type != ast::JoinType::CrossApply &&
+        type != ast::JoinType::OuterApply) {
       ExpectKw("ON");
       join->on = ParseExpr();
     }
@@ -230,6 +244,24 @@ ast::TableRefPtr Parser::ParseTablePrimary() {
   DepthGuard guard(*this);
   auto ref = std::make_unique<ast::TableRef>();
   ref->pos = Cur().pos;
+  if (IsOp("(") && IsWord(PeekAt(1), "VALUES")) {
+    at_ += 2;
+    ref->kind = ast::TableRef::Kind::Values;
+    do {
+      ExpectOp("(");
+      std::vector<ast::ExprPtr> row;
+      do {
+        row.push_back(ParseExpr());
+      } while (AcceptOp(","));
+      ExpectOp(")");
+      ref->values.push_back(std::move(row));
+    } while (AcceptOp(","));
+    ExpectOp(")");
+    ref->alias = ParseOptionalAlias();
+    if (ref->alias.empty()) Error();  // a table value constructor needs a name
+    if (IsOp("(")) ref->column_aliases = ParseNameList();
+    return ref;
+  }
   if (IsOp("(")) {
     if (!AtQueryStart()) {  // a parenthesized join
       ++at_;
@@ -243,6 +275,7 @@ ast::TableRefPtr Parser::ParseTablePrimary() {
     ExpectOp(")");
     ref->alias = ParseOptionalAlias();
     if (ref->alias.empty()) Error();  // a derived table needs a name
+    if (IsOp("(")) ref->column_aliases = ParseNameList();
     return ref;
   }
   ref->kind = ast::TableRef::Kind::Named;

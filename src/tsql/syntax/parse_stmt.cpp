@@ -1,6 +1,10 @@
-// Statements: queries, INSERT/UPDATE/DELETE, CREATE/DROP of tables, views and indexes,
-// TRUNCATE, IF/ELSE, BEGIN/END, SET (options and variables), PRINT and DECLARE.
+// Statements: queries, INSERT/UPDATE/DELETE/MERGE (each with common table expressions before
+// it and OPTION hints after it), CREATE/DROP of tables, views and indexes, TRUNCATE, IF/ELSE,
+// BEGIN/END, SET (options and variables), PRINT and DECLARE.
+#include <cstdint>
+
 #include "tsql/syntax/parser_impl.h"
+#include "tsql/types/sql_error.h"
 
 namespace orv::tsql::parse {
 namespace {
@@ -20,12 +24,16 @@ ast::StmtPtr Parser::ParseStatement() {
   ast::StmtPtr stmt;
   if (IsKw("SELECT") || (IsOp("(") && AtQueryStart()))
     stmt = ParseSelectStmt();
+  else if (IsKw("WITH"))
+    stmt = ParseWithStatement();
   else if (IsKw("INSERT"))
     stmt = ParseInsert();
   else if (IsKw("UPDATE"))
     stmt = ParseUpdate();
   else if (IsKw("DELETE"))
     stmt = ParseDelete();
+  else if (IsKw("MERGE"))
+    stmt = ParseMerge();
   else if (IsKw("CREATE"))
     stmt = ParseCreate();
   else if (IsKw("DROP"))
@@ -52,7 +60,113 @@ ast::StmtPtr Parser::ParseStatement() {
 ast::StmtPtr Parser::ParseSelectStmt() {
   auto stmt = NewStmt<ast::SelectStmt>(Cur().pos);
   stmt->query = ParseQuery();
+  ParseQueryOptions(stmt->options);
   return stmt;
+}
+
+// WITH name [(columns)] AS (query) [, ...] before a SELECT, INSERT, UPDATE or DELETE.
+ast::WithClause Parser::ParseWithClause() {
+  ExpectKw("WITH");
+  ast::WithClause ctes;
+  do {
+    ast::CommonTableExpr cte;
+    cte.pos = Cur().pos;
+    cte.name = ExpectName();
+    if (IsOp("(")) cte.columns = ParseNameList();
+    ExpectKw("AS");
+    ExpectOp("(");
+    if (!AtQueryStart()) Error();
+    cte.query = ParseQuery();
+    ExpectOp(")");
+    ctes.push_back(std::move(cte));
+  } while (AcceptOp(","));
+  return ctes;
+}
+
+ast::StmtPtr Parser::ParseWithStatement() {
+  ast::WithClause ctes = ParseWithClause();
+  if (IsKw("SELECT") || (IsOp("(") && AtQueryStart())) {
+    ast::StmtPtr stmt = ParseSelectStmt();
+    stmt->As<ast::SelectStmt>().query->with = std::move(ctes);
+    return stmt;
+  }
+  ast::StmtPtr stmt;
+  if (IsKw("INSERT")) {
+    stmt = ParseInsert();
+    stmt->As<ast::InsertStmt>().with = std::move(ctes);
+  } else if (IsKw("UPDATE")) {
+    stmt = ParseUpdate();
+    stmt->As<ast::UpdateStmt>().with = std::move(ctes);
+  } else if (IsKw("DELETE")) {
+    stmt = ParseDelete();
+    stmt->As<ast::DeleteStmt>().with = std::move(ctes);
+  } else if (IsKw("MERGE")) {
+    stmt = ParseMerge();
+    stmt->As<ast::MergeStmt>().with = std::move(ctes);
+  } else {
+    Error();
+  }
+  return stmt;
+}
+
+// OUTPUT items INTO target [(columns)] and/or OUTPUT items (to the client), in that order.
+std::vector<ast::OutputClause> Parser::ParseOutput() {
+  std::vector<ast::OutputClause> clauses;
+  while (IsWord(Cur(), "OUTPUT") && clauses.size() < 2) {
+    if (!clauses.empty() && clauses.back().into.empty()) Error();  // the client's comes last
+    ast::OutputClause clause;
+    clause.pos = Cur().pos;
+    ++at_;
+    do {
+      clause.items.push_back(ParseSelectItem());
+    } while (AcceptOp(","));
+    if (AcceptKw("INTO")) {
+      if (Cur().kind == TokenKind::Variable) {
+        clause.into.push_back(Cur().text);
+        ++at_;
+      } else {
+        clause.into = ParseMultiPartName(3);
+      }
+      if (IsOp("(")) clause.into_columns = ParseNameList();
+    }
+    clauses.push_back(std::move(clause));
+  }
+  return clauses;
+}
+
+// OPTION (hint, ...) at the end of a statement. MAXRECURSION n is kept (Msg 310 above 32767);
+// the other hints only steer a plan and are skipped.
+void Parser::ParseQueryOptions(ast::QueryOptions& options) {
+  if (!IsKw("OPTION") || !IsOpTok(PeekAt(1), "(")) return;
+  at_ += 2;
+  do {
+    if (AcceptKw("MAXRECURSION")) {
+      if (Cur().kind != TokenKind::Integer) Error();
+      const Token& n = Cur();
+      int64_t value = 0;
+      try {
+        value = std::stoll(n.text);
+      } catch (const std::exception&) {
+        value = INT64_MAX;
+      }
+      if (value > 32767) {
+        SqlError error = MakeError(310, {n.text, "32767"});
+        error.line = n.pos.line;
+        throw SqlException(std::move(error));
+      }
+      options.max_recursion = static_cast<int32_t>(value);
+      ++at_;
+      continue;
+    }
+    if (IsOp(")") || IsOp(",")) Error();
+    int depth = 0;
+    while (!AtEnd() && (depth > 0 || (!IsOp(",") && !IsOp(")")))) {
+      if (IsOp("(")) ++depth;
+      if (IsOp(")")) --depth;
+      ++at_;
+    }
+  } while (AcceptOp(","));
+  ExpectOp(")");
 }
 
 ast::StmtPtr Parser::ParseInsert() {
@@ -61,6 +175,7 @@ ast::StmtPtr Parser::ParseInsert() {
   AcceptKw("INTO");
   stmt->target = ParseMultiPartName(3);
   if (IsOp("(") && !AtQueryStart()) stmt->columns = ParseNameList();
+  stmt->output = ParseOutput();
   if (AcceptKw("VALUES")) {
     do {
       ExpectOp("(");
@@ -87,6 +202,7 @@ ast::StmtPtr Parser::ParseInsert() {
   } else {
     Error();
   }
+  ParseQueryOptions(stmt->options);
   return stmt;
 }
 
@@ -95,6 +211,16 @@ ast::StmtPtr Parser::ParseUpdate() {
   ExpectKw("UPDATE");
   if (IsKw("TOP")) ParseTop(stmt->top, nullptr, nullptr);
   stmt->target = ParseMultiPartName(3);
+  ParseSetList(stmt->sets);
+  stmt->output = ParseOutput();
+  if (AcceptKw("FROM")) stmt->from = ParseFromList();
+  if (AcceptKw("WHERE")) stmt->where = ParseExpr();
+  ParseQueryOptions(stmt->options);
+  return stmt;
+}
+
+// SET column = value | DEFAULT, ...
+void Parser::ParseSetList(std::vector<ast::SetClause>& sets) {
   ExpectKw("SET");
   do {
     ast::SetClause clause;
@@ -108,10 +234,82 @@ ast::StmtPtr Parser::ParseUpdate() {
     } else {
       clause.value = ParseExpr();
     }
-    stmt->sets.push_back(std::move(clause));
+    sets.push_back(std::move(clause));
   } while (AcceptOp(","));
-  if (AcceptKw("FROM")) stmt->from = ParseFromList();
-  if (AcceptKw("WHERE")) stmt->where = ParseExpr();
+}
+
+// MERGE [TOP (n) [PERCENT]] [INTO] target [[AS] alias] USING source ON condition WHEN ...
+// [OUTPUT ...] [OPTION (...)]; the statement must end with a semicolon (Msg 10713).
+ast::StmtPtr Parser::ParseMerge() {
+  auto stmt = NewStmt<ast::MergeStmt>(Cur().pos);
+  ExpectKw("MERGE");
+  if (IsKw("TOP")) ParseTop(stmt->top, &stmt->top_percent, nullptr);
+  AcceptKw("INTO");
+  stmt->target = ParseMultiPartName(3);
+  if (AcceptKw("AS")) {
+    stmt->target_alias = ExpectName();
+  } else if (IsNameToken(Cur()) && !IsWord(Cur(), "USING")) {
+    stmt->target_alias = ExpectName();
+  }
+  if (!IsWord(Cur(), "USING")) Error();
+  ++at_;
+  stmt->source = ParseTableSource();
+  ExpectKw("ON");
+  stmt->on = ParseExpr();
+  using When = ast::MergeClause::When;
+  while (IsKw("WHEN")) {
+    ast::MergeClause clause;
+    clause.pos = Cur().pos;
+    ++at_;
+    if (AcceptKw("NOT")) {
+      if (!IsWord(Cur(), "MATCHED")) Error();
+      ++at_;
+      clause.when = When::NotMatchedByTarget;
+      if (AcceptKw("BY")) {
+        if (IsWord(Cur(), "SOURCE")) {
+          clause.when = When::NotMatchedBySource;
+        } else if (!IsWord(Cur(), "TARGET")) {
+          Error();
+        }
+        ++at_;
+      }
+    } else {
+      if (!IsWord(Cur(), "MATCHED")) Error();
+      ++at_;
+    }
+    if (AcceptKw("AND")) clause.condition = ParseExpr();
+    ExpectKw("THEN");
+    if (clause.when == When::NotMatchedByTarget) {
+      ExpectKw("INSERT");
+      clause.action = ast::MergeClause::Action::Insert;
+      if (IsOp("(")) clause.columns = ParseNameList();
+      if (IsKw("DEFAULT") && IsWord(PeekAt(1), "VALUES")) {
+        at_ += 2;
+      } else {
+        ExpectKw("VALUES");
+        ExpectOp("(");
+        do {
+          clause.values.push_back(ParseExpr());
+        } while (AcceptOp(","));
+        ExpectOp(")");
+      }
+    } else if (AcceptKw("DELETE")) {
+      clause.action = ast::MergeClause::Action::Delete;
+    } else {
+      ExpectKw("UPDATE");
+      clause.action = ast::MergeClause::Action::Update;
+      ParseSetList(clause.sets);
+    }
+    stmt->clauses.push_back(std::move(clause));
+  }
+  if (stmt->clauses.empty()) Error();
+  stmt->output = ParseOutput();
+  ParseQueryOptions(stmt->options);
+  if (!IsOp(";")) {
+    SqlError error = MakeError(10713);
+    error.line = Cur().pos.line;
+    throw SqlException(std::move(error));
+  }
   return stmt;
 }
 
@@ -121,8 +319,10 @@ ast::StmtPtr Parser::ParseDelete() {
   if (IsKw("TOP")) ParseTop(stmt->top, nullptr, nullptr);
   AcceptKw("FROM");
   stmt->target = ParseMultiPartName(3);
+  stmt->output = ParseOutput();
   if (AcceptKw("FROM")) stmt->from = ParseFromList();
   if (AcceptKw("WHERE")) stmt->where = ParseExpr();
+  ParseQueryOptions(stmt->options);
   return stmt;
 }
 
@@ -237,8 +437,11 @@ ast::StmtPtr Parser::ParseCreateView() {
   if (IsOp("(")) stmt->columns = ParseNameList();
   ExpectKw("AS");
   uint32_t start = Cur().pos.offset;
+  ast::WithClause ctes;
+  if (IsKw("WITH")) ctes = ParseWithClause();
   if (!AtQueryStart()) Error();
   stmt->query = ParseQuery();
+  stmt->query->with = std::move(ctes);
   stmt->query_text = std::string(text_.substr(start, PrevEnd() - start));
   return stmt;
 }
@@ -324,6 +527,7 @@ ast::StmtPtr Parser::ParseIf() {
 ast::StmtPtr Parser::ParseBlock() {
   auto stmt = NewStmt<ast::BlockStmt>(Cur().pos);
   ExpectKw("BEGIN");
+  bool terminated = true;
   while (!IsKw("END")) {
     if (AtEnd()) Error();
     if (IsOp(";")) {
@@ -331,12 +535,14 @@ ast::StmtPtr Parser::ParseBlock() {
       empty->end_offset = Cur().end_offset;
       ++at_;
       stmt->statements.push_back(std::move(empty));
+      terminated = true;
       continue;
     }
+    CheckWithAfterTerminator(terminated);
     stmt->statements.push_back(ParseStatement());
     for (auto& extra : pending_) stmt->statements.push_back(std::move(extra));
     pending_.clear();
-    AcceptOp(";");
+    terminated = AcceptOp(";");
   }
   ++at_;  // END
   return stmt;

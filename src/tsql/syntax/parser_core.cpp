@@ -164,8 +164,16 @@ std::vector<std::string> Parser::ParseNameList() {
   return names;
 }
 
+void Parser::CheckWithAfterTerminator(bool terminated) const {
+  if (terminated || !IsKw("WITH")) return;
+  SqlError error = MakeError(319);
+  error.line = Cur().pos.line;
+  throw SqlException(std::move(error));
+}
+
 ast::Batch Parser::ParseBatch() {
   ast::Batch batch;
+  bool terminated = true;
   while (!AtEnd()) {
     if (IsOp(";")) {
       auto empty = std::make_unique<ast::EmptyStmt>();
@@ -173,12 +181,14 @@ ast::Batch Parser::ParseBatch() {
       empty->end_offset = Cur().end_offset;
       ++at_;
       batch.statements.push_back(std::move(empty));
+      terminated = true;
       continue;
     }
+    CheckWithAfterTerminator(terminated);
     batch.statements.push_back(ParseStatement());
     for (auto& extra : pending_) batch.statements.push_back(std::move(extra));
     pending_.clear();
-    AcceptOp(";");  // the statement's own terminator
+    terminated = AcceptOp(";");  // the statement's own terminator
   }
   return batch;
 }

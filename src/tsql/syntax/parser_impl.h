@@ -55,6 +55,7 @@ class Parser {
   // With UNION / EXCEPT / INTERSECT chains and ORDER BY.
   std::unique_ptr<ast::QueryExpr> ParseQuery();
   std::vector<ast::TableRefPtr> ParseFromList();
+  std::vector<ast::OrderItem> ParseOrderBy();
 
   // --- statements (parse_stmt.cpp) ---
   ast::StmtPtr ParseStatement();
@@ -73,6 +74,9 @@ class Parser {
   ast::ExprPtr ParseCase(const ast::SourcePos& pos);
   ast::ExprPtr ParseCast(const ast::SourcePos& pos, bool is_convert);
   ast::ExprPtr ParseFunction(ast::Name name, const ast::SourcePos& pos);
+  ast::ExprPtr ParseFunctionCall(ast::Name name, const ast::SourcePos& pos);
+  std::unique_ptr<ast::WindowSpec> ParseOver();
+  ast::WindowBound ParseWindowBound();
   ast::ExprPtr ParseExistsBody(const ast::SourcePos& pos, bool negated);
   ast::ExprPtr ParseInTail(ast::ExprPtr left, bool negated);
   ast::ExprPtr ParseSubqueryInParens();
@@ -92,10 +96,19 @@ class Parser {
   std::string ParseOptionalAlias();
 
   // statements
+  ast::StmtPtr ParseWithStatement();
+  // A statement that starts with WITH must follow a semicolon (or start the batch or block):
+  // Msg 319 otherwise.
+  void CheckWithAfterTerminator(bool terminated) const;
+  ast::WithClause ParseWithClause();
+  void ParseQueryOptions(ast::QueryOptions& options);
+  std::vector<ast::OutputClause> ParseOutput();
   ast::StmtPtr ParseSelectStmt();
   ast::StmtPtr ParseInsert();
   ast::StmtPtr ParseUpdate();
   ast::StmtPtr ParseDelete();
+  ast::StmtPtr ParseMerge();
+  void ParseSetList(std::vector<ast::SetClause>& sets);
   ast::StmtPtr ParseCreate();
   ast::StmtPtr ParseCreateTable();
   ast::StmtPtr ParseCreateView();

@@ -160,8 +160,11 @@ std::string Dump(const ast::TableRef& ref) {
       return DumpName(ref.name) + (ref.alias.empty() ? "" : " " + ref.alias);
     case ast::TableRef::Kind::Derived:
       return "(derived) " + ref.alias;
+    case ast::TableRef::Kind::Values:
+      return "(values " + std::to_string(ref.values.size()) + ") " + ref.alias;
     case ast::TableRef::Kind::Join: {
-      static const char* kJoin[] = {"inner", "left", "right", "full", "cross"};
+      static const char* kJoin[] = {"inner", "left",        "right",      "full",
+                                    "cross", "cross apply", "outer apply"};
       std::string out = "(" + std::string(kJoin[static_cast<int>(ref.join_type)]) + " " +
                         Dump(*ref.left) + ", " + Dump(*ref.right);
       if (ref.on) out += " on " + Dump(*ref.on);

@@ -1,0 +1,60 @@
+// The new rows of a table: the plan of which columns take values, defaults or identities.
+#include "tsql/exec/row_filler.h"
+
+namespace orv::tsql {
+
+RowFiller::RowFiller(const Table& table, const std::vector<int>& targets, StatementContext& cx,
+                     std::string statement)
+    : table_(table),
+      cx_(cx),
+      statement_(std::move(statement)),
+      slot_of_(table.columns.size(), -1),
+      next_identity_(table.next_identity),
+      defaults_(table, cx) {
+  for (size_t i = 0; i < targets.size(); ++i) slot_of_[static_cast<size_t>(targets[i])] = static_cast<int>(i);
+}
+
+void RowFiller::Plan() {
+  const size_t ncols = table_.columns.size();
+  model_.resize(ncols);
+  for (size_t c = 0; c < ncols; ++c) {
+    const ColumnDef& col = table_.columns[c];
+    if (slot_of_[c] < 0 && !col.identity) {
+      Value v = defaults_.Get(c);
+      if (defaults_.IsConstant(c) && (col.nullable || !v.is_null())) {
+        model_[c] = std::move(v);
+        continue;
+      }
+    }
+    filled_.push_back(c);
+  }
+  planned_ = true;
+}
+
+bool RowFiller::FillsWithoutEvaluating() {
+  if (!planned_) Plan();
+  for (const size_t c : filled_) {
+    if (slot_of_[c] < 0 && !table_.columns[c].identity && !defaults_.IsConstant(c)) return false;
+  }
+  return true;
+}
+
+bool RowFiller::FillsIdentity() {
+  if (!planned_) Plan();
+  for (const size_t c : filled_) {
+    if (table_.columns[c].identity) return true;
+  }
+  return false;
+}
+
+void RowFiller::ReadyForThreads() {
+  if (!planned_) Plan();
+  if (qualified_.empty()) qualified_ = QualifiedTableName(table_, cx_.session);
+}
+
+void RowFiller::RefuseNull(const ColumnDef& column) {
+  if (qualified_.empty()) qualified_ = QualifiedTableName(table_, cx_.session);
+  ThrowError(515, {column.name, qualified_, statement_});
+}
+
+}  // namespace orv::tsql

@@ -1,0 +1,143 @@
+// Ordering rows: comparison under the sort keys (NULLs first ascending), and a stable sort
+// that moves compact records of the keys rather than chasing row pointers.
+#include "tsql/exec/row_order.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <iterator>
+#include <numeric>
+
+#include "tsql/exec/exec.h"
+#include "tsql/exec/two_halves.h"
+#include "tsql/types/value_ops.h"
+
+namespace orv::tsql {
+namespace {
+
+// std::stable_sort, on two threads for a large range: each half is sorted on its own thread,
+// then the halves are merged (a merge takes the first half's element of an equal pair first,
+// so the whole stays stable).
+template <class Record, class Less>
+void StableSortRecords(std::vector<Record>& records, Less less) {
+  if (!WorthTwoThreads(records.size(), size_t{1} << 17)) {
+    std::stable_sort(records.begin(), records.end(), less);
+    return;
+  }
+  RunTwoHalves(records.size(), [&](size_t begin, size_t end, const std::atomic<bool>*) {
+    std::stable_sort(records.begin() + static_cast<ptrdiff_t>(begin),
+                     records.begin() + static_cast<ptrdiff_t>(end), less);
+  });
+  const auto mid = records.begin() + static_cast<ptrdiff_t>(records.size() / 2);
+  std::vector<Record> merged;
+  merged.reserve(records.size());
+  std::merge(std::make_move_iterator(records.begin()), std::make_move_iterator(mid),
+             std::make_move_iterator(mid), std::make_move_iterator(records.end()),
+             std::back_inserter(merged), less);
+  records = std::move(merged);
+}
+
+// The order of the rows under the keys, stable, as positions in `rows`. For up to eight keys
+// the keys of each row are copied into one record with the row's position and the records
+// themselves are sorted: a merge then reads neighbouring records, where sorting bare positions
+// would fetch two rows' keys from random places for every comparison (the cost of sorting a
+// large result).
+template <size_t N>
+std::vector<uint32_t> SortedOrderByRecords(const Row* const* rows, size_t n,
+                                           const std::vector<SortKey>& keys) {
+  struct Record {
+    std::array<Value, N> key;
+    uint32_t row;
+  };
+  const size_t nk = keys.size();
+  std::vector<Record> records(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (i + kRowsAhead < n) {
+      const Row& ahead = *rows[i + kRowsAhead];
+      for (size_t k = 0; k < nk; ++k) __builtin_prefetch(ahead.data() + keys[k].column);
+    }
+    for (size_t k = 0; k < nk; ++k) records[i].key[k] = (*rows[i])[keys[k].column];
+    records[i].row = static_cast<uint32_t>(i);
+  }
+  StableSortRecords(records, [&](const Record& a, const Record& b) {
+    for (size_t k = 0; k < nk; ++k) {
+      int c = CompareNullable(a.key[k], b.key[k], keys[k].type);
+      if (c != 0) return keys[k].desc ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  std::vector<uint32_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = records[i].row;
+  return order;
+}
+
+// More keys: positions are sorted, comparing copies of the keys laid out one block per row.
+std::vector<uint32_t> SortedOrderByIndex(const Row* const* rows, size_t n,
+                                         const std::vector<SortKey>& keys) {
+  const size_t nk = keys.size();
+  std::vector<Value> flat(n * nk);
+  for (size_t i = 0; i < n; ++i) {
+    for (size_t k = 0; k < nk; ++k) flat[i * nk + k] = (*rows[i])[keys[k].column];
+  }
+  std::vector<uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+    const Value* a = flat.data() + static_cast<size_t>(x) * nk;
+    const Value* b = flat.data() + static_cast<size_t>(y) * nk;
+    for (size_t k = 0; k < nk; ++k) {
+      int c = CompareNullable(a[k], b[k], keys[k].type);
+      if (c != 0) return keys[k].desc ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  return order;
+}
+
+}  // namespace
+
+int CompareNullable(const Value& a, const Value& b, const SqlType& type) {
+  if (a.is_null() || b.is_null()) {
+    if (a.is_null() && b.is_null()) return 0;
+    return a.is_null() ? -1 : 1;
+  }
+  return Compare(a, b, type);
+}
+
+int CompareRows(const Row& a, const Row& b, const std::vector<SortKey>& keys) {
+  for (const auto& k : keys) {
+    int c = CompareNullable(a[k.column], b[k.column], k.type);
+    if (c != 0) return k.desc ? -c : c;
+  }
+  return 0;
+}
+
+std::vector<uint32_t> SortedOrder(const Row* const* rows, size_t n,
+                                  const std::vector<SortKey>& keys) {
+  using OrderFn = std::vector<uint32_t> (*)(const Row* const*, size_t, const std::vector<SortKey>&);
+  static constexpr OrderFn kByRecords[] = {
+      nullptr,
+      SortedOrderByRecords<1>,
+      SortedOrderByRecords<2>,
+      SortedOrderByRecords<3>,
+      SortedOrderByRecords<4>,
+      SortedOrderByRecords<5>,
+      SortedOrderByRecords<6>,
+      SortedOrderByRecords<7>,
+      SortedOrderByRecords<8>,
+  };
+  return keys.size() < std::size(kByRecords) ? kByRecords[keys.size()](rows, n, keys)
+                                             : SortedOrderByIndex(rows, n, keys);
+}
+
+void SortRows(std::vector<Row>& rows, const std::vector<SortKey>& keys) {
+  if (keys.empty() || rows.size() < 2) return;
+  std::vector<const Row*> pointers(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) pointers[i] = &rows[i];
+  const std::vector<uint32_t> order = SortedOrder(pointers.data(), rows.size(), keys);
+  std::vector<Row> sorted;
+  sorted.reserve(rows.size());
+  for (uint32_t i : order) sorted.push_back(std::move(rows[i]));
+  rows = std::move(sorted);
+}
+
+}  // namespace orv::tsql
