@@ -142,7 +142,7 @@ TEST(EmbeddedProviderTest, FileDataSourceIsSharedTempTablesAreNot) {
   const std::filesystem::path file = std::filesystem::temp_directory_path() /
                                      ("orv_ado_embedded_" + std::to_string(::getpid()) + ".db");
   std::filesystem::remove(file);
-  const std::string dsn = "Provider=Embedded;Data Source={" + file.string() + "}";
+  const std::string dsn = "Provider=Embedded;Data Source={" + file.string() + "};Create=yes";
   {
     auto first = Connection::Open(dsn);
     auto second = Connection::Open(dsn);

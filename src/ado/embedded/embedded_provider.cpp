@@ -1,6 +1,9 @@
 // The "Embedded" provider: runs batches on our T-SQL engine. "Data Source" names a data-source
-// file or ":memory:" (the default); "Clock" = "yyyy-mm-dd[ hh:mi:ss]" fixes GETDATE(). Each
-// connection has its own engine session (temporary tables, SET options).
+// file or ":memory:" (the default); "Create" = yes lets a file that does not exist yet be made
+// by the first batch that writes (otherwise a missing file is an error); "Clock" =
+// "yyyy-mm-dd[ hh:mi:ss]" fixes GETDATE(). Each connection has its own engine session
+// (temporary tables, SET options, transaction).
+#include <cctype>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -144,6 +147,13 @@ class EmbeddedConnection : public ProviderConnection {
   tsql::Session session_;
 };
 
+// "yes", "true", "1" (any letter case) switch a connection option on.
+bool IsOn(const std::string& text) {
+  std::string lower;
+  for (char c : text) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  return lower == "yes" || lower == "true" || lower == "1";
+}
+
 std::unique_ptr<ProviderConnection> OpenEmbedded(const ConnectionString& properties) {
   std::string source = properties.Get("Data Source");
   if (source.empty()) source = ":memory:";
@@ -161,7 +171,9 @@ std::unique_ptr<ProviderConnection> OpenEmbedded(const ConnectionString& propert
 
   std::shared_ptr<tsql::Database> database;
   try {
-    database = tsql::OpenDatabase(source);
+    tsql::OpenOptions options;
+    options.create = IsOn(properties.Get("Create"));
+    database = tsql::OpenDatabase(source, options);
   } catch (const tsql::SqlException& e) {
     automation::Raise(adoerr::kProviderError, kErrorSource, e.what());
   }

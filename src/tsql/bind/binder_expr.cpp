@@ -243,6 +243,13 @@ BExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
         e->nullable = false;
         return e;
       }
+      if (upper == "TRANCOUNT" || upper == "LOCK_TIMEOUT" || upper == "SPID") {
+        e->kind = BKind::SessionInt;
+        e->name = upper;
+        e->type = upper == "SPID" ? SqlType::SmallInt() : SqlType::Int();
+        e->nullable = false;
+        return e;
+      }
       auto it = session_.variables.find(upper);
       if (it == session_.variables.end()) {
         ThrowError(137, {expr.name.empty() ? expr.text : "@" + expr.name.back()});

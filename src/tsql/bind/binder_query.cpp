@@ -32,7 +32,7 @@ std::shared_ptr<Table> Binder::FindTable(const ast::Name& name) {
   if (name.empty()) return nullptr;
   const std::string& table = name.back();
   if (IsTempName(table)) return session_.FindTempTable(table);
-  return session_.database->FindTable(table);
+  return session_.OpenTable(table);
 }
 
 int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, BoundSpec& spec,

@@ -197,6 +197,12 @@ Value Eval(const BExpr& e, const EvalCtx& ctx) {
     }
     case BKind::RowCount:
       return Value::Int(ctx.env->session->rowcount);
+    case BKind::SessionInt: {
+      const SessionState& session = *ctx.env->session;
+      if (e.name == "TRANCOUNT") return Value::Int(session.transaction.count);
+      if (e.name == "LOCK_TIMEOUT") return Value::Int(session.lock_timeout_ms);
+      return Value::Int(session.session_id);
+    }
     case BKind::GetDate:
       return Value::DateTime(ctx.env->now);
     case BKind::Convert:

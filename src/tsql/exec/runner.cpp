@@ -1,5 +1,6 @@
-// The batch runner: statement dispatch, locking of the shared database per statement, error
-// scopes, and the results a client receives.
+// The batch runner: statement dispatch, each statement as a unit of work (its locks, its undo,
+// autocommit), SQL Server's error scopes and their effect on an open transaction, and the
+// results a client receives.
 #include "tsql/exec/runner.h"
 
 #include <atomic>
@@ -7,11 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
-#include <mutex>
 #include <set>
-#include <shared_mutex>
 
 #include "tsql/bind/binder.h"
+#include "tsql/catalog/transaction.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
 #include "tsql/syntax/lexer.h"
@@ -29,49 +29,82 @@ void StatementContext::RowCount(int64_t count) {
   results.push_back(std::move(r));
 }
 
-void StatementContext::MarkChanged(Table& table) {
-  if (table.temporary) return;
-  table.dirty = true;
-  session.database->MarkChanged();
+void StatementContext::BindDone() {
+  bound = true;
+  CheckReads(session);
 }
 
 namespace {
 
 bool IsPermanentName(const ast::Name& name) { return !name.empty() && !IsTempName(name.back()); }
 
-bool SelectIntoPermanent(const ast::QueryExpr& q) {
-  if (q.kind == ast::QueryExpr::Kind::Union) return SelectIntoPermanent(*q.left);
-  return q.spec && IsPermanentName(q.spec->into);
+// The table an UPDATE or DELETE names as its target: the one its FROM aliases with that name,
+// else the name itself. Empty when the alias stands for something else than a table.
+std::string DmlTargetTable(const ast::Name& target, const std::vector<ast::TableRefPtr>& from) {
+  std::vector<const ast::TableRef*> pending;
+  for (const auto& ref : from) pending.push_back(ref.get());
+  while (!pending.empty() && target.size() == 1) {
+    const ast::TableRef* ref = pending.back();
+    pending.pop_back();
+    if (ref->kind == ast::TableRef::Kind::Join) {
+      pending.push_back(ref->left.get());
+      pending.push_back(ref->right.get());
+    } else if (!ref->alias.empty() && NamesEqual(ref->alias, target.back())) {
+      return ref->kind == ast::TableRef::Kind::Named ? ref->name.back() : std::string();
+    }
+  }
+  return target.back();
 }
 
-// Statements that change permanent tables or definitions take the database lock exclusively.
-bool WritesPermanent(const ast::Statement& s) {
+void AddIfPermanent(const std::string& name, std::vector<std::string>& out) {
+  if (!name.empty() && !IsTempName(name)) out.push_back(name);
+}
+
+void SelectIntoTargets(const ast::QueryExpr& q, std::vector<std::string>& out) {
+  if (q.kind == ast::QueryExpr::Kind::Union) return SelectIntoTargets(*q.left, out);
+  if (q.spec && IsPermanentName(q.spec->into)) out.push_back(q.spec->into.back());
+}
+
+// The permanent tables and views a statement creates, changes or drops: it takes their locks
+// (and the data-source file's write lock) before it is bound.
+std::vector<std::string> PermanentTargets(const ast::Statement& s) {
+  std::vector<std::string> out;
   switch (s.kind) {
     case ast::StmtKind::Insert:
-      return IsPermanentName(s.As<ast::InsertStmt>().target);
-    case ast::StmtKind::Update:
-    case ast::StmtKind::Delete:
-      // The target may be an alias of a permanent table: treat every UPDATE/DELETE as a writer.
-      return true;
+      AddIfPermanent(s.As<ast::InsertStmt>().target.back(), out);
+      break;
+    case ast::StmtKind::Update: {
+      const auto& u = s.As<ast::UpdateStmt>();
+      AddIfPermanent(DmlTargetTable(u.target, u.from), out);
+      break;
+    }
+    case ast::StmtKind::Delete: {
+      const auto& d = s.As<ast::DeleteStmt>();
+      AddIfPermanent(DmlTargetTable(d.target, d.from), out);
+      break;
+    }
     case ast::StmtKind::Truncate:
-      return IsPermanentName(s.As<ast::TruncateStmt>().table);
+      AddIfPermanent(s.As<ast::TruncateStmt>().table.back(), out);
+      break;
     case ast::StmtKind::CreateTable:
-      return IsPermanentName(s.As<ast::CreateTableStmt>().name);
+      AddIfPermanent(s.As<ast::CreateTableStmt>().name.back(), out);
+      break;
     case ast::StmtKind::DropTable:
-      for (const auto& n : s.As<ast::DropTableStmt>().names) {
-        if (IsPermanentName(n)) return true;
-      }
-      return false;
+      for (const auto& n : s.As<ast::DropTableStmt>().names) AddIfPermanent(n.back(), out);
+      break;
     case ast::StmtKind::CreateView:
+      out.push_back(s.As<ast::CreateViewStmt>().name.back());
+      break;
     case ast::StmtKind::DropView:
-    case ast::StmtKind::CreateIndex:
-    case ast::StmtKind::DropIndex:
-      return true;
+      for (const auto& n : s.As<ast::DropViewStmt>().names) out.push_back(n.back());
+      break;
     case ast::StmtKind::Select:
-      return SelectIntoPermanent(*s.As<ast::SelectStmt>().query);
+      SelectIntoTargets(*s.As<ast::SelectStmt>().query, out);
+      break;
     default:
-      return false;
+      break;
   }
+  return out;
 }
 
 bool IsConversionError(int32_t n) { return n == 245 || n == 8114 || n == 241 || n == 242; }
@@ -87,6 +120,8 @@ class Runner {
  private:
   bool RunLeaf(ast::Statement& stmt);
   void Dispatch(ast::Statement& stmt, StatementContext& cx);
+  void ApplySetOption(const ast::SetStmt& s);
+  void RunTransactionStatement(const ast::TransactionStmt& s);
   bool Fail(const SqlError& error, const ast::Statement& stmt, const StatementContext& cx);
 
   SessionState& session_;
@@ -125,9 +160,16 @@ bool Runner::Fail(const SqlError& error, const ast::Statement& stmt,
   r.error = error;
   if (r.error.line == 0) r.error.line = stmt.pos.line;
   results_.push_back(r);
-  if (!cx.bound) return false;  // compile error: the rest of the batch is skipped
-  if (IsConversionError(error.number)) return false;
-  int32_t n = error.number;
+  // A compile error ends the batch and leaves an open transaction as it is; XACT_ABORT does
+  // not apply to it.
+  if (!cx.bound) return false;
+  const int32_t n = error.number;
+  // Errors that abort the batch roll back the open transaction: the conversion errors, a
+  // deadlock victim's, and with XACT_ABORT ON every run-time error.
+  if (IsConversionError(n) || n == 1205 || (session_.xact_abort && error.severity >= 11)) {
+    RollbackTransaction(session_);
+    return false;
+  }
   bool dml = stmt.kind == ast::StmtKind::Insert || stmt.kind == ast::StmtKind::Update ||
              stmt.kind == ast::StmtKind::Delete;
   if (n == 515 || n == 8152 || n == 2628 || (n == 512 && dml)) {
@@ -183,9 +225,12 @@ void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
     case ast::StmtKind::CreateTable:
       if (IsPermanentName(s.As<ast::CreateTableStmt>().name)) deny(262, {"CREATE TABLE", database});
       break;
-    case ast::StmtKind::Select:
-      if (SelectIntoPermanent(*s.As<ast::SelectStmt>().query)) deny(262, {"CREATE TABLE", database});
+    case ast::StmtKind::Select: {
+      std::vector<std::string> into;
+      SelectIntoTargets(*s.As<ast::SelectStmt>().query, into);
+      if (!into.empty()) deny(262, {"CREATE TABLE", database});
       break;
+    }
     case ast::StmtKind::CreateView:
       deny(262, {"CREATE VIEW", database});
       break;
@@ -203,34 +248,48 @@ void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
 }
 
 bool Runner::RunLeaf(ast::Statement& stmt) {
-  StatementContext cx{session_, results_, text_, ExecEnv{&session_, 0}};
   StatementTimer timer(stmt.pos.line);
-  try {
-    CheckCancel(cx.env);
-    cx.env.now = session_.Now();
-    if (session_.read_only) CheckReadOnly(stmt, cx);
-    std::shared_mutex& mutex = session_.database->data_mutex();
-    if (WritesPermanent(stmt)) {
-      std::unique_lock lock(mutex);
+  // A statement bound while another process committed a table it reads is bound again (it
+  // has changed nothing then); after many tries in a row it gives up as a lock timeout would.
+  constexpr int kMaxRetries = 50;
+  for (int attempt = 0;; ++attempt) {
+    StatementContext cx{session_, results_, text_, ExecEnv{&session_, 0}};
+    size_t mark = session_.transaction.log.size();
+    bool begun = false;
+    try {
+      CheckCancel(cx.env);
+      mark = BeginStatement(session_);
+      begun = true;
+      cx.env.now = session_.Now();
+      if (session_.read_only) CheckReadOnly(stmt, cx);
+      const std::vector<std::string> targets = PermanentTargets(stmt);
+      if (!targets.empty() && !session_.read_only) LockForWrite(session_, targets);
       Dispatch(stmt, cx);
-    } else {
-      std::shared_lock lock(mutex);
-      Dispatch(stmt, cx);
-    }
-    return true;
-  } catch (const SqlException& ex) {
-    if (session_.cancel_requested.load(std::memory_order_relaxed)) {
-      Fail(MakeError(3617), stmt, cx);
+      begun = false;
+      EndStatement(session_, true, mark);
+      return true;
+    } catch (const StatementRetry&) {
+      EndStatement(session_, false, mark);
+      if (attempt < kMaxRetries) continue;
+      cx.bound = true;
+      return Fail(MakeError(1222), stmt, cx);
+    } catch (const SqlException& ex) {
+      // (A commit that failed has undone its changes already.)
+      if (begun) EndStatement(session_, false, mark);
+      if (session_.cancel_requested.load(std::memory_order_relaxed)) {
+        Fail(MakeError(3617), stmt, cx);
+        return false;
+      }
+      return Fail(ex.error(), stmt, cx);
+    } catch (const std::exception& ex) {
+      if (begun) EndStatement(session_, false, mark);
+      SqlError error;
+      error.number = 8624;
+      error.severity = 16;
+      error.message = std::string("Internal error: ") + ex.what();
+      Fail(error, stmt, cx);
       return false;
     }
-    return Fail(ex.error(), stmt, cx);
-  } catch (const std::exception& ex) {
-    SqlError error;
-    error.number = 8624;
-    error.severity = 16;
-    error.message = std::string("Internal error: ") + ex.what();
-    Fail(error, stmt, cx);
-    return false;
   }
 }
 
@@ -269,12 +328,12 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
       condition_ = EvalPred(*cond, ctx);
       return;
     }
-    case ast::StmtKind::Set: {
+    case ast::StmtKind::Set:
       cx.BindDone();
-      auto& s = stmt.As<ast::SetStmt>();
-      if (s.option == "NOCOUNT") session_.nocount = FoldName(s.value) == "ON";
-      return;
-    }
+      return ApplySetOption(stmt.As<ast::SetStmt>());
+    case ast::StmtKind::Transaction:
+      cx.BindDone();
+      return RunTransactionStatement(stmt.As<ast::TransactionStmt>());
     case ast::StmtKind::SetVariable:
       return ExecSetVariable(stmt.As<ast::SetVariableStmt>(), cx);
     case ast::StmtKind::Print: {
@@ -318,6 +377,47 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
     case ast::StmtKind::Empty:
       cx.BindDone();
       return;
+  }
+}
+
+void Runner::ApplySetOption(const ast::SetStmt& s) {
+  if (s.option == "NOCOUNT") {
+    session_.nocount = FoldName(s.value) == "ON";
+  } else if (s.option == "XACT_ABORT") {
+    session_.xact_abort = FoldName(s.value) == "ON";
+  } else if (s.option == "LOCK_TIMEOUT") {
+    int64_t ms = -1;
+    try {
+      ms = std::stoll(s.value);
+    } catch (const std::exception&) {
+      ThrowError(102, {s.value});
+    }
+    session_.lock_timeout_ms = ms < 0 ? -1 : ms;
+  }
+}
+
+void Runner::RunTransactionStatement(const ast::TransactionStmt& s) {
+  std::string name = s.name;
+  if (s.name_is_variable) {
+    auto it = session_.variables.find(FoldName(name));
+    if (it == session_.variables.end()) ThrowError(137, {"@" + name});
+    const Value& v = it->second.value;
+    name = v.is_null() ? std::string() : ToText(v, it->second.type);
+  }
+  // Only the first 32 characters of a transaction or savepoint name count.
+  if (name.size() > 32) name.resize(32);
+  using Action = ast::TransactionStmt::Action;
+  switch (s.action) {
+    case Action::kBegin:
+      return BeginTransaction(session_, name);
+    case Action::kCommit:
+      return CommitTransaction(session_);
+    case Action::kRollback:
+      if (session_.transaction.count == 0) ThrowError(3903);
+      if (name.empty()) return RollbackTransaction(session_);
+      return RollbackTransactionNamed(session_, name);
+    case Action::kSave:
+      return SaveTransaction(session_, name);
   }
 }
 
@@ -383,16 +483,7 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
   for (auto& stmt : batch.statements) {
     if (!runner.Run(*stmt)) break;
   }
-  // Nothing may still be loading when the batch's changes are saved.
   preloader.Finish();
-  try {
-    session.database->RunBatchEndHook();
-  } catch (const SqlException& ex) {
-    StatementResult r;
-    r.kind = StatementResult::Kind::Error;
-    r.error = ex.error();
-    results.push_back(std::move(r));
-  }
   if (!session.share_result_rows) {
     for (auto& r : results) r.MaterializeRows();
   }

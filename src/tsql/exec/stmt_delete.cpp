@@ -13,7 +13,8 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
   Scope scope;
   scope.spec = &spec;
   int target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
-  Table& table = *spec.sources[target].table;
+  const std::shared_ptr<Table> target_table = spec.sources[target].table;
+  Table& table = *target_table;
   if (cx.session.read_only && !table.temporary) {
     cx.BindDone();  // a permission error ends the statement, not the batch
     ThrowError(229, {"DELETE", table.name, cx.session.database->name()});
@@ -37,15 +38,7 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
     doomed[index] = 1;
     ++count;
   }
-  if (count > 0) {
-    std::vector<Row> kept;
-    kept.reserve(rows.size() - static_cast<size_t>(count));
-    for (size_t i = 0; i < rows.size(); ++i) {
-      if (!doomed[i]) kept.push_back(std::move(rows[i]));
-    }
-    rows = std::move(kept);
-    cx.MarkChanged(table);
-  }
+  if (count > 0) cx.log().Delete(target_table, doomed);
   cx.RowCount(count);
 }
 

@@ -250,11 +250,9 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
     added.push_back(std::move(out));
   }
   table->next_identity = next_identity;
-  std::vector<Row>& rows = table->mutable_rows();
-  rows.reserve(rows.size() + added.size());
-  for (auto& r : added) rows.push_back(std::move(r));
-  cx.MarkChanged(*table);
-  cx.RowCount(static_cast<int64_t>(added.size()));
+  const auto count = static_cast<int64_t>(added.size());
+  cx.log().Insert(table, std::move(added));
+  cx.RowCount(count);
 }
 
 }  // namespace orv::tsql

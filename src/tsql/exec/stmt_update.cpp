@@ -1,6 +1,7 @@
 // UPDATE [FROM]: the FROM/WHERE rows are computed first, then each target row takes the SET
 // values of its first matching row (a target row is changed once however many rows match).
-// All new values are computed and checked before any is stored.
+// All new values are computed and checked before any is stored; the values they replace are
+// kept in the change log.
 #include <algorithm>
 #include <atomic>
 
@@ -18,7 +19,8 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   Scope scope;
   scope.spec = &spec;
   int target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
-  Table& table = *spec.sources[target].table;
+  const std::shared_ptr<Table> target_table = spec.sources[target].table;
+  Table& table = *target_table;
   if (cx.session.read_only && !table.temporary) {
     cx.BindDone();  // a permission error ends the statement, not the batch
     ThrowError(229, {"UPDATE", table.name, cx.session.database->name()});
@@ -141,8 +143,9 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
         for (const auto& a : sets) __builtin_prefetch(next.data() + a.column);
       }
       Row& row = rows[changed_rows[j]];
+      // The value replaced goes where the new one was: the change log keeps it for undo.
       Value* in = new_values.data() + j * nsets;
-      for (const auto& a : sets) row[a.column] = std::move(*in++);
+      for (const auto& a : sets) std::swap(row[a.column], *in++);
     }
   };
   // A large update computes and stores its values on two threads when its SET list allows
@@ -161,8 +164,11 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
     evaluate(0, picks.size(), nullptr);
     write(0, picks.size());
   }
-  if (!changed_rows.empty()) cx.MarkChanged(table);
-  cx.RowCount(static_cast<int64_t>(changed_rows.size()));
+  const auto count = static_cast<int64_t>(changed_rows.size());
+  std::vector<int> columns;
+  for (const auto& a : sets) columns.push_back(a.column);
+  cx.log().Updated(target_table, std::move(changed_rows), std::move(columns), std::move(new_values));
+  cx.RowCount(count);
 }
 
 }  // namespace orv::tsql

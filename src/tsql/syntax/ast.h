@@ -150,7 +150,8 @@ enum class StmtKind {
   SetVariable,
   Print,
   Declare,
-  Empty,  // a lone ';'
+  Transaction,  // BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN
+  Empty,        // a lone ';'
 };
 
 struct Statement {
@@ -323,6 +324,18 @@ struct DeclareStmt : Statement {
   std::string variable;  // without '@'
   TypeName type;
   ExprPtr initial;
+};
+
+// BEGIN TRAN[SACTION] [name], COMMIT [TRAN[SACTION] | WORK] [name],
+// ROLLBACK [TRAN[SACTION] | WORK] [name], SAVE TRAN[SACTION] name. A name may be given as a
+// variable (@v) that holds it.
+struct TransactionStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Transaction;
+  TransactionStmt() : Statement(kKind) {}
+  enum class Action { kBegin, kCommit, kRollback, kSave };
+  Action action = Action::kBegin;
+  std::string name;          // as written; "" when none
+  bool name_is_variable = false;  // name holds a variable's name (without '@')
 };
 
 struct EmptyStmt : Statement {
