@@ -160,10 +160,11 @@ bool Runner::Fail(const SqlError& error, const ast::Statement& stmt,
   r.error = error;
   if (r.error.line == 0) r.error.line = stmt.pos.line;
   results_.push_back(r);
-  // A compile error ends the batch and leaves an open transaction as it is; XACT_ABORT does
-  // not apply to it.
-  if (!cx.bound) return false;
   const int32_t n = error.number;
+  // A compile error ends the batch and leaves an open transaction as it is; XACT_ABORT does
+  // not apply to it. (Waiting for a lock, or for memory, while binding is no compile error.)
+  const bool run_time = cx.bound || n == 1222 || n == 1205 || n == 701;
+  if (!run_time) return false;
   // Errors that abort the batch roll back the open transaction: the conversion errors, a
   // deadlock victim's, and with XACT_ABORT ON every run-time error.
   if (IsConversionError(n) || n == 1205 || (session_.xact_abort && error.severity >= 11)) {
