@@ -87,9 +87,22 @@ class Binder {
   void CheckGrouped(const BExpr& expr, const BoundSpec& spec);
   void CheckAssignments(const ast::QuerySpec& spec);
 
+  // Counts one level of nesting while it lives; Msg 191 past ast::kMaxNesting.
+  class NestingGuard {
+   public:
+    explicit NestingGuard(Binder& binder);
+    ~NestingGuard() { --binder_.nesting_; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+
+   private:
+    Binder& binder_;
+  };
+
   SessionState& session_;
   ConstantEvaluator evaluate_constant_;
   bool allow_assignment_ = false;
+  int nesting_ = 0;
 };
 
 // True when expr reads a column of a scope `level` or more levels above its own.

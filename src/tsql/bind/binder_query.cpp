@@ -68,6 +68,7 @@ int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, Boun
 
 std::unique_ptr<BoundJoin> Binder::BindTableRef(const ast::TableRef& ref, BoundSpec& spec,
                                                 Scope& scope, bool null_supplying) {
+  NestingGuard guard(*this);
   auto join = std::make_unique<BoundJoin>();
   switch (ref.kind) {
     case ast::TableRef::Kind::Named:
@@ -116,6 +117,7 @@ void Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, BoundSpec& spec
 
 std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope* parent,
                                               bool* correlated, std::vector<int>* parent_refs) {
+  NestingGuard guard(*this);
   if (query.kind == ast::QueryExpr::Kind::Spec) {
     Scope scope;
     scope.parent = parent;

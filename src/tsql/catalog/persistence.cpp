@@ -21,9 +21,8 @@ namespace {
 // T-SQL text of a column default, enough for the defaults that tables declare: literals,
 // signs, function calls, arithmetic and parentheses. Anything else is kept out (no default).
 bool AppendExprSql(const ast::Expr& e, std::string& out, int depth = 0) {
-  // Defaults are short; one nested deeper than this is not kept (CREATE TABLE refuses them).
-  constexpr int kMaxDepth = 256;
-  if (depth > kMaxDepth) return false;
+  // CREATE TABLE refuses defaults nested deeper than statements may be.
+  if (depth > ast::kMaxNesting) return false;
   switch (e.kind) {
     case ast::ExprKind::Literal:
       switch (e.literal_kind) {

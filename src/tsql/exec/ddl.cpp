@@ -155,6 +155,8 @@ void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
     for (const auto& k : stmt.primary_key) in_pk = in_pk || NamesEqual(k, c.name);
     col.nullable = c.nullable.value_or(!(c.identity || in_pk));
     if (c.default_value) {
+      // A default is kept as text too: one nested past what statements may hold is refused.
+      if (ast::DeeperThan(*c.default_value, ast::kMaxNesting)) ThrowError(191);
       col.default_sql = DefaultText(cx.batch_text, c.default_value->pos.offset);
       col.default_expr = std::shared_ptr<const ast::Expr>(std::move(c.default_value));
     }
