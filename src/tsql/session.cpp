@@ -26,6 +26,10 @@ void Session::SetReadOnly(bool read_only) { impl_->state.read_only = read_only; 
 
 void Session::Cancel() { impl_->state.cancel_requested.store(true, std::memory_order_relaxed); }
 
+void Session::SetMemoryLimitMegabytes(int64_t megabytes) {
+  impl_->state.memory_limit_bytes = megabytes > 0 ? megabytes << 20 : 0;
+}
+
 Database& Session::database() { return *impl_->state.database; }
 
 SessionState& Session::state() { return impl_->state; }

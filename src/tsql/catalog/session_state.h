@@ -62,6 +62,8 @@ struct SessionState {
   bool nocount = false;
   bool xact_abort = false;
   int64_t lock_timeout_ms = -1;  // SET LOCK_TIMEOUT: -1 waits without limit
+  // How much a statement may grow the heap (SET MEMORY_LIMIT_MB); 0: the engine's limit only.
+  int64_t memory_limit_bytes = 0;
   int64_t rowcount = 0;
   std::optional<int64_t> fixed_clock;
   // Results may pass table rows on without copying them (Session::SetShareResultRows).

@@ -6,9 +6,16 @@
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
+#include "tsql/storage/memory_limit.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
+
+void TupleSet::Grow() {
+  CheckMemory();
+  slots.reserve(std::max(slots.capacity() * 2, width * 64));
+}
+
 namespace {
 
 using Mask = uint64_t;

@@ -13,6 +13,7 @@
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statement_result.h"
 #include "tsql/exec/two_halves.h"
+#include "tsql/storage/memory_limit.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
@@ -267,6 +268,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       scratch = std::move(row);
     } else {
       out.push_back(std::move(row));
+      CheckMemoryEvery(out.size());
     }
   };
   EvalCtx ctx;
@@ -361,6 +363,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         keys.insert(keys.end(), key, key + nkeys);
         representative.push_back(first_row);
         states.resize(states.size() + naggs);
+        CheckMemoryEvery(representative.size());
         return representative.size() - 1;
       }
     };

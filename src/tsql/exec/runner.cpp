@@ -14,6 +14,7 @@
 #include "tsql/catalog/transaction.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
+#include "tsql/storage/memory_limit.h"
 #include "tsql/syntax/lexer.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
@@ -255,6 +256,7 @@ bool Runner::RunLeaf(ast::Statement& stmt) {
   constexpr int kMaxRetries = 50;
   for (int attempt = 0;; ++attempt) {
     StatementContext cx{session_, results_, text_, ExecEnv{&session_, 0}};
+    StatementMemory memory(session_.memory_limit_bytes);
     size_t mark = session_.transaction.log.size();
     bool begun = false;
     try {
@@ -386,6 +388,14 @@ void Runner::ApplySetOption(const ast::SetStmt& s) {
     session_.nocount = FoldName(s.value) == "ON";
   } else if (s.option == "XACT_ABORT") {
     session_.xact_abort = FoldName(s.value) == "ON";
+  } else if (s.option == "MEMORY_LIMIT_MB") {
+    int64_t mb = 0;
+    try {
+      mb = std::stoll(s.value);
+    } catch (const std::exception&) {
+      ThrowError(102, {s.value});
+    }
+    session_.memory_limit_bytes = mb > 0 ? mb << 20 : 0;
   } else if (s.option == "LOCK_TIMEOUT") {
     int64_t ms = -1;
     try {

@@ -9,6 +9,7 @@
 #include "tsql/exec/row_pipeline.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/two_halves.h"
+#include "tsql/storage/memory_limit.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
@@ -177,6 +178,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
           return &row[i];
         });
         into.push_back(std::move(out));
+        CheckMemoryEvery(into.size());
       };
     };
     const RowSink add = adding_to(added);

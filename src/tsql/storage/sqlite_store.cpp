@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "tsql/storage/memory_limit.h"
 #include "tsql/storage/stored_values.h"
 #include "tsql/types/sql_error.h"
 
@@ -428,6 +429,7 @@ std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
       }
       t.row_ids.push_back(rows.IntAt(0));
       t.rows.push_back(std::move(row));
+      CheckMemoryEvery(t.rows.size());
     }
     return t;
   });

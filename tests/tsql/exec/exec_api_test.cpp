@@ -188,6 +188,21 @@ TEST(EngineApi, ClockPrecedence) {
   EXPECT_EQ(r[0].rows[0][0].datetime_ticks(), fixed);
 }
 
+// The engine's limit holds for every session, whatever it set for itself.
+TEST(EngineApi, EngineMemoryLimitEndsAStatementAndTheSessionGoesOn) {
+  Session s(OpenDatabase(":memory:"));
+  s.ExecuteBatch("create table d (d int)\ninsert into d values (0), (1), (2), (3), (4), (5), (6), (7), (8), (9)");
+  const int64_t engine = EngineMemoryLimit();
+  SetEngineMemoryLimit(HeapBytesInUse() + (64 << 20));
+  std::vector<StatementResult> r = s.ExecuteBatch(
+      "select count(*) from d a, d b, d c, d e, d f, d g, d h, d i\nselect count(*) from d");
+  SetEngineMemoryLimit(engine);
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].error.number, 701);
+  EXPECT_EQ(r[0].error.severity, 17);
+  EXPECT_EQ(r[1].rows[0][0].int_value(), 10);
+}
+
 TEST(EngineApi, FailedStatementChangesNothing) {
   Session s(OpenDatabase(":memory:"));
   s.ExecuteBatch("create table t (a int, b varchar(3) not null)\ninsert into t values (1, 'x'), (2, 'y')");
