@@ -192,9 +192,8 @@ class SqliteFile : public DataFile {
  public:
   SqliteFile(std::string path, bool create) : path_(std::move(path)), create_(create) {
     struct stat st {};
-    const bool usable = stat(path_.c_str(), &st) == 0 && st.st_size > 0;
-    // Without `create`, opening is what reports a missing or empty file.
-    if (usable || !create_) store_ = SqliteStore::Open(path_, SqliteStore::Mode::kExisting);
+    // Without `create`, opening is what reports a missing file; an existing one is opened now.
+    if (stat(path_.c_str(), &st) == 0 || !create_) store_ = SqliteStore::Open(path_, SqliteStore::Mode::kExisting);
   }
 
   // Reads the views and the demo clock into a database that is being opened.
@@ -278,7 +277,7 @@ class SqliteFile : public DataFile {
     if (!store_) {
       // The file may have been made by another process meanwhile.
       struct stat st {};
-      if (stat(path_.c_str(), &st) != 0 || st.st_size == 0) return 0;
+      if (stat(path_.c_str(), &st) != 0) return 0;
       store_ = SqliteStore::Open(path_, SqliteStore::Mode::kExisting);
     }
     const int64_t data_version = store_->DataVersion();

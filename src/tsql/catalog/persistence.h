@@ -13,9 +13,9 @@
 namespace orv::tsql {
 
 struct OpenOptions {
-  // Whether a missing (or empty, 0-byte) file may become a new data-source file: it is made by
-  // the first commit that writes. Without it a missing file is an error, and opening never
-  // creates or changes a file.
+  // Whether a missing file may become a new data-source file: it is made by the first commit
+  // that writes. Without it a missing file is an error. Opening never creates or changes a
+  // file, and an existing one must be a data source (an empty, 0-byte file is not).
   bool create = false;
 };
 

@@ -202,11 +202,10 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, Mode mod
   }
   const bool exists = stat(path.c_str(), &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) FileError(path, "it is not a file");
-  const bool empty = exists && st.st_size == 0;
-  if (mode == Mode::kExisting) {
-    if (!exists) FileError(path, "the file does not exist");
-    if (empty) FileError(path, "the file is empty (0 bytes), not a data source file");
-  }
+  // An empty file is refused even when a file may be made: it is more likely one that lost its
+  // contents than a data source still to come.
+  if (exists && st.st_size == 0) FileError(path, "the file is empty (0 bytes), not a data source file");
+  if (mode == Mode::kExisting && !exists) FileError(path, "the file does not exist");
   sqlite3* db = nullptr;
   const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (mode == Mode::kCreate ? SQLITE_OPEN_CREATE : 0);
   if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
@@ -238,7 +237,7 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, Mode mod
   }
   if (user_tables > 0 && !ours) FileError(path, "it is a SQLite file but not a data source file of this program");
   if (!ours) {
-    if (mode == Mode::kExisting) FileError(path, "it is an empty SQLite file, not a data source file");
+    if (exists) FileError(path, "it is an empty SQLite file, not a data source file");
     store->CreateCatalog();
   }
   store->CheckCatalog();

@@ -66,12 +66,13 @@ class SqliteStore {
  public:
   enum class Mode {
     kExisting,  // the file must exist and be a data-source file
-    kCreate,    // a missing or empty (0-byte) file is made a new, empty data-source file
+    kCreate,    // a missing file is made a new, empty data-source file
   };
 
   // Opens the file. Raises SqlException (5120) with a message naming the file when the folder
-  // or the file is missing (kExisting), the file is empty or not a data-source file, a column
-  // has a type that is not valid, or it is locked. Opening never changes an existing file.
+  // or the file is missing (kExisting), the file is empty (0 bytes) or not a data-source file,
+  // a column has a type that is not valid, or it is locked. Opening never changes an existing
+  // file.
   static std::unique_ptr<SqliteStore> Open(const std::string& path, Mode mode);
   ~SqliteStore();
   SqliteStore(const SqliteStore&) = delete;
