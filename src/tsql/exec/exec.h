@@ -48,7 +48,7 @@ struct TupleSet {
     slots.insert(slots.end(), tuple, tuple + width);
     ++count;
   }
-  // Makes room for more tuples, checking the memory limit first (Msg 701).
+  // Makes room for more tuples, counting them against the memory limit first (Msg 701).
   void Grow();
 };
 

@@ -12,8 +12,9 @@
 namespace orv::tsql {
 
 void TupleSet::Grow() {
-  CheckMemory();
-  slots.reserve(std::max(slots.capacity() * 2, width * 64));
+  const size_t capacity = std::max(slots.capacity() * 2, width * 64);
+  ChargeMemory(static_cast<int64_t>((capacity - slots.capacity()) * sizeof(const Row*)));
+  slots.reserve(capacity);
 }
 
 namespace {

@@ -268,7 +268,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       scratch = std::move(row);
     } else {
       out.push_back(std::move(row));
-      CheckMemoryEvery(out.size());
+      ChargeRows(out.size(), sizeof(Row) + out.back().capacity() * sizeof(Value));
     }
   };
   EvalCtx ctx;
@@ -363,7 +363,8 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         keys.insert(keys.end(), key, key + nkeys);
         representative.push_back(first_row);
         states.resize(states.size() + naggs);
-        CheckMemoryEvery(representative.size());
+        ChargeRows(representative.size(),
+                   sizeof(size_t) * 2 + nkeys * sizeof(Value) + naggs * sizeof(states[0]));
         return representative.size() - 1;
       }
     };

@@ -178,7 +178,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
           return &row[i];
         });
         into.push_back(std::move(out));
-        CheckMemoryEvery(into.size());
+        ChargeRows(into.size(), sizeof(Row) + into.back().capacity() * sizeof(Value));
       };
     };
     const RowSink add = adding_to(added);

@@ -2,24 +2,7 @@
 
 #include <unistd.h>
 
-#include <atomic>
-#include <cstdlib>
-
 #include "tsql/types/sql_error.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define ORV_HEAP_FROM_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ORV_HEAP_FROM_SANITIZER 1
-#endif
-#endif
-
-#if defined(ORV_HEAP_FROM_SANITIZER)
-#include <sanitizer/allocator_interface.h>
-#elif defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 namespace orv::tsql {
 namespace {
@@ -36,6 +19,7 @@ std::atomic<int64_t>& Limit() {
   return limit;
 }
 
+std::atomic<int64_t> in_use{0};
 thread_local StatementMemory* current = nullptr;
 
 }  // namespace
@@ -44,29 +28,29 @@ int64_t EngineMemoryLimit() { return Limit().load(std::memory_order_relaxed); }
 
 void SetEngineMemoryLimit(int64_t bytes) { Limit().store(bytes > 0 ? bytes : DefaultLimit()); }
 
-int64_t HeapBytesInUse() {
-#if defined(ORV_HEAP_FROM_SANITIZER)
-  return static_cast<int64_t>(__sanitizer_get_current_allocated_bytes());
-#elif defined(__GLIBC__)
-  const struct mallinfo2 info = mallinfo2();
-  return static_cast<int64_t>(info.uordblks + info.hblkhd);
-#else
-  return 0;
-#endif
-}
+int64_t EngineMemoryInUse() { return in_use.load(std::memory_order_relaxed); }
 
-StatementMemory::StatementMemory(int64_t limit_bytes)
-    : start_(HeapBytesInUse()), limit_(limit_bytes), outer_(current) {
+StatementMemory::StatementMemory(int64_t limit_bytes) : limit_(limit_bytes), outer_(current) {
   current = this;
 }
 
-StatementMemory::~StatementMemory() { current = outer_; }
+StatementMemory::~StatementMemory() {
+  in_use.fetch_sub(held_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  current = outer_;
+}
 
-void CheckMemory() {
-  const int64_t used = HeapBytesInUse();
-  const bool over_engine = used > EngineMemoryLimit();
-  const bool over_statement = current && current->limit_ > 0 && used - current->start_ > current->limit_;
-  if (over_engine || over_statement) ThrowError(701);
+StatementMemory* StatementMemory::Current() { return current; }
+
+StatementMemory::Scope::Scope(StatementMemory* memory) : outer_(current) { current = memory; }
+
+StatementMemory::Scope::~Scope() { current = outer_; }
+
+void ChargeMemory(int64_t bytes) {
+  StatementMemory* statement = current;
+  if (!statement || bytes <= 0) return;
+  const int64_t held = statement->held_.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+  const int64_t total = in_use.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+  if ((statement->limit_ > 0 && held > statement->limit_) || total > EngineMemoryLimit()) ThrowError(701);
 }
 
 }  // namespace orv::tsql

@@ -1,48 +1,65 @@
-// The engine's bound on memory: a statement that would take the process's heap past the engine
-// limit (default: four fifths of physical memory), or grow it by more than its session allows
-// (SET MEMORY_LIMIT_MB, or "Memory Limit" in the connection text), ends with Msg 701 and frees
-// what it took; the session goes on.
-//
-// The check reads the C library's count of heap bytes in use (a few microseconds), so it is
-// made where statements materialize rows, not per value: when a row or tuple buffer grows and
-// every so many rows of a loop.
+// The engine's bound on memory: what running statements hold in rows and tuples they make is
+// counted where they make them (tuple buffers as they grow, every so many rows of a loop that
+// makes rows, groups or a loaded table), an atomic add per step. A statement that takes more
+// than its session allows (SET MEMORY_LIMIT_MB, or "Memory Limit" in the connection text), or
+// takes the statements of all sessions together past the engine's limit (by default four
+// fifths of physical memory), ends with Msg 701 and frees what it took; the session goes on.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 namespace orv::tsql {
 
-// Bytes the process's heap may hold before statements fail with 701.
+// Bytes all running statements together may hold.
 int64_t EngineMemoryLimit();
-void SetEngineMemoryLimit(int64_t bytes);
+void SetEngineMemoryLimit(int64_t bytes);  // <= 0: the default again
+// Bytes the running statements hold now.
+int64_t EngineMemoryInUse();
 
-// Heap bytes the process holds now.
-int64_t HeapBytesInUse();
-
-// Marks the statement running on this thread for the checks made on it: its heap use counts
-// from now, up to `limit_bytes` (0: the engine limit only). One per thread at a time.
+// The count of one running statement, made current on the thread that runs it (and on the
+// helper threads it starts, through StatementMemory::Scope).
 class StatementMemory {
  public:
+  // limit_bytes: what the statement may hold; 0 for the engine's limit alone.
   explicit StatementMemory(int64_t limit_bytes);
-  ~StatementMemory();
+  ~StatementMemory();  // gives back what the statement was counted for
   StatementMemory(const StatementMemory&) = delete;
   StatementMemory& operator=(const StatementMemory&) = delete;
 
+  // The statement current on this thread, or null.
+  static StatementMemory* Current();
+  // Makes a statement current on this thread while it lives (for helper threads).
+  class Scope {
+   public:
+    explicit Scope(StatementMemory* memory);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    StatementMemory* outer_;
+  };
+
  private:
-  friend void CheckMemory();
-  int64_t start_;
+  friend void ChargeMemory(int64_t bytes);
+  std::atomic<int64_t> held_{0};
   int64_t limit_;
   StatementMemory* outer_;
 };
 
-// Raises SqlException 701 when the heap is past the engine limit, or the statement running on
-// this thread has grown it by more than its limit.
-void CheckMemory();
+// Counts `bytes` more for the statement current on this thread; raises SqlException 701 when
+// that takes it past its limit or all statements past the engine's limit.
+void ChargeMemory(int64_t bytes);
 
-// For loops that add rows one at a time: checks every `kRowsBetweenChecks` rows.
-inline constexpr uint64_t kRowsBetweenChecks = 1u << 15;
-inline void CheckMemoryEvery(uint64_t rows) {
-  if ((rows & (kRowsBetweenChecks - 1)) == 0) [[unlikely]] CheckMemory();
+// For a loop that makes rows one at a time, each about `row_bytes`: counts them every
+// kRowsBetweenCharges rows.
+inline constexpr uint64_t kRowsBetweenCharges = 1u << 13;
+inline void ChargeRows(uint64_t rows_made, size_t row_bytes) {
+  if ((rows_made & (kRowsBetweenCharges - 1)) == 0) [[unlikely]] {
+    ChargeMemory(static_cast<int64_t>(kRowsBetweenCharges * row_bytes));
+  }
 }
 
 }  // namespace orv::tsql

@@ -413,22 +413,20 @@ std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
     }
     const std::string rowid = RowidName(stored);
     Statement rows(db_, "SELECT " + rowid + ", * FROM " + QuoteIdent(t.name) + " ORDER BY " + rowid, path_);
-    const size_t n = t.columns.size();
+    std::vector<StoredValueReader> readers;
+    for (const StoredColumn& c : t.columns) readers.emplace_back(c.type, c.nullable);
     while (rows.Row()) {
-      std::vector<Value> row(n);
-      for (size_t i = 0; i < n; ++i) {
-        const StoredColumn& c = t.columns[i];
-        if (std::optional<SqlError> bad =
-                ReadStoredValue(rows.get(), static_cast<int>(i) + 1, c.type, c.nullable, row[i])) {
-          FileError(path_,
-                    "table '" + t.name + "', column '" + c.name + "', row " + std::to_string(rows.IntAt(0)) +
-                        " (type " + c.type.ToString() + "): " + bad->message,
-                    bad->number);
-        }
+      std::vector<Value> row;
+      if (auto bad = ReadStoredRow(rows.get(), 1, readers, row)) [[unlikely]] {
+        const StoredColumn& c = t.columns[bad->first];
+        FileError(path_,
+                  "table '" + t.name + "', column '" + c.name + "', row " + std::to_string(rows.IntAt(0)) +
+                      " (type " + c.type.ToString() + "): " + bad->second.message,
+                  bad->second.number);
       }
       t.row_ids.push_back(rows.IntAt(0));
       t.rows.push_back(std::move(row));
-      CheckMemoryEvery(t.rows.size());
+      ChargeRows(t.rows.size(), sizeof(row) + readers.size() * sizeof(Value) + sizeof(int64_t));
     }
     return t;
   });

@@ -49,48 +49,52 @@ SqlError Overflow(int storage, const SqlType& type) {
 }
 
 // Exact decimal text ("-12.50", "7"): the unscaled value at `scale`, when it has at most
-// `scale` decimals and at most precision - scale integral digits.
+// `scale` decimals and at most precision - scale integral digits. Tables of a million rows hold
+// millions of these: the digits are gathered in 64 bits while they fit.
 enum class DecimalText { kOk, kInvalid, kOverflow };
 DecimalText ParseStoredDecimal(std::string_view text, int precision, int scale, Int128& out) {
   size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  unsigned __int128 magnitude = 0;
+  uint64_t small = 0;
+  unsigned __int128 big = 0;
+  int digits = 0;  // gathered, leading zeros left out
   int integral = 0, fraction = 0;
-  bool digits = false, point = false;
+  bool any = false, point = false;
   for (; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '.' && !point) {
       point = true;
       continue;
     }
-    if (c < '0' || c > '9') return DecimalText::kInvalid;
-    digits = true;
+    const unsigned d = static_cast<unsigned>(c - '0');
+    if (d > 9) return DecimalText::kInvalid;
+    any = true;
     if (point) {
       if (++fraction > scale) return DecimalText::kOverflow;
-    } else if (integral > 0 || c != '0') {
+    } else if (integral > 0 || d != 0) {
       if (++integral > precision - scale) return DecimalText::kOverflow;
     }
-    magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
+    if (digits == 0 && d == 0) continue;
+    if (++digits <= 18) {
+      small = small * 10 + d;
+    } else {
+      if (digits == 19) big = small;
+      big = big * 10 + d;
+    }
   }
-  if (!digits) return DecimalText::kInvalid;
-  for (; fraction < scale; ++fraction) magnitude *= 10;
-  out = negative ? -static_cast<Int128>(magnitude) : static_cast<Int128>(magnitude);
+  if (!any) return DecimalText::kInvalid;
+  // Up to the column's scale: 10^(scale - fraction), at most 10^38.
+  const int shift = scale - fraction;
+  if (digits + shift <= 18) {
+    for (int k = 0; k < shift; ++k) small *= 10;
+    out = negative ? -static_cast<Int128>(small) : static_cast<Int128>(small);
+    return DecimalText::kOk;
+  }
+  if (digits <= 18) big = small;
+  for (int k = 0; k < shift; ++k) big *= 10;
+  out = negative ? -static_cast<Int128>(big) : static_cast<Int128>(big);
   return DecimalText::kOk;
-}
-
-int64_t DateTicksMin(TypeId id) {
-  static const int64_t kDateMin = dt::DaysFromCivil(1, 1, 1) * kTicksPerDay;
-  static const int64_t kSmallMin = 0;
-  if (id == TypeId::Date) return kDateMin;
-  if (id == TypeId::SmallDateTime) return kSmallMin;
-  return dt::kMinTicks;
-}
-
-int64_t DateTicksMax(TypeId id) {
-  static const int64_t kSmallMax = dt::DaysFromCivil(2079, 6, 6) * kTicksPerDay + 1439 * 60 * kTicksPerSecond;
-  if (id == TypeId::SmallDateTime) return kSmallMax;
-  return dt::kMaxTicks;
 }
 
 }  // namespace
@@ -114,11 +118,38 @@ void BindStoredValue(sqlite3_stmt* stmt, int index, const Value& v) {
   }
 }
 
-std::optional<SqlError> ReadStoredValue(sqlite3_stmt* stmt, int col, const SqlType& type,
-                                        bool nullable, Value& out) {
+StoredValueReader::StoredValueReader(const SqlType& t, bool null_allowed) : type(t), nullable(null_allowed) {
+  switch (t.id) {
+    case TypeId::Bit: kind = Kind::kInteger; min = 0; max = 1; break;
+    case TypeId::TinyInt: kind = Kind::kInteger; min = 0; max = 255; break;
+    case TypeId::SmallInt: kind = Kind::kInteger; min = -32768; max = 32767; break;
+    case TypeId::Int: kind = Kind::kInteger; min = INT32_MIN; max = INT32_MAX; break;
+    case TypeId::BigInt: kind = Kind::kInteger; min = INT64_MIN; max = INT64_MAX; break;
+    case TypeId::Decimal: kind = Kind::kDecimal; precision = t.precision; scale = t.scale; break;
+    case TypeId::Money: kind = Kind::kDecimal; precision = 19; scale = 4; break;
+    case TypeId::Float:
+    case TypeId::Real: kind = Kind::kFloat; break;
+    case TypeId::Date:
+      kind = Kind::kDate;
+      min = dt::DaysFromCivil(1, 1, 1) * kTicksPerDay;
+      max = dt::kMaxTicks;
+      break;
+    case TypeId::SmallDateTime:
+      kind = Kind::kDate;
+      min = 0;
+      max = dt::DaysFromCivil(2079, 6, 6) * kTicksPerDay + 1439 * 60 * kTicksPerSecond;
+      break;
+    case TypeId::DateTime: kind = Kind::kDate; min = dt::kMinTicks; max = dt::kMaxTicks; break;
+    default: kind = Kind::kString; break;
+  }
+}
+
+namespace {
+
+std::optional<SqlError> ReadValue(sqlite3_stmt* stmt, int col, const StoredValueReader& r, Value& out) {
   const int storage = sqlite3_column_type(stmt, col);
   if (storage == SQLITE_NULL) {
-    if (!nullable) {
+    if (!r.nullable) {
       SqlError error = MakeError(515, {"", "", ""});
       error.message = "NULL in a column that does not allow nulls.";
       return error;
@@ -126,62 +157,49 @@ std::optional<SqlError> ReadStoredValue(sqlite3_stmt* stmt, int col, const SqlTy
     out = Value::Null();
     return std::nullopt;
   }
+  const SqlType& type = r.type;
   if (storage == SQLITE_BLOB) return Mismatch(stmt, col, storage, type);
-  switch (type.id) {
-    case TypeId::Bit:
-    case TypeId::TinyInt:
-    case TypeId::SmallInt:
-    case TypeId::Int:
-    case TypeId::BigInt: {
+  switch (r.kind) {
+    case StoredValueReader::Kind::kInteger: {
+      int64_t v = 0;
       if (storage == SQLITE_INTEGER) {
-        const int64_t v = sqlite3_column_int64(stmt, col);
-        if (!FitsIntegerType(v, type.id)) return Overflow(storage, type);
-        out = Value::Int(v);
-        return std::nullopt;
-      }
-      if (storage == SQLITE_FLOAT) {
+        v = sqlite3_column_int64(stmt, col);
+      } else if (storage == SQLITE_FLOAT) {
         const double d = sqlite3_column_double(stmt, col);
         // Only a whole number inside the type's range is the integer it stands for.
         if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0)) return Overflow(storage, type);
         if (d != std::trunc(d)) return Mismatch(stmt, col, storage, type);
-        const auto v = static_cast<int64_t>(d);
-        if (!FitsIntegerType(v, type.id)) return Overflow(storage, type);
-        out = Value::Int(v);
-        return std::nullopt;
+        v = static_cast<int64_t>(d);
+      } else {
+        return Mismatch(stmt, col, storage, type);
       }
-      return Mismatch(stmt, col, storage, type);
+      if (v < r.min || v > r.max) return Overflow(storage, type);
+      out = Value::Int(v);
+      return std::nullopt;
     }
-    case TypeId::Decimal:
-    case TypeId::Money: {
-      const int precision = type.id == TypeId::Money ? 19 : type.precision;
-      const int scale = type.id == TypeId::Money ? 4 : type.scale;
+    case StoredValueReader::Kind::kDecimal: {
       if (storage == SQLITE_FLOAT) return Mismatch(stmt, col, storage, type);
       Int128 unscaled = 0;
-      switch (ParseStoredDecimal(ColumnText(stmt, col), precision, scale, unscaled)) {
-        case DecimalText::kOk: out = Value::Decimal(unscaled, scale); return std::nullopt;
+      switch (ParseStoredDecimal(ColumnText(stmt, col), r.precision, r.scale, unscaled)) {
+        case DecimalText::kOk: out = Value::Decimal(unscaled, r.scale); return std::nullopt;
         case DecimalText::kOverflow: return Overflow(storage, type);
-        case DecimalText::kInvalid: return Mismatch(stmt, col, storage, type);
+        case DecimalText::kInvalid: break;
       }
       return Mismatch(stmt, col, storage, type);
     }
-    case TypeId::Float:
-    case TypeId::Real:
+    case StoredValueReader::Kind::kFloat:
       if (storage != SQLITE_FLOAT && storage != SQLITE_INTEGER) return Mismatch(stmt, col, storage, type);
       out = Value::Float(sqlite3_column_double(stmt, col));
       return std::nullopt;
-    case TypeId::DateTime:
-    case TypeId::SmallDateTime:
-    case TypeId::Date: {
+    case StoredValueReader::Kind::kDate: {
       if (storage != SQLITE_INTEGER) return Mismatch(stmt, col, storage, type);
       const int64_t ticks = sqlite3_column_int64(stmt, col);
-      if (ticks < DateTicksMin(type.id) || ticks > DateTicksMax(type.id)) {
-        return MakeError(242, {"varchar", std::string(type.MessageName())});
-      }
+      if (ticks < r.min || ticks > r.max) return MakeError(242, {"varchar", std::string(type.MessageName())});
       out = Value::DateTime(ticks);
       return std::nullopt;
     }
-    default: {
-      // Strings; a number stored in a string column reads as its text.
+    case StoredValueReader::Kind::kString: {
+      // A number stored in a string column reads as its text.
       const std::string_view text = ColumnText(stmt, col);
       if (type.length != SqlType::kMaxLength && text.size() > static_cast<size_t>(type.length) &&
           util::CharCount(text) > static_cast<size_t>(type.length)) {
@@ -191,6 +209,23 @@ std::optional<SqlError> ReadStoredValue(sqlite3_stmt* stmt, int col, const SqlTy
       return std::nullopt;
     }
   }
+  return Mismatch(stmt, col, storage, type);
+}
+
+}  // namespace
+
+std::optional<std::pair<size_t, SqlError>> ReadStoredRow(sqlite3_stmt* stmt, int first,
+                                                         const std::vector<StoredValueReader>& readers,
+                                                         std::vector<Value>& row) {
+  const size_t n = readers.size();
+  row.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (std::optional<SqlError> bad = ReadValue(stmt, first + static_cast<int>(i), readers[i], row[i]))
+        [[unlikely]] {
+      return std::make_pair(i, std::move(*bad));
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace orv::tsql

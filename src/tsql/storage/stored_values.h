@@ -5,7 +5,10 @@
 // something else.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "tsql/types/sql_error.h"
 #include "tsql/types/types.h"
@@ -17,10 +20,23 @@ namespace orv::tsql {
 
 void BindStoredValue(sqlite3_stmt* stmt, int index, const Value& value);
 
-// Reads column `col` of the current row as `type`: the value, or the engine's error for a
-// stored value that does not fit (the conversion's number: 245, 8114, 8115, 241, 242, 8152;
-// 515 for a NULL in a column that does not allow nulls).
-std::optional<SqlError> ReadStoredValue(sqlite3_stmt* stmt, int col, const SqlType& type,
-                                        bool nullable, Value& out);
+// How one column's stored values are read back and checked, worked out once per table.
+struct StoredValueReader {
+  StoredValueReader(const SqlType& type, bool nullable);
+  enum class Kind : uint8_t { kInteger, kDecimal, kFloat, kDate, kString };
+  SqlType type;
+  bool nullable = true;
+  Kind kind = Kind::kString;
+  int64_t min = 0, max = 0;   // integers: the type's range; dates: the range of ticks
+  int precision = 0, scale = 0;
+};
+
+// Reads columns [first, first + readers.size()) of the current row into `row`: each value, or
+// for the first one that does not fit its type, its index and the engine's error (the
+// conversion's number: 245, 8114, 8115, 241, 242, 8152; 515 for a NULL in a column that does
+// not allow nulls).
+std::optional<std::pair<size_t, SqlError>> ReadStoredRow(sqlite3_stmt* stmt, int first,
+                                                         const std::vector<StoredValueReader>& readers,
+                                                         std::vector<Value>& row);
 
 }  // namespace orv::tsql
