@@ -19,15 +19,19 @@ void ChangeLog::Insert(const std::shared_ptr<Table>& table, std::vector<Row>&& r
   Record& r = Add(Kind::kInsert, table);
   r.first = target.size();
   r.count = rows.size();
+  // Room grows geometrically: a row at a time into a large table must not copy it each time.
+  auto make_room = [](auto& v, size_t more) {
+    if (v.capacity() < v.size() + more) v.reserve(std::max(v.size() + more, v.capacity() * 2));
+  };
   if (target.empty() && rows.size() >= target.capacity()) {
     target = std::move(rows);
   } else {
-    target.reserve(target.size() + rows.size());
+    make_room(target, rows.size());
     for (Row& row : rows) target.push_back(std::move(row));
   }
   if (t.KeepsRowIds()) {
     r.first_id = t.next_row_id_;
-    t.row_ids_.reserve(t.row_ids_.size() + r.count);
+    make_room(t.row_ids_, r.count);
     for (size_t i = 0; i < r.count; ++i) t.row_ids_.push_back(t.next_row_id_++);
   }
 }

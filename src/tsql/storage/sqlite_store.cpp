@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
 #include "tsql/storage/memory_limit.h"
 #include "tsql/storage/stored_values.h"
@@ -248,6 +249,7 @@ SqliteStore::SqliteStore(std::string path, sqlite3* db) : path_(std::move(path))
 
 SqliteStore::~SqliteStore() {
   if (in_write_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(second_);
   sqlite3_close(db_);
 }
 
@@ -412,24 +414,132 @@ std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
                            std::to_string(t.columns.size()));
     }
     const std::string rowid = RowidName(stored);
-    Statement rows(db_, "SELECT " + rowid + ", * FROM " + QuoteIdent(t.name) + " ORDER BY " + rowid, path_);
     std::vector<StoredValueReader> readers;
     for (const StoredColumn& c : t.columns) readers.emplace_back(c.type, c.nullable);
-    while (rows.Row()) {
-      std::vector<Value> row;
-      if (auto bad = ReadStoredRow(rows.get(), 1, readers, row)) [[unlikely]] {
-        const StoredColumn& c = t.columns[bad->first];
-        FileError(path_,
-                  "table '" + t.name + "', column '" + c.name + "', row " + std::to_string(rows.IntAt(0)) +
-                      " (type " + c.type.ToString() + "): " + bad->second.message,
-                  bad->second.number);
+    const std::string select = "SELECT " + rowid + ", * FROM " + QuoteIdent(t.name) + " WHERE " + rowid +
+                               " BETWEEN ? AND ? ORDER BY " + rowid;
+    int64_t low = 0, high = -1;
+    {
+      Statement range(db_, "SELECT min(" + rowid + "), max(" + rowid + ") FROM " + QuoteIdent(t.name), path_);
+      if (range.Row() && sqlite3_column_type(range.get(), 0) != SQLITE_NULL) {
+        low = range.IntAt(0);
+        high = range.IntAt(1);
       }
-      t.row_ids.push_back(rows.IntAt(0));
-      t.rows.push_back(std::move(row));
-      ChargeRows(t.rows.size(), sizeof(row) + readers.size() * sizeof(Value) + sizeof(int64_t));
     }
+    // A large table is read as two halves of its rowids at once, the second on a second
+    // connection. Both halves are of the same committed state when both connections see the
+    // same version of the table (every commit that changes it gives it a new one).
+    constexpr int64_t kSplitFrom = 100000;
+    if (high - low >= kSplitFrom && std::thread::hardware_concurrency() > 1 && OpenSecondReader()) {
+      const int64_t middle = low + (high - low) / 2;
+      RowRange second;
+      StatementMemory* memory = StatementMemory::Current();
+      std::thread helper([&] {
+        StatementMemory::Scope counted(memory);
+        try {
+          ReadSecondHalf(t.name, select, middle + 1, high, readers, second);
+        } catch (...) {
+          second.error = std::current_exception();
+        }
+      });
+      RowRange first;
+      try {
+        ReadRows(db_, select, low, middle, t, readers, first);
+      } catch (...) {
+        helper.join();
+        throw;
+      }
+      helper.join();
+      if (second.error) std::rethrow_exception(second.error);
+      if (second.version == t.version) {
+        t.rows = std::move(first.rows);
+        t.row_ids = std::move(first.ids);
+        t.rows.reserve(t.rows.size() + second.rows.size());
+        for (auto& row : second.rows) t.rows.push_back(std::move(row));
+        t.row_ids.insert(t.row_ids.end(), second.ids.begin(), second.ids.end());
+        return t;
+      }
+      // Another process changed the table between the two reads: read the rest here.
+      ReadRows(db_, select, middle + 1, high, t, readers, first);
+      t.rows = std::move(first.rows);
+      t.row_ids = std::move(first.ids);
+      return t;
+    }
+    RowRange all;
+    ReadRows(db_, select, low, high, t, readers, all);
+    t.rows = std::move(all.rows);
+    t.row_ids = std::move(all.ids);
     return t;
   });
+}
+
+void SqliteStore::ReadRows(sqlite3* db, const std::string& select, int64_t low, int64_t high,
+                           const StoredTable& t, const std::vector<StoredValueReader>& readers, RowRange& out) {
+  Statement rows(db, select, path_);
+  rows.Int(1, low);
+  rows.Int(2, high);
+  const size_t row_bytes = sizeof(std::vector<Value>) + readers.size() * sizeof(Value) + sizeof(int64_t);
+  while (rows.Row()) {
+    std::vector<Value> row;
+    if (auto bad = ReadStoredRow(rows.get(), 1, readers, row)) [[unlikely]] {
+      const StoredColumn& c = t.columns[bad->first];
+      FileError(path_,
+                "table '" + t.name + "', column '" + c.name + "', row " + std::to_string(rows.IntAt(0)) +
+                    " (type " + c.type.ToString() + "): " + bad->second.message,
+                bad->second.number);
+    }
+    out.ids.push_back(rows.IntAt(0));
+    out.rows.push_back(std::move(row));
+    ChargeRows(out.rows.size(), row_bytes);
+  }
+}
+
+bool SqliteStore::OpenSecondReader() {
+  if (second_) return true;
+  if (sqlite3_open_v2(path_.c_str(), &second_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    sqlite3_close(second_);
+    second_ = nullptr;
+    return false;
+  }
+  sqlite3_busy_timeout(second_, kBusyWaitMs);
+  return true;
+}
+
+void SqliteStore::ReadSecondHalf(const std::string& name, const std::string& select, int64_t low, int64_t high,
+                                 const std::vector<StoredValueReader>& readers, RowRange& out) {
+  auto exec = [&](const char* sql) {
+    if (sqlite3_exec(second_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) FileError(path_, Describe("", second_));
+  };
+  exec("BEGIN");
+  try {
+    StoredTable t;
+    {
+      Statement meta(second_, has_versions_ ? "SELECT name, version FROM orv_tables WHERE name = ?"
+                                            : "SELECT name, 0 FROM orv_tables WHERE name = ?",
+                     path_);
+      meta.Text(1, name);
+      if (!meta.Row()) {
+        exec("COMMIT");
+        out.version = -1;
+        return;
+      }
+      t.name = meta.TextAt(0);
+      out.version = meta.IntAt(1);
+    }
+    Statement cols(second_, "SELECT name, type FROM orv_columns WHERE table_name = ? ORDER BY ordinal", path_);
+    cols.Text(1, name);
+    while (cols.Row()) {
+      StoredColumn c;  // named in the message about a value that does not fit
+      c.name = cols.TextAt(0);
+      c.type = ParseTypeText(cols.TextAt(1)).value_or(SqlType::Null());
+      t.columns.push_back(std::move(c));
+    }
+    ReadRows(second_, select, low, high, t, readers, out);
+    exec("COMMIT");
+  } catch (...) {
+    sqlite3_exec(second_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
 }
 
 bool SqliteStore::TryBeginWrite() {

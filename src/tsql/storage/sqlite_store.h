@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "tsql/storage/stored_values.h"
 #include "tsql/types/types.h"
 #include "tsql/types/value.h"
 
@@ -124,9 +126,23 @@ class SqliteStore {
   // Runs fn in a read transaction unless a write transaction is open.
   template <class Fn>
   auto Read(Fn&& fn);
+  // Rows of a table with rowids in [low, high], read and checked through `select`.
+  struct RowRange {
+    std::vector<std::vector<Value>> rows;
+    std::vector<int64_t> ids;
+    int64_t version = 0;
+    std::exception_ptr error;
+  };
+  void ReadRows(sqlite3* db, const std::string& select, int64_t low, int64_t high, const StoredTable& t,
+                const std::vector<StoredValueReader>& readers, RowRange& out);
+  // The second connection, for reading half of a large table at the same time.
+  bool OpenSecondReader();
+  void ReadSecondHalf(const std::string& name, const std::string& select, int64_t low, int64_t high,
+                      const std::vector<StoredValueReader>& readers, RowRange& out);
 
   std::string path_;
   sqlite3* db_;
+  sqlite3* second_ = nullptr;
   bool in_write_ = false;
   bool has_versions_ = false;  // orv_tables has the version column (older files lack it)
   int64_t write_version_ = 0;

@@ -132,6 +132,31 @@ TEST_F(SqliteStoreTest, RowsChangeByRowid) {
   EXPECT_EQ(back->rows[1][1].string_value(), "new");
 }
 
+// A table whose rowids span a wide range is read in two halves on two connections: the rows
+// come back whole and in order, and a bad value in the second half is reported as any other.
+TEST_F(SqliteStoreTest, WideTablesReadInTwoHalvesComeBackWhole) {
+  StoredTable t = ItemTable();
+  t.rows.push_back(t.rows[0]);
+  t.rows.push_back(t.rows[1]);
+  t.row_ids = {1, 2, 400000, 400001};
+  WriteTable(*SqliteStore::Open(path_, Mode::kCreate), t);
+  auto store = SqliteStore::Open(path_, Mode::kExisting);
+  const std::optional<StoredTable> back = store->LoadTable("t_ICItem");
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->row_ids, t.row_ids);
+  ASSERT_EQ(back->rows.size(), 4u);
+  EXPECT_EQ(back->rows[2][1].string_value(), t.rows[0][1].string_value());
+  EXPECT_TRUE(back->rows[3][2].decimal_unscaled() == -5);
+  RawSql(path_, "UPDATE t_ICItem SET FDate = 'soon' WHERE rowid = 400001");
+  try {
+    SqliteStore::Open(path_, Mode::kExisting)->LoadTable("t_ICItem");
+    ADD_FAILURE() << "expected an error";
+  } catch (const SqlException& e) {
+    EXPECT_EQ(e.number(), 241);
+    EXPECT_NE(std::string(e.what()).find("column 'FDate', row 400001"), std::string::npos) << e.what();
+  }
+}
+
 TEST_F(SqliteStoreTest, DropsAndViewsPersist) {
   auto store = SqliteStore::Open(path_, Mode::kCreate);
   WriteTable(*store, ItemTable());
