@@ -1,7 +1,8 @@
 // The public face of the embedded T-SQL engine: a Database (one per data source: permanent
 // tables and views, shared by every connection to it) and a Session (one per connection:
-// temporary tables, SET options, the clock behind GETDATE()). A Session runs whole batches and
-// returns the results of their statements in order, as a SQL Server client receives them.
+// temporary tables, SET options, its transaction, the clock behind GETDATE()). A Session runs
+// whole batches and returns the results of their statements in order, as a SQL Server client
+// receives them; sessions of one database may run on different threads at once.
 //
 // Code outside the engine includes this header (and the value and type headers of types/ that
 // it brings); the headers of the stage folders are the engine's own. Besides Session, it makes

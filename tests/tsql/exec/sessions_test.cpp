@@ -1,7 +1,7 @@
 // Sessions of one database on threads: a reader waits for a writer's transaction and then reads
 // its committed rows, a deadlock makes one of the two sessions the victim (1205, its
-// transaction rolled back) and lets the other go on, and sessions of one data-source file take
-// turns writing it.
+// transaction rolled back) and lets the other go on, sessions of one data-source file take
+// turns writing it, and a writer waits for another process's write lock up to its timeout.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <future>
 #include <thread>
+
+#include <sqlite3.h>
 
 #include "tsql/engine.h"
 
@@ -97,6 +99,30 @@ TEST(Sessions, WritersOfOneFileTakeTurnsReadersDoNot) {
   Session reopened(OpenDatabase(path));
   EXPECT_EQ(FirstInt(reopened.ExecuteBatch("select count(*) from a")), 1);
   EXPECT_EQ(FirstInt(reopened.ExecuteBatch("select sum(v) from b")), 16);
+  for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+}
+
+// Another process holding the file's write lock: a writer waits up to its lock timeout and
+// then gets 1222 (its statement ends, nothing is written); once the lock is free it writes.
+TEST(Sessions, AWriterWaitsForAnotherProcessUpToItsLockTimeout) {
+  const std::string path = ::testing::TempDir() + "orv_busy_" + std::to_string(::getpid()) + ".orvdb";
+  for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+  Session s(OpenDatabase(path, {.create = true}));
+  s.ExecuteBatch("create table t (v int)");
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<StatementResult> r = s.ExecuteBatch("set lock_timeout 200\ninsert into t values (1)\nselect count(*) from t");
+  const auto waited = std::chrono::steady_clock::now() - start;
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].error.number, 1222);
+  EXPECT_GE(waited, 200ms);
+  EXPECT_EQ(r[1].rows[0][0].int_value(), 0);
+  ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(other);
+  r = s.ExecuteBatch("insert into t values (2)\nselect count(*) from t");
+  EXPECT_EQ(r.back().rows[0][0].int_value(), 1);
   for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path + suffix).c_str());
 }
 
