@@ -281,12 +281,20 @@ class SqliteFile : public DataFile {
       store_ = SqliteStore::Open(path_, SqliteStore::Mode::kExisting);
     }
     const int64_t data_version = store_->DataVersion();
-    if (data_version == last_data_version_ && !force) return data_version;
+    LockManager& locks = db.locks();
+    if (data_version == last_data_version_ && !force) {
+      // Nothing committed since the last look; but a table read while another process
+      // committed (or put in memory after that look) is still to be checked.
+      bool unchecked = false;
+      db.ForEachTable([&](const std::shared_ptr<Table>& t) {
+        unchecked = unchecked || (t->checked_at != data_version && !locks.ExclusivelyLocked(FoldName(t->name)));
+      });
+      if (!unchecked) return data_version;
+    }
     std::map<std::string, int64_t> versions;
     for (const TableVersion& v : store_->TableVersions()) versions[FoldName(v.name)] = v.version;
     stored_tables_.clear();
     for (const auto& [key, version] : versions) stored_tables_.insert(key);
-    LockManager& locks = db.locks();
     db.ForEachTable([&](const std::shared_ptr<Table>& t) {
       const std::string key = FoldName(t->name);
       // A table that a session of this process is changing is as the file is (that session
