@@ -258,12 +258,13 @@ class SqliteFile : public DataFile {
       store_->Rollback();
       throw;
     }
+    // (A table dropped and made again under its name is stored.)
+    for (const std::string& name : dropped) stored_tables_.erase(FoldName(name));
     for (Table* t : written) {
       t->version = version_;
       t->checked_at = last_data_version_;
       stored_tables_.insert(FoldName(t->name));
     }
-    for (const std::string& name : dropped) stored_tables_.erase(FoldName(name));
     db.ForgetDropped(dropped);
   }
 
@@ -385,9 +386,9 @@ class SqliteFile : public DataFile {
       Table& t = *r.table;
       if (r.kind == ChangeLog::Kind::kDropTable) {
         gone.insert(&t);
+        dropped.push_back(t.name);
         if (created_alive.count(&t)) continue;  // never reached the file
         store_->DropTable(t.name);
-        dropped.push_back(t.name);
       } else if (r.kind == ChangeLog::Kind::kCreateTable && created_alive[&t]) {
         store_->CreateTable(t.name, ToStored(t.columns));
         WriteAllRows(*store_, t);
