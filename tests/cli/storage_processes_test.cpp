@@ -86,7 +86,7 @@ class StorageProcessesTest : public CliTest {
 
   // Runs a query on the file and returns its CSV lines without the header.
   std::vector<std::string> Query(const std::string& sql) {
-    const RunResult r = Run({"sql", "--dsn", db_, "-Q", sql, "--format", "csv"});
+    const RunResult r = Run({"sql", "--create", "--dsn", db_, "-Q", sql, "--format", "csv"});
     EXPECT_EQ(r.status, 0) << r.err;
     return CsvRows(r.out);
   }
@@ -100,7 +100,7 @@ TEST_F(StorageProcessesTest, ConcurrentWritersLoseNothing) {
   constexpr int kRows = 40;
   for (int round = 0; round < kRounds; ++round) {
     RemoveDb();
-    ASSERT_EQ(Run({"sql", "--dsn", db_, "-Q", "create table t (writer int, n int)"}).status, 0);
+    ASSERT_EQ(Run({"sql", "--create", "--dsn", db_, "-Q", "create table t (writer int, n int)"}).status, 0);
     std::vector<std::filesystem::path> scripts;
     for (int w = 1; w <= 2; ++w) {
       std::string text;
@@ -130,7 +130,7 @@ TEST_F(StorageProcessesTest, ConcurrentWritersLoseNothing) {
 // A writer moves amounts between two tables in transactions while a reader (one process, so its
 // tables in memory go stale) sums both in single statements: every sum is the same.
 TEST_F(StorageProcessesTest, ReadersNeverSeePartOfATransaction) {
-  ASSERT_EQ(Run({"sql", "--dsn", db_, "-Q",
+  ASSERT_EQ(Run({"sql", "--create", "--dsn", db_, "-Q",
                  "create table a (id int, bal int)\ninsert into a values (1, 1000)\n"
                  "create table b (id int, bal int)\ninsert into b values (1, 0)\n"
                  "create table moves (n int)"})
@@ -167,7 +167,7 @@ TEST_F(StorageProcessesTest, ReadersNeverSeePartOfATransaction) {
 // Killed at a random moment in a run of transactions, a writer leaves whole transactions only,
 // and the next process goes on from there.
 TEST_F(StorageProcessesTest, KillDuringATransactionKeepsTheLastCommit) {
-  ASSERT_EQ(Run({"sql", "--dsn", db_, "-Q", "create table head (batch int)\ncreate table lines (batch int, n int)"})
+  ASSERT_EQ(Run({"sql", "--create", "--dsn", db_, "-Q", "create table head (batch int)\ncreate table lines (batch int, n int)"})
                 .status,
             0);
   std::mt19937 random(12345);
