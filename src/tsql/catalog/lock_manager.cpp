@@ -64,7 +64,12 @@ void LockManager::Acquire(LockOwner& owner, const std::string& resource, LockMod
         SqlError e = MakeError(1205, {std::to_string(owner.session_id()), "lock"});
         throw SqlException(std::move(e));
       }
-      // Waits are re-examined now and then, so a cycle closed by a grant is found as well.
+      if (owner.cancel_ && owner.cancel_->load(std::memory_order_relaxed)) {
+        stop_waiting();
+        ThrowError(3617);
+      }
+      // Waits are re-examined now and then, so a cycle closed by a grant (or a cancel) is
+      // noticed as well.
       auto slice = std::chrono::steady_clock::now() + std::chrono::milliseconds(50);
       if (timeout_ms >= 0) {
         if (std::chrono::steady_clock::now() >= deadline) {

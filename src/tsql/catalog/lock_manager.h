@@ -10,6 +10,7 @@
 // share one connection).
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -27,7 +28,10 @@ class LockManager;
 // or waits for a lock, so it must release everything before it goes.
 class LockOwner {
  public:
-  explicit LockOwner(int32_t session_id) : session_id_(session_id) {}
+  // `cancel`, when given, ends a wait with error 3617 once it is set (the session was cancelled
+  // from another thread).
+  explicit LockOwner(int32_t session_id, const std::atomic<bool>* cancel = nullptr)
+      : session_id_(session_id), cancel_(cancel) {}
   int32_t session_id() const { return session_id_; }
 
  private:
@@ -37,6 +41,7 @@ class LockOwner {
     bool to_transaction_end = false;  // false: released at the end of the statement
   };
   int32_t session_id_;
+  const std::atomic<bool>* cancel_;
   std::map<std::string, Held> held_;  // guarded by the manager's mutex
   bool waiting_ = false;
   std::string waiting_for_;
@@ -50,7 +55,8 @@ class LockManager {
   // Takes a lock, waiting while another owner holds a conflicting one. An exclusive lock, and a
   // shared one with to_transaction_end, is kept until ReleaseTransaction; other shared locks
   // until ReleaseStatement. timeout_ms < 0 waits without limit. Raises SqlException 1222 on
-  // timeout and 1205 when the wait would deadlock; nothing is taken then.
+  // timeout, 1205 when the wait would deadlock and 3617 when the owner is cancelled while it
+  // waits; nothing is taken then.
   void Acquire(LockOwner& owner, const std::string& resource, LockMode mode, bool to_transaction_end,
                int64_t timeout_ms);
   // Whether the owner holds the resource in at least this mode.

@@ -20,7 +20,7 @@ int32_t NextSessionId() {
 }  // namespace
 
 SessionState::SessionState(std::shared_ptr<Database> db)
-    : database(std::move(db)), session_id(NextSessionId()), locks(session_id) {}
+    : database(std::move(db)), session_id(NextSessionId()), locks(session_id, &cancel_requested) {}
 
 SessionState::~SessionState() {
   try {

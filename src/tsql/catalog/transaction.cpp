@@ -105,9 +105,11 @@ void LockForWrite(SessionState& session, const std::vector<std::string>& names) 
         throw;
       }
       if (got) break;
-      if (timeout >= 0 && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(timeout)) {
+      const bool cancelled = session.cancel_requested.load(std::memory_order_relaxed);
+      if (cancelled ||
+          (timeout >= 0 && std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(timeout))) {
         db.locks().Release(session.locks, LockManager::kWriteResource);
-        ThrowError(1222);
+        ThrowError(cancelled ? 3617 : 1222);
       }
       std::this_thread::sleep_for(pause);
       pause = std::min(pause * 2, std::chrono::milliseconds(20));

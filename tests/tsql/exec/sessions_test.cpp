@@ -46,6 +46,20 @@ TEST(Sessions, AReaderWaitsForTheWritersCommitAndReadsWhatItCommitted) {
   EXPECT_EQ(FirstInt(read.get()), 155);
 }
 
+// A session waiting for a lock can be cancelled from another thread: its batch ends (3617).
+TEST(Sessions, AWaitForALockEndsWhenTheSessionIsCancelled) {
+  auto db = OpenDatabase(":memory:");
+  Session writer(db), reader(db);
+  writer.ExecuteBatch("create table t (v int)\nbegin tran\ninsert into t values (1)");
+  auto read = std::async(std::launch::async, [&] { return reader.ExecuteBatch("select count(*) from t\nselect 2"); });
+  // (A cancel before the batch starts does not count: ask until it ends.)
+  while (read.wait_for(20ms) != std::future_status::ready) reader.Cancel();
+  std::vector<StatementResult> r = read.get();
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].error.number, 3617);
+  writer.ExecuteBatch("rollback");
+}
+
 TEST(Sessions, ADeadlockHasOneVictimWhoseTransactionIsRolledBack) {
   auto db = OpenDatabase(":memory:");
   Session a(db), b(db);
