@@ -1,6 +1,7 @@
 #include "tsql/catalog/persistence.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -225,8 +226,16 @@ class SqliteFile : public DataFile {
   }
 
   int64_t Refresh(Database& db, bool force) override {
-    std::lock_guard lock(mutex_);
-    return RefreshLocked(db, force);
+    if (force) {
+      std::lock_guard lock(mutex_);
+      return RefreshLocked(db, true);
+    }
+    // While a table is being read (maybe a large one, for a statement further on in the batch)
+    // a statement starts at the state last looked at rather than wait: the tables in memory
+    // are all of that state, and one read meanwhile is checked when the statement binds it.
+    std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) return last_data_version_.load(std::memory_order_relaxed);
+    return RefreshLocked(db, false);
   }
 
   bool TryBeginWrite(Database& db) override {
@@ -262,7 +271,7 @@ class SqliteFile : public DataFile {
     for (const std::string& name : dropped) stored_tables_.erase(FoldName(name));
     for (Table* t : written) {
       t->version = version_;
-      t->checked_at = last_data_version_;
+      t->checked_at = last_data_version_.load(std::memory_order_relaxed);
       stored_tables_.insert(FoldName(t->name));
     }
     db.ForgetDropped(dropped);
@@ -408,7 +417,7 @@ class SqliteFile : public DataFile {
   bool create_;
   std::mutex mutex_;
   std::unique_ptr<SqliteStore> store_;  // null until a file that does not exist yet is made
-  int64_t last_data_version_ = -1;
+  std::atomic<int64_t> last_data_version_{-1};
   int64_t version_ = 0;
   std::set<std::string> stored_tables_;              // folded names
   std::map<std::string, std::string> view_texts_;    // folded name -> stored definition
