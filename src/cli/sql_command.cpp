@@ -97,7 +97,9 @@ bool RunSql(const SqlOptions& o) {
   setup.data_source_file = source.file;
   setup.table_style = TableStyle(o);
   Printer printer(o.output, setup);
-  BatchRunner runner(ado::OpenProvider(ado::ConnectionString(source.text)), printer);
+  // With --create the engine may make the file: it makes one only when asked.
+  const std::string text = o.create && !source.file.empty() ? source.text + ";Create=yes" : source.text;
+  BatchRunner runner(ado::OpenProvider(ado::ConnectionString(text)), printer);
   runner.set_timing(o.timing);
   bool ok = true;
   if (interactive) {

@@ -1,12 +1,14 @@
 // The public face of the embedded T-SQL engine: a Database (one per data source: permanent
 // tables and views, shared by every connection to it) and a Session (one per connection:
-// temporary tables, SET options, the clock behind GETDATE()). A Session runs whole batches and
-// returns the results of their statements in order, as a SQL Server client receives them.
+// temporary tables, SET options, its transaction, the clock behind GETDATE()). A Session runs
+// whole batches and returns the results of their statements in order, as a SQL Server client
+// receives them; sessions of one database may run on different threads at once.
 //
 // Code outside the engine includes this header (and the value and type headers of types/ that
 // it brings); the headers of the stage folders are the engine's own. Besides Session, it makes
 // available OpenDatabase and SaveDatabaseAs (catalog/persistence.h), the GO splitter of scripts
-// (syntax/parser.h) and the process's heap policy (storage/heap_policy.h).
+// (syntax/parser.h), the process's heap policy (storage/heap_policy.h) and the engine's memory
+// limit (storage/memory_limit.h).
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,7 @@
 #include "tsql/catalog/persistence.h"
 #include "tsql/exec/statement_result.h"
 #include "tsql/storage/heap_policy.h"
+#include "tsql/storage/memory_limit.h"
 #include "tsql/syntax/ast.h"
 #include "tsql/syntax/parser.h"
 #include "tsql/types/sql_error.h"
@@ -44,6 +47,10 @@ class Session {
   // local time again. When unset, the database's stored demo clock (if any) applies, then the
   // ORV_FIXED_NOW environment variable ("yyyy-mm-dd[ hh:mi:ss]"), then the local time.
   void SetClock(std::optional<int64_t> datetime_ticks);
+
+  // Bounds how much one statement may grow the engine's heap before it ends with Msg 701 (as
+  // SET MEMORY_LIMIT_MB does); 0 leaves only the engine's limit (memory_limit.h).
+  void SetMemoryLimitMegabytes(int64_t megabytes);
 
   Database& database();
 

@@ -14,12 +14,7 @@ struct Session::Impl {
 };
 
 Session::Session(std::shared_ptr<Database> database)
-    : impl_(std::make_unique<Impl>(std::move(database))) {
-  // Each connection has its own @@SPID; user sessions start at 51 as the server's do.
-  static std::atomic<int32_t> next_spid{51};
-  impl_->state.spid = next_spid.fetch_add(1);
-  if (impl_->state.spid > 32000) impl_->state.spid = 51;
-}
+    : impl_(std::make_unique<Impl>(std::move(database))) {}
 
 bool Session::nocount() const { return impl_->state.nocount; }
 
@@ -34,6 +29,10 @@ void Session::SetShareResultRows(bool share) { impl_->state.share_result_rows = 
 void Session::SetReadOnly(bool read_only) { impl_->state.read_only = read_only; }
 
 void Session::Cancel() { impl_->state.cancel_requested.store(true, std::memory_order_relaxed); }
+
+void Session::SetMemoryLimitMegabytes(int64_t megabytes) {
+  impl_->state.memory_limit_bytes = megabytes > 0 ? megabytes << 20 : 0;
+}
 
 Database& Session::database() { return *impl_->state.database; }
 

@@ -82,6 +82,19 @@ TEST(EmbeddedProviderTest, ErrorsBeforeAndAfterTheFirstResult) {
   EXPECT_EQ(printed->NextRecordset(), nullptr);
 }
 
+TEST(EmbeddedProviderTest, MemoryLimitComesFromTheConnectionText) {
+  auto connection = Connection::Open("Data Source=:memory:;Memory Limit=16");
+  connection->Execute(
+      "set nocount on\r\ncreate table d (d int)\r\n"
+      "insert into d values (0), (1), (2), (3), (4), (5), (6), (7), (8), (9)");
+  EXPECT_EQ(ErrorOf([&] { connection->Execute("select count(*) from d a, d b, d c, d e, d f, d g, d h"); }),
+            std::make_pair(adoerr::kProviderError,
+                           std::string("There is insufficient system memory in resource pool 'default' "
+                                       "to run this query.")));
+  EXPECT_EQ(connection->Execute("select count(*) as n from d")->Fields("n").Value().AsLong(), 10);
+  EXPECT_EQ(ErrorOf([] { Connection::Open("Memory Limit=lots"); }).first, adoerr::kInvalidArgument);
+}
+
 TEST(EmbeddedProviderTest, ClockFixesGetDate) {
   auto connection = Connection::Open("Data Source=:memory:;Clock=2024-01-15 12:30:00");
   auto rs = connection->Execute("select getdate() as now");
@@ -142,7 +155,7 @@ TEST(EmbeddedProviderTest, FileDataSourceIsSharedTempTablesAreNot) {
   const std::filesystem::path file = std::filesystem::temp_directory_path() /
                                      ("orv_ado_embedded_" + std::to_string(::getpid()) + ".db");
   std::filesystem::remove(file);
-  const std::string dsn = "Provider=Embedded;Data Source={" + file.string() + "}";
+  const std::string dsn = "Provider=Embedded;Data Source={" + file.string() + "};Create=yes";
   {
     auto first = Connection::Open(dsn);
     auto second = Connection::Open(dsn);

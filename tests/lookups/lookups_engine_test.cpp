@@ -32,7 +32,7 @@ class LookupsEngineTest : public ::testing::Test {
     path_ = ::testing::TempDir() + "orv_lookups_" + std::to_string(getpid()) + "_" + info->name() +
             ".db";
     std::remove(path_.c_str());
-    dsn_ = "Provider=Embedded;Data Source=" + path_;
+    dsn_ = "Provider=Embedded;Data Source=" + path_ + ";Create=yes";
     broker().CloseAll();
     data_ = std::make_shared<Data>();
     Run("Create Table t_PeriodDate (FYear int, FPeriod int, FStartDate datetime, "

@@ -152,7 +152,7 @@ class EngineReportTest : public ::testing::Test {
     path_ = "/tmp/orv_reports_engine_" + std::to_string(getpid()) + "_" + info->test_suite_name() +
             "_" + info->name() + ".orvdb";
     RemoveFiles();
-    dsn_ = "Provider=Embedded;Data Source=" + path_ + ";Clock=" + kClock;
+    dsn_ = "Provider=Embedded;Data Source=" + path_ + ";Create=yes;Clock=" + kClock;
     Broker().CloseAll();
     setup_ = ado::Connection::Open(dsn_);
     std::ifstream schema(std::string(ORV_SOURCE_DIR) + "/sql/schema.sql");

@@ -1,4 +1,5 @@
-// Runs a .sqltest script against a fresh in-memory database (one session for the whole file).
+// Runs a .sqltest script against a fresh in-memory database (one session for the whole file,
+// unless the script switches between sessions).
 //
 // A script is a sequence of cases. A case starts with a directive line, then the batch text,
 // and ends at the first blank line (so a batch cannot contain blank lines). Lines outside a
@@ -13,6 +14,8 @@
 //   -- schema NAME           (no batch) table NAME must have the listed columns, one line each:
 //                              "name type NULL" or "name type NOT NULL"
 //   -- clock yyyy-mm-dd hh:mi:ss   (no batch) fixes GETDATE() for the rest of the file
+//   -- session NAME          (no batch) runs the cases that follow on session NAME of the same
+//                              database (made on first use; the first session is "main")
 //
 // query, results and schema cases give their expected lines after a line "----". Row values
 // are separated by '|'; NULL is written NULL; decimals keep their scale ("2.50"); datetimes
@@ -22,6 +25,9 @@
 #include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,7 +62,7 @@ bool StartsWith(const std::string& s, const std::string& p) { return s.rfind(p, 
 bool IsDirective(const std::string& line) {
   std::string t = Trim(line);
   for (const char* d : {"-- statement ok", "-- error", "-- query", "-- results", "-- schema",
-                        "-- clock"}) {
+                        "-- clock", "-- session"}) {
     if (StartsWith(t, d)) return true;
   }
   return false;
@@ -124,6 +130,8 @@ std::vector<Case> ReadCases(std::istream& in) {
         cases.push_back(Case{n, Trim(line).substr(3), "", {}, false});
         current = &cases.back();
         in_expected = false;
+        // A session switch is all on its line.
+        if (StartsWith(current->directive, "session")) current = nullptr;
       }
       continue;
     }
@@ -149,9 +157,7 @@ class ScriptRunner {
  public:
   // Results may share table rows, as they do for the service's connections: the scripts check
   // that a result is the same whichever way the engine delivers it.
-  ScriptRunner() : session_(orv::tsql::OpenDatabase(":memory:")) {
-    session_.SetShareResultRows(true);
-  }
+  ScriptRunner() : database_(orv::tsql::OpenDatabase(":memory:")) { Switch("main"); }
 
   // Returns "" when the case passes, else what went wrong.
   std::string Run(const Case& c) {
@@ -159,11 +165,16 @@ class ScriptRunner {
     if (StartsWith(d, "clock")) {
       auto ticks = orv::tsql::ParseDateTime(Trim(d.substr(5)));
       if (!ticks) return "unreadable clock";
-      session_.SetClock(*ticks);
+      clock_ = *ticks;
+      for (auto& [name, session] : sessions_) session->SetClock(clock_);
+      return "";
+    }
+    if (StartsWith(d, "session")) {
+      Switch(Trim(d.substr(7)));
       return "";
     }
     if (StartsWith(d, "schema")) return CheckSchema(Trim(d.substr(6)), c.expected);
-    std::vector<StatementResult> results = session_.ExecuteBatch(c.sql);
+    std::vector<StatementResult> results = session().ExecuteBatch(c.sql);
     const StatementResult* first_error = nullptr;
     for (const auto& r : results) {
       if (r.kind == StatementResult::Kind::Error && !first_error) first_error = &r;
@@ -236,8 +247,8 @@ class ScriptRunner {
 
   std::string CheckSchema(const std::string& name, const std::vector<std::string>& expected) {
     std::shared_ptr<orv::tsql::Table> table =
-        orv::tsql::IsTempName(name) ? session_.state().FindTempTable(name)
-                                    : session_.database().FindTable(name);
+        orv::tsql::IsTempName(name) ? session().state().FindTempTable(name)
+                                    : session().database().FindTable(name);
     if (!table) return "no table " + name;
     std::vector<std::string> actual;
     for (const auto& c : table->columns) {
@@ -246,7 +257,22 @@ class ScriptRunner {
     return Compare(expected, actual, {});
   }
 
-  orv::tsql::Session session_;
+  orv::tsql::Session& session() { return *sessions_.at(current_); }
+
+  void Switch(const std::string& name) {
+    auto& session = sessions_[name];
+    if (!session) {
+      session = std::make_unique<orv::tsql::Session>(database_);
+      session->SetShareResultRows(true);
+      if (clock_) session->SetClock(clock_);
+    }
+    current_ = name;
+  }
+
+  std::shared_ptr<orv::tsql::Database> database_;
+  std::map<std::string, std::unique_ptr<orv::tsql::Session>> sessions_;
+  std::string current_;
+  std::optional<int64_t> clock_;
 };
 
 }  // namespace

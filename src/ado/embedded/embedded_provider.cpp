@@ -1,6 +1,11 @@
 // The "Embedded" provider: runs batches on our T-SQL engine. "Data Source" names a data-source
-// file or ":memory:" (the default); "Clock" = "yyyy-mm-dd[ hh:mi:ss]" fixes GETDATE(). Each
-// connection has its own engine session (temporary tables, SET options).
+// file or ":memory:" (the default); "Create" = yes lets a file that does not exist yet be made
+// by the first batch that writes (otherwise a missing file is an error); "Memory Limit" = n
+// lets one statement take n megabytes at most (as SET MEMORY_LIMIT_MB n); "Clock" =
+// "yyyy-mm-dd[ hh:mi:ss]" fixes GETDATE(). Each connection has its own engine session
+// (temporary tables, SET options, transaction).
+#include <cctype>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -122,6 +127,7 @@ class EmbeddedConnection : public ProviderConnection {
   }
 
   void SetClock(int64_t ticks) { session_.SetClock(ticks); }
+  void SetMemoryLimit(int64_t megabytes) { session_.SetMemoryLimitMegabytes(megabytes); }
 
   std::vector<ProviderResult> ExecuteBatch(std::string_view text) override {
     std::vector<tsql::StatementResult> statements;
@@ -144,6 +150,13 @@ class EmbeddedConnection : public ProviderConnection {
   tsql::Session session_;
 };
 
+// "yes", "true", "1" (any letter case) switch a connection option on.
+bool IsOn(const std::string& text) {
+  std::string lower;
+  for (char c : text) lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  return lower == "yes" || lower == "true" || lower == "1";
+}
+
 std::unique_ptr<ProviderConnection> OpenEmbedded(const ConnectionString& properties) {
   std::string source = properties.Get("Data Source");
   if (source.empty()) source = ":memory:";
@@ -159,14 +172,30 @@ std::unique_ptr<ProviderConnection> OpenEmbedded(const ConnectionString& propert
     }
   }
 
+  std::optional<int64_t> memory_limit;
+  const std::string memory_text = properties.Get("Memory Limit");
+  if (!memory_text.empty()) {
+    char* end = nullptr;
+    const long long megabytes = std::strtoll(memory_text.c_str(), &end, 10);
+    if (end == memory_text.c_str() || *end != '\0' || megabytes < 0) {
+      RaiseAdoError(adoerr::kInvalidArgument, "Invalid Memory Limit '" + memory_text +
+                                                  "' in the connection string; expected a number "
+                                                  "of megabytes.");
+    }
+    memory_limit = megabytes;
+  }
+
   std::shared_ptr<tsql::Database> database;
   try {
-    database = tsql::OpenDatabase(source);
+    tsql::OpenOptions options;
+    options.create = IsOn(properties.Get("Create"));
+    database = tsql::OpenDatabase(source, options);
   } catch (const tsql::SqlException& e) {
     automation::Raise(adoerr::kProviderError, kErrorSource, e.what());
   }
   auto connection = std::make_unique<EmbeddedConnection>(std::move(database));
   if (clock) connection->SetClock(*clock);
+  if (memory_limit) connection->SetMemoryLimit(*memory_limit);
   return connection;
 }
 

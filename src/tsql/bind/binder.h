@@ -116,6 +116,18 @@ class Binder {
   void AddRecursiveReference(BoundSource& source);
   void CheckAssignments(const ast::QuerySpec& spec);
 
+  // Counts one level of nesting while it lives; Msg 191 past ast::kMaxNesting.
+  class NestingGuard {
+   public:
+    explicit NestingGuard(Binder& binder);
+    ~NestingGuard() { --binder_.nesting_; }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+
+   private:
+    Binder& binder_;
+  };
+
   SessionState& session_;
   ConstantEvaluator evaluate_constant_;
   bool allow_assignment_ = false;
@@ -141,6 +153,7 @@ class Binder {
     DepthGuard& operator=(const DepthGuard&) = delete;
     Binder& binder;
   };
+  int nesting_ = 0;
 };
 
 // Names the columns of a derived table, table value constructor or common table expression

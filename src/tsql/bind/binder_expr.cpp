@@ -225,7 +225,15 @@ BExprPtr Binder::BindColumn(const ast::Expr& expr, Scope& scope) {
   ThrowError(4104, {JoinName(name)});
 }
 
+Binder::NestingGuard::NestingGuard(Binder& binder) : binder_(binder) {
+  if (++binder_.nesting_ > ast::kMaxNesting) {
+    --binder_.nesting_;
+    ThrowError(191);
+  }
+}
+
 BExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
+  NestingGuard guard(*this);
   switch (expr.kind) {
     case ast::ExprKind::Literal: {
       SqlType type = LiteralType(expr.literal_kind, expr.text);
@@ -240,6 +248,13 @@ BExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
       auto e = std::make_unique<BExpr>();
       if (upper == "ROWCOUNT") {
         e->kind = BKind::RowCount;
+        e->type = SqlType::Int();
+        e->nullable = false;
+        return e;
+      }
+      if (upper == "TRANCOUNT" || upper == "LOCK_TIMEOUT") {
+        e->kind = BKind::SessionInt;
+        e->name = upper;
         e->type = SqlType::Int();
         e->nullable = false;
         return e;

@@ -54,7 +54,7 @@ std::shared_ptr<Table> Binder::FindTable(const ast::Name& name) {
     // sys.tables, INFORMATION_SCHEMA.COLUMNS, ...: the catalog views.
     if (auto view = BuildSystemView(session_, name[name.size() - 2], table)) return view;
   }
-  return session_.database->FindTable(table);
+  return session_.OpenTable(table);
 }
 
 int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, BoundSpec& spec,
@@ -104,6 +104,7 @@ int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, Boun
 
 std::unique_ptr<BoundJoin> Binder::BindTableRef(const ast::TableRef& ref, BoundSpec& spec,
                                                 Scope& scope, bool null_supplying) {
+  NestingGuard guard(*this);
   auto join = std::make_unique<BoundJoin>();
   switch (ref.kind) {
     case ast::TableRef::Kind::Named:
@@ -241,6 +242,7 @@ std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope
 std::unique_ptr<BoundQuery> Binder::BindQueryBody(const ast::QueryExpr& query, Scope* parent,
                                                   bool* correlated,
                                                   std::vector<int>* parent_refs) {
+  NestingGuard guard(*this);
   if (query.kind == ast::QueryExpr::Kind::Spec) {
     Scope scope;
     scope.parent = parent;

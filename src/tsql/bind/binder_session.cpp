@@ -40,14 +40,14 @@ std::string LanguageName(dt::Language language) {
 
 BExprPtr Binder::BindGlobalVariable(const std::string& upper) {
   if (upper == "VERSION") return Text(kVersion, 300);
-  if (upper == "SPID") return Constant(Value::Int(session_.spid), SqlType::SmallInt());
+  if (upper == "SPID") return Constant(Value::Int(session_.session_id), SqlType::SmallInt());
   if (upper == "SERVERNAME") return Text(kServerName);
   if (upper == "SERVICENAME") return Text("MSSQLSERVER");
   if (upper == "LANGUAGE") return Text(LanguageName(session_.date_settings.language));
   if (upper == "LANGID") return Int(session_.date_settings.language == dt::Language::kDeutsch ? 1 : 0);
   if (upper == "DATEFIRST") return Constant(Value::Int(session_.date_settings.datefirst), SqlType::TinyInt());
   if (upper == "TEXTSIZE") return Int(session_.textsize < 0 ? 4096 : session_.textsize);
-  if (upper == "LOCK_TIMEOUT") return Int(session_.lock_timeout);
+  if (upper == "LOCK_TIMEOUT") return Int(session_.lock_timeout_ms);
   if (upper == "MAX_PRECISION") return Constant(Value::Int(38), SqlType::TinyInt());
   if (upper == "MICROSOFTVERSION") return Int(0x10000000 + 1000);
   if (upper == "NESTLEVEL" || upper == "PROCID") return Int(0);
@@ -84,7 +84,7 @@ BExprPtr Binder::BindSessionFunction(const std::string& upper, const ast::Expr& 
   }
   if (upper == "HOST_NAME" && expr.args.empty()) return Text("localhost");
   if (upper == "APP_NAME" && expr.args.empty()) return Text("orvdata");
-  if (upper == "@@SPID") return Constant(Value::Int(session_.spid), SqlType::SmallInt());
+  if (upper == "@@SPID") return Constant(Value::Int(session_.session_id), SqlType::SmallInt());
   if (upper == "SERVERPROPERTY") {
     if (expr.args.size() != 1) ThrowError(174, {"serverproperty", "1"});
     std::string p;

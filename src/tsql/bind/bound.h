@@ -54,6 +54,7 @@ enum class BKind {
   Column,      // depth, src, col
   Variable,    // name
   RowCount,    // @@ROWCOUNT
+  SessionInt,  // name: @@TRANCOUNT, @@LOCK_TIMEOUT or @@SPID
   Convert,     // args[0] to type (mode, style)
   Arith,       // op, args[0..1]
   Negate,      // args[0]

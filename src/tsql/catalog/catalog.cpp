@@ -1,6 +1,7 @@
 // Catalog: name folding, table columns and the Database's table/view maps and hooks.
 #include "tsql/catalog/catalog.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace orv::tsql {
@@ -34,12 +35,23 @@ std::vector<Row>& Table::mutable_rows() {
   return *rows_;
 }
 
-void Table::ReplaceRows(std::vector<Row> rows) {
-  if (rows_.use_count() > 1) {
-    rows_ = std::make_shared<std::vector<Row>>(std::move(rows));
-  } else {
-    *rows_ = std::move(rows);
-  }
+size_t Table::PositionOf(int64_t row_id) const {
+  auto it = std::lower_bound(row_ids_.begin(), row_ids_.end(), row_id);
+  if (it == row_ids_.end() || *it != row_id) return npos;
+  return static_cast<size_t>(it - row_ids_.begin());
+}
+
+void Table::SetStoredRows(std::vector<Row> rows, std::vector<int64_t> row_ids) {
+  rows_ = std::make_shared<std::vector<Row>>(std::move(rows));
+  row_ids_ = std::move(row_ids);
+  next_row_id_ = row_ids_.empty() ? 1 : row_ids_.back() + 1;
+}
+
+void Table::NumberRows() {
+  if (!KeepsRowIds() || row_ids_.size() == rows_->size()) return;
+  row_ids_.resize(rows_->size());
+  for (size_t i = 0; i < row_ids_.size(); ++i) row_ids_[i] = static_cast<int64_t>(i) + 1;
+  next_row_id_ = static_cast<int64_t>(row_ids_.size()) + 1;
 }
 
 int Table::FindColumn(std::string_view column) const {
@@ -72,35 +84,33 @@ void Database::PreloadTable(std::string_view name) {
 
 bool Database::LoadsOnDemand() const {
   std::lock_guard lock(catalog_mutex_);
-  return static_cast<bool>(loader_);
+  return file_ != nullptr;
 }
 
 std::shared_ptr<Table> Database::FindOrLoad(std::string_view name, bool preloading) {
   const std::string key = FoldName(name);
-  std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader;
   {
     std::unique_lock lock(catalog_mutex_);
     if (preloading && loading_.count(key)) return nullptr;
     loaded_.wait(lock, [&] { return loading_.count(key) == 0; });
     auto it = tables_.find(key);
     if (it != tables_.end()) return it->second;
-    if (views_.count(key) || !loader_) return nullptr;
-    // A table dropped since the last save is still in storage but no longer exists.
-    for (const std::string& dropped : dropped_tables_) {
-      if (NamesEqual(dropped, key)) return nullptr;
-    }
-    loader = loader_;
+    // A table dropped since the last commit is still in the file but no longer exists.
+    if (views_.count(key) || !file_ || dropped_.count(key)) return nullptr;
     loading_.insert(key);
   }
   std::shared_ptr<Table> table;
   auto finish = [&] {
     std::lock_guard lock(catalog_mutex_);
     loading_.erase(key);
-    if (table) table = tables_.emplace(key, table).first->second;
+    if (table) {
+      if (table->object_id == 0) table->object_id = NewObjectId();
+      table = tables_.emplace(key, table).first->second;
+    }
     loaded_.notify_all();
   };
   try {
-    table = loader(*this, name);
+    table = file_->LoadTable(name);
   } catch (...) {
     table = nullptr;
     finish();
@@ -116,13 +126,18 @@ std::shared_ptr<View> Database::FindView(std::string_view name) {
   return it == views_.end() ? nullptr : it->second;
 }
 
+std::optional<int32_t> Database::ObjectId(std::string_view name) {
+  if (auto table = FindTable(name)) return table->object_id;
+  if (auto view = FindView(name)) return view->object_id;
+  return std::nullopt;
+}
+
 bool Database::AddTable(std::shared_ptr<Table> table) {
   std::lock_guard lock(catalog_mutex_);
   std::string key = FoldName(table->name);
   if (tables_.count(key) || views_.count(key)) return false;
-  table->dirty = true;
+  table->NumberRows();
   tables_.emplace(key, std::move(table));
-  changed_ = true;
   return true;
 }
 
@@ -131,60 +146,94 @@ bool Database::AddView(std::shared_ptr<View> view) {
   std::string key = FoldName(view->name);
   if (tables_.count(key) || views_.count(key)) return false;
   views_.emplace(key, std::move(view));
-  changed_ = true;
   return true;
 }
 
-bool Database::DropTable(std::string_view name) {
-  // A stored table that no statement has used yet is only in storage: load it, so that it is
-  // found (and its drop saved) like any other.
-  if (!FindTable(name)) return false;
+std::shared_ptr<Table> Database::DetachTable(std::string_view name) {
+  // A stored table that no statement has used yet is only in the file: read it, so that its
+  // drop can be undone like any other.
+  if (!FindTable(name)) return nullptr;
   std::lock_guard lock(catalog_mutex_);
-  auto it = tables_.find(FoldName(name));
-  if (it == tables_.end()) return false;
-  dropped_tables_.push_back(it->second->name);
+  const std::string key = FoldName(name);
+  auto it = tables_.find(key);
+  if (it == tables_.end()) return nullptr;
+  std::shared_ptr<Table> table = std::move(it->second);
   tables_.erase(it);
-  changed_ = true;
-  return true;
+  if (file_) dropped_.insert(key);
+  return table;
 }
 
-bool Database::DropView(std::string_view name) {
+std::shared_ptr<View> Database::DetachView(std::string_view name) {
   std::lock_guard lock(catalog_mutex_);
   auto it = views_.find(FoldName(name));
-  if (it == views_.end()) return false;
+  if (it == views_.end()) return nullptr;
+  std::shared_ptr<View> view = std::move(it->second);
   views_.erase(it);
-  changed_ = true;
-  return true;
+  return view;
 }
 
-std::optional<int32_t> Database::ObjectId(std::string_view name) {
-  if (auto table = FindTable(name)) return table->object_id;
-  if (auto view = FindView(name)) return view->object_id;
-  return std::nullopt;
+void Database::RestoreTable(std::shared_ptr<Table> table) {
+  std::lock_guard lock(catalog_mutex_);
+  const std::string key = FoldName(table->name);
+  dropped_.erase(key);
+  tables_[key] = std::move(table);
+}
+
+void Database::RestoreView(std::shared_ptr<View> view) {
+  std::lock_guard lock(catalog_mutex_);
+  views_[FoldName(view->name)] = std::move(view);
+}
+
+void Database::RemoveTable(const std::shared_ptr<Table>& table) {
+  std::lock_guard lock(catalog_mutex_);
+  auto it = tables_.find(FoldName(table->name));
+  if (it != tables_.end() && it->second == table) tables_.erase(it);
+}
+
+void Database::RemoveView(const std::shared_ptr<View>& view) {
+  std::lock_guard lock(catalog_mutex_);
+  auto it = views_.find(FoldName(view->name));
+  if (it != views_.end() && it->second == view) views_.erase(it);
+}
+
+void Database::ForgetDropped(const std::vector<std::string>& names) {
+  std::lock_guard lock(catalog_mutex_);
+  for (const std::string& name : names) dropped_.erase(FoldName(name));
+}
+
+void Database::AttachFile(std::unique_ptr<DataFile> file) {
+  std::lock_guard lock(catalog_mutex_);
+  file_ = std::move(file);
 }
 
 void Database::AddLoadedTable(std::shared_ptr<Table> table) {
   std::lock_guard lock(catalog_mutex_);
   if (table->object_id == 0) table->object_id = NewObjectId();
+  table->NumberRows();
   tables_[FoldName(table->name)] = std::move(table);
 }
 
-void Database::ForEachTable(const std::function<void(Table&)>& fn) {
+void Database::EvictTable(std::string_view name) {
+  std::lock_guard lock(catalog_mutex_);
+  tables_.erase(FoldName(name));
+}
+
+void Database::ForEachTable(const std::function<void(const std::shared_ptr<Table>&)>& fn) {
   std::vector<std::shared_ptr<Table>> all;
   {
     std::lock_guard lock(catalog_mutex_);
     for (auto& [key, table] : tables_) all.push_back(table);
   }
-  for (auto& table : all) fn(*table);
+  for (auto& table : all) fn(table);
 }
 
-void Database::ForEachView(const std::function<void(View&)>& fn) {
+void Database::ForEachView(const std::function<void(const std::shared_ptr<View>&)>& fn) {
   std::vector<std::shared_ptr<View>> views;
   {
     std::lock_guard lock(catalog_mutex_);
     for (auto& [key, view] : views_) views.push_back(view);
   }
-  for (auto& view : views) fn(*view);
+  for (auto& view : views) fn(view);
 }
 
 void Database::AddLoadedView(std::shared_ptr<View> view) {
@@ -194,55 +243,27 @@ void Database::AddLoadedView(std::shared_ptr<View> view) {
 }
 
 std::vector<std::string> Database::TableNames() {
-  std::function<std::vector<std::string>()> lister;
   std::map<std::string, std::string> names;  // folded -> as created
+  DataFile* file = nullptr;
+  std::set<std::string> dropped;
   {
     std::lock_guard lock(catalog_mutex_);
-    lister = stored_table_lister_;
     for (auto& [key, table] : tables_) {
       if (!table->temporary) names.emplace(key, table->name);
     }
+    file = file_.get();
+    dropped = dropped_;
   }
-  if (lister) {
-    for (std::string& name : lister()) {
+  if (file) {
+    for (std::string& name : file->StoredTableNames()) {
       std::string key = FoldName(name);
-      bool dropped = false;
-      for (const std::string& d : dropped_tables_) dropped = dropped || NamesEqual(d, name);
-      if (!dropped) names.emplace(key, std::move(name));
+      if (!dropped.count(key)) names.emplace(std::move(key), std::move(name));
     }
   }
   std::vector<std::string> out;
-  for (auto& [key, name] : names) out.push_back(name);
+  out.reserve(names.size());
+  for (auto& [key, name] : names) out.push_back(std::move(name));
   return out;
-}
-
-void Database::SetStoredTableLister(std::function<std::vector<std::string>()> lister) {
-  std::lock_guard lock(catalog_mutex_);
-  stored_table_lister_ = std::move(lister);
-}
-
-void Database::SetTableLoader(
-    std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader) {
-  std::lock_guard lock(catalog_mutex_);
-  loader_ = std::move(loader);
-}
-
-void Database::SetBatchEndHook(std::function<void(Database&)> hook) {
-  std::lock_guard lock(catalog_mutex_);
-  batch_end_hook_ = std::move(hook);
-}
-
-void Database::RunBatchEndHook() {
-  if (!changed_.exchange(false)) return;
-  std::function<void(Database&)> hook;
-  {
-    std::lock_guard lock(catalog_mutex_);
-    hook = batch_end_hook_;
-  }
-  if (hook) {
-    std::unique_lock data_lock(data_mutex_);
-    hook(*this);
-  }
 }
 
 void Database::SetDemoClock(std::optional<int64_t> ticks) {

@@ -1,13 +1,13 @@
 // The catalog of the engine: table and view definitions with their rows, the Database that
-// holds the permanent ones (shared by every connection to a data source), and the hooks through
-// which a storage layer loads tables on first use and saves changed tables after each batch.
+// holds the permanent ones (shared by every connection to a data source), and the interface
+// through which the data-source file loads tables on first use and takes committed changes.
 //
 // Folder tsql/catalog: tables, views, the Database, the per-connection SessionState, and the
-// glue that loads and saves them through tsql/storage (persistence.h). It uses tsql/types,
+// glue that loads and saves them through tsql/storage (persistence.h), the change log and the
+// transactions of a session, and the locks between sessions. It uses tsql/types,
 // tsql/syntax (defaults and view definitions are kept parsed) and tsql/storage.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -16,11 +16,11 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tsql/catalog/lock_manager.h"
 #include "tsql/syntax/ast.h"
 #include "tsql/types/types.h"
 #include "tsql/types/value.h"
@@ -48,24 +48,41 @@ struct Table {
   bool temporary = false;
   // Next identity value to hand out (unset until the first insert).
   std::optional<int64_t> next_identity;
-  // Set when the rows or the definition changed since the storage layer last saved it.
-  bool dirty = false;
+  // The version of the data-source file's copy that the rows are (0: never stored), and the
+  // file's data version at which that copy was last found to be the current one.
+  int64_t version = 0;
+  int64_t checked_at = -1;
 
   // Column position by case-insensitive name, -1 when absent.
   int FindColumn(std::string_view column) const;
 
   const std::vector<Row>& rows() const { return *rows_; }
-  // The rows for a change. A SELECT may hand the table's rows to its result without copying
-  // them (shared_rows); a change made while such a result is alive first gives the table a
-  // copy of its own, so the result keeps the rows as they were when it was produced. Take
-  // this before reading row addresses that the change will use.
+  // The rows for a change made in place (an UPDATE, recorded with ChangeLog::Updated). A
+  // SELECT may hand the table's rows to its result without copying them (shared_rows); a
+  // change made while such a result is alive first gives the table a copy of its own, so the
+  // result keeps the rows as they were when it was produced. Take this before reading row
+  // addresses that the change will use.
   std::vector<Row>& mutable_rows();
-  // Puts new rows in place of all the rows (never copies the old ones).
-  void ReplaceRows(std::vector<Row> rows);
   std::shared_ptr<const std::vector<Row>> shared_rows() const { return rows_; }
 
+  // The identity of each row of a permanent table, ascending (its rowid in the data-source
+  // file); empty for temporary tables. Rows added later get higher ids than any before.
+  const std::vector<int64_t>& row_ids() const { return row_ids_; }
+  // The position of the row with this id, or npos.
+  size_t PositionOf(int64_t row_id) const;
+  static constexpr size_t npos = static_cast<size_t>(-1);
+  // Puts rows read from storage in place, with their ids (ascending).
+  void SetStoredRows(std::vector<Row> rows, std::vector<int64_t> row_ids);
+  // Gives rows without ids (built in memory) ids 1, 2, ... when the table keeps them.
+  void NumberRows();
+
  private:
+  friend class ChangeLog;
+  bool KeepsRowIds() const { return !temporary; }
+
   std::shared_ptr<std::vector<Row>> rows_ = std::make_shared<std::vector<Row>>();
+  std::vector<int64_t> row_ids_;
+  int64_t next_row_id_ = 1;
 };
 
 struct View {
@@ -84,6 +101,34 @@ int32_t NewObjectId();
 // Parses a DEFAULT expression's text (as stored by the storage layer) back into a tree.
 std::shared_ptr<const ast::Expr> ParseDefaultExpr(const std::string& sql);
 
+class ChangeLog;
+class Database;
+
+// The data-source file behind a Database (persistence.cpp has the SQLite one). The database
+// calls it to load tables on first use; the sessions call it to follow the file and to write.
+class DataFile {
+ public:
+  virtual ~DataFile() = default;
+  // A stored table, read from the file (not added to the database); null when the file has no
+  // table of that name.
+  virtual std::shared_ptr<Table> LoadTable(std::string_view name) = 0;
+  // Makes the database follow what other processes committed since the last call: tables
+  // whose stored version changed are dropped from memory (and read again on next use), views
+  // are read again. Cheap when nothing changed (unless forced: then every table in memory is
+  // checked). Returns the file's data version, which changes whenever another process commits.
+  virtual int64_t Refresh(Database& db, bool force) = 0;
+  // Takes the file's write lock, held until Commit or AbortWrite; false while another process
+  // holds it. Follows the file (Refresh) once it has the lock.
+  virtual bool TryBeginWrite(Database& db) = 0;
+  // Writes the changes to permanent tables and views that `log` records, row by row, and
+  // commits them; the file is unchanged when this raises SqlException.
+  virtual void Commit(Database& db, const ChangeLog& log) = 0;
+  // Gives the write lock up without writing anything.
+  virtual void AbortWrite() = 0;
+  // The names of the tables the file holds, as created.
+  virtual std::vector<std::string> StoredTableNames() = 0;
+};
+
 class Database {
  public:
   explicit Database(std::string path);
@@ -92,45 +137,49 @@ class Database {
   // The database part of three-part names in messages ("orv.dbo.t_ICItem").
   std::string name() const;
 
-  // Reader/writer lock around the data of the permanent tables: a statement that changes
-  // permanent tables or their definitions holds it exclusively, any other a shared lock.
-  std::shared_mutex& data_mutex() { return data_mutex_; }
+  // The locks the sessions of this database take on its tables (lock_manager.h).
+  LockManager& locks() { return locks_; }
 
-  // Catalog look-ups, by case-insensitive name; nullptr when absent. FindTable asks the
-  // table loader (if set) for a table not yet in memory.
+  // Catalog look-ups, by case-insensitive name; nullptr when absent. FindTable reads a table
+  // that is not in memory yet from the data-source file.
   std::shared_ptr<Table> FindTable(std::string_view name);
   // Loads a stored table that is not in memory yet (nothing for other names); meant for a
   // helper thread that gets the tables of a batch ready while the batch runs. A FindTable
   // for a table being loaded waits for that load. Load errors are left to FindTable.
   void PreloadTable(std::string_view name);
-  // Whether tables are loaded from storage on first use (a data-source file).
+  // Whether tables are loaded from a data-source file on first use.
   bool LoadsOnDemand() const;
   std::shared_ptr<View> FindView(std::string_view name);
-  bool AddTable(std::shared_ptr<Table> table);  // false when the name is taken
-  bool AddView(std::shared_ptr<View> view);
-  bool DropTable(std::string_view name);
-  bool DropView(std::string_view name);
   std::optional<int32_t> ObjectId(std::string_view name);
 
+  // ---- catalog changes; the session records each in its ChangeLog ---------------------------
+  bool AddTable(std::shared_ptr<Table> table);  // false when the name is taken
+  bool AddView(std::shared_ptr<View> view);
+  // Takes a table out of the catalog (reading it from the file first if need be); null when
+  // there is none. Until the drop is committed or undone the file's copy is not read again.
+  std::shared_ptr<Table> DetachTable(std::string_view name);
+  std::shared_ptr<View> DetachView(std::string_view name);
+  // Undo: puts a detached table or view back, or takes a created one out.
+  void RestoreTable(std::shared_ptr<Table> table);
+  void RestoreView(std::shared_ptr<View> view);
+  void RemoveTable(const std::shared_ptr<Table>& table);
+  void RemoveView(const std::shared_ptr<View>& view);
+  // After a commit: the dropped tables' names no longer stand for anything in the file.
+  void ForgetDropped(const std::vector<std::string>& names);
+
   // ---- storage hooks ---------------------------------------------------------------------
-  // Adds a table read from storage (not marked dirty); replaces one of the same name.
+  void AttachFile(std::unique_ptr<DataFile> file);
+  DataFile* file() const { return file_.get(); }
+  // Adds a table read from storage; replaces one of the same name.
   void AddLoadedTable(std::shared_ptr<Table> table);
-  void ForEachTable(const std::function<void(Table&)>& fn);
-  void ForEachView(const std::function<void(View&)>& fn);
+  // Drops a table another process changed from memory (read again on next use).
+  void EvictTable(std::string_view name);
   // Adds a view read from storage; replaces one of the same name.
   void AddLoadedView(std::shared_ptr<View> view);
-  // The names of every permanent table, loaded or still in storage (sorted, as created).
+  // The names of every permanent table, in memory or still in the file (sorted, as created).
   std::vector<std::string> TableNames();
-  // Lists the tables that storage holds (for TableNames).
-  void SetStoredTableLister(std::function<std::vector<std::string>()> lister);
-  // Called for a name that is not in memory; returns the table (already added or not) or null.
-  void SetTableLoader(std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader);
-  // Called at the end of every batch that changed a permanent table (dirty flags set) or
-  // dropped one (names in dropped_tables()); the hook clears what it saved.
-  void SetBatchEndHook(std::function<void(Database&)> hook);
-  void RunBatchEndHook();
-  std::vector<std::string>& dropped_tables() { return dropped_tables_; }
-  void MarkChanged() { changed_ = true; }
+  void ForEachTable(const std::function<void(const std::shared_ptr<Table>&)>& fn);
+  void ForEachView(const std::function<void(const std::shared_ptr<View>&)>& fn);
 
   // The stored demo clock behind GETDATE() (datetime ticks), if the data source has one.
   void SetDemoClock(std::optional<int64_t> ticks);
@@ -140,17 +189,14 @@ class Database {
   std::shared_ptr<Table> FindOrLoad(std::string_view name, bool preloading);
 
   std::string path_;
-  std::shared_mutex data_mutex_;
+  LockManager locks_;
+  std::unique_ptr<DataFile> file_;
   mutable std::mutex catalog_mutex_;  // guards the maps below
   std::set<std::string> loading_;     // folded names of tables being loaded
   std::condition_variable loaded_;    // signalled when a load ends
   std::map<std::string, std::shared_ptr<Table>> tables_;
   std::map<std::string, std::shared_ptr<View>> views_;
-  std::function<std::shared_ptr<Table>(Database&, std::string_view)> loader_;
-  std::function<void(Database&)> batch_end_hook_;
-  std::function<std::vector<std::string>()> stored_table_lister_;
-  std::vector<std::string> dropped_tables_;
-  std::atomic<bool> changed_{false};
+  std::set<std::string> dropped_;     // folded names dropped in memory but still in the file
   std::optional<int64_t> demo_clock_;
 };
 

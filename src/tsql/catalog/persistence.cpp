@@ -1,12 +1,17 @@
 #include "tsql/catalog/persistence.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string_view>
+#include <sys/stat.h>
 
+#include "tsql/catalog/change_log.h"
 #include "tsql/storage/sqlite_store.h"
 #include "tsql/syntax/parser.h"
 #include "tsql/types/sql_error.h"
@@ -16,7 +21,9 @@ namespace {
 
 // T-SQL text of a column default, enough for the defaults that tables declare: literals,
 // signs, function calls, arithmetic and parentheses. Anything else is kept out (no default).
-bool AppendExprSql(const ast::Expr& e, std::string& out) {
+bool AppendExprSql(const ast::Expr& e, std::string& out, int depth = 0) {
+  // CREATE TABLE refuses defaults nested deeper than statements may be.
+  if (depth > ast::kMaxNesting) return false;
   switch (e.kind) {
     case ast::ExprKind::Literal:
       switch (e.literal_kind) {
@@ -37,16 +44,16 @@ bool AppendExprSql(const ast::Expr& e, std::string& out) {
       }
     case ast::ExprKind::Unary:
       out += e.op == ast::Op::Neg ? "-" : e.op == ast::Op::BitNot ? "~" : "+";
-      return AppendExprSql(*e.args[0], out);
+      return AppendExprSql(*e.args[0], out, depth + 1);
     case ast::ExprKind::Binary: {
       static const std::map<ast::Op, const char*> kOps = {
           {ast::Op::Add, "+"}, {ast::Op::Sub, "-"}, {ast::Op::Mul, "*"}, {ast::Op::Div, "/"}, {ast::Op::Mod, "%"}};
       auto it = kOps.find(e.op);
       if (it == kOps.end()) return false;
       out += '(';
-      if (!AppendExprSql(*e.args[0], out)) return false;
+      if (!AppendExprSql(*e.args[0], out, depth + 1)) return false;
       out += it->second;
-      if (!AppendExprSql(*e.args[1], out)) return false;
+      if (!AppendExprSql(*e.args[1], out, depth + 1)) return false;
       out += ')';
       return true;
     }
@@ -55,7 +62,7 @@ bool AppendExprSql(const ast::Expr& e, std::string& out) {
       out += '(';
       for (size_t i = 0; i < e.args.size(); ++i) {
         if (i) out += ',';
-        if (!AppendExprSql(*e.args[i], out)) return false;
+        if (!AppendExprSql(*e.args[i], out, depth + 1)) return false;
       }
       out += ')';
       return true;
@@ -104,7 +111,8 @@ std::shared_ptr<Table> FromStored(StoredTable stored) {
     has_identity = has_identity || c.identity;
     table->columns.push_back(std::move(def));
   }
-  table->ReplaceRows(std::move(stored.rows));
+  table->SetStoredRows(std::move(stored.rows), std::move(stored.row_ids));
+  table->version = stored.version;
   if (has_identity && !table->rows().empty()) table->next_identity = stored.identity_next;
   return table;
 }
@@ -131,99 +139,334 @@ std::shared_ptr<View> ViewFromDefinition(const std::string& definition) {
   return view;
 }
 
-// What the file holds, so that unchanged tables are not written and names of tables that were
-// never loaded are still known.
-struct StoreState {
-  std::unique_ptr<SqliteStore> store;
-  std::mutex mutex;
-  std::set<std::string> stored_tables;  // folded names
-  std::set<std::string> stored_views;   // folded names
+
+// What one commit writes for a table that existed before the transaction: the net effect of
+// its row changes. Row ids only grow, so every row with an id from base_id on was inserted by
+// this transaction and is written with its final values.
+struct RowChanges {
+  bool truncated = false;
+  int64_t base_id = std::numeric_limits<int64_t>::max();
+  std::vector<int64_t> deleted;
+  std::vector<int64_t> updated;
+};
+
+void SortUnique(std::vector<int64_t>& ids) {
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+}
+
+std::vector<SqlType> ColumnTypes(const Table& t) {
+  std::vector<SqlType> types;
+  types.reserve(t.columns.size());
+  for (const ColumnDef& c : t.columns) types.push_back(c.type);
+  return types;
+}
+
+void WriteAllRows(SqliteStore& store, const Table& t) {
+  std::vector<StoredRow> rows;
+  rows.reserve(t.rows().size());
+  for (size_t i = 0; i < t.rows().size(); ++i) rows.emplace_back(t.row_ids()[i], &t.rows()[i]);
+  store.InsertRows(t.name, ColumnTypes(t), rows);
+}
+
+void WriteRowChanges(SqliteStore& store, const Table& t, RowChanges& c) {
+  if (c.truncated) store.DeleteAllRows(t.name);
+  // Rows inserted by this transaction never reached the file.
+  auto old = [&](int64_t id) { return id < c.base_id; };
+  c.deleted.erase(std::remove_if(c.deleted.begin(), c.deleted.end(), [&](int64_t id) { return !old(id); }),
+                  c.deleted.end());
+  SortUnique(c.deleted);
+  store.DeleteRows(t.name, c.deleted);
+  SortUnique(c.updated);
+  std::vector<StoredRow> updated;
+  for (const int64_t id : c.updated) {
+    if (!old(id)) continue;
+    const size_t at = t.PositionOf(id);
+    if (at != Table::npos) updated.emplace_back(id, &t.rows()[at]);
+  }
+  store.UpdateRows(t.name, ColumnTypes(t), updated);
+  const auto& ids = t.row_ids();
+  std::vector<StoredRow> inserted;
+  for (size_t i = static_cast<size_t>(std::lower_bound(ids.begin(), ids.end(), c.base_id) - ids.begin());
+       i < ids.size(); ++i) {
+    inserted.emplace_back(ids[i], &t.rows()[i]);
+  }
+  store.InsertRows(t.name, ColumnTypes(t), inserted);
+}
+
+// The SQLite data-source file of a database. One connection serves every session of the
+// process (under `mutex_`); the sessions take turns writing through LockForWrite.
+class SqliteFile : public DataFile {
+ public:
+  SqliteFile(std::string path, bool create) : path_(std::move(path)), create_(create) {
+    struct stat st {};
+    // Without `create`, opening is what reports a missing file; an existing one is opened now.
+    if (stat(path_.c_str(), &st) == 0 || !create_) store_ = SqliteStore::Open(path_, SqliteStore::Mode::kExisting);
+  }
+
+  // Reads the views and the demo clock into a database that is being opened.
+  void Attach(Database& db) {
+    std::lock_guard lock(mutex_);
+    if (!store_) return;
+    RefreshLocked(db, true);
+    // A demo database carries its own "today" for GETDATE().
+    if (stored_tables_.count("T_ORVCLOCK")) {
+      if (std::optional<StoredTable> clock = store_->LoadTable("t_OrvClock")) {
+        if (!clock->rows.empty() && !clock->rows[0].empty() && clock->rows[0][0].kind() == Value::Kind::DateTime) {
+          db.SetDemoClock(clock->rows[0][0].datetime_ticks());
+        }
+      }
+    }
+  }
+
+  std::vector<std::string> StoredTableNames() override {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> names;
+    if (!store_) return names;
+    for (std::string& name : store_->TableNames()) {
+      if (stored_tables_.count(FoldName(name))) names.push_back(std::move(name));
+    }
+    return names;
+  }
+
+  std::shared_ptr<Table> LoadTable(std::string_view name) override {
+    std::lock_guard lock(mutex_);
+    if (!store_ || !stored_tables_.count(FoldName(name))) return nullptr;
+    const int64_t before = store_->DataVersion();
+    std::optional<StoredTable> stored = store_->LoadTable(std::string(name));
+    const int64_t after = store_->DataVersion();
+    if (!stored) return nullptr;
+    std::shared_ptr<Table> table = FromStored(std::move(*stored));
+    // Read while another process committed: whether it is current is checked before use.
+    table->checked_at = before == after ? after : -1;
+    return table;
+  }
+
+  int64_t Refresh(Database& db, bool force) override {
+    if (force) {
+      std::lock_guard lock(mutex_);
+      return RefreshLocked(db, true);
+    }
+    // While a table is being read (maybe a large one, for a statement further on in the batch)
+    // a statement starts at the state last looked at rather than wait: the tables in memory
+    // are all of that state, and one read meanwhile is checked when the statement binds it.
+    std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) return last_data_version_.load(std::memory_order_relaxed);
+    return RefreshLocked(db, false);
+  }
+
+  bool TryBeginWrite(Database& db) override {
+    std::lock_guard lock(mutex_);
+    if (!store_) {
+      // A new data-source file is made by its first write.
+      store_ = SqliteStore::Open(path_, create_ ? SqliteStore::Mode::kCreate : SqliteStore::Mode::kExisting);
+      last_data_version_ = -1;
+    }
+    if (!store_->TryBeginWrite()) return false;
+    try {
+      RefreshLocked(db, false);
+    } catch (...) {
+      store_->Rollback();
+      throw;
+    }
+    return true;
+  }
+
+  void Commit(Database& db, const ChangeLog& log) override {
+    std::lock_guard lock(mutex_);
+    if (!store_ || !store_->InWrite()) return;
+    std::vector<std::string> dropped;
+    std::vector<Table*> written;
+    try {
+      Write(log, dropped, written);
+      store_->Commit();
+    } catch (...) {
+      store_->Rollback();
+      throw;
+    }
+    // (A table dropped and made again under its name is stored.)
+    for (const std::string& name : dropped) stored_tables_.erase(FoldName(name));
+    for (Table* t : written) {
+      t->version = version_;
+      t->checked_at = last_data_version_.load(std::memory_order_relaxed);
+      stored_tables_.insert(FoldName(t->name));
+    }
+    db.ForgetDropped(dropped);
+  }
+
+  void AbortWrite() override {
+    std::lock_guard lock(mutex_);
+    if (store_) store_->Rollback();
+  }
+
+ private:
+  int64_t RefreshLocked(Database& db, bool force) {
+    if (!store_) {
+      // The file may have been made by another process meanwhile.
+      struct stat st {};
+      if (stat(path_.c_str(), &st) != 0) return 0;
+      store_ = SqliteStore::Open(path_, SqliteStore::Mode::kExisting);
+    }
+    const int64_t data_version = store_->DataVersion();
+    LockManager& locks = db.locks();
+    if (data_version == last_data_version_ && !force) {
+      // Nothing committed since the last look; but a table read while another process
+      // committed (or put in memory after that look) is still to be checked.
+      bool unchecked = false;
+      db.ForEachTable([&](const std::shared_ptr<Table>& t) {
+        unchecked = unchecked || (t->checked_at != data_version && !locks.ExclusivelyLocked(FoldName(t->name)));
+      });
+      if (!unchecked) return data_version;
+    }
+    std::map<std::string, int64_t> versions;
+    for (const TableVersion& v : store_->TableVersions()) versions[FoldName(v.name)] = v.version;
+    stored_tables_.clear();
+    for (const auto& [key, version] : versions) stored_tables_.insert(key);
+    db.ForEachTable([&](const std::shared_ptr<Table>& t) {
+      const std::string key = FoldName(t->name);
+      // A table that a session of this process is changing is as the file is (that session
+      // holds the write lock) plus its own changes.
+      if (locks.ExclusivelyLocked(key)) return;
+      auto it = versions.find(key);
+      if (it != versions.end() && it->second == t->version) {
+        t->checked_at = data_version;
+      } else {
+        db.EvictTable(t->name);
+      }
+    });
+    std::map<std::string, std::string> stored_views;
+    for (StoredView& v : store_->LoadViews()) stored_views[FoldName(v.name)] = std::move(v.definition);
+    for (const auto& [key, definition] : stored_views) {
+      if (locks.ExclusivelyLocked(key)) continue;
+      auto known = view_texts_.find(key);
+      if (known == view_texts_.end() || known->second != definition || !db.FindView(key)) {
+        db.AddLoadedView(ViewFromDefinition(definition));
+      }
+    }
+    db.ForEachView([&](const std::shared_ptr<View>& v) {
+      const std::string key = FoldName(v->name);
+      if (!stored_views.count(key) && !locks.ExclusivelyLocked(key)) db.RemoveView(v);
+    });
+    view_texts_ = std::move(stored_views);
+    last_data_version_ = data_version;
+    return data_version;
+  }
+
+  // Writes the permanent changes of a transaction, in the order of its catalog changes.
+  void Write(const ChangeLog& log, std::vector<std::string>& dropped, std::vector<Table*>& written) {
+    std::map<const Table*, bool> created_alive;  // created by this transaction: not dropped again
+    std::map<const View*, bool> view_alive;
+    std::map<Table*, RowChanges> changes;
+    for (const ChangeLog::Record& r : log.records()) {
+      if (r.view) {
+        view_alive[r.view.get()] = r.kind == ChangeLog::Kind::kCreateView;
+        continue;
+      }
+      if (!r.table || r.table->temporary) continue;
+      Table* t = r.table.get();
+      switch (r.kind) {
+        case ChangeLog::Kind::kCreateTable: created_alive[t] = true; break;
+        case ChangeLog::Kind::kDropTable:
+          if (created_alive.count(t)) created_alive[t] = false;
+          break;
+        case ChangeLog::Kind::kInsert: {
+          RowChanges& c = changes[t];
+          c.base_id = std::min(c.base_id, r.first_id);
+          break;
+        }
+        case ChangeLog::Kind::kUpdate: {
+          RowChanges& c = changes[t];
+          c.updated.insert(c.updated.end(), r.ids.begin(), r.ids.end());
+          break;
+        }
+        case ChangeLog::Kind::kDelete: {
+          RowChanges& c = changes[t];
+          c.deleted.insert(c.deleted.end(), r.ids.begin(), r.ids.end());
+          break;
+        }
+        case ChangeLog::Kind::kTruncate: {
+          RowChanges& c = changes[t];
+          c.truncated = true;
+          c.deleted.clear();
+          c.updated.clear();
+          break;
+        }
+        default: break;
+      }
+    }
+    version_ = store_->WriteVersion();
+    std::set<const Table*> gone;  // dropped by this transaction
+    for (const ChangeLog::Record& r : log.records()) {
+      if (r.view) {
+        if (r.kind == ChangeLog::Kind::kDropView) {
+          store_->DeleteView(r.view->name);
+          view_texts_.erase(FoldName(r.view->name));
+        } else if (view_alive[r.view.get()]) {
+          StoredView v{r.view->name, ViewDefinition(*r.view)};
+          store_->PutView(v);
+          view_texts_[FoldName(v.name)] = v.definition;
+        }
+        continue;
+      }
+      if (!r.table || r.table->temporary) continue;
+      Table& t = *r.table;
+      if (r.kind == ChangeLog::Kind::kDropTable) {
+        gone.insert(&t);
+        dropped.push_back(t.name);
+        if (created_alive.count(&t)) continue;  // never reached the file
+        store_->DropTable(t.name);
+      } else if (r.kind == ChangeLog::Kind::kCreateTable && created_alive[&t]) {
+        store_->CreateTable(t.name, ToStored(t.columns));
+        WriteAllRows(*store_, t);
+        store_->SetTableInfo(t.name, t.next_identity.value_or(1), version_);
+        written.push_back(&t);
+      }
+    }
+    for (auto& [t, c] : changes) {
+      if (created_alive.count(t) || gone.count(t)) continue;
+      WriteRowChanges(*store_, *t, c);
+      store_->SetTableInfo(t->name, t->next_identity.value_or(1), version_);
+      written.push_back(t);
+    }
+  }
+
+  std::string path_;
+  bool create_;
+  std::mutex mutex_;
+  std::unique_ptr<SqliteStore> store_;  // null until a file that does not exist yet is made
+  std::atomic<int64_t> last_data_version_{-1};
+  int64_t version_ = 0;
+  std::set<std::string> stored_tables_;              // folded names
+  std::map<std::string, std::string> view_texts_;    // folded name -> stored definition
 };
 
 }  // namespace
 
-void AttachSqliteStore(Database& db, const std::string& path) {
-  auto state = std::make_shared<StoreState>();
-  state->store = SqliteStore::Open(path);
-  for (const std::string& name : state->store->TableNames()) state->stored_tables.insert(FoldName(name));
-  for (const StoredView& v : state->store->LoadViews()) {
-    std::shared_ptr<View> view = ViewFromDefinition(v.definition);
-    state->stored_views.insert(FoldName(view->name));
-    db.AddView(std::move(view));
-  }
-  db.SetTableLoader([state](Database&, std::string_view name) -> std::shared_ptr<Table> {
-    std::lock_guard lock(state->mutex);
-    if (!state->stored_tables.count(FoldName(name))) return nullptr;
-    std::optional<StoredTable> stored = state->store->LoadTable(std::string(name));
-    if (!stored) return nullptr;
-    return FromStored(std::move(*stored));
-  });
-  db.SetStoredTableLister([state]() {
-    std::lock_guard lock(state->mutex);
-    std::vector<std::string> names;
-    for (const std::string& name : state->store->TableNames()) {
-      if (state->stored_tables.count(FoldName(name))) names.push_back(name);
-    }
-    return names;
-  });
-  // A demo database carries its own "today" for GETDATE().
-  if (state->stored_tables.count("T_ORVCLOCK")) {
-    if (std::optional<StoredTable> clock = state->store->LoadTable("t_OrvClock")) {
-      if (!clock->rows.empty() && !clock->rows[0].empty() &&
-          clock->rows[0][0].kind() == Value::Kind::DateTime) {
-        db.SetDemoClock(clock->rows[0][0].datetime_ticks());
-      }
-    }
-  }
-  db.SetBatchEndHook([state](Database& database) {
-    std::lock_guard lock(state->mutex);
-    std::vector<TableChange> changes;
-    std::vector<Table*> saved;
-    database.ForEachTable([&](Table& t) {
-      if (t.temporary || !t.dirty) return;
-      changes.push_back({t.name, ToStored(t.columns), &t.rows(), t.next_identity.value_or(1), true, 0});
-      saved.push_back(&t);
-    });
-    std::vector<std::string> dropped;
-    for (const std::string& name : database.dropped_tables()) {
-      if (state->stored_tables.count(FoldName(name))) dropped.push_back(name);
-    }
-    std::vector<StoredView> created_views;
-    std::set<std::string> current_views;
-    database.ForEachView([&](View& v) {
-      const std::string key = FoldName(v.name);
-      current_views.insert(key);
-      if (!state->stored_views.count(key)) created_views.push_back({v.name, ViewDefinition(v)});
-    });
-    std::vector<std::string> dropped_views;
-    for (const std::string& key : state->stored_views) {
-      if (!current_views.count(key)) dropped_views.push_back(key);
-    }
-    state->store->Save(changes, dropped, created_views, dropped_views);
-    for (Table* t : saved) {
-      t->dirty = false;
-      state->stored_tables.insert(FoldName(t->name));
-    }
-    for (const std::string& name : dropped) state->stored_tables.erase(FoldName(name));
-    database.dropped_tables().clear();
-    state->stored_views = std::move(current_views);
-  });
-}
-
 void SaveDatabaseAs(Database& db, const std::string& path) {
-  std::remove(path.c_str());
-  std::unique_ptr<SqliteStore> store = SqliteStore::Open(path);
-  std::vector<TableChange> changes;
-  db.ForEachTable([&](Table& t) {
-    if (t.temporary) return;
-    changes.push_back({t.name, ToStored(t.columns), &t.rows(), t.next_identity.value_or(1), true, 0});
-  });
-  std::vector<StoredView> views;
-  db.ForEachView([&](View& v) { views.push_back({v.name, ViewDefinition(v)}); });
-  store->Save(changes, {}, views, {});
+  for (const char* suffix : {"", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+  std::unique_ptr<SqliteStore> store = SqliteStore::Open(path, SqliteStore::Mode::kCreate);
+  if (!store->TryBeginWrite()) {
+    SqlError e = MakeError(1222);
+    throw SqlException(std::move(e));
+  }
+  try {
+    const int64_t version = store->WriteVersion();
+    db.ForEachTable([&](const std::shared_ptr<Table>& t) {
+      if (t->temporary) return;
+      t->NumberRows();
+      store->CreateTable(t->name, ToStored(t->columns));
+      WriteAllRows(*store, *t);
+      store->SetTableInfo(t->name, t->next_identity.value_or(1), version);
+    });
+    db.ForEachView([&](const std::shared_ptr<View>& v) { store->PutView({v->name, ViewDefinition(*v)}); });
+    store->Commit();
+  } catch (...) {
+    store->Rollback();
+    throw;
+  }
 }
 
-std::shared_ptr<Database> OpenDatabase(const std::string& path) {
+std::shared_ptr<Database> OpenDatabase(const std::string& path, const OpenOptions& options) {
   if (path.empty() || path == ":memory:") return std::make_shared<Database>(":memory:");
   static std::mutex registry_mutex;
   static std::map<std::string, std::weak_ptr<Database>> registry;
@@ -232,8 +475,10 @@ std::shared_ptr<Database> OpenDatabase(const std::string& path) {
   if (ec || canonical.empty()) canonical = path;
   std::lock_guard lock(registry_mutex);
   if (auto existing = registry[canonical].lock()) return existing;
+  auto file = std::make_unique<SqliteFile>(canonical, options.create);
   auto db = std::make_shared<Database>(canonical);
-  AttachSqliteStore(*db, canonical);
+  file->Attach(*db);
+  db->AttachFile(std::move(file));
   registry[canonical] = db;
   return db;
 }

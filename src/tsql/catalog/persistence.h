@@ -1,6 +1,8 @@
 // Ties a Database to its SQLite data-source file: permanent tables load from the file the first
-// time a statement names them, views load when the database opens, and at the end of each
-// batch that changed permanent tables or views the changes are written in one transaction.
+// time a statement names them, views load when the database opens, and each commit writes the
+// rows its transaction inserted, updated and deleted (and the tables and views it created and
+// dropped) in one SQLite transaction. Before a statement the database follows what other
+// processes committed: tables whose stored version changed are read again.
 #pragma once
 
 #include <memory>
@@ -10,15 +12,19 @@
 
 namespace orv::tsql {
 
-// Opens (or returns the already open) database of a data source: a file path for a SQLite
-// data-source file (created on first write), or ":memory:" for a new private in-memory
-// database. The same canonical path gives the same Database object while it is open.
-// Raises SqlException with a clear message naming the file when it cannot be opened.
-std::shared_ptr<Database> OpenDatabase(const std::string& path);
+struct OpenOptions {
+  // Whether a missing file may become a new data-source file: it is made by the first commit
+  // that writes. Without it a missing file is an error. Opening never creates or changes a
+  // file, and an existing one must be a data source (an empty, 0-byte file is not).
+  bool create = false;
+};
 
-// Opens the file at `path` (creating it when missing) and attaches it to `db`. Raises
-// SqlException naming the file when it cannot be used.
-void AttachSqliteStore(Database& db, const std::string& path);
+// Opens (or returns the already open) database of a data source: a file path for a SQLite
+// data-source file, or ":memory:" for a new private in-memory database. The same canonical
+// path gives the same Database object while it is open. Raises SqlException (5120) with a
+// clear message naming the file when it cannot be used: missing (without create), empty, not
+// a data-source file, or with a column type that is not valid.
+std::shared_ptr<Database> OpenDatabase(const std::string& path, const OpenOptions& options = {});
 
 // Writes every permanent table and view of `db` into a new data-source file at `path`,
 // replacing any file there. Used to save a database built in memory in one go.

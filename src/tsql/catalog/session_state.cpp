@@ -1,17 +1,51 @@
-// SessionState: temporary tables by name and the session's clock.
+// SessionState: temporary tables by name, reading permanent tables under locks, the clock.
 #include "tsql/catalog/session_state.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 
+#include "tsql/catalog/transaction.h"
 #include "tsql/types/datetime.h"
 #include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
+namespace {
+
+int32_t NextSessionId() {
+  // Ids below 51 are the system's own in SQL Server; @@SPID is a smallint, so ids wrap.
+  static std::atomic<int32_t> next{0};
+  return 51 + next.fetch_add(1, std::memory_order_relaxed) % (32767 - 51);
+}
+
+}  // namespace
+
+SessionState::SessionState(std::shared_ptr<Database> db)
+    : database(std::move(db)), session_id(NextSessionId()), locks(session_id, &cancel_requested) {}
+
+SessionState::~SessionState() {
+  try {
+    RollbackTransaction(*this);
+  } catch (...) {
+    // Nothing was written for an open transaction; there is nothing left to undo in the file.
+  }
+}
 
 std::shared_ptr<Table> SessionState::FindTempTable(std::string_view name) const {
   auto it = temp_tables.find(FoldName(name));
   return it == temp_tables.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<Table> SessionState::OpenTable(std::string_view name) {
+  database->locks().Acquire(locks, FoldName(name), LockMode::kShared, false, lock_timeout_ms);
+  std::shared_ptr<Table> table = database->FindTable(name);
+  // While the session writes it holds the file's write lock: no other process can commit, so
+  // what it reads is current.
+  if (table && database->file() && !transaction.writing) {
+    if (table->checked_at != reads.data_version) reads.check = true;
+    reads.tables.push_back(table);
+  }
+  return table;
 }
 
 int64_t SessionState::Now() const {

@@ -1,5 +1,6 @@
 // The per-connection state that statements read and change: temporary tables, SET options,
-// the clock behind GETDATE(), @@ROWCOUNT and declared variables.
+// the clock behind GETDATE(), @@ROWCOUNT, declared variables, the open transaction (its change
+// log, savepoints and count) and the locks the session holds.
 #pragma once
 
 #include <atomic>
@@ -9,9 +10,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tsql/catalog/catalog.h"
 #include "tsql/types/datetime.h"
+#include "tsql/catalog/change_log.h"
+#include "tsql/catalog/lock_manager.h"
 #include "tsql/types/types.h"
 #include "tsql/types/value.h"
 
@@ -22,13 +26,45 @@ struct Variable {
   Value value;
 };
 
+struct Savepoint {
+  std::string name;
+  size_t mark = 0;  // the change log's size when it was set
+};
+
+// The session's transaction: BEGIN TRAN counts up, COMMIT down, ROLLBACK to zero. Outside an
+// explicit transaction every statement is a transaction of its own (autocommit).
+struct TransactionState {
+  int32_t count = 0;   // @@TRANCOUNT
+  std::string name;    // the name given to the outermost BEGIN TRAN, if any
+  std::vector<Savepoint> savepoints;
+  ChangeLog log;
+  bool writing = false;  // holds the data-source file's write lock (from its first write on)
+};
+
+// What the running statement has read from a data-source file: the file's data version it
+// reads at and the tables it uses, so that all of them can be checked to be of that version.
+struct StatementReads {
+  int64_t data_version = 0;
+  bool check = false;  // a table in use was read at another data version
+  std::vector<std::shared_ptr<Table>> tables;
+};
+
 struct SessionState {
-  explicit SessionState(std::shared_ptr<Database> db) : database(std::move(db)) {}
+  explicit SessionState(std::shared_ptr<Database> db);
+  // A session that goes away with an open transaction rolls it back.
+  ~SessionState();
+  SessionState(const SessionState&) = delete;
+  SessionState& operator=(const SessionState&) = delete;
 
   std::shared_ptr<Database> database;
+  int32_t session_id = 0;  // @@SPID: names the session in messages
   std::map<std::string, std::shared_ptr<Table>> temp_tables;  // folded name -> table
   std::map<std::string, Variable> variables;                  // folded name without '@'
   bool nocount = false;
+  bool xact_abort = false;
+  int64_t lock_timeout_ms = -1;  // SET LOCK_TIMEOUT: -1 waits without limit
+  // How much a statement may grow the heap (SET MEMORY_LIMIT_MB); 0: the engine's limit only.
+  int64_t memory_limit_bytes = 0;
   int64_t rowcount = 0;
   // SET options a client sends when it connects; those that change results are honoured.
   bool ansi_nulls = true;
@@ -37,12 +73,9 @@ struct SessionState {
   bool quoted_identifier = true;
   bool arithabort = true;
   bool ansi_padding = true;
-  bool xact_abort = false;
   int64_t textsize = -1;                   // -1: the server default
-  int64_t lock_timeout = -1;               // milliseconds, -1: wait for ever
   std::string isolation_level = "READ COMMITTED";
   dt::DateSettings date_settings;          // SET DATEFORMAT, LANGUAGE, DATEFIRST
-  int32_t spid = 51;                       // @@SPID
   std::optional<int64_t> fixed_clock;
   // Results may pass table rows on without copying them (Session::SetShareResultRows).
   bool share_result_rows = false;
@@ -51,8 +84,15 @@ struct SessionState {
   // Set from another thread to stop the running batch (Session::Cancel); cleared when a batch
   // starts.
   std::atomic<bool> cancel_requested{false};
+  TransactionState transaction;
+  LockOwner locks;
+  StatementReads reads;
 
   std::shared_ptr<Table> FindTempTable(std::string_view name) const;
+  // A permanent table for the running statement to read: takes a shared lock on the name for
+  // the statement (waiting for a session that changes the table in an open transaction), then
+  // finds the table. nullptr when there is none (a view's name is locked all the same).
+  std::shared_ptr<Table> OpenTable(std::string_view name);
   // The current time as datetime ticks: the fixed clock, the database's demo clock, the
   // ORV_FIXED_NOW environment variable, or the local time.
   int64_t Now() const;

@@ -132,11 +132,11 @@ void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx) {
   if (table->temporary) {
     std::string key = FoldName(table->name);
     if (cx.session.temp_tables.count(key)) ThrowError(2714, {table->name});
-    cx.session.temp_tables.emplace(key, std::move(table));
-    return;
+    cx.session.temp_tables.emplace(key, table);
+  } else if (!cx.session.database->AddTable(table)) {
+    ThrowError(2714, {table->name});
   }
-  std::string name = table->name;
-  if (!cx.session.database->AddTable(std::move(table))) ThrowError(2714, {name});
+  cx.log().CreatedTable(table);
 }
 
 void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
@@ -155,6 +155,8 @@ void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
     for (const auto& k : stmt.primary_key) in_pk = in_pk || NamesEqual(k, c.name);
     col.nullable = c.nullable.value_or(!(c.identity || in_pk));
     if (c.default_value) {
+      // A default is kept as text too: one nested past what statements may hold is refused.
+      if (ast::DeeperThan(*c.default_value, ast::kMaxNesting)) ThrowError(191);
       col.default_sql = DefaultText(cx.batch_text, c.default_value->pos.offset);
       col.default_expr = std::shared_ptr<const ast::Expr>(std::move(c.default_value));
     }
@@ -169,10 +171,22 @@ void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
 void ExecDropTable(ast::DropTableStmt& stmt, StatementContext& cx) {
   cx.BindDone();
   for (const auto& name : stmt.names) {
-    const std::string& table = name.back();
-    bool dropped = IsTempName(table) ? cx.session.temp_tables.erase(FoldName(table)) > 0
-                                     : cx.session.database->DropTable(table);
-    if (!dropped && !stmt.if_exists) ThrowError(3701, {JoinName(name)});
+    const std::string& table_name = name.back();
+    std::shared_ptr<Table> table;
+    if (IsTempName(table_name)) {
+      auto it = cx.session.temp_tables.find(FoldName(table_name));
+      if (it != cx.session.temp_tables.end()) {
+        table = std::move(it->second);
+        cx.session.temp_tables.erase(it);
+      }
+    } else {
+      table = cx.session.database->DetachTable(table_name);
+    }
+    if (table) {
+      cx.log().DroppedTable(table);
+    } else if (!stmt.if_exists) {
+      ThrowError(3701, {JoinName(name)});
+    }
   }
 }
 
@@ -196,13 +210,16 @@ void ExecCreateView(ast::CreateViewStmt& stmt, StatementContext& cx) {
   view->query_text = stmt.query_text;
   view->query = std::shared_ptr<const ast::QueryExpr>(std::move(stmt.query));
   view->object_id = NewObjectId();
-  if (!cx.session.database->AddView(std::move(view))) ThrowError(2714, {name});
+  if (!cx.session.database->AddView(view)) ThrowError(2714, {name});
+  cx.log().CreatedView(view);
 }
 
 void ExecDropView(ast::DropViewStmt& stmt, StatementContext& cx) {
   cx.BindDone();
   for (const auto& name : stmt.names) {
-    if (!cx.session.database->DropView(name.back()) && !stmt.if_exists) {
+    if (std::shared_ptr<View> view = cx.session.database->DetachView(name.back())) {
+      cx.log().DroppedView(view);
+    } else if (!stmt.if_exists) {
       ThrowError(3701, {"view", JoinName(name)});
     }
   }
@@ -225,9 +242,8 @@ void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx) {
   if (!table) ThrowError(4701, {"Cannot find the object \"" + JoinName(stmt.table) +
                           "\" because it does not exist or you do not have permissions."});
   cx.BindDone();
-  table->ReplaceRows({});
+  cx.log().Truncate(table);
   table->next_identity.reset();
-  cx.MarkChanged(*table);
 }
 
 }  // namespace orv::tsql

@@ -153,7 +153,7 @@ void DmlOutput::Finish(int64_t count) {
   for (auto& clause : clauses_) {
     if (clause->into) {
       clause->into->next_identity = clause->filler->next_identity();
-      AppendRows(*clause->into, std::move(clause->into_rows), cx_);
+      AppendRows(clause->into, std::move(clause->into_rows), cx_);
       continue;
     }
     StatementResult result;

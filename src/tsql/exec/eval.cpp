@@ -198,6 +198,12 @@ Value Eval(const BExpr& e, const EvalCtx& ctx) {
     }
     case BKind::RowCount:
       return Value::Int(ctx.env->session->rowcount);
+    case BKind::SessionInt: {
+      const SessionState& session = *ctx.env->session;
+      if (e.name == "TRANCOUNT") return Value::Int(session.transaction.count);
+      if (e.name == "LOCK_TIMEOUT") return Value::Int(session.lock_timeout_ms);
+      return Value::Int(session.session_id);
+    }
     case BKind::GetDate:
       if (e.type.IsPreciseTime()) return Value::DateTime2(dt::UnitsFromTicks(ctx.env->now));
       return Value::DateTime(ctx.env->now);

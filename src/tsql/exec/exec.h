@@ -44,9 +44,12 @@ struct TupleSet {
 
   const Row* const* at(size_t i) const { return slots.data() + i * width; }
   void Append(const Row* const* tuple) {
+    if (slots.size() + width > slots.capacity()) [[unlikely]] Grow();
     slots.insert(slots.end(), tuple, tuple + width);
     ++count;
   }
+  // Makes room for more tuples, counting them against the memory limit first (Msg 701).
+  void Grow();
 };
 
 // The (source, column) pairs of the expression's own scope that it reads, subqueries aside

@@ -6,9 +6,17 @@
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
+#include "tsql/storage/memory_limit.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
+
+void TupleSet::Grow() {
+  const size_t capacity = std::max(slots.capacity() * 2, width * 64);
+  ChargeMemory(static_cast<int64_t>((capacity - slots.capacity()) * sizeof(const Row*)));
+  slots.reserve(capacity);
+}
+
 namespace {
 
 using Mask = uint64_t;

@@ -12,6 +12,7 @@
 #include "tsql/exec/statement_result.h"
 #include "tsql/exec/two_halves.h"
 #include "tsql/exec/window.h"
+#include "tsql/storage/memory_limit.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
@@ -142,6 +143,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       scratch = std::move(row);
     } else {
       out.push_back(std::move(row));
+      ChargeRows(out.size(), sizeof(Row) + out.back().capacity() * sizeof(Value));
     }
   };
   EvalCtx ctx;
@@ -242,6 +244,8 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         keys.insert(keys.end(), key, key + nkeys);
         representative.push_back(first_row);
         states.resize(states.size() + naggs);
+        ChargeRows(representative.size(),
+                   sizeof(size_t) * 2 + nkeys * sizeof(Value) + naggs * sizeof(states[0]));
         return representative.size() - 1;
       }
     };

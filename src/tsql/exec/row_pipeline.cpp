@@ -3,10 +3,16 @@
 
 #include <utility>
 
+#include "tsql/storage/memory_limit.h"
+
 namespace orv::tsql {
 
 RowPipeline::RowPipeline(Consume consume)
-    : consume_(std::move(consume)), current_(kBatchRows), thread_([this] { Run(); }) {}
+    : consume_(std::move(consume)), current_(kBatchRows), thread_([this, memory = StatementMemory::Current()] {
+        // What the consumer makes counts for the statement that started it.
+        StatementMemory::Scope counted(memory);
+        Run();
+      }) {}
 
 RowPipeline::~RowPipeline() { Stop(); }
 

@@ -1,5 +1,6 @@
-// The batch runner: statement dispatch, locking of the shared database per statement, error
-// scopes, and the results a client receives.
+// The batch runner: statement dispatch, each statement as a unit of work (its locks, its undo,
+// autocommit), SQL Server's error scopes and their effect on an open transaction, and the
+// results a client receives.
 #include "tsql/exec/runner.h"
 
 #include <atomic>
@@ -7,13 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
-#include <mutex>
 #include <set>
-#include <shared_mutex>
 
 #include "tsql/bind/binder.h"
+#include "tsql/catalog/transaction.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
+#include "tsql/storage/memory_limit.h"
 #include "tsql/syntax/lexer.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
@@ -29,50 +30,156 @@ void StatementContext::RowCount(int64_t count) {
   results.push_back(std::move(r));
 }
 
-void StatementContext::MarkChanged(Table& table) {
-  if (table.temporary) return;
-  table.dirty = true;
-  session.database->MarkChanged();
+void StatementContext::BindDone() {
+  bound = true;
+  CheckReads(session);
 }
 
 namespace {
 
 bool IsPermanentName(const ast::Name& name) { return !name.empty() && !IsTempName(name.back()); }
 
-bool SelectIntoPermanent(const ast::QueryExpr& q) {
-  if (q.kind == ast::QueryExpr::Kind::Union) return SelectIntoPermanent(*q.left);
-  return q.spec && IsPermanentName(q.spec->into);
+void AddIfPermanent(const std::string& name, std::vector<std::string>& out) {
+  if (!name.empty() && !IsTempName(name)) out.push_back(name);
 }
 
-// Statements that change permanent tables or definitions take the database lock exclusively.
-bool WritesPermanent(const ast::Statement& s) {
-  switch (s.kind) {
-    case ast::StmtKind::Insert:
-      return IsPermanentName(s.As<ast::InsertStmt>().target);
-    case ast::StmtKind::Update:
-    case ast::StmtKind::Delete:
-    case ast::StmtKind::Merge:
-      // The target may be an alias of a permanent table: treat every UPDATE/DELETE as a writer.
-      return true;
-    case ast::StmtKind::Truncate:
-      return IsPermanentName(s.As<ast::TruncateStmt>().table);
-    case ast::StmtKind::CreateTable:
-      return IsPermanentName(s.As<ast::CreateTableStmt>().name);
-    case ast::StmtKind::DropTable:
-      for (const auto& n : s.As<ast::DropTableStmt>().names) {
-        if (IsPermanentName(n)) return true;
-      }
-      return false;
-    case ast::StmtKind::CreateView:
-    case ast::StmtKind::DropView:
-    case ast::StmtKind::CreateIndex:
-    case ast::StmtKind::DropIndex:
-      return true;
-    case ast::StmtKind::Select:
-      return SelectIntoPermanent(*s.As<ast::SelectStmt>().query);
-    default:
-      return false;
+// The permanent tables that a change through a target may reach: a table itself, or the
+// tables a view, common table expression or derived table reads (a change through one goes to
+// one of them). Views are followed to their tables, a few levels deep at most.
+class TargetTables {
+ public:
+  TargetTables(Database& db, const ast::WithClause& with, std::vector<std::string>& out)
+      : db_(db), with_(with), out_(out) {}
+
+  void Name(const std::string& name, int depth = 0) {
+    if (name.empty() || IsTempName(name) || depth > kMaxDepth) return;
+    for (const auto& cte : with_) {
+      if (NamesEqual(cte.name, name)) return Query(*cte.query, depth + 1);
+    }
+    out_.push_back(name);
+    if (std::shared_ptr<View> view = db_.FindView(name)) Query(*view->query, depth + 1);
   }
+
+  // UPDATE / DELETE: the FROM source aliased with the target's name, else the name itself.
+  void Dml(const ast::Name& target, const std::vector<ast::TableRefPtr>& from) {
+    if (target.empty()) return;
+    std::vector<const ast::TableRef*> pending;
+    for (const auto& ref : from) pending.push_back(ref.get());
+    while (!pending.empty() && target.size() == 1) {
+      const ast::TableRef* ref = pending.back();
+      pending.pop_back();
+      if (ref->kind == ast::TableRef::Kind::Join) {
+        pending.push_back(ref->left.get());
+        pending.push_back(ref->right.get());
+      } else if (!ref->alias.empty() && NamesEqual(ref->alias, target.back())) {
+        return Ref(*ref, 0);
+      }
+    }
+    Name(target.back());
+  }
+
+  void Output(const std::vector<ast::OutputClause>& output) {
+    for (const auto& o : output) {
+      if (!o.into.empty()) Name(o.into.back());
+    }
+  }
+
+ private:
+  static constexpr int kMaxDepth = 16;
+
+  void Query(const ast::QueryExpr& q, int depth) {
+    if (depth > kMaxDepth) return;
+    if (q.kind == ast::QueryExpr::Kind::Union) {
+      if (q.left) Query(*q.left, depth);
+      if (q.right) Query(*q.right, depth);
+      return;
+    }
+    if (!q.spec) return;
+    for (const auto& ref : q.spec->from) Ref(*ref, depth);
+  }
+
+  void Ref(const ast::TableRef& ref, int depth) {
+    switch (ref.kind) {
+      case ast::TableRef::Kind::Named:
+        if (!ref.name.empty()) Name(ref.name.back(), depth);
+        break;
+      case ast::TableRef::Kind::Derived:
+        if (ref.derived) Query(*ref.derived, depth + 1);
+        break;
+      case ast::TableRef::Kind::Join:
+        if (ref.left) Ref(*ref.left, depth);
+        if (ref.right) Ref(*ref.right, depth);
+        break;
+      case ast::TableRef::Kind::Values:
+        break;
+    }
+  }
+
+  Database& db_;
+  const ast::WithClause& with_;
+  std::vector<std::string>& out_;
+};
+
+void SelectIntoTargets(const ast::QueryExpr& q, std::vector<std::string>& out) {
+  if (q.kind == ast::QueryExpr::Kind::Union) return SelectIntoTargets(*q.left, out);
+  if (q.spec && IsPermanentName(q.spec->into)) out.push_back(q.spec->into.back());
+}
+
+// The permanent tables and views a statement creates, changes or drops: it takes their locks
+// (and the data-source file's write lock) before it is bound.
+std::vector<std::string> PermanentTargets(const ast::Statement& s, Database& db) {
+  std::vector<std::string> out;
+  switch (s.kind) {
+    case ast::StmtKind::Insert: {
+      const auto& i = s.As<ast::InsertStmt>();
+      TargetTables targets(db, i.with, out);
+      if (!i.target.empty()) targets.Name(i.target.back());
+      targets.Output(i.output);
+      break;
+    }
+    case ast::StmtKind::Update: {
+      const auto& u = s.As<ast::UpdateStmt>();
+      TargetTables targets(db, u.with, out);
+      targets.Dml(u.target, u.from);
+      targets.Output(u.output);
+      break;
+    }
+    case ast::StmtKind::Delete: {
+      const auto& d = s.As<ast::DeleteStmt>();
+      TargetTables targets(db, d.with, out);
+      targets.Dml(d.target, d.from);
+      targets.Output(d.output);
+      break;
+    }
+    case ast::StmtKind::Merge: {
+      const auto& m = s.As<ast::MergeStmt>();
+      TargetTables targets(db, m.with, out);
+      if (!m.target.empty()) targets.Name(m.target.back());
+      targets.Output(m.output);
+      break;
+    }
+    case ast::StmtKind::Truncate:
+      AddIfPermanent(s.As<ast::TruncateStmt>().table.back(), out);
+      break;
+    case ast::StmtKind::CreateTable:
+      AddIfPermanent(s.As<ast::CreateTableStmt>().name.back(), out);
+      break;
+    case ast::StmtKind::DropTable:
+      for (const auto& n : s.As<ast::DropTableStmt>().names) AddIfPermanent(n.back(), out);
+      break;
+    case ast::StmtKind::CreateView:
+      out.push_back(s.As<ast::CreateViewStmt>().name.back());
+      break;
+    case ast::StmtKind::DropView:
+      for (const auto& n : s.As<ast::DropViewStmt>().names) out.push_back(n.back());
+      break;
+    case ast::StmtKind::Select:
+      SelectIntoTargets(*s.As<ast::SelectStmt>().query, out);
+      break;
+    default:
+      break;
+  }
+  return out;
 }
 
 bool IsConversionError(int32_t n) { return n == 245 || n == 8114 || n == 241 || n == 242; }
@@ -88,6 +195,7 @@ class Runner {
  private:
   bool RunLeaf(ast::Statement& stmt);
   void Dispatch(ast::Statement& stmt, StatementContext& cx);
+  void RunTransactionStatement(const ast::TransactionStmt& s);
   bool Fail(const SqlError& error, const ast::Statement& stmt, const StatementContext& cx);
 
   SessionState& session_;
@@ -126,9 +234,17 @@ bool Runner::Fail(const SqlError& error, const ast::Statement& stmt,
   r.error = error;
   if (r.error.line == 0) r.error.line = stmt.pos.line;
   results_.push_back(r);
-  if (!cx.bound) return false;  // compile error: the rest of the batch is skipped
-  if (IsConversionError(error.number)) return false;
-  int32_t n = error.number;
+  const int32_t n = error.number;
+  // A compile error ends the batch and leaves an open transaction as it is; XACT_ABORT does
+  // not apply to it. (Waiting for a lock, or for memory, while binding is no compile error.)
+  const bool run_time = cx.bound || n == 1222 || n == 1205 || n == 701;
+  if (!run_time) return false;
+  // Errors that abort the batch roll back the open transaction: the conversion errors, a
+  // deadlock victim's, and with XACT_ABORT ON every run-time error.
+  if (IsConversionError(n) || n == 1205 || (session_.xact_abort && error.severity >= 11)) {
+    RollbackTransaction(session_);
+    return false;
+  }
   bool dml = stmt.kind == ast::StmtKind::Insert || stmt.kind == ast::StmtKind::Update ||
              stmt.kind == ast::StmtKind::Delete || stmt.kind == ast::StmtKind::Merge;
   if (n == 515 || n == 8152 || n == 2628 || (n == 512 && dml)) {
@@ -184,9 +300,12 @@ void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
     case ast::StmtKind::CreateTable:
       if (IsPermanentName(s.As<ast::CreateTableStmt>().name)) deny(262, {"CREATE TABLE", database});
       break;
-    case ast::StmtKind::Select:
-      if (SelectIntoPermanent(*s.As<ast::SelectStmt>().query)) deny(262, {"CREATE TABLE", database});
+    case ast::StmtKind::Select: {
+      std::vector<std::string> into;
+      SelectIntoTargets(*s.As<ast::SelectStmt>().query, into);
+      if (!into.empty()) deny(262, {"CREATE TABLE", database});
       break;
+    }
     case ast::StmtKind::CreateView:
       deny(262, {"CREATE VIEW", database});
       break;
@@ -204,41 +323,56 @@ void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
 }
 
 bool Runner::RunLeaf(ast::Statement& stmt) {
-  StatementContext cx{session_, results_, text_, ExecEnv{&session_, 0}};
   StatementTimer timer(stmt.pos.line);
-  try {
-    CheckCancel(cx.env);
-    cx.env.now = session_.Now();
-    if (session_.read_only) CheckReadOnly(stmt, cx);
-    std::shared_mutex& mutex = session_.database->data_mutex();
-    if (WritesPermanent(stmt)) {
-      std::unique_lock lock(mutex);
+  // A statement bound while another process committed a table it reads is bound again (it
+  // has changed nothing then); after many tries in a row it gives up as a lock timeout would.
+  constexpr int kMaxRetries = 50;
+  for (int attempt = 0;; ++attempt) {
+    StatementContext cx{session_, results_, text_, ExecEnv{&session_, 0}};
+    StatementMemory memory(session_.memory_limit_bytes);
+    size_t mark = session_.transaction.log.size();
+    bool begun = false;
+    try {
+      CheckCancel(cx.env);
+      mark = BeginStatement(session_);
+      begun = true;
+      cx.env.now = session_.Now();
+      if (session_.read_only) CheckReadOnly(stmt, cx);
+      const std::vector<std::string> targets = PermanentTargets(stmt, *session_.database);
+      if (!targets.empty() && !session_.read_only) LockForWrite(session_, targets);
       Dispatch(stmt, cx);
-    } else {
-      std::shared_lock lock(mutex);
-      Dispatch(stmt, cx);
-    }
-    if (cx.env.null_eliminated && session_.ansi_warnings) {
-      StatementResult warning;
-      warning.kind = StatementResult::Kind::Message;
-      warning.error = MakeError(8153);
-      warning.error.line = stmt.pos.line;
-      results_.push_back(std::move(warning));
-    }
-    return true;
-  } catch (const SqlException& ex) {
-    if (session_.cancel_requested.load(std::memory_order_relaxed)) {
-      Fail(MakeError(3617), stmt, cx);
+      if (cx.env.null_eliminated && session_.ansi_warnings) {
+        StatementResult warning;
+        warning.kind = StatementResult::Kind::Message;
+        warning.error = MakeError(8153);
+        warning.error.line = stmt.pos.line;
+        results_.push_back(std::move(warning));
+      }
+      begun = false;
+      EndStatement(session_, true, mark);
+      return true;
+    } catch (const StatementRetry&) {
+      EndStatement(session_, false, mark);
+      if (attempt < kMaxRetries) continue;
+      cx.bound = true;
+      return Fail(MakeError(1222), stmt, cx);
+    } catch (const SqlException& ex) {
+      // (A commit that failed has undone its changes already.)
+      if (begun) EndStatement(session_, false, mark);
+      if (session_.cancel_requested.load(std::memory_order_relaxed)) {
+        Fail(MakeError(3617), stmt, cx);
+        return false;
+      }
+      return Fail(ex.error(), stmt, cx);
+    } catch (const std::exception& ex) {
+      if (begun) EndStatement(session_, false, mark);
+      SqlError error;
+      error.number = 8624;
+      error.severity = 16;
+      error.message = std::string("Internal error: ") + ex.what();
+      Fail(error, stmt, cx);
       return false;
     }
-    return Fail(ex.error(), stmt, cx);
-  } catch (const std::exception& ex) {
-    SqlError error;
-    error.number = 8624;
-    error.severity = 16;
-    error.message = std::string("Internal error: ") + ex.what();
-    Fail(error, stmt, cx);
-    return false;
   }
 }
 
@@ -279,11 +413,13 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
       condition_ = EvalPred(*cond, ctx);
       return;
     }
-    case ast::StmtKind::Set: {
+    case ast::StmtKind::Set:
       cx.BindDone();
       ApplySetOption(session_, stmt.As<ast::SetStmt>(), results_);
       return;
-    }
+    case ast::StmtKind::Transaction:
+      cx.BindDone();
+      return RunTransactionStatement(stmt.As<ast::TransactionStmt>());
     case ast::StmtKind::SetVariable:
       return ExecSetVariable(stmt.As<ast::SetVariableStmt>(), cx);
     case ast::StmtKind::Print: {
@@ -327,6 +463,31 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
     case ast::StmtKind::Empty:
       cx.BindDone();
       return;
+  }
+}
+
+void Runner::RunTransactionStatement(const ast::TransactionStmt& s) {
+  std::string name = s.name;
+  if (s.name_is_variable) {
+    auto it = session_.variables.find(FoldName(name));
+    if (it == session_.variables.end()) ThrowError(137, {"@" + name});
+    const Value& v = it->second.value;
+    name = v.is_null() ? std::string() : ToText(v, it->second.type);
+  }
+  // Only the first 32 characters of a transaction or savepoint name count.
+  if (name.size() > 32) name.resize(32);
+  using Action = ast::TransactionStmt::Action;
+  switch (s.action) {
+    case Action::kBegin:
+      return BeginTransaction(session_, name);
+    case Action::kCommit:
+      return CommitTransaction(session_);
+    case Action::kRollback:
+      if (session_.transaction.count == 0) ThrowError(3903);
+      if (name.empty()) return RollbackTransaction(session_);
+      return RollbackTransactionNamed(session_, name);
+    case Action::kSave:
+      return SaveTransaction(session_, name);
   }
 }
 
@@ -392,16 +553,7 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
   for (auto& stmt : batch.statements) {
     if (!runner.Run(*stmt)) break;
   }
-  // Nothing may still be loading when the batch's changes are saved.
   preloader.Finish();
-  try {
-    session.database->RunBatchEndHook();
-  } catch (const SqlException& ex) {
-    StatementResult r;
-    r.kind = StatementResult::Kind::Error;
-    r.error = ex.error();
-    results.push_back(std::move(r));
-  }
   if (!session.share_result_rows) {
     for (auto& r : results) r.MaterializeRows();
   }

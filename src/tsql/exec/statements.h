@@ -1,7 +1,8 @@
 // The statement executors: one function per statement kind, each binding its statement
 // (names are resolved when the statement is reached) and then running it. StatementContext
-// carries what they share: the session, the results of the batch, and the point at which
-// binding ended (an error before it is a compile error, after it a run-time error).
+// carries what they share: the session, the results of the batch, the point at which binding
+// ended (an error before it is a compile error, after it a run-time error), and the change log
+// through which every change to a table's rows is made.
 #pragma once
 
 #include <string_view>
@@ -21,10 +22,14 @@ struct StatementContext {
   ExecEnv env;
   bool bound = false;  // set once the statement is bound
 
-  void BindDone() { bound = true; }
+  // Marks the end of binding (errors from here on are run-time errors) and checks that the
+  // tables the statement reads are of one committed state of the data-source file (raises
+  // StatementRetry when not).
+  void BindDone();
   // A row count result (only while NOCOUNT is OFF) and @@ROWCOUNT.
   void RowCount(int64_t count);
-  void MarkChanged(Table& table);
+  // Where the statement changes rows and records what it changed (change_log.h).
+  ChangeLog& log() { return session.transaction.log; }
 };
 
 // SET options: honoured where they change results, accepted otherwise.

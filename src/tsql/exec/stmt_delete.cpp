@@ -19,7 +19,8 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
   scope.spec = &spec;
   const DmlTarget target = BindDmlTarget(binder, stmt.target, stmt.from, spec, scope);
   const size_t table_index = target.TableOf({});
-  Table& table = *target.tables[table_index];
+  const std::shared_ptr<Table>& table_ptr = target.tables[table_index];
+  Table& table = *table_ptr;
   if (cx.session.read_only && !table.temporary) {
     cx.BindDone();  // a permission error ends the statement, not the batch
     ThrowError(229, {"DELETE", table.name, cx.session.database->name()});
@@ -51,7 +52,7 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
     }
   }
   output.Prepare();
-  DeleteRows(table, doomed, static_cast<size_t>(count), cx);
+  DeleteRows(table_ptr, doomed, static_cast<size_t>(count), cx);
   output.Finish(count);
 }
 

@@ -13,6 +13,7 @@
 #include "tsql/exec/statements.h"
 #include "tsql/exec/table_changes.h"
 #include "tsql/exec/two_halves.h"
+#include "tsql/storage/memory_limit.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
 
@@ -153,6 +154,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
           return &row[i];
         });
         into.push_back(std::move(out));
+        ChargeRows(into.size(), sizeof(Row) + into.back().capacity() * sizeof(Value));
       };
     };
     const RowSink add = adding_to(added);
@@ -225,7 +227,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
   output.Prepare();
   table->next_identity = filler.next_identity();
   const auto count = static_cast<int64_t>(added.size());
-  AppendRows(*table, std::move(added), cx);
+  AppendRows(table, std::move(added), cx);
   output.Finish(count);
 }
 

@@ -114,7 +114,8 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
   }
   const size_t table_index = target.TableOf(source_columns);
   if (deletes && target.tables.size() != 1) target.TableOf({});
-  Table& table = *target.tables[table_index];
+  const std::shared_ptr<Table>& table_ptr = target.tables[table_index];
+  Table& table = *table_ptr;
   if (cx.session.read_only && !table.temporary) {
     cx.BindDone();  // a permission error ends the statement, not the batch
     ThrowError(229, {"MERGE", table.name, cx.session.database->name()});
@@ -253,11 +254,11 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
   }
   output.Prepare();
   const auto count = static_cast<int64_t>(updates.positions.size() + deleted + added.size());
-  UpdateRows(table, updates, false, cx);
-  DeleteRows(table, doomed, deleted, cx);
+  UpdateRows(table_ptr, updates, false, cx);
+  DeleteRows(table_ptr, doomed, deleted, cx);
   if (!added.empty()) {
     table.next_identity = filler.next_identity();
-    AppendRows(table, std::move(added), cx);
+    AppendRows(table_ptr, std::move(added), cx);
   }
   output.Finish(count);
 }

@@ -79,8 +79,8 @@ void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx) {
     table->columns.push_back(std::move(col));
   }
   int64_t count = static_cast<int64_t>(rows.size());
-  table->ReplaceRows(std::move(rows));
   RegisterTable(table, cx);
+  cx.log().Insert(table, std::move(rows));
   cx.RowCount(count);
 }
 

@@ -61,7 +61,12 @@ void ApplySetOption(SessionState& session, const ast::SetStmt& stmt,
     int64_t n = Number(stmt.value);
     session.textsize = n <= 0 ? -1 : n;
   } else if (option == "LOCK_TIMEOUT") {
-    session.lock_timeout = Number(stmt.value);
+    const int64_t ms = Number(stmt.value);
+    session.lock_timeout_ms = ms < 0 ? -1 : ms;
+  } else if (option == "MEMORY_LIMIT_MB") {
+    // How much one statement may grow the heap; 0 leaves the engine's own limit.
+    const int64_t mb = Number(stmt.value);
+    session.memory_limit_bytes = mb > 0 ? mb << 20 : 0;
   } else if (option == "TRANSACTION ISOLATION LEVEL") {
     session.isolation_level = value;
   } else if (option == "DATEFORMAT") {

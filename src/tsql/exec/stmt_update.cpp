@@ -42,7 +42,8 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
     set_columns.push_back(c);
   }
   const size_t table_index = target.TableOf(set_columns);
-  Table& table = *target.tables[table_index];
+  const std::shared_ptr<Table>& table_ptr = target.tables[table_index];
+  Table& table = *table_ptr;
   if (cx.session.read_only && !table.temporary) {
     cx.BindDone();  // a permission error ends the statement, not the batch
     ThrowError(229, {"UPDATE", table.name, cx.session.database->name()});
@@ -183,7 +184,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
     output.Prepare();
   }
   const auto count = static_cast<int64_t>(picks.size());
-  UpdateRows(table, updates, two_threads, cx);
+  UpdateRows(table_ptr, updates, two_threads, cx);
   output.Finish(count);
 }
 

@@ -8,17 +8,16 @@
 
 namespace orv::tsql {
 
-void AppendRows(Table& table, std::vector<Row> rows, StatementContext& cx) {
-  std::vector<Row>& into = table.mutable_rows();
-  into.reserve(into.size() + rows.size());
-  for (auto& r : rows) into.push_back(std::move(r));
-  cx.MarkChanged(table);
+void AppendRows(const std::shared_ptr<Table>& table, std::vector<Row> rows, StatementContext& cx) {
+  if (rows.empty()) return;
+  cx.log().Insert(table, std::move(rows));
 }
 
-void UpdateRows(Table& table, RowUpdates& updates, bool two_threads, StatementContext& cx) {
+void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool two_threads,
+                StatementContext& cx) {
   const size_t n = updates.positions.size();
   if (n == 0) return;
-  std::vector<Row>& rows = table.mutable_rows();
+  std::vector<Row>& rows = table->mutable_rows();
   const size_t ncols = updates.columns.size();
   auto write = [&](size_t begin, size_t end) {
     constexpr size_t kAhead = 8;
@@ -29,8 +28,9 @@ void UpdateRows(Table& table, RowUpdates& updates, bool two_threads, StatementCo
         for (int c : updates.columns) __builtin_prefetch(next.data() + c);
       }
       Row& row = rows[updates.positions[j]];
+      // The value replaced goes where the new one was: the change log keeps it for undo.
       Value* in = updates.values.data() + j * ncols;
-      for (int c : updates.columns) row[static_cast<size_t>(c)] = std::move(*in++);
+      for (int c : updates.columns) std::swap(row[static_cast<size_t>(c)], *in++);
     }
   };
   if (two_threads) {
@@ -38,20 +38,15 @@ void UpdateRows(Table& table, RowUpdates& updates, bool two_threads, StatementCo
   } else {
     write(0, n);
   }
-  cx.MarkChanged(table);
+  cx.log().Updated(table, std::move(updates.positions), std::move(updates.columns),
+                   std::move(updates.values));
+  updates = RowUpdates{};
 }
 
-void DeleteRows(Table& table, const std::vector<char>& doomed, size_t count,
+void DeleteRows(const std::shared_ptr<Table>& table, const std::vector<char>& doomed, size_t count,
                 StatementContext& cx) {
   if (count == 0) return;
-  std::vector<Row>& rows = table.mutable_rows();
-  std::vector<Row> kept;
-  kept.reserve(rows.size() - count);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if (!doomed[i]) kept.push_back(std::move(rows[i]));
-  }
-  rows = std::move(kept);
-  cx.MarkChanged(table);
+  cx.log().Delete(table, doomed);
 }
 
 }  // namespace orv::tsql

@@ -1,10 +1,11 @@
 // The three ways a statement changes a table's rows: adding rows, storing new values into rows,
 // and deleting rows. INSERT, UPDATE, DELETE, MERGE and OUTPUT ... INTO all change rows through
-// these, so that what goes with a change (marking a permanent table for saving) is done in one
-// place for every statement.
+// these, so that what goes with a change (recording it in the transaction's change log, which
+// undoes it and writes it to the data-source file) is done in one place for every statement.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "tsql/catalog/catalog.h"
@@ -14,7 +15,7 @@ namespace orv::tsql {
 struct StatementContext;
 
 // Appends rows, already converted to the column types and checked, in their order.
-void AppendRows(Table& table, std::vector<Row> rows, StatementContext& cx);
+void AppendRows(const std::shared_ptr<Table>& table, std::vector<Row> rows, StatementContext& cx);
 
 // New values for rows of one table: row `positions[j]` takes values[j * columns.size() + k]
 // into column columns[k]. Positions are those of the rows as mutable_rows() gave them.
@@ -23,13 +24,13 @@ struct RowUpdates {
   std::vector<int> columns;
   std::vector<Value> values;
 };
-// Stores the values (moving them out of `updates`); a large change is written on two threads
-// when `two_threads` allows it.
-void UpdateRows(Table& table, RowUpdates& updates, bool two_threads, StatementContext& cx);
+// Stores the values (the values they replace are left in `updates` for the change log); a large
+// change is written on two threads when `two_threads` allows it.
+void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool two_threads, StatementContext& cx);
 
 // Deletes the rows whose position is flagged in `doomed` (one flag per row), keeping the order
 // of the others. `count` is the number of flags set.
-void DeleteRows(Table& table, const std::vector<char>& doomed, size_t count,
+void DeleteRows(const std::shared_ptr<Table>& table, const std::vector<char>& doomed, size_t count,
                 StatementContext& cx);
 
 }  // namespace orv::tsql

@@ -4,6 +4,8 @@
 #include <exception>
 #include <thread>
 
+#include "tsql/storage/memory_limit.h"
+
 namespace orv::tsql {
 
 bool WorthTwoThreads(size_t n, size_t from) {
@@ -15,7 +17,9 @@ void RunTwoHalves(size_t n,
   const size_t mid = n / 2;
   std::atomic<bool> first_failed{false};
   std::exception_ptr second_error;
+  StatementMemory* memory = StatementMemory::Current();
   std::thread helper([&] {
+    StatementMemory::Scope counted(memory);
     try {
       work(mid, n, &first_failed);
     } catch (...) {

@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <thread>
 
-#include "tsql/types/decimal.h"
+#include "tsql/storage/memory_limit.h"
+#include "tsql/storage/stored_values.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
 
@@ -17,10 +19,13 @@ namespace {
 
 // SQL Server's number for a physical file that cannot be opened; the text names our file.
 constexpr int32_t kFileError = 5120;
+// How long a read or a commit waits for another connection's short-lived lock.
+constexpr int kBusyWaitMs = 10000;
 
-[[noreturn]] void FileError(const std::string& path, const std::string& what) {
+[[noreturn]] void FileError(const std::string& path, const std::string& what,
+                            int32_t number = kFileError) {
   SqlError e;
-  e.number = kFileError;
+  e.number = number;
   e.severity = 16;
   e.message = "Cannot use the data source file '" + path + "': " + what;
   throw SqlException(std::move(e));
@@ -36,122 +41,95 @@ std::string QuoteIdent(std::string_view name) {
   return out;
 }
 
-Value ParseDecimalText(std::string_view text, int target_scale) {
-  bool negative = false;
-  size_t i = 0;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  unsigned __int128 magnitude = 0;
-  int scale = 0;
-  bool after_point = false;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '.') {
-      after_point = true;
-      continue;
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
     }
-    if (c < '0' || c > '9') break;
-    magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
-    if (after_point) ++scale;
   }
-  while (scale < target_scale) {
-    magnitude *= 10;
-    ++scale;
-  }
-  const Int128 value = negative ? -static_cast<Int128>(magnitude) : static_cast<Int128>(magnitude);
-  return Value::Decimal(value, scale);
+  return true;
+}
+
+std::string Describe(const std::string& what, sqlite3* db) {
+  const std::string message = sqlite3_errmsg(db);
+  if (message == "file is not a database") return "it is not a data source file";
+  if (message.find("locked") != std::string::npos) return "the file is locked by another program";
+  return what.empty() ? message : what + ": " + message;
 }
 
 class Statement {
  public:
-  Statement(sqlite3* db, const std::string& sql, const std::string& path) {
+  Statement(sqlite3* db, const std::string& sql, const std::string& path) : db_(db), path_(path) {
     if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr) != SQLITE_OK) {
-      FileError(path, sqlite3_errmsg(db));
+      FileError(path, Describe("", db));
     }
   }
   ~Statement() { sqlite3_finalize(stmt_); }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
   sqlite3_stmt* get() { return stmt_; }
-  int Step() { return sqlite3_step(stmt_); }
-  void Reset() {
+  // One step of a query: true for a row, false at the end.
+  bool Row() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc != SQLITE_DONE) FileError(path_, Describe("", db_));
+    return false;
+  }
+  // Runs a statement that returns no rows, then readies it for the next bindings.
+  void Run() {
+    if (sqlite3_step(stmt_) != SQLITE_DONE) FileError(path_, Describe("", db_));
     sqlite3_reset(stmt_);
     sqlite3_clear_bindings(stmt_);
   }
-  std::string Text(int col) {
+  void Text(int index, std::string_view text) {
+    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  }
+  void Int(int index, int64_t v) { sqlite3_bind_int64(stmt_, index, v); }
+  std::string TextAt(int col) {
     const unsigned char* t = sqlite3_column_text(stmt_, col);
     return t ? reinterpret_cast<const char*>(t) : "";
   }
+  int64_t IntAt(int col) { return sqlite3_column_int64(stmt_, col); }
 
  private:
   sqlite3_stmt* stmt_ = nullptr;
+  sqlite3* db_;
+  const std::string& path_;
 };
 
-void BindValue(sqlite3_stmt* stmt, int index, const Value& v, const SqlType& type) {
-  if (type.IsBinary() || type.id == TypeId::UniqueIdentifier) {
-    // Bytes as a blob.
-    if (v.kind() == Value::Kind::String) {
-      const std::string_view s = v.string_value();
-      sqlite3_bind_blob(stmt, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-      return;
-    }
-  }
-  switch (v.kind()) {
-    case Value::Kind::Null: sqlite3_bind_null(stmt, index); break;
-    case Value::Kind::Int: sqlite3_bind_int64(stmt, index, v.int_value()); break;
-    case Value::Kind::Float: sqlite3_bind_double(stmt, index, v.float_value()); break;
-    case Value::Kind::DateTime: sqlite3_bind_int64(stmt, index, v.datetime_ticks()); break;
-    case Value::Kind::DateTime2:
-      // time and datetime2 as their 100 ns units; datetimeoffset as "units offset" text.
-      if (v.datetime2_offset() == 0) {
-        sqlite3_bind_int64(stmt, index, v.datetime2_units());
-      } else {
-        const std::string text =
-            std::to_string(v.datetime2_units()) + " " + std::to_string(v.datetime2_offset());
-        sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-      }
-      break;
-    case Value::Kind::Decimal: {
-      const std::string text = dec::ToString(v.decimal_unscaled(), v.decimal_scale());
-      sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-      break;
-    }
-    case Value::Kind::String: {
-      const std::string_view s = v.string_value();
-      sqlite3_bind_text(stmt, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-      break;
-    }
-  }
+// The columns of a stored SQLite table, in order.
+std::vector<std::string> SqliteColumns(sqlite3* db, const std::string& table, const std::string& path) {
+  std::vector<std::string> names;
+  Statement info(db, "PRAGMA table_info(" + QuoteIdent(table) + ")", path);
+  while (info.Row()) names.push_back(info.TextAt(1));
+  return names;
 }
 
-Value ReadValue(sqlite3_stmt* stmt, int col, const SqlType& type) {
-  if (sqlite3_column_type(stmt, col) == SQLITE_NULL) return Value::Null();
-  if (type.IsInteger()) return Value::Int(sqlite3_column_int64(stmt, col));
-  if (type.id == TypeId::Decimal || type.id == TypeId::Money) {
-    const unsigned char* t = sqlite3_column_text(stmt, col);
-    const int n = sqlite3_column_bytes(stmt, col);
-    return ParseDecimalText(
-        std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(n)), type.scale);
+// A name for the rowid that no column of the table hides.
+std::string RowidName(const std::vector<std::string>& columns) {
+  for (const char* alias : {"rowid", "_rowid_", "oid"}) {
+    bool taken = false;
+    for (const std::string& c : columns) taken = taken || SameName(c, alias);
+    if (!taken) return alias;
   }
-  if (type.id == TypeId::Float || type.id == TypeId::Real) return Value::Float(sqlite3_column_double(stmt, col));
-  if (type.IsPreciseTime()) {
-    if (sqlite3_column_type(stmt, col) == SQLITE_TEXT) {
-      long long units = 0;
-      int offset = 0;
-      std::sscanf(reinterpret_cast<const char*>(sqlite3_column_text(stmt, col)), "%lld %d", &units,
-                  &offset);
-      return Value::DateTime2(units, offset);
-    }
-    return Value::DateTime2(sqlite3_column_int64(stmt, col));
+  return "rowid";
+}
+
+struct TypeParameters {
+  bool present = false;
+  bool max = false;
+  int64_t a = -1, b = -1;
+};
+
+// Digits of a type parameter, at most nine of them (so that no value overflows).
+bool ReadNumber(const std::string& text, size_t& i, int64_t& out) {
+  size_t start = i;
+  out = 0;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && i - start < 9) {
+    out = out * 10 + (text[i++] - '0');
   }
-  if (type.IsDateTime()) return Value::DateTime(sqlite3_column_int64(stmt, col));
-  if (type.IsBinary() || type.id == TypeId::UniqueIdentifier) {
-    const void* b = sqlite3_column_blob(stmt, col);
-    const int n = sqlite3_column_bytes(stmt, col);
-    return Value::String(std::string_view(static_cast<const char*>(b), static_cast<size_t>(n)));
-  }
-  const unsigned char* t = sqlite3_column_text(stmt, col);
-  const int n = sqlite3_column_bytes(stmt, col);
-  return Value::String(std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(n)));
+  return i > start && !(i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])));
 }
 
 }  // namespace
@@ -162,91 +140,118 @@ std::optional<SqlType> ParseTypeText(const std::string& text) {
   while (i < text.size() && (std::isalpha(static_cast<unsigned char>(text[i])) || text[i] == '_')) {
     name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(text[i++]))));
   }
-  int32_t a = -1, b = -1;
-  bool max = false;
+  TypeParameters p;
   if (i < text.size() && text[i] == '(') {
+    p.present = true;
     ++i;
     if (text.compare(i, 3, "max") == 0) {
-      max = true;
+      p.max = true;
       i += 3;
     } else {
-      a = 0;
-      while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) a = a * 10 + (text[i++] - '0');
+      if (!ReadNumber(text, i, p.a)) return std::nullopt;
       if (i < text.size() && text[i] == ',') {
         ++i;
-        b = 0;
-        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) b = b * 10 + (text[i++] - '0');
+        if (!ReadNumber(text, i, p.b)) return std::nullopt;
       }
     }
+    if (i >= text.size() || text[i] != ')') return std::nullopt;
+    ++i;
   }
-  const int32_t length = max ? SqlType::kMaxLength : (a < 0 ? 1 : a);
-  if (name == "int") return SqlType::Int();
-  if (name == "smallint") return SqlType::SmallInt();
-  if (name == "tinyint") return SqlType::TinyInt();
-  if (name == "bigint") return SqlType::BigInt();
-  if (name == "bit") return SqlType::Bit();
-  if (name == "decimal" || name == "numeric") return SqlType::Decimal(a < 0 ? 18 : a, b < 0 ? 0 : b);
-  if (name == "money") return SqlType::Money();
-  if (name == "float") return SqlType::Float();
-  if (name == "real") return SqlType::Real();
-  if (name == "datetime") return SqlType::DateTime();
-  if (name == "smalldatetime") return SqlType::SmallDateTime();
-  if (name == "date") return SqlType::Date();
-  if (name == "time") return SqlType::Time(a < 0 ? 7 : a);
-  if (name == "datetime2") return SqlType::DateTime2(a < 0 ? 7 : a);
-  if (name == "datetimeoffset") return SqlType::DateTimeOffset(a < 0 ? 7 : a);
-  if (name == "binary") return SqlType::Binary(length);
-  if (name == "varbinary") return SqlType::VarBinary(length);
-  if (name == "uniqueidentifier") return SqlType::UniqueIdentifier();
-  if (name == "sql_variant") return SqlType::SqlVariant();
   // A column's own collation follows its type: "varchar(10) COLLATE Chinese_PRC_CS_AS".
   Collation collation = Collation::kCiAs;
-  if (size_t at = text.find(" COLLATE "); at != std::string::npos) {
-    collation = CollationFromName(text.substr(at + 9));
+  if (text.compare(i, 9, " COLLATE ") == 0) {
+    collation = CollationFromName(text.substr(i + 9));
+    i = text.size();
   }
-  auto with_collation = [&](SqlType t) {
-    t.collation = collation;
+  if (i != text.size()) return std::nullopt;
+  auto plain = [&](SqlType t) -> std::optional<SqlType> {
+    if (p.present) return std::nullopt;
     return t;
   };
-  if (name == "varchar") return with_collation(SqlType::VarChar(length));
-  if (name == "char") return with_collation(SqlType::Char(length));
-  if (name == "nvarchar") return with_collation(SqlType::NVarChar(length));
-  if (name == "nchar") return with_collation(SqlType::NChar(length));
-  if (name == "char") return SqlType::Char(length);
-  if (name == "nvarchar") return SqlType::NVarChar(length);
-  if (name == "nchar") return SqlType::NChar(length);
-  if (name == "text") return SqlType{TypeId::Text, 0, 0, SqlType::kMaxLength};
-  if (name == "ntext") return SqlType{TypeId::NText, 0, 0, SqlType::kMaxLength};
-  if (name == "null") return SqlType::Null();
+  auto string_type = [&](SqlType (*make)(int32_t), int64_t limit, bool allow_max) -> std::optional<SqlType> {
+    std::optional<SqlType> t;
+    if (!p.present) {
+      t = make(1);
+    } else if (p.max) {
+      if (allow_max) t = make(SqlType::kMaxLength);
+    } else if (p.b < 0 && p.a >= 1 && p.a <= limit) {
+      t = make(static_cast<int32_t>(p.a));
+    }
+    if (t) t->collation = collation;
+    return t;
+  };
+  // time(n), datetime2(n), datetimeoffset(n): n from 0 to 7, 7 when not given.
+  auto precise_time = [&](SqlType (*make)(int)) -> std::optional<SqlType> {
+    if (!p.present) return make(7);
+    if (p.max || p.b >= 0 || p.a < 0 || p.a > 7) return std::nullopt;
+    return make(static_cast<int>(p.a));
+  };
+  if (name == "int") return plain(SqlType::Int());
+  if (name == "smallint") return plain(SqlType::SmallInt());
+  if (name == "tinyint") return plain(SqlType::TinyInt());
+  if (name == "bigint") return plain(SqlType::BigInt());
+  if (name == "bit") return plain(SqlType::Bit());
+  if (name == "money") return plain(SqlType::Money());
+  if (name == "float") return plain(SqlType::Float());
+  if (name == "real") return plain(SqlType::Real());
+  if (name == "datetime") return plain(SqlType::DateTime());
+  if (name == "smalldatetime") return plain(SqlType::SmallDateTime());
+  if (name == "date") return plain(SqlType::Date());
+  if (name == "text") return plain(SqlType{TypeId::Text, 0, 0, SqlType::kMaxLength});
+  if (name == "ntext") return plain(SqlType{TypeId::NText, 0, 0, SqlType::kMaxLength});
+  if (name == "null") return plain(SqlType::Null());
+  if (name == "decimal" || name == "numeric") {
+    if (!p.present) return SqlType::Decimal(18, 0);
+    if (p.max) return std::nullopt;
+    const int64_t precision = p.a, scale = p.b < 0 ? 0 : p.b;
+    if (precision < 1 || precision > 38 || scale > precision) return std::nullopt;
+    return SqlType::Decimal(static_cast<int>(precision), static_cast<int>(scale));
+  }
+  if (name == "varchar") return string_type(SqlType::VarChar, 8000, true);
+  if (name == "char") return string_type(SqlType::Char, 8000, false);
+  if (name == "nvarchar") return string_type(SqlType::NVarChar, 4000, true);
+  if (name == "nchar") return string_type(SqlType::NChar, 4000, false);
+  if (name == "binary") return string_type(SqlType::Binary, 8000, false);
+  if (name == "varbinary") return string_type(SqlType::VarBinary, 8000, true);
+  if (name == "time") return precise_time(SqlType::Time);
+  if (name == "datetime2") return precise_time(SqlType::DateTime2);
+  if (name == "datetimeoffset") return precise_time(SqlType::DateTimeOffset);
+  if (name == "uniqueidentifier") return plain(SqlType::UniqueIdentifier());
+  if (name == "sql_variant") return plain(SqlType::SqlVariant());
   return std::nullopt;
 }
 
-std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path) {
+std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, Mode mode) {
   const size_t slash = path.find_last_of('/');
+  struct stat st {};
   if (slash != std::string::npos && slash > 0) {
-    struct stat st {};
     const std::string dir = path.substr(0, slash);
     if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) FileError(path, "the folder '" + dir + "' does not exist");
   }
+  const bool exists = stat(path.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) FileError(path, "it is not a file");
+  // An empty file is refused even when a file may be made: it is more likely one that lost its
+  // contents than a data source still to come.
+  if (exists && st.st_size == 0) FileError(path, "the file is empty (0 bytes), not a data source file");
+  if (mode == Mode::kExisting && !exists) FileError(path, "the file does not exist");
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
-      SQLITE_OK) {
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (mode == Mode::kCreate ? SQLITE_OPEN_CREATE : 0);
+  if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
     const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
     sqlite3_close(db);
     FileError(path, message);
   }
-  sqlite3_busy_timeout(db, 2000);
   std::unique_ptr<SqliteStore> store(new SqliteStore(path, db));
+  sqlite3_busy_timeout(db, kBusyWaitMs);
   // A file that is not a SQLite database fails here; one that is SQLite but not ours is refused.
   int user_tables = 0;
   bool ours = false;
   {
     sqlite3_stmt* stmt = nullptr;
-    const char* sql = "SELECT name FROM sqlite_master WHERE type='table'";
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
-      const std::string message = sqlite3_errmsg(db);
+    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table'", -1, &stmt, nullptr) != SQLITE_OK) {
+      const std::string what = Describe("", db);
       sqlite3_finalize(stmt);
-      FileError(path, message == "file is not a database" ? "it is not a data source file" : message);
+      FileError(path, what);
     }
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -254,47 +259,136 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path) {
       const unsigned char* name = sqlite3_column_text(stmt, 0);
       if (name && std::strcmp(reinterpret_cast<const char*>(name), "orv_tables") == 0) ours = true;
     }
-    const std::string message = sqlite3_errmsg(db);
+    const std::string what = Describe("", db);
     sqlite3_finalize(stmt);
-    if (rc != SQLITE_DONE) {
-      if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) FileError(path, "the file is locked by another program");
-      FileError(path, message == "file is not a database" ? "it is not a data source file" : message);
-    }
+    if (rc != SQLITE_DONE) FileError(path, what);
   }
   if (user_tables > 0 && !ours) FileError(path, "it is a SQLite file but not a data source file of this program");
   if (!ours) {
-    store->Exec(
-        "BEGIN;"
-        "CREATE TABLE orv_tables(name TEXT PRIMARY KEY COLLATE NOCASE, identity_next INTEGER NOT NULL);"
-        "CREATE TABLE orv_columns(table_name TEXT NOT NULL COLLATE NOCASE, ordinal INTEGER NOT NULL, name TEXT NOT NULL,"
-        " type TEXT NOT NULL, nullable INTEGER NOT NULL, default_sql TEXT NOT NULL, identity INTEGER NOT NULL,"
-        " seed INTEGER NOT NULL, increment INTEGER NOT NULL, PRIMARY KEY(table_name, ordinal));"
-        "CREATE TABLE orv_views(name TEXT PRIMARY KEY COLLATE NOCASE, definition TEXT NOT NULL);"
-        "COMMIT;");
+    if (exists) FileError(path, "it is an empty SQLite file, not a data source file");
+    store->CreateCatalog();
   }
+  store->CheckCatalog();
   return store;
 }
 
 SqliteStore::SqliteStore(std::string path, sqlite3* db) : path_(std::move(path)), db_(db) {}
 
-SqliteStore::~SqliteStore() { sqlite3_close(db_); }
+SqliteStore::~SqliteStore() {
+  if (in_write_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(second_);
+  sqlite3_close(db_);
+}
+
+template <class Fn>
+auto SqliteStore::Read(Fn&& fn) {
+  if (in_write_) return fn();
+  Exec("BEGIN");
+  try {
+    auto result = fn();
+    Exec("COMMIT");
+    return result;
+  } catch (...) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
 
 void SqliteStore::Exec(const std::string& sql) {
   char* error = nullptr;
   if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
     std::string message = error ? error : "unknown error";
     sqlite3_free(error);
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     if (message.find("locked") != std::string::npos) message = "the file is locked by another program";
     FileError(path_, message);
   }
 }
 
+void SqliteStore::CreateCatalog() {
+  // A new file keeps a write-ahead log: readers never wait for a writer, and a commit is one
+  // append to the log.
+  Exec("PRAGMA journal_mode=WAL");
+  Exec(
+      "BEGIN IMMEDIATE;"
+      "CREATE TABLE IF NOT EXISTS orv_tables(name TEXT PRIMARY KEY COLLATE NOCASE, identity_next INTEGER NOT NULL,"
+      " version INTEGER NOT NULL DEFAULT 0);"
+      "CREATE TABLE IF NOT EXISTS orv_columns(table_name TEXT NOT NULL COLLATE NOCASE, ordinal INTEGER NOT NULL,"
+      " name TEXT NOT NULL, type TEXT NOT NULL, nullable INTEGER NOT NULL, default_sql TEXT NOT NULL,"
+      " identity INTEGER NOT NULL, seed INTEGER NOT NULL, increment INTEGER NOT NULL, PRIMARY KEY(table_name, ordinal));"
+      "CREATE TABLE IF NOT EXISTS orv_views(name TEXT PRIMARY KEY COLLATE NOCASE, definition TEXT NOT NULL);"
+      "CREATE TABLE IF NOT EXISTS orv_meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL);"
+      "COMMIT;");
+}
+
+void SqliteStore::CheckCatalog() {
+  Read([&] {
+    ReadCatalog();
+    return 0;
+  });
+}
+
+void SqliteStore::ReadCatalog() {
+  {
+    has_versions_ = false;
+    for (const std::string& column : SqliteColumns(db_, "orv_tables", path_)) {
+      has_versions_ = has_versions_ || column == "version";
+    }
+    Statement types(db_, "SELECT table_name, name, type FROM orv_columns ORDER BY table_name, ordinal", path_);
+    while (types.Row()) {
+      const std::string type = types.TextAt(2);
+      if (!ParseTypeText(type)) {
+        FileError(path_, "table '" + types.TextAt(0) + "', column '" + types.TextAt(1) + "' has the type '" + type +
+                             "', which is not a valid column type");
+      }
+    }
+  }
+}
+
+// Files written before tables had versions get the column (and the commit sequence) with
+// their first write.
+void SqliteStore::UpgradeCatalog() {
+  if (!has_versions_) {
+    bool has = false;
+    for (const std::string& column : SqliteColumns(db_, "orv_tables", path_)) has = has || column == "version";
+    if (!has) Exec("ALTER TABLE orv_tables ADD COLUMN version INTEGER NOT NULL DEFAULT 0");
+    has_versions_ = true;
+  }
+  Exec("CREATE TABLE IF NOT EXISTS orv_meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL)");
+}
+
+int64_t SqliteStore::DataVersion() {
+  Statement pragma(db_, "PRAGMA data_version", path_);
+  return pragma.Row() ? pragma.IntAt(0) : 0;
+}
+
 std::vector<std::string> SqliteStore::TableNames() {
-  std::vector<std::string> names;
-  Statement list(db_, "SELECT name FROM orv_tables ORDER BY rowid", path_);
-  while (list.Step() == SQLITE_ROW) names.push_back(list.Text(0));
-  return names;
+  return Read([&] {
+    std::vector<std::string> names;
+    Statement list(db_, "SELECT name FROM orv_tables ORDER BY rowid", path_);
+    while (list.Row()) names.push_back(list.TextAt(0));
+    return names;
+  });
+}
+
+std::vector<TableVersion> SqliteStore::TableVersions() {
+  return Read([&] {
+    // Another process may have given the catalog its version column since this one looked.
+    ReadCatalog();
+    std::vector<TableVersion> versions;
+    Statement list(db_, has_versions_ ? "SELECT name, version FROM orv_tables" : "SELECT name, 0 FROM orv_tables",
+                   path_);
+    while (list.Row()) versions.push_back({list.TextAt(0), list.IntAt(1)});
+    return versions;
+  });
+}
+
+std::vector<StoredView> SqliteStore::LoadViews() {
+  return Read([&] {
+    std::vector<StoredView> views;
+    Statement list(db_, "SELECT name, definition FROM orv_views ORDER BY rowid", path_);
+    while (list.Row()) views.push_back({list.TextAt(0), list.TextAt(1)});
+    return views;
+  });
 }
 
 std::vector<StoredTable> SqliteStore::LoadTables() {
@@ -306,142 +400,330 @@ std::vector<StoredTable> SqliteStore::LoadTables() {
 }
 
 std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
-  StoredTable t;
-  {
-    Statement meta(db_, "SELECT name, identity_next FROM orv_tables WHERE name = ?", path_);
-    sqlite3_bind_text(meta.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-    if (meta.Step() != SQLITE_ROW) return std::nullopt;
-    t.name = meta.Text(0);
-    t.identity_next = sqlite3_column_int64(meta.get(), 1);
-  }
-  Statement cols(db_,
-                 "SELECT name, type, nullable, default_sql, identity, seed, increment FROM orv_columns "
-                 "WHERE table_name = ? ORDER BY ordinal",
-                 path_);
-  {
-    sqlite3_bind_text(cols.get(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
-    while (cols.Step() == SQLITE_ROW) {
+  return Read([&]() -> std::optional<StoredTable> {
+    StoredTable t;
+    {
+      Statement meta(db_,
+                     has_versions_ ? "SELECT name, identity_next, version FROM orv_tables WHERE name = ?"
+                                   : "SELECT name, identity_next, 0 FROM orv_tables WHERE name = ?",
+                     path_);
+      meta.Text(1, name);
+      if (!meta.Row()) return std::nullopt;
+      t.name = meta.TextAt(0);
+      t.identity_next = meta.IntAt(1);
+      t.version = meta.IntAt(2);
+    }
+    Statement cols(db_,
+                   "SELECT name, type, nullable, default_sql, identity, seed, increment FROM orv_columns "
+                   "WHERE table_name = ? ORDER BY ordinal",
+                   path_);
+    cols.Text(1, t.name);
+    while (cols.Row()) {
       StoredColumn c;
-      c.name = cols.Text(0);
-      const std::string type_text = cols.Text(1);
+      c.name = cols.TextAt(0);
+      const std::string type_text = cols.TextAt(1);
       const std::optional<SqlType> type = ParseTypeText(type_text);
-      if (!type) FileError(path_, "unknown column type '" + type_text + "' in table " + t.name);
+      if (!type) {
+        FileError(path_, "table '" + t.name + "', column '" + c.name + "' has the type '" + type_text +
+                             "', which is not a valid column type");
+      }
       c.type = *type;
-      c.nullable = sqlite3_column_int(cols.get(), 2) != 0;
-      c.default_sql = cols.Text(3);
-      c.identity = sqlite3_column_int(cols.get(), 4) != 0;
-      c.identity_seed = sqlite3_column_int64(cols.get(), 5);
-      c.identity_increment = sqlite3_column_int64(cols.get(), 6);
+      c.nullable = cols.IntAt(2) != 0;
+      c.default_sql = cols.TextAt(3);
+      c.identity = cols.IntAt(4) != 0;
+      c.identity_seed = cols.IntAt(5);
+      c.identity_increment = cols.IntAt(6);
       t.columns.push_back(std::move(c));
     }
-    cols.Reset();
-    Statement rows(db_, "SELECT * FROM " + QuoteIdent(t.name) + " ORDER BY rowid", path_);
-    const int n = static_cast<int>(t.columns.size());
-    while (rows.Step() == SQLITE_ROW) {
-      std::vector<Value> row;
-      row.reserve(static_cast<size_t>(n));
-      for (int i = 0; i < n; ++i) row.push_back(ReadValue(rows.get(), i, t.columns[static_cast<size_t>(i)].type));
-      t.rows.push_back(std::move(row));
+    const std::vector<std::string> stored = SqliteColumns(db_, t.name, path_);
+    if (stored.size() != t.columns.size()) {
+      FileError(path_, "table '" + t.name + "' has " + std::to_string(stored.size()) + " columns but its definition " +
+                           std::to_string(t.columns.size()));
     }
+    const std::string rowid = RowidName(stored);
+    std::vector<StoredValueReader> readers;
+    for (const StoredColumn& c : t.columns) readers.emplace_back(c.type, c.nullable);
+    const std::string select = "SELECT " + rowid + ", * FROM " + QuoteIdent(t.name) + " WHERE " + rowid +
+                               " BETWEEN ? AND ? ORDER BY " + rowid;
+    int64_t low = 0, high = -1;
+    {
+      Statement range(db_, "SELECT min(" + rowid + "), max(" + rowid + ") FROM " + QuoteIdent(t.name), path_);
+      if (range.Row() && sqlite3_column_type(range.get(), 0) != SQLITE_NULL) {
+        low = range.IntAt(0);
+        high = range.IntAt(1);
+      }
+    }
+    // A large table is read as two halves of its rowids at once, the second on a second
+    // connection. Both halves are of the same committed state when both connections see the
+    // same version of the table (every commit that changes it gives it a new one).
+    constexpr int64_t kSplitFrom = 100000;
+    if (high - low >= kSplitFrom && std::thread::hardware_concurrency() > 1 && OpenSecondReader()) {
+      const int64_t middle = low + (high - low) / 2;
+      RowRange second;
+      StatementMemory* memory = StatementMemory::Current();
+      std::thread helper([&] {
+        StatementMemory::Scope counted(memory);
+        try {
+          ReadSecondHalf(t.name, select, middle + 1, high, readers, second);
+        } catch (...) {
+          second.error = std::current_exception();
+        }
+      });
+      RowRange first;
+      try {
+        ReadRows(db_, select, low, middle, t, readers, first);
+      } catch (...) {
+        helper.join();
+        throw;
+      }
+      helper.join();
+      if (second.error) std::rethrow_exception(second.error);
+      if (second.version == t.version) {
+        t.rows = std::move(first.rows);
+        t.row_ids = std::move(first.ids);
+        t.rows.reserve(t.rows.size() + second.rows.size());
+        for (auto& row : second.rows) t.rows.push_back(std::move(row));
+        t.row_ids.insert(t.row_ids.end(), second.ids.begin(), second.ids.end());
+        return t;
+      }
+      // Another process changed the table between the two reads: read the rest here.
+      ReadRows(db_, select, middle + 1, high, t, readers, first);
+      t.rows = std::move(first.rows);
+      t.row_ids = std::move(first.ids);
+      return t;
+    }
+    RowRange all;
+    ReadRows(db_, select, low, high, t, readers, all);
+    t.rows = std::move(all.rows);
+    t.row_ids = std::move(all.ids);
+    return t;
+  });
+}
+
+void SqliteStore::ReadRows(sqlite3* db, const std::string& select, int64_t low, int64_t high,
+                           const StoredTable& t, const std::vector<StoredValueReader>& readers, RowRange& out) {
+  Statement rows(db, select, path_);
+  rows.Int(1, low);
+  rows.Int(2, high);
+  const size_t row_bytes = sizeof(std::vector<Value>) + readers.size() * sizeof(Value) + sizeof(int64_t);
+  while (rows.Row()) {
+    std::vector<Value> row;
+    if (auto bad = ReadStoredRow(rows.get(), 1, readers, row)) [[unlikely]] {
+      const StoredColumn& c = t.columns[bad->first];
+      FileError(path_,
+                "table '" + t.name + "', column '" + c.name + "', row " + std::to_string(rows.IntAt(0)) +
+                    " (type " + c.type.ToString() + "): " + bad->second.message,
+                bad->second.number);
+    }
+    out.ids.push_back(rows.IntAt(0));
+    out.rows.push_back(std::move(row));
+    ChargeRows(out.rows.size(), row_bytes);
   }
-  return t;
 }
 
-std::vector<StoredView> SqliteStore::LoadViews() {
-  std::vector<StoredView> views;
-  Statement list(db_, "SELECT name, definition FROM orv_views ORDER BY rowid", path_);
-  while (list.Step() == SQLITE_ROW) views.push_back({list.Text(0), list.Text(1)});
-  return views;
+bool SqliteStore::OpenSecondReader() {
+  if (second_) return true;
+  if (sqlite3_open_v2(path_.c_str(), &second_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    sqlite3_close(second_);
+    second_ = nullptr;
+    return false;
+  }
+  sqlite3_busy_timeout(second_, kBusyWaitMs);
+  return true;
 }
 
-void SqliteStore::Save(const std::vector<TableChange>& changed, const std::vector<std::string>& dropped_tables,
-                       const std::vector<StoredView>& created_views, const std::vector<std::string>& dropped_views) {
-  if (changed.empty() && dropped_tables.empty() && created_views.empty() && dropped_views.empty()) return;
-  Exec("BEGIN IMMEDIATE");
+void SqliteStore::ReadSecondHalf(const std::string& name, const std::string& select, int64_t low, int64_t high,
+                                 const std::vector<StoredValueReader>& readers, RowRange& out) {
+  auto exec = [&](const char* sql) {
+    if (sqlite3_exec(second_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) FileError(path_, Describe("", second_));
+  };
+  exec("BEGIN");
   try {
-    for (const std::string& name : dropped_tables) {
-      Exec("DROP TABLE IF EXISTS " + QuoteIdent(name));
-      Statement del(db_, "DELETE FROM orv_tables WHERE name = ?", path_);
-      sqlite3_bind_text(del.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-      del.Step();
-      Statement delc(db_, "DELETE FROM orv_columns WHERE table_name = ?", path_);
-      sqlite3_bind_text(delc.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-      delc.Step();
-    }
-    for (const std::string& name : dropped_views) {
-      Statement del(db_, "DELETE FROM orv_views WHERE name = ?", path_);
-      sqlite3_bind_text(del.get(), 1, name.c_str(), -1, SQLITE_TRANSIENT);
-      del.Step();
-    }
-    for (const StoredView& v : created_views) {
-      Statement ins(db_, "INSERT OR REPLACE INTO orv_views(name, definition) VALUES (?, ?)", path_);
-      sqlite3_bind_text(ins.get(), 1, v.name.c_str(), -1, SQLITE_TRANSIENT);
-      sqlite3_bind_text(ins.get(), 2, v.definition.c_str(), -1, SQLITE_TRANSIENT);
-      if (ins.Step() != SQLITE_DONE) FileError(path_, sqlite3_errmsg(db_));
-    }
-    for (const TableChange& t : changed) {
-      const TableChange& change = t;
-      const std::vector<std::vector<Value>>& rows = *t.rows;
-      const std::string table = QuoteIdent(t.name);
-      size_t first = change.first_new_row;
-      if (change.rewrite) {
-        first = 0;
-        Exec("DROP TABLE IF EXISTS " + table);
-        std::string create = "CREATE TABLE " + table + "(";
-        for (size_t i = 0; i < t.columns.size(); ++i) {
-          if (i) create += ",";
-          create += QuoteIdent(t.columns[i].name);
-        }
-        Exec(create + ")");
-        {
-          Statement del(db_, "DELETE FROM orv_columns WHERE table_name = ?", path_);
-          sqlite3_bind_text(del.get(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
-          del.Step();
-        }
-        Statement col(db_,
-                      "INSERT INTO orv_columns(table_name, ordinal, name, type, nullable, default_sql, identity, seed,"
-                      " increment) VALUES (?,?,?,?,?,?,?,?,?)",
-                      path_);
-        for (size_t i = 0; i < t.columns.size(); ++i) {
-          const StoredColumn& c = t.columns[i];
-          const std::string type = c.type.ToString();
-          sqlite3_bind_text(col.get(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
-          sqlite3_bind_int64(col.get(), 2, static_cast<int64_t>(i));
-          sqlite3_bind_text(col.get(), 3, c.name.c_str(), -1, SQLITE_TRANSIENT);
-          sqlite3_bind_text(col.get(), 4, type.c_str(), -1, SQLITE_TRANSIENT);
-          sqlite3_bind_int(col.get(), 5, c.nullable ? 1 : 0);
-          sqlite3_bind_text(col.get(), 6, c.default_sql.c_str(), -1, SQLITE_TRANSIENT);
-          sqlite3_bind_int(col.get(), 7, c.identity ? 1 : 0);
-          sqlite3_bind_int64(col.get(), 8, c.identity_seed);
-          sqlite3_bind_int64(col.get(), 9, c.identity_increment);
-          if (col.Step() != SQLITE_DONE) FileError(path_, sqlite3_errmsg(db_));
-          col.Reset();
-        }
+    StoredTable t;
+    {
+      Statement meta(second_, has_versions_ ? "SELECT name, version FROM orv_tables WHERE name = ?"
+                                            : "SELECT name, 0 FROM orv_tables WHERE name = ?",
+                     path_);
+      meta.Text(1, name);
+      if (!meta.Row()) {
+        exec("COMMIT");
+        out.version = -1;
+        return;
       }
-      {
-        Statement meta(db_, "INSERT OR REPLACE INTO orv_tables(name, identity_next) VALUES (?, ?)", path_);
-        sqlite3_bind_text(meta.get(), 1, t.name.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(meta.get(), 2, t.identity_next);
-        if (meta.Step() != SQLITE_DONE) FileError(path_, sqlite3_errmsg(db_));
-      }
-      if (first >= rows.size()) continue;
-      std::string insert = "INSERT INTO " + table + " VALUES (";
-      for (size_t i = 0; i < t.columns.size(); ++i) insert += i ? ",?" : "?";
-      Statement ins(db_, insert + ")", path_);
-      for (size_t r = first; r < rows.size(); ++r) {
-        const std::vector<Value>& row = rows[r];
-        for (size_t i = 0; i < row.size(); ++i) {
-          BindValue(ins.get(), static_cast<int>(i) + 1, row[i], t.columns[i].type);
-        }
-        if (ins.Step() != SQLITE_DONE) FileError(path_, sqlite3_errmsg(db_));
-        ins.Reset();
-      }
+      t.name = meta.TextAt(0);
+      out.version = meta.IntAt(1);
     }
-    Exec("COMMIT");
+    Statement cols(second_, "SELECT name, type FROM orv_columns WHERE table_name = ? ORDER BY ordinal", path_);
+    cols.Text(1, name);
+    while (cols.Row()) {
+      StoredColumn c;  // named in the message about a value that does not fit
+      c.name = cols.TextAt(0);
+      c.type = ParseTypeText(cols.TextAt(1)).value_or(SqlType::Null());
+      t.columns.push_back(std::move(c));
+    }
+    ReadRows(second_, select, low, high, t, readers, out);
+    exec("COMMIT");
   } catch (...) {
-    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(second_, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
+}
+
+bool SqliteStore::TryBeginWrite() {
+  if (in_write_) return true;
+  // A file from before write-ahead logging gets it with its first write (when no other
+  // connection has it open; otherwise it keeps its rollback journal, which is as safe).
+  sqlite3_busy_timeout(db_, 0);
+  sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  const int rc = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  sqlite3_busy_timeout(db_, kBusyWaitMs);
+  if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return false;
+  if (rc != SQLITE_OK) FileError(path_, Describe("cannot start a write", db_));
+  in_write_ = true;
+  write_version_ = 0;
+  try {
+    UpgradeCatalog();
+  } catch (...) {
+    Rollback();
+    throw;
+  }
+  return true;
+}
+
+int64_t SqliteStore::WriteVersion() {
+  if (write_version_ == 0) {
+    int64_t last = 0;
+    {
+      Statement get(db_, "SELECT value FROM orv_meta WHERE key = 'commit_seq'", path_);
+      if (get.Row()) last = get.IntAt(0);
+    }
+    // Older files start their sequence above every version already stored.
+    Statement top(db_, "SELECT coalesce(max(version), 0) FROM orv_tables", path_);
+    if (top.Row() && top.IntAt(0) > last) last = top.IntAt(0);
+    write_version_ = last + 1;
+    Statement put(db_, "INSERT OR REPLACE INTO orv_meta(key, value) VALUES ('commit_seq', ?)", path_);
+    put.Int(1, write_version_);
+    put.Run();
+  }
+  return write_version_;
+}
+
+void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredColumn>& columns) {
+  std::string create = "CREATE TABLE " + QuoteIdent(name) + "(";
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (i) create += ",";
+    create += QuoteIdent(columns[i].name);
+  }
+  Exec(create + ")");
+  Statement col(db_,
+                "INSERT INTO orv_columns(table_name, ordinal, name, type, nullable, default_sql, identity, seed,"
+                " increment) VALUES (?,?,?,?,?,?,?,?,?)",
+                path_);
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const StoredColumn& c = columns[i];
+    col.Text(1, name);
+    col.Int(2, static_cast<int64_t>(i));
+    col.Text(3, c.name);
+    col.Text(4, c.type.ToString());
+    col.Int(5, c.nullable ? 1 : 0);
+    col.Text(6, c.default_sql);
+    col.Int(7, c.identity ? 1 : 0);
+    col.Int(8, c.identity_seed);
+    col.Int(9, c.identity_increment);
+    col.Run();
+  }
+  Statement meta(db_, "INSERT INTO orv_tables(name, identity_next, version) VALUES (?, 1, 0)", path_);
+  meta.Text(1, name);
+  meta.Run();
+}
+
+void SqliteStore::DropTable(const std::string& name) {
+  Exec("DROP TABLE IF EXISTS " + QuoteIdent(name));
+  for (const char* sql : {"DELETE FROM orv_tables WHERE name = ?", "DELETE FROM orv_columns WHERE table_name = ?"}) {
+    Statement del(db_, sql, path_);
+    del.Text(1, name);
+    del.Run();
+  }
+}
+
+void SqliteStore::SetTableInfo(const std::string& name, int64_t identity_next, int64_t version) {
+  Statement meta(db_, "UPDATE orv_tables SET identity_next = ?, version = ? WHERE name = ?", path_);
+  meta.Int(1, identity_next);
+  meta.Int(2, version);
+  meta.Text(3, name);
+  meta.Run();
+}
+
+void SqliteStore::DeleteAllRows(const std::string& name) { Exec("DELETE FROM " + QuoteIdent(name)); }
+
+void SqliteStore::DeleteRows(const std::string& name, const std::vector<int64_t>& row_ids) {
+  if (row_ids.empty()) return;
+  const std::string rowid = RowidName(SqliteColumns(db_, name, path_));
+  Statement del(db_, "DELETE FROM " + QuoteIdent(name) + " WHERE " + rowid + " = ?", path_);
+  for (const int64_t id : row_ids) {
+    del.Int(1, id);
+    del.Run();
+  }
+}
+
+void SqliteStore::InsertRows(const std::string& name, size_t width, const std::vector<StoredRow>& rows) {
+  if (rows.empty()) return;
+  const std::vector<std::string> columns = SqliteColumns(db_, name, path_);
+  std::string sql = "INSERT INTO " + QuoteIdent(name) + "(" + RowidName(columns);
+  for (const std::string& c : columns) sql += "," + QuoteIdent(c);
+  sql += ") VALUES (?";
+  for (size_t i = 0; i < width; ++i) sql += ",?";
+  Statement ins(db_, sql + ")", path_);
+  for (const auto& [id, values] : rows) {
+    ins.Int(1, id);
+    for (size_t i = 0; i < width; ++i) BindStoredValue(ins.get(), static_cast<int>(i) + 2, (*values)[i]);
+    ins.Run();
+  }
+}
+
+void SqliteStore::UpdateRows(const std::string& name, size_t width, const std::vector<StoredRow>& rows) {
+  if (rows.empty()) return;
+  const std::vector<std::string> columns = SqliteColumns(db_, name, path_);
+  std::string sql = "UPDATE " + QuoteIdent(name) + " SET ";
+  for (size_t i = 0; i < columns.size(); ++i) sql += (i ? "," : "") + QuoteIdent(columns[i]) + "=?";
+  sql += " WHERE " + RowidName(columns) + "=?";
+  Statement upd(db_, sql, path_);
+  for (const auto& [id, values] : rows) {
+    for (size_t i = 0; i < width; ++i) BindStoredValue(upd.get(), static_cast<int>(i) + 1, (*values)[i]);
+    upd.Int(static_cast<int>(width) + 1, id);
+    upd.Run();
+  }
+}
+
+void SqliteStore::PutView(const StoredView& view) {
+  Statement ins(db_, "INSERT OR REPLACE INTO orv_views(name, definition) VALUES (?, ?)", path_);
+  ins.Text(1, view.name);
+  ins.Text(2, view.definition);
+  ins.Run();
+}
+
+void SqliteStore::DeleteView(const std::string& name) {
+  Statement del(db_, "DELETE FROM orv_views WHERE name = ?", path_);
+  del.Text(1, name);
+  del.Run();
+}
+
+void SqliteStore::Commit() {
+  if (!in_write_) return;
+  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    const std::string what = Describe("the changes could not be written", db_);
+    Rollback();
+    FileError(path_, what);
+  }
+  in_write_ = false;
+  write_version_ = 0;
+}
+
+void SqliteStore::Rollback() {
+  if (!in_write_) return;
+  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  in_write_ = false;
+  write_version_ = 0;
 }
 
 }  // namespace orv::tsql

@@ -1,19 +1,30 @@
 // Persistence of a database in a SQLite data-source file: every table is stored with its
 // declared T-SQL column types (in the catalog tables orv_tables / orv_columns) and its rows in
 // a SQLite table of the same name, values kept exactly (decimals as text, datetimes as ticks);
-// views are stored as their defining text. Changes are written in one SQLite transaction per
-// call, so a failed save leaves the file as it was.
+// views are stored as their defining text. A row's SQLite rowid is its identity: changes are
+// written row by row (insert, update and delete by rowid), never by rewriting a table.
+//
+// Every table carries a version, the commit sequence number of the last commit that changed
+// it, so that a process can tell which of the tables it holds in memory another process has
+// changed since (PRAGMA data_version says whether any did).
+//
+// Writes happen between BeginWrite and Commit: SQLite's write lock is held from BeginWrite, so
+// one process at a time writes the file, and a commit is atomic and durable (write-ahead log).
 //
 // Folder tsql/storage: the data-source file (this store) and the process's heap policy. It uses
 // only tsql/types; the catalog calls it, never the other way round.
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "tsql/storage/stored_values.h"
 #include "tsql/types/types.h"
 #include "tsql/types/value.h"
 
@@ -35,7 +46,9 @@ struct StoredTable {
   std::string name;
   std::vector<StoredColumn> columns;
   std::vector<std::vector<Value>> rows;
-  int64_t identity_next = 1;  // next identity value, when a column has IDENTITY
+  std::vector<int64_t> row_ids;  // the rowid of each row, ascending
+  int64_t identity_next = 1;     // next identity value, when a column has IDENTITY
+  int64_t version = 0;
 };
 
 struct StoredView {
@@ -43,52 +56,101 @@ struct StoredView {
   std::string definition;  // the CREATE VIEW statement text
 };
 
-// What one save writes for a table: its schema (always), and either all its rows or only the
-// rows appended since the last save (rows [first_new_row, end)). The rows are not copied.
-struct TableChange {
+struct TableVersion {
   std::string name;
-  std::vector<StoredColumn> columns;
-  const std::vector<std::vector<Value>>* rows = nullptr;
-  int64_t identity_next = 1;
-  bool rewrite = true;       // false: append rows from first_new_row
-  size_t first_new_row = 0;
-
-  static TableChange Of(const StoredTable& t, bool rewrite = true, size_t first_new_row = 0) {
-    return {t.name, t.columns, &t.rows, t.identity_next, rewrite, first_new_row};
-  }
+  int64_t version = 0;
 };
+
+// A row to write: its rowid and its values (not copied).
+using StoredRow = std::pair<int64_t, const std::vector<Value>*>;
 
 class SqliteStore {
  public:
-  // Opens or creates the file. Raises SqlException with a message naming the file when the
-  // directory is missing, the file is not a data-source file, or it is locked.
-  static std::unique_ptr<SqliteStore> Open(const std::string& path);
+  enum class Mode {
+    kExisting,  // the file must exist and be a data-source file
+    kCreate,    // a missing file is made a new, empty data-source file
+  };
+
+  // Opens the file. Raises SqlException (5120) with a message naming the file when the folder
+  // or the file is missing (kExisting), the file is empty (0 bytes) or not a data-source file,
+  // a column has a type that is not valid, or it is locked. Opening never changes an existing
+  // file.
+  static std::unique_ptr<SqliteStore> Open(const std::string& path, Mode mode);
   ~SqliteStore();
   SqliteStore(const SqliteStore&) = delete;
   SqliteStore& operator=(const SqliteStore&) = delete;
 
   const std::string& path() const { return path_; }
 
-  std::vector<StoredTable> LoadTables();
-  std::vector<std::string> TableNames();
-  // One table by case-insensitive name; nullopt when the file has no such table.
-  std::optional<StoredTable> LoadTable(const std::string& name);
-  std::vector<StoredView> LoadViews();
+  // Changes whenever another connection (another process) commits to the file.
+  int64_t DataVersion();
 
-  // Writes the changes of one batch in a single transaction: changed tables, dropped tables,
-  // created and dropped views. Raises SqlException (and leaves the file unchanged) on failure.
-  void Save(const std::vector<TableChange>& changed, const std::vector<std::string>& dropped_tables,
-            const std::vector<StoredView>& created_views, const std::vector<std::string>& dropped_views);
+  // ---- reads: in one read transaction each, or in the open write transaction -------------
+  std::vector<std::string> TableNames();
+  std::vector<TableVersion> TableVersions();
+  std::vector<StoredView> LoadViews();
+  // One table by case-insensitive name; nullopt when the file has no such table. Every value
+  // is checked against its column's type: one that does not fit raises SqlException naming
+  // file, table, column and rowid, with the conversion's error number.
+  std::optional<StoredTable> LoadTable(const std::string& name);
+  std::vector<StoredTable> LoadTables();
+
+  // ---- writes --------------------------------------------------------------------------------
+  // Takes SQLite's write lock (BEGIN IMMEDIATE); false when another connection holds it.
+  bool TryBeginWrite();
+  bool InWrite() const { return in_write_; }
+  // The commit sequence number of this write (the versions of the tables it changes); taken
+  // on first use in a write transaction.
+  int64_t WriteVersion();
+  void CreateTable(const std::string& name, const std::vector<StoredColumn>& columns);
+  void DropTable(const std::string& name);
+  void SetTableInfo(const std::string& name, int64_t identity_next, int64_t version);
+  void DeleteAllRows(const std::string& name);
+  void DeleteRows(const std::string& name, const std::vector<int64_t>& row_ids);
+  void InsertRows(const std::string& name, const std::vector<SqlType>& types, const std::vector<StoredRow>& rows);
+  void UpdateRows(const std::string& name, const std::vector<SqlType>& types, const std::vector<StoredRow>& rows);
+  void PutView(const StoredView& view);
+  void DeleteView(const std::string& name);
+  void Commit();
+  void Rollback();
 
  private:
   SqliteStore(std::string path, sqlite3* db);
   void Exec(const std::string& sql);
+  // Checks every column type and notes whether tables have versions (ReadCatalog: inside a
+  // read or write transaction).
+  void CheckCatalog();
+  void ReadCatalog();
+  void CreateCatalog();
+  void UpgradeCatalog();
+  // Runs fn in a read transaction unless a write transaction is open.
+  template <class Fn>
+  auto Read(Fn&& fn);
+  // Rows of a table with rowids in [low, high], read and checked through `select`.
+  struct RowRange {
+    std::vector<std::vector<Value>> rows;
+    std::vector<int64_t> ids;
+    int64_t version = 0;
+    std::exception_ptr error;
+  };
+  void ReadRows(sqlite3* db, const std::string& select, int64_t low, int64_t high, const StoredTable& t,
+                const std::vector<StoredValueReader>& readers, RowRange& out);
+  // The second connection, for reading half of a large table at the same time.
+  bool OpenSecondReader();
+  void ReadSecondHalf(const std::string& name, const std::string& select, int64_t low, int64_t high,
+                      const std::vector<StoredValueReader>& readers, RowRange& out);
 
   std::string path_;
   sqlite3* db_;
+  sqlite3* second_ = nullptr;
+  bool in_write_ = false;
+  bool has_versions_ = false;  // orv_tables has the version column (older files lack it)
+  int64_t write_version_ = 0;
 };
 
-// "decimal(23,10)" -> SqlType and back (SqlType::ToString gives the text form).
+// "decimal(23,10)" -> SqlType and back (SqlType::ToString gives the text form). Refuses
+// unknown names and parameters outside SQL Server's limits: precision 1-38, scale up to the
+// precision, char/varchar lengths 1-8000 and nchar/nvarchar 1-4000 (or max).
 std::optional<SqlType> ParseTypeText(const std::string& text);
 
 }  // namespace orv::tsql

@@ -60,6 +60,13 @@ enum class ExprKind {
 };
 
 struct Expr {
+  Expr() = default;
+  Expr(Expr&&) = default;
+  Expr& operator=(Expr&&) = default;
+  // Frees the tree below without recursion: a chain of thousands of operators parsed in a
+  // loop is as deep, and its destruction must not need a frame per level.
+  ~Expr();
+
   ExprKind kind = ExprKind::Literal;
   SourcePos pos;
 
@@ -86,6 +93,11 @@ struct Expr {
 enum class JoinType { Inner, Left, Right, Full, Cross, CrossApply, OuterApply };
 
 struct TableRef {
+  TableRef() = default;
+  TableRef(TableRef&&) = default;
+  TableRef& operator=(TableRef&&) = default;
+  ~TableRef();  // frees a long chain of joins without recursion
+
   enum class Kind { Named, Derived, Values, Join };
   Kind kind = Kind::Named;
   SourcePos pos;
@@ -170,6 +182,11 @@ struct QueryOptions {
 
 // A query: a single SELECT block or a set operation of two queries.
 struct QueryExpr {
+  QueryExpr() = default;
+  QueryExpr(QueryExpr&&) = default;
+  QueryExpr& operator=(QueryExpr&&) = default;
+  ~QueryExpr();  // frees a long chain of set operations without recursion
+
   enum class Kind { Spec, Union };  // Union: any set operation (set_op says which)
   enum class SetOp { Union, Except, Intersect };
   Kind kind = Kind::Spec;
@@ -201,7 +218,8 @@ enum class StmtKind {
   Print,
   Declare,
   Merge,
-  Empty,  // a lone ';'
+  Transaction,  // BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN
+  Empty,        // a lone ';'
 };
 
 struct Statement {
@@ -414,6 +432,18 @@ struct DeclareStmt : Statement {
   ExprPtr initial;
 };
 
+// BEGIN TRAN[SACTION] [name], COMMIT [TRAN[SACTION] | WORK] [name],
+// ROLLBACK [TRAN[SACTION] | WORK] [name], SAVE TRAN[SACTION] name. A name may be given as a
+// variable (@v) that holds it.
+struct TransactionStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Transaction;
+  TransactionStmt() : Statement(kKind) {}
+  enum class Action { kBegin, kCommit, kRollback, kSave };
+  Action action = Action::kBegin;
+  std::string name;          // as written; "" when none
+  bool name_is_variable = false;  // name holds a variable's name (without '@')
+};
+
 struct EmptyStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Empty;
   EmptyStmt() : Statement(kKind) {}
@@ -422,5 +452,15 @@ struct EmptyStmt : Statement {
 struct Batch {
   std::vector<StmtPtr> statements;
 };
+
+// How deeply expressions, joins and set operations may nest in a statement (subqueries and
+// views included). The binder refuses deeper ones with Msg 191 before anything recurses over
+// them, so that neither it nor the executor (which recurses as deeply over the bound tree,
+// also on helper threads) runs out of stack.
+inline constexpr int kMaxNesting = 1000;
+
+// Whether the expression tree (its operands, not its subqueries) is more than `limit` levels
+// deep; found without recursion.
+bool DeeperThan(const Expr& expr, int limit);
 
 }  // namespace orv::tsql::ast

@@ -1,6 +1,7 @@
 // Statements: queries, INSERT/UPDATE/DELETE/MERGE (each with common table expressions before
 // it and OPTION hints after it), CREATE/DROP of tables, views and indexes, TRUNCATE, IF/ELSE,
-// BEGIN/END, SET (options and variables), PRINT and DECLARE.
+// BEGIN/END, SET (options and variables), PRINT, DECLARE, and the transaction statements
+// (BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN).
 #include <cstdint>
 
 #include "tsql/syntax/parser_impl.h"
@@ -42,8 +43,12 @@ ast::StmtPtr Parser::ParseStatement() {
     stmt = ParseTruncate();
   else if (IsKw("IF"))
     stmt = ParseIf();
+  else if (IsKw("BEGIN") && (IsWord(PeekAt(1), "TRAN") || IsWord(PeekAt(1), "TRANSACTION")))
+    stmt = ParseTransaction();
   else if (IsKw("BEGIN"))
     stmt = ParseBlock();
+  else if (IsKw("COMMIT") || IsKw("ROLLBACK") || IsKw("SAVE"))
+    stmt = ParseTransaction();
   else if (IsKw("SET"))
     stmt = ParseSet();
   else if (IsKw("PRINT"))
@@ -545,6 +550,38 @@ ast::StmtPtr Parser::ParseBlock() {
     terminated = AcceptOp(";");
   }
   ++at_;  // END
+  return stmt;
+}
+
+ast::StmtPtr Parser::ParseTransaction() {
+  auto stmt = NewStmt<ast::TransactionStmt>(Cur().pos);
+  using Action = ast::TransactionStmt::Action;
+  bool needs_tran = false;
+  if (AcceptKw("BEGIN")) {
+    stmt->action = Action::kBegin;
+    needs_tran = true;
+  } else if (AcceptKw("COMMIT")) {
+    stmt->action = Action::kCommit;
+  } else if (AcceptKw("ROLLBACK")) {
+    stmt->action = Action::kRollback;
+  } else {
+    ExpectKw("SAVE");
+    stmt->action = Action::kSave;
+    needs_tran = true;
+  }
+  const bool tran = AcceptKw("TRAN") || AcceptKw("TRANSACTION");
+  if (needs_tran && !tran) Error();
+  // COMMIT WORK and ROLLBACK WORK take no name.
+  if (!tran && stmt->action != Action::kBegin && stmt->action != Action::kSave && AcceptKw("WORK")) return stmt;
+  if (!tran) return stmt;  // COMMIT / ROLLBACK alone
+  if (Cur().kind == TokenKind::Variable) {
+    stmt->name = Cur().text.substr(1);
+    stmt->name_is_variable = true;
+    ++at_;
+  } else if (IsNameToken(Cur())) {
+    stmt->name = tokens_[at_++].text;
+  }
+  if (stmt->action == Action::kSave && stmt->name.empty()) Error();
   return stmt;
 }
 

@@ -117,6 +117,7 @@ class Parser {
   ast::StmtPtr ParseTruncate();
   ast::StmtPtr ParseIf();
   ast::StmtPtr ParseBlock();
+  ast::StmtPtr ParseTransaction();
   ast::StmtPtr ParseSet();
   ast::StmtPtr ParseSetVariable();
   ast::StmtPtr ParsePrint();

@@ -1,12 +1,15 @@
 // The engine's public face and the storage hooks: batches and their results, sessions sharing a
-// database, the batch-end hook, the table loader, the clock.
+// database, what commits hand to the data-source file, the table loader, the clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <chrono>
 #include <thread>
 
 #include "tsql/catalog/catalog.h"
+#include "tsql/catalog/change_log.h"
 #include "tsql/catalog/session_state.h"
 #include "tsql/engine.h"
 #include "tsql/types/value_ops.h"
@@ -66,38 +69,23 @@ TEST(EngineApi, PermanentTablesAreSharedTempTablesArePrivate) {
 }
 
 TEST(EngineApi, SamePathGivesSameDatabase) {
-  auto a = OpenDatabase("/tmp/orv_engine_api_same.db");
-  auto b = OpenDatabase("/tmp/orv_engine_api_same.db");
+  const std::string path = ::testing::TempDir() + "orv_engine_api_same.db";
+  std::remove(path.c_str());
+  auto a = OpenDatabase(path, {.create = true});
+  auto b = OpenDatabase(path);
   EXPECT_EQ(a.get(), b.get());
   EXPECT_NE(OpenDatabase(":memory:").get(), OpenDatabase(":memory:").get());
 }
 
-TEST(EngineApi, BatchEndHookSeesChangedPermanentTablesOnly) {
-  auto db = OpenDatabase(":memory:");
-  std::vector<std::string> saved;
-  db->SetBatchEndHook([&](Database& d) {
-    d.ForEachTable([&](Table& t) {
-      if (t.dirty) saved.push_back(t.name);
-      t.dirty = false;
-    });
-  });
-  Session s(db);
-  s.ExecuteBatch("create table p (v int)\ncreate table #t (v int)\ninsert into #t values (1)");
-  EXPECT_EQ(saved, std::vector<std::string>{"p"});
-  saved.clear();
-  s.ExecuteBatch("insert into #t values (2)\nselect * from p");
-  EXPECT_TRUE(saved.empty());
-  s.ExecuteBatch("update p set v = 1");  // no row changed
-  EXPECT_TRUE(saved.empty());
-  s.ExecuteBatch("insert into p values (3)");
-  EXPECT_EQ(saved, std::vector<std::string>{"p"});
-}
-
-// A loader for one stored table "Stored" (v int: 42) that counts its loads of it and takes a
-// while, so that the batch's helper thread and the statements ask for it at the same time.
-struct SlowLoader {
+// A data-source file in memory: one stored table "Stored" (v int: 42) that takes a while to
+// read, so that the batch's helper thread and the statements ask for it at the same time; it
+// counts its reads and notes the permanent tables each commit writes.
+struct FakeFile : DataFile {
   std::shared_ptr<std::atomic<int>> loads = std::make_shared<std::atomic<int>>(0);
-  std::shared_ptr<Table> operator()(Database& d, std::string_view name) const {
+  std::shared_ptr<std::vector<std::vector<std::string>>> commits =
+      std::make_shared<std::vector<std::vector<std::string>>>();
+
+  std::shared_ptr<Table> LoadTable(std::string_view name) override {
     if (!NamesEqual(name, "stored")) return nullptr;
     ++*loads;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -105,35 +93,72 @@ struct SlowLoader {
     t->name = "Stored";
     t->columns.push_back(ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1});
     t->mutable_rows().push_back({Value::Int(42)});
-    d.AddLoadedTable(t);
+    t->NumberRows();
+    t->checked_at = 0;
     return t;
   }
+  // Nobody else writes this file: every table in memory is current.
+  int64_t Refresh(Database& db, bool) override {
+    db.ForEachTable([](const std::shared_ptr<Table>& t) { t->checked_at = 0; });
+    return 0;
+  }
+  bool TryBeginWrite(Database&) override { return true; }
+  void Commit(Database&, const ChangeLog& log) override {
+    std::vector<std::string> names;
+    for (const ChangeLog::Record& r : log.records()) {
+      if (r.table && !r.table->temporary) names.push_back(r.table->name);
+    }
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    commits->push_back(names);
+  }
+  void AbortWrite() override {}
 };
+
+TEST(EngineApi, CommitsWriteChangedPermanentTablesOnly) {
+  auto db = OpenDatabase(":memory:");
+  auto file = std::make_unique<FakeFile>();
+  auto commits = file->commits;
+  db->AttachFile(std::move(file));
+  Session s(db);
+  s.ExecuteBatch("create table p (v int)\ncreate table #t (v int)\ninsert into #t values (1)");
+  EXPECT_EQ(*commits, std::vector<std::vector<std::string>>{{"p"}});
+  commits->clear();
+  s.ExecuteBatch("insert into #t values (2)\nselect * from p\nupdate p set v = 1");  // no row changed
+  EXPECT_TRUE(commits->empty());
+  s.ExecuteBatch("begin tran\ninsert into p values (3)\ninsert into p values (4)");
+  EXPECT_TRUE(commits->empty());
+  s.ExecuteBatch("commit");
+  EXPECT_EQ(*commits, std::vector<std::vector<std::string>>{{"p"}});
+}
 
 TEST(EngineApi, TableLoaderSuppliesEachTableOnceHoweverManyAskForIt) {
   auto db = OpenDatabase(":memory:");
-  SlowLoader loader;
-  db->SetTableLoader(loader);
+  auto file = std::make_unique<FakeFile>();
+  auto loads = file->loads;
+  db->AttachFile(std::move(file));
   Session s(db);
   auto r = s.ExecuteBatch("select v from STORED\nselect v from stored");
   ASSERT_EQ(r.size(), 2u);
   EXPECT_EQ(r[1].rows[0][0].int_value(), 42);
-  EXPECT_EQ(*loader.loads, 1);
+  EXPECT_EQ(*loads, 1);
   // Another session of the same database finds it in memory.
   Session other(db);
   EXPECT_EQ(other.ExecuteBatch("select v from stored")[0].rows[0][0].int_value(), 42);
-  EXPECT_EQ(*loader.loads, 1);
+  EXPECT_EQ(*loads, 1);
 }
 
-TEST(EngineApi, ADroppedStoredTableIsNotLoadedAgainBeforeTheSave) {
+TEST(EngineApi, ADroppedStoredTableIsNotLoadedAgainBeforeTheCommit) {
   auto db = OpenDatabase(":memory:");
-  SlowLoader loader;
-  db->SetTableLoader(loader);
+  db->AttachFile(std::make_unique<FakeFile>());
   Session s(db);
-  auto r = s.ExecuteBatch("drop table stored\nselect v from stored");
+  auto r = s.ExecuteBatch("begin tran\ndrop table stored\nselect v from stored");
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r[0].kind, Kind::Error);
   EXPECT_EQ(r[0].error.number, 208);
+  // Rolled back, the drop never happened.
+  r = s.ExecuteBatch("rollback\nselect v from stored");
+  ASSERT_EQ(r.size(), 1u);
+  EXPECT_EQ(r[0].rows[0][0].int_value(), 42);
 }
 
 TEST(EngineApi, DefaultTextIsKeptForStorage) {
@@ -161,6 +186,21 @@ TEST(EngineApi, ClockPrecedence) {
   s.SetClock(fixed);
   r = s.ExecuteBatch("select current_timestamp");
   EXPECT_EQ(r[0].rows[0][0].datetime_ticks(), fixed);
+}
+
+// The engine's limit holds for every session, whatever it set for itself.
+TEST(EngineApi, EngineMemoryLimitEndsAStatementAndTheSessionGoesOn) {
+  Session s(OpenDatabase(":memory:"));
+  s.ExecuteBatch("create table d (d int)\ninsert into d values (0), (1), (2), (3), (4), (5), (6), (7), (8), (9)");
+  const int64_t engine = EngineMemoryLimit();
+  SetEngineMemoryLimit(64 << 20);
+  std::vector<StatementResult> r = s.ExecuteBatch(
+      "select count(*) from d a, d b, d c, d e, d f, d g, d h, d i\nselect count(*) from d");
+  SetEngineMemoryLimit(engine);
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].error.number, 701);
+  EXPECT_EQ(r[0].error.severity, 17);
+  EXPECT_EQ(r[1].rows[0][0].int_value(), 10);
 }
 
 TEST(EngineApi, FailedStatementChangesNothing) {

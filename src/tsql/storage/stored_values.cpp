@@ -1,0 +1,276 @@
+// Binding and reading stored values, with the checks that a read value fits its column.
+#include "tsql/storage/stored_values.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "tsql/types/datetime.h"
+#include "tsql/types/decimal.h"
+#include "tsql/types/value_util.h"
+
+namespace orv::tsql {
+namespace {
+
+std::string_view ColumnText(sqlite3_stmt* stmt, int col) {
+  const unsigned char* t = sqlite3_column_text(stmt, col);
+  const int n = sqlite3_column_bytes(stmt, col);
+  return t ? std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(n))
+           : std::string_view();
+}
+
+// The name SQL Server gives the stored value's own type in conversion messages.
+const char* StorageTypeName(int storage) {
+  switch (storage) {
+    case SQLITE_INTEGER: return "bigint";
+    case SQLITE_FLOAT: return "float";
+    case SQLITE_BLOB: return "varbinary";
+    default: return "varchar";
+  }
+}
+
+std::string Shorten(std::string_view text) {
+  constexpr size_t kShown = 40;
+  return text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...";
+}
+
+SqlError Mismatch(sqlite3_stmt* stmt, int col, int storage, const SqlType& type) {
+  if (storage == SQLITE_TEXT && type.IsInteger()) {
+    return MakeError(245, {"varchar", Shorten(ColumnText(stmt, col)), std::string(type.MessageName())});
+  }
+  if (storage == SQLITE_TEXT && type.IsDateTime()) return MakeError(241);
+  return MakeError(8114, {StorageTypeName(storage), std::string(type.MessageName())});
+}
+
+SqlError Overflow(int storage, const SqlType& type) {
+  return MakeError(8115, {StorageTypeName(storage), std::string(type.MessageName())});
+}
+
+// Exact decimal text ("-12.50", "7"): the unscaled value at `scale`, when it has at most
+// `scale` decimals and at most precision - scale integral digits. Tables of a million rows hold
+// millions of these: the digits are gathered in 64 bits while they fit.
+enum class DecimalText { kOk, kInvalid, kOverflow };
+DecimalText ParseStoredDecimal(std::string_view text, int precision, int scale, Int128& out) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  uint64_t small = 0;
+  unsigned __int128 big = 0;
+  int digits = 0;  // gathered, leading zeros left out
+  int integral = 0, fraction = 0;
+  bool any = false, point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.' && !point) {
+      point = true;
+      continue;
+    }
+    const unsigned d = static_cast<unsigned>(c - '0');
+    if (d > 9) return DecimalText::kInvalid;
+    any = true;
+    if (point) {
+      if (++fraction > scale) return DecimalText::kOverflow;
+    } else if (integral > 0 || d != 0) {
+      if (++integral > precision - scale) return DecimalText::kOverflow;
+    }
+    if (digits == 0 && d == 0) continue;
+    if (++digits <= 18) {
+      small = small * 10 + d;
+    } else {
+      if (digits == 19) big = small;
+      big = big * 10 + d;
+    }
+  }
+  if (!any) return DecimalText::kInvalid;
+  // Up to the column's scale: 10^(scale - fraction), at most 10^38.
+  const int shift = scale - fraction;
+  if (digits + shift <= 18) {
+    for (int k = 0; k < shift; ++k) small *= 10;
+    out = negative ? -static_cast<Int128>(small) : static_cast<Int128>(small);
+    return DecimalText::kOk;
+  }
+  if (digits <= 18) big = small;
+  for (int k = 0; k < shift; ++k) big *= 10;
+  out = negative ? -static_cast<Int128>(big) : static_cast<Int128>(big);
+  return DecimalText::kOk;
+}
+
+}  // namespace
+
+void BindStoredValue(sqlite3_stmt* stmt, int index, const Value& v, const SqlType& type) {
+  switch (v.kind()) {
+    case Value::Kind::Null: sqlite3_bind_null(stmt, index); break;
+    case Value::Kind::Int: sqlite3_bind_int64(stmt, index, v.int_value()); break;
+    case Value::Kind::Float: sqlite3_bind_double(stmt, index, v.float_value()); break;
+    case Value::Kind::DateTime: sqlite3_bind_int64(stmt, index, v.datetime_ticks()); break;
+    case Value::Kind::DateTime2:
+      // time and datetime2 as their 100 ns units; datetimeoffset as "units offset" text.
+      if (v.datetime2_offset() == 0) {
+        sqlite3_bind_int64(stmt, index, v.datetime2_units());
+      } else {
+        const std::string text = std::to_string(v.datetime2_units()) + " " + std::to_string(v.datetime2_offset());
+        sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      }
+      break;
+    case Value::Kind::Decimal: {
+      const std::string text = dec::ToString(v.decimal_unscaled(), v.decimal_scale());
+      sqlite3_bind_text(stmt, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      break;
+    }
+    case Value::Kind::String: {
+      const std::string_view s = v.string_value();
+      // Bytes (binary, uniqueidentifier) as a blob, text as text.
+      if (type.IsBinary() || type.id == TypeId::UniqueIdentifier) {
+        sqlite3_bind_blob(stmt, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+      } else {
+        sqlite3_bind_text(stmt, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+      }
+      break;
+    }
+  }
+}
+
+StoredValueReader::StoredValueReader(const SqlType& t, bool null_allowed) : type(t), nullable(null_allowed) {
+  switch (t.id) {
+    case TypeId::Bit: kind = Kind::kInteger; min = 0; max = 1; break;
+    case TypeId::TinyInt: kind = Kind::kInteger; min = 0; max = 255; break;
+    case TypeId::SmallInt: kind = Kind::kInteger; min = -32768; max = 32767; break;
+    case TypeId::Int: kind = Kind::kInteger; min = INT32_MIN; max = INT32_MAX; break;
+    case TypeId::BigInt: kind = Kind::kInteger; min = INT64_MIN; max = INT64_MAX; break;
+    case TypeId::Decimal: kind = Kind::kDecimal; precision = t.precision; scale = t.scale; break;
+    case TypeId::Money: kind = Kind::kDecimal; precision = 19; scale = 4; break;
+    case TypeId::Float:
+    case TypeId::Real: kind = Kind::kFloat; break;
+    case TypeId::Date:
+      kind = Kind::kDate;
+      min = dt::DaysFromCivil(1, 1, 1) * kTicksPerDay;
+      max = dt::kMaxTicks;
+      break;
+    case TypeId::SmallDateTime:
+      kind = Kind::kDate;
+      min = 0;
+      max = dt::DaysFromCivil(2079, 6, 6) * kTicksPerDay + 1439 * 60 * kTicksPerSecond;
+      break;
+    case TypeId::DateTime: kind = Kind::kDate; min = dt::kMinTicks; max = dt::kMaxTicks; break;
+    case TypeId::Time:
+    case TypeId::DateTime2:
+    case TypeId::DateTimeOffset: kind = Kind::kPreciseTime; break;
+    case TypeId::Binary:
+    case TypeId::VarBinary:
+    case TypeId::UniqueIdentifier: kind = Kind::kBytes; break;
+    default: kind = Kind::kString; break;
+  }
+}
+
+namespace {
+
+std::optional<SqlError> ReadValue(sqlite3_stmt* stmt, int col, const StoredValueReader& r, Value& out) {
+  const int storage = sqlite3_column_type(stmt, col);
+  if (storage == SQLITE_NULL) {
+    if (!r.nullable) {
+      SqlError error = MakeError(515, {"", "", ""});
+      error.message = "NULL in a column that does not allow nulls.";
+      return error;
+    }
+    out = Value::Null();
+    return std::nullopt;
+  }
+  const SqlType& type = r.type;
+  if (r.kind == StoredValueReader::Kind::kBytes) {
+    const void* b = sqlite3_column_blob(stmt, col);
+    const int n = sqlite3_column_bytes(stmt, col);
+    if (type.length != SqlType::kMaxLength && n > type.length) return MakeError(8152);
+    out = Value::String(std::string_view(static_cast<const char*>(b), static_cast<size_t>(n)));
+    return std::nullopt;
+  }
+  if (storage == SQLITE_BLOB) return Mismatch(stmt, col, storage, type);
+  switch (r.kind) {
+    case StoredValueReader::Kind::kInteger: {
+      int64_t v = 0;
+      if (storage == SQLITE_INTEGER) {
+        v = sqlite3_column_int64(stmt, col);
+      } else if (storage == SQLITE_FLOAT) {
+        const double d = sqlite3_column_double(stmt, col);
+        // Only a whole number inside the type's range is the integer it stands for.
+        if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0)) return Overflow(storage, type);
+        if (d != std::trunc(d)) return Mismatch(stmt, col, storage, type);
+        v = static_cast<int64_t>(d);
+      } else {
+        return Mismatch(stmt, col, storage, type);
+      }
+      if (v < r.min || v > r.max) return Overflow(storage, type);
+      out = Value::Int(v);
+      return std::nullopt;
+    }
+    case StoredValueReader::Kind::kDecimal: {
+      if (storage == SQLITE_FLOAT) return Mismatch(stmt, col, storage, type);
+      Int128 unscaled = 0;
+      switch (ParseStoredDecimal(ColumnText(stmt, col), r.precision, r.scale, unscaled)) {
+        case DecimalText::kOk: out = Value::Decimal(unscaled, r.scale); return std::nullopt;
+        case DecimalText::kOverflow: return Overflow(storage, type);
+        case DecimalText::kInvalid: break;
+      }
+      return Mismatch(stmt, col, storage, type);
+    }
+    case StoredValueReader::Kind::kFloat:
+      if (storage != SQLITE_FLOAT && storage != SQLITE_INTEGER) return Mismatch(stmt, col, storage, type);
+      out = Value::Float(sqlite3_column_double(stmt, col));
+      return std::nullopt;
+    case StoredValueReader::Kind::kDate: {
+      if (storage != SQLITE_INTEGER) return Mismatch(stmt, col, storage, type);
+      const int64_t ticks = sqlite3_column_int64(stmt, col);
+      if (ticks < r.min || ticks > r.max) return MakeError(242, {"varchar", std::string(type.MessageName())});
+      out = Value::DateTime(ticks);
+      return std::nullopt;
+    }
+    case StoredValueReader::Kind::kPreciseTime: {
+      if (storage == SQLITE_INTEGER) {
+        out = Value::DateTime2(sqlite3_column_int64(stmt, col));
+        return std::nullopt;
+      }
+      // datetimeoffset: "units offset" with the offset in minutes.
+      long long units = 0;
+      int offset = 0;
+      const std::string text(ColumnText(stmt, col));
+      if (storage != SQLITE_TEXT || std::sscanf(text.c_str(), "%lld %d", &units, &offset) != 2) {
+        return Mismatch(stmt, col, storage, type);
+      }
+      out = Value::DateTime2(units, offset);
+      return std::nullopt;
+    }
+    case StoredValueReader::Kind::kBytes:
+      break;
+    case StoredValueReader::Kind::kString: {
+      // A number stored in a string column reads as its text.
+      const std::string_view text = ColumnText(stmt, col);
+      if (type.length != SqlType::kMaxLength && text.size() > static_cast<size_t>(type.length) &&
+          util::CharCount(text) > static_cast<size_t>(type.length)) {
+        return MakeError(8152);
+      }
+      out = Value::String(text);
+      return std::nullopt;
+    }
+  }
+  return Mismatch(stmt, col, storage, type);
+}
+
+}  // namespace
+
+std::optional<std::pair<size_t, SqlError>> ReadStoredRow(sqlite3_stmt* stmt, int first,
+                                                         const std::vector<StoredValueReader>& readers,
+                                                         std::vector<Value>& row) {
+  const size_t n = readers.size();
+  row.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (std::optional<SqlError> bad = ReadValue(stmt, first + static_cast<int>(i), readers[i], row[i]))
+        [[unlikely]] {
+      return std::make_pair(i, std::move(*bad));
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace orv::tsql
