@@ -20,7 +20,7 @@ TEST(OdbcConnectionTextTest, EachFormBecomesOneOdbcConnection) {
     const char* described;
   };
   const Case cases[] = {
-      {"Provider=SQLOLEDB;Data Source=db1,1500;Initial Catalog=AIS2025;User ID=sa;Password=p;w",
+      {"Provider=SQLOLEDB;Data Source=db1,1500;Initial Catalog=AIS2025;User ID=sa;Password=p",
        "PWD=p;Driver=FreeTDS;Server=db1;Port=1500;TDS_Version=7.4;Database=AIS2025;UID=sa;"
        "ClientCharset=UTF-8",
        "db1:1500 (database AIS2025, user sa)"},
