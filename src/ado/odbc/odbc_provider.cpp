@@ -2,7 +2,9 @@
 // "SQLOLEDB" and the other names report clients give SQL Server's providers, and as "ODBC" (a
 // connection text with Driver= or DSN= and no Provider). Each connection is one ODBC
 // connection; a batch is sent whole and its results come back in the order the server sends
-// them: row sets, row counts, errors and informational messages.
+// them: row sets, row counts, errors and informational messages. One difference the driver
+// makes: when the batch's very first result is an error, FreeTDS hands over nothing after it
+// (the server still runs the rest of the batch); Connection raises that error either way.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -23,7 +25,12 @@ namespace {
 ProviderError ToProviderError(const Diagnostic& d) {
   ProviderError error;
   error.native = d.native;
-  error.severity = d.severity != 0 ? d.severity : (d.informational() ? 10 : 16);
+  // unixODBC answers SQL Server's own fields (severity, state, line) from its copy of the
+  // records, which lacks them: then the SQLSTATE tells a message (PRINT: 0, else 10) from an
+  // error (16), the state is 1 and the line unknown.
+  error.severity = d.severity != 0   ? d.severity
+                   : d.informational() ? (d.native == 0 ? 0 : 10)
+                                       : 16;
   error.message = d.message;
   error.state = d.state != 0 ? d.state : 1;
   error.line = d.line;

@@ -142,6 +142,8 @@ std::string TypeText(std::string_view type_name, SQLSMALLINT sql_type, SQLULEN s
       default: return "";
     }
   }
+  // The driver names smalldatetime "datetime"; its size (16 against 23) tells them apart.
+  if (name == "datetime" && size == 16) return "smalldatetime";
   if (name == "numeric" || name == "decimal") {
     return "decimal(" + std::to_string(size) + "," + std::to_string(scale) + ")";
   }
