@@ -110,18 +110,27 @@ class SourceUnderTest {
     FAIL() << "orvdata serve did not start listening within 30 s";
   }
 
+  // Stops the server with SIGTERM; a server that does not end cleanly (a sanitizer's report,
+  // a crash, a hang) fails the test with its log.
   void Stop() {
     if (server_ > 0) {
       kill(server_, SIGTERM);
       int status = 0;
-      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
       while (waitpid(server_, &status, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
           kill(server_, SIGKILL);
           waitpid(server_, &status, 0);
+          ADD_FAILURE() << "orvdata serve did not stop within 20 s of SIGTERM";
           break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::ifstream in(log_);
+        std::stringstream log;
+        log << in.rdbuf();
+        ADD_FAILURE() << "orvdata serve ended with status " << status << ":\n" << log.str();
       }
       server_ = 0;
     }
