@@ -76,6 +76,8 @@ class SourceUnderTest {
     server_ = fork();
     if (server_ == 0) {
       if (!clock.empty()) setenv("ORV_FIXED_NOW", clock.c_str(), 1);
+      setenv("LSAN_OPTIONS",
+             "suppressions=" ORV_TEST_DATA_DIR "/support/served_server.supp:print_suppressions=0", 1);
       FILE* log = std::fopen(log_.c_str(), "w");
       if (log) {
         dup2(fileno(log), STDOUT_FILENO);
