@@ -24,6 +24,7 @@ set(layers
   "automation:"
   "ado:automation"
   "ado/embedded:ado,tsql"
+  "ado/odbc:ado"
   # the service: SQL text pieces, look-ups and reports, the Data class
   "sqltext:"
   "lookups:sqltext,ado"
@@ -34,10 +35,12 @@ set(layers
   "export:ado"
   # the demo company database and the command line
   "demo:tsql"
+  # snapshots of a company database into a data-source file
+  "importer:ado,demo"
   # the server front ends: their logins, and the TDS protocol over the engine
   "users:"
   "tds:tsql,users"
-  "cli:service,sources,export,demo,ado/embedded,tds,users"
+  "cli:service,sources,export,demo,importer,ado/embedded,ado/odbc,tds,users"
 )
 
 set(names)

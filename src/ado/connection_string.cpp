@@ -4,6 +4,7 @@
 // compare without regard to case. A value that starts with '{' runs to the matching '}', with
 // "}}" standing for one '}', so it may hold ';' and '='. Empty segments are skipped, a segment
 // without '=' is a key with an empty value, and a repeated key takes its last value.
+#include <algorithm>
 #include <utility>
 
 #include "ado/ado_errors.h"
@@ -22,9 +23,37 @@ std::string_view TrimSpaces(std::string_view text) {
   return text;
 }
 
+// The text with what follows "Password=" or "PWD=" hidden up to the next ';' (to the end when
+// the value is braced, since the braces may be what is wrong): a malformed text is shown in
+// the error, its password never.
+std::string WithoutPasswords(std::string_view text) {
+  const std::string lower = internal::AsciiLower(text);
+  std::string out;
+  size_t copied = 0;
+  for (size_t pos = 0; pos < lower.size(); ++pos) {
+    size_t key_length = 0;
+    if (lower.compare(pos, 8, "password") == 0) key_length = 8;
+    else if (lower.compare(pos, 3, "pwd") == 0) key_length = 3;
+    if (key_length == 0 || (pos > 0 && lower[pos - 1] != ';' && !IsSpace(lower[pos - 1]))) continue;
+    size_t eq = pos + key_length;
+    while (eq < lower.size() && IsSpace(lower[eq])) ++eq;
+    if (eq >= lower.size() || lower[eq] != '=') continue;
+    size_t value = eq + 1;
+    while (value < lower.size() && IsSpace(lower[value])) ++value;
+    const size_t end =
+        value < lower.size() && lower[value] == '{' ? lower.size() : lower.find(';', value);
+    out.append(text.substr(copied, eq + 1 - copied));
+    out += "***";
+    copied = end == std::string::npos ? lower.size() : end;
+    pos = copied;
+  }
+  out.append(text.substr(std::min(copied, text.size())));
+  return out;
+}
+
 [[noreturn]] void RaiseMalformed(std::string_view text, std::string_view why) {
   RaiseAdoError(adoerr::kInvalidArgument,
-                "Invalid connection string (" + std::string(why) + "): " + std::string(text));
+                "Invalid connection string (" + std::string(why) + "): " + WithoutPasswords(text));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The provider interface behind Connection: a provider runs one whole batch and hands back the
 // results of its statements in order (row sets, row counts, errors, informational messages).
 // Providers are chosen by the "Provider" key of the connection string: "Embedded" (default,
-// our T-SQL engine) and "Scripted" (tests: records texts, answers with prepared results).
+// our T-SQL engine), the SQL Server provider ("SQLOLEDB" and its other names, also chosen by a
+// "Driver" or "DSN" key without "Provider") and "Scripted" (tests: records texts, answers with
+// prepared results).
 #pragma once
 
 #include <cstdint>
@@ -42,6 +44,8 @@ struct ProviderError {
   int32_t native = 0;    // the server's error number (e.g. 208, 515)
   int32_t severity = 16; // >= 11 is an error, <= 10 informational
   std::string message;   // the server's text, e.g. "Invalid object name 'x'."
+  int32_t state = 1;     // the server's error state
+  int32_t line = 0;      // line of the batch (or procedure) the error is reported at; 0 unknown
 };
 
 // Rows that a provider turns into Variants as they are read instead of all at once (a large
@@ -66,12 +70,26 @@ struct ProviderResult {
   ProviderError error;                                   // Error / Message
 };
 
+// Receives the rows of a result one at a time (see ProviderConnection::StreamRows).
+class RowSink {
+ public:
+  virtual ~RowSink() = default;
+  virtual void Columns(const std::vector<ColumnInfo>& columns) = 0;
+  // `values` may be moved from.
+  virtual void Row(std::vector<automation::Variant>& values) = 0;
+};
+
 class ProviderConnection {
  public:
   virtual ~ProviderConnection() = default;
   // Runs the whole batch. A batch rejected before anything ran (syntax error) is returned as a
   // single Error result.
   virtual std::vector<ProviderResult> ExecuteBatch(std::string_view text) = 0;
+  // Runs a batch and hands the columns and rows of its first row set to `sink` as they are read,
+  // so that a table larger than memory can be copied; the first error of the batch is raised as
+  // a provider error. This default reads the whole batch first; a provider that can read
+  // row by row does so.
+  virtual void StreamRows(std::string_view text, RowSink& sink);
 };
 
 using ProviderFactory =
@@ -79,9 +97,13 @@ using ProviderFactory =
 
 // Registers a provider under a name (case-insensitive). The embedded provider registers itself
 // as "Embedded" from a static initializer of the orv_ado_embedded object library, so every
-// program that links that library has it. A missing "Provider" key means "Embedded"; an unknown
+// program that links that library has it. A missing "Provider" key means "Embedded", unless the
+// text names an ODBC driver or DSN ("Driver=", "DSN="): then it means "ODBC". An unknown
 // provider raises an automation error naming it.
 void RegisterProvider(std::string_view name, ProviderFactory factory);
+// The name of the provider a connection text asks for, by the rule above ("Embedded", "ODBC",
+// or the "Provider" value as written).
+std::string ProviderName(const ConnectionString& properties);
 std::unique_ptr<ProviderConnection> OpenProvider(const ConnectionString& properties);
 
 }  // namespace orv::ado

@@ -33,9 +33,16 @@ void RegisterProvider(std::string_view name, ProviderFactory factory) {
   registry.factories[internal::AsciiLower(name)] = std::move(factory);
 }
 
-std::unique_ptr<ProviderConnection> OpenProvider(const ConnectionString& properties) {
+std::string ProviderName(const ConnectionString& properties) {
   std::string name = properties.Get("Provider");
-  if (name.empty()) name = kDefaultProvider;
+  if (!name.empty()) return name;
+  // ODBC connection texts name a driver or a DSN and no provider.
+  if (!properties.Get("Driver").empty() || !properties.Get("DSN").empty()) return "ODBC";
+  return std::string(kDefaultProvider);
+}
+
+std::unique_ptr<ProviderConnection> OpenProvider(const ConnectionString& properties) {
+  const std::string name = ProviderName(properties);
   ProviderFactory factory;
   {
     Registry& registry = TheRegistry();

@@ -66,6 +66,7 @@ int RunCommandLine(std::vector<std::string> args) {
   AddDemoCommand(app, exit_status);
   AddServeCommand(app, exit_status);
   AddUsersCommand(app, exit_status);
+  AddImportCommand(app, exit_status);
   std::reverse(args.begin(), args.end());
   try {
     app.parse(args);

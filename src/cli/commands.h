@@ -17,6 +17,7 @@ void AddReportCommand(CLI::App& app, int& exit_status);
 void AddDemoCommand(CLI::App& app, int& exit_status);
 void AddServeCommand(CLI::App& app, int& exit_status);
 void AddUsersCommand(CLI::App& app, int& exit_status);
+void AddImportCommand(CLI::App& app, int& exit_status);
 
 // Runs `args` (without the program name) as an orvdata command line; returns the exit status
 // (2 for a command line that does not parse, 0 after --help or --version).

@@ -47,7 +47,8 @@ ChosenSource Demo() {
 
 void AddDsnOption(CLI::App* cmd, std::string& dsn) {
   cmd->add_option("--dsn", dsn,
-                  "Data source: a file, a connection text (\"Provider=Embedded;Data Source=FILE\") "
+                  "Data source: a file, a connection text (\"Provider=Embedded;Data Source=FILE\", "
+                  "\"Driver={FreeTDS};Server=HOST;Port=1433;Database=DB;UID=USER;PWD=...\") "
                   "or @NAME from ~/.config/orvdata/sources (default: $ORVDATA_DSN, then the "
                   "default named there)");
 }

@@ -102,7 +102,7 @@ std::string HidePasswords(std::string_view text) {
 
 std::string EmbeddedFile(std::string_view connection_text) {
   const ado::ConnectionString parsed(connection_text);
-  const std::string provider = Lower(parsed.Get("Provider", "Embedded"));
+  const std::string provider = Lower(ado::ProviderName(parsed));
   if (provider != "embedded") return "";
   const std::string file = parsed.Get("Data Source");
   if (file.empty()) {

@@ -20,7 +20,8 @@ std::string FileConnectionText(std::string_view path);
 // not a connection text comes back unchanged.
 std::string HidePasswords(std::string_view text);
 
-// The data-source file an embedded connection text names ("" for other providers). Raises
+// The data-source file an embedded connection text names ("" for other providers, among them
+// SQL Server's: "Provider=SQLOLEDB;...", "Driver={FreeTDS};...", "DSN=..."). Raises
 // SourceError when an embedded text names no file ("Data Source=" empty or missing); ":memory:"
 // is returned as it is.
 std::string EmbeddedFile(std::string_view connection_text);

@@ -61,6 +61,21 @@ TEST(ConnectionStringTest, MalformedTextIsRejected) {
       EXPECT_NE(e.description().find(text), std::string::npos) << e.description();
     }
   }
+  // The text is shown, its password not.
+  const std::pair<const char*, const char*> secret[] = {
+      {"Server=h;PWD={se;cret;UID=u", "Server=h;PWD=***"},
+      {"Server=h;Password = secret;X={y", "Server=h;Password =***;X={y"},
+      {"pwd=secret;A={x}y", "pwd=***;A={x}y"},
+  };
+  for (const auto& [text, shown] : secret) {
+    try {
+      ConnectionString cs(text);
+      ADD_FAILURE() << "accepted: " << text;
+    } catch (const automation::AutomationError& e) {
+      EXPECT_NE(e.description().find(shown), std::string::npos) << e.description();
+      EXPECT_EQ(e.description().find("cret"), std::string::npos) << e.description();
+    }
+  }
 }
 
 TEST(ProviderRegistryTest, UnknownProviderIsNamed) {

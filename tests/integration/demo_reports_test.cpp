@@ -16,6 +16,7 @@
 #include "reports/production/report401.h"
 #include "service/connection_broker.h"
 #include "service/data.h"
+#include "support/source_under_test.h"
 
 namespace orv::integration {
 namespace {
@@ -63,12 +64,15 @@ class DemoReportsTest : public ::testing::Test {
   static void SetUpTestSuite() {
     service::RegisterServiceClasses();
     path_ = new std::string(BuildDemoFile(demo::Size::Tiny, "tiny"));
+    source_ = new testing::SourceUnderTest(*path_, "Data Source=" + *path_);
   }
   // The service keeps its connections (and their temporary tables) per thread; each test
   // starts on fresh ones, as a new client process would.
   void TearDown() override { service::OrvGlobal::ForThread().broker()->CloseAll(); }
 
   static void TearDownTestSuite() {
+    delete source_;
+    source_ = nullptr;
     for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
       std::remove((*path_ + suffix).c_str());
     }
@@ -81,7 +85,7 @@ class DemoReportsTest : public ::testing::Test {
   ResultSummary Run(Call call) {
     automation::Err().Clear();
     service::Data data;
-    const std::string dsn = "Data Source=" + *path_;
+    const std::string& dsn = source_->Text();
     try {
       return Summarize(call(data, dsn));
     } catch (const automation::AutomationError& e) {
@@ -91,9 +95,11 @@ class DemoReportsTest : public ::testing::Test {
   }
 
   static std::string* path_;
+  static testing::SourceUnderTest* source_;
 };
 
 std::string* DemoReportsTest::path_ = nullptr;
+testing::SourceUnderTest* DemoReportsTest::source_ = nullptr;
 
 TEST_F(DemoReportsTest, TaskSummaryHasTaskReceiptSubtotalAndTotalRows) {
   const ResultSummary r = Run([](service::Data& d, const std::string& dsn) {

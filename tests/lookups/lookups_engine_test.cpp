@@ -18,6 +18,7 @@
 #include "service/connection_broker.h"
 #include "service/data.h"
 #include "service/load_message.h"
+#include "support/source_under_test.h"
 
 namespace orv::lookups {
 namespace {
@@ -32,7 +33,9 @@ class LookupsEngineTest : public ::testing::Test {
     path_ = ::testing::TempDir() + "orv_lookups_" + std::to_string(getpid()) + "_" + info->name() +
             ".db";
     std::remove(path_.c_str());
-    dsn_ = "Provider=Embedded;Data Source=" + path_ + ";Create=yes";
+    source_ = std::make_unique<testing::SourceUnderTest>(path_,
+                                                         "Provider=Embedded;Data Source=" + path_ + ";Create=yes");
+    dsn_ = source_->Text();
     broker().CloseAll();
     data_ = std::make_shared<Data>();
     Run("Create Table t_PeriodDate (FYear int, FPeriod int, FStartDate datetime, "
@@ -52,6 +55,7 @@ class LookupsEngineTest : public ::testing::Test {
   void TearDown() override {
     data_.reset();
     broker().CloseAll();
+    source_.reset();
     std::remove(path_.c_str());
   }
   static service::ConnectionBroker& broker() { return *service::OrvGlobal::ForThread().broker(); }
@@ -63,6 +67,7 @@ class LookupsEngineTest : public ::testing::Test {
   }
 
   std::string path_;
+  std::unique_ptr<testing::SourceUnderTest> source_;
   std::string dsn_;
   std::shared_ptr<Data> data_;
 };

@@ -1,6 +1,7 @@
 // Shared set-up of the report-result tests: a company database of its own per test (a data-source
 // file built from sql/schema.sql), a set-up connection to fill it with SQL, a Data object that
-// runs the reports on it through the embedded engine, and helpers that read a result recordset
+// runs the reports on it through the embedded engine (or through `orvdata serve` and the SQL
+// Server provider in the "odbc." runs, see support/source_under_test.h), and helpers that read a result recordset
 // into text so that expected rows can be written as literal tables.
 #pragma once
 
@@ -25,6 +26,7 @@
 #include "service/connection_broker.h"
 #include "service/data.h"
 #include "service/load_message.h"
+#include "support/source_under_test.h"
 
 namespace orv::reports_engine {
 
@@ -152,7 +154,9 @@ class EngineReportTest : public ::testing::Test {
     path_ = "/tmp/orv_reports_engine_" + std::to_string(getpid()) + "_" + info->test_suite_name() +
             "_" + info->name() + ".orvdb";
     RemoveFiles();
-    dsn_ = "Provider=Embedded;Data Source=" + path_ + ";Create=yes;Clock=" + kClock;
+    source_ = std::make_unique<testing::SourceUnderTest>(
+        path_, "Provider=Embedded;Data Source=" + path_ + ";Create=yes;Clock=" + kClock);
+    dsn_ = source_->Text();
     Broker().CloseAll();
     setup_ = ado::Connection::Open(dsn_);
     std::ifstream schema(std::string(ORV_SOURCE_DIR) + "/sql/schema.sql");
@@ -168,6 +172,7 @@ class EngineReportTest : public ::testing::Test {
     Broker().CloseAll();
     if (setup_) setup_->Close();
     setup_.reset();
+    source_.reset();
     automation::Err().Clear();
     RemoveFiles();
   }
@@ -208,6 +213,7 @@ class EngineReportTest : public ::testing::Test {
   }
 
   std::string path_;
+  std::unique_ptr<testing::SourceUnderTest> source_;
   std::string dsn_;
   std::shared_ptr<ado::Connection> setup_;
   std::shared_ptr<service::Data> data_;

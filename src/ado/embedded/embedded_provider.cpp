@@ -23,7 +23,7 @@ namespace orv::ado::embedded {
 namespace {
 
 ProviderError ToProviderError(const tsql::SqlError& error) {
-  return ProviderError{error.number, error.severity, error.message};
+  return ProviderError{error.number, error.severity, error.message, error.state, error.line};
 }
 
 ProviderResult ErrorResult(ProviderError error) {
