@@ -82,7 +82,7 @@ void Serve(const ServeOptions& o) {
   options.tls_key = o.tls_key;
   options.require_encryption = o.require_encryption;
 
-  tds::Authenticator check(options.users_file);
+  users::Authenticator check(options.users_file);
   if (check.UserCount() == 0) {
     throw UsageError("no users in " + options.users_file +
                      "; add one with `orvdata users add NAME --users " + options.users_file + "`");
