@@ -53,6 +53,15 @@ class RowSource {
   virtual size_t size() const = 0;
   // Replaces `out` with row `index` (index < size()), one Variant per column.
   virtual void Fetch(size_t index, std::vector<automation::Variant>& out) const = 0;
+  // Replaces `out` with the given columns of row `index`, in the order given: a reader that
+  // needs a few columns of a wide result converts only those.
+  virtual void FetchColumns(size_t index, const std::vector<size_t>& columns,
+                            std::vector<automation::Variant>& out) const {
+    std::vector<automation::Variant> row;
+    Fetch(index, row);
+    out.clear();
+    for (size_t column : columns) out.push_back(row[column]);
+  }
 };
 
 // The outcome of one statement of a batch, in stream order.
@@ -72,6 +81,9 @@ class ProviderConnection {
   // Runs the whole batch. A batch rejected before anything ran (syntax error) is returned as a
   // single Error result.
   virtual std::vector<ProviderResult> ExecuteBatch(std::string_view text) = 0;
+  // Asks the batch running on another thread to stop soon (ado/run_control.h). Providers
+  // that cannot stop a batch ignore it.
+  virtual void Cancel() {}
 };
 
 using ProviderFactory =

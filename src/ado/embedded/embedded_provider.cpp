@@ -42,17 +42,7 @@ class SharedEngineRows : public RowSource {
   size_t size() const override { return order_.size(); }
 
   void Fetch(size_t index, std::vector<automation::Variant>& out) const override {
-    // Rows are read in the order of the result, which is not their order in memory: a reader
-    // going through them one after another has the next rows requested ahead (the row's
-    // place eight ahead, its values four ahead).
-    if (index + kAhead < order_.size()) __builtin_prefetch(&(*rows_)[order_[index + kAhead]]);
-    if (index + kAhead / 2 < order_.size()) {
-      const std::vector<tsql::Value>& next = (*rows_)[order_[index + kAhead / 2]];
-      const char* begin = reinterpret_cast<const char*>(next.data());
-      const char* end = reinterpret_cast<const char*>(next.data() + next.size());
-      for (const char* line = begin; line < end; line += 64) __builtin_prefetch(line);
-    }
-    const std::vector<tsql::Value>& row = (*rows_)[order_[index]];
+    const std::vector<tsql::Value>& row = Row(index);
     out.clear();
     out.reserve(columns_.size());
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -60,7 +50,29 @@ class SharedEngineRows : public RowSource {
     }
   }
 
+  void FetchColumns(size_t index, const std::vector<size_t>& columns,
+                    std::vector<automation::Variant>& out) const override {
+    const std::vector<tsql::Value>& row = Row(index);
+    out.clear();
+    out.reserve(columns.size());
+    for (size_t i : columns) out.push_back(VariantFromValue(row[columns_[i]], types_[i]));
+  }
+
  private:
+  // Rows are read in the order of the result, which is not their order in memory: a reader
+  // going through them one after another has the next rows requested ahead (the row's place
+  // eight ahead, its values four ahead).
+  const std::vector<tsql::Value>& Row(size_t index) const {
+    if (index + kAhead < order_.size()) __builtin_prefetch(&(*rows_)[order_[index + kAhead]]);
+    if (index + kAhead / 2 < order_.size()) {
+      const std::vector<tsql::Value>& next = (*rows_)[order_[index + kAhead / 2]];
+      const char* begin = reinterpret_cast<const char*>(next.data());
+      const char* end = reinterpret_cast<const char*>(next.data() + next.size());
+      for (const char* line = begin; line < end; line += 64) __builtin_prefetch(line);
+    }
+    return (*rows_)[order_[index]];
+  }
+
   static constexpr size_t kAhead = 8;
   std::shared_ptr<const std::vector<std::vector<tsql::Value>>> rows_;
   std::vector<uint32_t> order_;
@@ -122,6 +134,8 @@ class EmbeddedConnection : public ProviderConnection {
   }
 
   void SetClock(int64_t ticks) { session_.SetClock(ticks); }
+
+  void Cancel() override { session_.Cancel(); }
 
   std::vector<ProviderResult> ExecuteBatch(std::string_view text) override {
     std::vector<tsql::StatementResult> statements;
