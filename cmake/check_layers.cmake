@@ -34,10 +34,12 @@ set(layers
   "export:ado"
   # the demo company database and the command line
   "demo:tsql"
-  # the server front ends: their logins, and the TDS protocol over the engine
+  # the server front ends: their logins, the TDS protocol over the engine, and HTTP over the
+  # service
   "users:"
   "tds:tsql,users"
-  "cli:service,sources,export,demo,ado/embedded,tds,users"
+  "http:service,export,users"
+  "cli:service,sources,export,demo,ado/embedded,tds,http,users"
 )
 
 set(names)
