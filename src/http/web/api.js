@@ -45,23 +45,32 @@ export async function postForJson(url, body) {
 }
 
 // Posts `body` and hands each object of the answer's stream to onItem as it arrives. An answer
-// that is not a stream (an error, or an operation that failed at once) raises ApiError.
+// that is not a stream (an error, or an operation that failed at once) raises ApiError. The page
+// gets its turn between lines once a slice of work has taken a while, so that it stays
+// responsive while a large result pours in.
 export async function postStream(url, body, signal, onItem) {
   const response = await postJson(url, body, signal);
   if (!response.ok) throw await failure(response);
   const reader = response.body.getReader();
   const decoder = new TextDecoder();
   let pending = '';
+  let slice = performance.now();
   for (;;) {
     const { value, done } = await reader.read();
     if (done) break;
     pending += decoder.decode(value, { stream: true });
+    let start = 0;
     let newline;
-    while ((newline = pending.indexOf('\n')) >= 0) {
-      const line = pending.slice(0, newline);
-      pending = pending.slice(newline + 1);
+    while ((newline = pending.indexOf('\n', start)) >= 0) {
+      const line = pending.slice(start, newline);
+      start = newline + 1;
       if (line.trim()) onItem(JSON.parse(line));
+      if (performance.now() - slice > 25) {
+        await new Promise((resolve) => setTimeout(resolve, 0));
+        slice = performance.now();
+      }
     }
+    pending = pending.slice(start);
   }
   if (pending.trim()) onItem(JSON.parse(pending));
 }

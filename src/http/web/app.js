@@ -26,18 +26,24 @@ const table = new ResultTable($('table'), { onCellLink: drillLink });
 // Timings of the last run, for people (the progress line) and for measurements.
 window.orvTiming = {};
 
+// A report's name: its number and title, the title cut at its colon where the English title
+// goes on to describe the report.
+function reportName(report) { return `${report.number} ${pick(report.title).split(':')[0]}`; }
+
 function translatePage() {
   for (const node of document.querySelectorAll('[data-i18n]')) node.textContent = t(node.dataset.i18n);
   for (const node of document.querySelectorAll('[data-i18n-placeholder]')) node.placeholder = t(node.dataset.i18nPlaceholder);
   $('lang-toggle').textContent = t('language');
-  document.title = state.report ? `${state.report.number} ${pick(state.report.title)}` : t('appTitle');
+  document.title = state.report ? reportName(state.report) : t('appTitle');
   if (state.catalog) {
-    for (const option of $('report-picker').options) {
-      const report = findReport(option.value);
-      option.textContent = `${report.number} ${pick(report.title)}`;
-    }
+    for (const option of $('report-picker').options) option.textContent = reportName(findReport(option.value));
   }
   if (state.report) $('report-title').textContent = `${state.report.number} ${pick(state.report.title)}`;
+  if (state.summary) $('progress').textContent = summaryText(state.summary);
+}
+
+function summaryText(summary) {
+  return summary.cancelled ? t('cancelled') : `${summary.rows} ${t('rows')} (${summary.seconds} ${t('seconds')})`;
 }
 
 function findReport(number) { return state.catalog.reports.find((r) => r.number === number); }
@@ -73,7 +79,7 @@ async function startSession(session) {
   state.catalog = await getJson('/api/reports');
   $('source').textContent = state.catalog.source.label || '';
   const picker = $('report-picker');
-  picker.replaceChildren(...state.catalog.reports.map((r) => new Option(`${r.number} ${pick(r.title)}`, r.number)));
+  picker.replaceChildren(...state.catalog.reports.map((r) => new Option(reportName(r), r.number)));
   picker.hidden = false;
   $('workspace').hidden = false;
   state.routed = null;
@@ -114,6 +120,7 @@ function selectReport(report, given = {}) {
   form.build(report, given);
   $('result').hidden = true;
   $('progress').textContent = '';
+  state.summary = null;
   showError(null);
   translatePage();
 }
@@ -168,6 +175,7 @@ async function run(given, { replace = false } = {}) {
   window.orvTiming = { report: report.number, started: Date.now() };
   const progress = $('progress');
   progress.textContent = `${t('running')}…`;
+  state.summary = null;
   let received = 0;
   let firstShown = false;
   try {
@@ -182,6 +190,7 @@ async function run(given, { replace = false } = {}) {
         case 'columns': {
           const captions = new Map(report.columns.map((c) => [c.name, c.caption]));
           const columns = item.columns.map((c) => ({ ...c, caption: c.caption || captions.get(c.name) }));
+          window.orvTiming.columnsMs = performance.now() - started;
           table.reset(columns, shownColumns(report));
           state.total = item.row_count;
           $('result').hidden = false;
@@ -208,7 +217,8 @@ async function run(given, { replace = false } = {}) {
           table.finish();
           window.orvTiming.endMs = performance.now() - started;
           window.orvTiming.rows = item.row_count;
-          progress.textContent = `${item.row_count} ${t('rows')} (${seconds} ${t('seconds')})`;
+          state.summary = { rows: item.row_count, seconds };
+          progress.textContent = summaryText(state.summary);
           updateCount();
           drawChart();
           break;
@@ -221,6 +231,7 @@ async function run(given, { replace = false } = {}) {
   } catch (error) {
     if (controller !== state.running) return;
     if (error.name === 'AbortError') {
+      state.summary = { cancelled: true };
       progress.textContent = t('cancelled');
     } else if (error.status === 401) {
       showLogin(t('sessionEnded'));
@@ -342,6 +353,7 @@ function wire() {
   $('cancel').addEventListener('click', () => {
     cancelRun();
     setRunning(false);
+    state.summary = { cancelled: true };
     $('progress').textContent = t('cancelled');
   });
   let filterTimer = 0;

@@ -20,21 +20,28 @@ function numberText(value) {
   return new Intl.NumberFormat('en-US', { maximumFractionDigits: Math.abs(value) < 10 ? 2 : 0 }).format(value);
 }
 
-// Sums of `fields` per group, over the detail rows; the groups with the largest first field.
-function totals(result, groupOf, fields, limit) {
+// Sums of `fields` per group (the value of column `group`, or one group when it is null), over
+// the detail rows; the `limit` groups with the largest first field. A million rows take a
+// moment: groups are told apart by the column's text numbers, values read from typed arrays.
+function totals(result, group, fields, limit) {
   const index = (name) => result.columns.findIndex((c) => c.name.toLowerCase() === name.toLowerCase());
   const columns = fields.map(index);
-  if (columns.some((i) => i < 0)) return null;
+  const groupColumn = group ? index(group) : -1;
+  if (columns.some((i) => i < 0) || (group && groupColumn < 0)) return null;
+  const texts = groupColumn >= 0 ? result.texts(groupColumn) : null;
   const groups = new Map();
   for (let r = 0; r < result.length; r++) {
     if (result.kind(r) !== 'd') continue;
-    const key = groupOf((name) => result.get(r, index(name)));
-    if (key === null || key === undefined || key === '') continue;
+    const key = groupColumn < 0 ? '' : texts ? texts.ids[r] : result.get(r, groupColumn);
+    if (key === null || key === -1) continue;
     let sums = groups.get(key);
-    if (!sums) groups.set(key, (sums = fields.map(() => 0)));
-    columns.forEach((c, k) => { sums[k] += Number(result.get(r, c)) || 0; });
+    if (!sums) groups.set(key, (sums = new Float64Array(columns.length)));
+    for (let k = 0; k < columns.length; k++) sums[k] += Number(result.get(r, columns[k])) || 0;
   }
-  let list = [...groups.entries()].map(([label, values]) => ({ label, values }));
+  let list = [...groups.entries()].map(([key, values]) => ({
+    label: texts ? texts.texts[key] : key,
+    values: [...values],
+  }));
   if (limit) list = list.sort((a, b) => b.values[0] - a.values[0]).slice(0, limit);
   return list;
 }
@@ -130,33 +137,38 @@ function legend(svg, series, x, y) {
 
 const builders = {
   401: (result) => {
-    const groups = totals(result, (value) => value('FItemNumber'), ['FBaseQty', 'FFinishBQty'], MOST);
+    const groups = totals(result, 'FItemNumber', ['FBaseQty', 'FFinishBQty'], MOST);
     return groups && groupedBars(groups, [t('planned'), t('finished')]);
   },
   406: (result) => {
-    const groups = totals(result, (value) => value('FItemNumber'), ['FBSStandardQty', 'FBSfactQty'], MOST);
+    const groups = totals(result, 'FItemNumber', ['FBSStandardQty', 'FBSfactQty'], MOST);
     return groups && groupedBars(groups, [t('standard'), t('actual')]);
   },
   410: (result) => {
-    const month = (value) => {
-      const date = value('FPlanDate');
-      return date ? String(date).slice(0, 7) : null;
-    };
-    const groups = totals(result, month, ['FPlanQty', 'FFinishQty']);
+    // The month of the planned finish date: the dates' first seven characters.
+    const groups = totals(result, 'FPlanDate', ['FPlanQty', 'FFinishQty']);
     if (!groups) return null;
-    groups.sort((a, b) => (a.label < b.label ? -1 : 1));
-    const rates = groups.map((g) => ({ label: g.label, values: [g.values[0] ? (100 * g.values[1]) / g.values[0] : 0] }));
+    const months = new Map();
+    for (const g of groups) {
+      const month = String(g.label).slice(0, 7);
+      const sums = months.get(month) || [0, 0];
+      sums[0] += g.values[0];
+      sums[1] += g.values[1];
+      months.set(month, sums);
+    }
+    const rates = [...months.entries()].sort((a, b) => (a[0] < b[0] ? -1 : 1))
+      .map(([label, [plan, done]]) => ({ label, values: [plan ? (100 * done) / plan : 0] }));
     return groupedBars(rates, [t('finishRate')], { percent: true });
   },
   498: (result) => {
     const fees = ['FMarterialFee', 'FAuxMarterialFee', 'FWorkFee', 'FMakingFee', 'FDepreciationFee', 'FWaterElecFee', 'FOtherFee'];
-    const sums = totals(result, () => 'all', fees);
+    const sums = totals(result, null, fees);
     if (!sums || !sums.length) return null;
     const captions = fees.map((name) => result.columns.find((c) => c.name === name));
     return parts(fees.map((name, k) => ({ label: pick(captions[k].caption) || name, value: sums[0].values[k] })));
   },
   499: (result) => {
-    const sums = totals(result, () => 'all', ['FPeriodStartCost', 'FCurInCost', 'FCurOutCost', 'FPeriodEndCost']);
+    const sums = totals(result, null, ['FPeriodStartCost', 'FCurInCost', 'FCurOutCost', 'FPeriodEndCost']);
     if (!sums || !sums.length) return null;
     const [start, input, output, end] = sums[0].values;
     return waterfall([

@@ -56,12 +56,17 @@ export class ResultTable {
   visibleNames() { return this.visible.map((i) => this.columns[i].name); }
 
   append(kinds, rows) {
-    const numeric = this.columns.map((c) => c.type === 'number');
-    for (const row of rows) {
-      for (let i = 0; i < numeric.length; i++) {
-        if (numeric[i] && typeof row[i] === 'number' && !Number.isInteger(row[i])) {
-          const d = decimalsOf(row[i]);
-          if (d > this.columns[i].seenDecimals) this.columns[i].seenDecimals = d;
+    // The decimals each number column needs, until it needs as many as it can show.
+    const open = this.columns
+      .map((c, i) => (c.type === 'number' && c.seenDecimals < Math.min(6, c.scale || 6) ? i : -1))
+      .filter((i) => i >= 0);
+    for (const i of open) {
+      const column = this.columns[i];
+      for (const row of rows) {
+        const value = row[i];
+        if (typeof value === 'number' && !Number.isInteger(value)) {
+          const d = decimalsOf(value);
+          if (d > column.seenDecimals) column.seenDecimals = d;
         }
       }
     }
