@@ -26,6 +26,11 @@ struct ApiContext {
   void Log(const std::string& line) const {
     if (options.log) options.log(line);
   }
+
+  // The data source as the caller may use it: a read-only user's reports and look-ups run on
+  // connections that cannot change permanent tables ("Mode=Read"), whatever client SQL a
+  // report of theirs carries.
+  std::string DsnFor(const Caller& caller) const;
 };
 
 // "1.5 s": the time since `start`, for the log.

@@ -43,11 +43,11 @@ int32_t Number(const httplib::Request& request, const char* name,
 }
 
 // year and period, each defaulting to the data source's current period.
-std::pair<int32_t, int32_t> Period(const ApiContext& context, const httplib::Request& request) {
+std::pair<int32_t, int32_t> Period(const std::string& dsn, const httplib::Request& request) {
   if (request.has_param("year") && request.has_param("period")) {
     return {Number(request, "year"), Number(request, "period")};
   }
-  const auto facts = service::ReadSourceFacts(context.options.dsn);
+  const auto facts = service::ReadSourceFacts(dsn);
   if (facts.year == 0) {
     throw ApiError(404, "no_period",
                    "the data source has no current accounting period; give year and period");
@@ -55,10 +55,10 @@ std::pair<int32_t, int32_t> Period(const ApiContext& context, const httplib::Req
   return {Number(request, "year", facts.year), Number(request, "period", facts.period)};
 }
 
-using Lookup = std::function<Json(const ApiContext&, const httplib::Request&)>;
+using Lookup = std::function<Json(const std::string& dsn, const httplib::Request&)>;
 
-Json CurrentPeriod(const ApiContext& context, const httplib::Request&) {
-  const auto facts = service::ReadSourceFacts(context.options.dsn);
+Json CurrentPeriod(const std::string& dsn, const httplib::Request&) {
+  const auto facts = service::ReadSourceFacts(dsn);
   Json answer = {{"today", facts.today}, {"periods_per_year", facts.periods_per_year}};
   if (facts.year > 0) {
     answer["year"] = facts.year;
@@ -70,11 +70,11 @@ Json CurrentPeriod(const ApiContext& context, const httplib::Request&) {
   return answer;
 }
 
-Json CurDate(const ApiContext& context, const httplib::Request& request) {
-  const auto [year, period] = Period(context, request);
+Json CurDate(const std::string& dsn, const httplib::Request& request) {
+  const auto [year, period] = Period(dsn, request);
   std::string start, end;
   service::Data data;
-  if (!data.GetCurDate(context.options.dsn, year, period, start, end)) {
+  if (!data.GetCurDate(dsn, year, period, start, end)) {
     throw ApiError(404, "no_period",
                    "there is no period " + std::to_string(year) + "/" + std::to_string(period) +
                        " in the accounting calendar");
@@ -82,11 +82,11 @@ Json CurDate(const ApiContext& context, const httplib::Request& request) {
   return {{"year", year}, {"period", period}, {"start_date", start}, {"end_date", end}};
 }
 
-Json LastPeriod(const ApiContext& context, const httplib::Request& request) {
-  const auto [year, period] = Period(context, request);
+Json LastPeriod(const std::string& dsn, const httplib::Request& request) {
+  const auto [year, period] = Period(dsn, request);
   int32_t last_year = 0, last_period = 0;
   service::Data data;
-  if (!data.GetLastPeriod(context.options.dsn, year, period, last_year, last_period)) {
+  if (!data.GetLastPeriod(dsn, year, period, last_year, last_period)) {
     throw ApiError(
         404, "no_period",
         "there is no period before " + std::to_string(year) + "/" + std::to_string(period));
@@ -94,7 +94,7 @@ Json LastPeriod(const ApiContext& context, const httplib::Request& request) {
   return {{"year", last_year}, {"period", last_period}};
 }
 
-Json Codes(const ApiContext& context, const httplib::Request& request) {
+Json Codes(const std::string& dsn, const httplib::Request& request) {
   const std::string list = request.get_param_value("list");
   const std::optional<lookups::CodeKind> kind = lookups::ParseCodeKind(list);
   if (!kind) {
@@ -105,7 +105,7 @@ Json Codes(const ApiContext& context, const httplib::Request& request) {
   if (limit < 1 || limit > 200) throw ApiError(400, "bad_request", "limit must be 1 to 200");
   Json items = Json::array();
   for (const auto& suggestion :
-       service::SuggestCodes(context.options.dsn, *kind, request.get_param_value("q"), limit)) {
+       service::SuggestCodes(dsn, *kind, request.get_param_value("q"), limit)) {
     items.push_back({{"number", suggestion.number}, {"name", suggestion.name}});
   }
   return {{"list", list}, {"items", items}};
@@ -117,38 +117,38 @@ const std::map<std::string, Lookup>& Lookups() {
       {"cur-date", CurDate},
       {"last-period", LastPeriod},
       {"max-period",
-       [](const ApiContext& context, const httplib::Request&) -> Json {
+       [](const std::string& dsn, const httplib::Request&) -> Json {
          service::Data data;
-         return {{"periods", data.GetMaxPeriod(context.options.dsn)}};
+         return {{"periods", data.GetMaxPeriod(dsn)}};
        }},
       {"currency-scale",
-       [](const ApiContext& context, const httplib::Request&) -> Json {
+       [](const std::string& dsn, const httplib::Request&) -> Json {
          service::Data data;
-         return {{"scale", data.GetCurrencyScale(context.options.dsn)}};
+         return {{"scale", data.GetCurrencyScale(dsn)}};
        }},
       {"item-max-level",
-       [](const ApiContext& context, const httplib::Request& request) -> Json {
+       [](const std::string& dsn, const httplib::Request& request) -> Json {
          service::Data data;
          return {
-             {"max_level", data.GetItemMaxLevel(context.options.dsn, Number(request, "class", 4))}};
+             {"max_level", data.GetItemMaxLevel(dsn, Number(request, "class", 4))}};
        }},
       {"decimal",
-       [](const ApiContext& context, const httplib::Request& request) -> Json {
+       [](const std::string& dsn, const httplib::Request& request) -> Json {
          if (!request.has_param("number")) {
            throw ApiError(400, "bad_request", "give number=<item number>");
          }
          int32_t qty = 0, price = 0;
          service::Data data;
-         data.GetDecimal(context.options.dsn, request.get_param_value("number"), qty, price);
+         data.GetDecimal(dsn, request.get_param_value("number"), qty, price);
          return {{"qty_decimal", qty}, {"price_decimal", price}};
        }},
       {"unit-coefficient",
-       [](const ApiContext& context, const httplib::Request& request) -> Json {
+       [](const std::string& dsn, const httplib::Request& request) -> Json {
          service::ConnectionRef connection;
          service::Data data;
          return {{"coefficient",
                   data.ChangeUnitCoeffcient(connection, Number(request, "from"),
-                                            Number(request, "to"), context.options.dsn)}};
+                                            Number(request, "to"), dsn)}};
        }},
       {"codes", Codes},
   };
@@ -160,7 +160,7 @@ const std::map<std::string, Lookup>& Lookups() {
 void AddLookupRoutes(httplib::Server& server, ApiContext& context) {
   server.Get(R"(/api/lookups/([a-z-]+))",
              [&context](const httplib::Request& request, httplib::Response& response) {
-               AnswerAuthenticated(context, request, response, [&](const Caller&) {
+               AnswerAuthenticated(context, request, response, [&](const Caller& caller) {
                  const std::string name = request.matches[1];
                  auto it = Lookups().find(name);
                  if (it == Lookups().end()) {
@@ -171,7 +171,7 @@ void AddLookupRoutes(httplib::Server& server, ApiContext& context) {
                    throw ApiError(404, "not_found",
                                   "there is no look-up '" + name + "'; the look-ups are " + names);
                  }
-                 SendJson(response, it->second(context, request).dump());
+                 SendJson(response, it->second(context.DsnFor(caller), request).dump());
                });
              });
 }

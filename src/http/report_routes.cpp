@@ -39,9 +39,9 @@ void Caption(exports::ResultTable& table, const catalog::ReportEntry& report, bo
   }
 }
 
-BackgroundRun::Work ReportWork(const ApiContext& context, const catalog::ReportEntry& report,
+BackgroundRun::Work ReportWork(const std::string& dsn, const catalog::ReportEntry& report,
                                service::ReportRequest request) {
-  return [dsn = context.options.dsn, &report, request = std::move(request)] {
+  return [dsn, &report, request = std::move(request)] {
     service::RecordsetRef rs = service::RunReport(dsn, request);
     exports::ResultTable table = rs ? exports::ReadRecordset(*rs) : exports::ResultTable{};
     Caption(table, report, false);
@@ -67,7 +67,8 @@ void StreamReport(ApiContext& context, const Caller& caller, const catalog::Repo
   const Clock::time_point start = Clock::now();
   ReportInput input = InputFromJson(request.body);
   CheckColumns(report, input.columns);
-  service::ReportRequest checked = BuildRequest(report, input, context.options.dsn);
+  const std::string dsn = context.DsnFor(caller);
+  service::ReportRequest checked = BuildRequest(report, input, dsn);
   StreamSettings settings;
   settings.columns = std::move(input.columns);
   settings.report = &report;
@@ -76,7 +77,7 @@ void StreamReport(ApiContext& context, const Caller& caller, const catalog::Repo
   settings.deadline = start + settings.limit;
   settings.what = "report " + std::string(report.number);
   settings.log = [&context](const std::string& line) { context.Log("http " + line); };
-  auto run = std::make_shared<BackgroundRun>(ReportWork(context, report, std::move(checked)));
+  auto run = std::make_shared<BackgroundRun>(ReportWork(dsn, report, std::move(checked)));
   const std::string what = settings.what + " for " + caller.session.user;
   AnswerWithStream(response, std::move(run), std::move(settings),
                    [&context, what, start](bool delivered) {
@@ -197,7 +198,8 @@ void SendDownload(ApiContext& context, const Caller& caller, const catalog::Repo
   const Download download = DownloadOf(extension);
   ReportInput input = InputFromQuery(request.params);
   CheckColumns(report, input.columns);
-  service::ReportRequest checked = BuildRequest(report, input, context.options.dsn);
+  const std::string dsn = context.DsnFor(caller);
+  service::ReportRequest checked = BuildRequest(report, input, dsn);
   const bool people =
       download.format == exports::Format::kCsv || download.format == exports::Format::kXlsx;
   exports::WriteOptions options;
@@ -209,7 +211,7 @@ void SendDownload(ApiContext& context, const Caller& caller, const catalog::Repo
   const std::string what = "report " + std::string(report.number);
   const Clock::time_point start = Clock::now();
   auto table = std::make_shared<exports::ResultTable>(
-      RunToEnd(context, ReportWork(context, report, std::move(checked)), what));
+      RunToEnd(context, ReportWork(dsn, report, std::move(checked)), what));
   Caption(*table, report, english);
   if (!input.columns.empty()) {
     table->Materialize();
@@ -248,8 +250,8 @@ void SendDownload(ApiContext& context, const Caller& caller, const catalog::Repo
 void AddReportRoutes(httplib::Server& server, ApiContext& context) {
   server.Get(
       "/api/reports", [&context](const httplib::Request& request, httplib::Response& response) {
-        AnswerAuthenticated(context, request, response, [&](const Caller&) {
-          const catalog::SourceFacts facts = service::ReadSourceFacts(context.options.dsn);
+        AnswerAuthenticated(context, request, response, [&](const Caller& caller) {
+          const catalog::SourceFacts facts = service::ReadSourceFacts(context.DsnFor(caller));
           nlohmann::json reports = nlohmann::json::array();
           for (const catalog::ReportEntry& report : catalog::Reports()) {
             reports.push_back(ReportJson(report, facts));
@@ -263,9 +265,9 @@ void AddReportRoutes(httplib::Server& server, ApiContext& context) {
       });
   server.Get(R"(/api/reports/(\d+))", [&context](const httplib::Request& request,
                                                  httplib::Response& response) {
-    AnswerAuthenticated(context, request, response, [&](const Caller&) {
+    AnswerAuthenticated(context, request, response, [&](const Caller& caller) {
       const catalog::ReportEntry& report = FindReportOr404(request.matches[1]);
-      SendJson(response, ReportJson(report, service::ReadSourceFacts(context.options.dsn)).dump());
+      SendJson(response, ReportJson(report, service::ReadSourceFacts(context.DsnFor(caller))).dump());
     });
   });
   server.Post(R"(/api/reports/(\d+))", [&context](const httplib::Request& request,

@@ -34,6 +34,12 @@ httplib::Headers SecurityHeaders() {
 
 }  // namespace
 
+std::string ApiContext::DsnFor(const Caller& caller) const {
+  if (caller.session.role != users::Role::ReadOnly) return options.dsn;
+  const bool separated = options.dsn.empty() || options.dsn.back() == ';';
+  return options.dsn + (separated ? "" : ";") + "Mode=Read";
+}
+
 std::string SecondsSince(std::chrono::steady_clock::time_point start) {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start)

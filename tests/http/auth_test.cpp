@@ -150,5 +150,26 @@ TEST_F(AuthTest, OnlyAdminsReachTheQueryDoor) {
   EXPECT_EQ(empty->status, 400);
 }
 
+TEST_F(AuthTest, AReadOnlyUsersReportsCannotChangeTheData) {
+  // Report 401 places the client's EndSel into its batch as written.
+  const std::string body =
+      R"({"dsql": {"EndSel": " delete from t_Emp select count(*) as n from t_Emp"}})";
+  auto refused = Client().Post("/api/reports/401", Bearer(reader_), body, "application/json");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 500);
+  EXPECT_NE(Error(refused)["message"].get<std::string>().find("DELETE permission was denied"),
+            std::string::npos);
+  auto count =
+      Client().Post("/api/query", Bearer(admin_),
+                    Json{{"sql", "select count(*) as n from t_Emp"}}.dump(), "application/json");
+  ASSERT_TRUE(count);
+  EXPECT_EQ(Lines(count->body)[1]["rows"], Json::parse("[[6]]"));
+  // The same report with the standard client SQL runs for them.
+  auto standard = Client().Post("/api/reports/401", Bearer(reader_), "{}", "application/json");
+  ASSERT_TRUE(standard);
+  EXPECT_EQ(standard->status, 200);
+  EXPECT_EQ(Lines(standard->body).back()["type"], "end");
+}
+
 }  // namespace
 }  // namespace orv::http_test

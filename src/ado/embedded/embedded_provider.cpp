@@ -1,6 +1,8 @@
 // The "Embedded" provider: runs batches on our T-SQL engine. "Data Source" names a data-source
-// file or ":memory:" (the default); "Clock" = "yyyy-mm-dd[ hh:mi:ss]" fixes GETDATE(). Each
-// connection has its own engine session (temporary tables, SET options).
+// file or ":memory:" (the default); "Clock" = "yyyy-mm-dd[ hh:mi:ss]" fixes GETDATE(); "Mode" =
+// "Read" (ADO's read-only connection mode) gives a session that cannot change permanent tables
+// or definitions (temporary tables work as usual). Each connection has its own engine session
+// (temporary tables, SET options).
 #include <exception>
 #include <memory>
 #include <optional>
@@ -8,6 +10,7 @@
 #include <utility>
 
 #include "ado/ado_errors.h"
+#include "ado/ascii.h"
 #include "ado/connection.h"
 #include "ado/embedded/variant_from_value.h"
 #include "ado/provider.h"
@@ -134,6 +137,7 @@ class EmbeddedConnection : public ProviderConnection {
   }
 
   void SetClock(int64_t ticks) { session_.SetClock(ticks); }
+  void SetReadOnly() { session_.SetReadOnly(true); }
 
   void Cancel() override { session_.Cancel(); }
 
@@ -179,8 +183,15 @@ std::unique_ptr<ProviderConnection> OpenEmbedded(const ConnectionString& propert
   } catch (const tsql::SqlException& e) {
     automation::Raise(adoerr::kProviderError, kErrorSource, e.what());
   }
+  using internal::EqualsIgnoreCase;
+  const std::string mode = properties.Get("Mode");
+  if (!mode.empty() && !EqualsIgnoreCase(mode, "Read") && !EqualsIgnoreCase(mode, "ReadWrite")) {
+    RaiseAdoError(adoerr::kInvalidArgument,
+                  "Invalid Mode '" + mode + "' in the connection string; expected Read or ReadWrite.");
+  }
   auto connection = std::make_unique<EmbeddedConnection>(std::move(database));
   if (clock) connection->SetClock(*clock);
+  if (EqualsIgnoreCase(mode, "Read")) connection->SetReadOnly();
   return connection;
 }
 
