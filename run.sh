@@ -9,9 +9,10 @@ cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake ninja-build pkg-config ccache libgtest-dev libgmock-dev libbenchmark-dev
           libsqlite3-dev libfmt-dev libcli11-dev nlohmann-json3-dev
-          libxlsxwriter-dev libedit-dev python3 libssl-dev
-          freetds-bin tdsodbc unixodbc unixodbc-dev openssl)
-# Node and npm run the SQL Server driver tests; any installed node will do (a packaged node
+          libxlsxwriter-dev libedit-dev python3 libssl-dev libcpp-httplib-dev
+          freetds-bin tdsodbc unixodbc unixodbc-dev openssl chromium fonts-wqy-microhei)
+# Chromium (with a font for the Chinese captions) runs the web viewer's browser test. Node and
+# npm run the SQL Server driver tests and drive the browser; any installed node will do (a packaged node
 # from elsewhere may already bring its own npm, which Debian's npm package would conflict with).
 command -v node >/dev/null || PACKAGES+=(nodejs)
 command -v npm >/dev/null || PACKAGES+=(npm)

@@ -37,10 +37,12 @@ set(layers
   "demo:tsql"
   # snapshots of a company database into a data-source file
   "importer:ado,demo"
-  # the server front ends: their logins, and the TDS protocol over the engine
+  # the server front ends: their logins, the TDS protocol over the engine, and HTTP over the
+  # service
   "users:"
   "tds:tsql,users"
-  "cli:service,sources,export,demo,importer,ado/embedded,ado/odbc,tds,users"
+  "http:service,export,users"
+  "cli:service,sources,export,demo,importer,ado/embedded,ado/odbc,tds,http,users"
 )
 
 set(names)

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "ado/ado_errors.h"
+#include "ado/run_control.h"
 
 namespace orv::ado {
 
@@ -20,7 +21,24 @@ void Connection::Close() { provider_.reset(); }
 
 std::deque<ProviderResult> Connection::RunBatch(std::string_view text) {
   if (!provider_) RaiseAdoError(adoerr::kObjectClosed);
-  std::vector<ProviderResult> results = provider_->ExecuteBatch(text);
+  std::vector<ProviderResult> results;
+  if (RunControl* control = CurrentRunControl()) {
+    control->Enter(*provider_);
+    try {
+      results = provider_->ExecuteBatch(text);
+    } catch (...) {
+      control->Leave();
+      throw;
+    }
+    control->Leave();
+    // A cancel that reached the batch after it had ended, or that the engine had not yet
+    // seen when the batch began, still stops the work here.
+    if (control->cancelled()) {
+      RaiseProviderError(ProviderError{kCancelledNumber, 11, kCancelledText});
+    }
+  } else {
+    results = provider_->ExecuteBatch(text);
+  }
   last_errors_.clear();
 
   // Informational messages and errors ahead of the first rowset or row count never reach the

@@ -57,6 +57,15 @@ class RowSource {
   virtual size_t size() const = 0;
   // Replaces `out` with row `index` (index < size()), one Variant per column.
   virtual void Fetch(size_t index, std::vector<automation::Variant>& out) const = 0;
+  // Replaces `out` with the given columns of row `index`, in the order given: a reader that
+  // needs a few columns of a wide result converts only those.
+  virtual void FetchColumns(size_t index, const std::vector<size_t>& columns,
+                            std::vector<automation::Variant>& out) const {
+    std::vector<automation::Variant> row;
+    Fetch(index, row);
+    out.clear();
+    for (size_t column : columns) out.push_back(row[column]);
+  }
 };
 
 // The outcome of one statement of a batch, in stream order.
@@ -90,6 +99,9 @@ class ProviderConnection {
   // a provider error. This default reads the whole batch first; a provider that can read
   // row by row does so.
   virtual void StreamRows(std::string_view text, RowSink& sink);
+  // Asks the batch running on another thread to stop soon (ado/run_control.h). Providers
+  // that cannot stop a batch ignore it.
+  virtual void Cancel() {}
 };
 
 using ProviderFactory =

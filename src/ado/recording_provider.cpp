@@ -43,12 +43,23 @@ class RecordingConnection : public ProviderConnection {
     if (recording_->mode() == Recording::Mode::kQueriesOnly && !IsLookupBatch(text)) {
       return OneEmptyRow();
     }
-    if (!inner_) inner_ = OpenProvider(ConnectionString(recording_->target()));
-    return inner_->ExecuteBatch(text);
+    ProviderConnection* inner = nullptr;
+    {
+      std::lock_guard lock(inner_mutex_);
+      if (!inner_) inner_ = OpenProvider(ConnectionString(recording_->target()));
+      inner = inner_.get();
+    }
+    return inner->ExecuteBatch(text);
+  }
+
+  void Cancel() override {
+    std::lock_guard lock(inner_mutex_);
+    if (inner_) inner_->Cancel();
   }
 
  private:
   std::shared_ptr<Recording> recording_;
+  std::mutex inner_mutex_;                     // Cancel comes from another thread
   std::unique_ptr<ProviderConnection> inner_;  // opened by the first batch it must see
 };
 

@@ -128,20 +128,29 @@ void EnsureRowKinds(ResultTable& table) {
   if (table.kinds.size() != table.rows.size()) ClassifyRows(table);
 }
 
+RowKindReader::RowKindReader(const ResultTable& table) : RowKindReader(table.columns) {}
+
+RowKindReader::RowKindReader(const std::vector<ResultColumn>& columns) {
+  ResultTable named;
+  named.columns = columns;
+  is_total_ = FindColumn(named, "FIsTotal");
+  sum_sort_ = FindColumn(named, "FSumSort");
+  group_sort_ = FindColumn(named, "FGroupSort");
+}
+
+RowKind RowKindReader::operator()(const std::vector<automation::Variant>& row) const {
+  auto is = [&](ptrdiff_t column, int64_t n) {
+    return column >= 0 && static_cast<size_t>(column) < row.size() && ValueIs(row[column], n);
+  };
+  if (is(is_total_, 1) || is(sum_sort_, 101) || is(group_sort_, 4)) return RowKind::kTotal;
+  if (is(sum_sort_, 102) || is(group_sort_, 3)) return RowKind::kSubtotal;
+  return RowKind::kDetail;
+}
+
 void ClassifyRows(ResultTable& table) {
-  const ptrdiff_t is_total = FindColumn(table, "FIsTotal");
-  const ptrdiff_t sum_sort = FindColumn(table, "FSumSort");
-  const ptrdiff_t group_sort = FindColumn(table, "FGroupSort");
-  table.kinds.assign(table.rows.size(), RowKind::kDetail);
-  for (size_t r = 0; r < table.rows.size(); ++r) {
-    const auto& row = table.rows[r];
-    auto is = [&](ptrdiff_t column, int64_t n) { return column >= 0 && ValueIs(row[column], n); };
-    if (is(is_total, 1) || is(sum_sort, 101) || is(group_sort, 4)) {
-      table.kinds[r] = RowKind::kTotal;
-    } else if (is(sum_sort, 102) || is(group_sort, 3)) {
-      table.kinds[r] = RowKind::kSubtotal;
-    }
-  }
+  const RowKindReader kind_of(table);
+  table.kinds.resize(table.rows.size());
+  for (size_t r = 0; r < table.rows.size(); ++r) table.kinds[r] = kind_of(table.rows[r]);
 }
 
 bool HasRowKindColumns(const ResultTable& table) {

@@ -3,6 +3,7 @@
 // read from a recordset, a provider result or built by hand, and the choice of columns.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,20 @@ ResultTable FromDictionaries(const automation::Vector& rows);
 // FGroupSort 4 is a grand total; FSumSort 102 or FGroupSort 3 a subtotal. Tables without these
 // columns keep every row a detail row.
 void ClassifyRows(ResultTable& table);
+
+// The same rule for one row at a time, for a reader that converts rows as it goes: rows of
+// `table`, or rows holding the given columns in that order.
+class RowKindReader {
+ public:
+  explicit RowKindReader(const ResultTable& table);
+  explicit RowKindReader(const std::vector<ResultColumn>& columns);
+  RowKind operator()(const std::vector<automation::Variant>& row) const;
+
+ private:
+  ptrdiff_t is_total_;
+  ptrdiff_t sum_sort_;
+  ptrdiff_t group_sort_;
+};
 // ClassifyRows unless every row has its kind already.
 void EnsureRowKinds(ResultTable& table);
 

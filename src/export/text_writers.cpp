@@ -1,14 +1,13 @@
 // The text writers: table, CSV, JSON, JSON Lines and Markdown, and the format names.
 #include <algorithm>
 #include <cctype>
-#include <cmath>
-#include <cstdio>
 #include <functional>
 #include <future>
 #include <ostream>
 #include <sstream>
 #include <vector>
 
+#include "export/json_text.h"
 #include "export/text_table.h"
 #include "export/value_text.h"
 #include "export/writer.h"
@@ -100,67 +99,6 @@ void WriteCsv(std::ostream& out, const ResultTable& table, const WriteOptions& o
     }
     line += "\r\n";
   });
-}
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (u < 0x20) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\u%04x", u);
-          out += buf;
-        } else {
-          out.push_back(c);
-        }
-    }
-  }
-  out.push_back('"');
-  return out;
-}
-
-void AppendJsonValue(std::string& out, const Variant& v) {
-  switch (v.type()) {
-    case VarType::Null:
-    case VarType::Empty:
-    case VarType::Object:
-      out += "null";
-      break;
-    case VarType::Boolean:
-      out += v.AsBoolean() ? "true" : "false";
-      break;
-    case VarType::Integer:
-    case VarType::Long:
-    case VarType::Decimal:
-      automation::AppendCStr(out, v);
-      break;
-    case VarType::Double:
-      out += std::isfinite(v.AsDouble()) ? DoubleText(v.AsDouble()) : "null";
-      break;
-    case VarType::Date:
-      out += JsonString(IsoDate(v.AsDate()));
-      break;
-    case VarType::String:
-      out += JsonString(v.AsString());
-      break;
-  }
 }
 
 // JSON keys: an unnamed column becomes "column<n>", a repeated name gets "_2", "_3"...

@@ -30,6 +30,9 @@ enum class DefaultRule {
   kPeriodEnd,    // the last day of the current accounting period
 };
 
+// What a code key's values are numbers of, for look-up suggestions (lookups/code_lookups.h).
+enum class CodeList { kNone, kItem, kDepartment, kEmployee, kTaskOrder, kSalesOrder };
+
 struct Choice {
   const char* value;
   const char* zh;
@@ -45,6 +48,7 @@ struct ConditionKey {
   const char* constant = nullptr;  // the default of kConstant
   std::vector<Choice> choices;     // the allowed values of kChoice
   const char* range_end = nullptr;  // on the first key of a range: the key of its other end
+  CodeList codes = CodeList::kNone;  // kCode: what its values are numbers of
 };
 
 struct ColumnCaption {

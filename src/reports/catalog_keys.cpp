@@ -12,8 +12,9 @@ ConditionKey Date(const char* name, const char* zh, const char* en, const char* 
   return key;
 }
 
-ConditionKey Code(const char* name, const char* zh, const char* en, const char* end = nullptr) {
-  return ConditionKey{name, zh, en, KeyType::kCode, DefaultRule::kNone, nullptr, {}, end};
+ConditionKey Code(const char* name, const char* zh, const char* en, CodeList codes,
+                  const char* end = nullptr) {
+  return ConditionKey{name, zh, en, KeyType::kCode, DefaultRule::kNone, nullptr, {}, end, codes};
 }
 
 ConditionKey Text(const char* name, const char* zh, const char* en) {
@@ -71,22 +72,24 @@ std::vector<ConditionKey> TaskKeys(std::vector<ConditionKey> rest) {
 
 std::vector<ConditionKey> Keys400() {
   return TaskKeys({
-      Code("BProductBillNo", "任务单号从", "task order number from", "EProductBillNo"),
-      Code("EProductBillNo", "任务单号至", "task order number to"),
+      Code("BProductBillNo", "任务单号从", "task order number from", CodeList::kTaskOrder,
+           "EProductBillNo"),
+      Code("EProductBillNo", "任务单号至", "task order number to", CodeList::kTaskOrder),
       Date("BWorkDate", "开工日期从", "work start date from", "EWorkDate"),
       Date("EWorkDate", "开工日期至", "work start date to"),
       Date("BPlanDate", "计划完工日期从", "planned finish date from", "EPlanDate"),
       Date("EPlanDate", "计划完工日期至", "planned finish date to"),
       Date("BFactDate", "实际完工日期从", "actual finish date from", "EFactDate"),
       Date("EFactDate", "实际完工日期至", "actual finish date to"),
-      Code("BItemNumber", "产品代码从", "product item number from", "EItemNumber"),
-      Code("EItemNumber", "产品代码至", "product item number to"),
-      Code("BDept", "部门代码从", "department number from", "EDept"),
-      Code("EDept", "部门代码至", "department number to"),
-      Code("BEmp", "职员代码从", "employee number from", "EEmp"),
-      Code("EEmp", "职员代码至", "employee number to"),
-      Code("BOrderBillNo", "订单号从", "sales order number from", "EOrderBillNo"),
-      Code("EOrderBillNo", "订单号至", "sales order number to"),
+      Code("BItemNumber", "产品代码从", "product item number from", CodeList::kItem, "EItemNumber"),
+      Code("EItemNumber", "产品代码至", "product item number to", CodeList::kItem),
+      Code("BDept", "部门代码从", "department number from", CodeList::kDepartment, "EDept"),
+      Code("EDept", "部门代码至", "department number to", CodeList::kDepartment),
+      Code("BEmp", "职员代码从", "employee number from", CodeList::kEmployee, "EEmp"),
+      Code("EEmp", "职员代码至", "employee number to", CodeList::kEmployee),
+      Code("BOrderBillNo", "订单号从", "sales order number from", CodeList::kSalesOrder,
+           "EOrderBillNo"),
+      Code("EOrderBillNo", "订单号至", "sales order number to", CodeList::kSalesOrder),
       Text("BBatchNo", "批号包含", "batch number contains"),
       OneOf("ExecuteState", "执行情况", "finish against plan",
             {{"1", "按期完工", "on the planned day"},
@@ -101,28 +104,29 @@ std::vector<ConditionKey> Keys400() {
 
 std::vector<ConditionKey> Keys401() {
   return TaskKeys({
-      Code("BBillNo", "任务单号从", "task order number from", "EBillNo"),
-      Code("EBillNo", "任务单号至", "task order number to"),
-      Code("BItemNumber", "物料代码从", "item number from", "EItemNumber"),
-      Code("EItemNumber", "物料代码至", "item number to"),
-      Code("BDept", "部门代码从", "department number from", "EDept"),
-      Code("EDept", "部门代码至", "department number to"),
-      Code("BEmp", "职员代码从", "employee number from", "EEmp"),
-      Code("EEmp", "职员代码至", "employee number to"),
+      Code("BBillNo", "任务单号从", "task order number from", CodeList::kTaskOrder, "EBillNo"),
+      Code("EBillNo", "任务单号至", "task order number to", CodeList::kTaskOrder),
+      Code("BItemNumber", "物料代码从", "item number from", CodeList::kItem, "EItemNumber"),
+      Code("EItemNumber", "物料代码至", "item number to", CodeList::kItem),
+      Code("BDept", "部门代码从", "department number from", CodeList::kDepartment, "EDept"),
+      Code("EDept", "部门代码至", "department number to", CodeList::kDepartment),
+      Code("BEmp", "职员代码从", "employee number from", CodeList::kEmployee, "EEmp"),
+      Code("EEmp", "职员代码至", "employee number to", CodeList::kEmployee),
       Text("BBatchNo", "批号包含", "batch number contains"),
   });
 }
 
 std::vector<ConditionKey> Keys406() {
   return TaskKeys({
-      Code("BMOBillNo", "任务单号从", "task order number from", "EMOBillNo"),
-      Code("EMOBillNo", "任务单号至", "task order number to"),
-      Code("BItemNumber", "产品代码从", "product item number from", "EItemNumber"),
-      Code("EItemNumber", "产品代码至", "product item number to"),
-      Code("BDeptNumber", "部门代码从", "department number from", "EDeptNumber"),
-      Code("EDeptNumber", "部门代码至", "department number to"),
-      Code("BEmpNumber", "职员代码从", "employee number from", "EEmpNumber"),
-      Code("EEmpNumber", "职员代码至", "employee number to"),
+      Code("BMOBillNo", "任务单号从", "task order number from", CodeList::kTaskOrder, "EMOBillNo"),
+      Code("EMOBillNo", "任务单号至", "task order number to", CodeList::kTaskOrder),
+      Code("BItemNumber", "产品代码从", "product item number from", CodeList::kItem, "EItemNumber"),
+      Code("EItemNumber", "产品代码至", "product item number to", CodeList::kItem),
+      Code("BDeptNumber", "部门代码从", "department number from", CodeList::kDepartment,
+           "EDeptNumber"),
+      Code("EDeptNumber", "部门代码至", "department number to", CodeList::kDepartment),
+      Code("BEmpNumber", "职员代码从", "employee number from", CodeList::kEmployee, "EEmpNumber"),
+      Code("EEmpNumber", "职员代码至", "employee number to", CodeList::kEmployee),
       DisplayType(),
   });
 }
@@ -144,22 +148,23 @@ std::vector<ConditionKey> Keys410() {
             {{"1", "已审核", "approved"}, {"2", "未审核", "not approved"}, {"0", "全部", "all"}}),
       OneOf("CheckClose", "结案状态", "closed status",
             {{"1", "已结案", "closed only"}, {"2", "未结案", "open only"}, {"0", "全部", "all"}}),
-      Code("BMOBillNo", "任务单号从", "task order number from", "EMOBillNo"),
-      Code("EMOBillNo", "任务单号至", "task order number to"),
-      Code("BItemNumber", "产品代码从", "product item number from", "EItemNumber"),
-      Code("EItemNumber", "产品代码至", "product item number to"),
-      Code("BDeptNumber", "部门代码从", "department number from", "EDeptNumber"),
-      Code("EDeptNumber", "部门代码至", "department number to"),
-      Code("BEmpNumber", "职员代码从", "employee number from", "EEmpNumber"),
-      Code("EEmpNumber", "职员代码至", "employee number to"),
+      Code("BMOBillNo", "任务单号从", "task order number from", CodeList::kTaskOrder, "EMOBillNo"),
+      Code("EMOBillNo", "任务单号至", "task order number to", CodeList::kTaskOrder),
+      Code("BItemNumber", "产品代码从", "product item number from", CodeList::kItem, "EItemNumber"),
+      Code("EItemNumber", "产品代码至", "product item number to", CodeList::kItem),
+      Code("BDeptNumber", "部门代码从", "department number from", CodeList::kDepartment,
+           "EDeptNumber"),
+      Code("EDeptNumber", "部门代码至", "department number to", CodeList::kDepartment),
+      Code("BEmpNumber", "职员代码从", "employee number from", CodeList::kEmployee, "EEmpNumber"),
+      Code("EEmpNumber", "职员代码至", "employee number to", CodeList::kEmployee),
   };
 }
 
 std::vector<ConditionKey> Keys498() {
   return {
       Code("BItemNumber", "物料长代码从", "item long number from (with EItemNumber)",
-           "EItemNumber"),
-      Code("EItemNumber", "物料长代码至", "item long number to"),
+           CodeList::kItem, "EItemNumber"),
+      Code("EItemNumber", "物料长代码至", "item long number to", CodeList::kItem),
       ConditionKey{"BatchNo", "批号", "one batch number; FBATCHNO means every batch",
                    KeyType::kText, DefaultRule::kConstant, "FBATCHNO", {}, nullptr},
   };
@@ -168,8 +173,8 @@ std::vector<ConditionKey> Keys498() {
 std::vector<ConditionKey> Keys499() {
   return {
       Code("BItemNumber", "物料长代码从", "item long number from (with EItemNumber)",
-           "EItemNumber"),
-      Code("EItemNumber", "物料长代码至", "item long number to"),
+           CodeList::kItem, "EItemNumber"),
+      Code("EItemNumber", "物料长代码至", "item long number to", CodeList::kItem),
   };
 }
 

@@ -13,8 +13,17 @@ constexpr char kBrokerSource[] = "OrvGlobal.ConnectionBroker";
 
 }  // namespace
 
+void ConnectionBroker::Record(std::string call) {
+  // A server's threads keep their broker for days: the oldest half goes when the journal is
+  // full.
+  if (journal_.size() >= kJournalLimit) {
+    journal_.erase(journal_.begin(), journal_.begin() + kJournalLimit / 2);
+  }
+  journal_.push_back(std::move(call));
+}
+
 void ConnectionBroker::Enter(std::string_view call, std::string journal_text) {
-  journal_.push_back(std::move(journal_text));
+  Record(std::move(journal_text));
   auto failure = failures_.find(call);
   if (failure != failures_.end()) {
     automation::ErrorInfo error = failure->second;

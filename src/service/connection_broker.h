@@ -45,10 +45,12 @@ class ConnectionBroker : public automation::Object {
   std::shared_ptr<ado::Connection> LookupConnection();
 
   // The calls made so far, e.g. "MarkComplete", "OpenDataSource(<dsn>)", "GetContext",
-  // "Connection"; OrvGlobal adds "ConnectionBroker" when the broker is fetched.
+  // "Connection"; OrvGlobal adds "ConnectionBroker" when the broker is fetched. Only the
+  // latest calls are kept (at most kJournalLimit).
+  static constexpr size_t kJournalLimit = 10000;
   const std::vector<std::string>& Journal() const { return journal_; }
   void ClearJournal() { journal_.clear(); }
-  void Record(std::string call) { journal_.push_back(std::move(call)); }
+  void Record(std::string call);
 
   // Fault injection for tests: the next call named `call` ("MarkComplete", "OpenDataSource",
   // "Connection", ...) raises `error` instead of doing its work (once).

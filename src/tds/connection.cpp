@@ -51,7 +51,7 @@ class Signal {
 
 Connection::Connection(int fd, std::string peer, uint16_t spid,
                        std::shared_ptr<tsql::Database> database, const ServerOptions& options,
-                       Authenticator& authenticator, int stop_fd, SSL_CTX* tls)
+                       users::Authenticator& authenticator, int stop_fd, SSL_CTX* tls)
     : socket_(fd),
       peer_(std::move(peer)),
       spid_(spid),

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "tds/authenticator.h"
 #include "tds/server_options.h"
 #include "tds/socket_io.h"
 #include "tsql/engine.h"
+#include "users/authenticator.h"
 
 namespace orv::tds {
 
@@ -22,7 +22,8 @@ class Connection {
  public:
   // `tls`: the server's TLS settings, or null when it has no certificate.
   Connection(int fd, std::string peer, uint16_t spid, std::shared_ptr<tsql::Database> database,
-             const ServerOptions& options, Authenticator& authenticator, int stop_fd, SSL_CTX* tls);
+             const ServerOptions& options, users::Authenticator& authenticator, int stop_fd,
+             SSL_CTX* tls);
   // Serves the connection to its end; never throws.
   void Run();
 
@@ -50,7 +51,7 @@ class Connection {
   uint16_t spid_;
   std::shared_ptr<tsql::Database> database_;
   const ServerOptions& options_;
-  Authenticator& authenticator_;
+  users::Authenticator& authenticator_;
   int stop_fd_;
   SSL_CTX* tls_;
   uint32_t tds_version_ = 0;

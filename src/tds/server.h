@@ -9,10 +9,10 @@
 #include <mutex>
 #include <string>
 
-#include "tds/authenticator.h"
 #include "tds/server_options.h"
 #include "tds/tls.h"
 #include "tsql/engine.h"
+#include "users/authenticator.h"
 
 namespace orv::tds {
 
@@ -36,7 +36,7 @@ class Server {
 
   std::shared_ptr<tsql::Database> database_;
   ServerOptions options_;
-  Authenticator authenticator_;
+  users::Authenticator authenticator_;
   std::unique_ptr<TlsContext> tls_;
   int listen_fd_ = -1;
   int stop_pipe_[2] = {-1, -1};

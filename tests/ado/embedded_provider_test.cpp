@@ -171,6 +171,18 @@ TEST(EmbeddedProviderTest, FileDataSourceIsSharedTempTablesAreNot) {
   std::filesystem::remove(file);
 }
 
+TEST(EmbeddedProviderTest, ModeReadGivesASessionThatCannotChangePermanentTables) {
+  auto writer = Connection::Open("Data Source=:memory:");
+  auto reader = Connection::Open("Data Source=:memory:;Mode=Read");
+  EXPECT_EQ(ErrorOf([&] { reader->Execute("create table t (a int)"); }).second,
+            "CREATE TABLE permission denied in database 'orvdata'.");
+  reader->Execute("create table #t (a int) insert into #t values (1)");
+  EXPECT_EQ(reader->Execute("select count(*) from #t")->Fields(size_t{0}).Value().AsLong(), 1);
+  writer->Execute("create table t (a int)");
+  EXPECT_EQ(ErrorOf([] { Connection::Open("Mode=Share Deny None"); }).first,
+            adoerr::kInvalidArgument);
+}
+
 // A row set of a table's columns reaches the recordset unconverted: rows are converted as the
 // cursor reaches them, stay as selected while later batches change the table, and can be
 // taken either converted or as the provider's row source.

@@ -2,8 +2,10 @@
 // file or ":memory:" (the default); "Create" = yes lets a file that does not exist yet be made
 // by the first batch that writes (otherwise a missing file is an error); "Memory Limit" = n
 // lets one statement take n megabytes at most (as SET MEMORY_LIMIT_MB n); "Clock" =
-// "yyyy-mm-dd[ hh:mi:ss]" fixes GETDATE(). Each connection has its own engine session
-// (temporary tables, SET options, transaction).
+// "yyyy-mm-dd[ hh:mi:ss]" fixes GETDATE(); "Mode" = "Read" (ADO's read-only connection mode)
+// gives a session that cannot change permanent tables or definitions (temporary tables work as
+// usual). Each connection has its own engine session (temporary tables, SET options,
+// transaction).
 #include <cctype>
 #include <cstdlib>
 #include <exception>
@@ -13,6 +15,7 @@
 #include <utility>
 
 #include "ado/ado_errors.h"
+#include "ado/ascii.h"
 #include "ado/connection.h"
 #include "ado/embedded/variant_from_value.h"
 #include "ado/provider.h"
@@ -47,17 +50,7 @@ class SharedEngineRows : public RowSource {
   size_t size() const override { return order_.size(); }
 
   void Fetch(size_t index, std::vector<automation::Variant>& out) const override {
-    // Rows are read in the order of the result, which is not their order in memory: a reader
-    // going through them one after another has the next rows requested ahead (the row's
-    // place eight ahead, its values four ahead).
-    if (index + kAhead < order_.size()) __builtin_prefetch(&(*rows_)[order_[index + kAhead]]);
-    if (index + kAhead / 2 < order_.size()) {
-      const std::vector<tsql::Value>& next = (*rows_)[order_[index + kAhead / 2]];
-      const char* begin = reinterpret_cast<const char*>(next.data());
-      const char* end = reinterpret_cast<const char*>(next.data() + next.size());
-      for (const char* line = begin; line < end; line += 64) __builtin_prefetch(line);
-    }
-    const std::vector<tsql::Value>& row = (*rows_)[order_[index]];
+    const std::vector<tsql::Value>& row = Row(index);
     out.clear();
     out.reserve(columns_.size());
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -65,7 +58,29 @@ class SharedEngineRows : public RowSource {
     }
   }
 
+  void FetchColumns(size_t index, const std::vector<size_t>& columns,
+                    std::vector<automation::Variant>& out) const override {
+    const std::vector<tsql::Value>& row = Row(index);
+    out.clear();
+    out.reserve(columns.size());
+    for (size_t i : columns) out.push_back(VariantFromValue(row[columns_[i]], types_[i]));
+  }
+
  private:
+  // Rows are read in the order of the result, which is not their order in memory: a reader
+  // going through them one after another has the next rows requested ahead (the row's place
+  // eight ahead, its values four ahead).
+  const std::vector<tsql::Value>& Row(size_t index) const {
+    if (index + kAhead < order_.size()) __builtin_prefetch(&(*rows_)[order_[index + kAhead]]);
+    if (index + kAhead / 2 < order_.size()) {
+      const std::vector<tsql::Value>& next = (*rows_)[order_[index + kAhead / 2]];
+      const char* begin = reinterpret_cast<const char*>(next.data());
+      const char* end = reinterpret_cast<const char*>(next.data() + next.size());
+      for (const char* line = begin; line < end; line += 64) __builtin_prefetch(line);
+    }
+    return (*rows_)[order_[index]];
+  }
+
   static constexpr size_t kAhead = 8;
   std::shared_ptr<const std::vector<std::vector<tsql::Value>>> rows_;
   std::vector<uint32_t> order_;
@@ -128,6 +143,9 @@ class EmbeddedConnection : public ProviderConnection {
 
   void SetClock(int64_t ticks) { session_.SetClock(ticks); }
   void SetMemoryLimit(int64_t megabytes) { session_.SetMemoryLimitMegabytes(megabytes); }
+  void SetReadOnly() { session_.SetReadOnly(true); }
+
+  void Cancel() override { session_.Cancel(); }
 
   std::vector<ProviderResult> ExecuteBatch(std::string_view text) override {
     std::vector<tsql::StatementResult> statements;
@@ -193,9 +211,16 @@ std::unique_ptr<ProviderConnection> OpenEmbedded(const ConnectionString& propert
   } catch (const tsql::SqlException& e) {
     automation::Raise(adoerr::kProviderError, kErrorSource, e.what());
   }
+  using internal::EqualsIgnoreCase;
+  const std::string mode = properties.Get("Mode");
+  if (!mode.empty() && !EqualsIgnoreCase(mode, "Read") && !EqualsIgnoreCase(mode, "ReadWrite")) {
+    RaiseAdoError(adoerr::kInvalidArgument,
+                  "Invalid Mode '" + mode + "' in the connection string; expected Read or ReadWrite.");
+  }
   auto connection = std::make_unique<EmbeddedConnection>(std::move(database));
   if (clock) connection->SetClock(*clock);
   if (memory_limit) connection->SetMemoryLimit(*memory_limit);
+  if (EqualsIgnoreCase(mode, "Read")) connection->SetReadOnly();
   return connection;
 }
 

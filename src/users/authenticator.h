@@ -1,5 +1,5 @@
-// Checks SQL logins against the users file, re-reading the file when it changes so that
-// `orvdata users add` takes effect without restarting the server.
+// Checks the logins of the server front ends (TDS and HTTP) against the users file, re-reading
+// the file when it changes so that `orvdata users add` takes effect without a restart.
 #pragma once
 
 #include <ctime>
@@ -9,26 +9,26 @@
 
 #include "users/users_file.h"
 
-namespace orv::tds {
+namespace orv::users {
 
 class Authenticator {
  public:
   explicit Authenticator(std::string path);
   // The user's role when name and password match; nullopt otherwise (also when the file
   // cannot be read: no one gets in then).
-  std::optional<users::Role> Check(const std::string& name, const std::string& password);
+  std::optional<Role> Check(const std::string& name, const std::string& password);
   // The number of users now (reads the file if needed); raises UsersFileError when unreadable.
   size_t UserCount();
 
  private:
-  users::UsersFile Current();
+  UsersFile Current();
 
   std::string path_;
   std::mutex mutex_;
-  users::UsersFile file_;
+  UsersFile file_;
   bool loaded_ = false;
   timespec mtime_{};
   off_t size_ = -1;
 };
 
-}  // namespace orv::tds
+}  // namespace orv::users
