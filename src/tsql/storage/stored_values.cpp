@@ -53,7 +53,7 @@ SqlError Overflow(int storage, const SqlType& type) {
 // `scale` decimals and at most precision - scale integral digits. Tables of a million rows hold
 // millions of these: the digits are gathered in 64 bits while they fit.
 enum class DecimalText { kOk, kInvalid, kOverflow };
-DecimalText ParseStoredDecimal(std::string_view text, int precision, int scale, Int128& out) {
+DecimalText ParseDecimalDigits(std::string_view text, int precision, int scale, Int128& out) {
   size_t i = 0;
   bool negative = false;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
@@ -95,6 +95,45 @@ DecimalText ParseStoredDecimal(std::string_view text, int precision, int scale, 
   if (digits <= 18) big = small;
   for (int k = 0; k < shift; ++k) big *= 10;
   out = negative ? -static_cast<Int128>(big) : static_cast<Int128>(big);
+  return DecimalText::kOk;
+}
+
+// The usual stored text ("-12.5000000000": at most 18 digits, no leading zeros beyond one, no
+// more decimals than the scale) in one pass; anything else goes to ParseDecimalDigits.
+DecimalText ParseStoredDecimal(std::string_view text, int precision, int scale, Int128& out) {
+  static constexpr uint64_t kPow10[19] = {1ULL, 10ULL, 100ULL, 1000ULL, 10000ULL, 100000ULL, 1000000ULL,
+                                          10000000ULL, 100000000ULL, 1000000000ULL, 10000000000ULL,
+                                          100000000000ULL, 1000000000000ULL, 10000000000000ULL,
+                                          100000000000000ULL, 1000000000000000ULL, 10000000000000000ULL,
+                                          100000000000000000ULL, 1000000000000000000ULL};
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p < end && *p == '-';
+  if (negative) ++p;
+  uint64_t acc = 0;
+  const char* const integral = p;
+  while (p < end && static_cast<unsigned>(*p - '0') <= 9) acc = acc * 10 + static_cast<unsigned>(*p++ - '0');
+  const ptrdiff_t integral_digits = p - integral;
+  ptrdiff_t fraction_digits = 0;
+  if (p < end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p < end && static_cast<unsigned>(*p - '0') <= 9) acc = acc * 10 + static_cast<unsigned>(*p++ - '0');
+    fraction_digits = p - fraction;
+  }
+  const bool leading_zero = integral_digits > 1 && *integral == '0';
+  if (p != end || integral_digits + fraction_digits == 0 || integral_digits + fraction_digits > 18 ||
+      leading_zero || fraction_digits > scale || (integral_digits > precision - scale && acc != 0)) {
+    return ParseDecimalDigits(text, precision, scale, out);
+  }
+  const int shift = scale - static_cast<int>(fraction_digits);
+  if (integral_digits + fraction_digits + shift <= 18) {
+    const uint64_t scaled = acc * kPow10[shift];
+    out = negative ? -static_cast<Int128>(scaled) : static_cast<Int128>(scaled);
+  } else {
+    Int128 scaled = static_cast<Int128>(acc);
+    for (int k = 0; k < shift; ++k) scaled *= 10;
+    out = negative ? -scaled : scaled;
+  }
   return DecimalText::kOk;
 }
 
@@ -257,18 +296,68 @@ std::optional<SqlError> ReadValue(sqlite3_stmt* stmt, int col, const StoredValue
   return Mismatch(stmt, col, storage, type);
 }
 
+// The common cases of ReadValue, without building anything for a value that does not fit:
+// false sends the value to ReadValue, which reads it or says why it does not fit.
+inline bool ReadUsualValue(sqlite3_stmt* stmt, int col, const StoredValueReader& r, std::vector<Value>& row) {
+  const int storage = sqlite3_column_type(stmt, col);
+  if (storage == SQLITE_NULL) {
+    if (!r.nullable) return false;
+    row.emplace_back();
+    return true;
+  }
+  switch (r.kind) {
+    case StoredValueReader::Kind::kInteger: {
+      if (storage != SQLITE_INTEGER) return false;
+      const int64_t v = sqlite3_column_int64(stmt, col);
+      if (v < r.min || v > r.max) return false;
+      row.push_back(Value::Int(v));
+      return true;
+    }
+    case StoredValueReader::Kind::kDecimal: {
+      if (storage != SQLITE_TEXT) return false;
+      Int128 unscaled = 0;
+      if (ParseStoredDecimal(ColumnText(stmt, col), r.precision, r.scale, unscaled) != DecimalText::kOk) return false;
+      row.push_back(Value::Decimal(unscaled, r.scale));
+      return true;
+    }
+    case StoredValueReader::Kind::kFloat:
+      if (storage != SQLITE_FLOAT && storage != SQLITE_INTEGER) return false;
+      row.push_back(Value::Float(sqlite3_column_double(stmt, col)));
+      return true;
+    case StoredValueReader::Kind::kDate: {
+      if (storage != SQLITE_INTEGER) return false;
+      const int64_t ticks = sqlite3_column_int64(stmt, col);
+      if (ticks < r.min || ticks > r.max) return false;
+      row.push_back(Value::DateTime(ticks));
+      return true;
+    }
+    case StoredValueReader::Kind::kString: {
+      if (storage != SQLITE_TEXT) return false;
+      const std::string_view text = ColumnText(stmt, col);
+      // No character is stored in fewer bytes than it counts: short text fits.
+      if (text.size() > static_cast<size_t>(r.type.length) && r.type.length != SqlType::kMaxLength) return false;
+      row.push_back(Value::String(text));
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 std::optional<std::pair<size_t, SqlError>> ReadStoredRow(sqlite3_stmt* stmt, int first,
                                                          const std::vector<StoredValueReader>& readers,
                                                          std::vector<Value>& row) {
   const size_t n = readers.size();
-  row.resize(n);
+  row.clear();
+  row.reserve(n);
   for (size_t i = 0; i < n; ++i) {
-    if (std::optional<SqlError> bad = ReadValue(stmt, first + static_cast<int>(i), readers[i], row[i]))
-        [[unlikely]] {
-      return std::make_pair(i, std::move(*bad));
-    }
+    const int col = first + static_cast<int>(i);
+    if (ReadUsualValue(stmt, col, readers[i], row)) [[likely]] continue;
+    Value value;
+    if (std::optional<SqlError> bad = ReadValue(stmt, col, readers[i], value)) return std::make_pair(i, std::move(*bad));
+    row.push_back(std::move(value));
   }
   return std::nullopt;
 }

@@ -53,6 +53,9 @@ inline size_t StoredLength(std::string_view s, bool unicode) {
 
 // Byte length of the longest whole-character prefix whose stored length is at most `limit`.
 inline size_t PrefixForLength(std::string_view s, size_t limit, bool unicode) {
+  // No character's stored length exceeds its UTF-8 bytes: text no longer than the limit in
+  // bytes fits whole (the usual case, decided without reading it).
+  if (s.size() <= limit) return s.size();
   size_t used = 0, i = 0;
   while (i < s.size()) {
     unsigned char c = static_cast<unsigned char>(s[i]);
