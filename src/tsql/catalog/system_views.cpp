@@ -60,10 +60,8 @@ Objects AllObjects(Database& db) {
   return o;
 }
 
-const char* DataTypeName(const SqlType& t) {
-  static std::string name;
-  name = std::string(t.id == TypeId::Decimal ? "decimal" : t.MessageName());
-  return name.c_str();
+std::string DataTypeName(const SqlType& t) {
+  return std::string(t.id == TypeId::Decimal ? "decimal" : t.MessageName());
 }
 
 Value NullableInt(bool has, int64_t v) { return has ? Int(v) : Value(); }

@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "tsql/storage/memory_limit.h"
+#include "tsql/types/datetime.h"
+#include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
 
@@ -18,8 +20,14 @@ void RunTwoHalves(size_t n,
   std::atomic<bool> first_failed{false};
   std::exception_ptr second_error;
   StatementMemory* memory = StatementMemory::Current();
+  // The session's settings that conversions and concatenation read are per thread: the helper
+  // takes this thread's.
+  const dt::DateSettings date_settings = dt::CurrentDateSettings();
+  const bool concat_null_yields_null = ConcatNullYieldsNull();
   std::thread helper([&] {
     StatementMemory::Scope counted(memory);
+    dt::CurrentDateSettings() = date_settings;
+    ConcatNullYieldsNull() = concat_null_yields_null;
     try {
       work(mid, n, &first_failed);
     } catch (...) {
