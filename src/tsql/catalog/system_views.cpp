@@ -34,7 +34,7 @@ struct Builder {
   std::shared_ptr<Table> Done(std::string name) {
     table->name = std::move(name);
     table->temporary = true;  // never saved
-    table->ReplaceRows(std::move(rows));
+    table->mutable_rows() = std::move(rows);
     return table;
   }
 };
@@ -56,9 +56,7 @@ Objects AllObjects(Database& db) {
   for (const std::string& name : db.TableNames()) {
     if (auto t = db.FindTable(name)) o.tables.push_back(std::move(t));
   }
-  db.ForEachView([&](View& v) {
-    if (auto found = db.FindView(v.name)) o.views.push_back(std::move(found));
-  });
+  db.ForEachView([&](const std::shared_ptr<View>& v) { o.views.push_back(v); });
   return o;
 }
 

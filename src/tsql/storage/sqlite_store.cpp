@@ -666,8 +666,10 @@ void SqliteStore::DeleteRows(const std::string& name, const std::vector<int64_t>
   }
 }
 
-void SqliteStore::InsertRows(const std::string& name, size_t width, const std::vector<StoredRow>& rows) {
+void SqliteStore::InsertRows(const std::string& name, const std::vector<SqlType>& types,
+                             const std::vector<StoredRow>& rows) {
   if (rows.empty()) return;
+  const size_t width = types.size();
   const std::vector<std::string> columns = SqliteColumns(db_, name, path_);
   std::string sql = "INSERT INTO " + QuoteIdent(name) + "(" + RowidName(columns);
   for (const std::string& c : columns) sql += "," + QuoteIdent(c);
@@ -676,20 +678,22 @@ void SqliteStore::InsertRows(const std::string& name, size_t width, const std::v
   Statement ins(db_, sql + ")", path_);
   for (const auto& [id, values] : rows) {
     ins.Int(1, id);
-    for (size_t i = 0; i < width; ++i) BindStoredValue(ins.get(), static_cast<int>(i) + 2, (*values)[i]);
+    for (size_t i = 0; i < width; ++i) BindStoredValue(ins.get(), static_cast<int>(i) + 2, (*values)[i], types[i]);
     ins.Run();
   }
 }
 
-void SqliteStore::UpdateRows(const std::string& name, size_t width, const std::vector<StoredRow>& rows) {
+void SqliteStore::UpdateRows(const std::string& name, const std::vector<SqlType>& types,
+                             const std::vector<StoredRow>& rows) {
   if (rows.empty()) return;
+  const size_t width = types.size();
   const std::vector<std::string> columns = SqliteColumns(db_, name, path_);
   std::string sql = "UPDATE " + QuoteIdent(name) + " SET ";
   for (size_t i = 0; i < columns.size(); ++i) sql += (i ? "," : "") + QuoteIdent(columns[i]) + "=?";
   sql += " WHERE " + RowidName(columns) + "=?";
   Statement upd(db_, sql, path_);
   for (const auto& [id, values] : rows) {
-    for (size_t i = 0; i < width; ++i) BindStoredValue(upd.get(), static_cast<int>(i) + 1, (*values)[i]);
+    for (size_t i = 0; i < width; ++i) BindStoredValue(upd.get(), static_cast<int>(i) + 1, (*values)[i], types[i]);
     upd.Int(static_cast<int>(width) + 1, id);
     upd.Run();
   }

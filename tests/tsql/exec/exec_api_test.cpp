@@ -103,6 +103,7 @@ struct FakeFile : DataFile {
     return 0;
   }
   bool TryBeginWrite(Database&) override { return true; }
+  std::vector<std::string> StoredTableNames() override { return {"Stored"}; }
   void Commit(Database&, const ChangeLog& log) override {
     std::vector<std::string> names;
     for (const ChangeLog::Record& r : log.records()) {

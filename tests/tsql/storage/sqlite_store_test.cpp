@@ -72,7 +72,9 @@ class SqliteStoreTest : public ::testing::Test {
     store.CreateTable(t.name, t.columns);
     std::vector<StoredRow> rows;
     for (size_t i = 0; i < t.rows.size(); ++i) rows.emplace_back(t.row_ids[i], &t.rows[i]);
-    store.InsertRows(t.name, t.columns.size(), rows);
+    std::vector<SqlType> types;
+    for (const StoredColumn& c : t.columns) types.push_back(c.type);
+    store.InsertRows(t.name, types, rows);
     store.SetTableInfo(t.name, t.identity_next, store.WriteVersion());
     store.Commit();
   }
@@ -118,8 +120,10 @@ TEST_F(SqliteStoreTest, RowsChangeByRowid) {
   const std::vector<Value> changed{Value::Int(2), Value::String("changed"), Value::Decimal(9, 10), Value::Null(),
                                    Value::Null()};
   ASSERT_TRUE(store->TryBeginWrite());
-  store->InsertRows(t.name, 5, {{12, &added}});
-  store->UpdateRows(t.name, 5, {{11, &changed}});
+  std::vector<SqlType> types;
+  for (const StoredColumn& c : t.columns) types.push_back(c.type);
+  store->InsertRows(t.name, types, {{12, &added}});
+  store->UpdateRows(t.name, types, {{11, &changed}});
   store->DeleteRows(t.name, {10});
   store->Commit();
   ASSERT_TRUE(store->TryBeginWrite());
