@@ -1,7 +1,8 @@
 // libFuzzer target for everything the TDS server parses from client bytes: packet headers and
 // message assembly, PRELOGIN, LOGIN7, ALL_HEADERS and RPC calls with their typed parameters,
-// and parameter declaration lists. A ProtocolError or BindingError is the expected way to
-// refuse input; anything else (a crash, a sanitizer report, another exception) is a bug.
+// parameter declaration lists and transaction-manager requests. A ProtocolError or
+// BindingError is the expected way to refuse input; anything else (a crash, a sanitizer
+// report, another exception) is a bug.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "tds/packet.h"
 #include "tds/param_binding.h"
 #include "tds/rpc.h"
+#include "tds/transaction_request.h"
 #include "tds/type_codec.h"
 
 using namespace orv::tds;
@@ -19,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t selector = data[0];
   const std::vector<uint8_t> payload(data + 1, data + size);
   try {
-    switch (selector % 6) {
+    switch (selector % 7) {
       case 0: {
         // A stream of packets assembled into messages, as a connection reads them.
         MessageAssembler assembler;
@@ -56,6 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 5:
         ParseParamDecls(std::string_view(reinterpret_cast<const char*>(payload.data()), payload.size()));
         break;
+      case 6: {
+        ByteReader in(payload);
+        const TransactionRequest request = ParseTransactionRequest(in);
+        if (!IsDistributed(request)) TransactionBatch(request);
+        break;
+      }
     }
   } catch (const ProtocolError&) {
   } catch (const BindingError&) {

@@ -253,20 +253,8 @@ void Connection::Serve() {
         continue;
       case packet::kSqlBatch:
       case packet::kRpc:
+      case packet::kTransaction:
         break;
-      case packet::kTransaction: {
-        ByteWriter out;
-        tds::Message m;
-        m.number = 40000;
-        m.severity = 16;
-        m.text = "Transactions are not supported by this server.";
-        m.server = options_.server_name;
-        m.line = 1;
-        WriteMessage(out, m);
-        WriteDone(out, token::kDone, done::kError, 0, 0);
-        Send(FramePackets(packet::kReply, out.bytes(), packet_size_, spid_));
-        continue;
-      }
       default:
         throw ProtocolError("unexpected message type " + std::to_string(request.type));
     }
@@ -281,8 +269,10 @@ void Connection::Serve() {
     bool attention_asked = false;  // an ATTENTION packet arrived while writing
     bool attention_answered = false;
     std::exception_ptr failure;
-    const bool reset = (request.status & (packet::kResetConnection |
-                                          packet::kResetConnectionKeepTransaction)) != 0;
+    const Reset reset = (request.status & packet::kResetConnection) != 0 ? Reset::kSession
+                        : (request.status & packet::kResetConnectionKeepTransaction) != 0
+                            ? Reset::kKeepTransaction
+                            : Reset::kNone;
     std::thread worker([&] {
       try {
         Outcome outcome = handler.Execute(request.type, request.payload, reset);

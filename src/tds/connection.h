@@ -1,7 +1,7 @@
 // One client connection from PRELOGIN to close: login against the users file, then requests
-// (SQL batches, RPCs, ATTENTION) until the client leaves, idles too long, breaks the protocol
-// or the server shuts down. The engine runs a request on a worker thread while this thread
-// watches the socket, so that ATTENTION is answered at once.
+// (SQL batches, RPCs, transaction-manager requests, ATTENTION) until the client leaves, idles
+// too long, breaks the protocol or the server shuts down. The engine runs a request on a
+// worker thread while this thread watches the socket, so that ATTENTION is answered at once.
 #pragma once
 
 #include <atomic>

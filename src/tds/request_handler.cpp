@@ -7,6 +7,7 @@
 #include "tds/engine_types.h"
 #include "tds/packet.h"
 #include "tds/text_encoding.h"
+#include "tds/transaction_request.h"
 #include "tds/type_codec.h"
 
 namespace orv::tds {
@@ -87,6 +88,12 @@ void RequestHandler::NewSession() {
   session->SetReadOnly(read_only_);
   std::lock_guard lock(session_mutex_);
   session_ = std::move(session);
+  ++sessions_made_;
+}
+
+uint64_t RequestHandler::TransactionDescriptor() const {
+  const uint64_t id = session_->transaction_id();
+  return id == 0 ? 0 : (sessions_made_ << 32) + id;
 }
 
 void RequestHandler::Cancel() {
@@ -96,28 +103,50 @@ void RequestHandler::Cancel() {
 }
 
 Outcome RequestHandler::Execute(uint8_t packet_type, const std::vector<uint8_t>& payload,
-                                bool reset) {
+                                Reset reset) {
   Outcome outcome;
   cancelled_ = false;
-  if (reset) {
-    NewSession();
+  outcome.transaction_before = TransactionDescriptor();
+  bool reset_rolled_back = false;
+  if (reset != Reset::kNone) {
+    // The old session rolls back its open transaction as it goes.
+    if (reset == Reset::kSession || session_->transaction_count() == 0) {
+      reset_rolled_back = outcome.transaction_before != 0;
+      NewSession();
+    }
     prepared_.clear();
     outcome.reset_acknowledged = true;
   }
   ByteReader in(payload);
+  // The transaction descriptor in ALL_HEADERS is not checked: clients send the last one they
+  // were given, which may be of a transaction the server has since ended.
   if (tds_version_ >= kTds72) SkipAllHeaders(in);
   if (packet_type == packet::kSqlBatch) {
     if (in.remaining() % 2 != 0) throw ProtocolError("odd length of a batch text");
     std::string text = Utf16ToUtf8(in.Utf16(in.remaining() / 2));
     outcome.calls.push_back(RunBatch(text));
-    return outcome;
+  } else if (packet_type == packet::kTransaction) {
+    outcome.calls.push_back(RunTransactionRequest(in));
+  } else {
+    std::vector<RpcCall> calls = ParseRpc(in, kMaxRequestMessage);
+    for (RpcCall& call : calls) {
+      if (cancelled_) break;
+      outcome.calls.push_back(RunCall(call));
+    }
   }
-  std::vector<RpcCall> calls = ParseRpc(in, kMaxRequestMessage);
-  for (RpcCall& call : calls) {
-    if (cancelled_) break;
-    outcome.calls.push_back(RunCall(call));
-  }
+  outcome.transaction_after = TransactionDescriptor();
+  outcome.rolled_back = reset_rolled_back || session_->last_transaction_rolled_back();
   return outcome;
+}
+
+CallOutcome RequestHandler::RunTransactionRequest(ByteReader& in) {
+  const TransactionRequest request = ParseTransactionRequest(in);
+  if (IsDistributed(request)) {
+    CallOutcome out;
+    out.error = ErrorMessage(8501, "MSDTC on server '" + server_name_ + "' is unavailable.");
+    return out;
+  }
+  return RunBatch(TransactionBatch(request));
 }
 
 CallOutcome RequestHandler::RunBatch(const std::string& text) {
@@ -295,6 +324,16 @@ CallOutcome RequestHandler::RunProcedure(const RpcCall& call) {
 
 void RequestHandler::Write(Outcome& outcome, ResponseStream& out) {
   if (outcome.reset_acknowledged) WriteEnvChange(out.tokens(), 18, "", "");
+  // The transaction the request ended, then the one it began (both when it did both).
+  if (outcome.transaction_before != outcome.transaction_after) {
+    if (outcome.transaction_before != 0) {
+      WriteTransactionChange(out.tokens(), outcome.rolled_back ? 10 : 9, 0,
+                             outcome.transaction_before);
+    }
+    if (outcome.transaction_after != 0) {
+      WriteTransactionChange(out.tokens(), 8, outcome.transaction_after, 0);
+    }
+  }
   for (size_t i = 0; i < outcome.calls.size(); ++i) {
     CallOutcome& call = outcome.calls[i];
     const bool last_call = i + 1 == outcome.calls.size();

@@ -1,6 +1,8 @@
 // What one connection's requests do on its engine session: a SQL batch runs as it is; an RPC
 // runs sp_executesql, sp_prepare / sp_execute / sp_prepexec / sp_unprepare (with a handle
-// table of this connection) or a procedure by name. Work is split in two steps so that the
+// table of this connection) or a procedure by name; a transaction-manager request begins,
+// commits, rolls back or saves the session's transaction. A request that begins or ends a
+// transaction is answered with the ENVCHANGE that tells the client its new descriptor. Work is split in two steps so that the
 // connection can answer ATTENTION while the engine runs: Execute (engine work, no output) and
 // Write (tokens to the client).
 #pragma once
@@ -39,7 +41,16 @@ struct CallOutcome {
 struct Outcome {
   std::vector<CallOutcome> calls;
   bool reset_acknowledged = false;  // a reset-connection request was honoured
+  // The session's transaction descriptor before and after the request (0: none open), and
+  // whether the transaction that ended meanwhile, if any, was rolled back.
+  uint64_t transaction_before = 0;
+  uint64_t transaction_after = 0;
+  bool rolled_back = false;
 };
+
+// The reset-connection bits of a request's first packet: a fresh session, or a fresh one
+// unless a transaction is open (then the session is kept as it is).
+enum class Reset { kNone, kSession, kKeepTransaction };
 
 class RequestHandler {
  public:
@@ -47,9 +58,9 @@ class RequestHandler {
   RequestHandler(std::shared_ptr<tsql::Database> database, uint32_t tds_version,
                  std::string server_name, bool read_only);
 
-  // Runs a SQL batch (packet type 1) or RPC (3) message. `reset` asks for a fresh session
-  // first (the reset-connection bit of the first packet). ProtocolError when malformed.
-  Outcome Execute(uint8_t packet_type, const std::vector<uint8_t>& payload, bool reset);
+  // Runs a SQL batch (packet type 1), RPC (3) or transaction-manager (14) message. `reset`
+  // asks for a fresh session first. ProtocolError when malformed.
+  Outcome Execute(uint8_t packet_type, const std::vector<uint8_t>& payload, Reset reset);
   // Writes the outcome's tokens, ending with the final DONE or DONEPROC.
   void Write(Outcome& outcome, ResponseStream& out);
 
@@ -63,6 +74,11 @@ class RequestHandler {
   CallOutcome RunStatement(const std::string& statement, const std::string& declarations,
                            const std::vector<const RpcParam*>& values);
   CallOutcome RunProcedure(const RpcCall& call);
+  CallOutcome RunTransactionRequest(ByteReader& in);
+  // The open transaction's 8-byte descriptor as clients see it: unique on the connection
+  // (the session's transaction number, with a count of sessions made since it opened in the
+  // high half), 0 when none is open.
+  uint64_t TransactionDescriptor() const;
 
   struct Prepared {
     std::string declarations;
@@ -75,6 +91,7 @@ class RequestHandler {
   bool read_only_;
   std::mutex session_mutex_;  // guards session_ against Cancel while it is replaced
   std::unique_ptr<tsql::Session> session_;
+  uint64_t sessions_made_ = 0;
   std::atomic<bool> cancelled_{false};
   uint32_t tds_version_;
   std::string server_name_;

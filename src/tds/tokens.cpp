@@ -39,6 +39,21 @@ void WriteEnvChange(ByteWriter& out, uint8_t kind, std::string_view new_value,
   });
 }
 
+void WriteTransactionChange(ByteWriter& out, uint8_t kind, uint64_t new_descriptor,
+                            uint64_t old_descriptor) {
+  WithLength(out, token::kEnvChange, [&] {
+    out.U8(kind);
+    for (const uint64_t descriptor : {new_descriptor, old_descriptor}) {
+      if (descriptor == 0) {
+        out.U8(0);
+      } else {
+        out.U8(8);
+        out.U64(descriptor);
+      }
+    }
+  });
+}
+
 void WriteCollationChange(ByteWriter& out, const Collation& collation) {
   WithLength(out, token::kEnvChange, [&] {
     out.U8(7);

@@ -65,6 +65,10 @@ void WriteLoginAck(ByteWriter& out, uint32_t tds_version, std::string_view progr
 // ENVCHANGE with text values: database (1), language (2), packet size (4).
 void WriteEnvChange(ByteWriter& out, uint8_t kind, std::string_view new_value,
                     std::string_view old_value);
+// ENVCHANGE 8 (a transaction began), 9 (committed) or 10 (rolled back): 8-byte transaction
+// descriptors, 0 for none (sent as an empty value).
+void WriteTransactionChange(ByteWriter& out, uint8_t kind, uint64_t new_descriptor,
+                            uint64_t old_descriptor);
 // ENVCHANGE 7: the SQL collation.
 void WriteCollationChange(ByteWriter& out, const Collation& collation);
 // ERROR when severity > 10, else INFO.

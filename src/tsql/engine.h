@@ -69,6 +69,14 @@ class Session {
   // thread; a batch that starts after the call is not affected.
   void Cancel();
 
+  // @@TRANCOUNT: 0 outside a transaction.
+  int32_t transaction_count() const;
+  // The open transaction's number (1, 2, ... within the session; 0 when none is open) and
+  // whether the last transaction to end was rolled back: a front end compares the number
+  // before and after a request to tell its client that a transaction began or ended.
+  uint64_t transaction_id() const;
+  bool last_transaction_rolled_back() const;
+
   // Whether SET NOCOUNT is ON: row counts are then not sent (a front end clears the count
   // bit of its DONE tokens).
   bool nocount() const;

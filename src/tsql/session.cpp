@@ -18,6 +18,14 @@ Session::Session(std::shared_ptr<Database> database)
 
 bool Session::nocount() const { return impl_->state.nocount; }
 
+int32_t Session::transaction_count() const { return impl_->state.transaction.count; }
+
+uint64_t Session::transaction_id() const { return impl_->state.transaction.id; }
+
+bool Session::last_transaction_rolled_back() const {
+  return impl_->state.transaction.last_rolled_back;
+}
+
 Session::~Session() = default;
 
 void Session::SetClock(std::optional<int64_t> datetime_ticks) {

@@ -244,6 +244,42 @@ async function main() {
     }
   });
 
+  await check('transactions: another connection sees committed rows, not rolled-back ones', async () => {
+    const other = await open();
+    try {
+      await other.request().query('create table tx_probe (n int, note nvarchar(20))');
+      const kept = new sql.Transaction(pool);
+      await kept.begin(sql.ISOLATION_LEVEL.READ_COMMITTED);
+      await new sql.Request(kept).query("insert into tx_probe values (1, N'committed')");
+      const inside = await new sql.Request(kept).query('select @@trancount as c');
+      assert.strictEqual(inside.recordset[0].c, 1);
+      await kept.commit();
+      const undone = new sql.Transaction(pool);
+      await undone.begin();
+      await new sql.Request(undone).query("insert into tx_probe values (2, N'rolled back')");
+      await undone.rollback();
+      const seen = await other.request().query('select n from tx_probe order by n');
+      assert.deepStrictEqual(seen.recordset.map((x) => x.n), [1]);
+      const after = await pool.request().query('select @@trancount as c');
+      assert.strictEqual(after.recordset[0].c, 0);
+    } finally {
+      await other.close();
+    }
+  });
+
+  await check('a client that drops its connection inside a transaction leaves nothing behind', async () => {
+    const { Connection, Request } = require('tedious');
+    const c = new Connection({ server: '127.0.0.1', authentication: { type: 'default',
+      options: { userName: 'alice', password } }, options: { port: Number(port), encrypt: false } });
+    const step = (start) => new Promise((resolve, reject) => start((e) => (e ? reject(e) : resolve())));
+    await step((done) => { c.on('connect', done); c.connect(); });
+    await step((done) => c.beginTransaction(done));
+    await step((done) => c.execSql(new Request("insert into tx_probe values (3, N'dropped')", done)));
+    await new Promise((resolve) => { c.on('end', resolve); c.close(); });
+    const r = await pool.request().query('select count(*) as n from tx_probe where n = 3');
+    assert.strictEqual(r.recordset[0].n, 0);
+  });
+
   await pool.close();
 
   await check('a read-only login reads and uses temporary tables but cannot change tables', async () => {

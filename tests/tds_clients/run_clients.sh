@@ -126,6 +126,13 @@ else
   failed=$((failed + node_failed))
 fi
 
+# What the ODBC driver sends when an application turns autocommit off (isql cannot turn it off
+# itself): an implicit transaction that a disconnect rolls back and a COMMIT keeps.
+printf "set implicit_transactions on\ninsert into tx_probe values (4, N'dropped')\n" | isql_run "$password" >/dev/null
+printf "set implicit_transactions on\ninsert into tx_probe values (5, N'kept')\ncommit\n" | isql_run "$password" >/dev/null
+out=$(printf "select count(*) from tx_probe where n = 4\nselect count(*) from tx_probe where n = 5\n" | isql_run "$password")
+expect "isql: an implicit transaction is rolled back at disconnect and kept by COMMIT" "$out" '^0$' '^1$'
+
 # TLS: a second server with a certificate that requires encryption. FreeTDS asking for
 # encryption gets it; FreeTDS without TLS is refused; tedious encrypts the whole connection.
 openssl req -x509 -newkey rsa:2048 -nodes -keyout tls.key -out tls.crt -days 2 -subj /CN=localhost \

@@ -54,6 +54,7 @@ BExprPtr Binder::BindGlobalVariable(const std::string& upper) {
   if (upper == "OPTIONS") {
     // The bits of the SET options that are ON (as @@OPTIONS numbers them).
     int64_t bits = 0;
+    if (session_.implicit_transactions) bits |= 2;
     if (session_.ansi_warnings) bits |= 8;
     if (session_.ansi_padding) bits |= 16;
     if (session_.ansi_nulls) bits |= 32;

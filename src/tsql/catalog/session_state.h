@@ -39,6 +39,12 @@ struct TransactionState {
   std::vector<Savepoint> savepoints;
   ChangeLog log;
   bool writing = false;  // holds the data-source file's write lock (from its first write on)
+  // The open transaction's number within the session (0 when none is open), the number of
+  // the last one begun, and how the last one to end ended: a front end tells its client
+  // when a request began or ended a transaction by comparing numbers.
+  uint64_t id = 0;
+  uint64_t last_id = 0;
+  bool last_rolled_back = false;
 };
 
 // What the running statement has read from a data-source file: the file's data version it
@@ -62,6 +68,9 @@ struct SessionState {
   std::map<std::string, Variable> variables;                  // folded name without '@'
   bool nocount = false;
   bool xact_abort = false;
+  // SET IMPLICIT_TRANSACTIONS ON: a statement that reads or changes a table opens a
+  // transaction when none is open, which stays open until COMMIT or ROLLBACK.
+  bool implicit_transactions = false;
   int64_t lock_timeout_ms = -1;  // SET LOCK_TIMEOUT: -1 waits without limit
   // How much a statement may grow the heap (SET MEMORY_LIMIT_MB); 0: the engine's limit only.
   int64_t memory_limit_bytes = 0;

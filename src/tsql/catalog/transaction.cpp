@@ -45,8 +45,12 @@ void UndoTo(SessionState& session, size_t mark) {
 }
 
 // Lets go of everything the transaction holds once its changes are committed or undone.
-void Finish(SessionState& session) {
+void Finish(SessionState& session, bool rolled_back) {
   TransactionState& t = session.transaction;
+  if (t.id != 0) {
+    t.last_rolled_back = rolled_back;
+    t.id = 0;
+  }
   if (t.writing) {
     t.writing = false;
     if (DataFile* file = session.database->file()) file->AbortWrite();
@@ -68,11 +72,11 @@ void Commit(SessionState& session) {
       file->Commit(*session.database, t.log);
     } catch (...) {
       UndoTo(session, 0);
-      Finish(session);
+      Finish(session, true);
       throw;
     }
   }
-  Finish(session);
+  Finish(session, false);
 }
 
 }  // namespace
@@ -142,7 +146,7 @@ void EndStatement(SessionState& session, bool succeeded, size_t mark) {
     if (succeeded) {
       Commit(session);
     } else {
-      Finish(session);
+      Finish(session, true);
     }
   }
   session.database->locks().ReleaseStatement(session.locks);
@@ -151,7 +155,10 @@ void EndStatement(SessionState& session, bool succeeded, size_t mark) {
 
 void BeginTransaction(SessionState& session, const std::string& name) {
   TransactionState& t = session.transaction;
-  if (t.count == 0) t.name = name;
+  if (t.count == 0) {
+    t.name = name;
+    t.id = ++t.last_id;
+  }
   ++t.count;
 }
 
@@ -164,7 +171,7 @@ void CommitTransaction(SessionState& session) {
 
 void RollbackTransaction(SessionState& session) {
   UndoTo(session, 0);
-  Finish(session);
+  Finish(session, true);
 }
 
 void RollbackTransactionNamed(SessionState& session, const std::string& name) {

@@ -182,6 +182,49 @@ std::vector<std::string> PermanentTargets(const ast::Statement& s, Database& db)
   return out;
 }
 
+// Whether a query reads a table (a SELECT without FROM, such as SELECT GETDATE(), does not),
+// or creates one with INTO.
+bool ReadsTable(const ast::QueryExpr& query) {
+  std::vector<const ast::QueryExpr*> pending{&query};
+  while (!pending.empty()) {
+    const ast::QueryExpr* q = pending.back();
+    pending.pop_back();
+    if (q->kind == ast::QueryExpr::Kind::Union) {
+      pending.push_back(q->left.get());
+      pending.push_back(q->right.get());
+    } else if (!q->spec->from.empty() || !q->spec->into.empty()) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The statements that open a transaction under SET IMPLICIT_TRANSACTIONS ON when none is
+// open: those that change tables or definitions, BEGIN TRANSACTION (which then counts 2) and
+// a SELECT that reads a table.
+bool OpensImplicitTransaction(const ast::Statement& s) {
+  switch (s.kind) {
+    case ast::StmtKind::Insert:
+    case ast::StmtKind::Update:
+    case ast::StmtKind::Delete:
+    case ast::StmtKind::Merge:
+    case ast::StmtKind::Truncate:
+    case ast::StmtKind::CreateTable:
+    case ast::StmtKind::DropTable:
+    case ast::StmtKind::CreateView:
+    case ast::StmtKind::DropView:
+    case ast::StmtKind::CreateIndex:
+    case ast::StmtKind::DropIndex:
+      return true;
+    case ast::StmtKind::Transaction:
+      return s.As<ast::TransactionStmt>().action == ast::TransactionStmt::Action::kBegin;
+    case ast::StmtKind::Select:
+      return ReadsTable(*s.As<ast::SelectStmt>().query);
+    default:
+      return false;
+  }
+}
+
 bool IsConversionError(int32_t n) { return n == 245 || n == 8114 || n == 241 || n == 242; }
 
 class Runner {
@@ -338,6 +381,10 @@ bool Runner::RunLeaf(ast::Statement& stmt) {
       begun = true;
       cx.env.now = session_.Now();
       if (session_.read_only) CheckReadOnly(stmt, cx);
+      if (session_.implicit_transactions && session_.transaction.count == 0 &&
+          OpensImplicitTransaction(stmt)) {
+        BeginTransaction(session_, "");
+      }
       const std::vector<std::string> targets = PermanentTargets(stmt, *session_.database);
       if (!targets.empty() && !session_.read_only) LockForWrite(session_, targets);
       Dispatch(stmt, cx);

@@ -57,6 +57,8 @@ void ApplySetOption(SessionState& session, const ast::SetStmt& stmt,
     session.arithabort = on;
   } else if (option == "XACT_ABORT") {
     session.xact_abort = on;
+  } else if (option == "IMPLICIT_TRANSACTIONS") {
+    session.implicit_transactions = on;
   } else if (option == "TEXTSIZE") {
     int64_t n = Number(stmt.value);
     session.textsize = n <= 0 ? -1 : n;
@@ -107,7 +109,7 @@ void ApplySetOption(SessionState& session, const ast::SetStmt& stmt,
     }
     dt::CurrentDateSettings() = session.date_settings;
   }
-  // Other options (ANSI_NULL_DFLT_ON, IMPLICIT_TRANSACTIONS, CURSOR_CLOSE_ON_COMMIT,
+  // Other options (ANSI_NULL_DFLT_ON, CURSOR_CLOSE_ON_COMMIT,
   // NUMERIC_ROUNDABORT, DEADLOCK_PRIORITY, STATISTICS ..., ROWCOUNT 0) are accepted.
 }
 
