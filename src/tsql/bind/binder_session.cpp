@@ -50,7 +50,9 @@ BExprPtr Binder::BindGlobalVariable(const std::string& upper) {
   if (upper == "LOCK_TIMEOUT") return Int(session_.lock_timeout_ms);
   if (upper == "MAX_PRECISION") return Constant(Value::Int(38), SqlType::TinyInt());
   if (upper == "MICROSOFTVERSION") return Int(0x10000000 + 1000);
-  if (upper == "NESTLEVEL" || upper == "PROCID") return Int(0);
+  if (upper == "NESTLEVEL") return Int(session_.nest_level);
+  if (upper == "ERROR") return Int(session_.last_error);
+  if (upper == "PROCID") return Int(0);
   if (upper == "OPTIONS") {
     // The bits of the SET options that are ON (as @@OPTIONS numbers them).
     int64_t bits = 0;
@@ -82,6 +84,28 @@ BExprPtr Binder::BindSessionFunction(const std::string& upper, const ast::Expr& 
   if ((upper == "SUSER_SNAME" || upper == "SUSER_NAME" || upper == "SYSTEM_USER" ||
        upper == "ORIGINAL_LOGIN") && expr.args.empty()) {
     return Text("sa");
+  }
+  if (upper.starts_with("ERROR_") && expr.args.empty()) {
+    // The error the innermost running CATCH block handles; NULL outside CATCH.
+    const SqlError* e = session_.caught_errors.empty() ? nullptr : &session_.caught_errors.back();
+    auto int_or_null = [&](int32_t v) {
+      return e ? Int(v) : Constant(Value::Null(), SqlType::Int());
+    };
+    if (upper == "ERROR_NUMBER") return int_or_null(e ? e->number : 0);
+    if (upper == "ERROR_SEVERITY") return int_or_null(e ? e->severity : 0);
+    if (upper == "ERROR_STATE") return int_or_null(e ? e->state : 0);
+    if (upper == "ERROR_LINE") return int_or_null(e ? e->line : 0);
+    if (upper == "ERROR_MESSAGE") {
+      return e ? Text(e->message, 4000) : Constant(Value::Null(), SqlType::NVarChar(4000));
+    }
+    if (upper == "ERROR_PROCEDURE") {
+      return e && !e->procedure.empty() ? Text(e->procedure)
+                                        : Constant(Value::Null(), SqlType::NVarChar(128));
+    }
+  }
+  if (upper == "XACT_STATE" && expr.args.empty()) {
+    const TransactionState& t = session_.transaction;
+    return Constant(Value::Int(t.count == 0 ? 0 : t.doomed ? -1 : 1), SqlType::SmallInt());
   }
   if (upper == "HOST_NAME" && expr.args.empty()) return Text("localhost");
   if (upper == "APP_NAME" && expr.args.empty()) return Text("orvdata");

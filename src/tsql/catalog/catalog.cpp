@@ -129,13 +129,14 @@ std::shared_ptr<View> Database::FindView(std::string_view name) {
 std::optional<int32_t> Database::ObjectId(std::string_view name) {
   if (auto table = FindTable(name)) return table->object_id;
   if (auto view = FindView(name)) return view->object_id;
+  if (auto procedure = FindProcedure(name)) return procedure->object_id;
   return std::nullopt;
 }
 
 bool Database::AddTable(std::shared_ptr<Table> table) {
   std::lock_guard lock(catalog_mutex_);
   std::string key = FoldName(table->name);
-  if (tables_.count(key) || views_.count(key)) return false;
+  if (tables_.count(key) || views_.count(key) || procedures_.count(key)) return false;
   table->NumberRows();
   tables_.emplace(key, std::move(table));
   return true;
@@ -144,7 +145,7 @@ bool Database::AddTable(std::shared_ptr<Table> table) {
 bool Database::AddView(std::shared_ptr<View> view) {
   std::lock_guard lock(catalog_mutex_);
   std::string key = FoldName(view->name);
-  if (tables_.count(key) || views_.count(key)) return false;
+  if (tables_.count(key) || views_.count(key) || procedures_.count(key)) return false;
   views_.emplace(key, std::move(view));
   return true;
 }

@@ -46,6 +46,8 @@ struct Table {
   std::vector<ColumnDef> columns;
   int32_t object_id = 0;
   bool temporary = false;
+  // A table variable (DECLARE @t TABLE): a ROLLBACK leaves its rows as they are.
+  bool table_variable = false;
   // Next identity value to hand out (unset until the first insert).
   std::optional<int64_t> next_identity;
   // The version of the data-source file's copy that the rows are (0: never stored), and the
@@ -92,6 +94,17 @@ struct View {
   std::string query_text;
   int32_t object_id = 0;
 };
+
+// A stored procedure: its definition as written (CREATE PROCEDURE ... AS ...) and parsed.
+struct Procedure {
+  std::string name;
+  std::string text;
+  std::shared_ptr<ast::CreateProcStmt> definition;
+  int32_t object_id = 0;
+};
+
+// Parses a stored procedure's definition text; null when the text is no CREATE PROCEDURE.
+std::shared_ptr<Procedure> ProcedureFromText(const std::string& text);
 
 // Upper-cases ASCII letters; the catalog compares names case-insensitively.
 std::string FoldName(std::string_view name);
@@ -150,11 +163,18 @@ class Database {
   // Whether tables are loaded from a data-source file on first use.
   bool LoadsOnDemand() const;
   std::shared_ptr<View> FindView(std::string_view name);
+  std::shared_ptr<Procedure> FindProcedure(std::string_view name);
   std::optional<int32_t> ObjectId(std::string_view name);
 
   // ---- catalog changes; the session records each in its ChangeLog ---------------------------
   bool AddTable(std::shared_ptr<Table> table);  // false when the name is taken
   bool AddView(std::shared_ptr<View> view);
+  // Adds or replaces (ALTER) a procedure; returns the one it replaced, if any.
+  std::shared_ptr<Procedure> PutProcedure(std::shared_ptr<Procedure> procedure);
+  // Takes a procedure out; null when there is none.
+  std::shared_ptr<Procedure> DetachProcedure(std::string_view name);
+  // Undo: puts a procedure back in place of the one now of its name, or takes one out.
+  void RestoreProcedure(std::string_view name, std::shared_ptr<Procedure> procedure);
   // Takes a table out of the catalog (reading it from the file first if need be); null when
   // there is none. Until the drop is committed or undone the file's copy is not read again.
   std::shared_ptr<Table> DetachTable(std::string_view name);
@@ -180,6 +200,7 @@ class Database {
   std::vector<std::string> TableNames();
   void ForEachTable(const std::function<void(const std::shared_ptr<Table>&)>& fn);
   void ForEachView(const std::function<void(const std::shared_ptr<View>&)>& fn);
+  void ForEachProcedure(const std::function<void(const std::shared_ptr<Procedure>&)>& fn);
 
   // The stored demo clock behind GETDATE() (datetime ticks), if the data source has one.
   void SetDemoClock(std::optional<int64_t> ticks);
@@ -196,6 +217,7 @@ class Database {
   std::condition_variable loaded_;    // signalled when a load ends
   std::map<std::string, std::shared_ptr<Table>> tables_;
   std::map<std::string, std::shared_ptr<View>> views_;
+  std::map<std::string, std::shared_ptr<Procedure>> procedures_;
   std::set<std::string> dropped_;     // folded names dropped in memory but still in the file
   std::optional<int64_t> demo_clock_;
 };

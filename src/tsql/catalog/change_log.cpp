@@ -94,10 +94,21 @@ void ChangeLog::CreatedView(const std::shared_ptr<View>& view) { Add(Kind::kCrea
 
 void ChangeLog::DroppedView(const std::shared_ptr<View>& view) { Add(Kind::kDropView, nullptr).view = view; }
 
+void ChangeLog::PutProcedure(const std::shared_ptr<Procedure>& procedure,
+                             std::shared_ptr<Procedure> replaced) {
+  Record& r = Add(Kind::kPutProcedure, nullptr);
+  r.procedure = procedure;
+  r.replaced = std::move(replaced);
+}
+
+void ChangeLog::DroppedProcedure(const std::shared_ptr<Procedure>& procedure) {
+  Add(Kind::kDropProcedure, nullptr).replaced = procedure;
+}
+
 bool ChangeLog::ChangesPermanent(size_t mark) const {
   for (size_t i = mark; i < records_.size(); ++i) {
     const Record& r = records_[i];
-    if (r.view || (r.table && !r.table->temporary)) return true;
+    if (r.view || r.procedure || r.replaced || (r.table && !r.table->temporary)) return true;
   }
   return false;
 }
@@ -153,9 +164,14 @@ void ChangeLog::UndoRows(Record& r) {
   }
 }
 
-void ChangeLog::UndoTo(size_t mark, const std::function<void(const Record&)>& undo_catalog) {
+void ChangeLog::UndoTo(size_t mark, const std::function<void(const Record&)>& undo_catalog,
+                       bool keep_table_variables) {
   while (records_.size() > mark) {
     Record& r = records_.back();
+    if (keep_table_variables && r.table && r.table->table_variable) {
+      records_.pop_back();
+      continue;
+    }
     switch (r.kind) {
       case Kind::kInsert:
       case Kind::kUpdate:

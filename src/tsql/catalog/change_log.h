@@ -30,12 +30,15 @@ class ChangeLog {
     kDropTable,
     kCreateView,
     kDropView,
+    kPutProcedure,   // procedure: the new one; replaced: the one before (null when created)
+    kDropProcedure,  // replaced: the procedure dropped
   };
 
   struct Record {
     Kind kind = Kind::kInsert;
     std::shared_ptr<Table> table;
     std::shared_ptr<View> view;
+    std::shared_ptr<Procedure> procedure, replaced;
     // kInsert: rows [first, first + count) were appended, with row ids first_id, first_id + 1, ...
     size_t first = 0;
     size_t count = 0;
@@ -68,6 +71,8 @@ class ChangeLog {
   void DroppedTable(const std::shared_ptr<Table>& table);
   void CreatedView(const std::shared_ptr<View>& view);
   void DroppedView(const std::shared_ptr<View>& view);
+  void PutProcedure(const std::shared_ptr<Procedure>& procedure, std::shared_ptr<Procedure> replaced);
+  void DroppedProcedure(const std::shared_ptr<Procedure>& procedure);
 
   size_t size() const { return records_.size(); }
   bool empty() const { return records_.empty(); }
@@ -77,7 +82,9 @@ class ChangeLog {
 
   // Undoes the records from `mark` on, newest first, and forgets them. Row changes are undone
   // here; catalog changes are handed to undo_catalog (which puts the catalog back).
-  void UndoTo(size_t mark, const std::function<void(const Record&)>& undo_catalog);
+  // A ROLLBACK (keep_table_variables) leaves the rows of table variables as they are.
+  void UndoTo(size_t mark, const std::function<void(const Record&)>& undo_catalog,
+              bool keep_table_variables = false);
   // Forgets every record (the transaction committed).
   void Clear() { records_.clear(); }
 

@@ -127,8 +127,14 @@ std::string ViewDefinition(const View& v) {
   return text + " AS\n" + v.query_text;
 }
 
-std::shared_ptr<View> ViewFromDefinition(const std::string& definition) {
+// The stored definitions hold views and stored procedures (a procedure's is its whole
+// CREATE PROCEDURE text): a procedure is put in the database here, a view returned.
+std::shared_ptr<View> ViewFromDefinition(const std::string& definition, Database* db = nullptr) {
   ast::Batch batch = ParseBatch(definition);
+  if (!batch.statements.empty() && batch.statements[0]->kind == ast::StmtKind::CreateProc) {
+    if (db) db->PutProcedure(ProcedureFromText(definition));
+    return nullptr;
+  }
   auto& create = batch.statements.at(0)->As<ast::CreateViewStmt>();
   auto view = std::make_shared<View>();
   view->name = create.name.back();
@@ -339,13 +345,18 @@ class SqliteFile : public DataFile {
     for (const auto& [key, definition] : stored_views) {
       if (locks.ExclusivelyLocked(key)) continue;
       auto known = view_texts_.find(key);
-      if (known == view_texts_.end() || known->second != definition || !db.FindView(key)) {
-        db.AddLoadedView(ViewFromDefinition(definition));
+      if (known == view_texts_.end() || known->second != definition ||
+          (!db.FindView(key) && !db.FindProcedure(key))) {
+        if (auto view = ViewFromDefinition(definition, &db)) db.AddLoadedView(std::move(view));
       }
     }
     db.ForEachView([&](const std::shared_ptr<View>& v) {
       const std::string key = FoldName(v->name);
       if (!stored_views.count(key) && !locks.ExclusivelyLocked(key)) db.RemoveView(v);
+    });
+    db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
+      const std::string key = FoldName(p->name);
+      if (!stored_views.count(key) && !locks.ExclusivelyLocked(key)) db.DetachProcedure(key);
     });
     view_texts_ = std::move(stored_views);
     last_data_version_ = data_version;
@@ -397,6 +408,17 @@ class SqliteFile : public DataFile {
     version_ = store_->WriteVersion();
     std::set<const Table*> gone;  // dropped by this transaction
     for (const ChangeLog::Record& r : log.records()) {
+      if (r.kind == ChangeLog::Kind::kPutProcedure) {
+        StoredView v{r.procedure->name, r.procedure->text};
+        store_->PutView(v);
+        view_texts_[FoldName(v.name)] = v.definition;
+        continue;
+      }
+      if (r.kind == ChangeLog::Kind::kDropProcedure) {
+        store_->DeleteView(r.replaced->name);
+        view_texts_.erase(FoldName(r.replaced->name));
+        continue;
+      }
       if (r.view) {
         if (r.kind == ChangeLog::Kind::kDropView) {
           store_->DeleteView(r.view->name);

@@ -16,6 +16,7 @@
 #include "tsql/types/datetime.h"
 #include "tsql/catalog/change_log.h"
 #include "tsql/catalog/lock_manager.h"
+#include "tsql/types/sql_error.h"
 #include "tsql/types/types.h"
 #include "tsql/types/value.h"
 
@@ -38,6 +39,8 @@ struct TransactionState {
   std::string name;    // the name given to the outermost BEGIN TRAN, if any
   std::vector<Savepoint> savepoints;
   ChangeLog log;
+  // An error made the transaction uncommittable (XACT_STATE() -1): it may only be rolled back.
+  bool doomed = false;
   bool writing = false;  // holds the data-source file's write lock (from its first write on)
   // The open transaction's number within the session (0 when none is open), the number of
   // the last one begun, and how the last one to end ended: a front end tells its client
@@ -75,6 +78,10 @@ struct SessionState {
   // How much a statement may grow the heap (SET MEMORY_LIMIT_MB); 0: the engine's limit only.
   int64_t memory_limit_bytes = 0;
   int64_t rowcount = 0;
+  int32_t last_error = 0;  // @@ERROR
+  int32_t nest_level = 0;  // @@NESTLEVEL: procedures running, one inside the other
+  // The errors being handled by the CATCH blocks running, innermost last (ERROR_NUMBER() ...).
+  std::vector<SqlError> caught_errors;
   // SET options a client sends when it connects; those that change results are honoured.
   bool ansi_nulls = true;
   bool ansi_warnings = true;               // 8153 warnings; overflow and truncation errors
@@ -107,7 +114,9 @@ struct SessionState {
   int64_t Now() const;
 };
 
-// True for "#x" (and "##x") names.
-inline bool IsTempName(std::string_view name) { return !name.empty() && name[0] == '#'; }
+// True for "#x" (and "##x") names, and for table variables ("@t"): tables of the session.
+inline bool IsTempName(std::string_view name) {
+  return !name.empty() && (name[0] == '#' || name[0] == '@');
+}
 
 }  // namespace orv::tsql

@@ -136,7 +136,12 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
     b.Col("ROUTINE_TYPE", SqlType::NVarChar(20), true).Col("DATA_TYPE", Sysname(), true);
     b.Col("ROUTINE_DEFINITION", SqlType::NVarChar(4000), true);
     b.Col("CREATED", SqlType::DateTime()).Col("LAST_ALTERED", SqlType::DateTime());
-    return b.Done("ROUTINES");  // the engine keeps no procedures or functions yet
+    const Value now = Value::DateTime(session.Now());
+    db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
+      b.Add({Str(catalog), Str("dbo"), Str(p->name), Str(catalog), Str("dbo"), Str(p->name),
+             Str("PROCEDURE"), Value(), Str(p->text.substr(0, 4000)), now, now});
+    });
+    return b.Done("ROUTINES");
   }
   return nullptr;
 }
@@ -200,6 +205,11 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view) {
   if (view == "OBJECTS" || view == "TABLES" || view == "VIEWS" || view == "PROCEDURES" ||
       view == "ALL_OBJECTS") {
     ObjectColumns(b);
+    if (view == "PROCEDURES" || view == "OBJECTS" || view == "ALL_OBJECTS") {
+      db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
+        b.Add(ObjectRow(p->name, p->object_id, "P ", "SQL_STORED_PROCEDURE", now));
+      });
+    }
     if (view == "PROCEDURES") return b.Done("procedures");
     Objects o = AllObjects(db);
     if (view != "VIEWS") {

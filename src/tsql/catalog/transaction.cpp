@@ -35,13 +35,20 @@ void UndoCatalogChange(SessionState& session, const ChangeLog::Record& r) {
     case ChangeLog::Kind::kDropView:
       db.RestoreView(r.view);
       break;
+    case ChangeLog::Kind::kPutProcedure:
+      db.RestoreProcedure(r.procedure->name, r.replaced);
+      break;
+    case ChangeLog::Kind::kDropProcedure:
+      db.RestoreProcedure(r.replaced->name, r.replaced);
+      break;
     default:
       break;
   }
 }
 
-void UndoTo(SessionState& session, size_t mark) {
-  session.transaction.log.UndoTo(mark, [&](const ChangeLog::Record& r) { UndoCatalogChange(session, r); });
+void UndoTo(SessionState& session, size_t mark, bool keep_table_variables = false) {
+  session.transaction.log.UndoTo(
+      mark, [&](const ChangeLog::Record& r) { UndoCatalogChange(session, r); }, keep_table_variables);
 }
 
 // Lets go of everything the transaction holds once its changes are committed or undone.
@@ -56,6 +63,7 @@ void Finish(SessionState& session, bool rolled_back) {
     if (DataFile* file = session.database->file()) file->AbortWrite();
   }
   t.log.Clear();
+  t.doomed = false;
   t.count = 0;
   t.name.clear();
   t.savepoints.clear();
@@ -165,12 +173,13 @@ void BeginTransaction(SessionState& session, const std::string& name) {
 void CommitTransaction(SessionState& session) {
   TransactionState& t = session.transaction;
   if (t.count == 0) ThrowError(3902);
+  if (t.doomed) ThrowError(3930);
   if (--t.count > 0) return;
   Commit(session);
 }
 
 void RollbackTransaction(SessionState& session) {
-  UndoTo(session, 0);
+  UndoTo(session, 0, true);
   Finish(session, true);
 }
 
@@ -179,7 +188,7 @@ void RollbackTransactionNamed(SessionState& session, const std::string& name) {
   if (t.count == 0) ThrowError(3903);
   for (size_t i = t.savepoints.size(); i-- > 0;) {
     if (t.savepoints[i].name == name) {
-      UndoTo(session, t.savepoints[i].mark);
+      UndoTo(session, t.savepoints[i].mark, true);
       t.savepoints.resize(i + 1);
       return;
     }

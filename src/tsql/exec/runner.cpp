@@ -3,11 +3,13 @@
 // results a client receives.
 #include "tsql/exec/runner.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <future>
+#include <map>
 #include <set>
 
 #include "tsql/bind/binder.h"
@@ -16,6 +18,7 @@
 #include "tsql/exec/statements.h"
 #include "tsql/storage/memory_limit.h"
 #include "tsql/syntax/lexer.h"
+#include "tsql/syntax/parser.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
 
@@ -173,6 +176,12 @@ std::vector<std::string> PermanentTargets(const ast::Statement& s, Database& db)
     case ast::StmtKind::DropView:
       for (const auto& n : s.As<ast::DropViewStmt>().names) out.push_back(n.back());
       break;
+    case ast::StmtKind::CreateProc:
+      out.push_back(s.As<ast::CreateProcStmt>().name.back());
+      break;
+    case ast::StmtKind::DropProc:
+      for (const auto& n : s.As<ast::DropProcStmt>().names) out.push_back(n.back());
+      break;
     case ast::StmtKind::Select:
       SelectIntoTargets(*s.As<ast::SelectStmt>().query, out);
       break;
@@ -227,67 +236,209 @@ bool OpensImplicitTransaction(const ast::Statement& s) {
 
 bool IsConversionError(int32_t n) { return n == 245 || n == 8114 || n == 241 || n == 242; }
 
+// Statements that write: refused with 3930 while the transaction is uncommittable.
+bool Writes(const ast::Statement& s, const std::vector<std::string>& targets) {
+  if (!targets.empty()) return true;
+  switch (s.kind) {
+    case ast::StmtKind::Insert:
+    case ast::StmtKind::Update:
+    case ast::StmtKind::Delete:
+    case ast::StmtKind::Merge:
+    case ast::StmtKind::Truncate:
+    case ast::StmtKind::CreateTable:
+    case ast::StmtKind::DropTable:
+    case ast::StmtKind::CreateIndex:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// How a statement hands control on.
+enum class Flow {
+  kNext,      // to the statement after it
+  kBreak,     // out of the innermost WHILE
+  kContinue,  // to the innermost WHILE's condition
+  kReturn,    // out of the procedure or batch
+  kGoto,      // to a label (Runner::goto_label_)
+  kRaise,     // to the innermost CATCH block (Runner::raised_)
+  kStop,      // the batch ends
+};
+
+constexpr int32_t kMaxNesting = 32;
+
 class Runner {
  public:
-  Runner(SessionState& session, std::vector<StatementResult>& results, std::string_view text)
-      : session_(session), results_(results), text_(text) {}
+  // `in_try`: a caller's TRY block is around this batch or procedure; `procedure`: the
+  // procedure's name ("" for a batch).
+  Runner(SessionState& session, std::vector<StatementResult>& results, std::string_view text,
+         bool nested = false, bool in_try = false, std::string procedure = {})
+      : session_(session), results_(results), text_(text), nested_(nested), in_try_(in_try),
+        procedure_(std::move(procedure)) {}
 
-  // Runs a statement; false when the rest of the batch is skipped.
-  bool Run(ast::Statement& stmt);
+  Flow Run(ast::Statement& stmt);
+  Flow RunList(std::vector<ast::StmtPtr>& statements);
+
+  const SqlError& raised() const { return raised_; }
+  std::optional<int32_t> return_value() const { return return_value_; }
 
  private:
-  bool RunLeaf(ast::Statement& stmt);
+  Flow RunLeaf(ast::Statement& stmt);
+  Flow RunWhile(ast::WhileStmt& stmt);
+  Flow RunTry(ast::TryStmt& stmt);
+  Flow RunExec(ast::ExecStmt& stmt);
+  Flow RunDynamic(ast::Batch& batch, std::string_view text);
   void Dispatch(ast::Statement& stmt, StatementContext& cx);
   void RunTransactionStatement(const ast::TransactionStmt& s);
-  bool Fail(const SqlError& error, const ast::Statement& stmt, const StatementContext& cx);
+  void PrepareExec(ast::ExecStmt& stmt, StatementContext& cx);
+  void RaiseError(const ast::RaiseErrorStmt& stmt, StatementContext& cx);
+  void Throw(const ast::ThrowStmt& stmt, StatementContext& cx);
+  Value EvalExpr(const ast::Expr& expr, StatementContext& cx, SqlType* type = nullptr);
+  Flow Fail(SqlError error, const ast::Statement& stmt, const StatementContext& cx);
+  bool InTry() const { return in_try_ || try_depth_ > 0; }
 
   SessionState& session_;
   std::vector<StatementResult>& results_;
   std::string_view text_;
+  bool nested_ = false;  // a procedure or dynamic SQL called from a batch
+  bool in_try_ = false;
+  std::string procedure_;
+  int try_depth_ = 0;
   std::optional<Tri> condition_;
+  std::string goto_label_;
+  SqlError raised_;
+  bool abort_batch_ = false;  // THROW: the error ends the batch when no CATCH takes it
+  std::optional<int32_t> return_value_;
+
+  // The call an EXEC statement prepared (PrepareExec) for RunExec to make.
+  struct Argument {
+    std::string parameter;  // folded
+    Value value;
+    SqlType type;
+    std::string output_variable;  // the caller's variable (folded) for an OUTPUT argument
+  };
+  struct Call {
+    std::shared_ptr<Procedure> procedure;
+    std::vector<Argument> arguments;  // one per parameter, in the procedure's order
+    // sp_executesql / EXEC (string): the batch text to run
+    std::optional<std::string> dynamic_text;
+    std::vector<std::pair<std::string, Variable>> dynamic_parameters;
+  };
+  Call call_;
 };
 
-bool Runner::Run(ast::Statement& stmt) {
+Flow Runner::RunList(std::vector<ast::StmtPtr>& statements) {
+  for (size_t i = 0; i < statements.size(); ++i) {
+    Flow flow = Run(*statements[i]);
+    if (flow == Flow::kGoto) {
+      // A label in this list: go on from there; else the enclosing list looks for it.
+      size_t target = statements.size();
+      for (size_t k = 0; k < statements.size(); ++k) {
+        if (statements[k]->kind == ast::StmtKind::Label &&
+            NamesEqual(statements[k]->As<ast::LabelStmt>().label, goto_label_)) {
+          target = k;
+        }
+      }
+      if (target == statements.size()) return flow;
+      i = target;
+      continue;
+    }
+    if (flow != Flow::kNext) return flow;
+  }
+  return Flow::kNext;
+}
+
+Flow Runner::Run(ast::Statement& stmt) {
   switch (stmt.kind) {
     case ast::StmtKind::Block:
-      for (auto& s : stmt.As<ast::BlockStmt>().statements) {
-        if (!Run(*s)) return false;
-      }
-      return true;
+      return RunList(stmt.As<ast::BlockStmt>().statements);
     case ast::StmtKind::Empty:
-      return true;
+    case ast::StmtKind::Label:
+      return Flow::kNext;
     case ast::StmtKind::If: {
       auto& s = stmt.As<ast::IfStmt>();
       condition_.reset();
-      if (!RunLeaf(stmt)) return false;
-      if (!condition_) return true;
+      Flow flow = RunLeaf(stmt);
+      if (flow != Flow::kNext || !condition_) return flow;
       ast::Statement* branch =
           *condition_ == Tri::True ? s.then_branch.get() : s.else_branch.get();
-      return branch ? Run(*branch) : true;
+      return branch ? Run(*branch) : Flow::kNext;
     }
+    case ast::StmtKind::While:
+      return RunWhile(stmt.As<ast::WhileStmt>());
+    case ast::StmtKind::Break:
+      return Flow::kBreak;
+    case ast::StmtKind::Continue:
+      return Flow::kContinue;
+    case ast::StmtKind::Goto:
+      goto_label_ = stmt.As<ast::GotoStmt>().label;
+      return Flow::kGoto;
+    case ast::StmtKind::Return: {
+      Flow flow = RunLeaf(stmt);
+      return flow == Flow::kNext ? Flow::kReturn : flow;
+    }
+    case ast::StmtKind::Try:
+      return RunTry(stmt.As<ast::TryStmt>());
+    case ast::StmtKind::Exec:
+      return RunExec(stmt.As<ast::ExecStmt>());
     default:
       return RunLeaf(stmt);
   }
 }
 
-bool Runner::Fail(const SqlError& error, const ast::Statement& stmt,
-                  const StatementContext& cx) {
+Flow Runner::RunWhile(ast::WhileStmt& stmt) {
+  for (;;) {
+    condition_.reset();
+    Flow flow = RunLeaf(stmt);
+    if (flow != Flow::kNext) return flow;
+    if (condition_ != Tri::True) return Flow::kNext;
+    flow = Run(*stmt.body);
+    if (flow == Flow::kBreak) return Flow::kNext;
+    if (flow != Flow::kNext && flow != Flow::kContinue) return flow;
+  }
+}
+
+Flow Runner::RunTry(ast::TryStmt& stmt) {
+  ++try_depth_;
+  Flow flow = RunList(stmt.try_statements);
+  --try_depth_;
+  if (flow != Flow::kRaise) return flow;
+  session_.caught_errors.push_back(raised_);
+  flow = RunList(stmt.catch_statements);
+  session_.caught_errors.pop_back();
+  return flow;
+}
+
+Flow Runner::Fail(SqlError error, const ast::Statement& stmt, const StatementContext& cx) {
+  if (error.line == 0) error.line = stmt.pos.line;
+  if (error.procedure.empty()) error.procedure = procedure_;
+  const int32_t n = error.number;
+  const bool abort_batch = abort_batch_;
+  abort_batch_ = false;
+  if (error.severity >= 11) session_.last_error = n;
+  // A compile error ends the batch and leaves an open transaction as it is; XACT_ABORT does
+  // not apply to it. (Waiting for a lock, or for memory, while binding is no compile error.)
+  // In a procedure it ends the procedure, and the caller goes on (or its CATCH takes it).
+  const bool run_time = cx.bound || n == 1222 || n == 1205 || n == 701;
+  const bool batch_aborting =
+      IsConversionError(n) || n == 1205 || (session_.xact_abort && error.severity >= 11);
+  if (InTry() && error.severity >= 11 && (run_time || nested_)) {
+    // CATCH takes it. An error that would have rolled the transaction back leaves it
+    // uncommittable instead, for the CATCH block to roll back.
+    if (batch_aborting && session_.transaction.count > 0) session_.transaction.doomed = true;
+    raised_ = std::move(error);
+    return Flow::kRaise;
+  }
   StatementResult r;
   r.kind = error.severity >= 11 ? StatementResult::Kind::Error : StatementResult::Kind::Message;
   r.error = error;
-  if (r.error.line == 0) r.error.line = stmt.pos.line;
   results_.push_back(r);
-  const int32_t n = error.number;
-  // A compile error ends the batch and leaves an open transaction as it is; XACT_ABORT does
-  // not apply to it. (Waiting for a lock, or for memory, while binding is no compile error.)
-  const bool run_time = cx.bound || n == 1222 || n == 1205 || n == 701;
-  if (!run_time) return false;
-  // Errors that abort the batch roll back the open transaction: the conversion errors, a
-  // deadlock victim's, and with XACT_ABORT ON every run-time error.
-  if (IsConversionError(n) || n == 1205 || (session_.xact_abort && error.severity >= 11)) {
+  if (!run_time) return nested_ ? Flow::kReturn : Flow::kStop;
+  if (batch_aborting) {
     RollbackTransaction(session_);
-    return false;
+    return Flow::kStop;
   }
+  if (abort_batch) return Flow::kStop;
   bool dml = stmt.kind == ast::StmtKind::Insert || stmt.kind == ast::StmtKind::Update ||
              stmt.kind == ast::StmtKind::Delete || stmt.kind == ast::StmtKind::Merge;
   if (n == 515 || n == 8152 || n == 2628 || (n == 512 && dml)) {
@@ -295,11 +446,11 @@ bool Runner::Fail(const SqlError& error, const ast::Statement& stmt,
     info.kind = StatementResult::Kind::Message;
     info.error = MakeError(3621);
     info.error.line = r.error.line;
+    info.error.procedure = r.error.procedure;
     results_.push_back(info);
   }
-  return true;
+  return Flow::kNext;
 }
-
 // With ORV_TSQL_PROFILE set, each statement's batch line and run time go to stderr.
 struct StatementTimer {
   explicit StatementTimer(int line) : line(line) {
@@ -360,12 +511,19 @@ void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
     case ast::StmtKind::DropView:
       deny(3701, {"view", s.As<ast::DropViewStmt>().names.front().back()});
       break;
+    case ast::StmtKind::CreateProc:
+      deny(262, {s.As<ast::CreateProcStmt>().alter ? "ALTER PROCEDURE" : "CREATE PROCEDURE", database});
+      break;
+    case ast::StmtKind::DropProc:
+      deny(3701, {"procedure", s.As<ast::DropProcStmt>().names.front().back()});
+      break;
     default:
       break;
   }
 }
 
-bool Runner::RunLeaf(ast::Statement& stmt) {
+
+Flow Runner::RunLeaf(ast::Statement& stmt) {
   StatementTimer timer(stmt.pos.line);
   // A statement bound while another process committed a table it reads is bound again (it
   // has changed nothing then); after many tries in a row it gives up as a lock timeout would.
@@ -386,6 +544,10 @@ bool Runner::RunLeaf(ast::Statement& stmt) {
         BeginTransaction(session_, "");
       }
       const std::vector<std::string> targets = PermanentTargets(stmt, *session_.database);
+      if (session_.transaction.doomed && Writes(stmt, targets)) {
+        cx.BindDone();
+        ThrowError(3930);
+      }
       if (!targets.empty() && !session_.read_only) LockForWrite(session_, targets);
       Dispatch(stmt, cx);
       if (cx.env.null_eliminated && session_.ansi_warnings) {
@@ -397,7 +559,8 @@ bool Runner::RunLeaf(ast::Statement& stmt) {
       }
       begun = false;
       EndStatement(session_, true, mark);
-      return true;
+      session_.last_error = 0;
+      return Flow::kNext;
     } catch (const StatementRetry&) {
       EndStatement(session_, false, mark);
       if (attempt < kMaxRetries) continue;
@@ -408,7 +571,7 @@ bool Runner::RunLeaf(ast::Statement& stmt) {
       if (begun) EndStatement(session_, false, mark);
       if (session_.cancel_requested.load(std::memory_order_relaxed)) {
         Fail(MakeError(3617), stmt, cx);
-        return false;
+        return Flow::kStop;
       }
       return Fail(ex.error(), stmt, cx);
     } catch (const std::exception& ex) {
@@ -417,10 +580,23 @@ bool Runner::RunLeaf(ast::Statement& stmt) {
       error.number = 8624;
       error.severity = 16;
       error.message = std::string("Internal error: ") + ex.what();
+      in_try_ = false;
+      try_depth_ = 0;
       Fail(error, stmt, cx);
-      return false;
+      return Flow::kStop;
     }
   }
+}
+
+Value Runner::EvalExpr(const ast::Expr& expr, StatementContext& cx, SqlType* type) {
+  Binder binder(session_, EvalConstant);
+  Scope scope;
+  BExprPtr e = binder.BindExpr(expr, scope);
+  cx.BindDone();
+  EvalCtx ctx;
+  ctx.env = &cx.env;
+  if (type) *type = e->type;
+  return Eval(*e, ctx);
 }
 
 void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
@@ -450,10 +626,14 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
       return;
     case ast::StmtKind::Truncate:
       return ExecTruncate(stmt.As<ast::TruncateStmt>(), cx);
-    case ast::StmtKind::If: {
+    case ast::StmtKind::If:
+    case ast::StmtKind::While: {
+      const ast::Expr& condition = stmt.kind == ast::StmtKind::If
+                                       ? *stmt.As<ast::IfStmt>().condition
+                                       : *stmt.As<ast::WhileStmt>().condition;
       Binder binder(session_, EvalConstant);
       Scope scope;
-      BExprPtr cond = binder.BindExpr(*stmt.As<ast::IfStmt>().condition, scope);
+      BExprPtr cond = binder.BindExpr(condition, scope);
       cx.BindDone();
       EvalCtx ctx;
       ctx.env = &cx.env;
@@ -463,31 +643,40 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
     case ast::StmtKind::Set:
       cx.BindDone();
       ApplySetOption(session_, stmt.As<ast::SetStmt>(), results_);
+      session_.rowcount = 0;
       return;
     case ast::StmtKind::Transaction:
       cx.BindDone();
-      return RunTransactionStatement(stmt.As<ast::TransactionStmt>());
+      RunTransactionStatement(stmt.As<ast::TransactionStmt>());
+      session_.rowcount = 0;
+      return;
     case ast::StmtKind::SetVariable:
       return ExecSetVariable(stmt.As<ast::SetVariableStmt>(), cx);
     case ast::StmtKind::Print: {
-      Binder binder(session_, EvalConstant);
-      Scope scope;
-      BExprPtr e = binder.BindExpr(*stmt.As<ast::PrintStmt>().value, scope);
-      cx.BindDone();
-      EvalCtx ctx;
-      ctx.env = &cx.env;
-      Value v = Eval(*e, ctx);
+      SqlType type;
+      Value v = EvalExpr(*stmt.As<ast::PrintStmt>().value, cx, &type);
       StatementResult r;
       r.kind = StatementResult::Kind::Message;
       r.error.number = 0;
       r.error.severity = 0;
       r.error.line = stmt.pos.line;
-      r.error.message = v.is_null() ? "" : ToText(v, e->type);
+      r.error.procedure = procedure_;
+      r.error.message = v.is_null() ? "" : ToText(v, type);
       results_.push_back(std::move(r));
+      session_.rowcount = 0;
       return;
     }
     case ast::StmtKind::Declare: {
       auto& s = stmt.As<ast::DeclareStmt>();
+      if (s.table) {
+        // A table variable lives among the session's tables as "@name" until the batch or
+        // procedure ends.
+        const std::string key = FoldName(s.table->name.back());
+        if (session_.temp_tables.count(key)) ThrowError(134, {"@" + s.variable});
+        ExecCreateTable(*s.table, cx);
+        if (auto table = session_.FindTempTable(key)) table->table_variable = true;
+        return;
+      }
       Variable var;
       var.type = TypeFromName(s.type, false);
       BExprPtr init;
@@ -503,14 +692,283 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
         EvalCtx ctx;
         ctx.env = &cx.env;
         AssignVariable(session_, name, Eval(*init, ctx), init->type);
+        session_.rowcount = 1;
       }
       return;
     }
+    case ast::StmtKind::Return: {
+      auto& s = stmt.As<ast::ReturnStmt>();
+      if (!s.value) {
+        cx.BindDone();
+        return_value_ = 0;
+        return;
+      }
+      SqlType type;
+      Value v = EvalExpr(*s.value, cx, &type);
+      v = Convert(v, type, SqlType::Int(), CastMode::Explicit);
+      // RETURN NULL returns 0 (with a message in SQL Server).
+      return_value_ = v.is_null() ? 0 : static_cast<int32_t>(v.int_value());
+      return;
+    }
+    case ast::StmtKind::RaiseError:
+      return RaiseError(stmt.As<ast::RaiseErrorStmt>(), cx);
+    case ast::StmtKind::Throw:
+      return Throw(stmt.As<ast::ThrowStmt>(), cx);
+    case ast::StmtKind::Exec:
+      return PrepareExec(stmt.As<ast::ExecStmt>(), cx);
+    case ast::StmtKind::CreateProc:
+      return ExecCreateProcedure(stmt.As<ast::CreateProcStmt>(), cx);
+    case ast::StmtKind::DropProc:
+      return ExecDropProcedure(stmt.As<ast::DropProcStmt>(), cx);
     case ast::StmtKind::Block:
     case ast::StmtKind::Empty:
+    case ast::StmtKind::Break:
+    case ast::StmtKind::Continue:
+    case ast::StmtKind::Goto:
+    case ast::StmtKind::Label:
+    case ast::StmtKind::Try:
       cx.BindDone();
       return;
   }
+}
+
+void Runner::RaiseError(const ast::RaiseErrorStmt& stmt, StatementContext& cx) {
+  std::vector<Value> values;
+  std::vector<SqlType> types;
+  for (const auto& arg : stmt.args) {
+    SqlType type;
+    values.push_back(EvalExpr(*arg, cx, &type));
+    types.push_back(type);
+  }
+  auto int_arg = [&](size_t i) -> int32_t {
+    Value v = Convert(values[i], types[i], SqlType::Int(), CastMode::Explicit);
+    return v.is_null() ? 0 : static_cast<int32_t>(v.int_value());
+  };
+  SqlError error;
+  error.severity = std::clamp(int_arg(1), 0, 25);
+  error.state = std::clamp(int_arg(2), 0, 255);
+  error.procedure = procedure_;
+  error.line = stmt.pos.line;
+  if (types[0].IsString()) {
+    error.number = 50000;
+    std::vector<std::pair<Value, SqlType>> args;
+    for (size_t i = 3; i < values.size(); ++i) args.emplace_back(values[i], types[i]);
+    error.message = FormatRaiseErrorMessage(
+        values[0].is_null() ? std::string() : ToText(values[0], types[0]), args);
+  } else {
+    // A message number: none are added with sp_addmessage here.
+    const int32_t number = int_arg(0);
+    if (number < 13000 || number == 50000) ThrowError(2732, {std::to_string(number)});
+    error = MakeError(18054, {std::to_string(number), std::to_string(error.severity),
+                              std::to_string(error.state)});
+    error.line = stmt.pos.line;
+    error.procedure = procedure_;
+  }
+  if (stmt.seterror) session_.last_error = error.number;
+  session_.rowcount = 0;
+  if (error.severity <= 10) {
+    StatementResult r;
+    r.kind = StatementResult::Kind::Message;
+    r.error = std::move(error);
+    results_.push_back(std::move(r));
+    return;
+  }
+  throw SqlException(std::move(error));
+}
+
+void Runner::Throw(const ast::ThrowStmt& stmt, StatementContext& cx) {
+  if (!stmt.number) {
+    cx.BindDone();
+    if (session_.caught_errors.empty()) ThrowError(10733);
+    abort_batch_ = true;
+    throw SqlException(session_.caught_errors.back());
+  }
+  SqlType number_type, message_type, state_type;
+  Value number = EvalExpr(*stmt.number, cx, &number_type);
+  Value message = EvalExpr(*stmt.message, cx, &message_type);
+  Value state = EvalExpr(*stmt.state, cx, &state_type);
+  number = Convert(number, number_type, SqlType::Int(), CastMode::Explicit);
+  state = Convert(state, state_type, SqlType::Int(), CastMode::Explicit);
+  const int64_t n = number.is_null() ? 0 : number.int_value();
+  if (n < 50000) ThrowError(35100, {std::to_string(n)});
+  SqlError error;
+  error.number = static_cast<int32_t>(n);
+  error.severity = 16;
+  error.state = state.is_null() ? 1 : static_cast<int32_t>(state.int_value());
+  error.message = message.is_null() ? std::string() : ToText(message, message_type);
+  error.line = stmt.pos.line;
+  error.procedure = procedure_;
+  abort_batch_ = true;
+  throw SqlException(std::move(error));
+}
+
+// Binds an EXEC's arguments to the parameters (by position, then by name), evaluates them and
+// the defaults, and records the call for RunExec; sp_executesql's parameters are those of its
+// definition text. Raises 2812, 201, 8144, 8145 and 217 as SQL Server does.
+// An error of a call's arguments that SQL Server raises when the call runs: the batch goes on.
+[[noreturn]] void RunTimeError(StatementContext& cx, int32_t number,
+                               std::initializer_list<std::string> args) {
+  cx.BindDone();
+  ThrowError(number, args);
+}
+
+void Runner::PrepareExec(ast::ExecStmt& stmt, StatementContext& cx) {
+  call_ = Call{};
+  if (!stmt.return_variable.empty() && !session_.variables.count(FoldName(stmt.return_variable))) {
+    ThrowError(137, {"@" + stmt.return_variable});
+  }
+  auto text_of = [&](const ast::Expr& e) {
+    SqlType type;
+    Value v = EvalExpr(e, cx, &type);
+    return v.is_null() ? std::string() : ToText(v, type);
+  };
+  if (!stmt.dynamic.empty()) {
+    std::string text;
+    for (const auto& part : stmt.dynamic) text += text_of(*part);
+    cx.BindDone();
+    call_.dynamic_text = std::move(text);
+    if (session_.nest_level >= kMaxNesting) ThrowError(217);
+    return;
+  }
+  std::string written;
+  for (const auto& part : stmt.procedure) written += (written.empty() ? "" : ".") + part;
+  const std::string& name = stmt.procedure.back();
+  std::vector<const ast::ExecArg*> args;
+  for (const auto& a : stmt.args) args.push_back(&a);
+  std::shared_ptr<Procedure> procedure;
+  if (NamesEqual(name, "sp_executesql")) {
+    if (args.empty() || !args[0]->value) RunTimeError(cx, 201, {"sp_executesql", "@statement"});
+    call_.dynamic_text = text_of(*args[0]->value);
+    std::string definition;
+    if (args.size() > 1 && args[1]->value) definition = text_of(*args[1]->value);
+    procedure = ProcedureFromText("CREATE PROCEDURE sp_executesql " + definition + " AS RETURN");
+    if (!procedure) ThrowError(102, {definition});
+    args.erase(args.begin(), args.begin() + std::min<size_t>(args.size(), 2));
+  } else {
+    procedure = session_.database->FindProcedure(name);
+    if (!procedure) {
+      cx.BindDone();
+      ThrowError(2812, {written});
+    }
+    // Each call runs a tree of its own: statements keep state in their trees as they run.
+    procedure = ProcedureFromText(procedure->text);
+  }
+  const std::vector<ast::ProcParam>& params = procedure->definition->params;
+  std::vector<const ast::ExecArg*> given(params.size(), nullptr);
+  size_t position = 0;
+  for (const ast::ExecArg* arg : args) {
+    size_t p = params.size();
+    if (!arg->parameter.empty()) {
+      for (size_t i = 0; i < params.size(); ++i) {
+        if (NamesEqual(params[i].name, arg->parameter)) p = i;
+      }
+      if (p == params.size()) RunTimeError(cx, 8145, {"@" + arg->parameter, name});
+    } else {
+      p = position++;
+      if (p >= params.size()) RunTimeError(cx, 8144, {name});
+    }
+    given[p] = arg;
+  }
+  for (size_t i = 0; i < params.size(); ++i) {
+    const ast::ProcParam& param = params[i];
+    Argument a;
+    a.parameter = FoldName(param.name);
+    a.type = TypeFromName(param.type, false);
+    const ast::ExecArg* arg = given[i];
+    const ast::Expr* value = arg && arg->value ? arg->value.get() : param.default_value.get();
+    if (!value) RunTimeError(cx, 201, {name, "@" + param.name});
+    SqlType from;
+    Value v = EvalExpr(*value, cx, &from);
+    a.value = Convert(v, from, a.type, CastMode::Explicit);
+    if (arg && arg->output && param.output && arg->value &&
+        arg->value->kind == ast::ExprKind::Variable && !arg->value->name.empty()) {
+      a.output_variable = FoldName(arg->value->name.back());
+    }
+    call_.arguments.push_back(std::move(a));
+  }
+  cx.BindDone();
+  if (session_.nest_level >= kMaxNesting) ThrowError(217);
+  if (!call_.dynamic_text) call_.procedure = std::move(procedure);
+}
+
+Flow Runner::RunExec(ast::ExecStmt& stmt) {
+  call_ = Call{};
+  Flow flow = RunLeaf(stmt);
+  Call call = std::move(call_);
+  call_ = Call{};
+  // (A call whose arguments failed has neither: its error is reported already.)
+  if (flow != Flow::kNext || (!call.procedure && !call.dynamic_text)) return flow;
+  // The parsed statements of what runs: the procedure's, or a batch parsed from the string.
+  ast::Batch dynamic;
+  std::vector<ast::StmtPtr>* body = nullptr;
+  std::string_view text;
+  std::string name;
+  if (call.procedure) {
+    body = &call.procedure->definition->body;
+    text = call.procedure->text;
+    name = call.procedure->name;
+  } else {
+    text = *call.dynamic_text;
+    try {
+      dynamic = ParseBatch(text);
+    } catch (const SqlException& ex) {
+      SqlError error = ex.error();
+      if (InTry()) {
+        raised_ = std::move(error);
+        return Flow::kRaise;
+      }
+      session_.last_error = error.number;
+      StatementResult r;
+      r.kind = StatementResult::Kind::Error;
+      r.error = std::move(error);
+      results_.push_back(std::move(r));
+      return Flow::kNext;
+    }
+    body = &dynamic.statements;
+  }
+  // The callee's own scope: its parameters as variables, no table variables of the caller;
+  // temporary tables it creates are dropped when it ends.
+  std::map<std::string, Variable> caller_variables = std::move(session_.variables);
+  session_.variables.clear();
+  std::map<std::string, std::shared_ptr<Table>> caller_tables = session_.temp_tables;
+  for (auto it = session_.temp_tables.begin(); it != session_.temp_tables.end();) {
+    it = it->first[0] == '@' ? session_.temp_tables.erase(it) : std::next(it);
+  }
+  for (const Argument& a : call.arguments) session_.variables[a.parameter] = Variable{a.type, a.value};
+  ++session_.nest_level;
+  Runner inner(session_, results_, text, true, InTry(), name);
+  flow = inner.RunList(*body);
+  --session_.nest_level;
+  std::vector<std::pair<const Argument*, Value>> outputs;
+  for (const Argument& a : call.arguments) {
+    if (!a.output_variable.empty()) outputs.emplace_back(&a, session_.variables[a.parameter].value);
+  }
+  for (auto it = session_.temp_tables.begin(); it != session_.temp_tables.end();) {
+    auto before = caller_tables.find(it->first);
+    it = before == caller_tables.end() ? session_.temp_tables.erase(it) : std::next(it);
+  }
+  for (auto& [key, table] : caller_tables) {
+    if (key[0] == '@') session_.temp_tables[key] = table;
+  }
+  session_.variables = std::move(caller_variables);
+  for (auto& [a, value] : outputs) {
+    try {
+      AssignVariable(session_, a->output_variable, value, a->type);
+    } catch (const SqlException&) {
+      // the caller's variable cannot hold it: it keeps its value
+    }
+  }
+  if (call.procedure && !stmt.return_variable.empty() && flow != Flow::kStop) {
+    const std::string rc = FoldName(stmt.return_variable);
+    if (session_.variables.count(rc)) {
+      AssignVariable(session_, rc, Value::Int(inner.return_value().value_or(0)), SqlType::Int());
+    }
+  }
+  if (flow == Flow::kRaise) {
+    raised_ = inner.raised();
+    return Flow::kRaise;
+  }
+  return flow == Flow::kStop ? Flow::kStop : Flow::kNext;
 }
 
 void Runner::RunTransactionStatement(const ast::TransactionStmt& s) {
@@ -596,10 +1054,26 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
   session.variables.clear();
   session.cancel_requested.store(false, std::memory_order_relaxed);
   TablePreloader preloader(session.database, text);
+  // Table variables live as long as the batch.
+  auto drop_table_variables = [&session] {
+    for (auto it = session.temp_tables.begin(); it != session.temp_tables.end();) {
+      it = it->first[0] == '@' ? session.temp_tables.erase(it) : std::next(it);
+    }
+  };
+  drop_table_variables();
+  session.nest_level = 0;
+  session.caught_errors.clear();
   Runner runner(session, results, text);
-  for (auto& stmt : batch.statements) {
-    if (!runner.Run(*stmt)) break;
+  runner.RunList(batch.statements);
+  if (session.transaction.doomed) {
+    // An uncommittable transaction does not outlive the batch.
+    RollbackTransaction(session);
+    StatementResult r;
+    r.kind = StatementResult::Kind::Error;
+    r.error = MakeError(3998);
+    results.push_back(std::move(r));
   }
+  drop_table_variables();
   preloader.Finish();
   if (!session.share_result_rows) {
     for (auto& r : results) r.MaterializeRows();

@@ -1,6 +1,8 @@
 // The batch runner: executes the statements of a parsed batch in order with SQL Server's error
 // scopes (compile errors end the batch, conversion errors abort it, most others end only the
-// statement), IF/ELSE and BEGIN/END, SET, PRINT and DECLARE, and collects the results.
+// statement), control of flow (IF/ELSE, BEGIN/END, WHILE, BREAK, CONTINUE, GOTO, RETURN),
+// TRY/CATCH, RAISERROR and THROW, SET, PRINT and DECLARE, calls of stored procedures and of
+// dynamic SQL (EXEC, sp_executesql), and collects the results.
 #pragma once
 
 #include <string_view>

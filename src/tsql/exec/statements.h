@@ -48,6 +48,13 @@ void ExecDropView(ast::DropViewStmt& stmt, StatementContext& cx);
 void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx);
 void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx);
 void ExecSetVariable(ast::SetVariableStmt& stmt, StatementContext& cx);
+void ExecCreateProcedure(ast::CreateProcStmt& stmt, StatementContext& cx);
+void ExecDropProcedure(ast::DropProcStmt& stmt, StatementContext& cx);
+
+// RAISERROR's message: printf-style specifications (%d %i %u %s %x %X %o %%, with flags, width
+// and precision, '*' taking them from the arguments) filled from the arguments in turn.
+std::string FormatRaiseErrorMessage(std::string_view format,
+                                    const std::vector<std::pair<Value, SqlType>>& args);
 
 // Stores a value (of type `from`) into a declared variable (folded name), converted to the
 // variable's type as SET does: strings are cut to its length silently, numbers rounded or

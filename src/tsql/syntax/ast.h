@@ -220,6 +220,18 @@ enum class StmtKind {
   Merge,
   Transaction,  // BEGIN TRAN, COMMIT, ROLLBACK, SAVE TRAN
   Empty,        // a lone ';'
+  While,
+  Break,
+  Continue,
+  Return,
+  Goto,
+  Label,
+  Try,         // BEGIN TRY ... END TRY BEGIN CATCH ... END CATCH
+  RaiseError,
+  Throw,
+  Exec,        // EXEC[UTE] procedure ... or EXEC (string)
+  CreateProc,  // CREATE [OR ALTER] / ALTER PROCEDURE
+  DropProc,
 };
 
 struct Statement {
@@ -430,6 +442,111 @@ struct DeclareStmt : Statement {
   std::string variable;  // without '@'
   TypeName type;
   ExprPtr initial;
+  // DECLARE @t TABLE (...): the columns of a table variable (its name is "@t"); null otherwise.
+  std::unique_ptr<CreateTableStmt> table;
+};
+
+struct WhileStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::While;
+  WhileStmt() : Statement(kKind) {}
+  ExprPtr condition;
+  StmtPtr body;
+};
+
+struct BreakStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Break;
+  BreakStmt() : Statement(kKind) {}
+};
+
+struct ContinueStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Continue;
+  ContinueStmt() : Statement(kKind) {}
+};
+
+struct ReturnStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Return;
+  ReturnStmt() : Statement(kKind) {}
+  ExprPtr value;  // may be null
+};
+
+struct GotoStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Goto;
+  GotoStmt() : Statement(kKind) {}
+  std::string label;
+};
+
+// "name:" marks a place GOTO may jump to.
+struct LabelStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Label;
+  LabelStmt() : Statement(kKind) {}
+  std::string label;
+};
+
+struct TryStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Try;
+  TryStmt() : Statement(kKind) {}
+  std::vector<StmtPtr> try_statements;
+  std::vector<StmtPtr> catch_statements;
+};
+
+// RAISERROR (msg, severity, state [, argument ...]) [WITH LOG | NOWAIT | SETERROR].
+struct RaiseErrorStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::RaiseError;
+  RaiseErrorStmt() : Statement(kKind) {}
+  std::vector<ExprPtr> args;  // message (or number), severity, state, then the arguments
+  bool seterror = false;
+};
+
+// THROW number, message, state; a bare THROW (all null) raises the caught error again.
+struct ThrowStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Throw;
+  ThrowStmt() : Statement(kKind) {}
+  ExprPtr number, message, state;
+};
+
+// One argument of EXEC proc: [@parameter =] value [OUTPUT], or DEFAULT.
+struct ExecArg {
+  std::string parameter;  // without '@'; "" when given by position
+  ExprPtr value;          // null for DEFAULT
+  bool output = false;
+  SourcePos pos;
+};
+
+struct ExecStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Exec;
+  ExecStmt() : Statement(kKind) {}
+  std::string return_variable;  // EXEC @rc = proc: without '@'; "" when none
+  Name procedure;               // empty for EXEC (string)
+  std::vector<ExecArg> args;
+  std::vector<ExprPtr> dynamic;  // EXEC ('a' + @b + ...): the parts, concatenated
+};
+
+struct ProcParam {
+  std::string name;  // without '@'
+  TypeName type;
+  ExprPtr default_value;  // null: the caller must pass one
+  bool output = false;
+  SourcePos pos;
+};
+
+// CREATE [OR ALTER] PROC[EDURE] name params AS body, and ALTER PROC[EDURE]. The body is the
+// rest of the batch; `text` is the whole definition as written, kept with the procedure.
+struct CreateProcStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::CreateProc;
+  CreateProcStmt() : Statement(kKind) {}
+  Name name;
+  bool alter = false;     // ALTER PROCEDURE
+  bool or_alter = false;  // CREATE OR ALTER
+  std::vector<ProcParam> params;
+  std::vector<StmtPtr> body;
+  std::string text;
+};
+
+struct DropProcStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::DropProc;
+  DropProcStmt() : Statement(kKind) {}
+  std::vector<Name> names;
+  bool if_exists = false;
 };
 
 // BEGIN TRAN[SACTION] [name], COMMIT [TRAN[SACTION] | WORK] [name],

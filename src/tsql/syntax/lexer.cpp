@@ -221,6 +221,7 @@ class Lexer {
       case ',':
       case '.':
       case ';':
+      case ':':
         take(1);
         return;
       default:

@@ -22,8 +22,16 @@ std::unique_ptr<T> NewStmt(const ast::SourcePos& pos) {
 ast::StmtPtr Parser::ParseStatement() {
   DepthGuard guard(*this);
   ast::SourcePos pos = Cur().pos;
+  const bool batch_start = at_batch_start_;
+  at_batch_start_ = false;
   ast::StmtPtr stmt;
-  if (IsKw("SELECT") || (IsOp("(") && AtQueryStart()))
+  if (Cur().kind == TokenKind::Identifier && IsOpTok(PeekAt(1), ":") &&
+      !IsReservedKeyword(Cur().text)) {
+    auto label = NewStmt<ast::LabelStmt>(pos);
+    label->label = Cur().text;
+    at_ += 2;
+    stmt = std::move(label);
+  } else if (IsKw("SELECT") || (IsOp("(") && AtQueryStart()))
     stmt = ParseSelectStmt();
   else if (IsKw("WITH"))
     stmt = ParseWithStatement();
@@ -35,8 +43,10 @@ ast::StmtPtr Parser::ParseStatement() {
     stmt = ParseDelete();
   else if (IsKw("MERGE"))
     stmt = ParseMerge();
-  else if (IsKw("CREATE"))
+  else if (IsKw("CREATE") || IsKw("ALTER")) {
+    at_batch_start_ = batch_start;
     stmt = ParseCreate();
+  }
   else if (IsKw("DROP"))
     stmt = ParseDrop();
   else if (IsKw("TRUNCATE"))
@@ -45,6 +55,8 @@ ast::StmtPtr Parser::ParseStatement() {
     stmt = ParseIf();
   else if (IsKw("BEGIN") && (IsWord(PeekAt(1), "TRAN") || IsWord(PeekAt(1), "TRANSACTION")))
     stmt = ParseTransaction();
+  else if (IsKw("BEGIN") && IsWord(PeekAt(1), "TRY"))
+    stmt = ParseTry();
   else if (IsKw("BEGIN"))
     stmt = ParseBlock();
   else if (IsKw("COMMIT") || IsKw("ROLLBACK") || IsKw("SAVE"))
@@ -55,6 +67,27 @@ ast::StmtPtr Parser::ParseStatement() {
     stmt = ParsePrint();
   else if (IsKw("DECLARE"))
     stmt = ParseDeclare();
+  else if (IsKw("WHILE"))
+    stmt = ParseWhile();
+  else if (IsKw("BREAK")) {
+    stmt = NewStmt<ast::BreakStmt>(pos);
+    ++at_;
+  } else if (IsKw("CONTINUE")) {
+    stmt = NewStmt<ast::ContinueStmt>(pos);
+    ++at_;
+  } else if (IsKw("RETURN"))
+    stmt = ParseReturn();
+  else if (IsKw("GOTO")) {
+    ++at_;
+    auto jump = NewStmt<ast::GotoStmt>(pos);
+    jump->label = ExpectName();
+    stmt = std::move(jump);
+  } else if (IsKw("RAISERROR"))
+    stmt = ParseRaiseError();
+  else if (IsKw("THROW"))
+    stmt = ParseThrow();
+  else if (IsKw("EXEC") || IsKw("EXECUTE"))
+    stmt = ParseExec();
   else
     Error();
   stmt->pos = pos;
@@ -332,7 +365,26 @@ ast::StmtPtr Parser::ParseDelete() {
 }
 
 ast::StmtPtr Parser::ParseCreate() {
+  const uint32_t start = Cur().pos.offset;
+  const bool batch_start = at_batch_start_;
+  at_batch_start_ = false;
+  auto proc_word = [&] { return AcceptKw("PROC") || AcceptKw("PROCEDURE"); };
+  auto create_proc = [&](bool alter, bool or_alter) {
+    // The body runs to the end of the batch, so a procedure must be the batch's only statement.
+    if (!batch_start) ThrowError(111);
+    return ParseCreateProc(alter, or_alter, start);
+  };
+  if (AcceptKw("ALTER")) {
+    if (!proc_word()) Error();
+    return create_proc(true, false);
+  }
   ExpectKw("CREATE");
+  if (IsKw("OR") && IsWord(PeekAt(1), "ALTER")) {
+    at_ += 2;
+    if (!proc_word()) Error();
+    return create_proc(false, true);
+  }
+  if (proc_word()) return create_proc(false, false);
   if (AcceptKw("TABLE")) return ParseCreateTable();
   if (AcceptKw("VIEW")) return ParseCreateView();
   bool unique = AcceptKw("UNIQUE");
@@ -344,6 +396,12 @@ ast::StmtPtr Parser::ParseCreate() {
 ast::StmtPtr Parser::ParseCreateTable() {
   auto stmt = NewStmt<ast::CreateTableStmt>(Cur().pos);
   stmt->name = ParseMultiPartName(3);
+  ParseTableBody(*stmt);
+  return stmt;
+}
+
+void Parser::ParseTableBody(ast::CreateTableStmt& table) {
+  auto* stmt = &table;
   ExpectOp("(");
   for (;;) {
     if (IsKw("CONSTRAINT") || IsKw("PRIMARY") || IsKw("UNIQUE")) {
@@ -355,7 +413,6 @@ ast::StmtPtr Parser::ParseCreateTable() {
     if (IsOp(")")) break;  // a trailing comma before ')' is accepted
   }
   ExpectOp(")");
-  return stmt;
 }
 
 void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
@@ -487,6 +544,11 @@ ast::StmtPtr Parser::ParseDrop() {
   }
   if (AcceptKw("VIEW")) {
     auto stmt = NewStmt<ast::DropViewStmt>(Cur().pos);
+    stmt->names = ParseDropNames(&stmt->if_exists);
+    return stmt;
+  }
+  if (AcceptKw("PROC") || AcceptKw("PROCEDURE")) {
+    auto stmt = NewStmt<ast::DropProcStmt>(Cur().pos);
     stmt->names = ParseDropNames(&stmt->if_exists);
     return stmt;
   }
@@ -720,6 +782,15 @@ ast::StmtPtr Parser::ParseDeclare() {
     decl->variable = Cur().text.substr(1);
     ++at_;
     AcceptKw("AS");
+    if (AcceptKw("TABLE")) {
+      decl->table = std::make_unique<ast::CreateTableStmt>();
+      decl->table->pos = decl->pos;
+      decl->table->name = {"@" + decl->variable};
+      ParseTableBody(*decl->table);
+      decl->end_offset = PrevEnd();
+      decls.push_back(std::move(decl));
+      continue;
+    }
     decl->type = ParseType();
     if (AcceptOp("=")) decl->initial = ParseExpr();
     decl->end_offset = PrevEnd();

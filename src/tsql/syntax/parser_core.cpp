@@ -110,6 +110,12 @@ void Parser::ErrorAt(size_t index) const {
 
 ast::Name Parser::ParseMultiPartName(size_t max_parts) {
   ast::Name name;
+  // A table variable: "@t" names it on its own.
+  if (Cur().kind == TokenKind::Variable && Cur().text.size() > 1 && Cur().text[1] != '@') {
+    name.push_back(Cur().text);
+    ++at_;
+    return name;
+  }
   name.push_back(ExpectName());
   while (IsOp(".")) {
     if (name.size() >= max_parts) Error();

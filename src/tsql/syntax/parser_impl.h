@@ -122,6 +122,19 @@ class Parser {
   ast::StmtPtr ParseSetVariable();
   ast::StmtPtr ParsePrint();
   ast::StmtPtr ParseDeclare();
+  // procedural statements (parse_proc.cpp)
+  ast::StmtPtr ParseWhile();
+  ast::StmtPtr ParseReturn();
+  ast::StmtPtr ParseTry();
+  ast::StmtPtr ParseRaiseError();
+  ast::StmtPtr ParseThrow();
+  ast::StmtPtr ParseExec();
+  ast::StmtPtr ParseCreateProc(bool alter, bool or_alter, uint32_t start);
+  void ParseTableBody(ast::CreateTableStmt& table);  // '(' columns and constraints ')'
+  // Whether the cursor is at the start of a value (an expression operand), not of a statement.
+  bool AtValueStart() const;
+  // The statements up to END keyword (consumed): "BEGIN TRY ... END TRY" and the like.
+  std::vector<ast::StmtPtr> ParseStatementsUntilEnd();
   void ParseColumnDef(ast::CreateTableStmt& table);
   void ParseTableConstraint(ast::CreateTableStmt& table);
   std::vector<ast::Name> ParseDropNames(bool* if_exists);
@@ -143,6 +156,8 @@ class Parser {
   std::vector<Token> tokens_;
   size_t at_ = 0;
   int depth_ = 0;
+  // Whether a CREATE PROCEDURE may start here: only as the first statement of the batch.
+  bool at_batch_start_ = true;
   // DECLARE a, b: extra statements produced by one DECLARE, emitted after it.
   std::vector<ast::StmtPtr> pending_;
 

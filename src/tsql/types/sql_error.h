@@ -14,6 +14,7 @@ struct SqlError {
   int32_t state = 1;
   int32_t line = 0;  // line of the batch where the failing statement starts (1-based), 0 unknown
   std::string message;
+  std::string procedure;  // the stored procedure that raised it; "" in a batch
 };
 
 class SqlException : public std::runtime_error {
