@@ -11,12 +11,6 @@
 namespace orv::tsql {
 namespace {
 
-std::string Upper(std::string_view s) {
-  std::string out;
-  for (char c : s) out.push_back(util::AsciiUpper(c));
-  return out;
-}
-
 // A view under construction: its columns, then rows of values in column order.
 struct Builder {
   std::shared_ptr<Table> table = std::make_shared<Table>();
@@ -218,7 +212,7 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view) {
     if (view != "TABLES") {
       for (auto& v : o.views) b.Add(ObjectRow(v->name, v->object_id, "V ", "VIEW", now));
     }
-    return b.Done(Upper(view) == "TABLES" ? "tables" : "objects");
+    return b.Done(FoldName(view) == "TABLES" ? "tables" : "objects");
   }
   if (view == "COLUMNS" || view == "ALL_COLUMNS") {
     b.Col("object_id", SqlType::Int()).Col("name", Sysname(), true).Col("column_id", SqlType::Int());
@@ -361,7 +355,7 @@ int MaxLength(const SqlType& t) {
 
 std::shared_ptr<Table> BuildSystemView(SessionState& session, std::string_view schema,
                                        std::string_view name) {
-  std::string s = Upper(schema), v = Upper(name);
+  std::string s = FoldName(schema), v = FoldName(name);
   if (s == "INFORMATION_SCHEMA") return InformationSchema(session, v);
   if (s == "SYS") return Sys(session, v);
   return nullptr;

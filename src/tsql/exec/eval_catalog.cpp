@@ -9,12 +9,6 @@
 namespace orv::tsql {
 namespace {
 
-std::string Upper(std::string_view s) {
-  std::string out;
-  for (char c : s) out.push_back(util::AsciiUpper(c));
-  return out;
-}
-
 // The last part of "db.schema.name", brackets removed.
 std::string LastPart(std::string_view text) {
   size_t dot = text.rfind('.');
@@ -55,12 +49,12 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
   }
   if (f == "DB_ID") {
     if (a.empty()) return Value::Int(5);
-    std::string name = Upper(text(0));
+    std::string name = FoldName(text(0));
     static constexpr const char* kSystem[] = {"MASTER", "TEMPDB", "MODEL", "MSDB"};
     for (int i = 0; i < 4; ++i) {
       if (name == kSystem[i]) return Value::Int(i + 1);
     }
-    return name == Upper(s.database->name()) ? Value::Int(5) : Value();
+    return name == FoldName(s.database->name()) ? Value::Int(5) : Value();
   }
   if (f == "SCHEMA_NAME") {
     int64_t id = a.empty() ? 1 : number(0);
@@ -69,7 +63,7 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
   }
   if (f == "SCHEMA_ID") {
     if (a.empty()) return Value::Int(1);
-    std::string name = Upper(text(0));
+    std::string name = FoldName(text(0));
     if (name == "DBO") return Value::Int(1);
     if (name == "GUEST") return Value::Int(2);
     if (name == "INFORMATION_SCHEMA") return Value::Int(3);
@@ -114,7 +108,7 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     int c = table->FindColumn(text(1));
     if (c < 0) return Value();
     const ColumnDef& col = table->columns[static_cast<size_t>(c)];
-    std::string p = Upper(text(2));
+    std::string p = FoldName(text(2));
     if (p == "ALLOWSNULL") return Value::Int(col.nullable ? 1 : 0);
     if (p == "ISIDENTITY") return Value::Int(col.identity ? 1 : 0);
     if (p == "PRECISION") return Value::Int(col.type.id == TypeId::Decimal ? col.type.precision : col.type.length);
@@ -127,7 +121,7 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
     if (!name) return Value();
     bool is_table = s.database->FindTable(*name) != nullptr;
-    std::string p = Upper(text(1));
+    std::string p = FoldName(text(1));
     if (p == "ISUSERTABLE" || p == "ISTABLE") return Value::Int(is_table ? 1 : 0);
     if (p == "ISVIEW") return Value::Int(is_table ? 0 : 1);
     if (p == "ISPROCEDURE" || p == "ISMSSHIPPED") return Value::Int(0);

@@ -123,6 +123,18 @@ class TargetTables {
   std::vector<std::string>& out_;
 };
 
+// The tables an INSERT, UPDATE, DELETE or MERGE changes: its target's and its OUTPUT INTO's.
+template <typename Stmt>
+void AddChangedTables(const Stmt& stmt, Database& db, std::vector<std::string>& out) {
+  TargetTables targets(db, stmt.with, out);
+  if constexpr (requires { stmt.from; }) {
+    targets.Dml(stmt.target, stmt.from);
+  } else if (!stmt.target.empty()) {
+    targets.Name(stmt.target.back());
+  }
+  targets.Output(stmt.output);
+}
+
 void SelectIntoTargets(const ast::QueryExpr& q, std::vector<std::string>& out) {
   if (q.kind == ast::QueryExpr::Kind::Union) return SelectIntoTargets(*q.left, out);
   if (q.spec && IsPermanentName(q.spec->into)) out.push_back(q.spec->into.back());
@@ -133,34 +145,18 @@ void SelectIntoTargets(const ast::QueryExpr& q, std::vector<std::string>& out) {
 std::vector<std::string> PermanentTargets(const ast::Statement& s, Database& db) {
   std::vector<std::string> out;
   switch (s.kind) {
-    case ast::StmtKind::Insert: {
-      const auto& i = s.As<ast::InsertStmt>();
-      TargetTables targets(db, i.with, out);
-      if (!i.target.empty()) targets.Name(i.target.back());
-      targets.Output(i.output);
+    case ast::StmtKind::Insert:
+      AddChangedTables(s.As<ast::InsertStmt>(), db, out);
       break;
-    }
-    case ast::StmtKind::Update: {
-      const auto& u = s.As<ast::UpdateStmt>();
-      TargetTables targets(db, u.with, out);
-      targets.Dml(u.target, u.from);
-      targets.Output(u.output);
+    case ast::StmtKind::Update:
+      AddChangedTables(s.As<ast::UpdateStmt>(), db, out);
       break;
-    }
-    case ast::StmtKind::Delete: {
-      const auto& d = s.As<ast::DeleteStmt>();
-      TargetTables targets(db, d.with, out);
-      targets.Dml(d.target, d.from);
-      targets.Output(d.output);
+    case ast::StmtKind::Delete:
+      AddChangedTables(s.As<ast::DeleteStmt>(), db, out);
       break;
-    }
-    case ast::StmtKind::Merge: {
-      const auto& m = s.As<ast::MergeStmt>();
-      TargetTables targets(db, m.with, out);
-      if (!m.target.empty()) targets.Name(m.target.back());
-      targets.Output(m.output);
+    case ast::StmtKind::Merge:
+      AddChangedTables(s.As<ast::MergeStmt>(), db, out);
       break;
-    }
     case ast::StmtKind::Truncate:
       AddIfPermanent(s.As<ast::TruncateStmt>().table.back(), out);
       break;

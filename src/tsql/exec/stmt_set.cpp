@@ -10,12 +10,6 @@
 namespace orv::tsql {
 namespace {
 
-std::string Upper(std::string_view s) {
-  std::string out;
-  for (char c : s) out.push_back(util::AsciiUpper(c));
-  return out;
-}
-
 void Message(std::vector<StatementResult>& results, int number, const std::string& text) {
   StatementResult r;
   r.kind = StatementResult::Kind::Message;
@@ -37,8 +31,8 @@ int64_t Number(const std::string& value) {
 
 void ApplySetOption(SessionState& session, const ast::SetStmt& stmt,
                     std::vector<StatementResult>& results) {
-  const std::string option = Upper(stmt.option);
-  const std::string value = Upper(stmt.value);
+  const std::string option = FoldName(stmt.option);
+  const std::string value = FoldName(stmt.value);
   const bool on = value == "ON";
   if (option == "NOCOUNT") {
     session.nocount = on;

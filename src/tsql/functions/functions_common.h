@@ -32,6 +32,9 @@ int64_t TicksOf(const Value& v, const SqlType& t);
 // varchar(n) / nvarchar(n) with the argument's length (char -> varchar); varchar(30) for
 // non-string arguments.
 SqlType VarTextLike(const SqlType& t);
+// Bytes a value of a fixed-size type takes (time, datetime2 and decimal by their scale and
+// precision); 0 for strings and binary.
+int64_t FixedSize(const SqlType& t);
 
 std::span<const ScalarFunction> StringFunctions();
 std::span<const ScalarFunction> MathFunctions();

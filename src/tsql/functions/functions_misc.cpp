@@ -105,37 +105,16 @@ SqlType GuidType(Types) { return SqlType::UniqueIdentifier(); }
 
 // Storage bytes of a base type, as SQL_VARIANT_PROPERTY's TotalBytes and MaxLength tell them.
 int64_t MaxLengthOf(const SqlType& t) {
-  switch (t.id) {
-    case TypeId::Bit:
-    case TypeId::TinyInt:
-      return 1;
-    case TypeId::SmallInt:
-      return 2;
-    case TypeId::Int:
-    case TypeId::Real:
-    case TypeId::SmallDateTime:
-      return 4;
-    case TypeId::BigInt:
-    case TypeId::Money:
-    case TypeId::Float:
-    case TypeId::DateTime:
-      return 8;
-    case TypeId::Date:
-      return 3;
-    case TypeId::Time:
-      return 5;
-    case TypeId::DateTime2:
-      return 8;
-    case TypeId::DateTimeOffset:
-      return 10;
-    case TypeId::UniqueIdentifier:
-      return 16;
-    case TypeId::Decimal:
-      return 17;
-    default:
-      if (t.length == SqlType::kMaxLength) return -1;
-      return t.IsUnicode() ? 2 * int64_t{t.length} : t.length;
+  if (t.IsString() || t.IsBinary()) {
+    if (t.length == SqlType::kMaxLength) return -1;
+    return t.IsUnicode() ? 2 * int64_t{t.length} : t.length;
   }
+  if (t.id == TypeId::UniqueIdentifier) return 16;
+  // The largest a value of the type can take: at its greatest scale and precision.
+  SqlType widest = t;
+  widest.scale = 7;
+  widest.precision = 38;
+  return FixedSize(widest);
 }
 
 // SQL_VARIANT_PROPERTY(expression, property): BaseType, Precision, Scale, TotalBytes,

@@ -45,37 +45,6 @@ Value Len(Args a, Types t, const SqlType&) {
   return Value::Int(static_cast<int64_t>(util::CharCount(s)));
 }
 
-int64_t FixedSize(const SqlType& t) {
-  switch (t.id) {
-    case TypeId::Bit:
-    case TypeId::TinyInt:
-      return 1;
-    case TypeId::SmallInt:
-      return 2;
-    case TypeId::Int:
-    case TypeId::Real:
-    case TypeId::SmallDateTime:
-      return 4;
-    case TypeId::BigInt:
-    case TypeId::Money:
-    case TypeId::Float:
-    case TypeId::DateTime:
-      return 8;
-    case TypeId::Date:
-      return 3;
-    case TypeId::Time:
-      return t.scale <= 2 ? 3 : t.scale <= 4 ? 4 : 5;
-    case TypeId::DateTime2:
-      return t.scale <= 2 ? 6 : t.scale <= 4 ? 7 : 8;
-    case TypeId::DateTimeOffset:
-      return t.scale <= 2 ? 8 : t.scale <= 4 ? 9 : 10;
-    case TypeId::Decimal:
-      return t.precision <= 9 ? 5 : t.precision <= 19 ? 9 : t.precision <= 28 ? 13 : 17;
-    default:
-      return 0;
-  }
-}
-
 Value DataLength(Args a, Types t, const SqlType&) {
   if (a[0].is_null()) return Value::Null();
   if (a[0].kind() != Value::Kind::String) return Value::Int(FixedSize(t[0]));
