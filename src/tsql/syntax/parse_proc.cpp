@@ -4,17 +4,6 @@
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql::parse {
-namespace {
-
-template <class T>
-std::unique_ptr<T> NewStmt(const ast::SourcePos& pos) {
-  auto stmt = std::make_unique<T>();
-  stmt->pos = pos;
-  return stmt;
-}
-
-}  // namespace
-
 bool Parser::AtValueStart() const {
   const Token& t = Cur();
   switch (t.kind) {

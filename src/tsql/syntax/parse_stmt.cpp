@@ -8,17 +8,6 @@
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql::parse {
-namespace {
-
-template <class T>
-std::unique_ptr<T> NewStmt(const ast::SourcePos& pos) {
-  auto stmt = std::make_unique<T>();
-  stmt->pos = pos;
-  return stmt;
-}
-
-}  // namespace
-
 ast::StmtPtr Parser::ParseStatement() {
   DepthGuard guard(*this);
   ast::SourcePos pos = Cur().pos;

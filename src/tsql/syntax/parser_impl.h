@@ -11,6 +11,14 @@
 
 namespace orv::tsql::parse {
 
+// A new statement of kind T that starts at `pos`.
+template <class T>
+std::unique_ptr<T> NewStmt(const ast::SourcePos& pos) {
+  auto stmt = std::make_unique<T>();
+  stmt->pos = pos;
+  return stmt;
+}
+
 class Parser {
  public:
   Parser(std::string_view text, std::vector<Token> tokens)
