@@ -320,6 +320,12 @@ const Entry kCatalogue[] = {
      {}},
     {8144, 16, 2, "Procedure or function %1 has too many arguments specified.", {}},
     {8145, 16, 2, "%1 is not a parameter for procedure %2.", {}},
+    {8162,
+     16,
+     2,
+     "The formal parameter \"%1\" was not declared as an OUTPUT parameter, but the actual "
+     "parameter passed in requested output.",
+     {}},
     {10733, 15, 1, "The statement THROW without parameters must be inside a CATCH block.", {}},
     {35100,
      16,
