@@ -321,6 +321,12 @@ const Entry kCatalogue[] = {
      "The current transaction cannot be committed and cannot support operations that write to "
      "the log file. Roll back the transaction.",
      {}},
+    {9829,
+     16,
+     1,
+     "STRING_AGG aggregation result exceeded the limit of 8000 bytes. Use LOB types to avoid "
+     "result truncation.",
+     {}},
     {8144, 16, 2, "Procedure or function %1 has too many arguments specified.", {}},
     {8145, 16, 2, "%1 is not a parameter for procedure %2.", {}},
     {8162,
