@@ -171,8 +171,12 @@ TEST_F(ProcedureRpc, ArgumentsOutputsAndReturnCode) {
       EXPECT_EQ(out.return_values[i].ordinal, c.ordinals[i]);
     }
     for (const ReturnValue& rv : out.return_values) {
-      if (rv.name == "@sum") EXPECT_EQ(rv.value.integer, c.sum);
-      if (rv.name == "@note") EXPECT_EQ(rv.value.bytes, c.note);
+      if (rv.name == "@sum") {
+        EXPECT_EQ(rv.value.integer, c.sum);
+      } else {
+        EXPECT_EQ(rv.name, "@note");
+        EXPECT_EQ(rv.value.bytes, c.note);
+      }
     }
   }
 }
@@ -200,7 +204,9 @@ TEST_F(ProcedureRpc, ErrorsOfTheCallAndOfTheProcedure) {
     for (const auto& r : out.results) {
       if (r.kind == tsql::StatementResult::Kind::Error && r.error.number == c.error) {
         found = true;
-        if (c.error == 50000) EXPECT_EQ(r.error.procedure, "add_up");
+        if (c.error == 50000) {
+          EXPECT_EQ(r.error.procedure, "add_up");
+        }
       }
     }
     EXPECT_TRUE(found);
