@@ -160,4 +160,105 @@ WireValue WireValueOf(const tsql::Value& v, const tsql::SqlType& t) {
   return WireValue::Null();
 }
 
+tsql::SqlType EngineTypeOf(const TypeInfo& info) {
+  using tsql::SqlType;
+  const bool max = info.length == kMaxLength;
+  const int32_t bytes = max ? SqlType::kMaxLength : static_cast<int32_t>(info.length);
+  const int32_t chars = max ? SqlType::kMaxLength : std::max<int32_t>(1, bytes / 2);
+  switch (info.type) {
+    case type::kBit:
+    case type::kBitN:
+      return SqlType::Bit();
+    case type::kInt1:
+      return SqlType::TinyInt();
+    case type::kInt2:
+      return SqlType::SmallInt();
+    case type::kInt4:
+      return SqlType::Int();
+    case type::kInt8:
+      return SqlType::BigInt();
+    case type::kIntN:
+      return info.length == 1   ? SqlType::TinyInt()
+             : info.length == 2 ? SqlType::SmallInt()
+             : info.length == 8 ? SqlType::BigInt()
+                                : SqlType::Int();
+    case type::kFloat4:
+      return SqlType::Real();
+    case type::kFloat8:
+      return SqlType::Float();
+    case type::kFloatN:
+      return info.length == 4 ? SqlType::Real() : SqlType::Float();
+    case type::kMoney:
+    case type::kMoney4:
+    case type::kMoneyN:
+      return SqlType::Money();
+    case type::kDecimalN:
+    case type::kNumericN:
+      return SqlType::Decimal(std::clamp<int>(info.precision, 1, 38), info.scale);
+    case type::kDateTime4:
+      return SqlType::SmallDateTime();
+    case type::kDateTime:
+      return SqlType::DateTime();
+    case type::kDateTimeN:
+      return info.length == 4 ? SqlType::SmallDateTime() : SqlType::DateTime();
+    case type::kDateN:
+      return SqlType::Date();
+    case type::kTimeN:
+      return SqlType::Time(std::min<int>(info.scale, 7));
+    case type::kDateTime2N:
+      return SqlType::DateTime2(std::min<int>(info.scale, 7));
+    case type::kDateTimeOffsetN:
+      return SqlType::DateTimeOffset(std::min<int>(info.scale, 7));
+    case type::kGuid:
+      return SqlType::UniqueIdentifier();
+    case type::kBigBinary:
+      return SqlType::Binary(std::max(bytes, 1));
+    case type::kBigVarBinary:
+    case type::kImage:
+      return SqlType::VarBinary(info.type == type::kImage ? SqlType::kMaxLength : std::max(bytes, 1));
+    case type::kBigChar:
+      return SqlType::Char(std::max(bytes, 1));
+    case type::kBigVarChar:
+    case type::kText:
+      return SqlType::VarChar(info.type == type::kText ? SqlType::kMaxLength : std::max(bytes, 1));
+    case type::kNChar:
+      return SqlType::NChar(chars);
+    case type::kNVarChar:
+    case type::kNText:
+      return SqlType::NVarChar(info.type == type::kNText ? SqlType::kMaxLength : chars);
+    default:
+      return SqlType::Null();
+  }
+}
+
+tsql::Value EngineValueOf(const WireValue& v, const TypeInfo& info) {
+  constexpr int64_t kUnitsPerDay = 864'000'000'000;
+  switch (v.kind) {
+    case WireValue::Kind::Null:
+      return tsql::Value::Null();
+    case WireValue::Kind::Int:
+      return tsql::Value::Int(v.integer);
+    case WireValue::Kind::Float:
+      return tsql::Value::Float(v.real);
+    case WireValue::Kind::Decimal:
+      return tsql::Value::Decimal(v.unscaled, v.scale);
+    case WireValue::Kind::Text:
+    case WireValue::Kind::Binary:
+    case WireValue::Kind::Guid:  // the engine keeps a GUID's bytes in wire order too
+      return tsql::Value::String(v.bytes);
+    case WireValue::Kind::DateTime:
+      if (info.type == type::kTimeN) return tsql::Value::DateTime2(v.time);
+      // datetime, smalldatetime and date are held in datetime's ticks
+      if (info.type == type::kDateTime || info.type == type::kDateTimeN ||
+          info.type == type::kDateTime4 || info.type == type::kDateN) {
+        const int64_t ticks = (static_cast<int64_t>(v.days) - kDaysTo1900) * tsql::kTicksPerDay +
+                              (v.time * 3 + 50'000) / 100'000;  // 100 ns -> 1/300 s, nearest
+        return tsql::Value::DateTime(ticks);
+      }
+      return tsql::Value::DateTime2(static_cast<int64_t>(v.days) * kUnitsPerDay + v.time,
+                                    info.type == type::kDateTimeOffsetN ? v.offset : 0);
+  }
+  return tsql::Value::Null();
+}
+
 }  // namespace orv::tds

@@ -44,18 +44,9 @@ std::optional<int64_t> IntOf(const RpcParam& p) {
   return std::nullopt;
 }
 
-std::string QuoteName(const std::string& name) {
-  std::string out = "[";
-  for (char c : name) {
-    out += c;
-    if (c == ']') out += ']';
-  }
-  return out + "]";
-}
-
-// "db.schema.proc" with each part bracketed (brackets the client gave are taken off first).
-std::string ProcedureName(const std::string& name) {
-  std::string out;
+// "db.schema.proc" split into its parts, brackets the client gave taken off.
+tsql::ast::Name ProcedureName(const std::string& name) {
+  tsql::ast::Name parts;
   size_t start = 0;
   while (true) {
     const size_t dot = name.find('.', start);
@@ -63,12 +54,11 @@ std::string ProcedureName(const std::string& name) {
     if (part.size() >= 2 && part.front() == '[' && part.back() == ']') {
       part = part.substr(1, part.size() - 2);
     }
-    if (start != 0) out += '.';
-    if (!part.empty()) out += QuoteName(part);
+    parts.push_back(std::move(part));
     if (dot == std::string::npos) break;
     start = dot + 1;
   }
-  return out;
+  return parts;
 }
 
 }  // namespace
@@ -295,30 +285,43 @@ CallOutcome RequestHandler::RunCall(RpcCall& call) {
 }
 
 CallOutcome RequestHandler::RunProcedure(const RpcCall& call) {
-  // EXEC name @p = literal, ... : values become literals built from the decoded values.
-  std::string text = "EXEC " + ProcedureName(call.name);
-  bool first = true;
-  try {
-    for (const RpcParam& p : call.params) {
-      text += first ? " " : ", ";
-      first = false;
-      if (!p.name.empty()) {
-        if (p.name.size() < 2 || p.name[0] != '@' ||
-            !std::all_of(p.name.begin() + 1, p.name.end(), [](char c) {
-              return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '@' || c == '#' || c == '$';
-            })) {
-          return Failed(ErrorMessage(102, "Incorrect syntax near '" + p.name + "'."));
-        }
-        text += p.name + " = ";
-      }
-      text += SqlLiteral(p.value);
-    }
-  } catch (const BindingError& e) {
-    return Failed(ErrorMessage(e.number(), e.what()));
+  // The values go to the engine as typed values, never as text.
+  std::vector<tsql::ProcedureArgument> arguments;
+  arguments.reserve(call.params.size());
+  for (const RpcParam& p : call.params) {
+    tsql::ProcedureArgument a;
+    a.name = p.name;
+    a.type = EngineTypeOf(p.type);
+    a.value = EngineValueOf(p.value, p.type);
+    a.output = p.output;
+    arguments.push_back(std::move(a));
   }
+  tsql::ProcedureCall result = session_->CallProcedure(ProcedureName(call.name), arguments);
   CallOutcome out;
   out.rpc = true;
-  out.results = session_->ExecuteBatch(text);
+  out.procedure_call = true;
+  out.results = std::move(result.results);
+  out.return_status = result.return_status;
+  if (!out.return_status && out.results.size() == 1 &&
+      out.results[0].kind == tsql::StatementResult::Kind::Error) {
+    // The call itself failed (no such procedure, wrong arguments): nothing ran, so the error
+    // goes out alone before DONEPROC, without a DONEINPROC of its own.
+    const tsql::SqlError& e = out.results[0].error;
+    Message m = ErrorMessage(e.number, e.message, static_cast<uint8_t>(std::clamp(e.severity, 11, 25)));
+    m.state = static_cast<uint8_t>(std::clamp(e.state, 0, 255));
+    m.line = e.line;
+    m.procedure = e.procedure;
+    out.error = std::move(m);
+    out.results.clear();
+  }
+  for (const tsql::ProcedureCall::Output& o : result.outputs) {
+    ReturnValue rv;
+    rv.ordinal = static_cast<uint16_t>(o.argument);
+    rv.name = o.name;
+    rv.type = WireTypeOf(o.type, tds_version_);
+    rv.value = WireValueOf(o.value, o.type);
+    out.return_values.push_back(std::move(rv));
+  }
   return out;
 }
 
@@ -343,7 +346,11 @@ void RequestHandler::Write(Outcome& outcome, ResponseStream& out) {
     if (out.cancelled()) return;
     writer.FinishStatements(false);
     if (!call.rpc) continue;
-    WriteReturnStatus(out.tokens(), writer.had_error() ? -6 : 0);
+    if (!call.procedure_call) {
+      WriteReturnStatus(out.tokens(), writer.had_error() ? -6 : 0);
+    } else if (call.return_status) {
+      WriteReturnStatus(out.tokens(), *call.return_status);
+    }
     for (const ReturnValue& rv : call.return_values) {
       WriteReturnValue(out.tokens(), rv.ordinal, rv.name, rv.type, rv.value);
     }

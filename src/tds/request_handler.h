@@ -36,6 +36,10 @@ struct CallOutcome {
   std::vector<tsql::StatementResult> results;
   std::optional<Message> error;  // raised before anything ran (bad parameters, ...)
   std::vector<ReturnValue> return_values;
+  // A stored procedure's call: its return code, none when it did not run to its end (no
+  // RETURNSTATUS is sent then). Other RPCs report 0, or -6 after an error.
+  bool procedure_call = false;
+  std::optional<int32_t> return_status;
 };
 
 struct Outcome {

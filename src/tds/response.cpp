@@ -117,6 +117,7 @@ void ResultWriter::Write(std::vector<tsql::StatementResult>& results) {
         if (r.kind == tsql::StatementResult::Kind::Error && m.severity <= 10) m.severity = 16;
         m.text = r.error.message;
         m.line = r.error.line;
+        m.procedure = r.error.procedure;
         WriteMessage(m);
         if (r.kind == tsql::StatementResult::Kind::Error) Done(done::kError, 0, 0);
         break;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "tsql/catalog/persistence.h"
+#include "tsql/exec/procedure_call.h"
 #include "tsql/exec/statement_result.h"
 #include "tsql/storage/heap_policy.h"
 #include "tsql/storage/memory_limit.h"
@@ -80,6 +81,10 @@ class Session {
   // Whether SET NOCOUNT is ON: row counts are then not sent (a front end clears the count
   // bit of its DONE tokens).
   bool nocount() const;
+
+  // Calls a stored procedure (name: its parts, brackets taken off) with typed arguments, as
+  // EXEC does: by position, then by name, defaults for the rest; OUTPUT values come back.
+  ProcedureCall CallProcedure(const ast::Name& name, const std::vector<ProcedureArgument>& arguments);
 
   // Runs an already parsed batch (text: the batch's source, used for stored definitions).
   std::vector<StatementResult> ExecuteParsed(ast::Batch& batch, std::string_view text = {});

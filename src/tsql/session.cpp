@@ -46,21 +46,39 @@ Database& Session::database() { return *impl_->state.database; }
 
 SessionState& Session::state() { return impl_->state; }
 
+namespace {
+
+// The session's date and string settings apply to this thread while its batch runs.
+class SessionSettingsScope {
+ public:
+  explicit SessionSettingsScope(const SessionState& state)
+      : saved_dates_(dt::CurrentDateSettings()), saved_concat_(ConcatNullYieldsNull()) {
+    dt::CurrentDateSettings() = state.date_settings;
+    ConcatNullYieldsNull() = state.concat_null_yields_null;
+  }
+  ~SessionSettingsScope() {
+    dt::CurrentDateSettings() = saved_dates_;
+    ConcatNullYieldsNull() = saved_concat_;
+  }
+  SessionSettingsScope(const SessionSettingsScope&) = delete;
+  SessionSettingsScope& operator=(const SessionSettingsScope&) = delete;
+
+ private:
+  dt::DateSettings saved_dates_;
+  bool saved_concat_;
+};
+
+}  // namespace
+
 std::vector<StatementResult> Session::ExecuteParsed(ast::Batch& batch, std::string_view text) {
-  // The session's date settings apply to this thread while its batch runs.
-  dt::DateSettings saved = dt::CurrentDateSettings();
-  dt::CurrentDateSettings() = impl_->state.date_settings;
-  bool saved_concat = ConcatNullYieldsNull();
-  ConcatNullYieldsNull() = impl_->state.concat_null_yields_null;
-  struct Restore {
-    dt::DateSettings saved;
-    bool concat;
-    ~Restore() {
-      dt::CurrentDateSettings() = saved;
-      ConcatNullYieldsNull() = concat;
-    }
-  } restore{saved, saved_concat};
+  SessionSettingsScope settings(impl_->state);
   return RunBatch(impl_->state, batch, text);
+}
+
+ProcedureCall Session::CallProcedure(const ast::Name& name,
+                                     const std::vector<ProcedureArgument>& arguments) {
+  SessionSettingsScope settings(impl_->state);
+  return RunProcedureCall(impl_->state, name, arguments);
 }
 
 }  // namespace orv::tsql

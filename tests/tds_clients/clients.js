@@ -171,6 +171,34 @@ async function main() {
     assert.deepStrictEqual(r.recordset, [{ one: 1 }]);
   });
 
+  await check('a stored procedure over RPC: OUTPUT parameters, return code, errors', async () => {
+    await pool.request().batch(`create or alter procedure rpc_probe @a int, @b int = 10,
+        @sum int output, @note nvarchar(30) output as
+      begin
+        select @a as a;
+        if @a = 0 raiserror(N'no zero here', 16, 1);
+        set @sum = @a + @b;
+        set @note = @note + N'!';
+        return @a * 2
+      end`);
+    try {
+      const r = await pool.request().input('a', sql.Int, 5).output('sum', sql.Int)
+        .output('note', sql.NVarChar(30), "it's'; --").execute('rpc_probe');
+      assert.deepStrictEqual(r.recordset, [{ a: 5 }]);
+      assert.deepStrictEqual(r.output, { sum: 15, note: "it's'; --!" });
+      assert.strictEqual(r.returnValue, 10);
+      const inside = await pool.request().input('a', sql.Int, 0).output('sum', sql.Int)
+        .output('note', sql.NVarChar(30), 'n').execute('rpc_probe').then(() => null, (x) => x);
+      assert.strictEqual(inside && inside.number, 50000, String(inside));
+      assert.strictEqual(inside.procName, 'rpc_probe');
+      const unknown = await pool.request().input('zz', sql.Int, 1).execute('rpc_probe')
+        .then(() => null, (x) => x);
+      assert.strictEqual(unknown && unknown.number, 8145, String(unknown));
+    } finally {
+      await pool.request().batch('drop procedure rpc_probe');
+    }
+  });
+
   await check('prepared statements: sp_prepare, sp_execute twice, sp_unprepare', async () => {
     const ps = new sql.PreparedStatement(pool);
     ps.input('a', sql.Int);

@@ -475,6 +475,25 @@ BExprPtr Binder::BindCase(const ast::Expr& expr, Scope& scope) {
   return e;
 }
 
+// STRING_AGG's result: varchar or nvarchar as its value, (max) when the value is (max), else
+// 8000 bytes; values of other types become nvarchar(4000).
+static SqlType StringAggType(const SqlType& value) {
+  const bool max = value.length == SqlType::kMaxLength || value.id == TypeId::Text ||
+                   value.id == TypeId::NText;
+  switch (value.id) {
+    case TypeId::Char:
+    case TypeId::VarChar:
+    case TypeId::Text:
+      return SqlType::VarChar(max ? SqlType::kMaxLength : 8000);
+    case TypeId::NChar:
+    case TypeId::NVarChar:
+    case TypeId::NText:
+      return SqlType::NVarChar(max ? SqlType::kMaxLength : 4000);
+    default:
+      return SqlType::NVarChar(4000);
+  }
+}
+
 BExprPtr Binder::BindAggregate(const ast::Expr& expr, const std::string& upper, Scope& scope) {
   if (!scope.aggregates) ThrowError(147);
   auto e = std::make_unique<BExpr>();
@@ -488,6 +507,17 @@ BExprPtr Binder::BindAggregate(const ast::Expr& expr, const std::string& upper, 
   if (expr.star_arg || (!expr.args.empty() && expr.args[0]->kind == ast::ExprKind::Star)) {
     if (upper != "COUNT" && upper != "COUNT_BIG") ThrowError(102, {"*"});
     e->type = upper == "COUNT" ? SqlType::Int() : SqlType::BigInt();
+  } else if (upper == "STRING_AGG") {
+    if (expr.args.size() != 2) ThrowError(174, {upper, "2"});
+    BExprPtr value = BindExpr(*expr.args[0], scope);
+    BExprPtr separator = BindExpr(*expr.args[1], scope);
+    e->type = StringAggType(value->type);
+    e->args.push_back(MakeConvert(std::move(value), e->type, CastMode::Explicit));
+    e->args.push_back(MakeConvert(std::move(separator), e->type, CastMode::Explicit));
+    for (const ast::OrderItem& item : expr.within_group) {
+      e->args.push_back(BindExpr(*item.expr, scope));
+      e->descending.push_back(item.descending);
+    }
   } else {
     if (expr.args.size() != 1) ThrowError(174, {upper, "1"});
     BExprPtr arg = BindExpr(*expr.args[0], scope);
@@ -504,9 +534,10 @@ BExprPtr Binder::BindAggregate(const ast::Expr& expr, const std::string& upper, 
 
 BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
   std::string upper = Upper(expr.text);
+  if (!expr.within_group.empty() && upper != "STRING_AGG") ThrowError(102, {"WITHIN"});
   if (expr.over) return BindWindow(expr, upper, scope);
   if (upper == "SUM" || upper == "COUNT" || upper == "AVG" || upper == "MIN" || upper == "MAX" ||
-      upper == "COUNT_BIG") {
+      upper == "COUNT_BIG" || upper == "STRING_AGG") {
     return BindAggregate(expr, upper, scope);
   }
   auto e = std::make_unique<BExpr>();

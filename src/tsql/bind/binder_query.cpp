@@ -95,6 +95,8 @@ int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, Boun
     for (size_t i = 0; i < view->column_names.size() && i < source.columns.size(); ++i) {
       source.columns[i].name = view->column_names[i];
     }
+  } else if (name.size() == 1 && !name.back().empty() && name.back()[0] == '@') {
+    ThrowError(1087, {name.back()});  // a table variable not declared in this batch
   } else {
     ThrowError(208, {JoinName(name)});
   }

@@ -169,6 +169,8 @@ struct BExpr {
   const ScalarFunction* fn = nullptr;
   std::vector<SqlType> arg_types;  // Function
   bool distinct = false;  // Aggregate
+  // STRING_AGG: args are the value, the separator, then the WITHIN GROUP keys; their order
+  std::vector<bool> descending;
   int slot = -1;          // Aggregate
   std::unique_ptr<SubqueryPlan> sub;
   bool unicode_like = false;

@@ -3,6 +3,8 @@
 // division for integer input, decimal(38, max(s,6)) for decimals).
 #include "tsql/exec/aggregate.h"
 
+#include <algorithm>
+
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
 
@@ -55,6 +57,11 @@ AggregateSpec AggregateSpec::From(const BExpr& aggregate) {
     spec.fn = Fn::Sum;
   } else if (n == "AVG") {
     spec.fn = Fn::Avg;
+  } else if (n == "STRING_AGG") {
+    spec.fn = Fn::StringAgg;
+    spec.separator = aggregate.args[1].get();
+    for (size_t i = 2; i < aggregate.args.size(); ++i) spec.order.push_back(aggregate.args[i].get());
+    spec.descending = aggregate.descending;
   } else if (n == "MIN") {
     spec.fn = Fn::Min;
   } else {
@@ -110,7 +117,63 @@ void Accumulator::Add(const AggregateSpec& spec, const Value& v) {
   any_ = true;
 }
 
+struct Accumulator::StringParts {
+  std::vector<Value> values;
+  std::vector<std::vector<Value>> keys;
+  Value separator;
+};
+
+void Accumulator::AddString(const Value& v, const Value& separator, std::vector<Value> keys) {
+  if (v.is_null()) return;
+  if (!parts_) parts_ = std::make_shared<StringParts>();
+  if (parts_->values.empty()) parts_->separator = separator;
+  parts_->values.push_back(v);
+  parts_->keys.push_back(std::move(keys));
+  any_ = true;
+}
+
+// STRING_AGG's text: the values in WITHIN GROUP order (else as the rows came), the separator
+// between them; a result past 8000 bytes is error 9829 unless the type is (max).
+static Value FinishStringAgg(const AggregateSpec& spec, const std::vector<Value>& values,
+                             const std::vector<std::vector<Value>>& keys, const Value& separator) {
+  std::vector<size_t> order(values.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  if (!spec.order.empty()) {
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+      for (size_t k = 0; k < spec.order.size(); ++k) {
+        const Value& x = keys[a][k];
+        const Value& y = keys[b][k];
+        // NULLs first, as ORDER BY puts them
+        const int c = x.is_null() || y.is_null() ? static_cast<int>(!x.is_null()) - static_cast<int>(!y.is_null())
+                                                 : Compare(x, y, spec.order[k]->type);
+        if (c != 0) return spec.descending[k] ? c > 0 : c < 0;
+      }
+      return false;
+    });
+  }
+  const std::string_view sep = separator.is_null() ? std::string_view() : separator.string_value();
+  std::string out;
+  for (size_t i = 0; i < order.size(); ++i) {
+    if (i) out += sep;
+    out += values[order[i]].string_value();
+  }
+  if (spec.result.length != SqlType::kMaxLength) {
+    const bool unicode = spec.result.id == TypeId::NVarChar;
+    size_t units = 0;  // bytes of varchar, UTF-16 units of nvarchar
+    for (unsigned char c : out) {
+      if (!unicode) {
+        ++units;
+      } else if ((c & 0xC0) != 0x80) {
+        units += c >= 0xF0 ? 2 : 1;
+      }
+    }
+    if ((unicode ? units * 2 : units) > 8000) ThrowError(9829);
+  }
+  return Value::String(out);
+}
+
 bool Accumulator::Mergeable(const AggregateSpec& spec) {
+  if (spec.fn == AggregateSpec::Fn::StringAgg) return false;
   if (spec.distinct) return false;
   if (spec.fn != AggregateSpec::Fn::Sum && spec.fn != AggregateSpec::Fn::Avg) return true;
   return spec.arg.IsInteger() || spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money;
@@ -143,6 +206,9 @@ Value Accumulator::Finish(const AggregateSpec& spec) const {
     case AggregateSpec::Fn::Min:
     case AggregateSpec::Fn::Max:
       return any_ ? best_ : Value();
+    case AggregateSpec::Fn::StringAgg:
+      if (!parts_) return Value();
+      return FinishStringAgg(spec, parts_->values, parts_->keys, parts_->separator);
     case AggregateSpec::Fn::Sum:
     case AggregateSpec::Fn::Avg:
       break;

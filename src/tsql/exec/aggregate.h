@@ -1,5 +1,5 @@
-// Aggregate functions (COUNT, COUNT(*), SUM, AVG, MIN, MAX, with DISTINCT): the per-group
-// accumulator and the final value in the aggregate's result type.
+// Aggregate functions (COUNT, COUNT(*), SUM, AVG, MIN, MAX, with DISTINCT, and STRING_AGG):
+// the per-group accumulator and the final value in the aggregate's result type.
 #pragma once
 
 #include <memory>
@@ -10,12 +10,16 @@
 namespace orv::tsql {
 
 struct AggregateSpec {
-  enum class Fn { Count, CountStar, Sum, Avg, Min, Max };
+  enum class Fn { Count, CountStar, Sum, Avg, Min, Max, StringAgg };
   Fn fn = Fn::Count;
   SqlType arg;
   SqlType result;
   bool distinct = false;
   const BExpr* arg_expr = nullptr;
+  // STRING_AGG: the separator and the WITHIN GROUP keys, evaluated on each row
+  const BExpr* separator = nullptr;
+  std::vector<const BExpr*> order;
+  std::vector<bool> descending;
 
   static AggregateSpec From(const BExpr& aggregate);
 };
@@ -35,6 +39,8 @@ class Accumulator {
  public:
   void AddRow() { ++count_; }  // COUNT(*)
   void Add(const AggregateSpec& spec, const Value& v);
+  // STRING_AGG: a row's value (NULLs skipped), separator and WITHIN GROUP keys.
+  void AddString(const Value& v, const Value& separator, std::vector<Value> keys);
   Value Finish(const AggregateSpec& spec) const;
   // Whether two accumulators of the aggregate that saw different rows can be combined into
   // exactly what one that saw all of them holds: not for DISTINCT (the sets would have to be
@@ -52,6 +58,8 @@ class Accumulator {
   Value best_;
   bool any_ = false;
   std::unique_ptr<DistinctSet> seen_;
+  struct StringParts;
+  std::shared_ptr<StringParts> parts_;  // STRING_AGG
 };
 
 }  // namespace orv::tsql

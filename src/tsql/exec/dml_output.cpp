@@ -32,7 +32,7 @@ std::string JoinName(const ast::Name& name) {
 std::shared_ptr<Table> IntoTable(Binder& binder, const ast::Name& name) {
   if (std::shared_ptr<Table> table = binder.FindTable(name)) return table;
   if (!name.back().empty() && name.back()[0] == '@') {
-    ThrowError(1087, {"Must declare the table variable \"" + name.back() + "\"."});
+    ThrowError(1087, {name.back()});
   }
   BoundSpec scratch;
   binder.AddNamedSource(name, "", scratch, false);  // Msg 208 when nothing has the name

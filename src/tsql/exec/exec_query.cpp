@@ -217,6 +217,8 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     for (const auto& g : spec.group_by) CollectOwnColumns(*g, columns);
     for (const AggregateSpec& a : aggs) {
       if (a.arg_expr) CollectOwnColumns(*a.arg_expr, columns);
+      if (a.separator) CollectOwnColumns(*a.separator, columns);
+      for (const BExpr* key : a.order) CollectOwnColumns(*key, columns);
     }
     // Groups in the order of their first row: their keys, that row, the accumulators.
     struct Groups {
@@ -265,6 +267,16 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         for (size_t a = 0; a < na; ++a) {
           if (aggs[a].fn == AggregateSpec::Fn::CountStar) {
             acc[a].AddRow();
+          } else if (aggs[a].fn == AggregateSpec::Fn::StringAgg) [[unlikely]] {
+            Value v = Eval(*aggs[a].arg_expr, row_ctx);
+            if (v.is_null()) {
+              groups.saw_null = true;
+              continue;
+            }
+            std::vector<Value> keys;
+            keys.reserve(aggs[a].order.size());
+            for (const BExpr* key : aggs[a].order) keys.push_back(Eval(*key, row_ctx));
+            acc[a].AddString(v, Eval(*aggs[a].separator, row_ctx), std::move(keys));
           } else {
             Value v = Eval(*aggs[a].arg_expr, row_ctx);
             if (v.is_null()) [[unlikely]] groups.saw_null = true;

@@ -873,6 +873,7 @@ void Runner::PrepareExec(ast::ExecStmt& stmt, StatementContext& cx) {
     const ast::ExecArg* arg = given[i];
     const ast::Expr* value = arg && arg->value ? arg->value.get() : param.default_value.get();
     if (!value) RunTimeError(cx, 201, {name, "@" + param.name});
+    if (arg && arg->output && !param.output) RunTimeError(cx, 8162, {"@" + param.name});
     SqlType from;
     Value v = EvalExpr(*value, cx, &from);
     a.value = Convert(v, from, a.type, CastMode::Explicit);
@@ -1045,9 +1046,10 @@ class TablePreloader {
 }  // namespace
 
 std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
-                                      std::string_view text) {
+                                      std::string_view text,
+                                      std::map<std::string, Variable> variables) {
   std::vector<StatementResult> results;
-  session.variables.clear();
+  session.variables = std::move(variables);
   session.cancel_requested.store(false, std::memory_order_relaxed);
   TablePreloader preloader(session.database, text);
   // Table variables live as long as the batch.
@@ -1075,6 +1077,63 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
     for (auto& r : results) r.MaterializeRows();
   }
   return results;
+}
+
+ProcedureCall RunProcedureCall(SessionState& session, const ast::Name& procedure,
+                               const std::vector<ProcedureArgument>& arguments) {
+  // The call runs as "EXEC @rc = procedure @name = @v0, @v1 OUTPUT, ...": each value is held
+  // in a variable whose name T-SQL cannot write (it has a space), so EXEC's own rules bind the
+  // arguments, take the defaults, raise its errors and copy the OUTPUT values back.
+  auto hidden = [](size_t i) { return "rpc " + std::to_string(i); };
+  const std::string rc = "rpc rc";
+  auto exec = std::make_unique<ast::ExecStmt>();
+  exec->pos = ast::SourcePos{1, 1};
+  exec->procedure = procedure;
+  exec->return_variable = rc;
+  std::map<std::string, Variable> variables;
+  variables[FoldName(rc)] = Variable{SqlType::Int(), Value::Null()};
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const ProcedureArgument& a = arguments[i];
+    ast::ExecArg arg;
+    if (a.name.size() > 1 && a.name[0] == '@') arg.parameter = a.name.substr(1);
+    arg.value = std::make_unique<ast::Expr>();
+    arg.value->kind = ast::ExprKind::Variable;
+    arg.value->pos = exec->pos;
+    arg.value->text = "@" + hidden(i);
+    arg.value->name.push_back(hidden(i));
+    arg.output = a.output;
+    arg.pos = exec->pos;
+    exec->args.push_back(std::move(arg));
+    variables[FoldName(hidden(i))] = Variable{a.type, a.value};
+  }
+  ast::Batch batch;
+  batch.statements.push_back(std::move(exec));
+  ProcedureCall call;
+  call.results = RunBatch(session, batch, {}, std::move(variables));
+  const auto status = session.variables.find(FoldName(rc));
+  if (status != session.variables.end() && !status->second.value.is_null()) {
+    call.return_status = static_cast<int32_t>(status->second.value.int_value());
+  }
+  // The OUTPUT values; the parameter each argument reached gives the name of a positional one.
+  std::shared_ptr<Procedure> definition = session.database->FindProcedure(procedure.back());
+  if (!call.return_status || !definition) return call;
+  const std::vector<ast::ProcParam>& params = definition->definition->params;
+  size_t position = 0;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const ProcedureArgument& a = arguments[i];
+    const ast::ProcParam* param = nullptr;
+    if (!a.name.empty()) {
+      for (const ast::ProcParam& p : params) {
+        if (NamesEqual("@" + p.name, a.name)) param = &p;
+      }
+    } else if (position < params.size()) {
+      param = &params[position++];
+    }
+    if (!a.output || !param || !param->output) continue;
+    const Variable& v = session.variables[FoldName(hidden(i))];
+    call.outputs.push_back({i, a.name.empty() ? "@" + param->name : a.name, v.value, v.type});
+  }
+  return call;
 }
 
 }  // namespace orv::tsql

@@ -5,16 +5,25 @@
 // dynamic SQL (EXEC, sp_executesql), and collects the results.
 #pragma once
 
+#include <map>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "tsql/catalog/session_state.h"
+#include "tsql/exec/procedure_call.h"
 #include "tsql/exec/statement_result.h"
 #include "tsql/syntax/ast.h"
 
 namespace orv::tsql {
 
+// `variables`: the batch's variables when it starts (none for a client's batch).
 std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
-                                      std::string_view text);
+                                      std::string_view text,
+                                      std::map<std::string, Variable> variables = {});
+
+// Calls a stored procedure with typed arguments as EXEC would, without T-SQL text.
+ProcedureCall RunProcedureCall(SessionState& session, const ast::Name& procedure,
+                               const std::vector<ProcedureArgument>& arguments);
 
 }  // namespace orv::tsql

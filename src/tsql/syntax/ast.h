@@ -33,6 +33,7 @@ struct QueryExpr;
 struct Expr;
 using ExprPtr = std::unique_ptr<Expr>;
 struct WindowSpec;
+struct OrderItem;
 
 enum class ExprKind {
   Literal,         // literal_kind + text
@@ -86,6 +87,7 @@ struct Expr {
   bool is_try = false;      // TRY_CAST / TRY_CONVERT: NULL instead of a conversion error
   std::unique_ptr<QueryExpr> subquery;
   std::unique_ptr<WindowSpec> over;  // Function: fn(...) OVER (...)
+  std::vector<OrderItem> within_group;  // STRING_AGG(...) WITHIN GROUP (ORDER BY ...)
 };
 
 // CrossApply / OuterApply: the right side is evaluated for each row of the left side and may

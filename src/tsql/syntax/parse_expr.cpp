@@ -349,6 +349,11 @@ ExprPtr Parser::ParsePrimary() {
 
 ExprPtr Parser::ParseFunction(ast::Name name, const ast::SourcePos& pos) {
   ExprPtr e = ParseFunctionCall(std::move(name), pos);
+  if (IsWord(Cur(), "WITHIN") && IsWord(PeekAt(1), "GROUP") && PeekAt(2).text == "(") {
+    at_ += 3;
+    e->within_group = ParseOrderBy();
+    ExpectOp(")");
+  }
   if (IsKw("OVER")) e->over = ParseOver();
   return e;
 }

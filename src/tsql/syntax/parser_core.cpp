@@ -1,6 +1,7 @@
 #include <cctype>
 
 #include "tsql/syntax/parser.h"
+#include "tsql/syntax/jump_check.h"
 #include "tsql/syntax/parser_impl.h"
 #include "tsql/types/sql_error.h"
 
@@ -203,7 +204,9 @@ ast::Batch Parser::ParseBatch() {
 
 ast::Batch ParseBatch(std::string_view text) {
   parse::Parser parser(text, Tokenize(text));
-  return parser.ParseBatch();
+  ast::Batch batch = parser.ParseBatch();
+  CheckJumps(batch);
+  return batch;
 }
 
 }  // namespace orv::tsql
