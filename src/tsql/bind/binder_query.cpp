@@ -179,6 +179,7 @@ int Binder::AddDerivedSource(const ast::TableRef& ref, BoundSpec& spec, Scope* p
 }
 
 std::unique_ptr<BoundQuery> Binder::BindValues(const ast::TableRef& ref, Scope& scope) {
+  if (ref.string_split) return BindStringSplit(ref, scope);
   auto query = std::make_unique<BoundQuery>();
   query->is_values = true;
   const size_t width = ref.values.front().size();
@@ -204,6 +205,40 @@ std::unique_ptr<BoundQuery> Binder::BindValues(const ast::TableRef& ref, Scope& 
   for (auto& row : query->values) {
     for (size_t c = 0; c < width; ++c) row[c] = ConvertExactly(std::move(row[c]), types[c]);
   }
+  return query;
+}
+
+std::unique_ptr<BoundQuery> Binder::BindStringSplit(const ast::TableRef& ref, Scope& scope) {
+  const auto& args = ref.values.front();
+  if (args.size() < 2 || args.size() > 3) ThrowError(174, {"STRING_SPLIT", args.size() < 2 ? "2" : "3"});
+  auto query = std::make_unique<BoundQuery>();
+  query->is_values = true;
+  query->string_split = true;
+  BExprPtr text = BindExpr(*args[0], scope);
+  BExprPtr separator = BindExpr(*args[1], scope);
+  if (!separator->type.IsString() && separator->type.id != TypeId::Null) {
+    ThrowError(214, {"separator", "nchar(1)/nvarchar(1)"});
+  }
+  if (args.size() == 3) {
+    // The ordinal column is there or not when the query is compiled: only a constant decides.
+    BExprPtr flag = BindExpr(*args[2], scope);
+    if (flag->kind != BKind::Literal) ThrowError(8748);
+    query->split_ordinal = !flag->value.is_null() && flag->value.kind() == Value::Kind::Int &&
+                           flag->value.int_value() == 1;
+  }
+  // The parts keep the string's type: nvarchar for Unicode arguments, else varchar, of the
+  // string's length.
+  const bool unicode = text->type.IsUnicode() || separator->type.IsUnicode();
+  int32_t length = text->type.IsString() ? text->type.length : 8000;
+  if (text->type.id == TypeId::Text || text->type.id == TypeId::NText) length = SqlType::kMaxLength;
+  if (unicode && length != SqlType::kMaxLength && length > 4000) length = SqlType::kMaxLength;
+  const SqlType value_type = unicode ? SqlType::NVarChar(length) : SqlType::VarChar(length);
+  query->columns.push_back({"value", value_type, true});
+  if (query->split_ordinal) query->columns.push_back({"ordinal", SqlType::BigInt(), false});
+  std::vector<BExprPtr> row;
+  row.push_back(ConvertExactly(std::move(text), value_type));
+  row.push_back(std::move(separator));
+  query->values.push_back(std::move(row));
   return query;
 }
 

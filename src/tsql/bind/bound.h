@@ -261,6 +261,10 @@ struct BoundQuery {
   // VALUES (...), (...): the rows of expressions, each converted to its column's type. They
   // read no sources of their own; an APPLY's constructor may read the left side (depth 1).
   std::vector<std::vector<BExprPtr>> values;
+  // STRING_SPLIT: values[0] holds the string and the separator; a row per part of the string,
+  // with its 1-based position when `split_ordinal`.
+  bool string_split = false;
+  bool split_ordinal = false;
   std::vector<ResultColumn> columns;
   std::vector<OrderKey> order;  // set operations: output columns only
 };

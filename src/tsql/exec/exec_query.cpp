@@ -14,6 +14,8 @@
 #include "tsql/exec/window.h"
 #include "tsql/storage/memory_limit.h"
 #include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
+#include "tsql/types/value_util.h"
 
 namespace orv::tsql {
 namespace {
@@ -531,9 +533,46 @@ size_t RunQueryVisiting(BoundQuery& query, ExecEnv& env, const RowVisitor& visit
   return RunSpec(query, nullptr, env, nullptr, nullptr, &visit).size();
 }
 
+namespace {
+
+// STRING_SPLIT's rows: the parts of `text` between single-character separators (empty parts
+// included), each with its 1-based position when `ordinal`; none for a NULL string.
+std::vector<Row> SplitString(const Value& text, const Value& separator, const SqlType& separator_type,
+                             bool ordinal) {
+  std::string scratch;
+  if (separator.is_null()) ThrowError(214, {"separator", "nchar(1)/nvarchar(1)"});
+  const std::string_view sep =
+      separator.kind() == Value::Kind::String ? separator.string_value() : (scratch = ToText(separator, separator_type));
+  if (util::CharCount(sep) != 1) ThrowError(214, {"separator", "nchar(1)/nvarchar(1)"});
+  std::vector<Row> rows;
+  if (text.is_null()) return rows;
+  const std::string_view s = text.string_value();
+  size_t start = 0;
+  for (int64_t n = 1;; ++n) {
+    const size_t at = s.find(sep, start);
+    Row row;
+    row.reserve(2);
+    row.push_back(Value::String(s.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start)));
+    if (ordinal) row.push_back(Value::Int(n));
+    rows.push_back(std::move(row));
+    if (at == std::string_view::npos) break;
+    start = at + sep.size();
+  }
+  return rows;
+}
+
+}  // namespace
+
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
   if (query.spec) return RunSpec(query, outer, env);
   if (query.recursive) return RunRecursiveCte(*query.recursive, env);
+  if (query.string_split) {
+    EvalCtx ctx;
+    ctx.outer = outer;
+    ctx.env = &env;
+    return SplitString(Eval(*query.values[0][0], ctx), Eval(*query.values[0][1], ctx),
+                       query.values[0][1]->type, query.split_ordinal);
+  }
   if (query.is_values) {
     EvalCtx ctx;
     ctx.outer = outer;

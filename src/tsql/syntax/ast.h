@@ -108,6 +108,9 @@ struct TableRef {
   std::vector<std::string> column_aliases;  // Derived / Values: "AS t(a, b)"; empty when none
   std::unique_ptr<QueryExpr> derived;  // Derived
   std::vector<std::vector<ExprPtr>> values;  // Values: "(VALUES (1, 'a'), (2, 'b'))"
+  // Values read as STRING_SPLIT(string, separator [, enable_ordinal]): values[0] holds the
+  // arguments, and the rows are the string's parts.
+  bool string_split = false;
   JoinType join_type = JoinType::Inner;  // Join
   std::unique_ptr<TableRef> left, right; // Join
   ExprPtr on;                            // Join (none for Cross)

@@ -262,6 +262,21 @@ ast::TableRefPtr Parser::ParseTablePrimary() {
     if (IsOp("(")) ref->column_aliases = ParseNameList();
     return ref;
   }
+  if (IsKw("STRING_SPLIT") && IsOpTok(PeekAt(1), "(")) {
+    at_ += 2;
+    ref->kind = ast::TableRef::Kind::Values;
+    ref->string_split = true;
+    std::vector<ast::ExprPtr> args;
+    do {
+      args.push_back(ParseExpr());
+    } while (AcceptOp(","));
+    ExpectOp(")");
+    ref->values.push_back(std::move(args));
+    ref->alias = ParseOptionalAlias();
+    if (ref->alias.empty()) ref->alias = "STRING_SPLIT";
+    if (IsOp("(")) ref->column_aliases = ParseNameList();
+    return ref;
+  }
   if (IsOp("(")) {
     if (!AtQueryStart()) {  // a parenthesized join
       ++at_;

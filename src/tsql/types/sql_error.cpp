@@ -109,6 +109,12 @@ const Entry kCatalogue[] = {
      "The floating point value '%1' is out of the range of computer representation (8 bytes).",
      {}},
     {174, 15, 1, "The %1 function requires %2 argument(s).", {}},
+    {8748,
+     16,
+     1,
+     "The enable_ordinal argument for STRING_SPLIT only supports constant values (not variables "
+     "or columns).",
+     {}},
     {189, 15, 1, "The %1 function requires %2 to %3 arguments.", {}},
     {191,
      15,
