@@ -13,7 +13,7 @@
 set -euo pipefail
 
 die() { echo "report_profile.sh: $*" >&2; exit 2; }
-[ $# -ge 3 ] && [ $# -le 4 ] || die "usage: bench/report_profile.sh ORVDATA DB REPORT [TOP]"
+if [ $# -lt 3 ] || [ $# -gt 4 ]; then die "usage: bench/report_profile.sh ORVDATA DB REPORT [TOP]"; fi
 orv=$1 db=$2 rep=$3 top=${4:-8}
 [ -x "$orv" ] || die "not an executable: $orv"
 [ -r "$db" ] || die "cannot read $db"

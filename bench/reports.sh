@@ -22,7 +22,7 @@ while [ $# -gt 0 ]; do
     *) args+=("$1"); shift ;;
   esac
 done
-[ ${#args[@]} -ge 2 ] && [ ${#args[@]} -le 3 ] || die "$usage"
+if [ ${#args[@]} -lt 2 ] || [ ${#args[@]} -gt 3 ]; then die "$usage"; fi
 orv=${args[0]} db=${args[1]} runs=${args[2]:-5}
 [[ $runs =~ ^[1-9][0-9]*$ ]] || die "RUNS must be a positive number"
 [ -x "$orv" ] || die "not an executable: $orv"
@@ -58,7 +58,7 @@ echo "  load average before: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
 cat "$db" > /dev/null
 
 for rep in $reports; do
-  for i in $(seq "$runs"); do
+  for _ in $(seq "$runs"); do
     one A "$orv" "$rep" "$out/$rep.A.csv"
     [ -z "$other" ] || one B "$other" "$rep" "$out/$rep.B.csv"
   done
