@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Where a report's time goes: its batches (`orvdata report N --sql`, default conditions) run
+# twice in one `orvdata sql` process with the engine's per-statement timer (ORV_TSQL_PROFILE).
+# The first pass loads each permanent table when a statement first names it; the second finds
+# them loaded, so first minus second is about the cost of loading them.
+#
+#   bench/report_profile.sh ORVDATA DB REPORT [TOP]
+#
+# Prints the pass totals and the TOP (default 8) statements by first-pass time: batch and line,
+# first- and second-pass milliseconds (summed over repeats, e.g. in a loop), share of the first
+# pass, and the statement's opening text. The batches and the raw timings stay under BENCH_OUT
+# (default a new folder in /tmp).
+set -euo pipefail
+
+die() { echo "report_profile.sh: $*" >&2; exit 2; }
+if [ $# -lt 3 ] || [ $# -gt 4 ]; then die "usage: bench/report_profile.sh ORVDATA DB REPORT [TOP]"; fi
+orv=$1 db=$2 rep=$3 top=${4:-8}
+[ -x "$orv" ] || die "not an executable: $orv"
+[ -r "$db" ] || die "cannot read $db"
+out=${BENCH_OUT:-$(mktemp -d /tmp/orv-profile.XXXXXX)}
+mkdir -p "$out"
+
+"$orv" report "$rep" --dsn "$db" --sql > "$out/r$rep.sql"
+cat "$out/r$rep.sql" "$out/r$rep.sql" > "$out/r$rep.twice.sql"
+/usr/bin/time -o "$out/r$rep.time" -f '%e %M %U %S' env ORV_TSQL_PROFILE=1 \
+  "$orv" sql --dsn "$db" -i "$out/r$rep.twice.sql" --timing --format csv --output /dev/null \
+  2> "$out/r$rep.profile"
+
+python3 - "$out/r$rep.sql" "$out/r$rep.profile" "$out/r$rep.time" "$rep" "$top" <<'EOF'
+import collections, re, sys
+sql, prof, timef, rep, top = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
+
+# The batches, split on GO lines as `orvdata sql` splits them.
+batches, cur = [], []
+for line in open(sql, encoding="utf-8"):
+    if line.strip().upper() == "GO":
+        batches.append(cur); cur = []
+    else:
+        cur.append(line.rstrip("\n"))
+if any(l.strip() for l in cur):
+    batches.append(cur)
+n = len(batches)
+
+# Timer lines per batch: "tsql: line L: X ms", each batch closed by "Time: X ms".
+ms = [collections.OrderedDict() for _ in range(2)]
+batch_ms = [0.0, 0.0]
+b, pending = 0, []
+for line in open(prof, encoding="utf-8", errors="replace"):
+    m = re.match(r"tsql: line (\d+): ([\d.]+) ms", line)
+    if m:
+        pending.append((int(m.group(1)), float(m.group(2))))
+        continue
+    m = re.match(r"Time: ([\d.]+) ms", line)
+    if m:
+        p = 0 if b < n else 1
+        for l, x in pending:
+            key = (b % n + 1, l)
+            ms[p][key] = ms[p].get(key, 0.0) + x
+        batch_ms[p] += float(m.group(1))
+        pending, b = [], b + 1
+    elif line.startswith("Msg "):
+        sys.stderr.write("error in batch %d: %s" % (b % n + 1, line))
+if b != 2 * n:
+    sys.exit("report_profile.sh: expected %d batch timings, found %d" % (2 * n, b))
+
+def text(key):
+    bi, l = key
+    lines = batches[bi - 1][l - 1:l + 2]
+    s = " ".join(x.strip() for x in lines)
+    return re.sub(r"\s+", " ", s)[:90]
+
+wall, rss, user, sys_ = open(timef).read().split()[-4:]
+t1, t2 = batch_ms
+print("report %s: %d batches, %d statements timed; pass 1 %.0f ms, pass 2 (tables loaded) %.0f ms,"
+      " loading ~%.0f%% of pass 1; process %s s wall, %.1f s CPU, %.0f MiB peak" % (
+      rep, n, len(ms[0]), t1, t2, 100 * (t1 - t2) / t1 if t1 else 0, wall,
+      float(user) + float(sys_), int(rss) / 1024))
+print("  %-10s %9s %9s %6s  %s" % ("batch:line", "pass1 ms", "pass2 ms", "share", "statement"))
+for key, x in sorted(ms[0].items(), key=lambda kv: -kv[1])[:top]:
+    print("  %-10s %9.0f %9.0f %5.1f%%  %s" % ("%d:%d" % key, x, ms[1].get(key, 0.0),
+                                              100 * x / t1 if t1 else 0, text(key)))
+EOF
