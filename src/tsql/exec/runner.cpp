@@ -14,6 +14,7 @@
 
 #include "tsql/bind/binder.h"
 #include "tsql/catalog/transaction.h"
+#include "tsql/exec/batch_check.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
 #include "tsql/storage/memory_limit.h"
@@ -1062,7 +1063,15 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
   session.nest_level = 0;
   session.caught_errors.clear();
   Runner runner(session, results, text);
-  runner.RunList(batch.statements);
+  if (std::optional<SqlError> error = CheckBatchColumns(session, batch.statements)) {
+    // A batch that does not compile runs none of its statements.
+    StatementResult r;
+    r.kind = StatementResult::Kind::Error;
+    r.error = std::move(*error);
+    results.push_back(std::move(r));
+  } else {
+    runner.RunList(batch.statements);
+  }
   if (session.transaction.doomed) {
     // An uncommittable transaction does not outlive the batch.
     RollbackTransaction(session);

@@ -1,0 +1,109 @@
+// Binding a batch's queries before it runs, for the errors SQL Server gives when it compiles.
+#include "tsql/exec/batch_check.h"
+
+#include "tsql/bind/binder.h"
+#include "tsql/exec/exec.h"
+
+namespace orv::tsql {
+namespace {
+
+// The leaf statements of a batch, blocks and branches opened.
+void Leaves(const std::vector<ast::StmtPtr>& statements, std::vector<const ast::Statement*>& out);
+
+void Leaf(const ast::Statement* s, std::vector<const ast::Statement*>& out) {
+  if (!s) return;
+  switch (s->kind) {
+    case ast::StmtKind::Block:
+      return Leaves(s->As<ast::BlockStmt>().statements, out);
+    case ast::StmtKind::If:
+      Leaf(s->As<ast::IfStmt>().then_branch.get(), out);
+      return Leaf(s->As<ast::IfStmt>().else_branch.get(), out);
+    case ast::StmtKind::While:
+      return Leaf(s->As<ast::WhileStmt>().body.get(), out);
+    case ast::StmtKind::Try:
+      Leaves(s->As<ast::TryStmt>().try_statements, out);
+      return Leaves(s->As<ast::TryStmt>().catch_statements, out);
+    default:
+      out.push_back(s);
+  }
+}
+
+void Leaves(const std::vector<ast::StmtPtr>& statements, std::vector<const ast::Statement*>& out) {
+  for (const auto& s : statements) Leaf(s.get(), out);
+}
+
+bool MakesOrDropsObjects(const ast::Statement& s) {
+  switch (s.kind) {
+    case ast::StmtKind::CreateTable:
+    case ast::StmtKind::DropTable:
+    case ast::StmtKind::CreateView:
+    case ast::StmtKind::DropView:
+    case ast::StmtKind::CreateProc:
+    case ast::StmtKind::DropProc:
+      return true;
+    case ast::StmtKind::Select: {
+      const ast::QueryExpr* q = s.As<ast::SelectStmt>().query.get();
+      while (q && q->kind == ast::QueryExpr::Kind::Union) q = q->left.get();
+      return q && q->spec && !q->spec->into.empty();
+    }
+    default:
+      return false;
+  }
+}
+
+// The query a statement reads, with whether it may assign variables.
+const ast::QueryExpr* QueryOf(const ast::Statement& s) {
+  switch (s.kind) {
+    case ast::StmtKind::Select:
+      return s.As<ast::SelectStmt>().query.get();
+    case ast::StmtKind::Insert: {
+      const auto& insert = s.As<ast::InsertStmt>();
+      return insert.with.empty() ? insert.select.get() : nullptr;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+std::optional<SqlError> CheckBatchColumns(SessionState& session, const std::vector<ast::StmtPtr>& statements) {
+  std::vector<const ast::Statement*> leaves;
+  Leaves(statements, leaves);
+  for (const ast::Statement* s : leaves) {
+    if (MakesOrDropsObjects(*s)) return std::nullopt;
+  }
+  std::optional<SqlError> found;
+  // Nothing waits here for another session's locks (a SET LOCK_TIMEOUT of the batch has not run
+  // yet): a table locked by someone else is checked when its statement runs.
+  const int64_t lock_timeout = session.lock_timeout_ms;
+  session.lock_timeout_ms = 0;
+  for (const ast::Statement* s : leaves) {
+    const ast::QueryExpr* query = QueryOf(*s);
+    if (!query) continue;
+    try {
+      Binder binder(session, EvalConstant);
+      if (query->kind == ast::QueryExpr::Kind::Spec) binder.AllowAssignment();
+      binder.BindQuery(*query, nullptr);
+    } catch (const SqlException& e) {
+      // Only a column that is not there is certain now; anything else (a variable declared
+      // later in the batch, a table made by it) is for the statement itself to raise.
+      const int32_t n = e.error().number;
+      if (n == 207 || n == 4104) {
+        found = e.error();
+        if (found->line == 0) found->line = s->pos.line;
+      }
+    } catch (const std::exception&) {
+      // The statement raises whatever this was when it runs.
+    }
+    // The binding took the statement's shared locks and noted its reads: let them go.
+    session.database->locks().ReleaseStatement(session.locks);
+    session.reads.tables.clear();
+    session.reads.check = false;
+    if (found) break;
+  }
+  session.lock_timeout_ms = lock_timeout;
+  return found;
+}
+
+}  // namespace orv::tsql

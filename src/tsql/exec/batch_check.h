@@ -1,0 +1,22 @@
+// The check a batch gets before any of its statements runs: SQL Server compiles a whole batch
+// first, so a column missing from a table that exists stops the batch before its first
+// statement (names of tables that do not exist yet are resolved when their statement runs).
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "tsql/catalog/session_state.h"
+#include "tsql/syntax/ast.h"
+#include "tsql/types/sql_error.h"
+
+namespace orv::tsql {
+
+// Binds the queries of the batch's SELECT and INSERT ... SELECT statements (in blocks, IF,
+// WHILE and TRY too) once ahead of the run, and returns the first error that names a column
+// of an existing table that is not there (207, 4104). Batches that create or drop tables or
+// views, or SELECT INTO, are left to be resolved statement by statement: their statements may
+// use what the batch makes.
+std::optional<SqlError> CheckBatchColumns(SessionState& session, const std::vector<ast::StmtPtr>& statements);
+
+}  // namespace orv::tsql
