@@ -11,9 +11,12 @@
 #include "tds/packet.h"
 #include "tds/request_handler.h"
 #include "tds/text_encoding.h"
+#include "request_bytes.h"
 
 namespace orv::tds {
 namespace {
+
+using testing::Batch;
 
 // One RPC parameter: an int, or an nvarchar(40); nullopt values are NULL.
 struct Param {
@@ -65,16 +68,6 @@ std::vector<uint8_t> RpcMessage(const std::string& procedure, const std::vector<
   return w.bytes();
 }
 
-std::vector<uint8_t> Batch(const std::string& sql) {
-  ByteWriter w;
-  w.U32(22);
-  w.U32(18);
-  w.U16(2);
-  w.U64(0);
-  w.U32(1);
-  w.Utf16(Utf8ToUtf16(sql));
-  return w.bytes();
-}
 
 class ProcedureRpc : public ::testing::Test {
  protected:

@@ -12,11 +12,14 @@
 #include "tds/request_handler.h"
 #include "tds/text_encoding.h"
 #include "tds/transaction_request.h"
+#include "request_bytes.h"
 
 namespace orv::tds {
 namespace {
 
 namespace tr = transaction_request;
+using testing::Batch;
+using testing::WithAllHeaders;
 
 struct TransactionChange {
   uint8_t kind;  // 8 begin, 9 commit, 10 rollback
@@ -64,16 +67,6 @@ struct Reply {
   }
 };
 
-std::vector<uint8_t> WithAllHeaders(const std::vector<uint8_t>& body) {
-  ByteWriter w;
-  w.U32(22);
-  w.U32(18);
-  w.U16(2);
-  w.U64(0);
-  w.U32(1);
-  w.Bytes(body.data(), body.size());
-  return w.bytes();
-}
 
 // A name as most clients send it (length in bytes) or as some do (length in characters).
 void Name(ByteWriter& w, const std::string& name, bool length_in_bytes) {
@@ -104,11 +97,6 @@ std::vector<uint8_t> End(uint16_t type, const std::string& name, bool begin_new 
   return WithAllHeaders(w.bytes());
 }
 
-std::vector<uint8_t> Batch(const std::string& sql) {
-  ByteWriter w;
-  w.Utf16(Utf8ToUtf16(sql));
-  return WithAllHeaders(w.bytes());
-}
 
 class TdsTransactions : public ::testing::Test {
  protected:
