@@ -2,6 +2,7 @@
 #include "tsql/exec/batch_check.h"
 
 #include "tsql/bind/binder.h"
+#include "tsql/exec/dml_target.h"
 #include "tsql/exec/exec.h"
 
 namespace orv::tsql {
@@ -51,6 +52,28 @@ bool MakesOrDropsObjects(const ast::Statement& s) {
   }
 }
 
+// UPDATE and DELETE: their target and FROM, the SET columns and values, and the WHERE.
+void BindChange(Binder& binder, const ast::Statement& s) {
+  const bool update = s.kind == ast::StmtKind::Update;
+  const auto& with = update ? s.As<ast::UpdateStmt>().with : s.As<ast::DeleteStmt>().with;
+  const auto& target = update ? s.As<ast::UpdateStmt>().target : s.As<ast::DeleteStmt>().target;
+  const auto& from = update ? s.As<ast::UpdateStmt>().from : s.As<ast::DeleteStmt>().from;
+  const ast::Expr* where = update ? s.As<ast::UpdateStmt>().where.get() : s.As<ast::DeleteStmt>().where.get();
+  binder.PushCtes(with);
+  BoundSpec spec;
+  Scope scope;
+  scope.spec = &spec;
+  const DmlTarget bound = BindDmlTarget(binder, target, from, spec, scope);
+  if (update) {
+    const BoundSource& source = spec.sources[static_cast<size_t>(bound.source)];
+    for (const auto& set : s.As<ast::UpdateStmt>().sets) {
+      if (bound.FindColumn(source, set.column.back()) < 0) ThrowError(207, {set.column.back()});
+      if (set.value->kind != ast::ExprKind::Default) binder.BindExpr(*set.value, scope);
+    }
+  }
+  if (where) binder.BindExpr(*where, scope);
+}
+
 // The query a statement reads, with whether it may assign variables.
 const ast::QueryExpr* QueryOf(const ast::Statement& s) {
   switch (s.kind) {
@@ -80,11 +103,16 @@ std::optional<SqlError> CheckBatchColumns(SessionState& session, const std::vect
   session.lock_timeout_ms = 0;
   for (const ast::Statement* s : leaves) {
     const ast::QueryExpr* query = QueryOf(*s);
-    if (!query) continue;
+    const bool change = s->kind == ast::StmtKind::Update || s->kind == ast::StmtKind::Delete;
+    if (!query && !change) continue;
     try {
       Binder binder(session, EvalConstant);
-      if (query->kind == ast::QueryExpr::Kind::Spec) binder.AllowAssignment();
-      binder.BindQuery(*query, nullptr);
+      if (change) {
+        BindChange(binder, *s);
+      } else {
+        if (query->kind == ast::QueryExpr::Kind::Spec) binder.AllowAssignment();
+        binder.BindQuery(*query, nullptr);
+      }
     } catch (const SqlException& e) {
       // Only a column that is not there is certain now; anything else (a variable declared
       // later in the batch, a table made by it) is for the statement itself to raise.

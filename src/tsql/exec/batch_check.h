@@ -12,8 +12,9 @@
 
 namespace orv::tsql {
 
-// Binds the queries of the batch's SELECT and INSERT ... SELECT statements (in blocks, IF,
-// WHILE and TRY too) once ahead of the run, and returns the first error that names a column
+// Binds the queries of the batch's SELECT and INSERT ... SELECT statements and the targets,
+// SET lists and conditions of its UPDATE and DELETE statements (in blocks, IF, WHILE and TRY
+// too) once ahead of the run, and returns the first error that names a column
 // of an existing table that is not there (207, 4104). Batches that create or drop tables or
 // views, or SELECT INTO, are left to be resolved statement by statement: their statements may
 // use what the batch makes.
