@@ -39,12 +39,26 @@ std::shared_ptr<Table> SessionState::FindTempTable(std::string_view name) const 
 std::shared_ptr<Table> SessionState::OpenTable(std::string_view name) {
   database->locks().Acquire(locks, FoldName(name), LockMode::kShared, false, lock_timeout_ms);
   std::shared_ptr<Table> table = database->FindTable(name);
-  // While the session writes it holds the file's write lock: no other process can commit, so
-  // what it reads is current.
-  if (table && database->file() && !transaction.writing) {
-    if (table->checked_at != reads.data_version) reads.check = true;
-    reads.tables.push_back(table);
+  DataFile* file = database->file();
+  if (!table || !file) return table;
+  if (transaction.writing) {
+    // While the session writes it holds the file's write lock: no other process can commit.
+    // But a table put in memory before the lock was taken (read ahead for the batch while
+    // another process committed, and added after the lock's look at the file) may be of an
+    // older state: unless this transaction has changed it already, it is read again, so that
+    // what this session changes is the table as committed.
+    if (table->checked_at != reads.data_version) {
+      bool changed = false;
+      for (const ChangeLog::Record& r : transaction.log.records()) changed = changed || r.table == table;
+      if (!changed) {
+        database->EvictTable(table->name);
+        table = database->FindTable(name);
+      }
+    }
+    return table;
   }
+  if (table->checked_at != reads.data_version) reads.check = true;
+  reads.tables.push_back(table);
   return table;
 }
 
