@@ -205,10 +205,8 @@ bool ReadsTable(const ast::QueryExpr& query) {
   return false;
 }
 
-// The statements that open a transaction under SET IMPLICIT_TRANSACTIONS ON when none is
-// open: those that change tables or definitions, BEGIN TRANSACTION (which then counts 2) and
-// a SELECT that reads a table.
-bool OpensImplicitTransaction(const ast::Statement& s) {
+// The statements that change tables or definitions.
+bool ChangesTablesOrDefinitions(const ast::Statement& s) {
   switch (s.kind) {
     case ast::StmtKind::Insert:
     case ast::StmtKind::Update:
@@ -222,6 +220,17 @@ bool OpensImplicitTransaction(const ast::Statement& s) {
     case ast::StmtKind::CreateIndex:
     case ast::StmtKind::DropIndex:
       return true;
+    default:
+      return false;
+  }
+}
+
+// The statements that open a transaction under SET IMPLICIT_TRANSACTIONS ON when none is
+// open: those that change tables or definitions, BEGIN TRANSACTION (which then counts 2) and
+// a SELECT that reads a table.
+bool OpensImplicitTransaction(const ast::Statement& s) {
+  if (ChangesTablesOrDefinitions(s)) return true;
+  switch (s.kind) {
     case ast::StmtKind::Transaction:
       return s.As<ast::TransactionStmt>().action == ast::TransactionStmt::Action::kBegin;
     case ast::StmtKind::Select:
@@ -235,20 +244,7 @@ bool IsConversionError(int32_t n) { return n == 245 || n == 8114 || n == 241 || 
 
 // Statements that write: refused with 3930 while the transaction is uncommittable.
 bool Writes(const ast::Statement& s, const std::vector<std::string>& targets) {
-  if (!targets.empty()) return true;
-  switch (s.kind) {
-    case ast::StmtKind::Insert:
-    case ast::StmtKind::Update:
-    case ast::StmtKind::Delete:
-    case ast::StmtKind::Merge:
-    case ast::StmtKind::Truncate:
-    case ast::StmtKind::CreateTable:
-    case ast::StmtKind::DropTable:
-    case ast::StmtKind::CreateIndex:
-      return true;
-    default:
-      return false;
-  }
+  return !targets.empty() || ChangesTablesOrDefinitions(s);
 }
 
 // How a statement hands control on.

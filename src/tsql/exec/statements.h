@@ -51,7 +51,7 @@ void ExecSetVariable(ast::SetVariableStmt& stmt, StatementContext& cx);
 void ExecCreateProcedure(ast::CreateProcStmt& stmt, StatementContext& cx);
 void ExecDropProcedure(ast::DropProcStmt& stmt, StatementContext& cx);
 
-// RAISERROR's message: printf-style specifications (%d %i %u %s %x %X %o %%, with flags, width
+// RAISERROR's message: printf-style conversions (%d %i %u %s %x %X %o %%, with flags, width
 // and precision, '*' taking them from the arguments) filled from the arguments in turn.
 std::string FormatRaiseErrorMessage(std::string_view format,
                                     const std::vector<std::pair<Value, SqlType>>& args);

@@ -1,4 +1,4 @@
-// Queries: SELECT specifications, UNION / EXCEPT / INTERSECT chains, ORDER BY, and the table
+// Queries: SELECT blocks, UNION / EXCEPT / INTERSECT chains, ORDER BY, and the table
 // sources of FROM (tables, derived tables, table value constructors, joins and APPLY).
 #include "tsql/syntax/parser_impl.h"
 

@@ -355,7 +355,7 @@ const Entry kCatalogue[] = {
      "found in sys.messages. If error is larger than 50000, make sure the user-defined message "
      "is added using sp_addmessage.",
      {}},
-    {2787, 16, 1, "Invalid format specification: '%1'.", {}},
+    {2787, 16, 1, "Invalid format string: '%1'.", {}},
     {214, 16, 2, "Procedure expects parameter '%1' of type '%2'.", {}},
     {1087, 15, 2, "Must declare the table variable \"%1\".", {}},
     {2627,
