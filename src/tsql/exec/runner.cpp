@@ -996,21 +996,26 @@ namespace {
 
 // The names in a batch that may be stored tables, in order of first appearance: every
 // identifier but keywords and temporary names. Over-inclusive on purpose (column names come
-// too); the loader ignores names that are not stored tables.
-std::vector<std::string> CandidateTableNames(std::string_view text) {
-  std::vector<std::string> names;
+// too); the loader ignores names that are not stored tables. The same names, folded, are the
+// columns a table loaded for the batch reads first.
+struct BatchNames {
+  std::vector<std::string> in_order;
+  std::shared_ptr<ColumnNames> folded = std::make_shared<ColumnNames>();
+};
+
+BatchNames NamesOfBatch(std::string_view text) {
+  BatchNames names;
   std::vector<Token> tokens;
   try {
     tokens = Tokenize(text);
   } catch (const SqlException&) {
     return names;
   }
-  std::set<std::string> seen;
   for (const Token& t : tokens) {
     if (t.kind != TokenKind::Identifier && t.kind != TokenKind::Quoted) continue;
     if (t.text.empty() || t.text[0] == '#') continue;
     if (t.kind == TokenKind::Identifier && IsReservedKeyword(t.text)) continue;
-    if (seen.insert(FoldName(t.text)).second) names.push_back(t.text);
+    if (names.folded->insert(FoldName(t.text)).second) names.in_order.push_back(t.text);
   }
   return names;
 }
@@ -1020,12 +1025,12 @@ std::vector<std::string> CandidateTableNames(std::string_view text) {
 // once the batch is over.
 class TablePreloader {
  public:
-  TablePreloader(std::shared_ptr<Database> database, std::string_view text) {
+  TablePreloader(std::shared_ptr<Database> database, const BatchNames& names) {
     if (!database->LoadsOnDemand()) return;
-    done_ = std::async(std::launch::async, [this, database, names = CandidateTableNames(text)] {
-      for (const std::string& name : names) {
+    done_ = std::async(std::launch::async, [this, database, list = names.in_order, columns = names.folded] {
+      for (const std::string& name : list) {
         if (stop_.load(std::memory_order_relaxed)) return;
-        database->PreloadTable(name);
+        database->PreloadTable(name, columns.get());
       }
     });
   }
@@ -1048,7 +1053,10 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
   std::vector<StatementResult> results;
   session.variables = std::move(variables);
   session.cancel_requested.store(false, std::memory_order_relaxed);
-  TablePreloader preloader(session.database, text);
+  BatchNames names = NamesOfBatch(text);
+  // A batch without text (a procedure called by RPC) loads whole tables.
+  session.batch_names = names.in_order.empty() ? nullptr : names.folded;
+  TablePreloader preloader(session.database, names);
   // Table variables live as long as the batch.
   auto drop_table_variables = [&session] {
     for (auto it = session.temp_tables.begin(); it != session.temp_tables.end();) {
