@@ -46,7 +46,7 @@ TEST_F(BadDataSourceTest, CommandsFailNamingTheFileAndLeaveItUnchanged) {
     for (const std::vector<std::string>& command :
          {std::vector<std::string>{"report", "401", "--dsn", f.file},
           std::vector<std::string>{"query", "--dsn", f.file, "select FItemID from t_ICItem"},
-          std::vector<std::string>{"sql", "--dsn", f.file, "-Q", "select count(FItemID) from t_ICItem"}}) {
+          std::vector<std::string>{"sql", "--dsn", f.file, "-Q", "select count(*) from t_ICItem"}}) {
       const RunResult r = Run(command);
       EXPECT_EQ(r.status, 1) << command[0] << " " << f.file << ": " << r.err;
       EXPECT_NE(r.err.find(f.file), std::string::npos) << command[0] << ": " << r.err;

@@ -95,8 +95,6 @@ class Binder {
                      BoundSpec& spec, std::vector<ResultColumn>& columns,
                      const std::vector<std::string>& aliases, Scope& scope);
   BExprPtr BindColumn(const ast::Expr& expr, Scope& scope);
-  // Notes that the query reads a column of a source (see BoundSource::columns_read).
-  void NoteColumnRead(BoundSource& source, int column);
   BExprPtr BindBinary(const ast::Expr& expr, Scope& scope);
   BExprPtr BindFunction(const ast::Expr& expr, Scope& scope);
   // @@VERSION, @@SPID, @@SERVERNAME, ... as constants of this session; null for other names.

@@ -168,8 +168,7 @@ BExprPtr Binder::BindColumn(const ast::Expr& expr, Scope& scope) {
       e->depth = depth;
       e->src = found_src;
       e->col = found_col;
-      BoundSource& source = s->spec->sources[found_src];
-      NoteColumnRead(source, found_col);
+      const BoundSource& source = s->spec->sources[found_src];
       e->type = source.columns[found_col].type;
       e->nullable = source.columns[found_col].nullable || source.null_supplying;
       e->name = column;
@@ -198,11 +197,10 @@ BExprPtr Binder::BindColumn(const ast::Expr& expr, Scope& scope) {
   for (Scope* s = &scope; s; s = s->parent, ++depth) {
     if (!s->spec) continue;
     for (size_t i = 0; i < s->spec->sources.size(); ++i) {
-      BoundSource& source = s->spec->sources[i];
+      const BoundSource& source = s->spec->sources[i];
       if (!NamesEqual(source.exposed, qualifier)) continue;
       for (size_t c = 0; c < source.columns.size(); ++c) {
         if (!NamesEqual(source.columns[c].name, column)) continue;
-        NoteColumnRead(source, static_cast<int>(c));
         auto e = std::make_unique<BExpr>();
         e->kind = BKind::Column;
         e->depth = depth;
@@ -225,12 +223,6 @@ BExprPtr Binder::BindColumn(const ast::Expr& expr, Scope& scope) {
     }
   }
   ThrowError(4104, {JoinName(name)});
-}
-
-void Binder::NoteColumnRead(BoundSource& source, int column) {
-  if (!source.table || source.table->AllColumnsLoaded()) return;
-  source.columns_read.push_back(column);
-  session_.reads.columns.emplace_back(source.table, column);
 }
 
 Binder::NestingGuard::NestingGuard(Binder& binder) : binder_(binder) {

@@ -357,11 +357,10 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
     if (e.kind == ast::ExprKind::Star) {
       bool any = false;
       for (size_t s = 0; s < spec.sources.size(); ++s) {
-        BoundSource& source = spec.sources[s];
+        const BoundSource& source = spec.sources[s];
         if (!e.name.empty() && !NamesEqual(source.exposed, e.name.back())) continue;
         any = true;
         for (size_t c = 0; c < source.columns.size(); ++c) {
-          NoteColumnRead(source, static_cast<int>(c));
           auto col = std::make_unique<BExpr>();
           col->kind = BKind::Column;
           col->src = static_cast<int>(s);

@@ -189,9 +189,6 @@ struct BoundSource {
   bool aliased = false;
   std::vector<ResultColumn> columns;
   std::shared_ptr<Table> table;
-  // The columns of `table` the query reads, when the table was loaded with some columns only
-  // (they are read from the file before the query runs).
-  std::vector<int> columns_read;
   std::unique_ptr<BoundQuery> derived;
   bool null_supplying = false;  // inner side of an outer join
   // The right side of an APPLY that reads columns of the left side: `derived` runs once for

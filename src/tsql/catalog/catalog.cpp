@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "tsql/types/sql_error.h"
-
 namespace orv::tsql {
 
 std::string FoldName(std::string_view name) {
@@ -33,8 +31,6 @@ int32_t NewObjectId() {
 }
 
 std::vector<Row>& Table::mutable_rows() {
-  // A change writes whole rows back to the file and keeps whole rows for undo.
-  RequireAllColumns();
   if (rows_.use_count() > 1) rows_ = std::make_shared<std::vector<Row>>(*rows_);
   return *rows_;
 }
@@ -49,77 +45,6 @@ void Table::SetStoredRows(std::vector<Row> rows, std::vector<int64_t> row_ids) {
   rows_ = std::make_shared<std::vector<Row>>(std::move(rows));
   row_ids_ = std::move(row_ids);
   next_row_id_ = row_ids_.empty() ? 1 : row_ids_.back() + 1;
-}
-
-void Table::SetPartlyLoaded(const std::vector<bool>& loaded, std::shared_ptr<ColumnSource> source) {
-  auto partial = std::make_shared<Partial>();
-  partial->loaded = std::make_unique<std::atomic<bool>[]>(columns.size());
-  bool all = true;
-  for (size_t i = 0; i < columns.size(); ++i) {
-    const bool in = i < loaded.size() && loaded[i];
-    partial->loaded[i].store(in, std::memory_order_relaxed);
-    all = all && in;
-  }
-  if (all) {
-    partial_ = nullptr;
-    return;
-  }
-  partial->source = std::move(source);
-  partial_ = std::move(partial);
-}
-
-bool Table::ColumnLoaded(int column) const {
-  return AllColumnsLoaded() || partial_->loaded[static_cast<size_t>(column)].load(std::memory_order_acquire);
-}
-
-bool Table::LoadColumns(const std::vector<int>& wanted) {
-  if (AllColumnsLoaded()) return true;
-  std::vector<int> missing;
-  for (int c : wanted) {
-    if (c >= 0 && static_cast<size_t>(c) < columns.size() && !ColumnLoaded(c) &&
-        std::find(missing.begin(), missing.end(), c) == missing.end()) {
-      missing.push_back(c);
-    }
-  }
-  if (missing.empty()) return true;
-  Partial& p = *partial_;
-  std::lock_guard lock(p.mutex);
-  // Another thread may have read some of them meanwhile.
-  std::erase_if(missing, [&](int c) { return p.loaded[static_cast<size_t>(c)].load(std::memory_order_relaxed); });
-  if (missing.empty()) return true;
-  std::optional<std::vector<std::vector<Value>>> values =
-      p.source ? p.source->ReadColumns(*this, missing) : std::nullopt;
-  if (!values || values->size() != missing.size()) return false;
-  std::vector<Row>& rows = *rows_;
-  for (size_t k = 0; k < missing.size(); ++k) {
-    std::vector<Value>& column = (*values)[k];
-    if (column.size() != rows.size()) return false;
-  }
-  for (size_t k = 0; k < missing.size(); ++k) {
-    const size_t c = static_cast<size_t>(missing[k]);
-    std::vector<Value>& column = (*values)[k];
-    for (size_t i = 0; i < rows.size(); ++i) rows[i][c] = std::move(column[i]);
-    p.loaded[c].store(true, std::memory_order_release);
-  }
-  bool all = true;
-  for (size_t i = 0; i < columns.size(); ++i) all = all && p.loaded[i].load(std::memory_order_relaxed);
-  if (all) p.all.store(true, std::memory_order_release);
-  return true;
-}
-
-bool Table::LoadAllColumns() {
-  if (AllColumnsLoaded()) return true;
-  std::vector<int> every(columns.size());
-  for (size_t i = 0; i < every.size(); ++i) every[i] = static_cast<int>(i);
-  return LoadColumns(every);
-}
-
-void Table::RequireAllColumns() {
-  if (LoadAllColumns()) return;
-  SqlError e;
-  e.number = 5120;
-  e.message = "Table '" + name + "' was changed by another process while this statement read it; run it again.";
-  throw SqlException(std::move(e));
 }
 
 void Table::NumberRows() {
@@ -144,21 +69,13 @@ std::string Database::name() const {
   return stem.empty() ? "orvdata" : stem;
 }
 
-std::shared_ptr<Table> Database::FindTable(std::string_view name, const ColumnNames* columns) {
-  return FindOrLoad(name, /*preloading=*/false, columns);
+std::shared_ptr<Table> Database::FindTable(std::string_view name) {
+  return FindOrLoad(name, /*preloading=*/false);
 }
 
-void Database::PreloadTable(std::string_view name, const ColumnNames* columns) {
+void Database::PreloadTable(std::string_view name) {
   try {
-    std::shared_ptr<Table> table = FindOrLoad(name, /*preloading=*/true, columns);
-    if (table && columns && !table->AllColumnsLoaded()) {
-      std::vector<int> named;
-      for (size_t i = 0; i < table->columns.size(); ++i) {
-        if (columns->count(FoldName(table->columns[i].name))) named.push_back(static_cast<int>(i));
-      }
-      // A stale table is read again by the statement that uses it.
-      table->LoadColumns(named);
-    }
+    FindOrLoad(name, /*preloading=*/true);
   } catch (...) {
     // A table that fails to load is left out; the statement that needs it loads it again and
     // reports the error.
@@ -170,7 +87,7 @@ bool Database::LoadsOnDemand() const {
   return file_ != nullptr;
 }
 
-std::shared_ptr<Table> Database::FindOrLoad(std::string_view name, bool preloading, const ColumnNames* columns) {
+std::shared_ptr<Table> Database::FindOrLoad(std::string_view name, bool preloading) {
   const std::string key = FoldName(name);
   {
     std::unique_lock lock(catalog_mutex_);
@@ -193,7 +110,7 @@ std::shared_ptr<Table> Database::FindOrLoad(std::string_view name, bool preloadi
     loaded_.notify_all();
   };
   try {
-    table = file_->LoadTable(name, columns);
+    table = file_->LoadTable(name);
   } catch (...) {
     table = nullptr;
     finish();
@@ -300,12 +217,6 @@ void Database::AddLoadedTable(std::shared_ptr<Table> table) {
 void Database::EvictTable(std::string_view name) {
   std::lock_guard lock(catalog_mutex_);
   tables_.erase(FoldName(name));
-}
-
-void Database::EvictStale(const std::shared_ptr<Table>& table) {
-  std::lock_guard lock(catalog_mutex_);
-  auto it = tables_.find(FoldName(table->name));
-  if (it != tables_.end() && it->second == table) tables_.erase(it);
 }
 
 void Database::ForEachTable(const std::function<void(const std::shared_ptr<Table>&)>& fn) {

@@ -8,7 +8,6 @@
 // tsql/syntax (defaults and view definitions are kept parsed) and tsql/storage.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -40,23 +39,6 @@ struct ColumnDef {
   bool identity = false;
   int64_t identity_seed = 1;
   int64_t identity_increment = 1;
-};
-
-struct Table;
-
-// The names (folded) of the columns worth reading when a table is loaded for a batch: the
-// identifiers the batch names. Null stands for every column.
-using ColumnNames = std::set<std::string>;
-
-// Where the columns of a table that were not read when it was loaded come from (the
-// data-source file). ReadColumns gives the values of `columns` for every row of the table,
-// column by column, or nullopt when the file's copy of the table is no longer the one its rows
-// were read from (another process changed it since).
-class ColumnSource {
- public:
-  virtual ~ColumnSource() = default;
-  virtual std::optional<std::vector<std::vector<Value>>> ReadColumns(const Table& table,
-                                                                      const std::vector<int>& columns) = 0;
 };
 
 struct Table {
@@ -96,32 +78,9 @@ struct Table {
   // Gives rows without ids (built in memory) ids 1, 2, ... when the table keeps them.
   void NumberRows();
 
-  // A stored table may be loaded with some of its columns only: the others are NULL in the
-  // rows until read, which happens for the columns a statement binds before it runs, and for
-  // all of them before any change to the rows (mutable_rows, truncation). Columns are only
-  // ever added to the rows, under a lock, so readers of loaded columns never see a change.
-  // loaded[i]: whether column i is in the rows.
-  void SetPartlyLoaded(const std::vector<bool>& loaded, std::shared_ptr<ColumnSource> source);
-  bool AllColumnsLoaded() const { return !partial_ || partial_->all.load(std::memory_order_acquire); }
-  bool ColumnLoaded(int column) const;
-  // Reads the listed columns that are not in the rows yet. False (nothing read) when the file
-  // has changed since the table was loaded: the table is then stale and must be read again.
-  bool LoadColumns(const std::vector<int>& columns);
-  bool LoadAllColumns();
-  // LoadAllColumns, raising SqlException when the table is stale.
-  void RequireAllColumns();
-
  private:
   friend class ChangeLog;
   bool KeepsRowIds() const { return !temporary; }
-
-  struct Partial {
-    std::mutex mutex;  // taken to add columns
-    std::unique_ptr<std::atomic<bool>[]> loaded;
-    std::atomic<bool> all{false};
-    std::shared_ptr<ColumnSource> source;
-  };
-  std::shared_ptr<Partial> partial_;
 
   std::shared_ptr<std::vector<Row>> rows_ = std::make_shared<std::vector<Row>>();
   std::vector<int64_t> row_ids_;
@@ -164,9 +123,8 @@ class DataFile {
  public:
   virtual ~DataFile() = default;
   // A stored table, read from the file (not added to the database); null when the file has no
-  // table of that name. With `columns`, a file may read only the columns named there (the
-  // table reads the others when they are needed).
-  virtual std::shared_ptr<Table> LoadTable(std::string_view name, const ColumnNames* columns = nullptr) = 0;
+  // table of that name.
+  virtual std::shared_ptr<Table> LoadTable(std::string_view name) = 0;
   // Makes the database follow what other processes committed since the last call: tables
   // whose stored version changed are dropped from memory (and read again on next use), views
   // are read again. Cheap when nothing changed (unless forced: then every table in memory is
@@ -196,13 +154,12 @@ class Database {
   LockManager& locks() { return locks_; }
 
   // Catalog look-ups, by case-insensitive name; nullptr when absent. FindTable reads a table
-  // that is not in memory yet from the data-source file (with `columns`, maybe only those).
-  std::shared_ptr<Table> FindTable(std::string_view name, const ColumnNames* columns = nullptr);
-  // Loads a stored table that is not in memory yet (nothing for other names), or the named
-  // columns of one in memory that lacks them; meant for a helper thread that gets the tables
-  // of a batch ready while the batch runs. A FindTable for a table being loaded waits for that
-  // load. Load errors are left to FindTable.
-  void PreloadTable(std::string_view name, const ColumnNames* columns = nullptr);
+  // that is not in memory yet from the data-source file.
+  std::shared_ptr<Table> FindTable(std::string_view name);
+  // Loads a stored table that is not in memory yet (nothing for other names); meant for a
+  // helper thread that gets the tables of a batch ready while the batch runs. A FindTable
+  // for a table being loaded waits for that load. Load errors are left to FindTable.
+  void PreloadTable(std::string_view name);
   // Whether tables are loaded from a data-source file on first use.
   bool LoadsOnDemand() const;
   std::shared_ptr<View> FindView(std::string_view name);
@@ -237,9 +194,6 @@ class Database {
   void AddLoadedTable(std::shared_ptr<Table> table);
   // Drops a table another process changed from memory (read again on next use).
   void EvictTable(std::string_view name);
-  // The same for a table loaded in part whose missing columns can no longer be read (only
-  // while it is the table of its name in memory).
-  void EvictStale(const std::shared_ptr<Table>& table);
   // Adds a view read from storage; replaces one of the same name.
   void AddLoadedView(std::shared_ptr<View> view);
   // The names of every permanent table, in memory or still in the file (sorted, as created).
@@ -253,7 +207,7 @@ class Database {
   std::optional<int64_t> demo_clock() const;
 
  private:
-  std::shared_ptr<Table> FindOrLoad(std::string_view name, bool preloading, const ColumnNames* columns);
+  std::shared_ptr<Table> FindOrLoad(std::string_view name, bool preloading);
 
   std::string path_;
   LockManager locks_;

@@ -66,8 +66,6 @@ void ChangeLog::Delete(const std::shared_ptr<Table>& table, const std::vector<ch
 
 void ChangeLog::Truncate(const std::shared_ptr<Table>& table) {
   Table& t = *table;
-  // Undo puts the rows back as they were, every column of them.
-  t.RequireAllColumns();
   Record& r = Add(Kind::kTruncate, table);
   r.old_rows = std::move(t.rows_);
   r.ids = std::move(t.row_ids_);

@@ -209,8 +209,6 @@ class SqliteFile : public DataFile {
     // Without `create`, opening is what reports a missing file; an existing one is opened now.
     if (stat(path_.c_str(), &st) == 0 || !create_) store_ = SqliteStore::Open(path_, SqliteStore::Mode::kExisting);
   }
-  // Tables that outlive the database can no longer read their missing columns.
-  ~SqliteFile() override { columns_->Close(); }
 
   // Reads the views and the demo clock into a database that is being opened.
   void Attach(Database& db) {
@@ -237,21 +235,14 @@ class SqliteFile : public DataFile {
     return names;
   }
 
-  std::shared_ptr<Table> LoadTable(std::string_view name, const ColumnNames* columns) override {
+  std::shared_ptr<Table> LoadTable(std::string_view name) override {
     std::lock_guard lock(mutex_);
     if (!store_ || !stored_tables_.count(FoldName(name))) return nullptr;
     const int64_t before = store_->DataVersion();
-    // Columns read later must be of the state read now: only tables with versions can tell.
-    SqliteStore::ColumnFilter wanted;
-    if (columns && store_->HasVersions()) {
-      wanted = [columns](const std::string& column) { return columns->count(FoldName(column)) > 0; };
-    }
-    std::optional<StoredTable> stored = store_->LoadTable(std::string(name), wanted);
+    std::optional<StoredTable> stored = store_->LoadTable(std::string(name));
     const int64_t after = store_->DataVersion();
     if (!stored) return nullptr;
-    std::vector<bool> read = std::move(stored->read);
     std::shared_ptr<Table> table = FromStored(std::move(*stored));
-    if (!read.empty()) table->SetPartlyLoaded(read, columns_);
     // Read while another process committed: whether it is current is checked before use.
     table->checked_at = before == after ? after : -1;
     return table;
@@ -461,39 +452,9 @@ class SqliteFile : public DataFile {
     }
   }
 
-  // The columns a table left out when it was loaded, read from this file while it is open.
-  class FileColumns : public ColumnSource {
-   public:
-    explicit FileColumns(SqliteFile* file) : file_(file) {}
-    std::optional<std::vector<std::vector<Value>>> ReadColumns(const Table& table,
-                                                                const std::vector<int>& columns) override {
-      std::lock_guard lock(mutex_);
-      return file_ ? file_->ReadColumns(table, columns) : std::nullopt;
-    }
-    void Close() {
-      std::lock_guard lock(mutex_);
-      file_ = nullptr;
-    }
-
-   private:
-    std::mutex mutex_;
-    SqliteFile* file_;
-  };
-
-  // The values of some columns of a table read earlier, when the file's copy of the table is
-  // still the one it was read from (same version, same rows).
-  std::optional<std::vector<std::vector<Value>>> ReadColumns(const Table& table, const std::vector<int>& columns) {
-    std::lock_guard lock(mutex_);
-    if (!store_) return std::nullopt;
-    std::optional<StoredColumns> stored = store_->LoadColumns(table.name, columns);
-    if (!stored || stored->version != table.version || stored->row_ids != table.row_ids()) return std::nullopt;
-    return std::move(stored->values);
-  }
-
   std::string path_;
   bool create_;
   std::mutex mutex_;
-  std::shared_ptr<FileColumns> columns_ = std::make_shared<FileColumns>(this);
   std::unique_ptr<SqliteStore> store_;  // null until a file that does not exist yet is made
   std::atomic<int64_t> last_data_version_{-1};
   int64_t version_ = 0;
@@ -514,7 +475,6 @@ void SaveDatabaseAs(Database& db, const std::string& path) {
     const int64_t version = store->WriteVersion();
     db.ForEachTable([&](const std::shared_ptr<Table>& t) {
       if (t->temporary) return;
-      t->RequireAllColumns();
       t->NumberRows();
       store->CreateTable(t->name, ToStored(t->columns));
       WriteAllRows(*store, *t);

@@ -38,7 +38,7 @@ std::shared_ptr<Table> SessionState::FindTempTable(std::string_view name) const 
 
 std::shared_ptr<Table> SessionState::OpenTable(std::string_view name) {
   database->locks().Acquire(locks, FoldName(name), LockMode::kShared, false, lock_timeout_ms);
-  std::shared_ptr<Table> table = database->FindTable(name, batch_names.get());
+  std::shared_ptr<Table> table = database->FindTable(name);
   DataFile* file = database->file();
   if (!table || !file) return table;
   if (transaction.writing) {
@@ -52,7 +52,7 @@ std::shared_ptr<Table> SessionState::OpenTable(std::string_view name) {
       for (const ChangeLog::Record& r : transaction.log.records()) changed = changed || r.table == table;
       if (!changed) {
         database->EvictTable(table->name);
-        table = database->FindTable(name, batch_names.get());
+        table = database->FindTable(name);
       }
     }
     return table;

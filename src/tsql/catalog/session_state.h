@@ -56,8 +56,6 @@ struct StatementReads {
   int64_t data_version = 0;
   bool check = false;  // a table in use was read at another data version
   std::vector<std::shared_ptr<Table>> tables;
-  // Columns the statement binds of tables loaded with some columns only (read before it runs).
-  std::vector<std::pair<std::shared_ptr<Table>, int>> columns;
 };
 
 struct SessionState {
@@ -105,8 +103,6 @@ struct SessionState {
   TransactionState transaction;
   LockOwner locks;
   StatementReads reads;
-  // The names the running batch mentions: a table it loads reads those of its columns first.
-  std::shared_ptr<const ColumnNames> batch_names;
 
   std::shared_ptr<Table> FindTempTable(std::string_view name) const;
   // A permanent table for the running statement to read: takes a shared lock on the name for

@@ -91,7 +91,6 @@ void Commit(SessionState& session) {
 
 size_t BeginStatement(SessionState& session) {
   session.reads.tables.clear();
-  session.reads.columns.clear();
   session.reads.check = false;
   if (DataFile* file = session.database->file()) {
     // A session that writes holds the file's write lock: nobody else can have committed.
@@ -137,23 +136,6 @@ void LockForWrite(SessionState& session, const std::vector<std::string>& names) 
 
 void CheckReads(SessionState& session) {
   StatementReads& reads = session.reads;
-  if (!reads.columns.empty()) {
-    // The columns the statement reads of tables loaded in part, each table's at once.
-    auto wanted = std::move(reads.columns);
-    reads.columns.clear();
-    std::stable_sort(wanted.begin(), wanted.end(),
-                     [](const auto& a, const auto& b) { return a.first.get() < b.first.get(); });
-    for (size_t i = 0; i < wanted.size();) {
-      const std::shared_ptr<Table>& table = wanted[i].first;
-      std::vector<int> columns;
-      for (; i < wanted.size() && wanted[i].first == table; ++i) columns.push_back(wanted[i].second);
-      if (!table->LoadColumns(columns)) {
-        // Another process changed it since it was loaded: it is read again when bound again.
-        session.database->EvictStale(table);
-        throw StatementRetry{};
-      }
-    }
-  }
   if (!reads.check) return;
   DataFile* file = session.database->file();
   if (!file) return;
@@ -177,7 +159,6 @@ void EndStatement(SessionState& session, bool succeeded, size_t mark) {
   }
   session.database->locks().ReleaseStatement(session.locks);
   session.reads.tables.clear();
-  session.reads.columns.clear();
 }
 
 void BeginTransaction(SessionState& session, const std::string& name) {

@@ -127,7 +127,6 @@ std::optional<SqlError> CheckBatchColumns(SessionState& session, const std::vect
     // The binding took the statement's shared locks and noted its reads: let them go.
     session.database->locks().ReleaseStatement(session.locks);
     session.reads.tables.clear();
-    session.reads.columns.clear();
     session.reads.check = false;
     if (found) break;
   }

@@ -501,11 +501,6 @@ TupleSet FromRunner::Run() {
   scan_filters_.assign(width_, {});
   for (auto& source : spec_.sources) {
     if (source.table) {
-      // Normally read when the statement was bound (CheckReads); a query bound another way
-      // reads them here.
-      if (!source.columns_read.empty() && !source.table->LoadColumns(source.columns_read)) {
-        source.table->RequireAllColumns();
-      }
       source.rows = &source.table->rows();
     } else if (source.work) {
       source.rows = source.work.get();  // the level before, of a recursive member

@@ -996,26 +996,21 @@ namespace {
 
 // The names in a batch that may be stored tables, in order of first appearance: every
 // identifier but keywords and temporary names. Over-inclusive on purpose (column names come
-// too); the loader ignores names that are not stored tables. The same names, folded, are the
-// columns a table loaded for the batch reads first.
-struct BatchNames {
-  std::vector<std::string> in_order;
-  std::shared_ptr<ColumnNames> folded = std::make_shared<ColumnNames>();
-};
-
-BatchNames NamesOfBatch(std::string_view text) {
-  BatchNames names;
+// too); the loader ignores names that are not stored tables.
+std::vector<std::string> CandidateTableNames(std::string_view text) {
+  std::vector<std::string> names;
   std::vector<Token> tokens;
   try {
     tokens = Tokenize(text);
   } catch (const SqlException&) {
     return names;
   }
+  std::set<std::string> seen;
   for (const Token& t : tokens) {
     if (t.kind != TokenKind::Identifier && t.kind != TokenKind::Quoted) continue;
     if (t.text.empty() || t.text[0] == '#') continue;
     if (t.kind == TokenKind::Identifier && IsReservedKeyword(t.text)) continue;
-    if (names.folded->insert(FoldName(t.text)).second) names.in_order.push_back(t.text);
+    if (seen.insert(FoldName(t.text)).second) names.push_back(t.text);
   }
   return names;
 }
@@ -1025,12 +1020,12 @@ BatchNames NamesOfBatch(std::string_view text) {
 // once the batch is over.
 class TablePreloader {
  public:
-  TablePreloader(std::shared_ptr<Database> database, const BatchNames& names) {
+  TablePreloader(std::shared_ptr<Database> database, std::string_view text) {
     if (!database->LoadsOnDemand()) return;
-    done_ = std::async(std::launch::async, [this, database, list = names.in_order, columns = names.folded] {
-      for (const std::string& name : list) {
+    done_ = std::async(std::launch::async, [this, database, names = CandidateTableNames(text)] {
+      for (const std::string& name : names) {
         if (stop_.load(std::memory_order_relaxed)) return;
-        database->PreloadTable(name, columns.get());
+        database->PreloadTable(name);
       }
     });
   }
@@ -1053,10 +1048,7 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
   std::vector<StatementResult> results;
   session.variables = std::move(variables);
   session.cancel_requested.store(false, std::memory_order_relaxed);
-  BatchNames names = NamesOfBatch(text);
-  // A batch without text (a procedure called by RPC) loads whole tables.
-  session.batch_names = names.in_order.empty() ? nullptr : names.folded;
-  TablePreloader preloader(session.database, names);
+  TablePreloader preloader(session.database, text);
   // Table variables live as long as the batch.
   auto drop_table_variables = [&session] {
     for (auto it = session.temp_tables.begin(); it != session.temp_tables.end();) {

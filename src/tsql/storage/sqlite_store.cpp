@@ -399,190 +399,125 @@ std::vector<StoredTable> SqliteStore::LoadTables() {
   return tables;
 }
 
-std::optional<StoredTable> SqliteStore::ReadDefinition(const std::string& name, std::vector<std::string>& stored) {
-  StoredTable t;
-  {
-    Statement meta(db_,
-                   has_versions_ ? "SELECT name, identity_next, version FROM orv_tables WHERE name = ?"
-                                 : "SELECT name, identity_next, 0 FROM orv_tables WHERE name = ?",
-                   path_);
-    meta.Text(1, name);
-    if (!meta.Row()) return std::nullopt;
-    t.name = meta.TextAt(0);
-    t.identity_next = meta.IntAt(1);
-    t.version = meta.IntAt(2);
-  }
-  Statement cols(db_,
-                 "SELECT name, type, nullable, default_sql, identity, seed, increment FROM orv_columns "
-                 "WHERE table_name = ? ORDER BY ordinal",
-                 path_);
-  cols.Text(1, t.name);
-  while (cols.Row()) {
-    StoredColumn c;
-    c.name = cols.TextAt(0);
-    const std::string type_text = cols.TextAt(1);
-    const std::optional<SqlType> type = ParseTypeText(type_text);
-    if (!type) {
-      FileError(path_, "table '" + t.name + "', column '" + c.name + "' has the type '" + type_text +
-                           "', which is not a valid column type");
-    }
-    c.type = *type;
-    c.nullable = cols.IntAt(2) != 0;
-    c.default_sql = cols.TextAt(3);
-    c.identity = cols.IntAt(4) != 0;
-    c.identity_seed = cols.IntAt(5);
-    c.identity_increment = cols.IntAt(6);
-    t.columns.push_back(std::move(c));
-  }
-  stored = SqliteColumns(db_, t.name, path_);
-  if (stored.size() != t.columns.size()) {
-    FileError(path_, "table '" + t.name + "' has " + std::to_string(stored.size()) + " columns but its definition " +
-                         std::to_string(t.columns.size()));
-  }
-  return t;
-}
-
-std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name, const ColumnFilter& wanted) {
+std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
   return Read([&]() -> std::optional<StoredTable> {
-    std::vector<std::string> stored;
-    std::optional<StoredTable> t = ReadDefinition(name, stored);
-    if (!t) return std::nullopt;
-    std::vector<int> columns;
-    for (size_t i = 0; i < t->columns.size(); ++i) {
-      if (!wanted || wanted(t->columns[i].name)) columns.push_back(static_cast<int>(i));
+    StoredTable t;
+    {
+      Statement meta(db_,
+                     has_versions_ ? "SELECT name, identity_next, version FROM orv_tables WHERE name = ?"
+                                   : "SELECT name, identity_next, 0 FROM orv_tables WHERE name = ?",
+                     path_);
+      meta.Text(1, name);
+      if (!meta.Row()) return std::nullopt;
+      t.name = meta.TextAt(0);
+      t.identity_next = meta.IntAt(1);
+      t.version = meta.IntAt(2);
     }
-    RowRange data;
-    data.width = t->columns.size();
-    ReadData(*t, stored, columns, data);
-    t->rows = std::move(data.rows);
-    t->row_ids = std::move(data.ids);
-    if (columns.size() < t->columns.size()) {
-      t->read.assign(t->columns.size(), false);
-      for (int c : columns) t->read[static_cast<size_t>(c)] = true;
+    Statement cols(db_,
+                   "SELECT name, type, nullable, default_sql, identity, seed, increment FROM orv_columns "
+                   "WHERE table_name = ? ORDER BY ordinal",
+                   path_);
+    cols.Text(1, t.name);
+    while (cols.Row()) {
+      StoredColumn c;
+      c.name = cols.TextAt(0);
+      const std::string type_text = cols.TextAt(1);
+      const std::optional<SqlType> type = ParseTypeText(type_text);
+      if (!type) {
+        FileError(path_, "table '" + t.name + "', column '" + c.name + "' has the type '" + type_text +
+                             "', which is not a valid column type");
+      }
+      c.type = *type;
+      c.nullable = cols.IntAt(2) != 0;
+      c.default_sql = cols.TextAt(3);
+      c.identity = cols.IntAt(4) != 0;
+      c.identity_seed = cols.IntAt(5);
+      c.identity_increment = cols.IntAt(6);
+      t.columns.push_back(std::move(c));
     }
+    const std::vector<std::string> stored = SqliteColumns(db_, t.name, path_);
+    if (stored.size() != t.columns.size()) {
+      FileError(path_, "table '" + t.name + "' has " + std::to_string(stored.size()) + " columns but its definition " +
+                           std::to_string(t.columns.size()));
+    }
+    const std::string rowid = RowidName(stored);
+    std::vector<StoredValueReader> readers;
+    for (const StoredColumn& c : t.columns) readers.emplace_back(c.type, c.nullable);
+    const std::string select = "SELECT " + rowid + ", * FROM " + QuoteIdent(t.name) + " WHERE " + rowid +
+                               " BETWEEN ? AND ? ORDER BY " + rowid;
+    int64_t low = 0, high = -1;
+    {
+      Statement range(db_, "SELECT min(" + rowid + "), max(" + rowid + ") FROM " + QuoteIdent(t.name), path_);
+      if (range.Row() && sqlite3_column_type(range.get(), 0) != SQLITE_NULL) {
+        low = range.IntAt(0);
+        high = range.IntAt(1);
+      }
+    }
+    // A large table is read as two halves of its rowids at once, the second on a second
+    // connection. Both halves are of the same committed state when both connections see the
+    // same version of the table (every commit that changes it gives it a new one).
+    constexpr int64_t kSplitFrom = 100000;
+    if (high - low >= kSplitFrom && std::thread::hardware_concurrency() > 1 && OpenSecondReader()) {
+      const int64_t middle = low + (high - low) / 2;
+      RowRange second;
+      StatementMemory* memory = StatementMemory::Current();
+      std::thread helper([&] {
+        StatementMemory::Scope counted(memory);
+        try {
+          ReadSecondHalf(t.name, select, middle + 1, high, readers, second);
+        } catch (...) {
+          second.error = std::current_exception();
+        }
+      });
+      RowRange first;
+      try {
+        ReadRows(db_, select, low, middle, t, readers, first);
+      } catch (...) {
+        helper.join();
+        throw;
+      }
+      helper.join();
+      if (second.error) std::rethrow_exception(second.error);
+      if (second.version == t.version) {
+        t.rows = std::move(first.rows);
+        t.row_ids = std::move(first.ids);
+        t.rows.reserve(t.rows.size() + second.rows.size());
+        for (auto& row : second.rows) t.rows.push_back(std::move(row));
+        t.row_ids.insert(t.row_ids.end(), second.ids.begin(), second.ids.end());
+        return t;
+      }
+      // Another process changed the table between the two reads: read the rest here.
+      ReadRows(db_, select, middle + 1, high, t, readers, first);
+      t.rows = std::move(first.rows);
+      t.row_ids = std::move(first.ids);
+      return t;
+    }
+    RowRange all;
+    ReadRows(db_, select, low, high, t, readers, all);
+    t.rows = std::move(all.rows);
+    t.row_ids = std::move(all.ids);
     return t;
   });
 }
 
-std::optional<StoredColumns> SqliteStore::LoadColumns(const std::string& name, const std::vector<int>& columns) {
-  return Read([&]() -> std::optional<StoredColumns> {
-    std::vector<std::string> stored;
-    std::optional<StoredTable> t = ReadDefinition(name, stored);
-    if (!t) return std::nullopt;
-    for (int c : columns) {
-      if (c < 0 || static_cast<size_t>(c) >= t->columns.size()) return std::nullopt;
-    }
-    RowRange data;
-    data.rows.resize(columns.size());
-    ReadData(*t, stored, columns, data);
-    StoredColumns out;
-    out.values = std::move(data.rows);
-    out.row_ids = std::move(data.ids);
-    out.version = t->version;
-    return out;
-  });
-}
-
-void SqliteStore::ReadData(const StoredTable& t, const std::vector<std::string>& stored,
-                           const std::vector<int>& columns, RowRange& out) {
-  const std::string rowid = RowidName(stored);
-  std::vector<StoredValueReader> readers;
-  std::string list;
-  for (int c : columns) {
-    const StoredColumn& column = t.columns[static_cast<size_t>(c)];
-    readers.emplace_back(column.type, column.nullable);
-    list += ", " + QuoteIdent(stored[static_cast<size_t>(c)]);
-  }
-  const std::string select = "SELECT " + rowid + list + " FROM " + QuoteIdent(t.name) + " WHERE " + rowid +
-                             " BETWEEN ? AND ? ORDER BY " + rowid;
-  int64_t low = 0, high = -1;
-  {
-    Statement range(db_, "SELECT min(" + rowid + "), max(" + rowid + ") FROM " + QuoteIdent(t.name), path_);
-    if (range.Row() && sqlite3_column_type(range.get(), 0) != SQLITE_NULL) {
-      low = range.IntAt(0);
-      high = range.IntAt(1);
-    }
-  }
-  // A large table is read as two halves of its rowids at once, the second on a second
-  // connection. Both halves are of the same committed state when both connections see the
-  // same version of the table (every commit that changes it gives it a new one).
-  constexpr int64_t kSplitFrom = 100000;
-  if (high - low >= kSplitFrom && std::thread::hardware_concurrency() > 1 && OpenSecondReader()) {
-    const int64_t middle = low + (high - low) / 2;
-    RowRange second;
-    second.width = out.width;
-    second.rows.resize(out.width == 0 ? columns.size() : 0);
-    StatementMemory* memory = StatementMemory::Current();
-    std::thread helper([&] {
-      StatementMemory::Scope counted(memory);
-      try {
-        ReadSecondHalf(t.name, select, middle + 1, high, columns, readers, second);
-      } catch (...) {
-        second.error = std::current_exception();
-      }
-    });
-    try {
-      ReadRows(db_, select, low, middle, t, columns, readers, out);
-    } catch (...) {
-      helper.join();
-      throw;
-    }
-    helper.join();
-    if (second.error) std::rethrow_exception(second.error);
-    if (second.version == t.version) {
-      if (out.width == 0) {
-        for (size_t k = 0; k < out.rows.size(); ++k) {
-          std::vector<Value>& into = out.rows[k];
-          into.reserve(into.size() + second.rows[k].size());
-          for (Value& v : second.rows[k]) into.push_back(std::move(v));
-        }
-      } else {
-        out.rows.reserve(out.rows.size() + second.rows.size());
-        for (auto& row : second.rows) out.rows.push_back(std::move(row));
-      }
-      out.ids.insert(out.ids.end(), second.ids.begin(), second.ids.end());
-      return;
-    }
-    // Another process changed the table between the two reads: read the rest here.
-    ReadRows(db_, select, middle + 1, high, t, columns, readers, out);
-    return;
-  }
-  ReadRows(db_, select, low, high, t, columns, readers, out);
-}
-
 void SqliteStore::ReadRows(sqlite3* db, const std::string& select, int64_t low, int64_t high,
-                           const StoredTable& t, const std::vector<int>& columns,
-                           const std::vector<StoredValueReader>& readers, RowRange& out) {
+                           const StoredTable& t, const std::vector<StoredValueReader>& readers, RowRange& out) {
   Statement rows(db, select, path_);
   rows.Int(1, low);
   rows.Int(2, high);
-  const size_t width = out.width;
-  const bool whole = width == columns.size();
-  const size_t row_bytes = width == 0 ? columns.size() * sizeof(Value) + sizeof(int64_t)
-                                      : sizeof(std::vector<Value>) + width * sizeof(Value) + sizeof(int64_t);
-  std::vector<Value> read;
-  size_t count = 0;
+  const size_t row_bytes = sizeof(std::vector<Value>) + readers.size() * sizeof(Value) + sizeof(int64_t);
   while (rows.Row()) {
-    if (auto bad = ReadStoredRow(rows.get(), 1, readers, read)) [[unlikely]] {
-      const StoredColumn& c = t.columns[static_cast<size_t>(columns[bad->first])];
+    std::vector<Value> row;
+    if (auto bad = ReadStoredRow(rows.get(), 1, readers, row)) [[unlikely]] {
+      const StoredColumn& c = t.columns[bad->first];
       FileError(path_,
                 "table '" + t.name + "', column '" + c.name + "', row " + std::to_string(rows.IntAt(0)) +
                     " (type " + c.type.ToString() + "): " + bad->second.message,
                 bad->second.number);
     }
     out.ids.push_back(rows.IntAt(0));
-    if (width == 0) {
-      // Column by column (values for rows already in memory).
-      for (size_t k = 0; k < read.size(); ++k) out.rows[k].push_back(std::move(read[k]));
-    } else if (whole) {
-      out.rows.push_back(std::move(read));
-      read = {};
-    } else {
-      // Some columns: the others stay NULL until they are read.
-      std::vector<Value>& row = out.rows.emplace_back(width);
-      for (size_t k = 0; k < read.size(); ++k) row[static_cast<size_t>(columns[k])] = std::move(read[k]);
-    }
-    ChargeRows(++count, row_bytes);
+    out.rows.push_back(std::move(row));
+    ChargeRows(out.rows.size(), row_bytes);
   }
 }
 
@@ -598,8 +533,7 @@ bool SqliteStore::OpenSecondReader() {
 }
 
 void SqliteStore::ReadSecondHalf(const std::string& name, const std::string& select, int64_t low, int64_t high,
-                                 const std::vector<int>& columns, const std::vector<StoredValueReader>& readers,
-                                 RowRange& out) {
+                                 const std::vector<StoredValueReader>& readers, RowRange& out) {
   auto exec = [&](const char* sql) {
     if (sqlite3_exec(second_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) FileError(path_, Describe("", second_));
   };
@@ -627,7 +561,7 @@ void SqliteStore::ReadSecondHalf(const std::string& name, const std::string& sel
       c.type = ParseTypeText(cols.TextAt(1)).value_or(SqlType::Null());
       t.columns.push_back(std::move(c));
     }
-    ReadRows(second_, select, low, high, t, columns, readers, out);
+    ReadRows(second_, select, low, high, t, readers, out);
     exec("COMMIT");
   } catch (...) {
     sqlite3_exec(second_, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -45,20 +45,9 @@ struct StoredColumn {
 struct StoredTable {
   std::string name;
   std::vector<StoredColumn> columns;
-  // Every row with a value for every column; the columns not read are NULL.
   std::vector<std::vector<Value>> rows;
-  // Which columns were read, when only some were (empty: all of them).
-  std::vector<bool> read;
   std::vector<int64_t> row_ids;  // the rowid of each row, ascending
   int64_t identity_next = 1;     // next identity value, when a column has IDENTITY
-  int64_t version = 0;
-};
-
-// Some columns of a stored table, column by column: values[k][i] is the k-th column asked for,
-// in the row whose id is row_ids[i].
-struct StoredColumns {
-  std::vector<std::vector<Value>> values;
-  std::vector<int64_t> row_ids;
   int64_t version = 0;
 };
 
@@ -102,16 +91,8 @@ class SqliteStore {
   std::vector<StoredView> LoadViews();
   // One table by case-insensitive name; nullopt when the file has no such table. Every value
   // is checked against its column's type: one that does not fit raises SqlException naming
-  // file, table, column and rowid, with the conversion's error number. With `wanted`, only the
-  // columns whose names it accepts are read (StoredTable::read says which).
-  using ColumnFilter = std::function<bool(const std::string& column)>;
-  std::optional<StoredTable> LoadTable(const std::string& name, const ColumnFilter& wanted = nullptr);
-  // The given columns (positions) of a table, checked the same way, with the rows' ids and the
-  // table's version; nullopt when the file has no such table or column.
-  std::optional<StoredColumns> LoadColumns(const std::string& name, const std::vector<int>& columns);
-  // Whether the tables of this file carry versions (files from before versions do not, until
-  // their first write): only then can columns read later be known to be of the same state.
-  bool HasVersions() const { return has_versions_; }
+  // file, table, column and rowid, with the conversion's error number.
+  std::optional<StoredTable> LoadTable(const std::string& name);
   std::vector<StoredTable> LoadTables();
 
   // ---- writes --------------------------------------------------------------------------------
@@ -145,28 +126,19 @@ class SqliteStore {
   // Runs fn in a read transaction unless a write transaction is open.
   template <class Fn>
   auto Read(Fn&& fn);
-  // A table's definition (nullopt when there is none) and its SQLite column names.
-  std::optional<StoredTable> ReadDefinition(const std::string& name, std::vector<std::string>& stored);
-  // Values of some columns of a table with rowids in [low, high], read and checked. With a
-  // width, `rows` are rows of that many values with the columns read at their positions;
-  // with width 0, `rows` holds one vector per column read.
+  // Rows of a table with rowids in [low, high], read and checked through `select`.
   struct RowRange {
-    size_t width = 0;
     std::vector<std::vector<Value>> rows;
     std::vector<int64_t> ids;
     int64_t version = 0;
     std::exception_ptr error;
   };
-  // Reads `columns` of every row of t into out (sized for its mode), in two halves when large.
-  void ReadData(const StoredTable& t, const std::vector<std::string>& stored, const std::vector<int>& columns,
-                RowRange& out);
   void ReadRows(sqlite3* db, const std::string& select, int64_t low, int64_t high, const StoredTable& t,
-                const std::vector<int>& columns, const std::vector<StoredValueReader>& readers, RowRange& out);
+                const std::vector<StoredValueReader>& readers, RowRange& out);
   // The second connection, for reading half of a large table at the same time.
   bool OpenSecondReader();
   void ReadSecondHalf(const std::string& name, const std::string& select, int64_t low, int64_t high,
-                      const std::vector<int>& columns, const std::vector<StoredValueReader>& readers,
-                      RowRange& out);
+                      const std::vector<StoredValueReader>& readers, RowRange& out);
 
   std::string path_;
   sqlite3* db_;

@@ -1,7 +1,6 @@
 // What a data-source file holds after commits, seen by opening it again: row changes in and out
 // of transactions, rolled-back work, tables and views made and dropped (also both in one
-// transaction), identities; that a commit writes the rows it changed, not the table; and that
-// a table loaded with only the columns its first batch names gives every column when needed.
+// transaction), identities; and that a commit writes the rows it changed, not the table.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -120,77 +119,6 @@ TEST_F(PersistenceTest, ACommitWritesTheRowsItChanged) {
   // The insert and delete change a line each; the update replaces one line by another.
   EXPECT_EQ(changed, 4u);
   EXPECT_EQ(rows, 10000u);
-}
-
-// Each case opens the file anew, runs a first batch that names only some columns of t (so t is
-// loaded with those), then batches that need the others, and checks what they see and what the
-// file holds afterwards.
-TEST_F(PersistenceTest, ColumnsLeftOutAtLoadAreReadWhenNeeded) {
-  const std::string all = "select id, a, b, convert(varchar(23), c, 121) from t order by id";
-  const std::vector<std::string> original = {"1|x|1.50|2024-01-02 00:00:00.000", "2|y|2.25|NULL",
-                                             "3|z|NULL|2025-06-30 12:00:00.000"};
-  struct Case {
-    std::string name;
-    std::vector<std::string> batches;  // after "select id from t"
-    std::vector<std::string> seen;     // rows of the last batch
-    std::vector<std::string> stored;   // `all` on the file afterwards
-  };
-  const std::vector<Case> cases = {
-      {"star", {"select *, convert(varchar(23), c, 121) from t order by id"},
-       {"1|x|1.50|Jan  2 2024 12:00AM|2024-01-02 00:00:00.000", "2|y|2.25|NULL|NULL",
-        "3|z|NULL|Jun 30 2025 12:00PM|2025-06-30 12:00:00.000"},
-       original},
-      {"qualified", {"select x.a, x.b from t as x where x.id = 1"}, {"x|1.50"}, original},
-      {"dynamic", {"exec('select b from t where id = 2')"}, {"2.25"}, original},
-      {"subquery", {"select (select max(b) from t) as m"}, {"2.25"}, original},
-      {"update", {"update t set a = 'w' where id = 1", "select id from t where a = 'w'"}, {"1"},
-       {"1|w|1.50|2024-01-02 00:00:00.000", original[1], original[2]}},
-      {"delete", {"delete from t where id = 2", "select count(*) from t"}, {"2"}, {original[0], original[2]}},
-      {"insert", {"insert into t (id) values (4)", "select count(*) from t"}, {"4"},
-       {original[0], original[1], original[2], "4|NULL|NULL|NULL"}},
-      {"truncate undone", {"begin tran\ntruncate table t\nrollback", all}, original, original},
-      {"select into", {"select * into t2 from t", "select count(*) from t2 where c is not null"}, {"2"}, original},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Remove();
-    Write({"create table t (id int not null, a varchar(10), b decimal(10,2), c datetime)\n"
-           "insert into t values (1, 'x', 1.5, '2024-01-02'), (2, 'y', 2.25, null), (3, 'z', null, '2025-06-30 12:00')"});
-    {
-      Session s(OpenDatabase(path_));
-      s.ExecuteBatch("select id from t");
-      std::vector<StatementResult> last;
-      for (const std::string& batch : c.batches) last = s.ExecuteBatch(batch);
-      std::vector<std::string> lines;
-      for (const StatementResult& r : last) {
-        ASSERT_NE(r.kind, StatementResult::Kind::Error) << r.error.message;
-        for (size_t i = 0; i < r.row_count(); ++i) {
-          std::string line;
-          for (size_t k = 0; k < r.columns.size(); ++k) {
-            const Value& v = r.at(i, k);
-            line += (k ? "|" : "") + (v.is_null() ? std::string("NULL") : ToText(v, r.columns[k].type));
-          }
-          lines.push_back(line);
-        }
-      }
-      EXPECT_EQ(lines, c.seen);
-    }
-    EXPECT_EQ(Read(all), c.stored);
-  }
-}
-
-// Another connection changes a table after this one loaded part of it: the next statement
-// reads the table again rather than mixing columns of two states.
-TEST_F(PersistenceTest, PartlyLoadedTableFollowsAnotherConnection) {
-  Write({"create table t (id int, a varchar(10))\ninsert into t values (1, 'old')"});
-  Session reader(OpenDatabase(path_));
-  reader.ExecuteBatch("select id from t");
-  Write({"update t set a = 'new', id = 2"});
-  const std::vector<StatementResult> r = reader.ExecuteBatch("select id, a from t");
-  ASSERT_EQ(r.size(), 1u);
-  ASSERT_EQ(r[0].row_count(), 1u);
-  EXPECT_EQ(ToText(r[0].at(0, 0), r[0].columns[0].type), "2");
-  EXPECT_EQ(ToText(r[0].at(0, 1), r[0].columns[1].type), "new");
 }
 
 }  // namespace

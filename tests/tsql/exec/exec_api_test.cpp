@@ -86,7 +86,7 @@ struct FakeFile : DataFile {
   std::shared_ptr<std::vector<std::vector<std::string>>> commits =
       std::make_shared<std::vector<std::vector<std::string>>>();
 
-  std::shared_ptr<Table> LoadTable(std::string_view name, const ColumnNames*) override {
+  std::shared_ptr<Table> LoadTable(std::string_view name) override {
     if (!NamesEqual(name, "stored")) return nullptr;
     ++*loads;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
