@@ -95,6 +95,10 @@ class Binder {
                      BoundSpec& spec, std::vector<ResultColumn>& columns,
                      const std::vector<std::string>& aliases, Scope& scope);
   BExprPtr BindColumn(const ast::Expr& expr, Scope& scope);
+  // Copies the WHERE conditions of spec that test columns of one of its derived tables into
+  // the queries of that derived table too (binder_pushdown.cpp).
+  void PushFiltersIntoDerived(BoundSpec& spec);
+  void PushFilters(BoundSpec& spec, const std::vector<const BExpr*>& conditions);
   BExprPtr BindBinary(const ast::Expr& expr, Scope& scope);
   BExprPtr BindFunction(const ast::Expr& expr, Scope& scope);
   // @@VERSION, @@SPID, @@SERVERNAME, ... as constants of this session; null for other names.

@@ -415,6 +415,7 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
     spec.top_percent = ast_spec.top_percent;
     spec.with_ties = ast_spec.with_ties;
   }
+  PushFiltersIntoDerived(spec);
   return bound;
 }
 
