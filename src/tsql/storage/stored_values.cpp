@@ -15,6 +15,13 @@
 namespace orv::tsql {
 namespace {
 
+std::string_view ValueText(sqlite3_value* value) {
+  const unsigned char* t = sqlite3_value_text(value);
+  const int n = sqlite3_value_bytes(value);
+  return t ? std::string_view(reinterpret_cast<const char*>(t), static_cast<size_t>(n))
+           : std::string_view();
+}
+
 std::string_view ColumnText(sqlite3_stmt* stmt, int col) {
   const unsigned char* t = sqlite3_column_text(stmt, col);
   const int n = sqlite3_column_bytes(stmt, col);
@@ -298,8 +305,12 @@ std::optional<SqlError> ReadValue(sqlite3_stmt* stmt, int col, const StoredValue
 
 // The common cases of ReadValue, without building anything for a value that does not fit:
 // false sends the value to ReadValue, which reads it or says why it does not fit.
+// The column is taken once as a value: each sqlite3_column_ call of its own enters and leaves
+// the connection (its mutex and error state), which for a row of a dozen columns read two or
+// three ways each cost more than the values' reading.
 inline bool ReadUsualValue(sqlite3_stmt* stmt, int col, const StoredValueReader& r, std::vector<Value>& row) {
-  const int storage = sqlite3_column_type(stmt, col);
+  sqlite3_value* stored = sqlite3_column_value(stmt, col);
+  const int storage = sqlite3_value_type(stored);
   if (storage == SQLITE_NULL) {
     if (!r.nullable) return false;
     row.emplace_back();
@@ -308,7 +319,7 @@ inline bool ReadUsualValue(sqlite3_stmt* stmt, int col, const StoredValueReader&
   switch (r.kind) {
     case StoredValueReader::Kind::kInteger: {
       if (storage != SQLITE_INTEGER) return false;
-      const int64_t v = sqlite3_column_int64(stmt, col);
+      const int64_t v = sqlite3_value_int64(stored);
       if (v < r.min || v > r.max) return false;
       row.push_back(Value::Int(v));
       return true;
@@ -316,24 +327,24 @@ inline bool ReadUsualValue(sqlite3_stmt* stmt, int col, const StoredValueReader&
     case StoredValueReader::Kind::kDecimal: {
       if (storage != SQLITE_TEXT) return false;
       Int128 unscaled = 0;
-      if (ParseStoredDecimal(ColumnText(stmt, col), r.precision, r.scale, unscaled) != DecimalText::kOk) return false;
+      if (ParseStoredDecimal(ValueText(stored), r.precision, r.scale, unscaled) != DecimalText::kOk) return false;
       row.push_back(Value::Decimal(unscaled, r.scale));
       return true;
     }
     case StoredValueReader::Kind::kFloat:
       if (storage != SQLITE_FLOAT && storage != SQLITE_INTEGER) return false;
-      row.push_back(Value::Float(sqlite3_column_double(stmt, col)));
+      row.push_back(Value::Float(sqlite3_value_double(stored)));
       return true;
     case StoredValueReader::Kind::kDate: {
       if (storage != SQLITE_INTEGER) return false;
-      const int64_t ticks = sqlite3_column_int64(stmt, col);
+      const int64_t ticks = sqlite3_value_int64(stored);
       if (ticks < r.min || ticks > r.max) return false;
       row.push_back(Value::DateTime(ticks));
       return true;
     }
     case StoredValueReader::Kind::kString: {
       if (storage != SQLITE_TEXT) return false;
-      const std::string_view text = ColumnText(stmt, col);
+      const std::string_view text = ValueText(stored);
       // No character is stored in fewer bytes than it counts: short text fits.
       if (text.size() > static_cast<size_t>(r.type.length) && r.type.length != SqlType::kMaxLength) return false;
       row.push_back(Value::String(text));
