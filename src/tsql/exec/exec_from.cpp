@@ -6,6 +6,7 @@
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
+#include "tsql/exec/scan_filter.h"
 #include "tsql/storage/memory_limit.h"
 #include "tsql/types/sql_error.h"
 
@@ -223,10 +224,13 @@ TupleSet FromRunner::Scan(int source) {
   const auto& filters = scan_filters_[source];
   std::vector<const Row*> scratch(width_, nullptr);
   EvalCtx ctx = Ctx(scratch.data());
+  std::vector<ScanFilter> tests;
+  tests.reserve(filters.size());
+  for (const BExpr* f : filters) tests.emplace_back(*f, source);
   auto visit = [&](const Row& row) {
     scratch[source] = &row;
-    for (const BExpr* f : filters) {
-      if (EvalPred(*f, ctx) != Tri::True) return;
+    for (ScanFilter& test : tests) {
+      if (!test.Passes(row, ctx)) return;
     }
     out.Append(scratch.data());
   };

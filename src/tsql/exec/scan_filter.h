@@ -1,0 +1,34 @@
+// The filters of a table scan, tested row by row: "column op value", "column BETWEEN value
+// AND value" and "column IN (values)" compare the row's column in place with values worked out
+// once; any other filter is evaluated as an expression.
+#pragma once
+
+#include <vector>
+
+#include "tsql/exec/exec.h"
+
+namespace orv::tsql {
+
+class ScanFilter {
+ public:
+  // A filter of the scan of `source` (a conjunct of its query's conditions).
+  ScanFilter(const BExpr& filter, int source);
+  // Whether the row, which ctx holds at `source`, passes: the same answer, and the same
+  // errors, as EvalPred(filter, ctx) == Tri::True. A value is worked out when the first row
+  // that needs it comes, so a scan without such rows never evaluates it.
+  bool Passes(const Row& row, const EvalCtx& ctx);
+
+ private:
+  enum class Form { kExpression, kCompare, kBetween, kIn };
+  const Value& ValueAt(size_t i, const EvalCtx& ctx);
+
+  const BExpr& filter_;
+  Form form_ = Form::kExpression;
+  size_t column_ = 0;
+  bool column_first_ = true;             // kCompare: the column is the left operand
+  std::vector<const BExpr*> operands_;   // the value sides, in the filter's order
+  std::vector<Value> values_;
+  std::vector<char> known_;
+};
+
+}  // namespace orv::tsql
