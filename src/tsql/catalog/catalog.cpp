@@ -31,6 +31,8 @@ int32_t NewObjectId() {
 }
 
 std::vector<Row>& Table::mutable_rows() {
+  // The caller changes the rows: the arrays made of their columns go.
+  ForgetColumnArrays();
   if (rows_.use_count() > 1) rows_ = std::make_shared<std::vector<Row>>(*rows_);
   return *rows_;
 }
@@ -42,9 +44,44 @@ size_t Table::PositionOf(int64_t row_id) const {
 }
 
 void Table::SetStoredRows(std::vector<Row> rows, std::vector<int64_t> row_ids) {
+  ForgetColumnArrays();
   rows_ = std::make_shared<std::vector<Row>>(std::move(rows));
   row_ids_ = std::move(row_ids);
   next_row_id_ = row_ids_.empty() ? 1 : row_ids_.back() + 1;
+}
+
+void Table::ForgetColumnArrays() {
+  std::lock_guard lock(arrays_->mutex);
+  arrays_->arrays.clear();
+}
+
+std::shared_ptr<const Table::ColumnArray> Table::ColumnAsArray(int column) const {
+  if (column < 0 || static_cast<size_t>(column) >= columns.size()) return nullptr;
+  const SqlType& type = columns[static_cast<size_t>(column)].type;
+  const bool ticks = type.id == TypeId::DateTime || type.id == TypeId::SmallDateTime;
+  if (!type.IsInteger() && !ticks) return nullptr;
+  const std::vector<Row>& rows = *rows_;
+  std::lock_guard lock(arrays_->mutex);
+  auto& slot = arrays_->arrays[column];
+  if (slot && slot->rows == &rows && slot->count == rows.size()) return slot;
+  auto array = std::make_shared<ColumnArray>();
+  array->rows = &rows;
+  array->count = rows.size();
+  array->values.resize(rows.size());
+  array->nulls.resize(rows.size());
+  const auto c = static_cast<size_t>(column);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const Value& v = rows[i][c];
+    if (v.is_null()) {
+      array->nulls[i] = 1;
+    } else if (v.kind() == (ticks ? Value::Kind::DateTime : Value::Kind::Int)) {
+      array->values[i] = ticks ? v.datetime_ticks() : v.int_value();
+    } else {
+      return nullptr;  // a value of another kind: the rows are read as they are
+    }
+  }
+  slot = array;
+  return array;
 }
 
 void Table::NumberRows() {

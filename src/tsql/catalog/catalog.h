@@ -78,9 +78,28 @@ struct Table {
   // Gives rows without ids (built in memory) ids 1, 2, ... when the table keeps them.
   void NumberRows();
 
+  // A column of an integer or datetime (not datetime2) type as one array, for scans that
+  // test it row after row without reaching into every row: each row's value (the integer, or
+  // the datetime's ticks) and whether it is NULL. Made on first use and kept until the rows
+  // change; null for columns of other types.
+  struct ColumnArray {
+    std::vector<int64_t> values;
+    std::vector<uint8_t> nulls;
+    const void* rows = nullptr;  // the rows it was made from, and how many
+    size_t count = 0;
+  };
+  std::shared_ptr<const ColumnArray> ColumnAsArray(int column) const;
+
  private:
   friend class ChangeLog;
   bool KeepsRowIds() const { return !temporary; }
+  void ForgetColumnArrays();
+
+  struct ArrayCache {
+    std::mutex mutex;
+    std::map<int, std::shared_ptr<const ColumnArray>> arrays;
+  };
+  std::unique_ptr<ArrayCache> arrays_ = std::make_unique<ArrayCache>();
 
   std::shared_ptr<std::vector<Row>> rows_ = std::make_shared<std::vector<Row>>();
   std::vector<int64_t> row_ids_;

@@ -67,6 +67,7 @@ void ChangeLog::Delete(const std::shared_ptr<Table>& table, const std::vector<ch
 void ChangeLog::Truncate(const std::shared_ptr<Table>& table) {
   Table& t = *table;
   Record& r = Add(Kind::kTruncate, table);
+  t.ForgetColumnArrays();
   r.old_rows = std::move(t.rows_);
   r.ids = std::move(t.row_ids_);
   t.rows_ = std::make_shared<std::vector<Row>>();
@@ -156,6 +157,7 @@ void ChangeLog::UndoRows(Record& r) {
       break;
     }
     case Kind::kTruncate:
+      t.ForgetColumnArrays();
       t.rows_ = std::move(r.old_rows);
       t.row_ids_ = std::move(r.ids);
       break;

@@ -227,32 +227,55 @@ TupleSet FromRunner::Scan(int source) {
   std::vector<ScanFilter> tests;
   tests.reserve(filters.size());
   for (const BExpr* f : filters) tests.emplace_back(*f, source);
-  auto visit = [&](const Row& row) {
-    scratch[source] = &row;
-    for (ScanFilter& test : tests) {
-      if (!test.Passes(row, ctx)) return;
-    }
-    out.Append(scratch.data());
-  };
   if (!src.rows) {
     out.slots.reserve(filters.empty() ? src.borrowed.size() * width_ : 0);
-    for (const Row* row : src.borrowed) visit(*row);
+    for (size_t i = 0; i < src.borrowed.size(); ++i) {
+      const Row& row = *src.borrowed[i];
+      scratch[source] = &row;
+      bool pass = true;
+      for (ScanFilter& test : tests) {
+        if (!test.Passes(i, row, ctx)) {
+          pass = false;
+          break;
+        }
+      }
+      if (pass) out.Append(scratch.data());
+    }
     return out;
   }
   out.slots.reserve(filters.empty() ? src.rows->size() * width_ : 0);
   const std::vector<Row>& rows = *src.rows;
+  // A large table's tested columns are read from arrays of them where the table has them:
+  // the rows that fail those tests are then never reached.
+  constexpr size_t kArraysFrom = 4096;
+  bool every_test_on_arrays = !tests.empty();
+  if (src.table && src.rows == &src.table->rows() && rows.size() >= kArraysFrom) {
+    for (ScanFilter& test : tests) every_test_on_arrays = test.UseColumnArray(*src.table) && every_test_on_arrays;
+  } else {
+    every_test_on_arrays = false;
+  }
   // Rows are separate blocks: a filtered scan of a large table asks for the rows a little
   // ahead of the one it tests (all of a narrow row; the first lines of a wide one).
   constexpr size_t kAhead = 16, kLines = 6;
-  const size_t lines =
-      rows.empty() ? 0 : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
+  const size_t lines = rows.empty() || every_test_on_arrays
+                           ? 0
+                           : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
   for (size_t i = 0; i < rows.size(); ++i) {
     if ((i & 4095) == 4095) CheckCancel(env_);
-    if (!filters.empty() && i + kAhead < rows.size()) {
+    if (lines && !filters.empty() && i + kAhead < rows.size()) {
       const char* data = reinterpret_cast<const char*>(rows[i + kAhead].data());
       for (size_t l = 0; l < lines; ++l) __builtin_prefetch(data + 64 * l);
     }
-    visit(rows[i]);
+    const Row& row = rows[i];
+    scratch[source] = &row;
+    bool pass = true;
+    for (ScanFilter& test : tests) {
+      if (!test.Passes(i, row, ctx)) {
+        pass = false;
+        break;
+      }
+    }
+    if (pass) out.Append(scratch.data());
   }
   return out;
 }

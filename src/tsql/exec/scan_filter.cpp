@@ -100,7 +100,22 @@ const Value& ScanFilter::ValueAt(size_t i, const EvalCtx& ctx) {
   return values_[i];
 }
 
-bool ScanFilter::Passes(const Row& row, const EvalCtx& ctx) {
+bool ScanFilter::UseColumnArray(const Table& table) {
+  if (form_ == Form::kExpression) return false;
+  array_ = table.ColumnAsArray(static_cast<int>(column_));
+  const TypeId id = table.columns[column_].type.id;
+  ticks_ = id == TypeId::DateTime || id == TypeId::SmallDateTime;
+  return array_ != nullptr;
+}
+
+const Value& ScanFilter::ColumnValue(size_t index, const Row& row) {
+  if (!array_) return row[column_];
+  const int64_t v = array_->values[index];
+  from_array_ = array_->nulls[index] ? Value() : ticks_ ? Value::DateTime(v) : Value::Int(v);
+  return from_array_;
+}
+
+bool ScanFilter::Passes(size_t index, const Row& row, const EvalCtx& ctx) {
   const SqlType& type = filter_.cmp_type;
   switch (form_) {
     case Form::kExpression:
@@ -108,20 +123,20 @@ bool ScanFilter::Passes(const Row& row, const EvalCtx& ctx) {
     case Form::kCompare: {
       // As the expression: the left operand first, and no right one when it is NULL.
       if (column_first_) {
-        const Value& v = row[column_];
+        const Value& v = ColumnValue(index, row);
         if (v.is_null()) return false;
         const Value& c = ValueAt(0, ctx);
         return !c.is_null() && Holds(filter_.op, Compare(v, c, type));
       }
       const Value& c = ValueAt(0, ctx);
       if (c.is_null()) return false;
-      const Value& v = row[column_];
+      const Value& v = ColumnValue(index, row);
       return !v.is_null() && Holds(filter_.op, Compare(c, v, type));
     }
     case Form::kBetween: {
       const Value& lo = ValueAt(0, ctx);
       const Value& hi = ValueAt(1, ctx);
-      const Value& v = row[column_];
+      const Value& v = ColumnValue(index, row);
       // Unknown or false either way; true only when both bounds hold.
       if (v.is_null() || lo.is_null() || hi.is_null()) {
         if (filter_.negated && !v.is_null()) {
@@ -135,7 +150,7 @@ bool ScanFilter::Passes(const Row& row, const EvalCtx& ctx) {
       return inside != filter_.negated;
     }
     case Form::kIn: {
-      const Value& v = row[column_];
+      const Value& v = ColumnValue(index, row);
       if (v.is_null()) return false;
       bool unknown = false;
       for (size_t i = 0; i < operands_.size(); ++i) {

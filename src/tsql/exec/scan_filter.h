@@ -3,8 +3,10 @@
 // once; any other filter is evaluated as an expression.
 #pragma once
 
+#include <memory>
 #include <vector>
 
+#include "tsql/catalog/catalog.h"
 #include "tsql/exec/exec.h"
 
 namespace orv::tsql {
@@ -13,14 +15,19 @@ class ScanFilter {
  public:
   // A filter of the scan of `source` (a conjunct of its query's conditions).
   ScanFilter(const BExpr& filter, int source);
-  // Whether the row, which ctx holds at `source`, passes: the same answer, and the same
-  // errors, as EvalPred(filter, ctx) == Tri::True. A value is worked out when the first row
-  // that needs it comes, so a scan without such rows never evaluates it.
-  bool Passes(const Row& row, const EvalCtx& ctx);
+  // For a scan of all of `table`'s rows in order: the tested column is read from the table's
+  // array of it (Table::ColumnAsArray) when it has one, so rows that fail are never touched.
+  // Returns whether it does.
+  bool UseColumnArray(const Table& table);
+  // Whether the row at `index` of the scan, which ctx holds at `source`, passes: the same
+  // answer, and the same errors, as EvalPred(filter, ctx) == Tri::True. A value is worked out
+  // when the first row that needs it comes, so a scan without such rows never evaluates it.
+  bool Passes(size_t index, const Row& row, const EvalCtx& ctx);
 
  private:
   enum class Form { kExpression, kCompare, kBetween, kIn };
   const Value& ValueAt(size_t i, const EvalCtx& ctx);
+  const Value& ColumnValue(size_t index, const Row& row);
 
   const BExpr& filter_;
   Form form_ = Form::kExpression;
@@ -29,6 +36,9 @@ class ScanFilter {
   std::vector<const BExpr*> operands_;   // the value sides, in the filter's order
   std::vector<Value> values_;
   std::vector<char> known_;
+  std::shared_ptr<const Table::ColumnArray> array_;
+  bool ticks_ = false;  // the array holds datetime ticks (else integers)
+  Value from_array_;
 };
 
 }  // namespace orv::tsql
