@@ -248,16 +248,18 @@ TupleSet FromRunner::Scan(int source) {
   // A large table's tested columns are read from arrays of them where the table has them:
   // the rows that fail those tests are then never reached.
   constexpr size_t kArraysFrom = 4096;
-  bool every_test_on_arrays = !tests.empty();
+  bool first_test_on_array = false;
   if (src.table && src.rows == &src.table->rows() && rows.size() >= kArraysFrom) {
-    for (ScanFilter& test : tests) every_test_on_arrays = test.UseColumnArray(*src.table) && every_test_on_arrays;
-  } else {
-    every_test_on_arrays = false;
+    for (size_t t = 0; t < tests.size(); ++t) {
+      const bool on_array = tests[t].UseColumnArray(*src.table);
+      if (t == 0) first_test_on_array = on_array;
+    }
   }
-  // Rows are separate blocks: a filtered scan of a large table asks for the rows a little
-  // ahead of the one it tests (all of a narrow row; the first lines of a wide one).
+  // Rows are separate blocks: a filtered scan of a large table whose first test reads the row
+  // asks for the rows a little ahead of the one it tests (all of a narrow row; the first lines
+  // of a wide one). When the first test reads an array, only the rows that pass it are read.
   constexpr size_t kAhead = 16, kLines = 6;
-  const size_t lines = rows.empty() || every_test_on_arrays
+  const size_t lines = rows.empty() || first_test_on_array
                            ? 0
                            : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
   for (size_t i = 0; i < rows.size(); ++i) {

@@ -25,9 +25,30 @@ bool IsScanConstant(const BExpr& e) {
   }
 }
 
-// A column of the scanned source compared in its own type.
-bool IsScannedColumn(const BExpr& e, int source, const SqlType& cmp_type) {
-  return e.kind == BKind::Column && e.depth == 0 && e.src == source && e.col >= 0 && e.type == cmp_type;
+// How many bytes an integer type holds, 0 for other types.
+int IntegerWidth(TypeId id) {
+  switch (id) {
+    case TypeId::TinyInt: return 1;
+    case TypeId::SmallInt: return 2;
+    case TypeId::Int: return 4;
+    case TypeId::BigInt: return 8;
+    default: return 0;
+  }
+}
+
+// A column of the scanned source as the comparison reads it: the column itself (whatever its
+// type: the comparison then compares its stored values, as the expression would), or an
+// integer column widened to a wider integer type (the same number, by a conversion that
+// cannot fail). Gives the column.
+const BExpr* ScannedColumn(const BExpr& e, int source) {
+  const BExpr* column = &e;
+  if (e.kind == BKind::Convert && !e.try_convert && e.args.size() == 1) {
+    column = e.args[0].get();
+    const int from = IntegerWidth(column->type.id), to = IntegerWidth(e.type.id);
+    if (from == 0 || to < from) return nullptr;
+  }
+  const bool own = column->kind == BKind::Column && column->depth == 0 && column->src == source && column->col >= 0;
+  return own ? column : nullptr;
 }
 
 bool Holds(ast::Op op, int c) {
@@ -47,16 +68,15 @@ bool Holds(ast::Op op, int c) {
 }  // namespace
 
 ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
-  const SqlType& type = filter.cmp_type;
   switch (filter.kind) {
     case BKind::Compare:
       if (filter.args.size() != 2 || (!Holds(filter.op, 0) && !Holds(filter.op, 1) && !Holds(filter.op, -1))) break;
       for (int side = 0; side < 2; ++side) {
-        const BExpr& column = *filter.args[side];
+        const BExpr* column = ScannedColumn(*filter.args[side], source);
         const BExpr& value = *filter.args[1 - side];
-        if (IsScannedColumn(column, source, type) && IsScanConstant(value)) {
+        if (column && IsScanConstant(value)) {
           form_ = Form::kCompare;
-          column_ = static_cast<size_t>(column.col);
+          column_ = static_cast<size_t>(column->col);
           column_first_ = side == 0;
           operands_ = {&value};
           break;
@@ -64,23 +84,24 @@ ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
       }
       break;
     case BKind::Between:
-      if (filter.args.size() == 3 && IsScannedColumn(*filter.args[0], source, type) &&
-          IsScanConstant(*filter.args[1]) && IsScanConstant(*filter.args[2])) {
+      if (const BExpr* column = filter.args.size() == 3 ? ScannedColumn(*filter.args[0], source) : nullptr;
+          column && IsScanConstant(*filter.args[1]) && IsScanConstant(*filter.args[2])) {
         form_ = Form::kBetween;
-        column_ = static_cast<size_t>(filter.args[0]->col);
+        column_ = static_cast<size_t>(column->col);
         operands_ = {filter.args[1].get(), filter.args[2].get()};
       }
       break;
     case BKind::InList: {
       // Only items that cannot fail: the list stops at the first match.
-      bool plain = filter.args.size() >= 2 && IsScannedColumn(*filter.args[0], source, type);
+      const BExpr* column = filter.args.size() >= 2 ? ScannedColumn(*filter.args[0], source) : nullptr;
+      bool plain = column != nullptr;
       for (size_t i = 1; plain && i < filter.args.size(); ++i) {
         const BKind k = filter.args[i]->kind;
         plain = k == BKind::Literal || k == BKind::Variable;
       }
       if (plain) {
         form_ = Form::kIn;
-        column_ = static_cast<size_t>(filter.args[0]->col);
+        column_ = static_cast<size_t>(column->col);
         for (size_t i = 1; i < filter.args.size(); ++i) operands_.push_back(filter.args[i].get());
       }
       break;
@@ -115,49 +136,63 @@ const Value& ScanFilter::ColumnValue(size_t index, const Row& row) {
   return from_array_;
 }
 
-bool ScanFilter::Passes(size_t index, const Row& row, const EvalCtx& ctx) {
+bool ScanFilter::ColumnNull(size_t index, const Row& row) const {
+  return array_ ? array_->nulls[index] != 0 : row[column_].is_null();
+}
+
+int ScanFilter::CompareColumn(size_t index, const Row& row, const Value& c, bool column_left) {
+  // An array against a value of its own kind (an integer, or datetime ticks, as both sides of
+  // such a comparison are): the numbers decide.
+  if (array_ && c.kind() == (ticks_ ? Value::Kind::DateTime : Value::Kind::Int)) {
+    const int64_t a = array_->values[index];
+    const int64_t b = ticks_ ? c.datetime_ticks() : c.int_value();
+    const int sign = a < b ? -1 : a > b ? 1 : 0;
+    return column_left ? sign : -sign;
+  }
+  const Value& v = ColumnValue(index, row);
   const SqlType& type = filter_.cmp_type;
+  return column_left ? Compare(v, c, type) : Compare(c, v, type);
+}
+
+bool ScanFilter::Passes(size_t index, const Row& row, const EvalCtx& ctx) {
   switch (form_) {
     case Form::kExpression:
       return EvalPred(filter_, ctx) == Tri::True;
     case Form::kCompare: {
       // As the expression: the left operand first, and no right one when it is NULL.
       if (column_first_) {
-        const Value& v = ColumnValue(index, row);
-        if (v.is_null()) return false;
+        if (ColumnNull(index, row)) return false;
         const Value& c = ValueAt(0, ctx);
-        return !c.is_null() && Holds(filter_.op, Compare(v, c, type));
+        return !c.is_null() && Holds(filter_.op, CompareColumn(index, row, c, true));
       }
       const Value& c = ValueAt(0, ctx);
-      if (c.is_null()) return false;
-      const Value& v = ColumnValue(index, row);
-      return !v.is_null() && Holds(filter_.op, Compare(c, v, type));
+      if (c.is_null() || ColumnNull(index, row)) return false;
+      return Holds(filter_.op, CompareColumn(index, row, c, false));
     }
     case Form::kBetween: {
       const Value& lo = ValueAt(0, ctx);
       const Value& hi = ValueAt(1, ctx);
-      const Value& v = ColumnValue(index, row);
+      if (ColumnNull(index, row)) return false;
       // Unknown or false either way; true only when both bounds hold.
-      if (v.is_null() || lo.is_null() || hi.is_null()) {
-        if (filter_.negated && !v.is_null()) {
+      if (lo.is_null() || hi.is_null()) {
+        if (filter_.negated) {
           // NOT BETWEEN: true when the known bound alone is broken.
-          if (!lo.is_null() && Compare(v, lo, type) < 0) return true;
-          if (!hi.is_null() && Compare(v, hi, type) > 0) return true;
+          if (!lo.is_null() && CompareColumn(index, row, lo, true) < 0) return true;
+          if (!hi.is_null() && CompareColumn(index, row, hi, true) > 0) return true;
         }
         return false;
       }
-      const bool inside = Compare(v, lo, type) >= 0 && Compare(v, hi, type) <= 0;
+      const bool inside = CompareColumn(index, row, lo, true) >= 0 && CompareColumn(index, row, hi, true) <= 0;
       return inside != filter_.negated;
     }
     case Form::kIn: {
-      const Value& v = ColumnValue(index, row);
-      if (v.is_null()) return false;
+      if (ColumnNull(index, row)) return false;
       bool unknown = false;
       for (size_t i = 0; i < operands_.size(); ++i) {
         const Value& item = ValueAt(i, ctx);
         if (item.is_null()) {
           unknown = true;
-        } else if (Compare(v, item, type) == 0) {
+        } else if (CompareColumn(index, row, item, true) == 0) {
           return !filter_.negated;
         }
       }

@@ -27,7 +27,11 @@ class ScanFilter {
  private:
   enum class Form { kExpression, kCompare, kBetween, kIn };
   const Value& ValueAt(size_t i, const EvalCtx& ctx);
+  // The tested column of the row at `index` of the scan (from the array when there is one).
   const Value& ColumnValue(size_t index, const Row& row);
+  bool ColumnNull(size_t index, const Row& row) const;
+  // The column against a value (not NULL), as Compare(column, c) or Compare(c, column).
+  int CompareColumn(size_t index, const Row& row, const Value& c, bool column_left);
 
   const BExpr& filter_;
   Form form_ = Form::kExpression;
