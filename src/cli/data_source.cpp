@@ -53,6 +53,12 @@ std::string DemoDatabasePath() {
 }
 
 void CreateDemoFile(const std::string& path, const demo::Options& options) {
+  {
+    // The new file takes the name's place: a device or a pipe there would be destroyed.
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (fs::exists(st) && !fs::is_regular_file(st)) Fail("'" + path + "' is not a file; name a data-source file to make");
+  }
   MakeParentFolder(path);
   Progress progress(std::string("creating the demo database (") + SizeName(options.size) + ")");
   tsql::Session session(tsql::OpenDatabase(":memory:"));

@@ -127,9 +127,24 @@ Printer::Printer(const OutputOptions& options, PrintSetup setup)
                        "; writing there would destroy it: name another file");
     }
     if (fs::is_directory(target_)) FailFile(target_, "it is a folder");
-    temporary_ = TemporaryBeside(target_);
-  } else if (format_ == Format::kXlsx) {
-    if (isatty(STDOUT_FILENO)) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(target_, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+      // A device (/dev/null), a pipe or a terminal is written to as it is: putting a new file
+      // in its place would destroy it.
+      direct_ = true;
+    } else {
+      // A link to a file: the file it names gets the output, and the link stays.
+      if (fs::is_symlink(fs::symlink_status(target_, ec))) {
+        const fs::path named = fs::weakly_canonical(target_, ec);
+        if (!ec) target_ = named.string();
+      }
+      temporary_ = TemporaryBeside(target_);
+    }
+  }
+  if (format_ == Format::kXlsx && temporary_.empty()) {
+    // The workbook is made in a file first, then copied to standard output or the device.
+    if (target_.empty() && isatty(STDOUT_FILENO)) {
       throw UsageError("xlsx is a binary format: give --output FILE.xlsx, or redirect the output");
     }
     char pattern[] = "/tmp/orvdata-XXXXXX.xlsx";
@@ -143,7 +158,11 @@ Printer::Printer(const OutputOptions& options, PrintSetup setup)
     writer_ = exports::MakeXlsxWriter(temporary_, write_);
     return;
   }
-  if (!temporary_.empty()) {
+  if (direct_) {
+    file_ = std::make_unique<std::ofstream>(target_, std::ios::binary);
+    if (!*file_) FailFile(target_, "cannot open it for writing");
+    out_ = file_.get();
+  } else if (!temporary_.empty()) {
     file_ = std::make_unique<std::ofstream>(temporary_, std::ios::binary | std::ios::trunc);
     if (!*file_) FailFile(target_, "cannot create " + temporary_);
     out_ = file_.get();
@@ -195,12 +214,16 @@ void Printer::Finish() {
   if (temporary_.empty()) return;
   writer_.reset();
   file_.reset();
-  if (target_.empty()) {
-    // xlsx onto a pipe or file: the finished workbook is copied to standard output.
+  if (target_.empty() || direct_) {
+    // xlsx onto a pipe, a device or standard output: the finished workbook is copied there.
     std::ifstream in(temporary_, std::ios::binary);
-    std::cout << in.rdbuf();
-    std::cout.flush();
+    std::ofstream device;
+    if (direct_) device.open(target_, std::ios::binary);
+    std::ostream& to = direct_ ? static_cast<std::ostream&>(device) : std::cout;
+    to << in.rdbuf();
+    to.flush();
     std::remove(temporary_.c_str());
+    if (!to) FailFile(target_.empty() ? "standard output" : target_, "cannot write the workbook there");
     return;
   }
   std::error_code ec;

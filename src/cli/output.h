@@ -67,6 +67,8 @@ class Printer {
   std::vector<std::string> default_columns_;
   std::string target_;     // --output file ("" for standard output)
   std::string temporary_;  // where the output is written until Finish
+  // --output names a device or a pipe: written to directly (an xlsx workbook copied there).
+  bool direct_ = false;
   std::unique_ptr<std::ofstream> file_;
   std::ostream* out_;
   std::unique_ptr<exports::ResultWriter> writer_;

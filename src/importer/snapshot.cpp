@@ -202,6 +202,14 @@ std::vector<TableRows> ImportSnapshot(const ImportOptions& options) {
   if (fs::is_directory(options.to)) {
     throw ImportError("'" + options.to + "' is a folder; give the data-source file to write");
   }
+  {
+    // The new file takes the name's place: a device or a pipe there would be destroyed.
+    std::error_code ec;
+    const fs::file_status st = fs::status(options.to, ec);
+    if (fs::exists(st) && !fs::is_regular_file(st)) {
+      throw ImportError("'" + options.to + "' is not a file; give the data-source file to write");
+    }
+  }
 
   tsql::Session target(tsql::OpenDatabase(":memory:"));
   for (const std::string& batch : tsql::SplitScriptOnGo(demo::SchemaScript())) {

@@ -1,6 +1,9 @@
 // Output formats of orvdata, checked on exact text: the aligned table (numbers right, NULL
 // shown, Chinese text two columns wide, subtotal and total rows set apart), CSV per RFC 4180,
 // JSON with typed values, Markdown, --columns and --output.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <nlohmann/json.hpp>
 
 #include "cli_harness.h"
@@ -193,6 +196,43 @@ TEST_F(OutputTest, OutputFileHoldsWhatStdoutWouldShow) {
   const RunResult to_stdout = Run({"report", "410", "--dsn", TinyDb(), "--format", "json"});
   EXPECT_EQ(ReadFile(file), to_stdout.out);
   EXPECT_FALSE(nlohmann::json::parse(to_stdout.out).empty());
+}
+
+// --output naming a pipe writes into the pipe (a new file in its place would destroy it, as
+// it would /dev/null); naming a link writes the file it names and leaves the link.
+TEST_F(OutputTest, OutputToAPipeOrThroughALinkKeepsWhatThePathIs) {
+  const std::vector<std::string> query = {"sql", "--dsn", TinyDb(), "-Q", "select 1 as n", "--format", "csv"};
+  const std::string expected = Run(query).out;
+  ASSERT_FALSE(expected.empty());
+
+  const std::string pipe = (Scratch() / "out.pipe").string();
+  std::filesystem::remove(pipe);
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);  // so that the writer's open succeeds
+  ASSERT_GE(reader, 0);
+  std::vector<std::string> to_pipe = query;
+  to_pipe.insert(to_pipe.end(), {"--output", pipe});
+  const RunResult piped = Run(to_pipe);
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  std::string got(4096, '\0');
+  const ssize_t n = read(reader, got.data(), got.size());
+  close(reader);
+  got.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  EXPECT_EQ(got, expected);
+  struct stat st {};
+  ASSERT_EQ(stat(pipe.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  const std::filesystem::path file = Scratch() / "named.csv", link = Scratch() / "link.csv";
+  std::filesystem::remove(link);
+  WriteFile(file, "old");
+  std::filesystem::create_symlink(file, link);
+  std::vector<std::string> to_link = query;
+  to_link.insert(to_link.end(), {"--output", link.string()});
+  const RunResult linked = Run(to_link);
+  EXPECT_EQ(linked.status, 0) << linked.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFile(file), expected);
 }
 
 // XLSX read back with a real reader (the zip and its sheet XML): numbers are numbers in the
