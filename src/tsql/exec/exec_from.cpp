@@ -255,6 +255,26 @@ TupleSet FromRunner::Scan(int source) {
       if (t == 0) first_test_on_array = on_array;
     }
   }
+  // A first test on an array goes over the whole array at once; the other tests then see only
+  // the rows it kept.
+  std::vector<uint32_t> kept;
+  if (first_test_on_array && tests[0].SelectFromArray(ctx, kept)) {
+    for (size_t k = 0; k < kept.size(); ++k) {
+      if ((k & 4095) == 4095) CheckCancel(env_);
+      const size_t i = kept[k];
+      const Row& row = rows[i];
+      scratch[source] = &row;
+      bool pass = true;
+      for (size_t t = 1; t < tests.size(); ++t) {
+        if (!tests[t].Passes(i, row, ctx)) {
+          pass = false;
+          break;
+        }
+      }
+      if (pass) out.Append(scratch.data());
+    }
+    return out;
+  }
   // Rows are separate blocks: a filtered scan of a large table whose first test reads the row
   // asks for the rows a little ahead of the one it tests (all of a narrow row; the first lines
   // of a wide one). When the first test reads an array, only the rows that pass it are read.

@@ -1,6 +1,8 @@
 // ScanFilter: which filters are compared in place, and their three-valued answers.
 #include "tsql/exec/scan_filter.h"
 
+#include <cstdint>
+
 #include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
@@ -152,6 +154,35 @@ int ScanFilter::CompareColumn(size_t index, const Row& row, const Value& c, bool
   const Value& v = ColumnValue(index, row);
   const SqlType& type = filter_.cmp_type;
   return column_left ? Compare(v, c, type) : Compare(c, v, type);
+}
+
+bool ScanFilter::SelectFromArray(const EvalCtx& ctx, std::vector<uint32_t>& out) {
+  if (!array_ || form_ != Form::kCompare || array_->values.size() > UINT32_MAX) return false;
+  const std::vector<int64_t>& values = array_->values;
+  const std::vector<uint8_t>& nulls = array_->nulls;
+  const size_t n = values.size();
+  // "column op value" works the value out for the first row whose column is not NULL;
+  // "value op column" for the first row.
+  size_t first = 0;
+  if (column_first_) {
+    while (first < n && nulls[first]) ++first;
+    if (first == n) return true;
+  } else if (n == 0) {
+    return true;
+  }
+  const Value& c = ValueAt(0, ctx);
+  if (c.is_null()) return true;
+  if (c.kind() != (ticks_ ? Value::Kind::DateTime : Value::Kind::Int)) return false;
+  const int64_t b = ticks_ ? c.datetime_ticks() : c.int_value();
+  const ast::Op op = filter_.op;
+  const int side = column_first_ ? 1 : -1;
+  for (size_t i = first; i < n; ++i) {
+    if (nulls[i]) continue;
+    const int64_t v = values[i];
+    const int sign = v < b ? -side : v > b ? side : 0;
+    if (Holds(op, sign)) out.push_back(static_cast<uint32_t>(i));
+  }
+  return true;
 }
 
 bool ScanFilter::Passes(size_t index, const Row& row, const EvalCtx& ctx) {

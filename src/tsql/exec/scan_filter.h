@@ -19,6 +19,10 @@ class ScanFilter {
   // array of it (Table::ColumnAsArray) when it has one, so rows that fail are never touched.
   // Returns whether it does.
   bool UseColumnArray(const Table& table);
+  // After UseColumnArray, for the scan's first test: the positions of the rows that pass, in
+  // order, found by one pass over the array (the value worked out exactly when the row-by-row
+  // test would). False when this test cannot do that (then nothing was selected).
+  bool SelectFromArray(const EvalCtx& ctx, std::vector<uint32_t>& out);
   // Whether the row at `index` of the scan, which ctx holds at `source`, passes: the same
   // answer, and the same errors, as EvalPred(filter, ctx) == Tri::True. A value is worked out
   // when the first row that needs it comes, so a scan without such rows never evaluates it.
