@@ -23,7 +23,7 @@ mkdir -p "$out"
 "$orv" report "$rep" --dsn "$db" --sql > "$out/r$rep.sql"
 cat "$out/r$rep.sql" "$out/r$rep.sql" > "$out/r$rep.twice.sql"
 /usr/bin/time -o "$out/r$rep.time" -f '%e %M %U %S' env ORV_TSQL_PROFILE=1 \
-  "$orv" sql --dsn "$db" -i "$out/r$rep.twice.sql" --timing --format csv --output /dev/null \
+  "$orv" sql --dsn "$db" -i "$out/r$rep.twice.sql" --timing --format csv --output "$out/r$rep.csv" \
   2> "$out/r$rep.profile"
 
 python3 - "$out/r$rep.sql" "$out/r$rep.profile" "$out/r$rep.time" "$rep" "$top" <<'EOF'
