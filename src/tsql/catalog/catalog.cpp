@@ -63,7 +63,7 @@ std::shared_ptr<const Table::ColumnArray> Table::ColumnAsArray(int column) const
   const std::vector<Row>& rows = *rows_;
   std::lock_guard lock(arrays_->mutex);
   auto& slot = arrays_->arrays[column];
-  if (slot && slot->rows == &rows && slot->count == rows.size()) return slot;
+  if (slot && slot->rows == &rows && slot->count == rows.size()) return slot->usable ? slot : nullptr;
   auto array = std::make_shared<ColumnArray>();
   array->rows = &rows;
   array->count = rows.size();
@@ -77,7 +77,12 @@ std::shared_ptr<const Table::ColumnArray> Table::ColumnAsArray(int column) const
     } else if (v.kind() == (ticks ? Value::Kind::DateTime : Value::Kind::Int)) {
       array->values[i] = ticks ? v.datetime_ticks() : v.int_value();
     } else {
-      return nullptr;  // a value of another kind: the rows are read as they are
+      // A value of another kind: the rows are read as they are, and this is remembered.
+      array->values.clear();
+      array->nulls.clear();
+      array->usable = false;
+      slot = array;
+      return nullptr;
     }
   }
   slot = array;

@@ -87,6 +87,7 @@ struct Table {
     std::vector<uint8_t> nulls;
     const void* rows = nullptr;  // the rows it was made from, and how many
     size_t count = 0;
+    bool usable = true;  // false: a value of another kind was found (the rows are read instead)
   };
   std::shared_ptr<const ColumnArray> ColumnAsArray(int column) const;
 

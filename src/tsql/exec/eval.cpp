@@ -15,21 +15,7 @@ Tri Negated(Tri t) {
   return Tri::Unknown;
 }
 
-Tri FromCompare(ast::Op op, int c) {
-  bool r = false;
-  switch (op) {
-    case ast::Op::Eq: r = c == 0; break;
-    case ast::Op::Ne: r = c != 0; break;
-    case ast::Op::Lt: r = c < 0; break;
-    case ast::Op::Le: r = c <= 0; break;
-    case ast::Op::Gt: r = c > 0; break;
-    case ast::Op::Ge: r = c >= 0; break;
-    case ast::Op::NotLt: r = c >= 0; break;
-    case ast::Op::NotGt: r = c <= 0; break;
-    default: break;
-  }
-  return r ? Tri::True : Tri::False;
-}
+Tri FromCompare(ast::Op op, int c) { return CompareHolds(op, c) ? Tri::True : Tri::False; }
 
 // First code point of a UTF-8 string (the ESCAPE character).
 char32_t FirstChar(std::string_view s) {
@@ -86,6 +72,20 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
 }
 
 }  // namespace
+
+bool CompareHolds(ast::Op op, int c) {
+  switch (op) {
+    case ast::Op::Eq: return c == 0;
+    case ast::Op::Ne: return c != 0;
+    case ast::Op::Lt: return c < 0;
+    case ast::Op::Le: return c <= 0;
+    case ast::Op::Gt: return c > 0;
+    case ast::Op::Ge: return c >= 0;
+    case ast::Op::NotLt: return c >= 0;
+    case ast::Op::NotGt: return c <= 0;
+    default: return false;
+  }
+}
 
 Tri EvalPred(const BExpr& e, const EvalCtx& ctx) {
   switch (e.kind) {

@@ -25,6 +25,8 @@ enum class Tri : uint8_t { False, True, Unknown };
 
 Value Eval(const BExpr& expr, const EvalCtx& ctx);
 Tri EvalPred(const BExpr& expr, const EvalCtx& ctx);
+// Whether a comparison operator holds for a three-way result (<0, 0, >0) of Compare.
+bool CompareHolds(ast::Op op, int c);
 // Ends the running statement, and with it the batch, when another thread asked the session to
 // cancel (Session::Cancel). Called between rows by the loops that can run long.
 inline void CheckCancel(const ExecEnv& env) {

@@ -227,20 +227,17 @@ TupleSet FromRunner::Scan(int source) {
   std::vector<ScanFilter> tests;
   tests.reserve(filters.size());
   for (const BExpr* f : filters) tests.emplace_back(*f, source);
+  // Keeps the row at position i of the scan when it passes the tests from `first` on.
+  auto visit = [&](size_t i, const Row& row, size_t first) {
+    scratch[source] = &row;
+    for (size_t t = first; t < tests.size(); ++t) {
+      if (!tests[t].Passes(i, row, ctx)) return;
+    }
+    out.Append(scratch.data());
+  };
   if (!src.rows) {
     out.slots.reserve(filters.empty() ? src.borrowed.size() * width_ : 0);
-    for (size_t i = 0; i < src.borrowed.size(); ++i) {
-      const Row& row = *src.borrowed[i];
-      scratch[source] = &row;
-      bool pass = true;
-      for (ScanFilter& test : tests) {
-        if (!test.Passes(i, row, ctx)) {
-          pass = false;
-          break;
-        }
-      }
-      if (pass) out.Append(scratch.data());
-    }
+    for (size_t i = 0; i < src.borrowed.size(); ++i) visit(i, *src.borrowed[i], 0);
     return out;
   }
   out.slots.reserve(filters.empty() ? src.rows->size() * width_ : 0);
@@ -261,17 +258,7 @@ TupleSet FromRunner::Scan(int source) {
   if (first_test_on_array && tests[0].SelectFromArray(ctx, kept)) {
     for (size_t k = 0; k < kept.size(); ++k) {
       if ((k & 4095) == 4095) CheckCancel(env_);
-      const size_t i = kept[k];
-      const Row& row = rows[i];
-      scratch[source] = &row;
-      bool pass = true;
-      for (size_t t = 1; t < tests.size(); ++t) {
-        if (!tests[t].Passes(i, row, ctx)) {
-          pass = false;
-          break;
-        }
-      }
-      if (pass) out.Append(scratch.data());
+      visit(kept[k], rows[kept[k]], 1);
     }
     return out;
   }
@@ -288,16 +275,7 @@ TupleSet FromRunner::Scan(int source) {
       const char* data = reinterpret_cast<const char*>(rows[i + kAhead].data());
       for (size_t l = 0; l < lines; ++l) __builtin_prefetch(data + 64 * l);
     }
-    const Row& row = rows[i];
-    scratch[source] = &row;
-    bool pass = true;
-    for (ScanFilter& test : tests) {
-      if (!test.Passes(i, row, ctx)) {
-        pass = false;
-        break;
-      }
-    }
-    if (pass) out.Append(scratch.data());
+    visit(i, rows[i], 0);
   }
   return out;
 }

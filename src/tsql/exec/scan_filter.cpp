@@ -53,26 +53,12 @@ const BExpr* ScannedColumn(const BExpr& e, int source) {
   return own ? column : nullptr;
 }
 
-bool Holds(ast::Op op, int c) {
-  switch (op) {
-    case ast::Op::Eq: return c == 0;
-    case ast::Op::Ne: return c != 0;
-    case ast::Op::Lt: return c < 0;
-    case ast::Op::Le: return c <= 0;
-    case ast::Op::Gt: return c > 0;
-    case ast::Op::Ge: return c >= 0;
-    case ast::Op::NotLt: return c >= 0;
-    case ast::Op::NotGt: return c <= 0;
-    default: return false;
-  }
-}
-
 }  // namespace
 
 ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
   switch (filter.kind) {
     case BKind::Compare:
-      if (filter.args.size() != 2 || (!Holds(filter.op, 0) && !Holds(filter.op, 1) && !Holds(filter.op, -1))) break;
+      if (filter.args.size() != 2) break;
       for (int side = 0; side < 2; ++side) {
         const BExpr* column = ScannedColumn(*filter.args[side], source);
         const BExpr& value = *filter.args[1 - side];
@@ -180,7 +166,7 @@ bool ScanFilter::SelectFromArray(const EvalCtx& ctx, std::vector<uint32_t>& out)
     if (nulls[i]) continue;
     const int64_t v = values[i];
     const int sign = v < b ? -side : v > b ? side : 0;
-    if (Holds(op, sign)) out.push_back(static_cast<uint32_t>(i));
+    if (CompareHolds(op, sign)) out.push_back(static_cast<uint32_t>(i));
   }
   return true;
 }
@@ -194,11 +180,11 @@ bool ScanFilter::Passes(size_t index, const Row& row, const EvalCtx& ctx) {
       if (column_first_) {
         if (ColumnNull(index, row)) return false;
         const Value& c = ValueAt(0, ctx);
-        return !c.is_null() && Holds(filter_.op, CompareColumn(index, row, c, true));
+        return !c.is_null() && CompareHolds(filter_.op, CompareColumn(index, row, c, true));
       }
       const Value& c = ValueAt(0, ctx);
       if (c.is_null() || ColumnNull(index, row)) return false;
-      return Holds(filter_.op, CompareColumn(index, row, c, false));
+      return CompareHolds(filter_.op, CompareColumn(index, row, c, false));
     }
     case Form::kBetween: {
       const Value& lo = ValueAt(0, ctx);
