@@ -464,6 +464,10 @@ void Binder::BindSpecOrder(const ast::QuerySpec& /*ast_spec*/,
         continue;
       }
     }
+    // Binding notes the expression's aggregates and window functions in the scope's lists;
+    // when it turns out to be a select item, it is dropped and so must its entries be.
+    const size_t aggregates_before = spec.aggregates.size();
+    const size_t windows_before = spec.windows.size();
     BExprPtr b;
     try {
       b = BindExpr(e, scope);
@@ -483,6 +487,8 @@ void Binder::BindSpecOrder(const ast::QuerySpec& /*ast_spec*/,
     for (size_t i = 0; i < spec.select.size(); ++i) {
       if (SameExpr(*spec.select[i], *b)) {
         key.output = static_cast<int>(i);
+        spec.aggregates.resize(aggregates_before);
+        spec.windows.resize(windows_before);
         break;
       }
     }
