@@ -98,10 +98,12 @@ struct SubqueryPlan {
   bool top1 = false;
 
   // Statement-level cache (the bound tree lives for one statement execution).
-  // A keyed scalar or EXISTS plan is built once under build_mutex and then only read, so
-  // rows can be evaluated on two threads; `ready` is set when it may be probed.
+  // A keyed plan, or an uncorrelated one's result, is built once under build_mutex and then
+  // only read, so rows can be evaluated on several threads: `ready` is set when it may be
+  // read (probed), `outer_ready` when a keyed IN's outer index may.
   std::mutex build_mutex;
   std::atomic<bool> ready{false};
+  std::atomic<bool> outer_ready{false};
   bool built = false;
   Value scalar;            // uncorrelated scalar result
   bool any_rows = false;   // uncorrelated EXISTS / IN: subquery returned rows

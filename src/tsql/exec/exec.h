@@ -122,8 +122,9 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx);
 // Returns false when the subquery has no such shape.
 bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Value>& out);
 
-// Whether the expression can be evaluated for different rows on two threads at once as far as
-// its subqueries go: each is a keyed scalar or EXISTS subquery (built once, under a lock).
+// Whether the expression can be evaluated for different rows on several threads at once as
+// far as its subqueries go: each is keyed (a scalar, EXISTS or IN subquery turned into a probe
+// of a hash index) or uncorrelated (run once), and so built once under a lock and then read.
 bool SubqueriesAllowThreads(const BExpr& expr);
 
 // The keyed scalar or EXISTS subqueries an expression holds (not those nested in them): the

@@ -1,11 +1,16 @@
 // FROM and WHERE: scans with pushed-down single-table filters, join trees executed as hash
 // joins on their equality conditions (nested loops only without one), and the comma-separated
-// units joined greedily along the equalities found in WHERE.
+// units joined greedily along the equalities found in WHERE. Filtered scans, filters and hash
+// joins over many rows run on every core (morsels.h), their tuples kept in the order one
+// thread would have made them.
 #include <algorithm>
 #include <bit>
+#include <iterator>
+#include <memory>
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
+#include "tsql/exec/morsels.h"
 #include "tsql/exec/scan_filter.h"
 #include "tsql/storage/memory_limit.h"
 #include "tsql/types/sql_error.h"
@@ -31,6 +36,31 @@ Mask MaskOf(const BExpr& e) {
 }
 
 bool Within(Mask m, Mask set) { return (m & ~set) == 0; }
+
+// Loops over at least this many rows or tuples are spread over the cores.
+constexpr size_t kMorselsFrom = 2 * kMorselRows;
+
+// Whether every expression may be evaluated for different rows on several threads at once.
+bool AllowThreads(const std::vector<const BExpr*>& exprs) {
+  return std::all_of(exprs.begin(), exprs.end(),
+                     [](const BExpr* e) { return SubqueriesAllowThreads(*e); });
+}
+
+// The tuples of the morsels of a loop, one after another in morsel order.
+TupleSet Concatenate(std::vector<TupleSet>& parts, size_t width) {
+  TupleSet out;
+  out.width = width;
+  size_t slots = 0;
+  for (const TupleSet& part : parts) slots += part.slots.size();
+  ChargeMemory(static_cast<int64_t>(slots * sizeof(const Row*)));
+  out.slots.reserve(slots);
+  for (TupleSet& part : parts) {
+    out.slots.insert(out.slots.end(), part.slots.begin(), part.slots.end());
+    out.count += part.count;
+    std::vector<const Row*>().swap(part.slots);
+  }
+  return out;
+}
 
 struct Conjunct {
   const BExpr* expr;
@@ -227,20 +257,17 @@ TupleSet FromRunner::Scan(int source) {
   std::vector<ScanFilter> tests;
   tests.reserve(filters.size());
   for (const BExpr* f : filters) tests.emplace_back(*f, source);
-  // Keeps the row at position i of the scan when it passes the tests from `first` on.
-  auto visit = [&](size_t i, const Row& row, size_t first) {
-    scratch[source] = &row;
-    for (size_t t = first; t < tests.size(); ++t) {
-      if (!tests[t].Passes(i, row, ctx)) return;
-    }
-    out.Append(scratch.data());
-  };
   if (!src.rows) {
     out.slots.reserve(filters.empty() ? src.borrowed.size() * width_ : 0);
-    for (size_t i = 0; i < src.borrowed.size(); ++i) visit(i, *src.borrowed[i], 0);
+    for (size_t i = 0; i < src.borrowed.size(); ++i) {
+      const Row& row = *src.borrowed[i];
+      scratch[source] = &row;
+      bool pass = true;
+      for (size_t t = 0; t < tests.size() && pass; ++t) pass = tests[t].Passes(i, row, ctx);
+      if (pass) out.Append(scratch.data());
+    }
     return out;
   }
-  out.slots.reserve(filters.empty() ? src.rows->size() * width_ : 0);
   const std::vector<Row>& rows = *src.rows;
   // A large table's tested columns are read from arrays of them where the table has them:
   // the rows that fail those tests are then never reached.
@@ -255,49 +282,90 @@ TupleSet FromRunner::Scan(int source) {
   // A first test on an array goes over the whole array at once; the other tests then see only
   // the rows it kept.
   std::vector<uint32_t> kept;
-  if (first_test_on_array && tests[0].SelectFromArray(ctx, kept)) {
-    for (size_t k = 0; k < kept.size(); ++k) {
-      if ((k & 4095) == 4095) CheckCancel(env_);
-      visit(kept[k], rows[kept[k]], 1);
-    }
-    return out;
-  }
+  const bool selected = first_test_on_array && tests[0].SelectFromArray(ctx, kept);
+  const size_t first_test = selected ? 1 : 0;
+  const size_t n = selected ? kept.size() : rows.size();
+  if (filters.empty()) out.slots.reserve(n * width_);
   // Rows are separate blocks: a filtered scan of a large table whose first test reads the row
   // asks for the rows a little ahead of the one it tests (all of a narrow row; the first lines
   // of a wide one). When the first test reads an array, only the rows that pass it are read.
   constexpr size_t kAhead = 16, kLines = 6;
-  const size_t lines = rows.empty() || first_test_on_array
+  const size_t lines = rows.empty() || first_test_on_array || filters.empty()
                            ? 0
                            : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    if ((i & 4095) == 4095) CheckCancel(env_);
-    if (lines && !filters.empty() && i + kAhead < rows.size()) {
-      const char* data = reinterpret_cast<const char*>(rows[i + kAhead].data());
-      for (size_t l = 0; l < lines; ++l) __builtin_prefetch(data + 64 * l);
+  // Visits rows [begin, end) of the loop (positions in `kept` when it selected them): those
+  // that pass the tests from first_test on join `into`.
+  auto scan_range = [&](std::vector<ScanFilter>& with, std::vector<const Row*>& tuple,
+                        const EvalCtx& at, size_t begin, size_t end, TupleSet& into) {
+    for (size_t k = begin; k < end; ++k) {
+      if ((k & 4095) == 4095) CheckCancel(env_);
+      if (lines && k + kAhead < end) {
+        const char* data = reinterpret_cast<const char*>(rows[k + kAhead].data());
+        for (size_t l = 0; l < lines; ++l) __builtin_prefetch(data + 64 * l);
+      }
+      const size_t i = selected ? kept[k] : k;
+      const Row& row = rows[i];
+      tuple[source] = &row;
+      bool pass = true;
+      for (size_t t = first_test; t < with.size() && pass; ++t) pass = with[t].Passes(i, row, at);
+      if (pass) into.Append(tuple.data());
     }
-    visit(i, rows[i], 0);
+  };
+  if (first_test < tests.size() && WorthMorsels(n, kMorselsFrom) && AllowThreads(filters)) {
+    // Each thread tests with its own copies of the tests (a test keeps the values it worked
+    // out), each morsel's rows go to its own part.
+    struct Worker {
+      std::vector<ScanFilter> tests;
+      std::vector<const Row*> tuple;
+      EvalCtx ctx;
+    };
+    std::vector<std::unique_ptr<Worker>> workers(MorselWorkers());
+    std::vector<TupleSet> parts((n + kMorselRows - 1) / kMorselRows);
+    RunMorsels(n, kMorselRows, [&](size_t w, size_t m, size_t begin, size_t end) {
+      if (!workers[w]) {
+        workers[w] = std::make_unique<Worker>(Worker{tests, std::vector<const Row*>(width_, nullptr), {}});
+        workers[w]->ctx = Ctx(workers[w]->tuple.data());
+      }
+      Worker& worker = *workers[w];
+      parts[m].width = width_;
+      scan_range(worker.tests, worker.tuple, worker.ctx, begin, end, parts[m]);
+    });
+    return Concatenate(parts, width_);
   }
+  scan_range(tests, scratch, ctx, 0, n, out);
   return out;
 }
 
 void FromRunner::Filter(TupleSet& t, const std::vector<const BExpr*>& preds) {
   if (preds.empty()) return;
-  TupleSet out;
-  out.width = t.width;
   std::vector<std::pair<int, int>> columns;
   for (const BExpr* p : preds) CollectOwnColumns(*p, columns);
-  for (size_t i = 0; i < t.count; ++i) {
-    if ((i & 255) == 255) CheckCancel(env_);
-    if (i + kRowsAhead < t.count) PrefetchColumns(t.at(i + kRowsAhead), columns);
-    EvalCtx ctx = Ctx(t.at(i));
-    bool pass = true;
-    for (const BExpr* p : preds) {
-      if (EvalPred(*p, ctx) != Tri::True) {
-        pass = false;
-        break;
+  auto filter_range = [&](size_t begin, size_t end, TupleSet& into) {
+    for (size_t i = begin; i < end; ++i) {
+      if ((i & 255) == 255) CheckCancel(env_);
+      if (i + kRowsAhead < end) PrefetchColumns(t.at(i + kRowsAhead), columns);
+      EvalCtx ctx = Ctx(t.at(i));
+      bool pass = true;
+      for (const BExpr* p : preds) {
+        if (EvalPred(*p, ctx) != Tri::True) {
+          pass = false;
+          break;
+        }
       }
+      if (pass) into.Append(t.at(i));
     }
-    if (pass) out.Append(t.at(i));
+  };
+  TupleSet out;
+  out.width = t.width;
+  if (WorthMorsels(t.count, kMorselsFrom) && AllowThreads(preds)) {
+    std::vector<TupleSet> parts((t.count + kMorselRows - 1) / kMorselRows);
+    RunMorsels(t.count, kMorselRows, [&](size_t, size_t m, size_t begin, size_t end) {
+      parts[m].width = t.width;
+      filter_range(begin, end, parts[m]);
+    });
+    out = Concatenate(parts, t.width);
+  } else {
+    filter_range(0, t.count, out);
   }
   t = std::move(out);
 }
@@ -309,13 +377,13 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
   out.width = width_;
   bool keep_left = type == ast::JoinType::Left || type == ast::JoinType::Full;
   bool keep_right = type == ast::JoinType::Full;
-  std::vector<const Row*> scratch(width_, nullptr);
   std::vector<char> right_matched(keep_right ? right.count : 0, 0);
-  auto merge = [&](const Row* const* l, const Row* const* r) {
-    for (size_t k = 0; k < width_; ++k) scratch[k] = l[k] ? l[k] : r[k];
+  // The tuple of a left and a right tuple together, in `tuple`.
+  auto merge = [&](const Row* const* l, const Row* const* r, std::vector<const Row*>& tuple) {
+    for (size_t k = 0; k < width_; ++k) tuple[k] = l[k] ? l[k] : r[k];
   };
-  auto residual_ok = [&]() {
-    EvalCtx ctx = Ctx(scratch.data());
+  auto residual_ok = [&](const std::vector<const Row*>& tuple) {
+    EvalCtx ctx = Ctx(tuple.data());
     for (const BExpr* p : residual) {
       if (EvalPred(*p, ctx) != Tri::True) return false;
     }
@@ -323,12 +391,13 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
   };
 
   if (keys.empty()) {
+    std::vector<const Row*> scratch(width_, nullptr);
     for (size_t l = 0; l < left.count; ++l) {
       CheckCancel(env_);
       bool matched = false;
       for (size_t r = 0; r < right.count; ++r) {
-        merge(left.at(l), right.at(r));
-        if (!residual_ok()) continue;
+        merge(left.at(l), right.at(r), scratch);
+        if (!residual_ok(scratch)) continue;
         out.Append(scratch.data());
         matched = true;
         if (keep_right) right_matched[r] = 1;
@@ -338,86 +407,132 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
   } else {
     size_t n = keys.size();
     std::vector<SqlType> types;
-    for (const auto& k : keys) types.push_back(k.type);
-    HashIndex index;
-    std::vector<Value> rkeys;
-    std::vector<uint32_t> entry_row;
-    std::vector<size_t> rhash;
-    rkeys.reserve(right.count * n);
-    rhash.reserve(right.count);
-    // Most equality joins find at most one row per left row (a key joined to its master row),
-    // so room for that many tuples is made at once instead of by repeated doubling, each of
-    // which copies every tuple made so far. Room not used is never touched.
-    out.slots.reserve(left.count * width_);
-    std::vector<Value> probe(n);
+    std::vector<const BExpr*> left_keys, right_keys;
+    for (const auto& k : keys) {
+      types.push_back(k.type);
+      left_keys.push_back(k.left);
+      right_keys.push_back(k.right);
+    }
+    // The right side's keys, their hashes and the tuple each entry stands for (tuples with a
+    // NULL key join nothing and are left out).
+    struct Entries {
+      std::vector<Value> keys;
+      std::vector<size_t> hashes;
+      std::vector<uint32_t> rows;
+    };
     std::vector<std::pair<int, int>> right_columns;
     for (const auto& k : keys) CollectOwnColumns(*k.right, right_columns);
-    for (size_t r = 0; r < right.count; ++r) {
-      if (r + kRowsAhead < right.count) PrefetchColumns(right.at(r + kRowsAhead), right_columns);
-      EvalCtx ctx = Ctx(right.at(r));
-      bool has_null = false;
-      for (size_t k = 0; k < n; ++k) {
-        probe[k] = Eval(*keys[k].right, ctx);
-        if (probe[k].is_null()) has_null = true;
+    auto build_range = [&](size_t begin, size_t end, Entries& into) {
+      std::vector<Value> probe(n);
+      into.keys.reserve(into.keys.size() + (end - begin) * n);
+      into.hashes.reserve(into.hashes.size() + (end - begin));
+      for (size_t r = begin; r < end; ++r) {
+        if (r + kRowsAhead < end) PrefetchColumns(right.at(r + kRowsAhead), right_columns);
+        EvalCtx ctx = Ctx(right.at(r));
+        bool has_null = false;
+        for (size_t k = 0; k < n; ++k) {
+          probe[k] = Eval(*keys[k].right, ctx);
+          if (probe[k].is_null()) has_null = true;
+        }
+        if (has_null) continue;
+        into.hashes.push_back(HashKey(probe.data(), types.data(), n));
+        for (size_t k = 0; k < n; ++k) into.keys.push_back(std::move(probe[k]));
+        into.rows.push_back(static_cast<uint32_t>(r));
       }
-      if (has_null) continue;
-      rhash.push_back(HashKey(probe.data(), types.data(), n));
-      for (size_t k = 0; k < n; ++k) rkeys.push_back(std::move(probe[k]));
-      entry_row.push_back(static_cast<uint32_t>(r));
+    };
+    Entries entries;
+    if (WorthMorsels(right.count, kMorselsFrom) && AllowThreads(right_keys)) {
+      std::vector<Entries> parts((right.count + kMorselRows - 1) / kMorselRows);
+      RunMorsels(right.count, kMorselRows,
+                 [&](size_t, size_t m, size_t begin, size_t end) { build_range(begin, end, parts[m]); });
+      size_t total = 0;
+      for (const Entries& part : parts) total += part.rows.size();
+      entries.keys.reserve(total * n);
+      entries.hashes.reserve(total);
+      entries.rows.reserve(total);
+      for (Entries& part : parts) {
+        std::move(part.keys.begin(), part.keys.end(), std::back_inserter(entries.keys));
+        entries.hashes.insert(entries.hashes.end(), part.hashes.begin(), part.hashes.end());
+        entries.rows.insert(entries.rows.end(), part.rows.begin(), part.rows.end());
+        part = Entries();
+      }
+    } else {
+      build_range(0, right.count, entries);
     }
-    index.Reset(rhash.size());
-    index.InsertMany(rhash);
-    std::vector<size_t>().swap(rhash);
+    const std::vector<Value>& rkeys = entries.keys;
+    const std::vector<uint32_t>& entry_row = entries.rows;
+    HashIndex index;
+    index.Reset(entries.hashes.size());
+    index.InsertMany(entries.hashes);
+    std::vector<size_t>().swap(entries.hashes);
     // Probes go in blocks: the keys and hashes of a block are computed first, so that the
     // index can be asked for the buckets and chain heads of later probes while earlier ones
     // run (a large index lives outside the cache, and each probe would otherwise wait for it).
     constexpr size_t kBlock = 256, kBucketAhead = 16, kHeadAhead = 8;
-    std::vector<Value> lkeys(kBlock * n);
-    std::vector<size_t> lhash(kBlock);
-    std::vector<char> lnull(kBlock);
     // The left rows' key columns are requested a few tuples ahead as well.
     std::vector<std::pair<int, int>> key_columns;  // (source, column)
     for (const auto& k : keys) CollectOwnColumns(*k.left, key_columns);
-    for (size_t base = 0; base < left.count; base += kBlock) {
-      const size_t m = std::min(kBlock, left.count - base);
-      for (size_t i = 0; i < m; ++i) {
-        if (base + i + kRowsAhead < left.count) {
-          PrefetchColumns(left.at(base + i + kRowsAhead), key_columns);
+    auto probe_range = [&](size_t begin, size_t end, TupleSet& into) {
+      std::vector<const Row*> scratch(width_, nullptr);
+      std::vector<Value> lkeys(kBlock * n);
+      std::vector<size_t> lhash(kBlock);
+      std::vector<char> lnull(kBlock);
+      for (size_t base = begin; base < end; base += kBlock) {
+        const size_t m = std::min(kBlock, end - base);
+        for (size_t i = 0; i < m; ++i) {
+          if (base + i + kRowsAhead < end) PrefetchColumns(left.at(base + i + kRowsAhead), key_columns);
+          EvalCtx ctx = Ctx(left.at(base + i));
+          Value* key = &lkeys[i * n];
+          lnull[i] = 0;
+          for (size_t k = 0; k < n; ++k) {
+            key[k] = Eval(*keys[k].left, ctx);
+            if (key[k].is_null()) lnull[i] = 1;
+          }
+          if (!lnull[i]) lhash[i] = HashKey(key, types.data(), n);
         }
-        EvalCtx ctx = Ctx(left.at(base + i));
-        Value* key = &lkeys[i * n];
-        lnull[i] = 0;
-        for (size_t k = 0; k < n; ++k) {
-          key[k] = Eval(*keys[k].left, ctx);
-          if (key[k].is_null()) lnull[i] = 1;
+        for (size_t i = 0; i < m; ++i) {
+          if (i + kBucketAhead < m && !lnull[i + kBucketAhead]) {
+            index.PrefetchBucket(lhash[i + kBucketAhead]);
+          }
+          if (i + kHeadAhead < m && !lnull[i + kHeadAhead]) {
+            const uint32_t head = index.PrefetchHead(lhash[i + kHeadAhead]);
+            if (head != HashIndex::kNone) __builtin_prefetch(&rkeys[head * n]);
+          }
+          const size_t l = base + i;
+          const Value* key = &lkeys[i * n];
+          bool matched = false;
+          if (!lnull[i]) {
+            index.ForEach(lhash[i], [&](uint32_t id) {
+              if (!KeyEqual(key, &rkeys[id * n], types.data(), n)) return true;
+              size_t r = entry_row[id];
+              merge(left.at(l), right.at(r), scratch);
+              if (!residual_ok(scratch)) return true;
+              into.Append(scratch.data());
+              matched = true;
+              if (keep_right) right_matched[r] = 1;
+              return true;
+            });
+          }
+          if (!matched && keep_left) into.Append(left.at(l));
         }
-        if (!lnull[i]) lhash[i] = HashKey(key, types.data(), n);
       }
-      for (size_t i = 0; i < m; ++i) {
-        if (i + kBucketAhead < m && !lnull[i + kBucketAhead]) {
-          index.PrefetchBucket(lhash[i + kBucketAhead]);
-        }
-        if (i + kHeadAhead < m && !lnull[i + kHeadAhead]) {
-          const uint32_t head = index.PrefetchHead(lhash[i + kHeadAhead]);
-          if (head != HashIndex::kNone) __builtin_prefetch(&rkeys[head * n]);
-        }
-        const size_t l = base + i;
-        const Value* key = &lkeys[i * n];
-        bool matched = false;
-        if (!lnull[i]) {
-          index.ForEach(lhash[i], [&](uint32_t id) {
-            if (!KeyEqual(key, &rkeys[id * n], types.data(), n)) return true;
-            size_t r = entry_row[id];
-            merge(left.at(l), right.at(r));
-            if (!residual_ok()) return true;
-            out.Append(scratch.data());
-            matched = true;
-            if (keep_right) right_matched[r] = 1;
-            return true;
-          });
-        }
-        if (!matched && keep_left) out.Append(left.at(l));
-      }
+    };
+    // Most equality joins find at most one row per left row (a key joined to its master row),
+    // so room for that many tuples is made at once instead of by repeated doubling, each of
+    // which copies every tuple made so far. Room not used is never touched.
+    std::vector<const BExpr*> probe_exprs = left_keys;
+    probe_exprs.insert(probe_exprs.end(), residual.begin(), residual.end());
+    if (!keep_right && WorthMorsels(left.count, kMorselsFrom) && AllowThreads(probe_exprs)) {
+      std::vector<TupleSet> parts((left.count + kMorselRows - 1) / kMorselRows);
+      RunMorsels(left.count, kMorselRows, [&](size_t, size_t m, size_t begin, size_t end) {
+        parts[m].width = width_;
+        parts[m].slots.reserve((end - begin) * width_);
+        probe_range(begin, end, parts[m]);
+      });
+      out = Concatenate(parts, width_);
+    } else {
+      out.slots.reserve(left.count * width_);
+      probe_range(0, left.count, out);
     }
   }
   if (keep_right) {

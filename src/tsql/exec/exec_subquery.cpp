@@ -72,6 +72,19 @@ void EnsureKeyedReady(SubqueryPlan& plan, bool with_value, ExecEnv& env) {
   plan.ready.store(true, std::memory_order_release);
 }
 
+// Runs an uncorrelated subquery's one evaluation (build) once, under the plan's lock, so that
+// rows evaluated on several threads share it. A build that fails leaves the plan unbuilt: the
+// next row that needs it fails the same way, as it would on one thread.
+template <class Build>
+void BuildOnce(SubqueryPlan& plan, Build&& build) {
+  if (plan.ready.load(std::memory_order_acquire)) return;
+  std::lock_guard lock(plan.build_mutex);
+  if (plan.ready.load(std::memory_order_relaxed)) return;
+  build();
+  plan.built = true;
+  plan.ready.store(true, std::memory_order_release);
+}
+
 // The values of one probe: on the stack for the usual few keys, since a probe is made per
 // outer row.
 class ProbeBuffer {
@@ -147,7 +160,6 @@ void ForRowMatches(const BExpr& expr, const EvalCtx& ctx, F&& f) {
 }
 
 void EnsureOuterIndex(SubqueryPlan& plan) {
-  if (plan.outer_index_built) return;
   size_t nk = plan.inner_keys.size();
   const size_t count = plan.entry_count();
   std::vector<size_t> hashes(count);
@@ -157,6 +169,26 @@ void EnsureOuterIndex(SubqueryPlan& plan) {
   plan.outer_index.Reset(count);
   plan.outer_index.InsertMany(hashes);
   plan.outer_index_built = true;
+}
+
+// A keyed IN's entries, and the index over all their keys (probe) or over their outer keys
+// alone (outer), each built once under the plan's lock: rows may be evaluated on several
+// threads.
+void EnsureKeyedInReady(SubqueryPlan& plan, ExecEnv& env, bool probe, bool outer) {
+  if ((!probe || plan.ready.load(std::memory_order_acquire)) &&
+      (!outer || plan.outer_ready.load(std::memory_order_acquire))) {
+    return;
+  }
+  std::lock_guard lock(plan.build_mutex);
+  if (!plan.built) BuildKeyed(plan, false, env, true);
+  if (probe && !plan.index_built) {
+    EnsureIndex(plan);
+    plan.ready.store(true, std::memory_order_release);
+  }
+  if (outer && !plan.outer_index_built) {
+    EnsureOuterIndex(plan);
+    plan.outer_ready.store(true, std::memory_order_release);
+  }
 }
 
 // Calls f(entry) for every entry whose outer keys equal probe[1..]; f returns false to stop.
@@ -182,8 +214,7 @@ bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Val
   for (const auto& k : plan.outer_keys) {
     if (RefsLevel(*k, 1)) return false;
   }
-  if (!plan.built) BuildKeyed(plan, false, *ctx.env, true);
-  EnsureOuterIndex(plan);
+  EnsureKeyedInReady(plan, *ctx.env, false, true);
   ProbeBuffer probe(nk);
   if (!ProbeKeys(plan, ctx, 1, probe)) return true;
   ForOuterMatches(plan, probe, [&](const Value* entry) {
@@ -194,8 +225,9 @@ bool ListInSubqueryValues(const BExpr& expr, const EvalCtx& ctx, std::vector<Val
 }
 
 bool SubqueriesAllowThreads(const BExpr& expr) {
-  if (expr.sub && !((expr.kind == BKind::Subquery || expr.kind == BKind::Exists) &&
-                    expr.sub->keyed)) {
+  if (expr.sub && !((expr.kind == BKind::Subquery || expr.kind == BKind::Exists ||
+                     expr.kind == BKind::InSubquery) &&
+                    (expr.sub->keyed || !expr.sub->correlated))) {
     return false;
   }
   for (const auto& arg : expr.args) {
@@ -292,15 +324,17 @@ Value EvalScalarSubquery(const BExpr& expr, const EvalCtx& ctx) {
     });
     return result;
   }
-  if (!plan.correlated && plan.built) return plan.scalar;
-  std::vector<Row> rows = RunQuery(*plan.query, plan.correlated ? &ctx : nullptr, *ctx.env);
-  if (rows.size() > 1) ThrowError(512);
-  Value result = rows.empty() ? Value() : rows[0][0];
   if (!plan.correlated) {
-    plan.scalar = result;
-    plan.built = true;
+    BuildOnce(plan, [&] {
+      std::vector<Row> rows = RunQuery(*plan.query, nullptr, *ctx.env);
+      if (rows.size() > 1) ThrowError(512);
+      plan.scalar = rows.empty() ? Value() : rows[0][0];
+    });
+    return plan.scalar;
   }
-  return result;
+  std::vector<Row> rows = RunQuery(*plan.query, &ctx, *ctx.env);
+  if (rows.size() > 1) ThrowError(512);
+  return rows.empty() ? Value() : rows[0][0];
 }
 
 Tri EvalExists(const BExpr& expr, const EvalCtx& ctx) {
@@ -314,21 +348,18 @@ Tri EvalExists(const BExpr& expr, const EvalCtx& ctx) {
     });
     return found ? Tri::True : Tri::False;
   }
-  if (!plan.correlated && plan.built) return plan.any_rows ? Tri::True : Tri::False;
-  bool any = !RunQuery(*plan.query, plan.correlated ? &ctx : nullptr, *ctx.env).empty();
   if (!plan.correlated) {
-    plan.any_rows = any;
-    plan.built = true;
+    BuildOnce(plan, [&] { plan.any_rows = !RunQuery(*plan.query, nullptr, *ctx.env).empty(); });
+    return plan.any_rows ? Tri::True : Tri::False;
   }
-  return any ? Tri::True : Tri::False;
+  return RunQuery(*plan.query, &ctx, *ctx.env).empty() ? Tri::False : Tri::True;
 }
 
 Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
   Value v = Eval(*expr.args[0], ctx);
   if (plan.keyed) {
-    if (!plan.built) BuildKeyed(plan, false, *ctx.env, true);
-    EnsureIndex(plan);
+    EnsureKeyedInReady(plan, *ctx.env, true, false);
     ProbeBuffer probe(plan.inner_keys.size());
     // A NULL correlation value matches no row: the subquery is empty for this row.
     if (!ProbeKeys(plan, ctx, 1, probe)) return Tri::False;
@@ -342,7 +373,7 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
       if (found) return Tri::True;
     }
     // No match: the result depends on whether the subquery has rows, and NULLs, for this row.
-    EnsureOuterIndex(plan);
+    EnsureKeyedInReady(plan, *ctx.env, false, true);
     bool any = false, has_null = false;
     ForOuterMatches(plan, probe, [&](const Value* entry) {
       any = true;
@@ -354,7 +385,7 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
   }
   const SqlType& column_type = plan.query->columns[0].type;
   if (!plan.correlated) {
-    if (!plan.built) {
+    BuildOnce(plan, [&] {
       std::vector<Row> rows = RunQuery(*plan.query, nullptr, *ctx.env);
       plan.entries.clear();
       plan.entry_width = 1;
@@ -380,8 +411,7 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
         plan.entries.push_back(std::move(value));
       }
       plan.any_rows = !rows.empty();
-      plan.built = true;
-    }
+    });
     if (!plan.any_rows) return Tri::False;
     if (v.is_null()) return Tri::Unknown;
     bool found = false;

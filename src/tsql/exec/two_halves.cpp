@@ -4,9 +4,8 @@
 #include <exception>
 #include <thread>
 
+#include "tsql/exec/morsels.h"
 #include "tsql/storage/memory_limit.h"
-#include "tsql/types/datetime.h"
-#include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
 
@@ -19,15 +18,10 @@ void RunTwoHalves(size_t n,
   const size_t mid = n / 2;
   std::atomic<bool> first_failed{false};
   std::exception_ptr second_error;
-  StatementMemory* memory = StatementMemory::Current();
-  // The session's settings that conversions and concatenation read are per thread: the helper
-  // takes this thread's.
-  const dt::DateSettings date_settings = dt::CurrentDateSettings();
-  const bool concat_null_yields_null = ConcatNullYieldsNull();
+  const WorkerSettings settings = WorkerSettings::Capture();
   std::thread helper([&] {
-    StatementMemory::Scope counted(memory);
-    dt::CurrentDateSettings() = date_settings;
-    ConcatNullYieldsNull() = concat_null_yields_null;
+    StatementMemory::Scope counted(settings.memory());
+    settings.Apply();
     try {
       work(mid, n, &first_failed);
     } catch (...) {
