@@ -134,6 +134,8 @@ class FromRunner {
   TupleSet Build(BoundJoin& node, Mask& mask);
   TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
                 const std::vector<const BExpr*>& residual, ast::JoinType type);
+  TupleSet JoinOnSmallLeft(const TupleSet& left, const TupleSet& right,
+                           const std::vector<JoinKey>& keys, const std::vector<SqlType>& types);
   TupleSet Apply(const TupleSet& left, int source, bool keep_left);
   void Filter(TupleSet& t, const std::vector<const BExpr*>& preds);
 
@@ -413,6 +415,17 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
       left_keys.push_back(k.left);
       right_keys.push_back(k.right);
     }
+    // An inner join of a few tuples with many (a master table's filtered rows with all of its
+    // lines, say) on plain columns alone: indexing the many costs far more than probing with
+    // them. Evaluating bare columns cannot fail, so the order in which the sides are read
+    // changes nothing but the time.
+    constexpr size_t kSmallLeftFrom = 4096;
+    auto bare = [](const BExpr* e) { return e->kind == BKind::Column && e->depth == 0; };
+    if (type == ast::JoinType::Inner && residual.empty() && right.count >= kSmallLeftFrom &&
+        left.count * 4 <= right.count && std::all_of(left_keys.begin(), left_keys.end(), bare) &&
+        std::all_of(right_keys.begin(), right_keys.end(), bare)) {
+      return JoinOnSmallLeft(left, right, keys, types);
+    }
     // The right side's keys, their hashes and the tuple each entry stands for (tuples with a
     // NULL key join nothing and are left out).
     struct Entries {
@@ -538,6 +551,92 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
   if (keep_right) {
     for (size_t r = 0; r < right.count; ++r) {
       if (!right_matched[r]) out.Append(right.at(r));
+    }
+  }
+  return out;
+}
+
+// The inner join of Join with the index built over the left side: each right tuple, in order,
+// finds its left matches, and the pairs are then put in the order Join gives them (left tuple
+// by left tuple, each one's right tuples in their order).
+TupleSet FromRunner::JoinOnSmallLeft(const TupleSet& left, const TupleSet& right,
+                                     const std::vector<JoinKey>& keys,
+                                     const std::vector<SqlType>& types) {
+  const size_t n = keys.size();
+  std::vector<Value> lkeys;
+  std::vector<size_t> lhash;
+  std::vector<uint32_t> lrow;
+  lkeys.reserve(left.count * n);
+  lhash.reserve(left.count);
+  std::vector<Value> key(n);
+  for (size_t l = 0; l < left.count; ++l) {
+    EvalCtx ctx = Ctx(left.at(l));
+    bool has_null = false;
+    for (size_t k = 0; k < n; ++k) {
+      key[k] = Eval(*keys[k].left, ctx);
+      if (key[k].is_null()) has_null = true;
+    }
+    if (has_null) continue;
+    lhash.push_back(HashKey(key.data(), types.data(), n));
+    for (size_t k = 0; k < n; ++k) lkeys.push_back(std::move(key[k]));
+    lrow.push_back(static_cast<uint32_t>(l));
+  }
+  HashIndex index;
+  index.Reset(lhash.size());
+  index.InsertMany(lhash);
+  using Pair = std::pair<uint32_t, uint32_t>;  // (left tuple, right tuple)
+  std::vector<std::pair<int, int>> key_columns;
+  for (const auto& k : keys) CollectOwnColumns(*k.right, key_columns);
+  auto probe_range = [&](size_t begin, size_t end, std::vector<Pair>& pairs) {
+    std::vector<Value> probe(n);
+    for (size_t r = begin; r < end; ++r) {
+      if ((r & 4095) == 4095) CheckCancel(env_);
+      if (r + kRowsAhead < end) PrefetchColumns(right.at(r + kRowsAhead), key_columns);
+      EvalCtx ctx = Ctx(right.at(r));
+      bool has_null = false;
+      for (size_t k = 0; k < n; ++k) {
+        probe[k] = Eval(*keys[k].right, ctx);
+        if (probe[k].is_null()) has_null = true;
+      }
+      if (has_null) continue;
+      index.ForEach(HashKey(probe.data(), types.data(), n), [&](uint32_t id) {
+        if (KeyEqual(probe.data(), &lkeys[id * n], types.data(), n)) {
+          pairs.emplace_back(lrow[id], static_cast<uint32_t>(r));
+        }
+        return true;
+      });
+    }
+  };
+  std::vector<Pair> pairs;
+  if (WorthMorsels(right.count, kMorselsFrom)) {
+    std::vector<std::vector<Pair>> parts((right.count + kMorselRows - 1) / kMorselRows);
+    RunMorsels(right.count, kMorselRows,
+               [&](size_t, size_t m, size_t begin, size_t end) { probe_range(begin, end, parts[m]); });
+    size_t total = 0;
+    for (const auto& part : parts) total += part.size();
+    pairs.reserve(total);
+    for (const auto& part : parts) pairs.insert(pairs.end(), part.begin(), part.end());
+  } else {
+    probe_range(0, right.count, pairs);
+  }
+  // The pairs come in right order; placing them by left tuple, in that order, gives Join's.
+  std::vector<uint32_t> first(left.count + 1, 0);
+  for (const Pair& p : pairs) ++first[p.first + 1];
+  for (size_t l = 0; l < left.count; ++l) first[l + 1] += first[l];
+  std::vector<uint32_t> next(first.begin(), first.end() - 1);
+  std::vector<uint32_t> matches(pairs.size());
+  for (const Pair& p : pairs) matches[next[p.first]++] = p.second;
+  TupleSet out;
+  out.width = width_;
+  ChargeMemory(static_cast<int64_t>(pairs.size() * width_ * sizeof(const Row*)));
+  out.slots.reserve(pairs.size() * width_);
+  std::vector<const Row*> tuple(width_, nullptr);
+  for (size_t l = 0; l < left.count; ++l) {
+    for (uint32_t i = first[l]; i < first[l + 1]; ++i) {
+      const Row* const* a = left.at(l);
+      const Row* const* b = right.at(matches[i]);
+      for (size_t k = 0; k < width_; ++k) tuple[k] = a[k] ? a[k] : b[k];
+      out.Append(tuple.data());
     }
   }
   return out;
