@@ -130,6 +130,22 @@ class FromRunner {
     return c;
   }
   TupleSet Scan(int source);
+  // The values a join key column of a table must hold for its row to join any row of the
+  // left side already built: its scan may select those rows before any other test.
+  struct JoinKeyValues {
+    int column = -1;
+    int64_t low = 0;
+    std::vector<uint64_t> bits;   // bit v - low for each value, when they span a small range
+    std::vector<int64_t> sorted;  // else the values, ascending
+    bool Holds(int64_t v) const {
+      if (!bits.empty()) {
+        const uint64_t i = static_cast<uint64_t>(v) - static_cast<uint64_t>(low);
+        return i < bits.size() * 64 && (bits[i >> 6] >> (i & 63) & 1);
+      }
+      return std::binary_search(sorted.begin(), sorted.end(), v);
+    }
+  };
+  void NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet& left);
   bool IndexedScan(int source, TupleSet& out);
   TupleSet Build(BoundJoin& node, Mask& mask);
   TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
@@ -144,7 +160,15 @@ class FromRunner {
   ExecEnv& env_;
   size_t width_;
   std::vector<std::vector<const BExpr*>> scan_filters_;
+  std::vector<std::unique_ptr<JoinKeyValues>> join_keys_;  // per source, for its next scan
 };
+
+// Tables from this size on keep arrays of their tested columns (Table::ColumnAsArray).
+constexpr size_t kArraysFrom = 4096;
+
+bool IsIntegerType(TypeId id) {
+  return id == TypeId::TinyInt || id == TypeId::SmallInt || id == TypeId::Int || id == TypeId::BigInt;
+}
 
 // The index over column `col` of a source, built on first use for the rest of the statement.
 const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type) {
@@ -273,7 +297,6 @@ TupleSet FromRunner::Scan(int source) {
   const std::vector<Row>& rows = *src.rows;
   // A large table's tested columns are read from arrays of them where the table has them:
   // the rows that fail those tests are then never reached.
-  constexpr size_t kArraysFrom = 4096;
   bool first_test_on_array = false;
   if (src.table && src.rows == &src.table->rows() && rows.size() >= kArraysFrom) {
     for (size_t t = 0; t < tests.size(); ++t) {
@@ -284,15 +307,32 @@ TupleSet FromRunner::Scan(int source) {
   // A first test on an array goes over the whole array at once; the other tests then see only
   // the rows it kept.
   std::vector<uint32_t> kept;
-  const bool selected = first_test_on_array && tests[0].SelectFromArray(ctx, kept);
-  const size_t first_test = selected ? 1 : 0;
+  bool selected = false;
+  size_t first_test = 0;
+  // Rows whose join key holds none of the left side's values join nothing: when no test can
+  // fail (so that skipping rows changes nothing but the time), they are left out first.
+  const std::unique_ptr<JoinKeyValues> join_keys = std::move(join_keys_[source]);
+  if (join_keys && src.table && src.rows == &src.table->rows() && rows.size() >= kArraysFrom &&
+      std::all_of(tests.begin(), tests.end(), [](const ScanFilter& t) { return t.CannotFail(); })) {
+    const auto array = src.table->ColumnAsArray(join_keys->column);
+    if (array && array->usable && array->values.size() == rows.size()) {
+      for (size_t i = 0; i < rows.size(); ++i) {
+        if (!array->nulls[i] && join_keys->Holds(array->values[i])) kept.push_back(static_cast<uint32_t>(i));
+      }
+      selected = true;
+    }
+  }
+  if (!selected && first_test_on_array && tests[0].SelectFromArray(ctx, kept)) {
+    selected = true;
+    first_test = 1;
+  }
   const size_t n = selected ? kept.size() : rows.size();
   if (filters.empty()) out.slots.reserve(n * width_);
   // Rows are separate blocks: a filtered scan of a large table whose first test reads the row
   // asks for the rows a little ahead of the one it tests (all of a narrow row; the first lines
   // of a wide one). When the first test reads an array, only the rows that pass it are read.
   constexpr size_t kAhead = 16, kLines = 6;
-  const size_t lines = rows.empty() || first_test_on_array || filters.empty()
+  const size_t lines = rows.empty() || first_test_on_array || first_test == tests.size()
                            ? 0
                            : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
   // Visits rows [begin, end) of the loop (positions in `kept` when it selected them): those
@@ -302,7 +342,8 @@ TupleSet FromRunner::Scan(int source) {
     for (size_t k = begin; k < end; ++k) {
       if ((k & 4095) == 4095) CheckCancel(env_);
       if (lines && k + kAhead < end) {
-        const char* data = reinterpret_cast<const char*>(rows[k + kAhead].data());
+        const Row& ahead = rows[selected ? kept[k + kAhead] : k + kAhead];
+        const char* data = reinterpret_cast<const char*>(ahead.data());
         for (size_t l = 0; l < lines; ++l) __builtin_prefetch(data + 64 * l);
       }
       const size_t i = selected ? kept[k] : k;
@@ -707,6 +748,7 @@ TupleSet FromRunner::Build(BoundJoin& node, Mask& mask) {
     return Join(left, rows, {}, {}, keep_left ? ast::JoinType::Left : ast::JoinType::Inner);
   }
   TupleSet left = Build(*node.left, lmask);
+  NoteJoinKeys(node, lmask, left);
   TupleSet right = Build(*node.right, rmask);
   ast::JoinType type = node.type;
   if (type == ast::JoinType::Right) {
@@ -736,10 +778,69 @@ TupleSet FromRunner::Build(BoundJoin& node, Mask& mask) {
   return Join(left, right, keys, residual, type);
 }
 
+// An inner or left join whose right side is a large table and whose ON conditions include
+// "left column = right column" on integers, with no condition on the right side alone: the
+// left side's values of that column, for the table's scan (a right row without one of them
+// can join nothing, and the left join keeps its left rows all the same).
+void FromRunner::NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet& left) {
+  const int s = node.right->source;
+  if (s < 0 || (node.type != ast::JoinType::Inner && node.type != ast::JoinType::Left)) return;
+  const BoundSource& src = spec_.sources[static_cast<size_t>(s)];
+  if (!src.table || src.lateral || src.table->rows().size() < kArraysFrom ||
+      left.count * 4 > src.table->rows().size()) {
+    return;
+  }
+  const Mask rmask = Mask{1} << s;
+  const BExpr* left_key = nullptr;
+  const BExpr* right_key = nullptr;
+  for (const auto& c : node.on) {
+    const Mask m = MaskOf(*c);
+    if (m != 0 && Within(m, rmask)) return;  // tested on the table's rows after the scan
+    JoinKey key;
+    if (left_key || !AsJoinKey(*c, lmask, rmask, key)) continue;
+    const bool bare = key.left->kind == BKind::Column && key.left->depth == 0 &&
+                      key.right->kind == BKind::Column && key.right->depth == 0;
+    if (bare && IsIntegerType(key.type.id) && key.left->type == key.type && key.right->type == key.type) {
+      left_key = key.left;
+      right_key = key.right;
+    }
+  }
+  if (!left_key) return;
+  std::vector<int64_t> values;
+  values.reserve(left.count);
+  for (size_t l = 0; l < left.count; ++l) {
+    const Row* row = left.at(l)[left_key->src];
+    if (!row) continue;
+    const Value& v = (*row)[static_cast<size_t>(left_key->col)];
+    if (v.is_null()) continue;
+    if (v.kind() != Value::Kind::Int) return;
+    values.push_back(v.int_value());
+  }
+  auto keys = std::make_unique<JoinKeyValues>();
+  keys->column = right_key->col;
+  std::sort(values.begin(), values.end());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
+  constexpr uint64_t kBitmapRange = uint64_t{1} << 26;
+  if (!values.empty() && static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(values.front()) < kBitmapRange) {
+    keys->low = values.front();
+    const uint64_t range = static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(values.front()) + 1;
+    keys->bits.assign((range + 63) / 64, 0);
+    for (int64_t v : values) {
+      const uint64_t i = static_cast<uint64_t>(v) - static_cast<uint64_t>(keys->low);
+      keys->bits[i >> 6] |= uint64_t{1} << (i & 63);
+    }
+  } else {
+    keys->sorted = std::move(values);
+  }
+  join_keys_[static_cast<size_t>(s)] = std::move(keys);
+}
+
 TupleSet FromRunner::Run() {
   if (width_ > 64) ThrowError(4408, {"Too many tables. The query and the views or functions in it exceed the "
                       "limit of 64 tables."});
   scan_filters_.assign(width_, {});
+  join_keys_.clear();
+  join_keys_.resize(width_);
   for (auto& source : spec_.sources) {
     if (source.table) {
       source.rows = &source.table->rows();

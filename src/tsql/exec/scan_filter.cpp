@@ -101,6 +101,17 @@ ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
   known_.assign(operands_.size(), 0);
 }
 
+bool ScanFilter::CannotFail() const {
+  if (form_ == Form::kExpression) return false;
+  for (const BExpr* operand : operands_) {
+    const BKind k = operand->kind;
+    const bool fixed = k == BKind::Literal || k == BKind::Variable || k == BKind::GetDate ||
+                       (k == BKind::Column && operand->depth > 0);
+    if (!fixed) return false;
+  }
+  return true;
+}
+
 const Value& ScanFilter::ValueAt(size_t i, const EvalCtx& ctx) {
   if (!known_[i]) {
     values_[i] = Eval(*operands_[i], ctx);

@@ -27,6 +27,10 @@ class ScanFilter {
   // answer, and the same errors, as EvalPred(filter, ctx) == Tri::True. A value is worked out
   // when the first row that needs it comes, so a scan without such rows never evaluates it.
   bool Passes(size_t index, const Row& row, const EvalCtx& ctx);
+  // Whether no row's test can raise an error: a column compared in place with literals,
+  // variables, the clock or outer columns (no conversion to work out). Such tests may be
+  // skipped for rows that other tests rule out, in any order.
+  bool CannotFail() const;
 
  private:
   enum class Form { kExpression, kCompare, kBetween, kIn };
