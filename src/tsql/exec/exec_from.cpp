@@ -146,6 +146,29 @@ class FromRunner {
     }
   };
   void NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet& left);
+  // The values of the bare integer column `column` in the tuples, for the next scan of the
+  // column's source; nothing when a value is of another kind.
+  void NoteKeyValues(const TupleSet& tuples, const BExpr& column, const BExpr& scanned);
+  // The table a scan of the source reads its rows from, in order (itself, or the one table a
+  // deferred pass-through derived table filters), null for other sources.
+  const Table* ScannedTable(int source) const;
+  // Whether scanning the source can raise no error: its filters compare columns with fixed
+  // values (those of a deferred pass-through derived table do by the deferral's condition;
+  // other derived tables are made before the joins).
+  bool ScanCannotFail(int source) const;
+  // A derived table that passes a table's rows through, whose filters cannot fail, is run
+  // when its scan comes (with any join key values noted for it), not before the joins.
+  void RunPassThrough(int source);
+  // For an inner join whose right side is one source that scans without failing and gives at
+  // most a quarter of the rows of the scan of a large table, the first of its left side,
+  // joined to the others by left joins on bare columns, and joined to the right side by a bare
+  // integer key: that table's source.
+  int PreservedKeySource(const BoundJoin& node, Mask lmask, Mask rmask, const BExpr*& left_key,
+                         const BExpr*& right_key) const;
+  // At most how many rows a scan of the source gives: as many as the one of its filters that
+  // can be tested on a column array and cannot fail that keeps the fewest rows (a quick bound:
+  // one pass over an array each).
+  size_t EstimateScan(int source) const;
   bool IndexedScan(int source, TupleSet& out);
   TupleSet Build(BoundJoin& node, Mask& mask);
   TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
@@ -161,6 +184,8 @@ class FromRunner {
   size_t width_;
   std::vector<std::vector<const BExpr*>> scan_filters_;
   std::vector<std::unique_ptr<JoinKeyValues>> join_keys_;  // per source, for its next scan
+  std::vector<char> deferred_;                             // per source: see RunPassThrough
+  std::unique_ptr<JoinKeyValues> given_keys_;              // for source 0, from the runner above
 };
 
 // Tables from this size on keep arrays of their tested columns (Table::ColumnAsArray).
@@ -168,6 +193,43 @@ constexpr size_t kArraysFrom = 4096;
 
 bool IsIntegerType(TypeId id) {
   return id == TypeId::TinyInt || id == TypeId::SmallInt || id == TypeId::Int || id == TypeId::BigInt;
+}
+
+// A join key that reads a column on each side as it is (evaluating it cannot fail).
+bool IsBareKey(const JoinKey& key) {
+  return key.left->kind == BKind::Column && key.left->depth == 0 && key.right->kind == BKind::Column &&
+         key.right->depth == 0;
+}
+// ... of one integer type on both sides (its values can be listed as numbers).
+bool IsBareIntegerKey(const JoinKey& key) {
+  return IsBareKey(key) && IsIntegerType(key.type.id) && key.left->type == key.type && key.right->type == key.type;
+}
+
+// Whether every filter of a scan of `source` compares a column with fixed values.
+bool FiltersCannotFail(const std::vector<const BExpr*>& filters, int source) {
+  return std::all_of(filters.begin(), filters.end(),
+                     [&](const BExpr* f) { return ScanFilter(*f, source).CannotFail(); });
+}
+
+// The sources of a join tree.
+Mask TreeMask(const BoundJoin& node) {
+  if (node.source >= 0) return Mask{1} << node.source;
+  return TreeMask(*node.left) | TreeMask(*node.right);
+}
+
+// Whether `source` is the tree's first leaf and every join above it is a left join on bare
+// columns alone: every output row then carries one of its rows, the tree has at least as many
+// rows as its scan, and leaving out rows of it first leaves out exactly the output rows that
+// carry them (evaluating nothing that could fail on them).
+bool CarriesThroughLeftJoins(const BoundJoin& node, int source) {
+  if (node.source >= 0) return node.source == source;
+  if (node.type != ast::JoinType::Left) return false;
+  const Mask lmask = TreeMask(*node.left), rmask = TreeMask(*node.right);
+  for (const auto& c : node.on) {
+    JoinKey key;
+    if (!AsJoinKey(*c, lmask, rmask, key) || !IsBareKey(key)) return false;
+  }
+  return CarriesThroughLeftJoins(*node.left, source);
 }
 
 // The index over column `col` of a source, built on first use for the rest of the statement.
@@ -276,6 +338,7 @@ TupleSet FromRunner::Scan(int source) {
   TupleSet out;
   out.width = width_;
   if (outer_ && IndexedScan(source, out)) return out;
+  if (deferred_[static_cast<size_t>(source)]) RunPassThrough(source);
   const BoundSource& src = spec_.sources[source];
   const auto& filters = scan_filters_[source];
   std::vector<const Row*> scratch(width_, nullptr);
@@ -747,9 +810,22 @@ TupleSet FromRunner::Build(BoundJoin& node, Mask& mask) {
     mask = lmask | rmask;
     return Join(left, rows, {}, {}, keep_left ? ast::JoinType::Left : ast::JoinType::Inner);
   }
-  TupleSet left = Build(*node.left, lmask);
-  NoteJoinKeys(node, lmask, left);
-  TupleSet right = Build(*node.right, rmask);
+  // The right side first when its key values can select the rows of a large table deep in
+  // the left side (a month's bills selecting their lines before these are joined to their
+  // units and items); otherwise the left side first, whose key values may select the rows of
+  // the right side's table.
+  TupleSet left, right;
+  const BExpr* left_key = nullptr;
+  const BExpr* right_key = nullptr;
+  if (PreservedKeySource(node, TreeMask(*node.left), TreeMask(*node.right), left_key, right_key) >= 0) {
+    right = Build(*node.right, rmask);
+    NoteKeyValues(right, *right_key, *left_key);
+    left = Build(*node.left, lmask);
+  } else {
+    left = Build(*node.left, lmask);
+    NoteJoinKeys(node, lmask, left);
+    right = Build(*node.right, rmask);
+  }
   ast::JoinType type = node.type;
   if (type == ast::JoinType::Right) {
     std::swap(left, right);
@@ -785,11 +861,8 @@ TupleSet FromRunner::Build(BoundJoin& node, Mask& mask) {
 void FromRunner::NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet& left) {
   const int s = node.right->source;
   if (s < 0 || (node.type != ast::JoinType::Inner && node.type != ast::JoinType::Left)) return;
-  const BoundSource& src = spec_.sources[static_cast<size_t>(s)];
-  if (!src.table || src.lateral || src.table->rows().size() < kArraysFrom ||
-      left.count * 4 > src.table->rows().size()) {
-    return;
-  }
+  const Table* table = ScannedTable(s);
+  if (!table || table->rows().size() < kArraysFrom || left.count * 4 > table->rows().size()) return;
   const Mask rmask = Mask{1} << s;
   const BExpr* left_key = nullptr;
   const BExpr* right_key = nullptr;
@@ -798,26 +871,27 @@ void FromRunner::NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet&
     if (m != 0 && Within(m, rmask)) return;  // tested on the table's rows after the scan
     JoinKey key;
     if (left_key || !AsJoinKey(*c, lmask, rmask, key)) continue;
-    const bool bare = key.left->kind == BKind::Column && key.left->depth == 0 &&
-                      key.right->kind == BKind::Column && key.right->depth == 0;
-    if (bare && IsIntegerType(key.type.id) && key.left->type == key.type && key.right->type == key.type) {
+    if (IsBareIntegerKey(key)) {
       left_key = key.left;
       right_key = key.right;
     }
   }
-  if (!left_key) return;
+  if (left_key) NoteKeyValues(left, *left_key, *right_key);
+}
+
+void FromRunner::NoteKeyValues(const TupleSet& tuples, const BExpr& column, const BExpr& scanned) {
   std::vector<int64_t> values;
-  values.reserve(left.count);
-  for (size_t l = 0; l < left.count; ++l) {
-    const Row* row = left.at(l)[left_key->src];
+  values.reserve(tuples.count);
+  for (size_t t = 0; t < tuples.count; ++t) {
+    const Row* row = tuples.at(t)[column.src];
     if (!row) continue;
-    const Value& v = (*row)[static_cast<size_t>(left_key->col)];
+    const Value& v = (*row)[static_cast<size_t>(column.col)];
     if (v.is_null()) continue;
     if (v.kind() != Value::Kind::Int) return;
     values.push_back(v.int_value());
   }
   auto keys = std::make_unique<JoinKeyValues>();
-  keys->column = right_key->col;
+  keys->column = scanned.col;
   std::sort(values.begin(), values.end());
   values.erase(std::unique(values.begin(), values.end()), values.end());
   constexpr uint64_t kBitmapRange = uint64_t{1} << 26;
@@ -832,7 +906,86 @@ void FromRunner::NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet&
   } else {
     keys->sorted = std::move(values);
   }
-  join_keys_[static_cast<size_t>(s)] = std::move(keys);
+  join_keys_[static_cast<size_t>(scanned.src)] = std::move(keys);
+}
+
+const Table* FromRunner::ScannedTable(int source) const {
+  const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
+  if (src.lateral) return nullptr;
+  if (src.table) return src.table.get();
+  if (deferred_[static_cast<size_t>(source)]) return src.derived->spec->sources[0].table.get();
+  return nullptr;
+}
+
+bool FromRunner::ScanCannotFail(int source) const {
+  const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
+  if (src.lateral) return false;
+  return FiltersCannotFail(scan_filters_[static_cast<size_t>(source)], source);
+}
+
+size_t FromRunner::EstimateScan(int source) const {
+  const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
+  if (src.lateral) return SIZE_MAX;
+  std::vector<ScanFilter> tests;
+  const Table* table = ScannedTable(source);
+  if (!table) return src.rows ? src.rows->size() : src.borrowed.size();
+  const std::vector<Row>& rows = table->rows();
+  if (rows.size() < kArraysFrom) return rows.size();
+  auto add = [&](const BExpr& f, int s) {
+    ScanFilter test(f, s);
+    if (test.CannotFail() && test.UseColumnArray(*table)) tests.push_back(std::move(test));
+  };
+  if (!src.table) {
+    for (const auto& w : src.derived->spec->where) add(*w, 0);
+  }
+  for (const BExpr* f : scan_filters_[static_cast<size_t>(source)]) add(*f, source);
+  if (tests.empty()) return rows.size();
+  // Each test alone, over its array: the fewest rows one of them keeps.
+  std::vector<const Row*> scratch(width_, nullptr);
+  EvalCtx ctx = Ctx(scratch.data());
+  size_t fewest = rows.size();
+  std::vector<uint32_t> kept;
+  for (ScanFilter& test : tests) {
+    kept.clear();
+    if (test.SelectFromArray(ctx, kept)) fewest = std::min(fewest, kept.size());
+  }
+  return fewest;
+}
+
+void FromRunner::RunPassThrough(int source) {
+  BoundSource& src = spec_.sources[static_cast<size_t>(source)];
+  deferred_[static_cast<size_t>(source)] = 0;
+  FromRunner inner(*src.derived->spec, nullptr, env_);
+  inner.given_keys_ = std::move(join_keys_[static_cast<size_t>(source)]);
+  TupleSet passed = inner.Run();
+  src.borrowed.clear();
+  src.borrowed.reserve(passed.count);
+  for (size_t i = 0; i < passed.count; ++i) src.borrowed.push_back(passed.at(i)[0]);
+  src.rows = nullptr;
+}
+
+int FromRunner::PreservedKeySource(const BoundJoin& node, Mask lmask, Mask rmask,
+                                   const BExpr*& left_key, const BExpr*& right_key) const {
+  const int r = node.right->source;
+  if (node.type != ast::JoinType::Inner || r < 0 || !ScanCannotFail(r)) return -1;
+  for (const auto& c : node.on) {
+    JoinKey key;
+    if (!AsJoinKey(*c, lmask, rmask, key) || !IsBareIntegerKey(key)) continue;
+    const int s = key.left->src;
+    const Table* table = ScannedTable(s);
+    if (!table || table->rows().size() < kArraysFrom || join_keys_[static_cast<size_t>(s)] ||
+        !CarriesThroughLeftJoins(*node.left, s)) {
+      continue;
+    }
+    const size_t right_rows = EstimateScan(r);
+    if (right_rows == SIZE_MAX || right_rows > table->rows().size() / 4 || right_rows > EstimateScan(s) / 4) {
+      continue;
+    }
+    left_key = key.left;
+    right_key = key.right;
+    return s;
+  }
+  return -1;
 }
 
 TupleSet FromRunner::Run() {
@@ -841,6 +994,8 @@ TupleSet FromRunner::Run() {
   scan_filters_.assign(width_, {});
   join_keys_.clear();
   join_keys_.resize(width_);
+  if (given_keys_) join_keys_[0] = std::move(given_keys_);
+  deferred_.assign(width_, 0);
   for (auto& source : spec_.sources) {
     if (source.table) {
       source.rows = &source.table->rows();
@@ -849,6 +1004,14 @@ TupleSet FromRunner::Run() {
     } else if (source.lateral) {
       source.rows = nullptr;  // made by Apply, for each row of the left side
     } else if (IsPassThrough(*source.derived)) {
+      const BoundSpec& inner = *source.derived->spec;
+      std::vector<const BExpr*> filters;
+      for (const auto& w : inner.where) filters.push_back(w.get());
+      if (FiltersCannotFail(filters, 0)) {
+        deferred_[static_cast<size_t>(&source - spec_.sources.data())] = 1;
+        source.rows = nullptr;
+        continue;
+      }
       TupleSet passed = RunFrom(*source.derived->spec, nullptr, env_);
       source.borrowed.clear();
       source.borrowed.reserve(passed.count);
