@@ -68,6 +68,10 @@ inline constexpr size_t kRowsAhead = 8;
 
 // FROM and WHERE of a query scope: every combination of source rows that passes.
 TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env);
+// Whether an uncorrelated query gives any row. A query of one source, without grouping or
+// TOP, stops at the first row that passes its conditions, and its select list is not
+// evaluated (as EXISTS reads it in SQL Server: SELECT 1/0 raises nothing there).
+bool QueryHasRows(BoundQuery& query, ExecEnv& env);
 
 // The output rows of a query with ORDER BY, TOP and DISTINCT applied.
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env);

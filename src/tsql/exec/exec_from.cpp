@@ -120,6 +120,8 @@ class FromRunner {
       : spec_(spec), outer_(outer), env_(env), width_(spec.sources.size()) {}
 
   TupleSet Run();
+  // Only whether there is a row: a scan stops at its first.
+  void StopAtFirstRow() { first_only_ = true; }
 
  private:
   EvalCtx Ctx(const Row* const* tuple) const {
@@ -186,6 +188,7 @@ class FromRunner {
   std::vector<std::unique_ptr<JoinKeyValues>> join_keys_;  // per source, for its next scan
   std::vector<char> deferred_;                             // per source: see RunPassThrough
   std::unique_ptr<JoinKeyValues> given_keys_;              // for source 0, from the runner above
+  bool first_only_ = false;
 };
 
 // Tables from this size on keep arrays of their tested columns (Table::ColumnAsArray).
@@ -354,6 +357,7 @@ TupleSet FromRunner::Scan(int source) {
       bool pass = true;
       for (size_t t = 0; t < tests.size() && pass; ++t) pass = tests[t].Passes(i, row, ctx);
       if (pass) out.Append(scratch.data());
+      if (first_only_ && out.count > 0) break;
     }
     return out;
   }
@@ -415,9 +419,10 @@ TupleSet FromRunner::Scan(int source) {
       bool pass = true;
       for (size_t t = first_test; t < with.size() && pass; ++t) pass = with[t].Passes(i, row, at);
       if (pass) into.Append(tuple.data());
+      if (first_only_ && into.count > 0) return;
     }
   };
-  if (first_test < tests.size() && WorthMorsels(n, kMorselsFrom) && AllowThreads(filters)) {
+  if (!first_only_ && first_test < tests.size() && WorthMorsels(n, kMorselsFrom) && AllowThreads(filters)) {
     // Each thread tests with its own copies of the tests (a test keeps the values it worked
     // out), each morsel's rows go to its own part.
     struct Worker {
@@ -1127,6 +1132,17 @@ void CollectOwnColumns(const BExpr& e, std::vector<std::pair<int, int>>& out) {
 TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env) {
   FromRunner runner(spec, outer, env);
   return runner.Run();
+}
+
+bool QueryHasRows(BoundQuery& query, ExecEnv& env) {
+  const BoundSpec* spec = query.spec.get();
+  const bool one_scan = spec && !query.left && !query.recursive && !query.is_values && !query.string_split &&
+                        !spec->grouped && spec->aggregates.empty() && !spec->having && !spec->top &&
+                        spec->sources.size() == 1 && spec->from.size() == 1 && spec->from[0]->source == 0;
+  if (!one_scan) return !RunQuery(query, nullptr, env).empty();
+  FromRunner runner(*query.spec, nullptr, env);
+  runner.StopAtFirstRow();
+  return runner.Run().count > 0;
 }
 
 }  // namespace orv::tsql

@@ -349,7 +349,7 @@ Tri EvalExists(const BExpr& expr, const EvalCtx& ctx) {
     return found ? Tri::True : Tri::False;
   }
   if (!plan.correlated) {
-    BuildOnce(plan, [&] { plan.any_rows = !RunQuery(*plan.query, nullptr, *ctx.env).empty(); });
+    BuildOnce(plan, [&] { plan.any_rows = QueryHasRows(*plan.query, *ctx.env); });
     return plan.any_rows ? Tri::True : Tri::False;
   }
   return RunQuery(*plan.query, &ctx, *ctx.env).empty() ? Tri::False : Tri::True;
