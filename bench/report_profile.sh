@@ -1,27 +1,31 @@
 #!/usr/bin/env bash
-# Where a report's time goes: its batches (`orvdata report N --sql`, default conditions) run
+# Where a report's time goes: its batches (`orvdata report N --sql`) run
 # twice in one `orvdata sql` process with the engine's per-statement timer (ORV_TSQL_PROFILE).
 # The first pass loads each permanent table when a statement first names it; the second finds
 # them loaded, so first minus second is about the cost of loading them.
 #
-#   bench/report_profile.sh ORVDATA DB REPORT [TOP]
+#   bench/report_profile.sh ORVDATA DB REPORT [TOP [REPORT OPTIONS...]]
+#
+# REPORT OPTIONS go to `orvdata report` (e.g. --filter BDate=2024-06-16 or --year 2025
+# --period 5) to profile other conditions than the default ones.
 #
 # Prints the pass totals and the TOP (default 8) statements by first-pass time: batch and line,
 # first- and second-pass milliseconds (summed over repeats, e.g. in a loop), the CPU time of the
 # second pass over its wall time (above 1 where the statement used more than one core), share
-# of the first pass, and the statement's opening text. The batches and the raw timings stay under BENCH_OUT
-# (default a new folder in /tmp).
+# of the first pass, and the statement's opening text. The batches and the raw timings stay
+# under BENCH_OUT (default a new folder in /tmp).
 set -euo pipefail
 
 die() { echo "report_profile.sh: $*" >&2; exit 2; }
-if [ $# -lt 3 ] || [ $# -gt 4 ]; then die "usage: bench/report_profile.sh ORVDATA DB REPORT [TOP]"; fi
+if [ $# -lt 3 ]; then die "usage: bench/report_profile.sh ORVDATA DB REPORT [TOP [REPORT OPTIONS...]]"; fi
 orv=$1 db=$2 rep=$3 top=${4:-8}
+shift $(( $# < 4 ? $# : 4 ))
 [ -x "$orv" ] || die "not an executable: $orv"
 [ -r "$db" ] || die "cannot read $db"
 out=${BENCH_OUT:-$(mktemp -d /tmp/orv-profile.XXXXXX)}
 mkdir -p "$out"
 
-"$orv" report "$rep" --dsn "$db" --sql > "$out/r$rep.sql"
+"$orv" report "$rep" --dsn "$db" "$@" --sql > "$out/r$rep.sql"
 cat "$out/r$rep.sql" "$out/r$rep.sql" > "$out/r$rep.twice.sql"
 /usr/bin/time -o "$out/r$rep.time" -f '%e %M %U %S' env ORV_TSQL_PROFILE=1 \
   "$orv" sql --dsn "$db" -i "$out/r$rep.twice.sql" --timing --format csv --output "$out/r$rep.csv" \

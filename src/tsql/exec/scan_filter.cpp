@@ -1,8 +1,13 @@
 // ScanFilter: which filters are compared in place, and their three-valued answers.
 #include "tsql/exec/scan_filter.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <optional>
+#include <string_view>
 
+#include "tsql/types/datetime.h"
 #include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
@@ -53,6 +58,39 @@ const BExpr* ScannedColumn(const BExpr& e, int source) {
   return own ? column : nullptr;
 }
 
+// CONVERT(char(10) | varchar(10) | nchar(10) | nvarchar(10), column, style) of a datetime
+// column of the scanned source in a style whose text starts "yyyy-mm-dd": its date as text,
+// which orders as the date does. Gives the column.
+const BExpr* DateTextColumn(const BExpr& e, int source) {
+  if (e.kind != BKind::Convert || e.try_convert || e.args.size() != 1 || !e.type.IsString() ||
+      e.type.length != 10) {
+    return nullptr;
+  }
+  static constexpr int kStyles[] = {20, 21, 23, 120, 121, 126};
+  if (std::find(std::begin(kStyles), std::end(kStyles), e.style) == std::end(kStyles)) return nullptr;
+  const BExpr& column = *e.args[0];
+  const TypeId id = column.type.id;
+  const bool own = column.kind == BKind::Column && column.depth == 0 && column.src == source && column.col >= 0;
+  return own && (id == TypeId::DateTime || id == TypeId::SmallDateTime) ? &column : nullptr;
+}
+
+// "yyyy-mm-dd" of a real day: its day number since 1900-01-01.
+std::optional<int64_t> DayOfText(std::string_view text) {
+  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
+  int parts[3] = {0, 0, 0};
+  const size_t starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
+  for (int p = 0; p < 3; ++p) {
+    for (size_t i = 0; i < lengths[p]; ++i) {
+      const char c = text[starts[p] + i];
+      if (c < '0' || c > '9') return std::nullopt;
+      parts[p] = parts[p] * 10 + (c - '0');
+    }
+  }
+  const int year = parts[0], month = parts[1], day = parts[2];
+  if (year < 1 || month < 1 || month > 12 || day < 1 || day > dt::DaysInMonth(year, month)) return std::nullopt;
+  return dt::DaysFromCivil(year, month, day);
+}
+
 }  // namespace
 
 ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
@@ -68,6 +106,16 @@ ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
           column_first_ = side == 0;
           operands_ = {&value};
           break;
+        }
+      }
+      for (int side = 0; side < 2 && form_ == Form::kExpression && filter.cmp_type.IsString(); ++side) {
+        const BExpr* column = DateTextColumn(*filter.args[side], source);
+        const BExpr& value = *filter.args[1 - side];
+        if (column && IsScanConstant(value)) {
+          form_ = Form::kDateText;
+          column_ = static_cast<size_t>(column->col);
+          column_first_ = side == 0;
+          operands_ = {&value};
         }
       }
       break;
@@ -139,6 +187,20 @@ bool ScanFilter::ColumnNull(size_t index, const Row& row) const {
   return array_ ? array_->nulls[index] != 0 : row[column_].is_null();
 }
 
+std::optional<int> ScanFilter::CompareDateText(int64_t ticks, const Value& c) {
+  if (day_ == Day::kUnknown) {
+    const std::optional<int64_t> day = c.kind() == Value::Kind::String ? DayOfText(c.string_value()) : std::nullopt;
+    day_ = day ? Day::kValid : Day::kInvalid;
+    if (day) {
+      day_first_ = *day * kTicksPerDay;
+      day_end_ = day_first_ + kTicksPerDay;
+    }
+  }
+  if (day_ == Day::kInvalid) return std::nullopt;
+  // Texts of real days compare as the days do: before the day, on it, after it.
+  return ticks < day_first_ ? -1 : ticks >= day_end_ ? 1 : 0;
+}
+
 int ScanFilter::CompareColumn(size_t index, const Row& row, const Value& c, bool column_left) {
   // An array against a value of its own kind (an integer, or datetime ticks, as both sides of
   // such a comparison are): the numbers decide.
@@ -154,7 +216,9 @@ int ScanFilter::CompareColumn(size_t index, const Row& row, const Value& c, bool
 }
 
 bool ScanFilter::SelectFromArray(const EvalCtx& ctx, std::vector<uint32_t>& out) {
-  if (!array_ || form_ != Form::kCompare || array_->values.size() > UINT32_MAX) return false;
+  if (!array_ || (form_ != Form::kCompare && form_ != Form::kDateText) || array_->values.size() > UINT32_MAX) {
+    return false;
+  }
   const std::vector<int64_t>& values = array_->values;
   const std::vector<uint8_t>& nulls = array_->nulls;
   const size_t n = values.size();
@@ -169,10 +233,20 @@ bool ScanFilter::SelectFromArray(const EvalCtx& ctx, std::vector<uint32_t>& out)
   }
   const Value& c = ValueAt(0, ctx);
   if (c.is_null()) return true;
-  if (c.kind() != (ticks_ ? Value::Kind::DateTime : Value::Kind::Int)) return false;
-  const int64_t b = ticks_ ? c.datetime_ticks() : c.int_value();
   const ast::Op op = filter_.op;
   const int side = column_first_ ? 1 : -1;
+  if (form_ == Form::kDateText) {
+    if (!CompareDateText(0, c)) return false;
+    for (size_t i = first; i < n; ++i) {
+      if (nulls[i]) continue;
+      const int64_t v = values[i];
+      const int sign = v < day_first_ ? -side : v >= day_end_ ? side : 0;
+      if (CompareHolds(op, sign)) out.push_back(static_cast<uint32_t>(i));
+    }
+    return true;
+  }
+  if (c.kind() != (ticks_ ? Value::Kind::DateTime : Value::Kind::Int)) return false;
+  const int64_t b = ticks_ ? c.datetime_ticks() : c.int_value();
   for (size_t i = first; i < n; ++i) {
     if (nulls[i]) continue;
     const int64_t v = values[i];
@@ -196,6 +270,16 @@ bool ScanFilter::Passes(size_t index, const Row& row, const EvalCtx& ctx) {
       const Value& c = ValueAt(0, ctx);
       if (c.is_null() || ColumnNull(index, row)) return false;
       return CompareHolds(filter_.op, CompareColumn(index, row, c, false));
+    }
+    case Form::kDateText: {
+      // As kCompare; a value that is no real day's "yyyy-mm-dd" leaves it to the expression.
+      if (column_first_ && ColumnNull(index, row)) return false;
+      const Value& c = ValueAt(0, ctx);
+      if (c.is_null() || ColumnNull(index, row)) return false;
+      const int64_t ticks = array_ ? array_->values[index] : row[column_].datetime_ticks();
+      const std::optional<int> sign = CompareDateText(ticks, c);
+      if (!sign) return EvalPred(filter_, ctx) == Tri::True;
+      return CompareHolds(filter_.op, column_first_ ? *sign : -*sign);
     }
     case Form::kBetween: {
       const Value& lo = ValueAt(0, ctx);

@@ -1,9 +1,13 @@
 // The filters of a table scan, tested row by row: "column op value", "column BETWEEN value
 // AND value" and "column IN (values)" compare the row's column in place with values worked out
-// once; any other filter is evaluated as an expression.
+// once, and "CONVERT(char(10), datetime column, 120) op 'yyyy-mm-dd'" (the reports' date
+// conditions) compares the column with the day's first moment; any other filter is evaluated
+// as an expression.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "tsql/catalog/catalog.h"
@@ -33,13 +37,16 @@ class ScanFilter {
   bool CannotFail() const;
 
  private:
-  enum class Form { kExpression, kCompare, kBetween, kIn };
+  enum class Form { kExpression, kCompare, kBetween, kIn, kDateText };
   const Value& ValueAt(size_t i, const EvalCtx& ctx);
   // The tested column of the row at `index` of the scan (from the array when there is one).
   const Value& ColumnValue(size_t index, const Row& row);
   bool ColumnNull(size_t index, const Row& row) const;
   // The column against a value (not NULL), as Compare(column, c) or Compare(c, column).
   int CompareColumn(size_t index, const Row& row, const Value& c, bool column_left);
+  // kDateText: the column's date text against the value's, as the sign of (column - value);
+  // nullopt when the value is no valid "yyyy-mm-dd" (the expression decides then).
+  std::optional<int> CompareDateText(int64_t ticks, const Value& c);
 
   const BExpr& filter_;
   Form form_ = Form::kExpression;
@@ -51,6 +58,10 @@ class ScanFilter {
   std::shared_ptr<const Table::ColumnArray> array_;
   bool ticks_ = false;  // the array holds datetime ticks (else integers)
   Value from_array_;
+  // kDateText: the first and the last moment (exclusive) of the value's day, once known.
+  enum class Day : uint8_t { kUnknown, kValid, kInvalid };
+  Day day_ = Day::kUnknown;
+  int64_t day_first_ = 0, day_end_ = 0;
 };
 
 }  // namespace orv::tsql
