@@ -45,10 +45,16 @@ function readTable(page) {
   }));
 }
 
+// A finished download: Chromium makes the file under its final name (empty) when the download
+// starts and writes into a .crdownload file that replaces it at the end.
 async function waitForFile(suffix, since) {
   for (let i = 0; i < 200; i++) {
     const names = fs.existsSync(downloads) ? fs.readdirSync(downloads) : [];
-    const done = names.find((n) => n.endsWith(suffix) && fs.statSync(path.join(downloads, n)).mtimeMs >= since);
+    const busy = names.some((n) => n.endsWith('.crdownload'));
+    const done = !busy && names.find((n) => {
+      const stat = fs.statSync(path.join(downloads, n));
+      return n.endsWith(suffix) && stat.mtimeMs >= since && stat.size > 0;
+    });
     if (done) return path.join(downloads, done);
     await new Promise((resolve) => setTimeout(resolve, 100));
   }
@@ -173,8 +179,9 @@ async function main() {
       table = await readTable(page);
       const at = table.names.indexOf('FMOBillNO');
       const orders = table.rows.filter((r) => r.kind === 'detail').map((r) => r.cells[at]).filter((c) => c);
+      const where = await page.evaluate(() => `${location.hash} ${JSON.stringify(window.orvTiming)}`);
       check(`406 shows the material usage of ${order} only`,
-        orders.length > 0 && orders.every((o) => o === order), orders.slice(0, 5).join(','));
+        orders.length > 0 && orders.every((o) => o === order), `${orders.slice(0, 5).join(',')} (${where})`);
       check('406 draws its chart', await page.$eval('#chart', (e) => !e.hidden && e.querySelector('svg rect') !== null));
       await page.screenshot({ path: path.join(work, 'drill-406.png') });
       await page.evaluate(() => { window.orvTiming = {}; });
