@@ -1,10 +1,13 @@
 // The text writers: table, CSV, JSON, JSON Lines and Markdown, and the format names.
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <deque>
 #include <functional>
 #include <future>
 #include <ostream>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "export/json_text.h"
@@ -25,24 +28,37 @@ void Put(std::ostream& out, const std::string& text) {
 
 // Writes count rows, each appended as text by append_row(r, text). A report result can have
 // millions of fields, and turning them into text is most of the cost of writing it: rows go in
-// chunks, two chunks formatted at a time on two threads, and come out in row order.
+// chunks that helper threads format a few chunks ahead (two per core), while this thread
+// writes the chunks before them in row order, so that writing overlaps formatting.
 void WriteRows(std::ostream& out, size_t count,
                const std::function<void(size_t, std::string&)>& append_row) {
   constexpr size_t kChunk = 4096;
-  auto format = [&](size_t begin, size_t end, std::string& text) {
-    text.clear();
-    for (size_t r = begin; r < end; ++r) append_row(r, text);
+  const size_t chunks = (count + kChunk - 1) / kChunk;
+  std::atomic<size_t> size_hint{0};  // a chunk's text is about as long as the last one's
+  auto format = [&](size_t chunk) {
+    std::string text;
+    text.reserve(size_hint.load(std::memory_order_relaxed) * 9 / 8);
+    const size_t end = std::min(count, (chunk + 1) * kChunk);
+    for (size_t r = chunk * kChunk; r < end; ++r) append_row(r, text);
+    size_hint.store(text.size(), std::memory_order_relaxed);
+    return text;
   };
-  std::string first, second;
-  for (size_t start = 0; start < count; start += 2 * kChunk) {
-    const size_t mid = std::min(start + kChunk, count);
-    const size_t end = std::min(start + 2 * kChunk, count);
-    std::future<void> helper;
-    if (mid < end) helper = std::async(std::launch::async, format, mid, end, std::ref(second));
-    format(start, mid, first);
-    if (helper.valid()) helper.get();
-    Put(out, first);
-    if (mid < end) Put(out, second);
+  if (chunks <= 1) {
+    if (chunks == 1) Put(out, format(0));
+    return;
+  }
+  const size_t ahead = 2 * std::max(1u, std::thread::hardware_concurrency());
+  std::deque<std::future<std::string>> pending;
+  size_t next = 0;
+  auto launch = [&] {
+    while (next < chunks && pending.size() < ahead) pending.push_back(std::async(std::launch::async, format, next++));
+  };
+  launch();
+  while (!pending.empty()) {
+    const std::string text = pending.front().get();
+    pending.pop_front();
+    launch();
+    Put(out, text);
   }
 }
 
