@@ -2,7 +2,8 @@
 // joins on their equality conditions (nested loops only without one), and the comma-separated
 // units joined greedily along the equalities found in WHERE. Filtered scans, filters and hash
 // joins over many rows run on every core (morsels.h), their tuples kept in the order one
-// thread would have made them.
+// thread would have made them. This file: the scans, the filters and the run of a scope;
+// from_join.cpp has the joins, from_join_keys.cpp the key values that select rows first.
 #include <algorithm>
 #include <bit>
 #include <iterator>
@@ -10,6 +11,7 @@
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
+#include "tsql/exec/from_runner.h"
 #include "tsql/exec/morsels.h"
 #include "tsql/exec/scan_filter.h"
 #include "tsql/storage/memory_limit.h"
@@ -23,9 +25,7 @@ void TupleSet::Grow() {
   slots.reserve(capacity);
 }
 
-namespace {
-
-using Mask = uint64_t;
+namespace from {
 
 Mask MaskOf(const BExpr& e) {
   std::vector<int> sources;
@@ -35,18 +35,11 @@ Mask MaskOf(const BExpr& e) {
   return m;
 }
 
-bool Within(Mask m, Mask set) { return (m & ~set) == 0; }
-
-// Loops over at least this many rows or tuples are spread over the cores.
-constexpr size_t kMorselsFrom = 2 * kMorselRows;
-
-// Whether every expression may be evaluated for different rows on several threads at once.
 bool AllowThreads(const std::vector<const BExpr*>& exprs) {
   return std::all_of(exprs.begin(), exprs.end(),
                      [](const BExpr* e) { return SubqueriesAllowThreads(*e); });
 }
 
-// The tuples of the morsels of a loop, one after another in morsel order.
 TupleSet Concatenate(std::vector<TupleSet>& parts, size_t width) {
   TupleSet out;
   out.width = width;
@@ -62,19 +55,6 @@ TupleSet Concatenate(std::vector<TupleSet>& parts, size_t width) {
   return out;
 }
 
-struct Conjunct {
-  const BExpr* expr;
-  Mask mask;
-  bool applied = false;
-};
-
-struct JoinKey {
-  const BExpr* left;
-  const BExpr* right;
-  SqlType type;  // the comparison type both sides were converted to
-};
-
-// An equality whose sides come from the two inputs; sets the key oriented left/right.
 bool AsJoinKey(const BExpr& c, Mask lmask, Mask rmask, JoinKey& key) {
   if (c.kind != BKind::Compare || c.op != ast::Op::Eq) return false;
   Mask a = MaskOf(*c.args[0]);
@@ -91,8 +71,6 @@ bool AsJoinKey(const BExpr& c, Mask lmask, Mask rmask, JoinKey& key) {
   return false;
 }
 
-// A derived table that only filters one table and passes every column through in order and
-// in its own type ("SELECT * FROM t WHERE ..."): its rows are the table's rows themselves.
 bool IsPassThrough(const BoundQuery& q) {
   if (!q.spec) return false;
   const BoundSpec& s = *q.spec;
@@ -114,126 +92,7 @@ bool IsPassThrough(const BoundQuery& q) {
   return true;
 }
 
-class FromRunner {
- public:
-  FromRunner(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env)
-      : spec_(spec), outer_(outer), env_(env), width_(spec.sources.size()) {}
-
-  TupleSet Run();
-  // Only whether there is a row: a scan stops at its first.
-  void StopAtFirstRow() { first_only_ = true; }
-
- private:
-  EvalCtx Ctx(const Row* const* tuple) const {
-    EvalCtx c;
-    c.srcs = tuple;
-    c.outer = outer_;
-    c.env = &env_;
-    return c;
-  }
-  TupleSet Scan(int source);
-  // The values a join key column of a table must hold for its row to join any row of the
-  // left side already built: its scan may select those rows before any other test.
-  struct JoinKeyValues {
-    int column = -1;
-    int64_t low = 0;
-    std::vector<uint64_t> bits;   // bit v - low for each value, when they span a small range
-    std::vector<int64_t> sorted;  // else the values, ascending
-    bool Holds(int64_t v) const {
-      if (!bits.empty()) {
-        const uint64_t i = static_cast<uint64_t>(v) - static_cast<uint64_t>(low);
-        return i < bits.size() * 64 && (bits[i >> 6] >> (i & 63) & 1);
-      }
-      return std::binary_search(sorted.begin(), sorted.end(), v);
-    }
-  };
-  void NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet& left);
-  // The values of the bare integer column `column` in the tuples, for the next scan of the
-  // column's source; nothing when a value is of another kind.
-  void NoteKeyValues(const TupleSet& tuples, const BExpr& column, const BExpr& scanned);
-  // The table a scan of the source reads its rows from, in order (itself, or the one table a
-  // deferred pass-through derived table filters), null for other sources.
-  const Table* ScannedTable(int source) const;
-  // Whether scanning the source can raise no error: its filters compare columns with fixed
-  // values (those of a deferred pass-through derived table do by the deferral's condition;
-  // other derived tables are made before the joins).
-  bool ScanCannotFail(int source) const;
-  // A derived table that passes a table's rows through, whose filters cannot fail, is run
-  // when its scan comes (with any join key values noted for it), not before the joins.
-  void RunPassThrough(int source);
-  // For an inner join whose right side is one source that scans without failing and gives at
-  // most a quarter of the rows of the scan of a large table, the first of its left side,
-  // joined to the others by left joins on bare columns, and joined to the right side by a bare
-  // integer key: that table's source.
-  int PreservedKeySource(const BoundJoin& node, Mask lmask, Mask rmask, const BExpr*& left_key,
-                         const BExpr*& right_key) const;
-  // At most how many rows a scan of the source gives: as many as the one of its filters that
-  // can be tested on a column array and cannot fail that keeps the fewest rows (a quick bound:
-  // one pass over an array each).
-  size_t EstimateScan(int source) const;
-  bool IndexedScan(int source, TupleSet& out);
-  TupleSet Build(BoundJoin& node, Mask& mask);
-  TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
-                const std::vector<const BExpr*>& residual, ast::JoinType type);
-  TupleSet JoinOnSmallLeft(const TupleSet& left, const TupleSet& right,
-                           const std::vector<JoinKey>& keys, const std::vector<SqlType>& types);
-  TupleSet Apply(const TupleSet& left, int source, bool keep_left);
-  void Filter(TupleSet& t, const std::vector<const BExpr*>& preds);
-
-  BoundSpec& spec_;
-  const EvalCtx* outer_;
-  ExecEnv& env_;
-  size_t width_;
-  std::vector<std::vector<const BExpr*>> scan_filters_;
-  std::vector<std::unique_ptr<JoinKeyValues>> join_keys_;  // per source, for its next scan
-  std::vector<char> deferred_;                             // per source: see RunPassThrough
-  std::unique_ptr<JoinKeyValues> given_keys_;              // for source 0, from the runner above
-  bool first_only_ = false;
-};
-
-// Tables from this size on keep arrays of their tested columns (Table::ColumnAsArray).
-constexpr size_t kArraysFrom = 4096;
-
-bool IsIntegerType(TypeId id) {
-  return id == TypeId::TinyInt || id == TypeId::SmallInt || id == TypeId::Int || id == TypeId::BigInt;
-}
-
-// A join key that reads a column on each side as it is (evaluating it cannot fail).
-bool IsBareKey(const JoinKey& key) {
-  return key.left->kind == BKind::Column && key.left->depth == 0 && key.right->kind == BKind::Column &&
-         key.right->depth == 0;
-}
-// ... of one integer type on both sides (its values can be listed as numbers).
-bool IsBareIntegerKey(const JoinKey& key) {
-  return IsBareKey(key) && IsIntegerType(key.type.id) && key.left->type == key.type && key.right->type == key.type;
-}
-
-// Whether every filter of a scan of `source` compares a column with fixed values.
-bool FiltersCannotFail(const std::vector<const BExpr*>& filters, int source) {
-  return std::all_of(filters.begin(), filters.end(),
-                     [&](const BExpr* f) { return ScanFilter(*f, source).CannotFail(); });
-}
-
-// The sources of a join tree.
-Mask TreeMask(const BoundJoin& node) {
-  if (node.source >= 0) return Mask{1} << node.source;
-  return TreeMask(*node.left) | TreeMask(*node.right);
-}
-
-// Whether `source` is the tree's first leaf and every join above it is a left join on bare
-// columns alone: every output row then carries one of its rows, the tree has at least as many
-// rows as its scan, and leaving out rows of it first leaves out exactly the output rows that
-// carry them (evaluating nothing that could fail on them).
-bool CarriesThroughLeftJoins(const BoundJoin& node, int source) {
-  if (node.source >= 0) return node.source == source;
-  if (node.type != ast::JoinType::Left) return false;
-  const Mask lmask = TreeMask(*node.left), rmask = TreeMask(*node.right);
-  for (const auto& c : node.on) {
-    JoinKey key;
-    if (!AsJoinKey(*c, lmask, rmask, key) || !IsBareKey(key)) return false;
-  }
-  return CarriesThroughLeftJoins(*node.left, source);
-}
+namespace {
 
 // The index over column `col` of a source, built on first use for the rest of the statement.
 const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type) {
@@ -262,6 +121,8 @@ const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type) {
 bool IsSourceColumn(const BExpr& e, int source, const SqlType& cmp_type) {
   return e.kind == BKind::Column && e.depth == 0 && e.src == source && e.type == cmp_type;
 }
+
+}  // namespace
 
 // A query run once per outer row reads a table through a column index when one of the
 // table's filters is "column = value" or "column IN (keyed subquery)" whose other side reads
@@ -481,518 +342,6 @@ void FromRunner::Filter(TupleSet& t, const std::vector<const BExpr*>& preds) {
   t = std::move(out);
 }
 
-TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
-                          const std::vector<JoinKey>& keys,
-                          const std::vector<const BExpr*>& residual, ast::JoinType type) {
-  TupleSet out;
-  out.width = width_;
-  bool keep_left = type == ast::JoinType::Left || type == ast::JoinType::Full;
-  bool keep_right = type == ast::JoinType::Full;
-  std::vector<char> right_matched(keep_right ? right.count : 0, 0);
-  // The tuple of a left and a right tuple together, in `tuple`.
-  auto merge = [&](const Row* const* l, const Row* const* r, std::vector<const Row*>& tuple) {
-    for (size_t k = 0; k < width_; ++k) tuple[k] = l[k] ? l[k] : r[k];
-  };
-  auto residual_ok = [&](const std::vector<const Row*>& tuple) {
-    EvalCtx ctx = Ctx(tuple.data());
-    for (const BExpr* p : residual) {
-      if (EvalPred(*p, ctx) != Tri::True) return false;
-    }
-    return true;
-  };
-
-  if (keys.empty()) {
-    std::vector<const Row*> scratch(width_, nullptr);
-    for (size_t l = 0; l < left.count; ++l) {
-      CheckCancel(env_);
-      bool matched = false;
-      for (size_t r = 0; r < right.count; ++r) {
-        merge(left.at(l), right.at(r), scratch);
-        if (!residual_ok(scratch)) continue;
-        out.Append(scratch.data());
-        matched = true;
-        if (keep_right) right_matched[r] = 1;
-      }
-      if (!matched && keep_left) out.Append(left.at(l));
-    }
-  } else {
-    size_t n = keys.size();
-    std::vector<SqlType> types;
-    std::vector<const BExpr*> left_keys, right_keys;
-    for (const auto& k : keys) {
-      types.push_back(k.type);
-      left_keys.push_back(k.left);
-      right_keys.push_back(k.right);
-    }
-    // An inner join of a few tuples with many (a master table's filtered rows with all of its
-    // lines, say) on plain columns alone: indexing the many costs far more than probing with
-    // them. Evaluating bare columns cannot fail, so the order in which the sides are read
-    // changes nothing but the time.
-    constexpr size_t kSmallLeftFrom = 4096;
-    auto bare = [](const BExpr* e) { return e->kind == BKind::Column && e->depth == 0; };
-    if (type == ast::JoinType::Inner && residual.empty() && right.count >= kSmallLeftFrom &&
-        left.count * 4 <= right.count && std::all_of(left_keys.begin(), left_keys.end(), bare) &&
-        std::all_of(right_keys.begin(), right_keys.end(), bare)) {
-      return JoinOnSmallLeft(left, right, keys, types);
-    }
-    // The right side's keys, their hashes and the tuple each entry stands for (tuples with a
-    // NULL key join nothing and are left out).
-    struct Entries {
-      std::vector<Value> keys;
-      std::vector<size_t> hashes;
-      std::vector<uint32_t> rows;
-    };
-    std::vector<std::pair<int, int>> right_columns;
-    for (const auto& k : keys) CollectOwnColumns(*k.right, right_columns);
-    auto build_range = [&](size_t begin, size_t end, Entries& into) {
-      std::vector<Value> probe(n);
-      into.keys.reserve(into.keys.size() + (end - begin) * n);
-      into.hashes.reserve(into.hashes.size() + (end - begin));
-      for (size_t r = begin; r < end; ++r) {
-        if (r + kRowsAhead < end) PrefetchColumns(right.at(r + kRowsAhead), right_columns);
-        EvalCtx ctx = Ctx(right.at(r));
-        bool has_null = false;
-        for (size_t k = 0; k < n; ++k) {
-          probe[k] = Eval(*keys[k].right, ctx);
-          if (probe[k].is_null()) has_null = true;
-        }
-        if (has_null) continue;
-        into.hashes.push_back(HashKey(probe.data(), types.data(), n));
-        for (size_t k = 0; k < n; ++k) into.keys.push_back(std::move(probe[k]));
-        into.rows.push_back(static_cast<uint32_t>(r));
-      }
-    };
-    Entries entries;
-    if (WorthMorsels(right.count, kMorselsFrom) && AllowThreads(right_keys)) {
-      std::vector<Entries> parts((right.count + kMorselRows - 1) / kMorselRows);
-      RunMorsels(right.count, kMorselRows,
-                 [&](size_t, size_t m, size_t begin, size_t end) { build_range(begin, end, parts[m]); });
-      size_t total = 0;
-      for (const Entries& part : parts) total += part.rows.size();
-      entries.keys.reserve(total * n);
-      entries.hashes.reserve(total);
-      entries.rows.reserve(total);
-      for (Entries& part : parts) {
-        std::move(part.keys.begin(), part.keys.end(), std::back_inserter(entries.keys));
-        entries.hashes.insert(entries.hashes.end(), part.hashes.begin(), part.hashes.end());
-        entries.rows.insert(entries.rows.end(), part.rows.begin(), part.rows.end());
-        part = Entries();
-      }
-    } else {
-      build_range(0, right.count, entries);
-    }
-    const std::vector<Value>& rkeys = entries.keys;
-    const std::vector<uint32_t>& entry_row = entries.rows;
-    HashIndex index;
-    index.Reset(entries.hashes.size());
-    index.InsertMany(entries.hashes);
-    std::vector<size_t>().swap(entries.hashes);
-    // Probes go in blocks: the keys and hashes of a block are computed first, so that the
-    // index can be asked for the buckets and chain heads of later probes while earlier ones
-    // run (a large index lives outside the cache, and each probe would otherwise wait for it).
-    constexpr size_t kBlock = 256, kBucketAhead = 16, kHeadAhead = 8;
-    // The left rows' key columns are requested a few tuples ahead as well.
-    std::vector<std::pair<int, int>> key_columns;  // (source, column)
-    for (const auto& k : keys) CollectOwnColumns(*k.left, key_columns);
-    auto probe_range = [&](size_t begin, size_t end, TupleSet& into) {
-      std::vector<const Row*> scratch(width_, nullptr);
-      std::vector<Value> lkeys(kBlock * n);
-      std::vector<size_t> lhash(kBlock);
-      std::vector<char> lnull(kBlock);
-      for (size_t base = begin; base < end; base += kBlock) {
-        const size_t m = std::min(kBlock, end - base);
-        for (size_t i = 0; i < m; ++i) {
-          if (base + i + kRowsAhead < end) PrefetchColumns(left.at(base + i + kRowsAhead), key_columns);
-          EvalCtx ctx = Ctx(left.at(base + i));
-          Value* key = &lkeys[i * n];
-          lnull[i] = 0;
-          for (size_t k = 0; k < n; ++k) {
-            key[k] = Eval(*keys[k].left, ctx);
-            if (key[k].is_null()) lnull[i] = 1;
-          }
-          if (!lnull[i]) lhash[i] = HashKey(key, types.data(), n);
-        }
-        for (size_t i = 0; i < m; ++i) {
-          if (i + kBucketAhead < m && !lnull[i + kBucketAhead]) {
-            index.PrefetchBucket(lhash[i + kBucketAhead]);
-          }
-          if (i + kHeadAhead < m && !lnull[i + kHeadAhead]) {
-            const uint32_t head = index.PrefetchHead(lhash[i + kHeadAhead]);
-            if (head != HashIndex::kNone) __builtin_prefetch(&rkeys[head * n]);
-          }
-          const size_t l = base + i;
-          const Value* key = &lkeys[i * n];
-          bool matched = false;
-          if (!lnull[i]) {
-            index.ForEach(lhash[i], [&](uint32_t id) {
-              if (!KeyEqual(key, &rkeys[id * n], types.data(), n)) return true;
-              size_t r = entry_row[id];
-              merge(left.at(l), right.at(r), scratch);
-              if (!residual_ok(scratch)) return true;
-              into.Append(scratch.data());
-              matched = true;
-              if (keep_right) right_matched[r] = 1;
-              return true;
-            });
-          }
-          if (!matched && keep_left) into.Append(left.at(l));
-        }
-      }
-    };
-    // Most equality joins find at most one row per left row (a key joined to its master row),
-    // so room for that many tuples is made at once instead of by repeated doubling, each of
-    // which copies every tuple made so far. Room not used is never touched.
-    std::vector<const BExpr*> probe_exprs = left_keys;
-    probe_exprs.insert(probe_exprs.end(), residual.begin(), residual.end());
-    if (!keep_right && WorthMorsels(left.count, kMorselsFrom) && AllowThreads(probe_exprs)) {
-      std::vector<TupleSet> parts((left.count + kMorselRows - 1) / kMorselRows);
-      RunMorsels(left.count, kMorselRows, [&](size_t, size_t m, size_t begin, size_t end) {
-        parts[m].width = width_;
-        parts[m].slots.reserve((end - begin) * width_);
-        probe_range(begin, end, parts[m]);
-      });
-      out = Concatenate(parts, width_);
-    } else {
-      out.slots.reserve(left.count * width_);
-      probe_range(0, left.count, out);
-    }
-  }
-  if (keep_right) {
-    for (size_t r = 0; r < right.count; ++r) {
-      if (!right_matched[r]) out.Append(right.at(r));
-    }
-  }
-  return out;
-}
-
-// The inner join of Join with the index built over the left side: each right tuple, in order,
-// finds its left matches, and the pairs are then put in the order Join gives them (left tuple
-// by left tuple, each one's right tuples in their order).
-TupleSet FromRunner::JoinOnSmallLeft(const TupleSet& left, const TupleSet& right,
-                                     const std::vector<JoinKey>& keys,
-                                     const std::vector<SqlType>& types) {
-  const size_t n = keys.size();
-  std::vector<Value> lkeys;
-  std::vector<size_t> lhash;
-  std::vector<uint32_t> lrow;
-  lkeys.reserve(left.count * n);
-  lhash.reserve(left.count);
-  std::vector<Value> key(n);
-  for (size_t l = 0; l < left.count; ++l) {
-    EvalCtx ctx = Ctx(left.at(l));
-    bool has_null = false;
-    for (size_t k = 0; k < n; ++k) {
-      key[k] = Eval(*keys[k].left, ctx);
-      if (key[k].is_null()) has_null = true;
-    }
-    if (has_null) continue;
-    lhash.push_back(HashKey(key.data(), types.data(), n));
-    for (size_t k = 0; k < n; ++k) lkeys.push_back(std::move(key[k]));
-    lrow.push_back(static_cast<uint32_t>(l));
-  }
-  HashIndex index;
-  index.Reset(lhash.size());
-  index.InsertMany(lhash);
-  using Pair = std::pair<uint32_t, uint32_t>;  // (left tuple, right tuple)
-  std::vector<std::pair<int, int>> key_columns;
-  for (const auto& k : keys) CollectOwnColumns(*k.right, key_columns);
-  auto probe_range = [&](size_t begin, size_t end, std::vector<Pair>& pairs) {
-    std::vector<Value> probe(n);
-    for (size_t r = begin; r < end; ++r) {
-      if ((r & 4095) == 4095) CheckCancel(env_);
-      if (r + kRowsAhead < end) PrefetchColumns(right.at(r + kRowsAhead), key_columns);
-      EvalCtx ctx = Ctx(right.at(r));
-      bool has_null = false;
-      for (size_t k = 0; k < n; ++k) {
-        probe[k] = Eval(*keys[k].right, ctx);
-        if (probe[k].is_null()) has_null = true;
-      }
-      if (has_null) continue;
-      index.ForEach(HashKey(probe.data(), types.data(), n), [&](uint32_t id) {
-        if (KeyEqual(probe.data(), &lkeys[id * n], types.data(), n)) {
-          pairs.emplace_back(lrow[id], static_cast<uint32_t>(r));
-        }
-        return true;
-      });
-    }
-  };
-  std::vector<Pair> pairs;
-  if (WorthMorsels(right.count, kMorselsFrom)) {
-    std::vector<std::vector<Pair>> parts((right.count + kMorselRows - 1) / kMorselRows);
-    RunMorsels(right.count, kMorselRows,
-               [&](size_t, size_t m, size_t begin, size_t end) { probe_range(begin, end, parts[m]); });
-    size_t total = 0;
-    for (const auto& part : parts) total += part.size();
-    pairs.reserve(total);
-    for (const auto& part : parts) pairs.insert(pairs.end(), part.begin(), part.end());
-  } else {
-    probe_range(0, right.count, pairs);
-  }
-  // The pairs come in right order; placing them by left tuple, in that order, gives Join's.
-  std::vector<uint32_t> first(left.count + 1, 0);
-  for (const Pair& p : pairs) ++first[p.first + 1];
-  for (size_t l = 0; l < left.count; ++l) first[l + 1] += first[l];
-  std::vector<uint32_t> next(first.begin(), first.end() - 1);
-  std::vector<uint32_t> matches(pairs.size());
-  for (const Pair& p : pairs) matches[next[p.first]++] = p.second;
-  TupleSet out;
-  out.width = width_;
-  ChargeMemory(static_cast<int64_t>(pairs.size() * width_ * sizeof(const Row*)));
-  out.slots.reserve(pairs.size() * width_);
-  std::vector<const Row*> tuple(width_, nullptr);
-  for (size_t l = 0; l < left.count; ++l) {
-    for (uint32_t i = first[l]; i < first[l + 1]; ++i) {
-      const Row* const* a = left.at(l);
-      const Row* const* b = right.at(matches[i]);
-      for (size_t k = 0; k < width_; ++k) tuple[k] = a[k] ? a[k] : b[k];
-      out.Append(tuple.data());
-    }
-  }
-  return out;
-}
-
-// CROSS / OUTER APPLY of a lateral source: its query runs once for each left tuple, with that
-// tuple as its outer context; each of its rows that passes the source's own filters joins the
-// tuple. OUTER APPLY (keep_left) keeps a tuple that gets no row, with NULLs.
-TupleSet FromRunner::Apply(const TupleSet& left, int source, bool keep_left) {
-  BoundSource& src = spec_.sources[static_cast<size_t>(source)];
-  const auto& filters = scan_filters_[static_cast<size_t>(source)];
-  src.materialized.clear();
-  std::vector<size_t> first(left.count + 1);
-  std::vector<const Row*> scratch(width_, nullptr);
-  EvalCtx filter_ctx = Ctx(scratch.data());
-  for (size_t l = 0; l < left.count; ++l) {
-    first[l] = src.materialized.size();
-    EvalCtx ctx = Ctx(left.at(l));
-    for (Row& row : RunQuery(*src.derived, &ctx, env_)) {
-      scratch[source] = &row;
-      bool pass = true;
-      for (const BExpr* f : filters) {
-        if (EvalPred(*f, filter_ctx) != Tri::True) {
-          pass = false;
-          break;
-        }
-      }
-      if (pass) src.materialized.push_back(std::move(row));
-    }
-  }
-  first[left.count] = src.materialized.size();
-  src.rows = &src.materialized;
-  TupleSet out;
-  out.width = width_;
-  for (size_t l = 0; l < left.count; ++l) {
-    std::copy(left.at(l), left.at(l) + width_, scratch.begin());
-    if (first[l] == first[l + 1]) {
-      if (!keep_left) continue;
-      scratch[source] = nullptr;
-      out.Append(scratch.data());
-      continue;
-    }
-    for (size_t r = first[l]; r < first[l + 1]; ++r) {
-      scratch[source] = &src.materialized[r];
-      out.Append(scratch.data());
-    }
-  }
-  return out;
-}
-
-TupleSet FromRunner::Build(BoundJoin& node, Mask& mask) {
-  if (node.source >= 0) {
-    mask = Mask{1} << node.source;
-    return Scan(node.source);
-  }
-  Mask lmask = 0, rmask = 0;
-  if (node.type == ast::JoinType::CrossApply || node.type == ast::JoinType::OuterApply) {
-    const bool keep_left = node.type == ast::JoinType::OuterApply;
-    TupleSet left = Build(*node.left, lmask);
-    const int right = node.right->source;
-    if (right >= 0 && spec_.sources[static_cast<size_t>(right)].lateral) {
-      mask = lmask | Mask{1} << right;
-      return Apply(left, right, keep_left);
-    }
-    // A right side that reads nothing of the left one is joined as it is.
-    TupleSet rows = Build(*node.right, rmask);
-    mask = lmask | rmask;
-    return Join(left, rows, {}, {}, keep_left ? ast::JoinType::Left : ast::JoinType::Inner);
-  }
-  // The right side first when its key values can select the rows of a large table deep in
-  // the left side (a month's bills selecting their lines before these are joined to their
-  // units and items); otherwise the left side first, whose key values may select the rows of
-  // the right side's table.
-  TupleSet left, right;
-  const BExpr* left_key = nullptr;
-  const BExpr* right_key = nullptr;
-  if (PreservedKeySource(node, TreeMask(*node.left), TreeMask(*node.right), left_key, right_key) >= 0) {
-    right = Build(*node.right, rmask);
-    NoteKeyValues(right, *right_key, *left_key);
-    left = Build(*node.left, lmask);
-  } else {
-    left = Build(*node.left, lmask);
-    NoteJoinKeys(node, lmask, left);
-    right = Build(*node.right, rmask);
-  }
-  ast::JoinType type = node.type;
-  if (type == ast::JoinType::Right) {
-    std::swap(left, right);
-    std::swap(lmask, rmask);
-    type = ast::JoinType::Left;
-  }
-  std::vector<JoinKey> keys;
-  std::vector<const BExpr*> residual, left_filter, right_filter;
-  for (const auto& c : node.on) {
-    Mask m = MaskOf(*c);
-    bool inner = type == ast::JoinType::Inner || type == ast::JoinType::Cross;
-    JoinKey key;
-    if (m != 0 && Within(m, rmask) && (inner || type == ast::JoinType::Left)) {
-      right_filter.push_back(c.get());
-    } else if (m != 0 && Within(m, lmask) && inner) {
-      left_filter.push_back(c.get());
-    } else if (AsJoinKey(*c, lmask, rmask, key)) {
-      keys.push_back(key);
-    } else {
-      residual.push_back(c.get());
-    }
-  }
-  Filter(left, left_filter);
-  Filter(right, right_filter);
-  mask = lmask | rmask;
-  return Join(left, right, keys, residual, type);
-}
-
-// An inner or left join whose right side is a large table and whose ON conditions include
-// "left column = right column" on integers, with no condition on the right side alone: the
-// left side's values of that column, for the table's scan (a right row without one of them
-// can join nothing, and the left join keeps its left rows all the same).
-void FromRunner::NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet& left) {
-  const int s = node.right->source;
-  if (s < 0 || (node.type != ast::JoinType::Inner && node.type != ast::JoinType::Left)) return;
-  const Table* table = ScannedTable(s);
-  if (!table || table->rows().size() < kArraysFrom || left.count * 4 > table->rows().size()) return;
-  const Mask rmask = Mask{1} << s;
-  const BExpr* left_key = nullptr;
-  const BExpr* right_key = nullptr;
-  for (const auto& c : node.on) {
-    const Mask m = MaskOf(*c);
-    if (m != 0 && Within(m, rmask)) return;  // tested on the table's rows after the scan
-    JoinKey key;
-    if (left_key || !AsJoinKey(*c, lmask, rmask, key)) continue;
-    if (IsBareIntegerKey(key)) {
-      left_key = key.left;
-      right_key = key.right;
-    }
-  }
-  if (left_key) NoteKeyValues(left, *left_key, *right_key);
-}
-
-void FromRunner::NoteKeyValues(const TupleSet& tuples, const BExpr& column, const BExpr& scanned) {
-  std::vector<int64_t> values;
-  values.reserve(tuples.count);
-  for (size_t t = 0; t < tuples.count; ++t) {
-    const Row* row = tuples.at(t)[column.src];
-    if (!row) continue;
-    const Value& v = (*row)[static_cast<size_t>(column.col)];
-    if (v.is_null()) continue;
-    if (v.kind() != Value::Kind::Int) return;
-    values.push_back(v.int_value());
-  }
-  auto keys = std::make_unique<JoinKeyValues>();
-  keys->column = scanned.col;
-  std::sort(values.begin(), values.end());
-  values.erase(std::unique(values.begin(), values.end()), values.end());
-  constexpr uint64_t kBitmapRange = uint64_t{1} << 26;
-  if (!values.empty() && static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(values.front()) < kBitmapRange) {
-    keys->low = values.front();
-    const uint64_t range = static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(values.front()) + 1;
-    keys->bits.assign((range + 63) / 64, 0);
-    for (int64_t v : values) {
-      const uint64_t i = static_cast<uint64_t>(v) - static_cast<uint64_t>(keys->low);
-      keys->bits[i >> 6] |= uint64_t{1} << (i & 63);
-    }
-  } else {
-    keys->sorted = std::move(values);
-  }
-  join_keys_[static_cast<size_t>(scanned.src)] = std::move(keys);
-}
-
-const Table* FromRunner::ScannedTable(int source) const {
-  const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
-  if (src.lateral) return nullptr;
-  if (src.table) return src.table.get();
-  if (deferred_[static_cast<size_t>(source)]) return src.derived->spec->sources[0].table.get();
-  return nullptr;
-}
-
-bool FromRunner::ScanCannotFail(int source) const {
-  const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
-  if (src.lateral) return false;
-  return FiltersCannotFail(scan_filters_[static_cast<size_t>(source)], source);
-}
-
-size_t FromRunner::EstimateScan(int source) const {
-  const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
-  if (src.lateral) return SIZE_MAX;
-  std::vector<ScanFilter> tests;
-  const Table* table = ScannedTable(source);
-  if (!table) return src.rows ? src.rows->size() : src.borrowed.size();
-  const std::vector<Row>& rows = table->rows();
-  if (rows.size() < kArraysFrom) return rows.size();
-  auto add = [&](const BExpr& f, int s) {
-    ScanFilter test(f, s);
-    if (test.CannotFail() && test.UseColumnArray(*table)) tests.push_back(std::move(test));
-  };
-  if (!src.table) {
-    for (const auto& w : src.derived->spec->where) add(*w, 0);
-  }
-  for (const BExpr* f : scan_filters_[static_cast<size_t>(source)]) add(*f, source);
-  if (tests.empty()) return rows.size();
-  // Each test alone, over its array: the fewest rows one of them keeps.
-  std::vector<const Row*> scratch(width_, nullptr);
-  EvalCtx ctx = Ctx(scratch.data());
-  size_t fewest = rows.size();
-  std::vector<uint32_t> kept;
-  for (ScanFilter& test : tests) {
-    kept.clear();
-    if (test.SelectFromArray(ctx, kept)) fewest = std::min(fewest, kept.size());
-  }
-  return fewest;
-}
-
-void FromRunner::RunPassThrough(int source) {
-  BoundSource& src = spec_.sources[static_cast<size_t>(source)];
-  deferred_[static_cast<size_t>(source)] = 0;
-  FromRunner inner(*src.derived->spec, nullptr, env_);
-  inner.given_keys_ = std::move(join_keys_[static_cast<size_t>(source)]);
-  TupleSet passed = inner.Run();
-  src.borrowed.clear();
-  src.borrowed.reserve(passed.count);
-  for (size_t i = 0; i < passed.count; ++i) src.borrowed.push_back(passed.at(i)[0]);
-  src.rows = nullptr;
-}
-
-int FromRunner::PreservedKeySource(const BoundJoin& node, Mask lmask, Mask rmask,
-                                   const BExpr*& left_key, const BExpr*& right_key) const {
-  const int r = node.right->source;
-  if (node.type != ast::JoinType::Inner || r < 0 || !ScanCannotFail(r)) return -1;
-  for (const auto& c : node.on) {
-    JoinKey key;
-    if (!AsJoinKey(*c, lmask, rmask, key) || !IsBareIntegerKey(key)) continue;
-    const int s = key.left->src;
-    const Table* table = ScannedTable(s);
-    if (!table || table->rows().size() < kArraysFrom || join_keys_[static_cast<size_t>(s)] ||
-        !CarriesThroughLeftJoins(*node.left, s)) {
-      continue;
-    }
-    const size_t right_rows = EstimateScan(r);
-    if (right_rows == SIZE_MAX || right_rows > table->rows().size() / 4 || right_rows > EstimateScan(s) / 4) {
-      continue;
-    }
-    left_key = key.left;
-    right_key = key.right;
-    return s;
-  }
-  return -1;
-}
-
 TupleSet FromRunner::Run() {
   if (width_ > 64) ThrowError(4408, {"Too many tables. The query and the views or functions in it exceed the "
                       "limit of 64 tables."});
@@ -1115,7 +464,9 @@ TupleSet FromRunner::Run() {
   return current;
 }
 
-}  // namespace
+}  // namespace from
+
+using from::FromRunner;
 
 void CollectOwnColumns(const BExpr& e, std::vector<std::pair<int, int>>& out) {
   if (e.kind == BKind::Column && e.depth == 0) {

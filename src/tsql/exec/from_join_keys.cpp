@@ -1,0 +1,190 @@
+// Key values that select rows before they are read: the values a join's side already built
+// holds in its key column become a set that the scan of the other side's table tests first
+// (from its column array), where none of that table's tests can fail; which side is built
+// first; and derived tables that only filter a table, run when their scan comes so that such
+// values reach them.
+#include <algorithm>
+#include <memory>
+
+#include "tsql/exec/from_runner.h"
+#include "tsql/exec/scan_filter.h"
+
+namespace orv::tsql::from {
+
+namespace {
+
+bool IsIntegerType(TypeId id) {
+  return id == TypeId::TinyInt || id == TypeId::SmallInt || id == TypeId::Int || id == TypeId::BigInt;
+}
+
+// Whether `source` is the tree's first leaf and every join above it is a left join on bare
+// columns alone: every output row then carries one of its rows, the tree has at least as many
+// rows as its scan, and leaving out rows of it first leaves out exactly the output rows that
+// carry them (evaluating nothing that could fail on them).
+bool CarriesThroughLeftJoins(const BoundJoin& node, int source) {
+  if (node.source >= 0) return node.source == source;
+  if (node.type != ast::JoinType::Left) return false;
+  const Mask lmask = TreeMask(*node.left), rmask = TreeMask(*node.right);
+  for (const auto& c : node.on) {
+    JoinKey key;
+    if (!AsJoinKey(*c, lmask, rmask, key) || !IsBareKey(key)) return false;
+  }
+  return CarriesThroughLeftJoins(*node.left, source);
+}
+
+}  // namespace
+
+bool IsBareKey(const JoinKey& key) {
+  return key.left->kind == BKind::Column && key.left->depth == 0 && key.right->kind == BKind::Column &&
+         key.right->depth == 0;
+}
+bool IsBareIntegerKey(const JoinKey& key) {
+  return IsBareKey(key) && IsIntegerType(key.type.id) && key.left->type == key.type && key.right->type == key.type;
+}
+
+bool FiltersCannotFail(const std::vector<const BExpr*>& filters, int source) {
+  return std::all_of(filters.begin(), filters.end(),
+                     [&](const BExpr* f) { return ScanFilter(*f, source).CannotFail(); });
+}
+
+Mask TreeMask(const BoundJoin& node) {
+  if (node.source >= 0) return Mask{1} << node.source;
+  return TreeMask(*node.left) | TreeMask(*node.right);
+}
+
+
+// An inner or left join whose right side is a large table and whose ON conditions include
+// "left column = right column" on integers, with no condition on the right side alone: the
+// left side's values of that column, for the table's scan (a right row without one of them
+// can join nothing, and the left join keeps its left rows all the same).
+void FromRunner::NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet& left) {
+  const int s = node.right->source;
+  if (s < 0 || (node.type != ast::JoinType::Inner && node.type != ast::JoinType::Left)) return;
+  const Table* table = ScannedTable(s);
+  if (!table || table->rows().size() < kArraysFrom || left.count * 4 > table->rows().size()) return;
+  const Mask rmask = Mask{1} << s;
+  const BExpr* left_key = nullptr;
+  const BExpr* right_key = nullptr;
+  for (const auto& c : node.on) {
+    const Mask m = MaskOf(*c);
+    if (m != 0 && Within(m, rmask)) return;  // tested on the table's rows after the scan
+    JoinKey key;
+    if (left_key || !AsJoinKey(*c, lmask, rmask, key)) continue;
+    if (IsBareIntegerKey(key)) {
+      left_key = key.left;
+      right_key = key.right;
+    }
+  }
+  if (left_key) NoteKeyValues(left, *left_key, *right_key);
+}
+
+void FromRunner::NoteKeyValues(const TupleSet& tuples, const BExpr& column, const BExpr& scanned) {
+  std::vector<int64_t> values;
+  values.reserve(tuples.count);
+  for (size_t t = 0; t < tuples.count; ++t) {
+    const Row* row = tuples.at(t)[column.src];
+    if (!row) continue;
+    const Value& v = (*row)[static_cast<size_t>(column.col)];
+    if (v.is_null()) continue;
+    if (v.kind() != Value::Kind::Int) return;
+    values.push_back(v.int_value());
+  }
+  auto keys = std::make_unique<JoinKeyValues>();
+  keys->column = scanned.col;
+  std::sort(values.begin(), values.end());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
+  constexpr uint64_t kBitmapRange = uint64_t{1} << 26;
+  if (!values.empty() && static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(values.front()) < kBitmapRange) {
+    keys->low = values.front();
+    const uint64_t range = static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(values.front()) + 1;
+    keys->bits.assign((range + 63) / 64, 0);
+    for (int64_t v : values) {
+      const uint64_t i = static_cast<uint64_t>(v) - static_cast<uint64_t>(keys->low);
+      keys->bits[i >> 6] |= uint64_t{1} << (i & 63);
+    }
+  } else {
+    keys->sorted = std::move(values);
+  }
+  join_keys_[static_cast<size_t>(scanned.src)] = std::move(keys);
+}
+
+const Table* FromRunner::ScannedTable(int source) const {
+  const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
+  if (src.lateral) return nullptr;
+  if (src.table) return src.table.get();
+  if (deferred_[static_cast<size_t>(source)]) return src.derived->spec->sources[0].table.get();
+  return nullptr;
+}
+
+bool FromRunner::ScanCannotFail(int source) const {
+  const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
+  if (src.lateral) return false;
+  return FiltersCannotFail(scan_filters_[static_cast<size_t>(source)], source);
+}
+
+size_t FromRunner::EstimateScan(int source) const {
+  const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
+  if (src.lateral) return SIZE_MAX;
+  std::vector<ScanFilter> tests;
+  const Table* table = ScannedTable(source);
+  if (!table) return src.rows ? src.rows->size() : src.borrowed.size();
+  const std::vector<Row>& rows = table->rows();
+  if (rows.size() < kArraysFrom) return rows.size();
+  auto add = [&](const BExpr& f, int s) {
+    ScanFilter test(f, s);
+    if (test.CannotFail() && test.UseColumnArray(*table)) tests.push_back(std::move(test));
+  };
+  if (!src.table) {
+    for (const auto& w : src.derived->spec->where) add(*w, 0);
+  }
+  for (const BExpr* f : scan_filters_[static_cast<size_t>(source)]) add(*f, source);
+  if (tests.empty()) return rows.size();
+  // Each test alone, over its array: the fewest rows one of them keeps.
+  std::vector<const Row*> scratch(width_, nullptr);
+  EvalCtx ctx = Ctx(scratch.data());
+  size_t fewest = rows.size();
+  std::vector<uint32_t> kept;
+  for (ScanFilter& test : tests) {
+    kept.clear();
+    if (test.SelectFromArray(ctx, kept)) fewest = std::min(fewest, kept.size());
+  }
+  return fewest;
+}
+
+void FromRunner::RunPassThrough(int source) {
+  BoundSource& src = spec_.sources[static_cast<size_t>(source)];
+  deferred_[static_cast<size_t>(source)] = 0;
+  FromRunner inner(*src.derived->spec, nullptr, env_);
+  inner.given_keys_ = std::move(join_keys_[static_cast<size_t>(source)]);
+  TupleSet passed = inner.Run();
+  src.borrowed.clear();
+  src.borrowed.reserve(passed.count);
+  for (size_t i = 0; i < passed.count; ++i) src.borrowed.push_back(passed.at(i)[0]);
+  src.rows = nullptr;
+}
+
+int FromRunner::PreservedKeySource(const BoundJoin& node, Mask lmask, Mask rmask,
+                                   const BExpr*& left_key, const BExpr*& right_key) const {
+  const int r = node.right->source;
+  if (node.type != ast::JoinType::Inner || r < 0 || !ScanCannotFail(r)) return -1;
+  for (const auto& c : node.on) {
+    JoinKey key;
+    if (!AsJoinKey(*c, lmask, rmask, key) || !IsBareIntegerKey(key)) continue;
+    const int s = key.left->src;
+    const Table* table = ScannedTable(s);
+    if (!table || table->rows().size() < kArraysFrom || join_keys_[static_cast<size_t>(s)] ||
+        !CarriesThroughLeftJoins(*node.left, s)) {
+      continue;
+    }
+    const size_t right_rows = EstimateScan(r);
+    if (right_rows == SIZE_MAX || right_rows > table->rows().size() / 4 || right_rows > EstimateScan(s) / 4) {
+      continue;
+    }
+    left_key = key.left;
+    right_key = key.right;
+    return s;
+  }
+  return -1;
+}
+
+}  // namespace orv::tsql::from

@@ -1,0 +1,139 @@
+// The runner of FROM and WHERE of one query scope (exec_from.cpp: scans, filters and the
+// query's run; from_join.cpp: joins; from_join_keys.cpp: key values that select the rows of
+// a join's other side before it is read), and the helpers these files share. Only those three
+// files include it.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "tsql/bind/bound.h"
+#include "tsql/exec/exec.h"
+#include "tsql/exec/morsels.h"
+
+namespace orv::tsql::from {
+
+// A set of sources of a query scope, one bit per source.
+using Mask = uint64_t;
+
+Mask MaskOf(const BExpr& e);
+inline bool Within(Mask m, Mask set) { return (m & ~set) == 0; }
+
+// Loops over at least this many rows or tuples are spread over the cores.
+inline constexpr size_t kMorselsFrom = 2 * kMorselRows;
+// Tables from this size on keep arrays of their tested columns (Table::ColumnAsArray).
+inline constexpr size_t kArraysFrom = 4096;
+
+// Whether every expression may be evaluated for different rows on several threads at once.
+bool AllowThreads(const std::vector<const BExpr*>& exprs);
+// The tuples of the morsels of a loop, one after another in morsel order.
+TupleSet Concatenate(std::vector<TupleSet>& parts, size_t width);
+
+struct Conjunct {
+  const BExpr* expr;
+  Mask mask;
+  bool applied = false;
+};
+
+struct JoinKey {
+  const BExpr* left;
+  const BExpr* right;
+  SqlType type;  // the comparison type both sides were converted to
+};
+
+// An equality whose sides come from the two inputs; sets the key oriented left/right.
+bool AsJoinKey(const BExpr& c, Mask lmask, Mask rmask, JoinKey& key);
+// A derived table that only filters one table and passes every column through in order and
+// in its own type ("SELECT * FROM t WHERE ..."): its rows are the table's rows themselves.
+bool IsPassThrough(const BoundQuery& q);
+
+// A join key that reads a column on each side as it is (evaluating it cannot fail).
+bool IsBareKey(const JoinKey& key);
+// ... of one integer type on both sides (its values can be listed as numbers).
+bool IsBareIntegerKey(const JoinKey& key);
+// Whether every filter of a scan of `source` compares a column with fixed values.
+bool FiltersCannotFail(const std::vector<const BExpr*>& filters, int source);
+// The sources of a join tree.
+Mask TreeMask(const BoundJoin& node);
+
+class FromRunner {
+ public:
+  FromRunner(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env)
+      : spec_(spec), outer_(outer), env_(env), width_(spec.sources.size()) {}
+
+  TupleSet Run();
+  // Only whether there is a row: a scan stops at its first.
+  void StopAtFirstRow() { first_only_ = true; }
+
+ private:
+  EvalCtx Ctx(const Row* const* tuple) const {
+    EvalCtx c;
+    c.srcs = tuple;
+    c.outer = outer_;
+    c.env = &env_;
+    return c;
+  }
+  TupleSet Scan(int source);
+  // The values a join key column of a table must hold for its row to join any row of the
+  // left side already built: its scan may select those rows before any other test.
+  struct JoinKeyValues {
+    int column = -1;
+    int64_t low = 0;
+    std::vector<uint64_t> bits;   // bit v - low for each value, when they span a small range
+    std::vector<int64_t> sorted;  // else the values, ascending
+    bool Holds(int64_t v) const {
+      if (!bits.empty()) {
+        const uint64_t i = static_cast<uint64_t>(v) - static_cast<uint64_t>(low);
+        return i < bits.size() * 64 && (bits[i >> 6] >> (i & 63) & 1);
+      }
+      return std::binary_search(sorted.begin(), sorted.end(), v);
+    }
+  };
+  void NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet& left);
+  // The values of the bare integer column `column` in the tuples, for the next scan of the
+  // column's source; nothing when a value is of another kind.
+  void NoteKeyValues(const TupleSet& tuples, const BExpr& column, const BExpr& scanned);
+  // The table a scan of the source reads its rows from, in order (itself, or the one table a
+  // deferred pass-through derived table filters), null for other sources.
+  const Table* ScannedTable(int source) const;
+  // Whether scanning the source can raise no error: its filters compare columns with fixed
+  // values (those of a deferred pass-through derived table do by the deferral's condition;
+  // other derived tables are made before the joins).
+  bool ScanCannotFail(int source) const;
+  // A derived table that passes a table's rows through, whose filters cannot fail, is run
+  // when its scan comes (with any join key values noted for it), not before the joins.
+  void RunPassThrough(int source);
+  // For an inner join whose right side is one source that scans without failing and gives at
+  // most a quarter of the rows of the scan of a large table, the first of its left side,
+  // joined to the others by left joins on bare columns, and joined to the right side by a bare
+  // integer key: that table's source.
+  int PreservedKeySource(const BoundJoin& node, Mask lmask, Mask rmask, const BExpr*& left_key,
+                         const BExpr*& right_key) const;
+  // At most how many rows a scan of the source gives: as many as the one of its filters that
+  // can be tested on a column array and cannot fail that keeps the fewest rows (a quick bound:
+  // one pass over an array each).
+  size_t EstimateScan(int source) const;
+  bool IndexedScan(int source, TupleSet& out);
+  TupleSet Build(BoundJoin& node, Mask& mask);
+  TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
+                const std::vector<const BExpr*>& residual, ast::JoinType type);
+  TupleSet JoinOnSmallLeft(const TupleSet& left, const TupleSet& right,
+                           const std::vector<JoinKey>& keys, const std::vector<SqlType>& types);
+  TupleSet Apply(const TupleSet& left, int source, bool keep_left);
+  void Filter(TupleSet& t, const std::vector<const BExpr*>& preds);
+
+  BoundSpec& spec_;
+  const EvalCtx* outer_;
+  ExecEnv& env_;
+  size_t width_;
+  std::vector<std::vector<const BExpr*>> scan_filters_;
+  std::vector<std::unique_ptr<JoinKeyValues>> join_keys_;  // per source, for its next scan
+  std::vector<char> deferred_;                             // per source: see RunPassThrough
+  std::unique_ptr<JoinKeyValues> given_keys_;              // for source 0, from the runner above
+  bool first_only_ = false;
+};
+
+}  // namespace orv::tsql::from
