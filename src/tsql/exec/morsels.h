@@ -19,8 +19,8 @@ class WorkerSettings {
  public:
   // The settings of the calling thread.
   static WorkerSettings Capture();
-  // Makes them this thread's, for as long as the worker runs (the memory count while the
-  // returned scope lives: see StatementMemory::Scope).
+  // Makes the session settings this thread's; the worker makes the memory count current
+  // itself, with a StatementMemory::Scope of memory() for as long as it runs.
   void Apply() const;
   StatementMemory* memory() const { return memory_; }
 
