@@ -10,6 +10,56 @@
 
 namespace orv::tsql::from {
 
+bool FromRunner::EvalKeys(const Row* const* tuple, const std::vector<const BExpr*>& exprs,
+                          Value* out) const {
+  const EvalCtx ctx = Ctx(tuple);
+  bool joins = true;
+  for (size_t k = 0; k < exprs.size(); ++k) {
+    out[k] = Eval(*exprs[k], ctx);
+    if (out[k].is_null()) joins = false;
+  }
+  return joins;
+}
+
+JoinEntries FromRunner::KeyEntries(const TupleSet& side, const std::vector<const BExpr*>& exprs,
+                                   const std::vector<SqlType>& types) const {
+  const size_t n = exprs.size();
+  std::vector<std::pair<int, int>> columns;
+  for (const BExpr* e : exprs) CollectOwnColumns(*e, columns);
+  auto add = [&](size_t begin, size_t end, JoinEntries& into) {
+    std::vector<Value> key(n);
+    into.keys.reserve(into.keys.size() + (end - begin) * n);
+    into.hashes.reserve(into.hashes.size() + (end - begin));
+    for (size_t t = begin; t < end; ++t) {
+      if (t + kRowsAhead < end) PrefetchColumns(side.at(t + kRowsAhead), columns);
+      if (!EvalKeys(side.at(t), exprs, key.data())) continue;
+      into.hashes.push_back(HashKey(key.data(), types.data(), n));
+      for (size_t k = 0; k < n; ++k) into.keys.push_back(std::move(key[k]));
+      into.rows.push_back(static_cast<uint32_t>(t));
+    }
+  };
+  JoinEntries entries;
+  if (!WorthMorsels(side.count, kMorselsFrom) || !AllowThreads(exprs)) {
+    add(0, side.count, entries);
+    return entries;
+  }
+  std::vector<JoinEntries> parts((side.count + kMorselRows - 1) / kMorselRows);
+  RunMorsels(side.count, kMorselRows,
+             [&](size_t, size_t m, size_t begin, size_t end) { add(begin, end, parts[m]); });
+  size_t total = 0;
+  for (const JoinEntries& part : parts) total += part.rows.size();
+  entries.keys.reserve(total * n);
+  entries.hashes.reserve(total);
+  entries.rows.reserve(total);
+  for (JoinEntries& part : parts) {
+    std::move(part.keys.begin(), part.keys.end(), std::back_inserter(entries.keys));
+    entries.hashes.insert(entries.hashes.end(), part.hashes.begin(), part.hashes.end());
+    entries.rows.insert(entries.rows.end(), part.rows.begin(), part.rows.end());
+    part = JoinEntries();
+  }
+  return entries;
+}
+
 TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
                           const std::vector<JoinKey>& keys,
                           const std::vector<const BExpr*>& residual, ast::JoinType type) {
@@ -62,54 +112,9 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
     if (type == ast::JoinType::Inner && residual.empty() && right.count >= kSmallLeftFrom &&
         left.count * 4 <= right.count && std::all_of(left_keys.begin(), left_keys.end(), bare) &&
         std::all_of(right_keys.begin(), right_keys.end(), bare)) {
-      return JoinOnSmallLeft(left, right, keys, types);
+      return JoinOnSmallLeft(left, right, left_keys, right_keys, types);
     }
-    // The right side's keys, their hashes and the tuple each entry stands for (tuples with a
-    // NULL key join nothing and are left out).
-    struct Entries {
-      std::vector<Value> keys;
-      std::vector<size_t> hashes;
-      std::vector<uint32_t> rows;
-    };
-    std::vector<std::pair<int, int>> right_columns;
-    for (const auto& k : keys) CollectOwnColumns(*k.right, right_columns);
-    auto build_range = [&](size_t begin, size_t end, Entries& into) {
-      std::vector<Value> probe(n);
-      into.keys.reserve(into.keys.size() + (end - begin) * n);
-      into.hashes.reserve(into.hashes.size() + (end - begin));
-      for (size_t r = begin; r < end; ++r) {
-        if (r + kRowsAhead < end) PrefetchColumns(right.at(r + kRowsAhead), right_columns);
-        EvalCtx ctx = Ctx(right.at(r));
-        bool has_null = false;
-        for (size_t k = 0; k < n; ++k) {
-          probe[k] = Eval(*keys[k].right, ctx);
-          if (probe[k].is_null()) has_null = true;
-        }
-        if (has_null) continue;
-        into.hashes.push_back(HashKey(probe.data(), types.data(), n));
-        for (size_t k = 0; k < n; ++k) into.keys.push_back(std::move(probe[k]));
-        into.rows.push_back(static_cast<uint32_t>(r));
-      }
-    };
-    Entries entries;
-    if (WorthMorsels(right.count, kMorselsFrom) && AllowThreads(right_keys)) {
-      std::vector<Entries> parts((right.count + kMorselRows - 1) / kMorselRows);
-      RunMorsels(right.count, kMorselRows,
-                 [&](size_t, size_t m, size_t begin, size_t end) { build_range(begin, end, parts[m]); });
-      size_t total = 0;
-      for (const Entries& part : parts) total += part.rows.size();
-      entries.keys.reserve(total * n);
-      entries.hashes.reserve(total);
-      entries.rows.reserve(total);
-      for (Entries& part : parts) {
-        std::move(part.keys.begin(), part.keys.end(), std::back_inserter(entries.keys));
-        entries.hashes.insert(entries.hashes.end(), part.hashes.begin(), part.hashes.end());
-        entries.rows.insert(entries.rows.end(), part.rows.begin(), part.rows.end());
-        part = Entries();
-      }
-    } else {
-      build_range(0, right.count, entries);
-    }
+    JoinEntries entries = KeyEntries(right, right_keys, types);
     const std::vector<Value>& rkeys = entries.keys;
     const std::vector<uint32_t>& entry_row = entries.rows;
     HashIndex index;
@@ -132,13 +137,8 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
         const size_t m = std::min(kBlock, end - base);
         for (size_t i = 0; i < m; ++i) {
           if (base + i + kRowsAhead < end) PrefetchColumns(left.at(base + i + kRowsAhead), key_columns);
-          EvalCtx ctx = Ctx(left.at(base + i));
           Value* key = &lkeys[i * n];
-          lnull[i] = 0;
-          for (size_t k = 0; k < n; ++k) {
-            key[k] = Eval(*keys[k].left, ctx);
-            if (key[k].is_null()) lnull[i] = 1;
-          }
+          lnull[i] = !EvalKeys(left.at(base + i), left_keys, key);
           if (!lnull[i]) lhash[i] = HashKey(key, types.data(), n);
         }
         for (size_t i = 0; i < m; ++i) {
@@ -198,45 +198,25 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
 // finds its left matches, and the pairs are then put in the order Join gives them (left tuple
 // by left tuple, each one's right tuples in their order).
 TupleSet FromRunner::JoinOnSmallLeft(const TupleSet& left, const TupleSet& right,
-                                     const std::vector<JoinKey>& keys,
+                                     const std::vector<const BExpr*>& left_keys,
+                                     const std::vector<const BExpr*>& right_keys,
                                      const std::vector<SqlType>& types) {
-  const size_t n = keys.size();
-  std::vector<Value> lkeys;
-  std::vector<size_t> lhash;
-  std::vector<uint32_t> lrow;
-  lkeys.reserve(left.count * n);
-  lhash.reserve(left.count);
-  std::vector<Value> key(n);
-  for (size_t l = 0; l < left.count; ++l) {
-    EvalCtx ctx = Ctx(left.at(l));
-    bool has_null = false;
-    for (size_t k = 0; k < n; ++k) {
-      key[k] = Eval(*keys[k].left, ctx);
-      if (key[k].is_null()) has_null = true;
-    }
-    if (has_null) continue;
-    lhash.push_back(HashKey(key.data(), types.data(), n));
-    for (size_t k = 0; k < n; ++k) lkeys.push_back(std::move(key[k]));
-    lrow.push_back(static_cast<uint32_t>(l));
-  }
+  const size_t n = left_keys.size();
+  const JoinEntries entries = KeyEntries(left, left_keys, types);
+  const std::vector<Value>& lkeys = entries.keys;
+  const std::vector<uint32_t>& lrow = entries.rows;
   HashIndex index;
-  index.Reset(lhash.size());
-  index.InsertMany(lhash);
+  index.Reset(entries.hashes.size());
+  index.InsertMany(entries.hashes);
   using Pair = std::pair<uint32_t, uint32_t>;  // (left tuple, right tuple)
   std::vector<std::pair<int, int>> key_columns;
-  for (const auto& k : keys) CollectOwnColumns(*k.right, key_columns);
+  for (const BExpr* k : right_keys) CollectOwnColumns(*k, key_columns);
   auto probe_range = [&](size_t begin, size_t end, std::vector<Pair>& pairs) {
     std::vector<Value> probe(n);
     for (size_t r = begin; r < end; ++r) {
       if ((r & 4095) == 4095) CheckCancel(env_);
       if (r + kRowsAhead < end) PrefetchColumns(right.at(r + kRowsAhead), key_columns);
-      EvalCtx ctx = Ctx(right.at(r));
-      bool has_null = false;
-      for (size_t k = 0; k < n; ++k) {
-        probe[k] = Eval(*keys[k].right, ctx);
-        if (probe[k].is_null()) has_null = true;
-      }
-      if (has_null) continue;
+      if (!EvalKeys(right.at(r), right_keys, probe.data())) continue;
       index.ForEach(HashKey(probe.data(), types.data(), n), [&](uint32_t id) {
         if (KeyEqual(probe.data(), &lkeys[id * n], types.data(), n)) {
           pairs.emplace_back(lrow[id], static_cast<uint32_t>(r));

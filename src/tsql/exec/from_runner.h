@@ -59,6 +59,14 @@ bool FiltersCannotFail(const std::vector<const BExpr*>& filters, int source);
 // The sources of a join tree.
 Mask TreeMask(const BoundJoin& node);
 
+// The keys of the tuples of one side of a join that can join (no key NULL): their values one
+// tuple after another, their hashes, and the tuple each entry stands for.
+struct JoinEntries {
+  std::vector<Value> keys;
+  std::vector<size_t> hashes;
+  std::vector<uint32_t> rows;
+};
+
 class FromRunner {
  public:
   FromRunner(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env)
@@ -121,7 +129,13 @@ class FromRunner {
   TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
                 const std::vector<const BExpr*>& residual, ast::JoinType type);
   TupleSet JoinOnSmallLeft(const TupleSet& left, const TupleSet& right,
-                           const std::vector<JoinKey>& keys, const std::vector<SqlType>& types);
+                           const std::vector<const BExpr*>& left_keys,
+                           const std::vector<const BExpr*>& right_keys, const std::vector<SqlType>& types);
+  // A tuple's key values into out[0..]: false when one of them is NULL (it joins nothing).
+  bool EvalKeys(const Row* const* tuple, const std::vector<const BExpr*>& exprs, Value* out) const;
+  // The entries of a join side's tuples, over every core when there are many.
+  JoinEntries KeyEntries(const TupleSet& side, const std::vector<const BExpr*>& exprs,
+                         const std::vector<SqlType>& types) const;
   TupleSet Apply(const TupleSet& left, int source, bool keep_left);
   void Filter(TupleSet& t, const std::vector<const BExpr*>& preds);
 

@@ -97,26 +97,21 @@ ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
   switch (filter.kind) {
     case BKind::Compare:
       if (filter.args.size() != 2) break;
-      for (int side = 0; side < 2; ++side) {
+      // The column, or its date as text, on either side of a value that stays the same.
+      for (int side = 0; side < 2 && form_ == Form::kExpression; ++side) {
+        const BExpr& value = *filter.args[1 - side];
+        if (!IsScanConstant(value)) continue;
+        Form form = Form::kCompare;
         const BExpr* column = ScannedColumn(*filter.args[side], source);
-        const BExpr& value = *filter.args[1 - side];
-        if (column && IsScanConstant(value)) {
-          form_ = Form::kCompare;
-          column_ = static_cast<size_t>(column->col);
-          column_first_ = side == 0;
-          operands_ = {&value};
-          break;
+        if (!column && filter.cmp_type.IsString()) {
+          column = DateTextColumn(*filter.args[side], source);
+          form = Form::kDateText;
         }
-      }
-      for (int side = 0; side < 2 && form_ == Form::kExpression && filter.cmp_type.IsString(); ++side) {
-        const BExpr* column = DateTextColumn(*filter.args[side], source);
-        const BExpr& value = *filter.args[1 - side];
-        if (column && IsScanConstant(value)) {
-          form_ = Form::kDateText;
-          column_ = static_cast<size_t>(column->col);
-          column_first_ = side == 0;
-          operands_ = {&value};
-        }
+        if (!column) continue;
+        form_ = form;
+        column_ = static_cast<size_t>(column->col);
+        column_first_ = side == 0;
+        operands_ = {&value};
       }
       break;
     case BKind::Between:
