@@ -137,7 +137,8 @@ bool ReadNumber(const std::string& text, size_t& i, int64_t& out) {
 std::optional<SqlType> ParseTypeText(const std::string& text) {
   std::string name;
   size_t i = 0;
-  while (i < text.size() && (std::isalpha(static_cast<unsigned char>(text[i])) || text[i] == '_')) {
+  // A type name is letters, digits and underscores ("datetime2"), up to its parameters.
+  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_')) {
     name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(text[i++]))));
   }
   TypeParameters p;

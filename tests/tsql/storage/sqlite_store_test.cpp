@@ -256,6 +256,25 @@ TEST_F(SqliteStoreTest, InvalidCatalogTypesAreRefusedOnOpen) {
   }
 }
 
+// Every column type is stored as its text and read back as the same type (names with digits,
+// such as datetime2, included).
+TEST(StoredTypeText, EveryTypeReadsBackAsItself) {
+  SqlType collated = SqlType::VarChar(20);
+  collated.collation = Collation::kBin2;
+  for (const SqlType& type :
+       {SqlType::Bit(), SqlType::TinyInt(), SqlType::SmallInt(), SqlType::Int(), SqlType::BigInt(), SqlType::Money(),
+        SqlType::Float(), SqlType::Real(), SqlType::DateTime(), SqlType::SmallDateTime(), SqlType::Date(),
+        SqlType::Time(3), SqlType::DateTime2(7), SqlType::DateTime2(0), SqlType::DateTimeOffset(5),
+        SqlType::Binary(16), SqlType::VarBinary(SqlType::kMaxLength), SqlType::UniqueIdentifier(),
+        SqlType::Decimal(23, 10), SqlType::Decimal(38, 0), SqlType::VarChar(SqlType::kMaxLength), SqlType::Char(3),
+        SqlType::NVarChar(4000), SqlType::NChar(1), collated}) {
+    const std::optional<SqlType> back = ParseTypeText(type.ToString());
+    ASSERT_TRUE(back) << type.ToString();
+    EXPECT_EQ(*back, type) << type.ToString();
+    EXPECT_EQ(back->collation, type.collation) << type.ToString();
+  }
+}
+
 // A stored value that does not fit its column's type is an error naming file, table, column
 // and row, with the number of the conversion that fails, never a silent other value.
 TEST_F(SqliteStoreTest, StoredValuesThatDoNotFitTheirColumnAreErrors) {
