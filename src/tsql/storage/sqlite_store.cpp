@@ -5,10 +5,12 @@
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <thread>
 
+#include "tsql/storage/column_snapshot.h"
 #include "tsql/storage/memory_limit.h"
 #include "tsql/storage/stored_values.h"
 #include "tsql/types/sql_error.h"
@@ -270,6 +272,9 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, Mode mod
     store->CreateCatalog();
   }
   store->CheckCatalog();
+  if (const char* setting = std::getenv("ORVDATA_COLUMN_SNAPSHOTS"); !setting || std::string_view(setting) != "off") {
+    store->snapshots_ = std::make_unique<ColumnSnapshots>(path);
+  }
   return store;
 }
 
@@ -401,6 +406,29 @@ std::vector<StoredTable> SqliteStore::LoadTables() {
 }
 
 std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
+  if (!snapshots_ || in_write_) {
+    bool from_snapshot = false;
+    SnapshotKey key;
+    return LoadTableOnce(name, nullptr, from_snapshot, key);
+  }
+  // The read transaction sees the state of some moment after `before` is taken; when the stamp
+  // is the same after the read, no commit came between, so that state is the one `before`
+  // stamps. Only then are a snapshot's rows taken, and only then are rows read from SQLite
+  // given a snapshot.
+  const std::optional<FileStamp> before = StampFile(path_);
+  bool from_snapshot = false;
+  SnapshotKey key;
+  std::optional<StoredTable> t = LoadTableOnce(name, before ? &*before : nullptr, from_snapshot, key);
+  const std::optional<FileStamp> after = StampFile(path_);
+  const bool unchanged = before && after && *before == *after;
+  if (from_snapshot && !unchanged) return LoadTableOnce(name, nullptr, from_snapshot, key);
+  if (t && !from_snapshot && unchanged) snapshots_->Write(key, *t);
+  return t;
+}
+
+std::optional<StoredTable> SqliteStore::LoadTableOnce(const std::string& name, const FileStamp* snapshot_stamp,
+                                                      bool& from_snapshot, SnapshotKey& key) {
+  from_snapshot = false;
   return Read([&]() -> std::optional<StoredTable> {
     StoredTable t;
     {
@@ -452,6 +480,16 @@ std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
       if (range.Row() && sqlite3_column_type(range.get(), 0) != SQLITE_NULL) {
         low = range.IntAt(0);
         high = range.IntAt(1);
+      }
+    }
+    key.version = t.version;
+    key.low_rowid = low;
+    key.high_rowid = high;
+    if (snapshot_stamp) {
+      key.stamp = *snapshot_stamp;
+      if (snapshots_->Read(key, t)) {
+        from_snapshot = true;
+        return t;
       }
     }
     // A large table is read as two halves of its rowids at once, the second on a second

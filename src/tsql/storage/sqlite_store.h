@@ -11,7 +11,8 @@
 // Writes happen between BeginWrite and Commit: SQLite's write lock is held from BeginWrite, so
 // one process at a time writes the file, and a commit is atomic and durable (write-ahead log).
 //
-// Folder tsql/storage: the data-source file (this store) and the process's heap policy. It uses
+// Folder tsql/storage: the data-source file (this store), the column snapshots of its large
+// tables (column_snapshot.h) and the process's heap policy. It uses
 // only tsql/types; the catalog calls it, never the other way round.
 #pragma once
 
@@ -31,6 +32,10 @@
 struct sqlite3;
 
 namespace orv::tsql {
+
+class ColumnSnapshots;
+struct FileStamp;
+struct SnapshotKey;
 
 struct StoredColumn {
   std::string name;
@@ -91,7 +96,9 @@ class SqliteStore {
   std::vector<StoredView> LoadViews();
   // One table by case-insensitive name; nullopt when the file has no such table. Every value
   // is checked against its column's type: one that does not fit raises SqlException naming
-  // file, table, column and rowid, with the conversion's error number.
+  // file, table, column and rowid, with the conversion's error number. A large table comes from
+  // its column snapshot (column_snapshot.h) when that is of the state read, and a large table
+  // read from SQLite outside a write gets one.
   std::optional<StoredTable> LoadTable(const std::string& name);
   std::vector<StoredTable> LoadTables();
 
@@ -140,8 +147,15 @@ class SqliteStore {
   void ReadSecondHalf(const std::string& name, const std::string& select, int64_t low, int64_t high,
                       const std::vector<StoredValueReader>& readers, RowRange& out);
 
+  // The table read from SQLite, or from its column snapshot when `snapshot` is given and has
+  // the state the read transaction sees; `from_snapshot` says which.
+  std::optional<StoredTable> LoadTableOnce(const std::string& name, const FileStamp* snapshot_stamp,
+                                           bool& from_snapshot, SnapshotKey& key);
+
   std::string path_;
   sqlite3* db_;
+  // Null when snapshots are turned off (ORVDATA_COLUMN_SNAPSHOTS=off).
+  std::unique_ptr<ColumnSnapshots> snapshots_;
   sqlite3* second_ = nullptr;
   bool in_write_ = false;
   bool has_versions_ = false;  // orv_tables has the version column (older files lack it)

@@ -1,0 +1,696 @@
+#include "tsql/storage/column_snapshot.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "tsql/storage/memory_limit.h"
+
+namespace orv::tsql {
+namespace {
+
+// A snapshot file: the magic and the byte order of the machine that wrote it, the key, the
+// column definitions, the row count, the rowids, each column, and an end mark with the file's
+// length. Numbers are in the writing machine's byte order (a snapshot is of this machine's
+// file and is only ever read here).
+constexpr char kMagic[8] = {'O', 'R', 'V', 'C', 'O', 'L', 'S', '1'};
+constexpr uint32_t kByteOrder = 0x01020304;
+constexpr char kEndMark[4] = {'E', 'N', 'D', '!'};
+
+// How a column's values are laid out: all of one kind (or NULL).
+enum class Layout : uint8_t {
+  kNull,
+  kInt,
+  kDateTime,
+  kDateTime2,
+  kDecimal,
+  kWideDecimal,
+  kFloat,
+  kString
+};
+
+// Tables with fewer rows read from SQLite about as fast as from a snapshot.
+constexpr size_t kSnapshotFromRows = 50000;
+// Rows are made on several threads from this many on.
+constexpr size_t kThreadsFromRows = 65536;
+
+int64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// The column definitions a snapshot is of, as one text.
+std::string Definition(const StoredTable& t) {
+  std::string d;
+  for (const StoredColumn& c : t.columns) {
+    d += c.name;
+    d += '\t';
+    d += c.type.ToString();
+    d += c.nullable ? "\tnull\n" : "\tnot null\n";
+  }
+  return d;
+}
+
+// ---- writing ---------------------------------------------------------------------------------
+
+class Buffer {
+ public:
+  void Bytes(const void* p, size_t n) { bytes_.append(static_cast<const char*>(p), n); }
+  template <class T>
+  void Put(T v) {
+    Bytes(&v, sizeof v);
+  }
+  std::string& bytes() { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+// The fewest bytes (1, 2, 4 or 8) that hold every distance up to `range`.
+uint8_t WidthFor(uint64_t range) {
+  return range <= 0xFF ? 1 : range <= 0xFFFF ? 2 : range <= 0xFFFFFFFFu ? 4 : 8;
+}
+
+// Stores `d` in `width` bytes at p.
+void PutDistance(char* p, uint8_t width, uint64_t d) {
+  switch (width) {
+    case 1:
+      *p = static_cast<char>(d);
+      break;
+    case 2: {
+      const auto x = static_cast<uint16_t>(d);
+      std::memcpy(p, &x, 2);
+      break;
+    }
+    case 4: {
+      const auto x = static_cast<uint32_t>(d);
+      std::memcpy(p, &x, 4);
+      break;
+    }
+    default:
+      std::memcpy(p, &d, 8);
+      break;
+  }
+}
+
+// Integers (integers, ticks, units, decimals that fit 64 bits, the ends of strings) are stored
+// as their distance from the smallest, in the fewest bytes that hold the largest distance.
+//
+// One column on its way into a snapshot. The rows are gone through twice, each row once per
+// pass with all its columns (a table's rows lie apart in memory, so going through them column
+// after column would wait on memory once per value): Note learns the column's layout and the
+// range of its integers, Put stores each value in arrays of the size that then follows.
+class ColumnEncoder {
+ public:
+  void Note(const Value& v) {
+    if (v.is_null()) {
+      has_nulls_ = true;
+      return;
+    }
+    if (!kind_) {
+      kind_ = v.kind();
+      if (v.kind() == Value::Kind::Decimal) scale_ = static_cast<uint8_t>(v.decimal_scale());
+    } else if (*kind_ != v.kind()) {
+      mixed_ = true;
+      return;
+    }
+    switch (v.kind()) {
+      case Value::Kind::Int:
+        Range(v.int_value());
+        break;
+      case Value::Kind::DateTime:
+        Range(v.datetime_ticks());
+        break;
+      case Value::Kind::DateTime2:
+        mixed_ = mixed_ || v.datetime2_offset() != 0;
+        Range(v.datetime2_units());
+        break;
+      case Value::Kind::Decimal: {
+        mixed_ = mixed_ || v.decimal_scale() != scale_;
+        const Int128 u = v.decimal_unscaled();
+        if (u == static_cast<Int128>(static_cast<int64_t>(u))) {
+          Range(static_cast<int64_t>(u));
+        } else {
+          wide_ = true;
+        }
+        break;
+      }
+      case Value::Kind::String:
+        text_size_ += static_cast<int64_t>(v.string_value().size());
+        break;
+      case Value::Kind::Float:
+      case Value::Kind::Null:
+        break;
+    }
+  }
+
+  // After every row was noted: the layout (nothing when the column holds values of more than
+  // one kind, datetime2 values with offsets, or decimals of more than one scale), and room
+  // for the n values.
+  std::optional<Layout> Prepare(size_t n) {
+    if (mixed_) return std::nullopt;
+    layout_ = Layout::kNull;
+    if (kind_) {
+      switch (*kind_) {
+        case Value::Kind::Int:
+          layout_ = Layout::kInt;
+          break;
+        case Value::Kind::DateTime:
+          layout_ = Layout::kDateTime;
+          break;
+        case Value::Kind::DateTime2:
+          layout_ = Layout::kDateTime2;
+          break;
+        case Value::Kind::Decimal:
+          layout_ = wide_ ? Layout::kWideDecimal : Layout::kDecimal;
+          break;
+        case Value::Kind::Float:
+          layout_ = Layout::kFloat;
+          break;
+        case Value::Kind::String:
+          layout_ = Layout::kString;
+          break;
+        case Value::Kind::Null:
+          break;
+      }
+    }
+    if (layout_ == Layout::kString) {
+      low_ = 0;
+      high_ = text_size_;
+    }
+    width_ = WidthFor(static_cast<uint64_t>(high_) - static_cast<uint64_t>(low_));
+    if (has_nulls_) nulls_.assign(n, '\0');
+    switch (layout_) {
+      case Layout::kNull:
+        break;
+      case Layout::kWideDecimal:
+        data_.assign(n * 16, '\0');
+        break;
+      case Layout::kFloat:
+        data_.assign(n * 8, '\0');
+        break;
+      case Layout::kString:
+        text_.resize(static_cast<size_t>(text_size_));
+        [[fallthrough]];
+      default:
+        data_.assign(n * width_, '\0');
+        break;
+    }
+    return layout_;
+  }
+
+  void Put(size_t i, const Value& v) {
+    if (v.is_null()) {
+      if (has_nulls_) nulls_[i] = 1;
+      if (layout_ == Layout::kString)
+        PutDistance(&data_[i * width_], width_, static_cast<uint64_t>(text_at_));
+      return;  // other layouts keep the zero distance
+    }
+    switch (layout_) {
+      case Layout::kNull:
+        break;
+      case Layout::kInt:
+        PutInt(i, v.int_value());
+        break;
+      case Layout::kDateTime:
+        PutInt(i, v.datetime_ticks());
+        break;
+      case Layout::kDateTime2:
+        PutInt(i, v.datetime2_units());
+        break;
+      case Layout::kDecimal:
+        PutInt(i, static_cast<int64_t>(v.decimal_unscaled()));
+        break;
+      case Layout::kWideDecimal: {
+        const auto u = static_cast<unsigned __int128>(v.decimal_unscaled());
+        const uint64_t halves[2] = {static_cast<uint64_t>(u), static_cast<uint64_t>(u >> 64)};
+        std::memcpy(&data_[i * 16], halves, 16);
+        break;
+      }
+      case Layout::kFloat: {
+        const double d = v.float_value();
+        std::memcpy(&data_[i * 8], &d, 8);
+        break;
+      }
+      case Layout::kString: {
+        const std::string_view s = v.string_value();
+        std::memcpy(text_.data() + text_at_, s.data(), s.size());
+        text_at_ += static_cast<int64_t>(s.size());
+        PutDistance(&data_[i * width_], width_, static_cast<uint64_t>(text_at_));
+        break;
+      }
+    }
+  }
+
+  // The column as the reader takes it (ColumnView::Take); frees the arrays.
+  void Finish(Buffer& out) {
+    out.Put(static_cast<uint8_t>(layout_));
+    out.Put(static_cast<uint8_t>(has_nulls_));
+    out.bytes() += nulls_;
+    if (layout_ == Layout::kDecimal || layout_ == Layout::kWideDecimal) out.Put(scale_);
+    if (layout_ != Layout::kNull && layout_ != Layout::kWideDecimal && layout_ != Layout::kFloat) {
+      out.Put(low_);
+      out.Put(width_);
+    }
+    out.bytes() += data_;
+    if (layout_ == Layout::kString) {
+      out.Put(text_size_);
+      out.bytes() += text_;
+    }
+    std::string().swap(nulls_);
+    std::string().swap(data_);
+    std::string().swap(text_);
+  }
+
+ private:
+  void Range(int64_t v) {
+    if (!any_ || v < low_) low_ = v;
+    if (!any_ || v > high_) high_ = v;
+    any_ = true;
+  }
+  void PutInt(size_t i, int64_t v) {
+    PutDistance(&data_[i * width_], width_, static_cast<uint64_t>(v) - static_cast<uint64_t>(low_));
+  }
+
+  std::optional<Value::Kind> kind_;
+  bool mixed_ = false, has_nulls_ = false, wide_ = false, any_ = false;
+  uint8_t scale_ = 0;
+  int64_t low_ = 0, high_ = 0, text_size_ = 0, text_at_ = 0;
+  Layout layout_ = Layout::kNull;
+  uint8_t width_ = 1;
+  std::string nulls_, data_, text_;
+};
+
+// The rowids, ascending, as distances from the first.
+void PutRowIds(Buffer& out, const std::vector<int64_t>& ids) {
+  const int64_t low = ids.front();
+  const uint8_t width = WidthFor(static_cast<uint64_t>(ids.back()) - static_cast<uint64_t>(low));
+  out.Put(low);
+  out.Put(width);
+  std::string& bytes = out.bytes();
+  const size_t at = bytes.size();
+  bytes.resize(at + ids.size() * width);
+  for (size_t i = 0; i < ids.size(); ++i) {
+    PutDistance(&bytes[at + i * width], width,
+                static_cast<uint64_t>(ids[i]) - static_cast<uint64_t>(low));
+  }
+}
+
+// ---- reading ---------------------------------------------------------------------------------
+
+// A bounded walk through the bytes of a snapshot: any read past its end marks it bad.
+class Cursor {
+ public:
+  Cursor(const uint8_t* p, size_t n) : p_(p), end_(p + n) {}
+  const uint8_t* Take(size_t n) {
+    if (!ok_ || static_cast<size_t>(end_ - p_) < n) {
+      ok_ = false;
+      return nullptr;
+    }
+    const uint8_t* at = p_;
+    p_ += n;
+    return at;
+  }
+  template <class T>
+  T Get() {
+    T v{};
+    if (const uint8_t* at = Take(sizeof v)) std::memcpy(&v, at, sizeof v);
+    return v;
+  }
+  bool ok() const { return ok_; }
+  size_t left() const { return static_cast<size_t>(end_ - p_); }
+
+ private:
+  const uint8_t* p_;
+  const uint8_t* end_;
+  bool ok_ = true;
+};
+
+struct IntsView {
+  int64_t base = 0;
+  uint8_t width = 1;
+  const uint8_t* data = nullptr;
+
+  bool Take(Cursor& in, size_t n) {
+    base = in.Get<int64_t>();
+    width = in.Get<uint8_t>();
+    if (width != 1 && width != 2 && width != 4 && width != 8) return false;
+    data = in.Take(n * width);
+    return in.ok();
+  }
+  int64_t At(size_t i) const {
+    uint64_t d;
+    switch (width) {
+      case 1:
+        d = data[i];
+        break;
+      case 2: {
+        uint16_t x;
+        std::memcpy(&x, data + 2 * i, 2);
+        d = x;
+        break;
+      }
+      case 4: {
+        uint32_t x;
+        std::memcpy(&x, data + 4 * i, 4);
+        d = x;
+        break;
+      }
+      default:
+        std::memcpy(&d, data + 8 * i, 8);
+        break;
+    }
+    return static_cast<int64_t>(static_cast<uint64_t>(base) + d);
+  }
+};
+
+struct ColumnView {
+  Layout layout = Layout::kNull;
+  const uint8_t* nulls = nullptr;
+  IntsView ints;  // integers, ticks, units, narrow decimals, or the ends of strings
+  uint8_t scale = 0;
+  const uint8_t* fixed = nullptr;  // wide decimals, floats
+  const char* text = nullptr;      // the bytes of strings
+  int64_t text_size = 0;
+
+  bool Take(Cursor& in, size_t n) {
+    layout = static_cast<Layout>(in.Get<uint8_t>());
+    const uint8_t has_nulls = in.Get<uint8_t>();
+    if (has_nulls > 1) return false;
+    if (has_nulls) nulls = in.Take(n);
+    switch (layout) {
+      case Layout::kNull:
+        return in.ok();
+      case Layout::kInt:
+      case Layout::kDateTime:
+      case Layout::kDateTime2:
+        return ints.Take(in, n);
+      case Layout::kDecimal:
+        scale = in.Get<uint8_t>();
+        return scale <= 38 && ints.Take(in, n);
+      case Layout::kWideDecimal:
+        scale = in.Get<uint8_t>();
+        fixed = in.Take(n * 16);
+        return scale <= 38 && in.ok();
+      case Layout::kFloat:
+        fixed = in.Take(n * 8);
+        return in.ok();
+      case Layout::kString: {
+        if (!ints.Take(in, n)) return false;
+        text_size = in.Get<int64_t>();
+        if (text_size < 0 || static_cast<uint64_t>(text_size) > in.left()) return false;
+        text = reinterpret_cast<const char*>(in.Take(static_cast<size_t>(text_size)));
+        return in.ok();
+      }
+    }
+    return false;
+  }
+
+  // Row i's value; false when the snapshot's string ends are out of order.
+  bool At(size_t i, Value& out) const {
+    if (nulls && nulls[i]) {
+      out = Value();
+      return true;
+    }
+    switch (layout) {
+      case Layout::kNull:
+        out = Value();
+        return true;
+      case Layout::kInt:
+        out = Value::Int(ints.At(i));
+        return true;
+      case Layout::kDateTime:
+        out = Value::DateTime(ints.At(i));
+        return true;
+      case Layout::kDateTime2:
+        out = Value::DateTime2(ints.At(i));
+        return true;
+      case Layout::kDecimal:
+        out = Value::Decimal(ints.At(i), scale);
+        return true;
+      case Layout::kWideDecimal: {
+        uint64_t lo, hi;
+        std::memcpy(&lo, fixed + 16 * i, 8);
+        std::memcpy(&hi, fixed + 16 * i + 8, 8);
+        out = Value::Decimal(static_cast<Int128>((static_cast<unsigned __int128>(hi) << 64) | lo),
+                             scale);
+        return true;
+      }
+      case Layout::kFloat: {
+        double d;
+        std::memcpy(&d, fixed + 8 * i, 8);
+        out = Value::Float(d);
+        return true;
+      }
+      case Layout::kString: {
+        const int64_t begin = i == 0 ? 0 : ints.At(i - 1), end = ints.At(i);
+        if (begin < 0 || end < begin || end > text_size) return false;
+        out = Value::String(std::string_view(text + begin, static_cast<size_t>(end - begin)));
+        return true;
+      }
+    }
+    return false;
+  }
+};
+
+// A snapshot file mapped into memory for reading.
+class Mapping {
+ public:
+  explicit Mapping(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+      void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+      if (p != MAP_FAILED) {
+        data_ = static_cast<const uint8_t*>(p);
+        size_ = static_cast<size_t>(st.st_size);
+        ::madvise(p, size_, MADV_WILLNEED);
+      }
+    }
+    ::close(fd);
+  }
+  ~Mapping() {
+    if (data_) ::munmap(const_cast<uint8_t*>(data_), size_);
+  }
+  Mapping(const Mapping&) = delete;
+  Mapping& operator=(const Mapping&) = delete;
+  const uint8_t* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  const uint8_t* data_ = nullptr;
+  size_t size_ = 0;
+};
+
+void PutKey(Buffer& out, const SnapshotKey& key) {
+  out.Put(key.version);
+  out.Put(key.low_rowid);
+  out.Put(key.high_rowid);
+  out.Put(key.stamp.inode);
+  out.Put(key.stamp.size);
+  out.Put(key.stamp.changed_ns);
+  out.Put(key.stamp.log_size);
+  out.Put(key.stamp.log_changed_ns);
+}
+
+SnapshotKey GetKey(Cursor& in) {
+  SnapshotKey key;
+  key.version = in.Get<int64_t>();
+  key.low_rowid = in.Get<int64_t>();
+  key.high_rowid = in.Get<int64_t>();
+  key.stamp.inode = in.Get<uint64_t>();
+  key.stamp.size = in.Get<int64_t>();
+  key.stamp.changed_ns = in.Get<int64_t>();
+  key.stamp.log_size = in.Get<int64_t>();
+  key.stamp.log_changed_ns = in.Get<int64_t>();
+  return key;
+}
+
+bool SameKey(const SnapshotKey& a, const SnapshotKey& b) {
+  return a.stamp == b.stamp && a.version == b.version && a.low_rowid == b.low_rowid &&
+         a.high_rowid == b.high_rowid;
+}
+
+}  // namespace
+
+std::optional<FileStamp> StampFile(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  FileStamp stamp;
+  stamp.inode = static_cast<uint64_t>(st.st_ino);
+  stamp.size = static_cast<int64_t>(st.st_size);
+  stamp.changed_ns = Nanoseconds(st.st_ctim);
+  struct stat log;
+  if (::stat((path + "-wal").c_str(), &log) == 0 && log.st_size > 0) {
+    stamp.log_size = static_cast<int64_t>(log.st_size);
+    stamp.log_changed_ns = Nanoseconds(log.st_ctim);
+  }
+  return stamp;
+}
+
+ColumnSnapshots::ColumnSnapshots(const std::string& data_source_path)
+    : folder_(data_source_path + ".columns") {}
+
+std::string ColumnSnapshots::FileFor(std::string_view table) const {
+  std::string name;
+  for (char ch : table) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '#' || c == '-') {
+      name.push_back(ch);
+    } else if (c >= 'A' && c <= 'Z') {
+      name.push_back(static_cast<char>(c - 'A' + 'a'));
+    } else {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      name += hex;
+    }
+  }
+  return folder_ + "/" + name + ".cols";
+}
+
+void ColumnSnapshots::Write(const SnapshotKey& key, const StoredTable& t) const {
+  const size_t n = t.rows.size();
+  const size_t width = t.columns.size();
+  if (n < kSnapshotFromRows || t.row_ids.size() != n) return;
+  std::vector<ColumnEncoder> columns(width);
+  for (const auto& row : t.rows) {
+    if (row.size() != width) return;
+    for (size_t c = 0; c < width; ++c) columns[c].Note(row[c]);
+  }
+  for (ColumnEncoder& column : columns) {
+    if (!column.Prepare(n)) return;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    const auto& row = t.rows[i];
+    for (size_t c = 0; c < width; ++c) columns[c].Put(i, row[c]);
+  }
+  if (::mkdir(folder_.c_str(), 0777) != 0 && errno != EEXIST) return;
+  // Written whole under a name of its own, then put in place in one step: a reader finds the
+  // old snapshot or the new one, never a part.
+  const std::string path = FileFor(t.name);
+  const std::string temporary =
+      path + ".tmp" + std::to_string(::getpid()) + "-" +
+      std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()));
+  FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (!file) return;
+  bool ok = true;
+  int64_t length = 0;
+  auto flush = [&](Buffer& b) {
+    ok = ok && std::fwrite(b.bytes().data(), 1, b.bytes().size(), file) == b.bytes().size();
+    length += static_cast<int64_t>(b.bytes().size());
+    std::string().swap(b.bytes());
+  };
+  Buffer head;
+  head.Bytes(kMagic, sizeof kMagic);
+  head.Put(kByteOrder);
+  PutKey(head, key);
+  const std::string definition = Definition(t);
+  head.Put(static_cast<uint64_t>(definition.size()));
+  head.Bytes(definition.data(), definition.size());
+  head.Put(static_cast<uint64_t>(n));
+  PutRowIds(head, t.row_ids);
+  flush(head);
+  for (ColumnEncoder& column : columns) {
+    Buffer bytes;
+    column.Finish(bytes);
+    flush(bytes);
+  }
+  Buffer end;
+  end.Bytes(kEndMark, sizeof kEndMark);
+  end.Put(length + static_cast<int64_t>(sizeof kEndMark + sizeof length));
+  flush(end);
+  // On disk before it takes the snapshot's name: after a crash the name holds a whole file.
+  ok = ok && std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) std::remove(temporary.c_str());
+}
+
+bool ColumnSnapshots::Read(const SnapshotKey& key, StoredTable& t) const {
+  if (key.high_rowid - key.low_rowid + 1 < static_cast<int64_t>(kSnapshotFromRows)) return false;
+  Mapping map(FileFor(t.name));
+  if (!map.data()) return false;
+  Cursor in(map.data(), map.size());
+  const uint8_t* magic = in.Take(sizeof kMagic);
+  if (!magic || std::memcmp(magic, kMagic, sizeof kMagic) != 0 || in.Get<uint32_t>() != kByteOrder)
+    return false;
+  if (!SameKey(GetKey(in), key)) return false;
+  const std::string definition = Definition(t);
+  const auto definition_size = in.Get<uint64_t>();
+  const uint8_t* stored_definition = in.Take(definition.size());
+  if (definition_size != definition.size() || !stored_definition ||
+      std::memcmp(stored_definition, definition.data(), definition.size()) != 0) {
+    return false;
+  }
+  const auto n64 = in.Get<uint64_t>();
+  if (!in.ok() || n64 > in.left()) return false;  // every row takes at least a byte
+  const auto n = static_cast<size_t>(n64);
+  IntsView ids;
+  if (!ids.Take(in, n)) return false;
+  std::vector<ColumnView> columns(t.columns.size());
+  for (ColumnView& column : columns) {
+    if (!column.Take(in, n)) return false;
+  }
+  const uint8_t* end_mark = in.Take(sizeof kEndMark);
+  const auto length = in.Get<int64_t>();
+  if (!end_mark || std::memcmp(end_mark, kEndMark, sizeof kEndMark) != 0 || in.left() != 0 ||
+      length != static_cast<int64_t>(map.size())) {
+    return false;
+  }
+
+  std::vector<int64_t> row_ids(n);
+  for (size_t i = 0; i < n; ++i) {
+    row_ids[i] = ids.At(i);
+    if (i > 0 && row_ids[i] <= row_ids[i - 1]) return false;
+  }
+  if (n == 0 || row_ids.front() != key.low_rowid || row_ids.back() != key.high_rowid) return false;
+
+  // The rows, made on every core in contiguous parts.
+  std::vector<std::vector<Value>> rows(n);
+  const size_t width = columns.size();
+  const size_t row_bytes = sizeof(std::vector<Value>) + width * sizeof(Value) + sizeof(int64_t);
+  const size_t parts =
+      n >= kThreadsFromRows ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8) : 1;
+  std::vector<std::exception_ptr> errors(parts);
+  std::atomic<bool> bad{false};
+  StatementMemory* memory = StatementMemory::Current();
+  auto make = [&](size_t part) {
+    StatementMemory::Scope counted(memory);
+    try {
+      const size_t begin = n * part / parts, end = n * (part + 1) / parts;
+      for (size_t i = begin; i < end && !bad.load(std::memory_order_relaxed); ++i) {
+        std::vector<Value>& row = rows[i];
+        row.resize(width);
+        for (size_t c = 0; c < width; ++c) {
+          if (!columns[c].At(i, row[c])) bad = true;
+        }
+        ChargeRows(i - begin + 1, row_bytes);
+      }
+    } catch (...) {
+      errors[part] = std::current_exception();
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (size_t part = 1; part < parts; ++part) helpers.emplace_back(make, part);
+  make(0);
+  for (std::thread& helper : helpers) helper.join();
+  for (const std::exception_ptr& error : errors) {
+    if (error) std::rethrow_exception(error);
+  }
+  if (bad) return false;
+  t.rows = std::move(rows);
+  t.row_ids = std::move(row_ids);
+  return true;
+}
+
+}  // namespace orv::tsql
