@@ -56,9 +56,11 @@ class Binder {
                                           Scope& scope, bool null_supplying);
   // A derived table or table value constructor as a source of spec. With `parent` (the right
   // side of an APPLY) it may read the sources of that scope bound so far, and is then marked
-  // lateral when it does. Returns the source's index.
+  // lateral when it does. Otherwise, with `enclosing` (the scope of spec), it may read the
+  // queries around spec but none of spec's own sources, and is marked outer_correlated when it
+  // does. Returns the source's index.
   int AddDerivedSource(const ast::TableRef& ref, BoundSpec& spec, Scope* parent,
-                       bool null_supplying);
+                       bool null_supplying, Scope* enclosing = nullptr);
 
   // Splits an AND tree into conjuncts.
   static void SplitConjuncts(BExprPtr expr, std::vector<BExprPtr>& out);

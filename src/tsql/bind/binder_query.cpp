@@ -114,7 +114,7 @@ std::unique_ptr<BoundJoin> Binder::BindTableRef(const ast::TableRef& ref, BoundS
       return join;
     case ast::TableRef::Kind::Derived:
     case ast::TableRef::Kind::Values:
-      join->source = AddDerivedSource(ref, spec, nullptr, null_supplying);
+      join->source = AddDerivedSource(ref, spec, nullptr, null_supplying, &scope);
       return join;
     case ast::TableRef::Kind::Join: {
       join->type = ref.join_type;
@@ -152,7 +152,7 @@ std::unique_ptr<BoundJoin> Binder::BindTableRef(const ast::TableRef& ref, BoundS
 }
 
 int Binder::AddDerivedSource(const ast::TableRef& ref, BoundSpec& spec, Scope* parent,
-                             bool null_supplying) {
+                             bool null_supplying, Scope* enclosing) {
   BoundSource source;
   source.exposed = ref.alias;
   source.aliased = true;
@@ -162,16 +162,31 @@ int Binder::AddDerivedSource(const ast::TableRef& ref, BoundSpec& spec, Scope* p
       ThrowError(1013, {source.exposed, source.exposed});
     }
   }
+  // Inside a subquery, a derived table sees the queries around the subquery through a level
+  // that stands for spec's own and names nothing: spec's sources are not in its scope.
+  Scope hidden;
+  Scope* above = parent;
+  if (!parent && enclosing && enclosing->parent) {
+    hidden.parent = enclosing->parent;
+    above = &hidden;
+  }
   bool correlated = false;
   if (ref.kind == ast::TableRef::Kind::Values) {
     Scope values_scope;
-    values_scope.parent = parent;
+    values_scope.parent = above;
     source.derived = BindValues(ref, values_scope);
     correlated = !values_scope.refs_to_parent.empty() || values_scope.refs_beyond_parent;
   } else {
-    source.derived = BindQuery(*ref.derived, parent, &correlated);
+    source.derived = BindQuery(*ref.derived, above, &correlated);
   }
   source.lateral = parent != nullptr && correlated;
+  if (above == &hidden) {
+    // What it reads of the queries around is read from spec's level.
+    source.outer_correlated = correlated;
+    enclosing->refs_to_parent.insert(enclosing->refs_to_parent.end(), hidden.refs_to_parent.begin(),
+                                     hidden.refs_to_parent.end());
+    enclosing->refs_beyond_parent = enclosing->refs_beyond_parent || hidden.refs_beyond_parent;
+  }
   source.columns = source.derived->columns;
   NameColumns(source.columns, ref.column_aliases, ref.alias);
   spec.sources.push_back(std::move(source));

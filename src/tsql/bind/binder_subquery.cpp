@@ -39,9 +39,10 @@ void VisitQuery(const BoundQuery& q, int level, const ColumnVisitor& fn) {
     return;
   }
   const BoundSpec& s = *q.spec;
-  // The right side of an APPLY may read this scope and those around it.
+  // The right side of an APPLY may read this scope and those around it; a derived table in a
+  // subquery, those around it.
   for (const auto& source : s.sources) {
-    if (source.lateral) VisitQuery(*source.derived, level + 1, fn);
+    if (source.lateral || source.outer_correlated) VisitQuery(*source.derived, level + 1, fn);
   }
   // A keyed IN subquery has moved its select column into its first key (select[0] is null).
   for (const auto& j : s.from) VisitJoin(*j, level, fn);
@@ -191,6 +192,9 @@ void Binder::PlanSubquery(SubqueryPlan& plan, BKind kind) {
     };
     walk(*j);
     if (refs) return;
+  }
+  for (const auto& source : s.sources) {
+    if ((source.lateral || source.outer_correlated) && QueryRefsAbove(*source.derived, 1)) return;
   }
   // Every conjunct that reads outside must be "inner = outer".
   std::vector<size_t> key_conjuncts;

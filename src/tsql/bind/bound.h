@@ -196,6 +196,10 @@ struct BoundSource {
   // The right side of an APPLY that reads columns of the left side: `derived` runs once for
   // each left row (with that row as its outer context) instead of once per statement.
   bool lateral = false;
+  // A derived table (not the right side of an APPLY) in a subquery that reads columns of the
+  // queries around it: it is made each time its query runs, with their rows as its outer
+  // context (it cannot read the other sources of its own FROM).
+  bool outer_correlated = false;
   // A view or common table expression (rather than a derived table written in the FROM).
   bool view_or_cte = false;
   // The reference of a recursive common table expression's member to the expression itself:

@@ -357,6 +357,12 @@ TupleSet FromRunner::Run() {
       source.rows = source.work.get();  // the level before, of a recursive member
     } else if (source.lateral) {
       source.rows = nullptr;  // made by Apply, for each row of the left side
+    } else if (source.outer_correlated) {
+      // It reads the rows around this query (its level for this one names nothing).
+      const std::vector<const Row*> none(width_, nullptr);
+      const EvalCtx level = Ctx(none.data());
+      source.materialized = RunQuery(*source.derived, &level, env_);
+      source.rows = &source.materialized;
     } else if (IsPassThrough(*source.derived)) {
       const BoundSpec& inner = *source.derived->spec;
       std::vector<const BExpr*> filters;
