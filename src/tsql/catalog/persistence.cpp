@@ -105,6 +105,11 @@ std::shared_ptr<Table> FromStored(StoredTable stored) {
     def.type = c.type;
     def.nullable = c.nullable;
     def.default_expr = ParseDefault(c.default_sql);
+    // The text the catalog views show: the stored text is the expression in one pair of
+    // parentheses (DefaultSql), which the views add themselves.
+    if (c.default_sql.size() >= 2 && c.default_sql.front() == '(' && c.default_sql.back() == ')') {
+      def.default_sql = c.default_sql.substr(1, c.default_sql.size() - 2);
+    }
     def.identity = c.identity;
     def.identity_seed = c.identity_seed;
     def.identity_increment = c.identity_increment;

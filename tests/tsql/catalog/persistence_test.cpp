@@ -84,6 +84,15 @@ TEST_F(PersistenceTest, TablesAndViewsMadeAndDropped) {
             std::vector<std::string>{"ok|again|10|1"});
 }
 
+// A column's default, as the catalog views show it, is the same after the file is opened anew.
+TEST_F(PersistenceTest, DefaultsShowTheSameAfterReopening) {
+  const std::string query =
+      "select COLUMN_NAME, isnull(COLUMN_DEFAULT, 'none') from INFORMATION_SCHEMA.COLUMNS "
+      "where TABLE_NAME = 'dflt' order by ORDINAL_POSITION";
+  Write({"create table dflt (a int default 7, b nvarchar(4) default N'x', c int)"});
+  EXPECT_EQ(Read(query), (std::vector<std::string>{"a|(7)", "b|(N'x')", "c|none"}));
+}
+
 // One row inserted, one updated and one deleted in a table of thousands: the commit writes three
 // rows, whatever the size of the table.
 TEST_F(PersistenceTest, ACommitWritesTheRowsItChanged) {
