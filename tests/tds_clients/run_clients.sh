@@ -111,6 +111,13 @@ expect "isql: engine types through ODBC" "$out" \
 out=$(printf "select 1 as a; select 2 as b\nselect * from no_such\n" | isql_run "$password")
 expect "isql: result sets and an error" "$out" '^1$' '^2$' "\[S0002\].*Invalid object name 'no_such'"
 
+# isql's help lists tables (SQLTables) and a table's columns (SQLColumns) through the driver's
+# catalog procedures.
+out=$(printf "help\nhelp t_MeasureUnit\n" | isql_run "$password")
+expect "isql: help lists the tables and a table's columns" "$out" \
+  '^demo\|dbo\|ICStockBillEntry\|TABLE\|$' '^demo\|dbo\|v_SCRed_StockBill\|VIEW\|$' \
+  '^demo\|dbo\|t_MeasureUnit\|FCoefficient\|3\|decimal\|28\|30\|10\|10\|0\|'
+
 out=$(printf "select 1\n" | isql_run wrong)
 expect "isql: a wrong password fails the login" "$out" "Login failed for user 'alice'\."
 

@@ -2,6 +2,7 @@
 // autocommit), SQL Server's error scopes and their effect on an open transaction, and the
 // results a client receives.
 #include "tsql/exec/runner.h"
+#include "tsql/exec/system_procedures.h"
 
 #include <algorithm>
 #include <atomic>
@@ -845,6 +846,8 @@ void Runner::PrepareExec(ast::ExecStmt& stmt, StatementContext& cx) {
     procedure = ProcedureFromText("CREATE PROCEDURE sp_executesql " + definition + " AS RETURN");
     if (!procedure) ThrowError(102, {definition});
     args.erase(args.begin(), args.begin() + std::min<size_t>(args.size(), 2));
+  } else if ((procedure = SystemProcedure(name))) {
+    // parsed anew for this call
   } else {
     procedure = session_.database->FindProcedure(name);
     if (!procedure) {

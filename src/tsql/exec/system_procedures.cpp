@@ -1,0 +1,222 @@
+#include "tsql/exec/system_procedures.h"
+
+#include <array>
+#include <utility>
+
+namespace orv::tsql {
+namespace {
+
+// Patterns are LIKE patterns with '\' as escape, as ODBC drivers send them; NULL matches all.
+// The result sets have SQL Server's columns, types and order.
+
+constexpr const char* kTables = R"(CREATE PROCEDURE sp_tables
+  @table_name nvarchar(384) = NULL, @table_owner nvarchar(384) = NULL,
+  @table_qualifier sysname = NULL, @table_type varchar(100) = NULL, @fUsePattern bit = 1
+AS
+-- ODBC's enumerations of the databases, the owners and the kinds of table.
+IF @table_qualifier = '%' AND @table_owner = '' AND @table_name = ''
+BEGIN
+  SELECT TABLE_QUALIFIER = CONVERT(sysname, DB_NAME()), TABLE_OWNER = CONVERT(sysname, NULL),
+    TABLE_NAME = CONVERT(sysname, NULL), TABLE_TYPE = CONVERT(varchar(32), NULL),
+    REMARKS = CONVERT(varchar(254), NULL)
+  RETURN
+END
+IF @table_owner = '%' AND @table_qualifier = '' AND @table_name = ''
+BEGIN
+  SELECT TABLE_QUALIFIER = CONVERT(sysname, NULL), TABLE_OWNER = CONVERT(sysname, 'dbo'),
+    TABLE_NAME = CONVERT(sysname, NULL), TABLE_TYPE = CONVERT(varchar(32), NULL),
+    REMARKS = CONVERT(varchar(254), NULL)
+  RETURN
+END
+IF @table_type = '%' AND @table_qualifier = '' AND @table_owner = '' AND @table_name = ''
+BEGIN
+  SELECT TABLE_QUALIFIER = CONVERT(sysname, NULL), TABLE_OWNER = CONVERT(sysname, NULL),
+    TABLE_NAME = CONVERT(sysname, NULL), TABLE_TYPE = CONVERT(varchar(32), k.kind),
+    REMARKS = CONVERT(varchar(254), NULL)
+  FROM (VALUES ('TABLE'), ('VIEW')) k(kind)
+  ORDER BY 4
+  RETURN
+END
+SELECT TABLE_QUALIFIER = CONVERT(sysname, t.TABLE_CATALOG), TABLE_OWNER = CONVERT(sysname, t.TABLE_SCHEMA),
+  TABLE_NAME = CONVERT(sysname, t.TABLE_NAME), TABLE_TYPE = CONVERT(varchar(32), t.kind),
+  REMARKS = CONVERT(varchar(254), NULL)
+FROM (SELECT TABLE_CATALOG, TABLE_SCHEMA, TABLE_NAME,
+        kind = CASE TABLE_TYPE WHEN 'VIEW' THEN 'VIEW' ELSE 'TABLE' END
+      FROM INFORMATION_SCHEMA.TABLES) t
+WHERE (@table_name IS NULL OR (@fUsePattern = 1 AND t.TABLE_NAME LIKE @table_name ESCAPE '\')
+       OR (@fUsePattern = 0 AND t.TABLE_NAME = @table_name))
+  AND (@table_owner IS NULL OR (@fUsePattern = 1 AND t.TABLE_SCHEMA LIKE @table_owner ESCAPE '\')
+       OR (@fUsePattern = 0 AND t.TABLE_SCHEMA = @table_owner))
+  AND (@table_qualifier IS NULL OR t.TABLE_CATALOG = @table_qualifier)
+  -- The kinds as a list of quoted names ('TABLE','VIEW'), or unquoted (TABLE,VIEW).
+  AND (@table_type IS NULL OR CHARINDEX('''' + t.kind + '''', UPPER(@table_type)) > 0
+       OR (CHARINDEX('''', @table_type) = 0
+           AND CHARINDEX(',' + t.kind + ',', ',' + UPPER(REPLACE(@table_type, ' ', '')) + ',') > 0))
+ORDER BY 4, 1, 2, 3
+)";
+
+// Per type: its ODBC 2 and ODBC 3 codes, the date-time subcode of ODBC 3, the precision,
+// length and scale of fixed types (those of character, binary and decimal types and of the
+// fractional-second types come from the column), the radix, and SQL Server's own type codes
+// of a column that does not and that does allow NULLs.
+constexpr const char* kColumns = R"(CREATE PROCEDURE sp_columns
+  @table_name nvarchar(384), @table_owner nvarchar(384) = NULL, @table_qualifier sysname = NULL,
+  @column_name nvarchar(384) = NULL, @ODBCVer int = 2
+AS
+SELECT TABLE_QUALIFIER = CONVERT(sysname, c.TABLE_CATALOG), TABLE_OWNER = CONVERT(sysname, c.TABLE_SCHEMA),
+  TABLE_NAME = CONVERT(sysname, c.TABLE_NAME), COLUMN_NAME = CONVERT(sysname, c.COLUMN_NAME),
+  DATA_TYPE = CONVERT(smallint, CASE WHEN @ODBCVer >= 3 THEN t.odbc3 ELSE t.odbc2 END),
+  TYPE_NAME = CONVERT(sysname, c.DATA_TYPE),
+  [PRECISION] = CONVERT(int, CASE
+    WHEN c.DATA_TYPE IN ('text', 'ntext') THEN t.prec
+    WHEN c.CHARACTER_MAXIMUM_LENGTH = -1 THEN 0
+    WHEN c.CHARACTER_MAXIMUM_LENGTH IS NOT NULL THEN c.CHARACTER_MAXIMUM_LENGTH
+    WHEN c.DATA_TYPE IN ('decimal', 'numeric') THEN c.NUMERIC_PRECISION
+    WHEN c.DATA_TYPE IN ('time', 'datetime2', 'datetimeoffset')
+      THEN t.prec + CASE WHEN c.DATETIME_PRECISION > 0 THEN c.DATETIME_PRECISION + 1 ELSE 0 END
+    ELSE t.prec END),
+  LENGTH = CONVERT(int, CASE
+    WHEN c.DATA_TYPE IN ('text', 'ntext') THEN t.len
+    WHEN c.CHARACTER_MAXIMUM_LENGTH = -1 THEN 0
+    WHEN c.CHARACTER_OCTET_LENGTH IS NOT NULL THEN c.CHARACTER_OCTET_LENGTH
+    WHEN c.DATA_TYPE IN ('decimal', 'numeric') THEN c.NUMERIC_PRECISION + 2
+    ELSE t.len END),
+  SCALE = CONVERT(smallint, CASE
+    WHEN c.DATA_TYPE IN ('decimal', 'numeric') THEN c.NUMERIC_SCALE
+    WHEN c.DATA_TYPE IN ('time', 'datetime2', 'datetimeoffset') THEN c.DATETIME_PRECISION
+    ELSE t.scale END),
+  RADIX = CONVERT(smallint, t.radix),
+  NULLABLE = CONVERT(smallint, CASE c.IS_NULLABLE WHEN 'YES' THEN 1 ELSE 0 END),
+  REMARKS = CONVERT(varchar(254), NULL),
+  COLUMN_DEF = CONVERT(nvarchar(4000), c.COLUMN_DEFAULT),
+  SQL_DATA_TYPE = CONVERT(smallint, CASE WHEN @ODBCVer >= 3 AND t.sub IS NOT NULL THEN 9
+    WHEN @ODBCVer >= 3 THEN t.odbc3 ELSE t.odbc2 END),
+  SQL_DATETIME_SUB = CONVERT(smallint, CASE WHEN @ODBCVer >= 3 THEN t.sub END),
+  CHAR_OCTET_LENGTH = CONVERT(int, CASE WHEN c.DATA_TYPE IN ('text', 'ntext') THEN t.len
+    WHEN c.CHARACTER_OCTET_LENGTH = -1 THEN 0 ELSE c.CHARACTER_OCTET_LENGTH END),
+  ORDINAL_POSITION = CONVERT(int, c.ORDINAL_POSITION),
+  IS_NULLABLE = CONVERT(varchar(254), c.IS_NULLABLE),
+  SS_DATA_TYPE = CONVERT(tinyint, CASE c.IS_NULLABLE WHEN 'YES' THEN t.ss_null ELSE t.ss END)
+FROM INFORMATION_SCHEMA.COLUMNS c
+JOIN (VALUES
+  ('bit', -7, -7, NULL, 1, 1, NULL, NULL, 50, 50),
+  ('tinyint', -6, -6, NULL, 3, 1, 0, 10, 48, 38),
+  ('smallint', 5, 5, NULL, 5, 2, 0, 10, 52, 38),
+  ('int', 4, 4, NULL, 10, 4, 0, 10, 56, 38),
+  ('bigint', -5, -5, NULL, 19, 8, 0, 10, 108, 108),
+  ('decimal', 3, 3, NULL, NULL, NULL, NULL, 10, 106, 106),
+  ('numeric', 2, 2, NULL, NULL, NULL, NULL, 10, 108, 108),
+  ('money', 3, 3, NULL, 19, 21, 4, 10, 60, 110),
+  ('smallmoney', 3, 3, NULL, 10, 12, 4, 10, 122, 110),
+  ('float', 6, 6, NULL, 15, 8, NULL, 10, 62, 109),
+  ('real', 7, 7, NULL, 7, 4, NULL, 10, 59, 109),
+  ('datetime', 11, 93, 3, 23, 16, 3, NULL, 61, 111),
+  ('smalldatetime', 11, 93, 3, 16, 16, 0, NULL, 58, 111),
+  ('date', 9, 91, 1, 10, 6, NULL, NULL, 0, 0),
+  ('time', 10, -154, NULL, 8, 12, NULL, NULL, 0, 0),
+  ('datetime2', 11, 93, 3, 19, 16, NULL, NULL, 0, 0),
+  ('datetimeoffset', -155, -155, NULL, 26, 20, NULL, NULL, 0, 0),
+  ('char', 1, 1, NULL, NULL, NULL, NULL, NULL, 47, 47),
+  ('varchar', 12, 12, NULL, NULL, NULL, NULL, NULL, 39, 39),
+  ('nchar', -8, -8, NULL, NULL, NULL, NULL, NULL, 39, 39),
+  ('nvarchar', -9, -9, NULL, NULL, NULL, NULL, NULL, 39, 39),
+  ('text', -1, -1, NULL, 2147483647, 2147483647, NULL, NULL, 35, 35),
+  ('ntext', -10, -10, NULL, 1073741823, 2147483646, NULL, NULL, 35, 35),
+  ('binary', -2, -2, NULL, NULL, NULL, NULL, NULL, 45, 45),
+  ('varbinary', -3, -3, NULL, NULL, NULL, NULL, NULL, 37, 37),
+  ('uniqueidentifier', -11, -11, NULL, 36, 16, NULL, NULL, 39, 39),
+  ('sql_variant', -150, -150, NULL, 8000, 8016, NULL, NULL, 39, 39)
+  ) t(name, odbc2, odbc3, sub, prec, len, scale, radix, ss, ss_null) ON t.name = c.DATA_TYPE
+WHERE c.TABLE_NAME LIKE @table_name ESCAPE '\'
+  AND (@table_owner IS NULL OR c.TABLE_SCHEMA LIKE @table_owner ESCAPE '\')
+  AND (@table_qualifier IS NULL OR c.TABLE_CATALOG = @table_qualifier)
+  AND (@column_name IS NULL OR c.COLUMN_NAME LIKE @column_name ESCAPE '\')
+ORDER BY 1, 2, 3, 17
+)";
+
+constexpr const char* kStoredProcedures = R"(CREATE PROCEDURE sp_stored_procedures
+  @sp_name nvarchar(390) = NULL, @sp_owner nvarchar(384) = NULL, @sp_qualifier sysname = NULL,
+  @fUsePattern bit = 1
+AS
+SELECT PROCEDURE_QUALIFIER = CONVERT(sysname, ROUTINE_CATALOG),
+  PROCEDURE_OWNER = CONVERT(sysname, ROUTINE_SCHEMA),
+  PROCEDURE_NAME = CONVERT(nvarchar(134), ROUTINE_NAME + ';1'),
+  NUM_INPUT_PARAMS = -1, NUM_OUTPUT_PARAMS = -1, NUM_RESULT_SETS = -1,
+  REMARKS = CONVERT(varchar(254), NULL), PROCEDURE_TYPE = CONVERT(smallint, 2)
+FROM INFORMATION_SCHEMA.ROUTINES
+WHERE (@sp_name IS NULL OR (@fUsePattern = 1 AND ROUTINE_NAME LIKE @sp_name ESCAPE '\')
+       OR (@fUsePattern = 0 AND ROUTINE_NAME = @sp_name))
+  AND (@sp_owner IS NULL OR ROUTINE_SCHEMA LIKE @sp_owner ESCAPE '\')
+  AND (@sp_qualifier IS NULL OR ROUTINE_CATALOG = @sp_qualifier)
+ORDER BY 1, 2, 3
+)";
+
+// Tables here have no keys, indexes or row-version columns: these answer with no rows.
+constexpr const char* kPrimaryKeys = R"(CREATE PROCEDURE sp_pkeys
+  @table_name sysname, @table_owner sysname = NULL, @table_qualifier sysname = NULL
+AS
+SELECT TABLE_QUALIFIER = CONVERT(sysname, NULL), TABLE_OWNER = CONVERT(sysname, NULL),
+  TABLE_NAME = CONVERT(sysname, NULL), COLUMN_NAME = CONVERT(sysname, NULL),
+  KEY_SEQ = CONVERT(smallint, NULL), PK_NAME = CONVERT(sysname, NULL)
+WHERE 1 = 0
+)";
+
+constexpr const char* kForeignKeys = R"(CREATE PROCEDURE sp_fkeys
+  @pktable_name sysname = NULL, @pktable_owner sysname = NULL, @pktable_qualifier sysname = NULL,
+  @fktable_name sysname = NULL, @fktable_owner sysname = NULL, @fktable_qualifier sysname = NULL
+AS
+SELECT PKTABLE_QUALIFIER = CONVERT(sysname, NULL), PKTABLE_OWNER = CONVERT(sysname, NULL),
+  PKTABLE_NAME = CONVERT(sysname, NULL), PKCOLUMN_NAME = CONVERT(sysname, NULL),
+  FKTABLE_QUALIFIER = CONVERT(sysname, NULL), FKTABLE_OWNER = CONVERT(sysname, NULL),
+  FKTABLE_NAME = CONVERT(sysname, NULL), FKCOLUMN_NAME = CONVERT(sysname, NULL),
+  KEY_SEQ = CONVERT(smallint, NULL), UPDATE_RULE = CONVERT(smallint, NULL),
+  DELETE_RULE = CONVERT(smallint, NULL), FK_NAME = CONVERT(sysname, NULL),
+  PK_NAME = CONVERT(sysname, NULL), DEFERRABILITY = CONVERT(smallint, NULL)
+WHERE 1 = 0
+)";
+
+constexpr const char* kStatistics = R"(CREATE PROCEDURE sp_statistics
+  @table_name sysname, @table_owner sysname = NULL, @table_qualifier sysname = NULL,
+  @index_name sysname = '%', @is_unique char(1) = 'N', @accuracy char(1) = 'Q'
+AS
+SELECT TABLE_QUALIFIER = CONVERT(sysname, NULL), TABLE_OWNER = CONVERT(sysname, NULL),
+  TABLE_NAME = CONVERT(sysname, NULL), NON_UNIQUE = CONVERT(smallint, NULL),
+  INDEX_QUALIFIER = CONVERT(sysname, NULL), INDEX_NAME = CONVERT(sysname, NULL),
+  TYPE = CONVERT(smallint, NULL), SEQ_IN_INDEX = CONVERT(smallint, NULL),
+  COLUMN_NAME = CONVERT(sysname, NULL), COLLATION = CONVERT(char(1), NULL),
+  CARDINALITY = CONVERT(int, NULL), PAGES = CONVERT(int, NULL),
+  FILTER_CONDITION = CONVERT(varchar(128), NULL)
+WHERE 1 = 0
+)";
+
+constexpr const char* kSpecialColumns = R"(CREATE PROCEDURE sp_special_columns
+  @table_name sysname, @table_owner sysname = NULL, @table_qualifier sysname = NULL,
+  @col_type char(1) = 'R', @scope char(1) = 'T', @nullable char(1) = 'U', @ODBCVer int = 2
+AS
+SELECT SCOPE = CONVERT(smallint, NULL), COLUMN_NAME = CONVERT(sysname, NULL),
+  DATA_TYPE = CONVERT(smallint, NULL), TYPE_NAME = CONVERT(sysname, NULL),
+  [PRECISION] = CONVERT(int, NULL), LENGTH = CONVERT(int, NULL), SCALE = CONVERT(smallint, NULL),
+  PSEUDO_COLUMN = CONVERT(smallint, NULL)
+WHERE 1 = 0
+)";
+
+constexpr std::array<std::pair<std::string_view, const char*>, 7> kProcedures = {{
+    {"sp_tables", kTables},
+    {"sp_columns", kColumns},
+    {"sp_stored_procedures", kStoredProcedures},
+    {"sp_pkeys", kPrimaryKeys},
+    {"sp_fkeys", kForeignKeys},
+    {"sp_statistics", kStatistics},
+    {"sp_special_columns", kSpecialColumns},
+}};
+
+}  // namespace
+
+std::shared_ptr<Procedure> SystemProcedure(std::string_view name) {
+  for (const auto& [procedure_name, text] : kProcedures) {
+    if (NamesEqual(name, procedure_name)) return ProcedureFromText(text);
+  }
+  return nullptr;
+}
+
+}  // namespace orv::tsql
