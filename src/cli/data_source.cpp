@@ -83,6 +83,8 @@ void CreateDemoFile(const std::string& path, const demo::Options& options) {
   std::error_code ec;
   fs::rename(part, path, ec);
   if (ec) Fail("cannot write '" + path + "': " + ec.message());
+  progress.SetStep("column snapshots of the large tables");
+  tsql::MakeColumnSnapshots(path);
 }
 
 void WriteDemoScript(const std::string& path, const demo::Options& options) {

@@ -13,6 +13,7 @@
 #include "cli/progress.h"
 #include "cli/source_choice.h"
 #include "importer/snapshot.h"
+#include "tsql/engine.h"
 
 namespace orv::cli {
 
@@ -57,6 +58,8 @@ void Import(const ImportCommandOptions& o) {
     } catch (const importer::ImportError& e) {
       throw CommandError(std::string("import from ") + source.label + " failed: " + e.what());
     }
+    progress.SetStep("column snapshots of the large tables");
+    tsql::MakeColumnSnapshots(o.to);
   }
   int64_t total = 0;
   size_t width = 5;

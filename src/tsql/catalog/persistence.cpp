@@ -493,6 +493,11 @@ void SaveDatabaseAs(Database& db, const std::string& path) {
   }
 }
 
+void MakeColumnSnapshots(const std::string& path) {
+  const std::unique_ptr<SqliteStore> store = SqliteStore::Open(path, SqliteStore::Mode::kExisting);
+  for (const std::string& name : store->TableNames()) store->LoadTable(name);
+}
+
 std::shared_ptr<Database> OpenDatabase(const std::string& path, const OpenOptions& options) {
   if (path.empty() || path == ":memory:") return std::make_shared<Database>(":memory:");
   static std::mutex registry_mutex;

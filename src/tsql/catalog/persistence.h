@@ -26,6 +26,11 @@ struct OpenOptions {
 // a data-source file, or with a column type that is not valid.
 std::shared_ptr<Database> OpenDatabase(const std::string& path, const OpenOptions& options = {});
 
+// Reads every table of a data-source file once, so that each large one gets its column snapshot
+// beside the file (storage/column_snapshot.h) and the first report on a file just written loads
+// as fast as the next. Nothing when snapshots are turned off.
+void MakeColumnSnapshots(const std::string& path);
+
 // Writes every permanent table and view of `db` into a new data-source file at `path`,
 // replacing any file there. Used to save a database built in memory in one go.
 void SaveDatabaseAs(Database& db, const std::string& path);
