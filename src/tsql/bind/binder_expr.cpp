@@ -591,9 +591,11 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
   }
   if (upper == "OBJECT_NAME" || upper == "COL_LENGTH" || upper == "SCHEMA_NAME" ||
       upper == "SCHEMA_ID" || upper == "DB_NAME" || upper == "DB_ID" || upper == "TYPE_NAME" ||
-      upper == "COLUMNPROPERTY" || upper == "OBJECTPROPERTY") {
+      upper == "COLUMNPROPERTY" || upper == "OBJECTPROPERTY" || upper == "IDENT_SEED" ||
+      upper == "IDENT_INCR" || upper == "IDENT_CURRENT") {
     e->kind = BKind::CatalogFn;
-    e->type = upper == "COL_LENGTH" ? SqlType::SmallInt()
+    e->type = upper.starts_with("IDENT_") ? SqlType::Decimal(38, 0)
+              : upper == "COL_LENGTH" ? SqlType::SmallInt()
               : upper == "SCHEMA_ID" || upper == "DB_ID" || upper == "COLUMNPROPERTY" ||
                       upper == "OBJECTPROPERTY"
                   ? SqlType::Int()

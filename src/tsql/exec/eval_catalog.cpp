@@ -1,5 +1,6 @@
 // The functions that read the catalog: OBJECT_NAME, COL_LENGTH, SCHEMA_NAME, SCHEMA_ID,
-// DB_NAME, DB_ID, TYPE_NAME, COLUMNPROPERTY and OBJECTPROPERTY.
+// DB_NAME, DB_ID, TYPE_NAME, COLUMNPROPERTY, OBJECTPROPERTY, IDENT_SEED, IDENT_INCR and
+// IDENT_CURRENT.
 #include "tsql/catalog/session_state.h"
 #include "tsql/catalog/system_views.h"
 #include "tsql/exec/exec.h"
@@ -114,6 +115,21 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     if (p == "PRECISION") return Value::Int(col.type.id == TypeId::Decimal ? col.type.precision : col.type.length);
     if (p == "SCALE") return Value::Int(col.type.scale);
     if (p == "ISCOMPUTED") return Value::Int(0);
+    return Value();
+  }
+  if (f == "IDENT_SEED" || f == "IDENT_INCR" || f == "IDENT_CURRENT") {
+    if (a.size() != 1) ThrowError(174, {f, "1"});
+    auto table = TableNamed(s, text(0));
+    if (!table) return Value();
+    for (const ColumnDef& col : table->columns) {
+      if (!col.identity) continue;
+      if (f == "IDENT_SEED") return Value::Decimal(col.identity_seed, 0);
+      if (f == "IDENT_INCR") return Value::Decimal(col.identity_increment, 0);
+      // The last value handed out; the seed while none was.
+      return Value::Decimal(table->next_identity ? *table->next_identity - col.identity_increment
+                                                 : col.identity_seed,
+                            0);
+    }
     return Value();
   }
   if (f == "OBJECTPROPERTY") {

@@ -758,13 +758,23 @@ void Runner::RaiseError(const ast::RaiseErrorStmt& stmt, StatementContext& cx) {
     error.message = FormatRaiseErrorMessage(
         values[0].is_null() ? std::string() : ToText(values[0], types[0]), args);
   } else {
-    // A message number: none are added with sp_addmessage here.
+    // A message number: the engine's own messages (none are added with sp_addmessage here),
+    // their placeholders taken by the arguments in order.
     const int32_t number = int_arg(0);
     if (number < 13000 || number == 50000) ThrowError(2732, {std::to_string(number)});
-    error = MakeError(18054, {std::to_string(number), std::to_string(error.severity),
-                              std::to_string(error.state)});
-    error.line = stmt.pos.line;
-    error.procedure = procedure_;
+    std::vector<std::string> texts;
+    for (size_t i = 3; i < values.size(); ++i) {
+      texts.push_back(values[i].is_null() ? "(null)" : ToText(values[i], types[i]));
+    }
+    if (std::optional<SqlError> catalogued = CataloguedError(number, texts)) {
+      error.number = number;
+      error.message = std::move(catalogued->message);
+    } else {
+      error = MakeError(18054, {std::to_string(number), std::to_string(error.severity),
+                                std::to_string(error.state)});
+      error.line = stmt.pos.line;
+      error.procedure = procedure_;
+    }
   }
   if (stmt.seterror) session_.last_error = error.number;
   session_.rowcount = 0;

@@ -200,7 +200,72 @@ SELECT SCOPE = CONVERT(smallint, NULL), COLUMN_NAME = CONVERT(sysname, NULL),
 WHERE 1 = 0
 )";
 
-constexpr std::array<std::pair<std::string_view, const char*>, 7> kProcedures = {{
+// With no name: the objects of the database (and no user types). With a table or view: what it
+// is, its columns, its identity column and the rest SQL Server shows (no indexes, constraints or
+// references exist here); with a procedure: what it is.
+constexpr const char* kHelp = R"(CREATE PROCEDURE sp_help @objname nvarchar(776) = NULL
+AS
+IF @objname IS NULL
+BEGIN
+  SELECT Name = CONVERT(sysname, name), Owner = CONVERT(sysname, 'dbo'),
+    Object_type = CONVERT(nvarchar(31), CASE type WHEN 'U' THEN 'user table' WHEN 'V' THEN 'view'
+      WHEN 'P' THEN 'stored procedure' ELSE LOWER(type_desc) END)
+  FROM sys.objects
+  ORDER BY 3, 1
+  SELECT User_type = CONVERT(sysname, NULL), Storage_type = CONVERT(sysname, NULL),
+    Length = CONVERT(smallint, NULL), Prec = CONVERT(int, NULL), Scale = CONVERT(int, NULL),
+    Nullable = CONVERT(varchar(35), NULL), Default_name = CONVERT(sysname, NULL),
+    Rule_name = CONVERT(sysname, NULL), Collation = CONVERT(sysname, NULL)
+  WHERE 1 = 0
+  RETURN 0
+END
+DECLARE @id int, @type varchar(2), @name sysname, @db sysname = DB_NAME()
+SELECT @id = object_id, @type = type, @name = name FROM sys.objects WHERE object_id = OBJECT_ID(@objname)
+IF @id IS NULL
+BEGIN
+  RAISERROR(15009, 16, 1, @objname, @db)
+  RETURN 1
+END
+SELECT Name = CONVERT(sysname, name), Owner = CONVERT(sysname, 'dbo'),
+  Type = CONVERT(nvarchar(31), CASE type WHEN 'U' THEN 'user table' WHEN 'V' THEN 'view'
+    ELSE 'stored procedure' END),
+  Created_datetime = create_date
+FROM sys.objects WHERE object_id = @id
+IF @type = 'P' RETURN 0
+SELECT Column_name = CONVERT(sysname, c.name), Type = CONVERT(sysname, t.name),
+  Computed = CONVERT(varchar(35), 'no'), Length = CONVERT(int, c.max_length),
+  Prec = CONVERT(char(5), CASE WHEN t.name IN ('tinyint', 'smallint', 'int', 'bigint', 'decimal', 'numeric',
+    'money', 'smallmoney', 'float', 'real') THEN CONVERT(varchar(5), c.[precision]) ELSE '' END),
+  Scale = CONVERT(char(5), CASE WHEN t.name IN ('tinyint', 'smallint', 'int', 'bigint', 'decimal', 'numeric',
+    'money', 'smallmoney') THEN CONVERT(varchar(5), c.scale) ELSE '' END),
+  Nullable = CONVERT(varchar(35), CASE c.is_nullable WHEN 1 THEN 'yes' ELSE 'no' END),
+  TrimTrailingBlanks = CONVERT(varchar(35), CASE WHEN t.name IN ('char', 'varchar', 'binary', 'varbinary')
+    THEN 'no' ELSE '(n/a)' END),
+  FixedLenNullInSource = CONVERT(varchar(35), CASE WHEN t.name IN ('char', 'varchar', 'binary', 'varbinary',
+    'nchar', 'nvarchar') THEN 'no' ELSE '(n/a)' END),
+  Collation = CONVERT(sysname, c.collation_name)
+FROM sys.columns c JOIN sys.types t ON t.user_type_id = c.user_type_id
+WHERE c.object_id = @id
+ORDER BY c.column_id
+IF EXISTS (SELECT 1 FROM sys.columns WHERE object_id = @id AND is_identity = 1)
+  SELECT [Identity] = CONVERT(sysname, name), Seed = CONVERT(numeric(38), IDENT_SEED(@name)),
+    Increment = CONVERT(numeric(38), IDENT_INCR(@name)), [Not For Replication] = 0
+  FROM sys.columns WHERE object_id = @id AND is_identity = 1
+ELSE
+  SELECT [Identity] = CONVERT(sysname, 'No identity column defined.'), Seed = CONVERT(numeric(38), NULL),
+    Increment = CONVERT(numeric(38), NULL), [Not For Replication] = CONVERT(int, NULL)
+SELECT [RowGuidCol] = CONVERT(sysname, 'No rowguidcol column defined.')
+IF @type = 'V' RETURN 0
+SELECT Data_located_on_filegroup = CONVERT(sysname, 'PRIMARY')
+PRINT 'The object ''' + @name + ''' does not have any indexes, or you do not have permissions.'
+PRINT 'No constraints are defined on object ''' + @name + ''', or you do not have permissions.'
+PRINT 'No foreign keys reference table ''' + @name + ''', or you do not have permissions.'
+PRINT 'No views with schema binding reference table ''' + @name + '''.'
+RETURN 0
+)";
+
+constexpr std::array<std::pair<std::string_view, const char*>, 8> kProcedures = {{
+    {"sp_help", kHelp},
     {"sp_tables", kTables},
     {"sp_columns", kColumns},
     {"sp_stored_procedures", kStoredProcedures},

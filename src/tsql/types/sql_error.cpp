@@ -523,6 +523,7 @@ const Entry kCatalogue[] = {
      "The number of columns for each row in a table value constructor must be the same.",
      {}},
     {10713, 15, 1, "A MERGE statement must be terminated by a semi-colon (;).", {}},
+    {15009, 16, 1, "The object '%1' does not exist in database '%2' or is invalid for this operation.", {}},
     {10752, 15, 1, "The function '%1' may not have a window frame.", {}},
     {10759, 15, 1, "Use of DISTINCT is not allowed with the OVER clause.", {}},
 };
@@ -545,18 +546,14 @@ int PlaceholderCount(std::string_view text) {
 
 }  // namespace
 
-SqlError MakeError(int32_t number, std::initializer_list<std::string> args) {
+namespace {
+
+SqlError FromEntry(const Entry* entry, std::vector<std::string> values) {
   SqlError error;
-  error.number = number;
-  const Entry* entry = Find(number);
-  if (entry == nullptr) {
-    // Not catalogued: the caller's first argument is the whole message.
-    error.message = args.size() > 0 ? *args.begin() : "Error " + std::to_string(number) + ".";
-    return error;
-  }
+  error.number = entry->number;
   error.severity = entry->severity;
   error.state = entry->state;
-  std::vector<std::string> values(args.begin(), args.end());
+  const int32_t number = entry->number;
   // "Column 't.a'": the column errors accept the exposed name and the column apart.
   if ((number == 8118 || number == 8120) && values.size() == 2) {
     values = {values[0] + "." + values[1]};
@@ -585,6 +582,26 @@ SqlError MakeError(int32_t number, std::initializer_list<std::string> args) {
     }
   }
   return error;
+}
+
+}  // namespace
+
+SqlError MakeError(int32_t number, std::initializer_list<std::string> args) {
+  const Entry* entry = Find(number);
+  if (entry == nullptr) {
+    // Not catalogued: the caller's first argument is the whole message.
+    SqlError error;
+    error.number = number;
+    error.message = args.size() > 0 ? *args.begin() : "Error " + std::to_string(number) + ".";
+    return error;
+  }
+  return FromEntry(entry, std::vector<std::string>(args.begin(), args.end()));
+}
+
+std::optional<SqlError> CataloguedError(int32_t number, const std::vector<std::string>& args) {
+  const Entry* entry = Find(number);
+  if (entry == nullptr) return std::nullopt;
+  return FromEntry(entry, args);
 }
 
 void ThrowError(int32_t number, std::initializer_list<std::string> args) {

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace orv::tsql {
 
@@ -36,5 +38,8 @@ class SqlException : public std::runtime_error {
 // 4104, 4127, 8114, 8115, 8117, 8118, 8120, 8134, 8152, 8153.
 SqlError MakeError(int32_t number, std::initializer_list<std::string> args = {});
 [[noreturn]] void ThrowError(int32_t number, std::initializer_list<std::string> args = {});
+// The error of a catalogued number with these arguments (RAISERROR of a system message);
+// nothing for a number the catalogue does not hold.
+std::optional<SqlError> CataloguedError(int32_t number, const std::vector<std::string>& args);
 
 }  // namespace orv::tsql
