@@ -147,6 +147,7 @@ std::shared_ptr<Table> Database::FindOrLoad(std::string_view name, bool preloadi
     loading_.erase(key);
     if (table) {
       if (table->object_id == 0) table->object_id = NewObjectId();
+      table->object_id = stored_ids_.emplace(key, table->object_id).first->second;
       table = tables_.emplace(key, table).first->second;
     }
     loaded_.notify_all();
@@ -168,8 +169,27 @@ std::shared_ptr<View> Database::FindView(std::string_view name) {
   return it == views_.end() ? nullptr : it->second;
 }
 
+std::optional<Database::TableDescription> Database::DescribeTable(std::string_view name) {
+  const std::string key = FoldName(name);
+  DataFile* file = nullptr;
+  {
+    std::lock_guard lock(catalog_mutex_);
+    auto it = tables_.find(key);
+    if (it != tables_.end()) return TableDescription{it->second->name, it->second->object_id, it->second->columns};
+    if (views_.count(key) || !file_ || dropped_.count(key)) return std::nullopt;
+    file = file_.get();
+  }
+  auto stored = file->StoredDefinition(name);
+  if (!stored) return std::nullopt;
+  std::lock_guard lock(catalog_mutex_);
+  auto it = tables_.find(key);  // loaded meanwhile
+  if (it != tables_.end()) return TableDescription{it->second->name, it->second->object_id, it->second->columns};
+  const int32_t id = stored_ids_.emplace(key, NewObjectId()).first->second;
+  return TableDescription{std::move(stored->first), id, std::move(stored->second)};
+}
+
 std::optional<int32_t> Database::ObjectId(std::string_view name) {
-  if (auto table = FindTable(name)) return table->object_id;
+  if (auto table = DescribeTable(name)) return table->object_id;
   if (auto view = FindView(name)) return view->object_id;
   if (auto procedure = FindProcedure(name)) return procedure->object_id;
   return std::nullopt;
@@ -241,7 +261,10 @@ void Database::RemoveView(const std::shared_ptr<View>& view) {
 
 void Database::ForgetDropped(const std::vector<std::string>& names) {
   std::lock_guard lock(catalog_mutex_);
-  for (const std::string& name : names) dropped_.erase(FoldName(name));
+  for (const std::string& name : names) {
+    dropped_.erase(FoldName(name));
+    stored_ids_.erase(FoldName(name));
+  }
 }
 
 void Database::AttachFile(std::unique_ptr<DataFile> file) {
@@ -252,6 +275,7 @@ void Database::AttachFile(std::unique_ptr<DataFile> file) {
 void Database::AddLoadedTable(std::shared_ptr<Table> table) {
   std::lock_guard lock(catalog_mutex_);
   if (table->object_id == 0) table->object_id = NewObjectId();
+  table->object_id = stored_ids_.emplace(FoldName(table->name), table->object_id).first->second;
   table->NumberRows();
   tables_[FoldName(table->name)] = std::move(table);
 }

@@ -18,6 +18,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tsql/catalog/lock_manager.h"
@@ -160,6 +161,9 @@ class DataFile {
   virtual void AbortWrite() = 0;
   // The names of the tables the file holds, as created.
   virtual std::vector<std::string> StoredTableNames() = 0;
+  // A stored table's name as created and its columns, read without its rows; nothing when the
+  // file has no table of that name.
+  virtual std::optional<std::pair<std::string, std::vector<ColumnDef>>> StoredDefinition(std::string_view name) = 0;
 };
 
 class Database {
@@ -184,6 +188,16 @@ class Database {
   bool LoadsOnDemand() const;
   std::shared_ptr<View> FindView(std::string_view name);
   std::shared_ptr<Procedure> FindProcedure(std::string_view name);
+  // What a permanent table is, without reading its rows: its name as created, its object id and
+  // its columns (from memory when it is loaded, else from the file's catalog). The catalog views
+  // and OBJECT_ID use it, so that naming a table there does not load a million rows. Nothing
+  // when there is no such table.
+  struct TableDescription {
+    std::string name;
+    int32_t object_id = 0;
+    std::vector<ColumnDef> columns;
+  };
+  std::optional<TableDescription> DescribeTable(std::string_view name);
   std::optional<int32_t> ObjectId(std::string_view name);
 
   // ---- catalog changes; the session records each in its ChangeLog ---------------------------
@@ -239,6 +253,9 @@ class Database {
   std::map<std::string, std::shared_ptr<View>> views_;
   std::map<std::string, std::shared_ptr<Procedure>> procedures_;
   std::set<std::string> dropped_;     // folded names dropped in memory but still in the file
+  // The object ids of stored tables by folded name, given when first described or loaded, so
+  // that a table keeps its id whether or not (or however often) its rows are read.
+  std::map<std::string, int32_t> stored_ids_;
   std::optional<int64_t> demo_clock_;
 };
 

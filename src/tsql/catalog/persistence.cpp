@@ -94,27 +94,31 @@ std::vector<StoredColumn> ToStored(const std::vector<ColumnDef>& columns) {
   return out;
 }
 
+ColumnDef FromStoredColumn(StoredColumn c) {
+  ColumnDef def;
+  def.name = std::move(c.name);
+  def.type = c.type;
+  def.nullable = c.nullable;
+  def.default_expr = ParseDefault(c.default_sql);
+  // The text the catalog views show: the stored text is the expression in one pair of
+  // parentheses (DefaultSql), which the views add themselves.
+  if (c.default_sql.size() >= 2 && c.default_sql.front() == '(' && c.default_sql.back() == ')') {
+    def.default_sql = c.default_sql.substr(1, c.default_sql.size() - 2);
+  }
+  def.identity = c.identity;
+  def.identity_seed = c.identity_seed;
+  def.identity_increment = c.identity_increment;
+  return def;
+}
+
 std::shared_ptr<Table> FromStored(StoredTable stored) {
   auto table = std::make_shared<Table>();
   table->name = std::move(stored.name);
   table->object_id = NewObjectId();
   bool has_identity = false;
   for (StoredColumn& c : stored.columns) {
-    ColumnDef def;
-    def.name = std::move(c.name);
-    def.type = c.type;
-    def.nullable = c.nullable;
-    def.default_expr = ParseDefault(c.default_sql);
-    // The text the catalog views show: the stored text is the expression in one pair of
-    // parentheses (DefaultSql), which the views add themselves.
-    if (c.default_sql.size() >= 2 && c.default_sql.front() == '(' && c.default_sql.back() == ')') {
-      def.default_sql = c.default_sql.substr(1, c.default_sql.size() - 2);
-    }
-    def.identity = c.identity;
-    def.identity_seed = c.identity_seed;
-    def.identity_increment = c.identity_increment;
     has_identity = has_identity || c.identity;
-    table->columns.push_back(std::move(def));
+    table->columns.push_back(FromStoredColumn(std::move(c)));
   }
   table->SetStoredRows(std::move(stored.rows), std::move(stored.row_ids));
   table->version = stored.version;
@@ -238,6 +242,16 @@ class SqliteFile : public DataFile {
       if (stored_tables_.count(FoldName(name))) names.push_back(std::move(name));
     }
     return names;
+  }
+
+  std::optional<std::pair<std::string, std::vector<ColumnDef>>> StoredDefinition(std::string_view name) override {
+    std::lock_guard lock(mutex_);
+    if (!store_ || !stored_tables_.count(FoldName(name))) return std::nullopt;
+    std::optional<StoredTable> stored = store_->DescribeTable(std::string(name));
+    if (!stored) return std::nullopt;
+    std::vector<ColumnDef> columns;
+    for (StoredColumn& c : stored->columns) columns.push_back(FromStoredColumn(std::move(c)));
+    return std::make_pair(std::move(stored->name), std::move(columns));
   }
 
   std::shared_ptr<Table> LoadTable(std::string_view name) override {

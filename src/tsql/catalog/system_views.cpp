@@ -39,16 +39,16 @@ Value Int(int64_t v) { return Value::Int(v); }
 
 constexpr int kDbo = 1;
 
-// The permanent tables (loaded on demand) and views, by name.
+// The permanent tables (described, not loaded) and views, by name.
 struct Objects {
-  std::vector<std::shared_ptr<Table>> tables;
+  std::vector<Database::TableDescription> tables;
   std::vector<std::shared_ptr<View>> views;
 };
 
 Objects AllObjects(Database& db) {
   Objects o;
   for (const std::string& name : db.TableNames()) {
-    if (auto t = db.FindTable(name)) o.tables.push_back(std::move(t));
+    if (auto t = db.DescribeTable(name)) o.tables.push_back(std::move(*t));
   }
   db.ForEachView([&](const std::shared_ptr<View>& v) { o.views.push_back(v); });
   return o;
@@ -68,7 +68,7 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
     b.Col("TABLE_CATALOG", Sysname(), true).Col("TABLE_SCHEMA", Sysname(), true);
     b.Col("TABLE_NAME", Sysname()).Col("TABLE_TYPE", SqlType::VarChar(10), true);
     Objects o = AllObjects(db);
-    for (auto& t : o.tables) b.Add({Str(catalog), Str("dbo"), Str(t->name), Str("BASE TABLE")});
+    for (auto& t : o.tables) b.Add({Str(catalog), Str("dbo"), Str(t.name), Str("BASE TABLE")});
     for (auto& v : o.views) b.Add({Str(catalog), Str("dbo"), Str(v->name), Str("VIEW")});
     return b.Done("TABLES");
   }
@@ -86,7 +86,7 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
     Objects o = AllObjects(db);
     for (auto& t : o.tables) {
       int ordinal = 0;
-      for (const ColumnDef& c : t->columns) {
+      for (const ColumnDef& c : t.columns) {
         const SqlType& ty = c.type;
         bool text = ty.IsString() || ty.IsBinary();
         bool numeric = ty.IsNumeric();
@@ -95,7 +95,7 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
         if (ty.id == TypeId::Real) precision = 24;
         int64_t chars = ty.length == SqlType::kMaxLength ? -1 : ty.length;
         int64_t octets = ty.length == SqlType::kMaxLength ? -1 : (ty.IsUnicode() ? 2 * chars : chars);
-        b.Add({Str(catalog), Str("dbo"), Str(t->name), Str(c.name), Int(++ordinal),
+        b.Add({Str(catalog), Str("dbo"), Str(t.name), Str(c.name), Int(++ordinal),
                c.default_sql.empty() ? Value() : Str("(" + c.default_sql + ")"),
                Str(c.nullable ? "YES" : "NO"), Str(DataTypeName(ty)), NullableInt(text, chars),
                NullableInt(text, octets),
@@ -207,7 +207,7 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view) {
     if (view == "PROCEDURES") return b.Done("procedures");
     Objects o = AllObjects(db);
     if (view != "VIEWS") {
-      for (auto& t : o.tables) b.Add(ObjectRow(t->name, t->object_id, "U ", "USER_TABLE", now));
+      for (auto& t : o.tables) b.Add(ObjectRow(t.name, t.object_id, "U ", "USER_TABLE", now));
     }
     if (view != "TABLES") {
       for (auto& v : o.views) b.Add(ObjectRow(v->name, v->object_id, "V ", "VIEW", now));
@@ -223,7 +223,7 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view) {
     b.Col("is_computed", SqlType::Bit());
     for (auto& t : AllObjects(db).tables) {
       int id = 0;
-      for (const ColumnDef& c : t->columns) {
+      for (const ColumnDef& c : t.columns) {
         int type_id = SystemTypeId(c.type);
         int precision = c.type.id == TypeId::Decimal ? c.type.precision
                         : c.type.IsNumeric()         ? util::ShapeOf(c.type).precision
@@ -233,7 +233,7 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view) {
         int scale = c.type.id == TypeId::Decimal || c.type.IsPreciseTime() ? c.type.scale
                     : c.type.id == TypeId::Money                          ? 4
                                                                           : 0;
-        b.Add({Int(t->object_id), Str(c.name), Int(++id), Int(type_id), Int(type_id),
+        b.Add({Int(t.object_id), Str(c.name), Int(++id), Int(type_id), Int(type_id),
                Int(MaxLength(c.type)), Int(precision), Int(scale),
                c.type.IsString() ? Str(CollationName(c.type.collation)) : Value(),
                Int(c.nullable ? 1 : 0), Int(c.identity ? 1 : 0), Int(0)});
@@ -364,7 +364,7 @@ std::shared_ptr<Table> BuildSystemView(SessionState& session, std::string_view s
 std::optional<std::string> ObjectNameOf(Database& db, int32_t object_id) {
   Objects o = AllObjects(db);
   for (auto& t : o.tables) {
-    if (t->object_id == object_id) return t->name;
+    if (t.object_id == object_id) return t.name;
   }
   for (auto& v : o.views) {
     if (v->object_id == object_id) return v->name;

@@ -426,44 +426,57 @@ std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
   return t;
 }
 
+bool SqliteStore::ReadDefinition(const std::string& name, StoredTable& t) {
+  {
+    Statement meta(db_,
+                   has_versions_ ? "SELECT name, identity_next, version FROM orv_tables WHERE name = ?"
+                                 : "SELECT name, identity_next, 0 FROM orv_tables WHERE name = ?",
+                   path_);
+    meta.Text(1, name);
+    if (!meta.Row()) return false;
+    t.name = meta.TextAt(0);
+    t.identity_next = meta.IntAt(1);
+    t.version = meta.IntAt(2);
+  }
+  Statement cols(db_,
+                 "SELECT name, type, nullable, default_sql, identity, seed, increment FROM orv_columns "
+                 "WHERE table_name = ? ORDER BY ordinal",
+                 path_);
+  cols.Text(1, t.name);
+  while (cols.Row()) {
+    StoredColumn c;
+    c.name = cols.TextAt(0);
+    const std::string type_text = cols.TextAt(1);
+    const std::optional<SqlType> type = ParseTypeText(type_text);
+    if (!type) {
+      FileError(path_, "table '" + t.name + "', column '" + c.name + "' has the type '" + type_text +
+                           "', which is not a valid column type");
+    }
+    c.type = *type;
+    c.nullable = cols.IntAt(2) != 0;
+    c.default_sql = cols.TextAt(3);
+    c.identity = cols.IntAt(4) != 0;
+    c.identity_seed = cols.IntAt(5);
+    c.identity_increment = cols.IntAt(6);
+    t.columns.push_back(std::move(c));
+  }
+  return true;
+}
+
+std::optional<StoredTable> SqliteStore::DescribeTable(const std::string& name) {
+  return Read([&]() -> std::optional<StoredTable> {
+    StoredTable t;
+    if (!ReadDefinition(name, t)) return std::nullopt;
+    return t;
+  });
+}
+
 std::optional<StoredTable> SqliteStore::LoadTableOnce(const std::string& name, const FileStamp* snapshot_stamp,
                                                       bool& from_snapshot, SnapshotKey& key) {
   from_snapshot = false;
   return Read([&]() -> std::optional<StoredTable> {
     StoredTable t;
-    {
-      Statement meta(db_,
-                     has_versions_ ? "SELECT name, identity_next, version FROM orv_tables WHERE name = ?"
-                                   : "SELECT name, identity_next, 0 FROM orv_tables WHERE name = ?",
-                     path_);
-      meta.Text(1, name);
-      if (!meta.Row()) return std::nullopt;
-      t.name = meta.TextAt(0);
-      t.identity_next = meta.IntAt(1);
-      t.version = meta.IntAt(2);
-    }
-    Statement cols(db_,
-                   "SELECT name, type, nullable, default_sql, identity, seed, increment FROM orv_columns "
-                   "WHERE table_name = ? ORDER BY ordinal",
-                   path_);
-    cols.Text(1, t.name);
-    while (cols.Row()) {
-      StoredColumn c;
-      c.name = cols.TextAt(0);
-      const std::string type_text = cols.TextAt(1);
-      const std::optional<SqlType> type = ParseTypeText(type_text);
-      if (!type) {
-        FileError(path_, "table '" + t.name + "', column '" + c.name + "' has the type '" + type_text +
-                             "', which is not a valid column type");
-      }
-      c.type = *type;
-      c.nullable = cols.IntAt(2) != 0;
-      c.default_sql = cols.TextAt(3);
-      c.identity = cols.IntAt(4) != 0;
-      c.identity_seed = cols.IntAt(5);
-      c.identity_increment = cols.IntAt(6);
-      t.columns.push_back(std::move(c));
-    }
+    if (!ReadDefinition(name, t)) return std::nullopt;
     const std::vector<std::string> stored = SqliteColumns(db_, t.name, path_);
     if (stored.size() != t.columns.size()) {
       FileError(path_, "table '" + t.name + "' has " + std::to_string(stored.size()) + " columns but its definition " +

@@ -101,6 +101,9 @@ class SqliteStore {
   // read from SQLite outside a write gets one.
   std::optional<StoredTable> LoadTable(const std::string& name);
   std::vector<StoredTable> LoadTables();
+  // A table's name as created, columns, identity and version, without its rows; nullopt when
+  // the file has no such table.
+  std::optional<StoredTable> DescribeTable(const std::string& name);
 
   // ---- writes --------------------------------------------------------------------------------
   // Takes SQLite's write lock (BEGIN IMMEDIATE); false when another connection holds it.
@@ -147,6 +150,9 @@ class SqliteStore {
   void ReadSecondHalf(const std::string& name, const std::string& select, int64_t low, int64_t high,
                       const std::vector<StoredValueReader>& readers, RowRange& out);
 
+  // Reads the catalog rows of a table into t (name, identity, version, columns); false when the
+  // file has no such table.
+  bool ReadDefinition(const std::string& name, StoredTable& t);
   // The table read from SQLite, or from its column snapshot when `snapshot` is given and has
   // the state the read transaction sees; `from_snapshot` says which.
   std::optional<StoredTable> LoadTableOnce(const std::string& name, const FileStamp* snapshot_stamp,

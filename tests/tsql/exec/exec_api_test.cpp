@@ -105,6 +105,10 @@ struct FakeFile : DataFile {
   }
   bool TryBeginWrite(Database&) override { return true; }
   std::vector<std::string> StoredTableNames() override { return {"Stored"}; }
+  std::optional<std::pair<std::string, std::vector<ColumnDef>>> StoredDefinition(std::string_view name) override {
+    if (!NamesEqual(name, "stored")) return std::nullopt;
+    return std::make_pair(std::string("Stored"), std::vector<ColumnDef>{ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1}});
+  }
   void Commit(Database&, const ChangeLog& log) override {
     std::vector<std::string> names;
     for (const ChangeLog::Record& r : log.records()) {
@@ -147,6 +151,28 @@ TEST(EngineApi, TableLoaderSuppliesEachTableOnceHoweverManyAskForIt) {
   Session other(db);
   EXPECT_EQ(other.ExecuteBatch("select v from stored")[0].rows[0][0].int_value(), 42);
   EXPECT_EQ(*loads, 1);
+}
+
+// The catalog views, OBJECT_ID and the catalog procedures describe a stored table without
+// reading its rows, and it keeps its object id once they are read.
+TEST(EngineApi, DescribingAStoredTableDoesNotLoadIt) {
+  auto db = OpenDatabase(":memory:");
+  auto file = std::make_unique<FakeFile>();
+  auto loads = file->loads;
+  db->AttachFile(std::move(file));
+  Session s(db);
+  auto r = s.ExecuteBatch(
+      "select object_id('stored'), (select count(*) from sys.columns), (select count(*) from "
+      "INFORMATION_SCHEMA.TABLES)\nexec sp_columns 'stored'\nexec sp_help 'stored'");
+  ASSERT_GE(r.size(), 3u);
+  ASSERT_EQ(r[0].kind, StatementResult::Kind::Rows);
+  const int64_t id = r[0].rows[0][0].int_value();
+  EXPECT_EQ(r[0].rows[0][1].int_value(), 1);
+  EXPECT_EQ(r[0].rows[0][2].int_value(), 1);
+  EXPECT_EQ(*loads, 0);
+  r = s.ExecuteBatch("select v, object_id('stored') from stored");
+  EXPECT_EQ(*loads, 1);
+  EXPECT_EQ(r[0].rows[0][1].int_value(), id);
 }
 
 TEST(EngineApi, ADroppedStoredTableIsNotLoadedAgainBeforeTheCommit) {
