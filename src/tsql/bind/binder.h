@@ -70,6 +70,9 @@ class Binder {
 
   // Resolves a table name to a table (temp tables of this session first for "#x").
   std::shared_ptr<Table> FindTable(const ast::Name& name);
+  // A view's columns as its query binds, without reading the rows of its tables; empty when it
+  // does not bind.
+  std::vector<ResultColumn> ViewColumns(const View& view);
 
   SessionState& session() { return session_; }
 
@@ -137,6 +140,8 @@ class Binder {
 
   SessionState& session_;
   ConstantEvaluator evaluate_constant_;
+  // Binding only to learn a view's columns: tables are their descriptions (ViewColumns).
+  bool describing_ = false;
   bool allow_assignment_ = false;
 
   // The common table expressions in scope, in the order defined; each sees those before it.

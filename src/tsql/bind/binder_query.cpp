@@ -52,9 +52,42 @@ std::shared_ptr<Table> Binder::FindTable(const ast::Name& name) {
   if (IsTempName(table)) return session_.FindTempTable(table);
   if (name.size() >= 2) {
     // sys.tables, INFORMATION_SCHEMA.COLUMNS, ...: the catalog views.
-    if (auto view = BuildSystemView(session_, name[name.size() - 2], table)) return view;
+    if (auto view = BuildSystemView(session_, name[name.size() - 2], table,
+                                    [this](const View& v) { return ViewColumns(v); })) {
+      return view;
+    }
+  }
+  if (describing_) {
+    // Only the columns matter: a table with none of its rows, and no lock on it.
+    auto description = session_.database->DescribeTable(table);
+    if (!description) return nullptr;
+    auto stub = std::make_shared<Table>();
+    stub->name = std::move(description->name);
+    stub->object_id = description->object_id;
+    stub->columns = std::move(description->columns);
+    return stub;
   }
   return session_.OpenTable(table);
+}
+
+std::vector<ResultColumn> Binder::ViewColumns(const View& view) {
+  const bool outer_describing = std::exchange(describing_, true);
+  std::vector<const ast::CommonTableExpr*> outer_ctes = std::move(ctes_);
+  Recursion* outer_recursion = std::exchange(recursion_, nullptr);
+  ctes_.clear();
+  std::vector<ResultColumn> columns;
+  try {
+    columns = BindQuery(*view.query, nullptr)->columns;
+    for (size_t i = 0; i < view.column_names.size() && i < columns.size(); ++i) {
+      columns[i].name = view.column_names[i];
+    }
+  } catch (const SqlException&) {
+    columns.clear();  // a view that does not bind (a table of it dropped) has no columns to show
+  }
+  ctes_ = std::move(outer_ctes);
+  recursion_ = outer_recursion;
+  describing_ = outer_describing;
+  return columns;
 }
 
 int Binder::AddNamedSource(const ast::Name& name, const std::string& alias, BoundSpec& spec,

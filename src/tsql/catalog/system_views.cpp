@@ -54,13 +54,28 @@ Objects AllObjects(Database& db) {
   return o;
 }
 
+// The tables and then the views whose columns the column views list (views only when their
+// columns can be had).
+std::vector<Database::TableDescription> ColumnOwners(Database& db, const ViewColumns& view_columns) {
+  Objects o = AllObjects(db);
+  std::vector<Database::TableDescription> owners = std::move(o.tables);
+  if (!view_columns) return owners;
+  for (const auto& v : o.views) {
+    Database::TableDescription d{v->name, v->object_id, {}};
+    for (const ResultColumn& c : view_columns(*v)) d.columns.push_back(ColumnDef{c.name, c.type, c.nullable});
+    owners.push_back(std::move(d));
+  }
+  return owners;
+}
+
 std::string DataTypeName(const SqlType& t) {
   return std::string(t.id == TypeId::Decimal ? "decimal" : t.MessageName());
 }
 
 Value NullableInt(bool has, int64_t v) { return has ? Int(v) : Value(); }
 
-std::shared_ptr<Table> InformationSchema(SessionState& session, const std::string& view) {
+std::shared_ptr<Table> InformationSchema(SessionState& session, const std::string& view,
+                                         const ViewColumns& view_columns) {
   Database& db = *session.database;
   const std::string catalog = db.name();
   Builder b;
@@ -83,8 +98,7 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
     b.Col("NUMERIC_PRECISION_RADIX", SqlType::SmallInt(), true);
     b.Col("NUMERIC_SCALE", SqlType::Int(), true).Col("DATETIME_PRECISION", SqlType::SmallInt(), true);
     b.Col("CHARACTER_SET_NAME", Sysname(), true).Col("COLLATION_NAME", Sysname(), true);
-    Objects o = AllObjects(db);
-    for (auto& t : o.tables) {
+    for (auto& t : ColumnOwners(db, view_columns)) {
       int ordinal = 0;
       for (const ColumnDef& c : t.columns) {
         const SqlType& ty = c.type;
@@ -192,7 +206,7 @@ std::vector<TypeEntry> SystemTypes() {
           {"sysname", SqlType::NVarChar(128)}};
 }
 
-std::shared_ptr<Table> Sys(SessionState& session, const std::string& view) {
+std::shared_ptr<Table> Sys(SessionState& session, const std::string& view, const ViewColumns& view_columns) {
   Database& db = *session.database;
   const int64_t now = session.Now();
   Builder b;
@@ -221,7 +235,7 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view) {
     b.Col("scale", SqlType::TinyInt()).Col("collation_name", Sysname(), true);
     b.Col("is_nullable", SqlType::Bit(), true).Col("is_identity", SqlType::Bit());
     b.Col("is_computed", SqlType::Bit());
-    for (auto& t : AllObjects(db).tables) {
+    for (auto& t : ColumnOwners(db, view_columns)) {
       int id = 0;
       for (const ColumnDef& c : t.columns) {
         int type_id = SystemTypeId(c.type);
@@ -354,10 +368,10 @@ int MaxLength(const SqlType& t) {
 }
 
 std::shared_ptr<Table> BuildSystemView(SessionState& session, std::string_view schema,
-                                       std::string_view name) {
+                                       std::string_view name, const ViewColumns& view_columns) {
   std::string s = FoldName(schema), v = FoldName(name);
-  if (s == "INFORMATION_SCHEMA") return InformationSchema(session, v);
-  if (s == "SYS") return Sys(session, v);
+  if (s == "INFORMATION_SCHEMA") return InformationSchema(session, v, view_columns);
+  if (s == "SYS") return Sys(session, v, view_columns);
   return nullptr;
 }
 
