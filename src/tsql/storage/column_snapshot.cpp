@@ -540,7 +540,7 @@ std::optional<FileStamp> StampFile(const std::string& path) {
 }
 
 ColumnSnapshots::ColumnSnapshots(const std::string& data_source_path)
-    : folder_(data_source_path + ".columns") {}
+    : data_source_(data_source_path), folder_(data_source_path + ".columns") {}
 
 std::string ColumnSnapshots::FileFor(std::string_view table) const {
   std::string name;
@@ -575,15 +575,27 @@ void ColumnSnapshots::Write(const SnapshotKey& key, const StoredTable& t) const 
     const auto& row = t.rows[i];
     for (size_t c = 0; c < width; ++c) columns[c].Put(i, row[c]);
   }
-  if (::mkdir(folder_.c_str(), 0777) != 0 && errno != EEXIST) return;
+  // The snapshots hold the file's data: nobody may read them who may not read the file.
+  struct stat source;
+  if (::stat(data_source_.c_str(), &source) != 0) return;
+  const mode_t file_mode = source.st_mode & 0666;
+  const mode_t folder_mode = file_mode | ((file_mode & 0444) >> 2);  // searchable where readable
+  if (::mkdir(folder_.c_str(), folder_mode) != 0 && errno != EEXIST) return;
   // Written whole under a name of its own, then put in place in one step: a reader finds the
   // old snapshot or the new one, never a part.
   const std::string path = FileFor(t.name);
   const std::string temporary =
       path + ".tmp" + std::to_string(::getpid()) + "-" +
       std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id()));
-  FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) return;
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, file_mode);
+  if (fd < 0) return;
+  ::fchmod(fd, file_mode);  // whatever the umask left of it, no more than the file's own
+  FILE* file = ::fdopen(fd, "wb");
+  if (!file) {
+    ::close(fd);
+    std::remove(temporary.c_str());
+    return;
+  }
   bool ok = true;
   int64_t length = 0;
   auto flush = [&](Buffer& b) {

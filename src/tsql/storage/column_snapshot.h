@@ -10,6 +10,7 @@
 // the stamp: after it, the snapshots of that file go unused until a load writes them anew. A
 // snapshot that cannot be read or does not match is passed over (the table is read from SQLite);
 // one that cannot be written is not written. The data-source file itself is never changed.
+// Snapshots and their folder get the file's own permissions: they hold its data.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +59,7 @@ class ColumnSnapshots {
   std::string FileFor(std::string_view table) const;
 
  private:
+  std::string data_source_;
   std::string folder_;
 };
 

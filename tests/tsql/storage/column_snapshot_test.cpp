@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -237,6 +238,18 @@ TEST_F(ColumnSnapshotTest, DamagedSnapshotsArePassedOver) {
     ASSERT_TRUE(t) << "damage " << i;
     ExpectSameRows(*t, original);
   }
+}
+
+// The snapshots hold the file's data: they are no more readable than the file.
+TEST_F(ColumnSnapshotTest, SnapshotsTakeTheFilesPermissions) {
+  Write(*SqliteStore::Open(path_, Mode::kCreate), Wide());
+  ASSERT_EQ(::chmod(path_.c_str(), 0600), 0);
+  ASSERT_TRUE(SqliteStore::Open(path_, Mode::kExisting)->LoadTable("ICStockBillEntry"));
+  struct stat folder, file;
+  ASSERT_EQ(::stat((path_ + ".columns").c_str(), &folder), 0);
+  ASSERT_EQ(::stat(ColumnSnapshots(path_).FileFor("ICStockBillEntry").c_str(), &file), 0);
+  EXPECT_EQ(folder.st_mode & 0777, 0700u);
+  EXPECT_EQ(file.st_mode & 0777, 0600u);
 }
 
 TEST_F(ColumnSnapshotTest, SnapshotsCanBeTurnedOff) {
