@@ -24,7 +24,7 @@ namespace {
 // column definitions, the row count, the rowids, each column, and an end mark with the file's
 // length. Numbers are in the writing machine's byte order (a snapshot is of this machine's
 // file and is only ever read here).
-constexpr char kMagic[8] = {'O', 'R', 'V', 'C', 'O', 'L', 'S', '1'};
+constexpr char kMagic[8] = {'O', 'R', 'V', 'C', 'O', 'L', 'S', '2'};
 constexpr uint32_t kByteOrder = 0x01020304;
 constexpr char kEndMark[4] = {'E', 'N', 'D', '!'};
 
@@ -502,6 +502,9 @@ void PutKey(Buffer& out, const SnapshotKey& key) {
   out.Put(key.stamp.changed_ns);
   out.Put(key.stamp.log_size);
   out.Put(key.stamp.log_changed_ns);
+  out.Put(key.stamp.change_counter);
+  out.Put(key.stamp.log_checkpoint);
+  out.Put(key.stamp.log_salts);
 }
 
 SnapshotKey GetKey(Cursor& in) {
@@ -514,12 +517,28 @@ SnapshotKey GetKey(Cursor& in) {
   key.stamp.changed_ns = in.Get<int64_t>();
   key.stamp.log_size = in.Get<int64_t>();
   key.stamp.log_changed_ns = in.Get<int64_t>();
+  key.stamp.change_counter = in.Get<uint32_t>();
+  key.stamp.log_checkpoint = in.Get<uint32_t>();
+  key.stamp.log_salts = in.Get<uint64_t>();
   return key;
 }
 
 bool SameKey(const SnapshotKey& a, const SnapshotKey& b) {
   return a.stamp == b.stamp && a.version == b.version && a.low_rowid == b.low_rowid &&
          a.high_rowid == b.high_rowid;
+}
+
+}  // namespace
+
+namespace {
+
+// `n` bytes of a file from `offset` (zeros where it has none).
+void ReadHeader(const std::string& path, off_t offset, void* out, size_t n) {
+  std::memset(out, 0, n);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  if (::pread(fd, out, n, offset) < 0) std::memset(out, 0, n);
+  ::close(fd);
 }
 
 }  // namespace
@@ -531,10 +550,14 @@ std::optional<FileStamp> StampFile(const std::string& path) {
   stamp.inode = static_cast<uint64_t>(st.st_ino);
   stamp.size = static_cast<int64_t>(st.st_size);
   stamp.changed_ns = Nanoseconds(st.st_ctim);
+  ReadHeader(path, 24, &stamp.change_counter, sizeof stamp.change_counter);
+  const std::string log_path = path + "-wal";
   struct stat log;
-  if (::stat((path + "-wal").c_str(), &log) == 0 && log.st_size > 0) {
+  if (::stat(log_path.c_str(), &log) == 0 && log.st_size > 0) {
     stamp.log_size = static_cast<int64_t>(log.st_size);
     stamp.log_changed_ns = Nanoseconds(log.st_ctim);
+    ReadHeader(log_path, 12, &stamp.log_checkpoint, sizeof stamp.log_checkpoint);
+    ReadHeader(log_path, 16, &stamp.log_salts, sizeof stamp.log_salts);
   }
   return stamp;
 }

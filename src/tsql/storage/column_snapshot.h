@@ -22,13 +22,20 @@
 
 namespace orv::tsql {
 
-// The data-source file and its write-ahead log as they are on disk now.
+// The data-source file and its write-ahead log as they are on disk now: inode, size and change
+// time, and SQLite's own counters, which change with every commit whatever the resolution of
+// the file system's clock (the file's change counter, bumped by commits without a log; the log
+// header's checkpoint sequence and salts, new each time the log starts over — between two such
+// starts every commit makes the log longer).
 struct FileStamp {
   uint64_t inode = 0;
   int64_t size = 0;
   int64_t changed_ns = 0;
+  uint32_t change_counter = 0;
   int64_t log_size = 0;  // 0 when there is no log (an empty log is the same)
   int64_t log_changed_ns = 0;
+  uint32_t log_checkpoint = 0;
+  uint64_t log_salts = 0;
   bool operator==(const FileStamp&) const = default;
 };
 // Nothing when the file cannot be looked at.

@@ -152,12 +152,15 @@ TEST_F(ColumnSnapshotTest, ATableComesBackFromItsSnapshotExactly) {
   ExpectSameRows(from_snapshot, original);
 
   // Another state, other columns: not this snapshot.
-  for (auto change :
-       {+[](SnapshotKey&k, StoredTable&) { ++k.version; },
-        +[](SnapshotKey&k, StoredTable&) { --k.high_rowid; },
-        +[](SnapshotKey&k, StoredTable&) { ++k.stamp.log_changed_ns; },
-        +[](SnapshotKey&, StoredTable&t) { t.columns[4].type = SqlType::Decimal(23, 9); },
-        +[](SnapshotKey&, StoredTable&t) { t.columns[7].nullable = false; }}) {
+  using Change = std::function<void(SnapshotKey&, StoredTable&)>;
+  for (const Change& change : std::vector<Change>{
+           [](SnapshotKey& k, StoredTable&) { ++k.version; },
+           [](SnapshotKey& k, StoredTable&) { --k.high_rowid; },
+           [](SnapshotKey& k, StoredTable&) { ++k.stamp.log_changed_ns; },
+           [](SnapshotKey& k, StoredTable&) { ++k.stamp.log_salts; },
+           [](SnapshotKey& k, StoredTable&) { ++k.stamp.change_counter; },
+           [](SnapshotKey&, StoredTable& t) { t.columns[4].type = SqlType::Decimal(23, 9); },
+           [](SnapshotKey&, StoredTable& t) { t.columns[7].nullable = false; }}) {
     SnapshotKey other = key;
     StoredTable t;
     t.name = from_sqlite->name;
