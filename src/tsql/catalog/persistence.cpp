@@ -509,6 +509,7 @@ void SaveDatabaseAs(Database& db, const std::string& path) {
 
 void MakeColumnSnapshots(const std::string& path) {
   const std::unique_ptr<SqliteStore> store = SqliteStore::Open(path, SqliteStore::Mode::kExisting);
+  if (!store->MakesSnapshots()) return;
   for (const std::string& name : store->TableNames()) store->LoadTable(name);
 }
 

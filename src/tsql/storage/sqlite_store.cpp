@@ -426,9 +426,11 @@ std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
   return t;
 }
 
-bool SqliteStore::ReadDefinition(const std::string& name, StoredTable& t) {
+bool SqliteStore::MakesSnapshots() const { return snapshots_ != nullptr; }
+
+bool SqliteStore::ReadDefinition(sqlite3* db, const std::string& name, StoredTable& t) {
   {
-    Statement meta(db_,
+    Statement meta(db,
                    has_versions_ ? "SELECT name, identity_next, version FROM orv_tables WHERE name = ?"
                                  : "SELECT name, identity_next, 0 FROM orv_tables WHERE name = ?",
                    path_);
@@ -438,7 +440,7 @@ bool SqliteStore::ReadDefinition(const std::string& name, StoredTable& t) {
     t.identity_next = meta.IntAt(1);
     t.version = meta.IntAt(2);
   }
-  Statement cols(db_,
+  Statement cols(db,
                  "SELECT name, type, nullable, default_sql, identity, seed, increment FROM orv_columns "
                  "WHERE table_name = ? ORDER BY ordinal",
                  path_);
@@ -466,7 +468,7 @@ bool SqliteStore::ReadDefinition(const std::string& name, StoredTable& t) {
 std::optional<StoredTable> SqliteStore::DescribeTable(const std::string& name) {
   return Read([&]() -> std::optional<StoredTable> {
     StoredTable t;
-    if (!ReadDefinition(name, t)) return std::nullopt;
+    if (!ReadDefinition(db_, name, t)) return std::nullopt;
     return t;
   });
 }
@@ -476,7 +478,7 @@ std::optional<StoredTable> SqliteStore::LoadTableOnce(const std::string& name, c
   from_snapshot = false;
   return Read([&]() -> std::optional<StoredTable> {
     StoredTable t;
-    if (!ReadDefinition(name, t)) return std::nullopt;
+    if (!ReadDefinition(db_, name, t)) return std::nullopt;
     const std::vector<std::string> stored = SqliteColumns(db_, t.name, path_);
     if (stored.size() != t.columns.size()) {
       FileError(path_, "table '" + t.name + "' has " + std::to_string(stored.size()) + " columns but its definition " +
@@ -591,28 +593,13 @@ void SqliteStore::ReadSecondHalf(const std::string& name, const std::string& sel
   };
   exec("BEGIN");
   try {
-    StoredTable t;
-    {
-      Statement meta(second_, has_versions_ ? "SELECT name, version FROM orv_tables WHERE name = ?"
-                                            : "SELECT name, 0 FROM orv_tables WHERE name = ?",
-                     path_);
-      meta.Text(1, name);
-      if (!meta.Row()) {
-        exec("COMMIT");
-        out.version = -1;
-        return;
-      }
-      t.name = meta.TextAt(0);
-      out.version = meta.IntAt(1);
+    StoredTable t;  // its columns are named in the message about a value that does not fit
+    if (!ReadDefinition(second_, name, t)) {
+      exec("COMMIT");
+      out.version = -1;
+      return;
     }
-    Statement cols(second_, "SELECT name, type FROM orv_columns WHERE table_name = ? ORDER BY ordinal", path_);
-    cols.Text(1, name);
-    while (cols.Row()) {
-      StoredColumn c;  // named in the message about a value that does not fit
-      c.name = cols.TextAt(0);
-      c.type = ParseTypeText(cols.TextAt(1)).value_or(SqlType::Null());
-      t.columns.push_back(std::move(c));
-    }
+    out.version = t.version;
     ReadRows(second_, select, low, high, t, readers, out);
     exec("COMMIT");
   } catch (...) {

@@ -104,6 +104,8 @@ class SqliteStore {
   // A table's name as created, columns, identity and version, without its rows; nullopt when
   // the file has no such table.
   std::optional<StoredTable> DescribeTable(const std::string& name);
+  // Whether loads write column snapshots (not when ORVDATA_COLUMN_SNAPSHOTS=off).
+  bool MakesSnapshots() const;
 
   // ---- writes --------------------------------------------------------------------------------
   // Takes SQLite's write lock (BEGIN IMMEDIATE); false when another connection holds it.
@@ -150,11 +152,12 @@ class SqliteStore {
   void ReadSecondHalf(const std::string& name, const std::string& select, int64_t low, int64_t high,
                       const std::vector<StoredValueReader>& readers, RowRange& out);
 
-  // Reads the catalog rows of a table into t (name, identity, version, columns); false when the
-  // file has no such table.
-  bool ReadDefinition(const std::string& name, StoredTable& t);
-  // The table read from SQLite, or from its column snapshot when `snapshot` is given and has
-  // the state the read transaction sees; `from_snapshot` says which.
+  // Reads the catalog rows of a table into t (name, identity, version, columns) on connection
+  // `db`; false when the file has no such table.
+  bool ReadDefinition(sqlite3* db, const std::string& name, StoredTable& t);
+  // The table read from SQLite, or from its column snapshot when `snapshot_stamp` is given and
+  // the snapshot has the state the read transaction sees; `from_snapshot` says which, and `key`
+  // gets the state read (for a snapshot to be written of it).
   std::optional<StoredTable> LoadTableOnce(const std::string& name, const FileStamp* snapshot_stamp,
                                            bool& from_snapshot, SnapshotKey& key);
 
