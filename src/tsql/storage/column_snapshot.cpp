@@ -28,7 +28,8 @@ constexpr char kMagic[8] = {'O', 'R', 'V', 'C', 'O', 'L', 'S', '2'};
 constexpr uint32_t kByteOrder = 0x01020304;
 constexpr char kEndMark[4] = {'E', 'N', 'D', '!'};
 
-// How a column's values are laid out: all of one kind (or NULL).
+// How a column's values are laid out: all of one kind (or NULL). Numbered for the file, apart
+// from Value::Kind, so that the format does not move when the engine's values do.
 enum class Layout : uint8_t {
   kNull,
   kInt,
@@ -523,15 +524,6 @@ SnapshotKey GetKey(Cursor& in) {
   return key;
 }
 
-bool SameKey(const SnapshotKey& a, const SnapshotKey& b) {
-  return a.stamp == b.stamp && a.version == b.version && a.low_rowid == b.low_rowid &&
-         a.high_rowid == b.high_rowid;
-}
-
-}  // namespace
-
-namespace {
-
 // `n` bytes of a file from `offset` (zeros where it has none).
 void ReadHeader(const std::string& path, off_t offset, void* out, size_t n) {
   std::memset(out, 0, n);
@@ -556,8 +548,11 @@ std::optional<FileStamp> StampFile(const std::string& path) {
   if (::stat(log_path.c_str(), &log) == 0 && log.st_size > 0) {
     stamp.log_size = static_cast<int64_t>(log.st_size);
     stamp.log_changed_ns = Nanoseconds(log.st_ctim);
-    ReadHeader(log_path, 12, &stamp.log_checkpoint, sizeof stamp.log_checkpoint);
-    ReadHeader(log_path, 16, &stamp.log_salts, sizeof stamp.log_salts);
+    // The log header holds its checkpoint sequence at byte 12 and its two salts at 16.
+    unsigned char header[12];
+    ReadHeader(log_path, 12, header, sizeof header);
+    std::memcpy(&stamp.log_checkpoint, header, 4);
+    std::memcpy(&stamp.log_salts, header + 4, 8);
   }
   return stamp;
 }
@@ -659,7 +654,7 @@ bool ColumnSnapshots::Read(const SnapshotKey& key, StoredTable& t) const {
   const uint8_t* magic = in.Take(sizeof kMagic);
   if (!magic || std::memcmp(magic, kMagic, sizeof kMagic) != 0 || in.Get<uint32_t>() != kByteOrder)
     return false;
-  if (!SameKey(GetKey(in), key)) return false;
+  if (!(GetKey(in) == key)) return false;
   const std::string definition = Definition(t);
   const auto definition_size = in.Get<uint64_t>();
   const uint8_t* stored_definition = in.Take(definition.size());

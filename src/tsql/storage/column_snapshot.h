@@ -47,6 +47,7 @@ struct SnapshotKey {
   int64_t version = 0;
   int64_t low_rowid = 0;
   int64_t high_rowid = -1;
+  bool operator==(const SnapshotKey&) const = default;
 };
 
 class ColumnSnapshots {
