@@ -189,6 +189,11 @@ std::optional<Database::TableDescription> Database::DescribeTable(std::string_vi
 }
 
 std::optional<int32_t> Database::ObjectId(std::string_view name) {
+  {
+    // A table in memory: no columns to copy.
+    std::lock_guard lock(catalog_mutex_);
+    if (auto it = tables_.find(FoldName(name)); it != tables_.end()) return it->second->object_id;
+  }
   if (auto table = DescribeTable(name)) return table->object_id;
   if (auto view = FindView(name)) return view->object_id;
   if (auto procedure = FindProcedure(name)) return procedure->object_id;

@@ -1,6 +1,10 @@
 // The functions that read the catalog: OBJECT_NAME, COL_LENGTH, SCHEMA_NAME, SCHEMA_ID,
 // DB_NAME, DB_ID, TYPE_NAME, COLUMNPROPERTY, OBJECTPROPERTY, IDENT_SEED, IDENT_INCR and
 // IDENT_CURRENT.
+#include <algorithm>
+#include <optional>
+#include <vector>
+
 #include "tsql/catalog/session_state.h"
 #include "tsql/catalog/system_views.h"
 #include "tsql/exec/exec.h"
@@ -24,6 +28,19 @@ std::shared_ptr<Table> TableNamed(SessionState& s, std::string_view text) {
   std::string name = LastPart(text);
   if (IsTempName(name)) return s.FindTempTable(name);
   return s.database->FindTable(name);
+}
+
+// The columns of a table, without reading a stored table's rows; nothing when there is none.
+std::optional<std::vector<ColumnDef>> ColumnsNamed(SessionState& s, std::string_view text) {
+  std::string name = LastPart(text);
+  if (IsTempName(name)) {
+    auto table = s.FindTempTable(name);
+    if (!table) return std::nullopt;
+    return table->columns;
+  }
+  auto description = s.database->DescribeTable(name);
+  if (!description) return std::nullopt;
+  return std::move(description->columns);
 }
 
 }  // namespace
@@ -78,11 +95,12 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
   }
   if (f == "COL_LENGTH") {
     if (a.size() != 2) ThrowError(174, {"col_length", "2"});
-    auto table = TableNamed(s, text(0));
-    if (!table) return Value();
-    int c = table->FindColumn(text(1));
-    if (c < 0) return Value();
-    return Value::Int(MaxLength(table->columns[static_cast<size_t>(c)].type));
+    auto columns = ColumnsNamed(s, text(0));
+    if (!columns) return Value();
+    for (const ColumnDef& col : *columns) {
+      if (NamesEqual(col.name, text(1))) return Value::Int(MaxLength(col.type));
+    }
+    return Value();
   }
   if (f == "TYPE_NAME") {
     if (a.empty()) ThrowError(174, {"type_name", "1"});
@@ -104,11 +122,12 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
   if (f == "COLUMNPROPERTY") {
     if (a.size() != 3) ThrowError(174, {"columnproperty", "3"});
     auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
-    auto table = name ? s.database->FindTable(*name) : nullptr;
+    auto table = name ? s.database->DescribeTable(*name) : std::nullopt;
     if (!table) return Value();
-    int c = table->FindColumn(text(1));
-    if (c < 0) return Value();
-    const ColumnDef& col = table->columns[static_cast<size_t>(c)];
+    auto found = std::find_if(table->columns.begin(), table->columns.end(),
+                              [&](const ColumnDef& col) { return NamesEqual(col.name, text(1)); });
+    if (found == table->columns.end()) return Value();
+    const ColumnDef& col = *found;
     std::string p = FoldName(text(2));
     if (p == "ALLOWSNULL") return Value::Int(col.nullable ? 1 : 0);
     if (p == "ISIDENTITY") return Value::Int(col.identity ? 1 : 0);
@@ -117,14 +136,21 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     if (p == "ISCOMPUTED") return Value::Int(0);
     return Value();
   }
-  if (f == "IDENT_SEED" || f == "IDENT_INCR" || f == "IDENT_CURRENT") {
+  if (f == "IDENT_SEED" || f == "IDENT_INCR") {
     if (a.size() != 1) ThrowError(174, {f, "1"});
-    auto table = TableNamed(s, text(0));
+    auto columns = ColumnsNamed(s, text(0));
+    if (!columns) return Value();
+    for (const ColumnDef& col : *columns) {
+      if (col.identity) return Value::Decimal(f == "IDENT_SEED" ? col.identity_seed : col.identity_increment, 0);
+    }
+    return Value();
+  }
+  if (f == "IDENT_CURRENT") {
+    if (a.size() != 1) ThrowError(174, {f, "1"});
+    auto table = TableNamed(s, text(0));  // the value handed out last lives with the rows
     if (!table) return Value();
     for (const ColumnDef& col : table->columns) {
       if (!col.identity) continue;
-      if (f == "IDENT_SEED") return Value::Decimal(col.identity_seed, 0);
-      if (f == "IDENT_INCR") return Value::Decimal(col.identity_increment, 0);
       // The last value handed out; the seed while none was.
       return Value::Decimal(table->next_identity ? *table->next_identity - col.identity_increment
                                                  : col.identity_seed,
@@ -136,7 +162,7 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     if (a.size() != 2) ThrowError(174, {"objectproperty", "2"});
     auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
     if (!name) return Value();
-    bool is_table = s.database->FindTable(*name) != nullptr;
+    bool is_table = s.database->DescribeTable(*name).has_value();
     std::string p = FoldName(text(1));
     if (p == "ISUSERTABLE" || p == "ISTABLE") return Value::Int(is_table ? 1 : 0);
     if (p == "ISVIEW") return Value::Int(is_table ? 0 : 1);

@@ -120,12 +120,23 @@ struct FakeFile : DataFile {
   void AbortWrite() override {}
 };
 
+// A database in memory behind a FakeFile, with the file's counters.
+struct FakeSource {
+  std::shared_ptr<Database> db = OpenDatabase(":memory:");
+  std::shared_ptr<std::atomic<int>> loads;
+  std::shared_ptr<std::vector<std::vector<std::string>>> commits;
+  FakeSource() {
+    auto file = std::make_unique<FakeFile>();
+    loads = file->loads;
+    commits = file->commits;
+    db->AttachFile(std::move(file));
+  }
+};
+
 TEST(EngineApi, CommitsWriteChangedPermanentTablesOnly) {
-  auto db = OpenDatabase(":memory:");
-  auto file = std::make_unique<FakeFile>();
-  auto commits = file->commits;
-  db->AttachFile(std::move(file));
-  Session s(db);
+  FakeSource source;
+  auto commits = source.commits;
+  Session s(source.db);
   s.ExecuteBatch("create table p (v int)\ncreate table #t (v int)\ninsert into #t values (1)");
   EXPECT_EQ(*commits, std::vector<std::vector<std::string>>{{"p"}});
   commits->clear();
@@ -138,10 +149,9 @@ TEST(EngineApi, CommitsWriteChangedPermanentTablesOnly) {
 }
 
 TEST(EngineApi, TableLoaderSuppliesEachTableOnceHoweverManyAskForIt) {
-  auto db = OpenDatabase(":memory:");
-  auto file = std::make_unique<FakeFile>();
-  auto loads = file->loads;
-  db->AttachFile(std::move(file));
+  FakeSource source;
+  auto db = source.db;
+  auto loads = source.loads;
   Session s(db);
   auto r = s.ExecuteBatch("select v from STORED\nselect v from stored");
   ASSERT_EQ(r.size(), 2u);
@@ -156,19 +166,25 @@ TEST(EngineApi, TableLoaderSuppliesEachTableOnceHoweverManyAskForIt) {
 // The catalog views, OBJECT_ID and the catalog procedures describe a stored table without
 // reading its rows, and it keeps its object id once they are read.
 TEST(EngineApi, DescribingAStoredTableDoesNotLoadIt) {
-  auto db = OpenDatabase(":memory:");
-  auto file = std::make_unique<FakeFile>();
-  auto loads = file->loads;
-  db->AttachFile(std::move(file));
+  FakeSource source;
+  auto db = source.db;
+  auto loads = source.loads;
   Session s(db);
   auto r = s.ExecuteBatch(
       "select object_id('stored'), (select count(*) from sys.columns), (select count(*) from "
-      "INFORMATION_SCHEMA.TABLES)\nexec sp_columns 'stored'\nexec sp_help 'stored'");
+      "INFORMATION_SCHEMA.TABLES), col_length('stored', 'v'), columnproperty(object_id('stored'), "
+      "'v', 'AllowsNull'), objectproperty(object_id('stored'), 'IsUserTable'), ident_seed('stored')"
+      "\nexec sp_columns 'stored'\nexec sp_help 'stored'");
   ASSERT_GE(r.size(), 3u);
   ASSERT_EQ(r[0].kind, StatementResult::Kind::Rows);
-  const int64_t id = r[0].rows[0][0].int_value();
-  EXPECT_EQ(r[0].rows[0][1].int_value(), 1);
-  EXPECT_EQ(r[0].rows[0][2].int_value(), 1);
+  const std::vector<Value>& row = r[0].rows[0];
+  const int64_t id = row[0].int_value();
+  EXPECT_EQ(row[1].int_value(), 1);
+  EXPECT_EQ(row[2].int_value(), 1);
+  EXPECT_EQ(row[3].int_value(), 4);
+  EXPECT_EQ(row[4].int_value(), 1);
+  EXPECT_EQ(row[5].int_value(), 1);
+  EXPECT_TRUE(row[6].is_null());  // no identity column
   EXPECT_EQ(*loads, 0);
   r = s.ExecuteBatch("select v, object_id('stored') from stored");
   EXPECT_EQ(*loads, 1);
@@ -176,9 +192,7 @@ TEST(EngineApi, DescribingAStoredTableDoesNotLoadIt) {
 }
 
 TEST(EngineApi, ADroppedStoredTableIsNotLoadedAgainBeforeTheCommit) {
-  auto db = OpenDatabase(":memory:");
-  db->AttachFile(std::make_unique<FakeFile>());
-  Session s(db);
+  Session s(FakeSource().db);
   auto r = s.ExecuteBatch("begin tran\ndrop table stored\nselect v from stored");
   ASSERT_EQ(r.size(), 1u);
   EXPECT_EQ(r[0].kind, Kind::Error);
