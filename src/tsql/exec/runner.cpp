@@ -2,7 +2,6 @@
 // autocommit), SQL Server's error scopes and their effect on an open transaction, and the
 // results a client receives.
 #include "tsql/exec/runner.h"
-#include "tsql/exec/system_procedures.h"
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +18,7 @@
 #include "tsql/exec/batch_check.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
+#include "tsql/exec/system_procedures.h"
 #include "tsql/storage/memory_limit.h"
 #include "tsql/syntax/lexer.h"
 #include "tsql/syntax/parser.h"

@@ -523,9 +523,9 @@ const Entry kCatalogue[] = {
      "The number of columns for each row in a table value constructor must be the same.",
      {}},
     {10713, 15, 1, "A MERGE statement must be terminated by a semi-colon (;).", {}},
-    {15009, 16, 1, "The object '%1' does not exist in database '%2' or is invalid for this operation.", {}},
     {10752, 15, 1, "The function '%1' may not have a window frame.", {}},
     {10759, 15, 1, "Use of DISTINCT is not allowed with the OVER clause.", {}},
+    {15009, 16, 1, "The object '%1' does not exist in database '%2' or is invalid for this operation.", {}},
 };
 
 const Entry* Find(int32_t number) {
@@ -543,10 +543,6 @@ int PlaceholderCount(std::string_view text) {
   }
   return count;
 }
-
-}  // namespace
-
-namespace {
 
 SqlError FromEntry(const Entry* entry, std::vector<std::string> values) {
   SqlError error;
