@@ -62,7 +62,13 @@ std::vector<Database::TableDescription> ColumnOwners(Database& db, const ViewCol
   if (!view_columns) return owners;
   for (const auto& v : o.views) {
     Database::TableDescription d{v->name, v->object_id, {}};
-    for (const ResultColumn& c : view_columns(*v)) d.columns.push_back(ColumnDef{c.name, c.type, c.nullable});
+    for (const ResultColumn& c : view_columns(*v)) {
+      ColumnDef column;
+      column.name = c.name;
+      column.type = c.type;
+      column.nullable = c.nullable;
+      d.columns.push_back(std::move(column));
+    }
     owners.push_back(std::move(d));
   }
   return owners;
