@@ -10,5 +10,9 @@ int main(int argc, char** argv) {
   orv::tsql::KeepFreedMemoryForReuse();
   orv::service::RegisterServiceClasses();
   std::vector<std::string> args(argv + 1, argv + argc);
-  return orv::cli::RunCommandLine(std::move(args));
+  const int status = orv::cli::RunCommandLine(std::move(args));
+  // The command is done: the tables still open (the connections kept for reuse) are closed on
+  // the way out, but their rows are left for the exit to free.
+  orv::tsql::KeepRowsUntilExit();
+  return status;
 }

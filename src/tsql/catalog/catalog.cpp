@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <mutex>
+
+#include "tsql/storage/heap_policy.h"
 
 namespace orv::tsql {
 
@@ -28,6 +31,16 @@ bool NamesEqual(std::string_view a, std::string_view b) {
 int32_t NewObjectId() {
   static std::atomic<int32_t> next{1000003};
   return next.fetch_add(16, std::memory_order_relaxed);
+}
+
+Table::~Table() {
+  if (!RowsKeptUntilExit() || rows_->empty()) return;
+  // Held from statics that are never destroyed (tables go during the exit too), so that the
+  // rows stay reachable: a leak checker sees no leak.
+  static auto* mutex = new std::mutex;
+  static auto* kept = new std::vector<std::shared_ptr<std::vector<Row>>>;
+  std::lock_guard lock(*mutex);
+  kept->push_back(std::move(rows_));
 }
 
 std::vector<Row>& Table::mutable_rows() {

@@ -43,6 +43,11 @@ struct ColumnDef {
 };
 
 struct Table {
+  Table() = default;
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+  ~Table();  // keeps the rows' memory once KeepRowsUntilExit was called (heap_policy.h)
+
   std::string name;  // as created ("#T401", "t_ICItem")
   std::vector<ColumnDef> columns;
   int32_t object_id = 0;

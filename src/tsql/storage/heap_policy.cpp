@@ -1,5 +1,6 @@
 #include "tsql/storage/heap_policy.h"
 
+#include <atomic>
 #include <cstdlib>  // defines __GLIBC__ on the GNU C library
 
 #if defined(__GLIBC__)
@@ -7,6 +8,11 @@
 #endif
 
 namespace orv::tsql {
+namespace {
+
+std::atomic<bool> rows_kept_until_exit{false};
+
+}  // namespace
 
 void KeepFreedMemoryForReuse() {
 #if defined(__GLIBC__)
@@ -14,5 +20,9 @@ void KeepFreedMemoryForReuse() {
   mallopt(M_TRIM_THRESHOLD, -1);
 #endif
 }
+
+void KeepRowsUntilExit() { rows_kept_until_exit.store(true, std::memory_order_relaxed); }
+
+bool RowsKeptUntilExit() { return rows_kept_until_exit.load(std::memory_order_relaxed); }
 
 }  // namespace orv::tsql

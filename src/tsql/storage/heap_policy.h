@@ -12,4 +12,10 @@ namespace orv::tsql {
 // else's process leaves the choice to that process.
 void KeepFreedMemoryForReuse();
 
+// From now on, tables that go keep their rows' memory: for a process about to exit (the
+// command line, once its output is written), where handing a million rows back to the
+// allocator one value at a time only delays the exit that frees them all at once.
+void KeepRowsUntilExit();
+bool RowsKeptUntilExit();
+
 }  // namespace orv::tsql

@@ -1,13 +1,17 @@
 // The heap policy of the command line and the benchmarks: large blocks come from the heap
-// (and so stay there for reuse when freed) instead of being mapped on their own.
+// (and so stay there for reuse when freed) instead of being mapped on their own; at the exit,
+// the rows of tables are left for the exit to free.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
+#include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
 
+#include "tsql/catalog/catalog.h"
 #include "tsql/storage/heap_policy.h"
 
 namespace orv::tsql {
@@ -25,6 +29,24 @@ TEST(HeapPolicy, LargeBlocksAreNotMappedOnTheirOwn) {
   std::free(block);
   EXPECT_EQ(mapped_while_held, mapped_before);
 #endif
+}
+
+// Run in a child process: the setting lasts for the rest of the process.
+TEST(HeapPolicy, TablesGoingAtTheExitLeaveTheirRows) {
+  auto rows_of_a_table_that_goes = [] {
+    auto table = std::make_shared<Table>();
+    table->mutable_rows().push_back(Row{Value::Int(1)});
+    std::weak_ptr<const std::vector<Row>> rows = table->shared_rows();
+    table.reset();
+    return rows;
+  };
+  EXPECT_TRUE(rows_of_a_table_that_goes().expired());
+  EXPECT_EXIT(
+      {
+        KeepRowsUntilExit();
+        std::exit(rows_of_a_table_that_goes().expired() ? 1 : 0);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
