@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
 #include "tsql/types/value_util.h"
 
@@ -74,11 +75,61 @@ std::vector<Database::TableDescription> ColumnOwners(Database& db, const ViewCol
   return owners;
 }
 
+// A procedure's parameters with their types; a parameter whose type does not resolve (the
+// procedure was made before a type it names was known) is left out.
+struct Parameter {
+  std::string name;  // with its '@'
+  SqlType type;
+  bool output = false;
+};
+std::vector<Parameter> ParametersOf(const Procedure& p) {
+  std::vector<Parameter> out;
+  if (!p.definition) return out;
+  for (const ast::ProcParam& param : p.definition->params) {
+    try {
+      out.push_back({"@" + param.name, TypeFromName(param.type, false), param.output});
+    } catch (const SqlException&) {
+    }
+  }
+  return out;
+}
+
+// Precision and scale as the catalog views show them (0 where a type has none).
+int PrecisionOf(const SqlType& t) {
+  if (t.id == TypeId::Decimal) return t.precision;
+  if (t.id == TypeId::Float) return 53;
+  if (t.id == TypeId::Real) return 24;
+  return t.IsNumeric() ? util::ShapeOf(t).precision : 0;
+}
+int ScaleOf(const SqlType& t) {
+  if (t.id == TypeId::Decimal || t.IsPreciseTime()) return t.scale;
+  return t.id == TypeId::Money ? 4 : 0;
+}
+
 std::string DataTypeName(const SqlType& t) {
   return std::string(t.id == TypeId::Decimal ? "decimal" : t.MessageName());
 }
 
 Value NullableInt(bool has, int64_t v) { return has ? Int(v) : Value(); }
+
+// What INFORMATION_SCHEMA shows of a type: lengths of text and binary types, precision, radix
+// and scale of numbers (not bit), the fractional digits of dates and times; NULL where none.
+struct TypeFacets {
+  Value chars, octets, precision, radix, scale, datetime_precision;
+};
+TypeFacets FacetsOf(const SqlType& ty) {
+  const bool text = ty.IsString() || ty.IsBinary();
+  const bool numeric = ty.IsNumeric() && ty.id != TypeId::Bit;
+  const bool floating = ty.id == TypeId::Float || ty.id == TypeId::Real;
+  const int64_t chars = ty.length == SqlType::kMaxLength ? -1 : ty.length;
+  const int64_t octets = ty.length == SqlType::kMaxLength ? -1 : (ty.IsUnicode() ? 2 * chars : chars);
+  return {NullableInt(text, chars),
+          NullableInt(text, octets),
+          NullableInt(numeric, PrecisionOf(ty)),
+          NullableInt(numeric, floating ? 2 : 10),
+          NullableInt(numeric && !floating, ScaleOf(ty)),
+          NullableInt(ty.IsDateTime(), ty.IsPreciseTime() ? ty.scale : ty.id == TypeId::DateTime ? 3 : 0)};
+}
 
 std::shared_ptr<Table> InformationSchema(SessionState& session, const std::string& view,
                                          const ViewColumns& view_columns) {
@@ -108,25 +159,11 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
       int ordinal = 0;
       for (const ColumnDef& c : t.columns) {
         const SqlType& ty = c.type;
-        bool text = ty.IsString() || ty.IsBinary();
-        bool numeric = ty.IsNumeric();
-        int precision = ty.id == TypeId::Decimal ? ty.precision : util::ShapeOf(ty).precision;
-        if (ty.id == TypeId::Float) precision = 53;
-        if (ty.id == TypeId::Real) precision = 24;
-        int64_t chars = ty.length == SqlType::kMaxLength ? -1 : ty.length;
-        int64_t octets = ty.length == SqlType::kMaxLength ? -1 : (ty.IsUnicode() ? 2 * chars : chars);
+        const TypeFacets f = FacetsOf(ty);
         b.Add({Str(catalog), Str("dbo"), Str(t.name), Str(c.name), Int(++ordinal),
                c.default_sql.empty() ? Value() : Str("(" + c.default_sql + ")"),
-               Str(c.nullable ? "YES" : "NO"), Str(DataTypeName(ty)), NullableInt(text, chars),
-               NullableInt(text, octets),
-               NullableInt(numeric && ty.id != TypeId::Bit, precision),
-               NullableInt(numeric && ty.id != TypeId::Bit,
-                           ty.id == TypeId::Float || ty.id == TypeId::Real ? 2 : 10),
-               NullableInt(numeric && ty.id != TypeId::Bit && ty.id != TypeId::Float &&
-                               ty.id != TypeId::Real,
-                           ty.id == TypeId::Decimal ? ty.scale : ty.id == TypeId::Money ? 4 : 0),
-               NullableInt(ty.IsDateTime(), ty.IsPreciseTime() ? ty.scale
-                                            : ty.id == TypeId::DateTime ? 3 : 0),
+               Str(c.nullable ? "YES" : "NO"), Str(DataTypeName(ty)), f.chars, f.octets, f.precision,
+               f.radix, f.scale, f.datetime_precision,
                ty.IsString() ? Str(ty.IsUnicode() ? "UNICODE" : "cp936") : Value(),
                ty.IsString() ? Str(CollationName(ty.collation)) : Value()});
       }
@@ -141,6 +178,29 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
       b.Add({Str(catalog), Str("dbo"), Str(v->name), Str(v->query_text), Str("NONE"), Str("NO")});
     }
     return b.Done("VIEWS");
+  }
+  if (view == "PARAMETERS") {
+    for (const char* c : {"SPECIFIC_CATALOG", "SPECIFIC_SCHEMA", "SPECIFIC_NAME"}) b.Col(c, Sysname(), true);
+    b.Col("ORDINAL_POSITION", SqlType::Int()).Col("PARAMETER_MODE", SqlType::NVarChar(10), true);
+    b.Col("IS_RESULT", SqlType::NVarChar(10), true).Col("AS_LOCATOR", SqlType::NVarChar(10), true);
+    b.Col("PARAMETER_NAME", Sysname(), true).Col("DATA_TYPE", Sysname(), true);
+    b.Col("CHARACTER_MAXIMUM_LENGTH", SqlType::Int(), true);
+    b.Col("CHARACTER_OCTET_LENGTH", SqlType::Int(), true);
+    b.Col("COLLATION_NAME", Sysname(), true).Col("NUMERIC_PRECISION", SqlType::TinyInt(), true);
+    b.Col("NUMERIC_PRECISION_RADIX", SqlType::SmallInt(), true);
+    b.Col("NUMERIC_SCALE", SqlType::Int(), true).Col("DATETIME_PRECISION", SqlType::SmallInt(), true);
+    db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
+      int ordinal = 0;
+      for (const Parameter& param : ParametersOf(*p)) {
+        const SqlType& ty = param.type;
+        const TypeFacets f = FacetsOf(ty);
+        b.Add({Str(catalog), Str("dbo"), Str(p->name), Int(++ordinal), Str(param.output ? "INOUT" : "IN"),
+               Str("NO"), Str("NO"), Str(param.name), Str(DataTypeName(ty)), f.chars, f.octets,
+               ty.IsString() ? Str(CollationName(ty.collation)) : Value(), f.precision, f.radix, f.scale,
+               f.datetime_precision});
+      }
+    });
+    return b.Done("PARAMETERS");
   }
   if (view == "ROUTINES") {
     for (const char* c : {"SPECIFIC_CATALOG", "SPECIFIC_SCHEMA", "SPECIFIC_NAME", "ROUTINE_CATALOG",
@@ -245,21 +305,34 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view, const
       int id = 0;
       for (const ColumnDef& c : t.columns) {
         int type_id = SystemTypeId(c.type);
-        int precision = c.type.id == TypeId::Decimal ? c.type.precision
-                        : c.type.IsNumeric()         ? util::ShapeOf(c.type).precision
-                                                     : 0;
-        if (c.type.id == TypeId::Float) precision = 53;
-        if (c.type.id == TypeId::Real) precision = 24;
-        int scale = c.type.id == TypeId::Decimal || c.type.IsPreciseTime() ? c.type.scale
-                    : c.type.id == TypeId::Money                          ? 4
-                                                                          : 0;
         b.Add({Int(t.object_id), Str(c.name), Int(++id), Int(type_id), Int(type_id),
-               Int(MaxLength(c.type)), Int(precision), Int(scale),
+               Int(MaxLength(c.type)), Int(PrecisionOf(c.type)), Int(ScaleOf(c.type)),
                c.type.IsString() ? Str(CollationName(c.type.collation)) : Value(),
                Int(c.nullable ? 1 : 0), Int(c.identity ? 1 : 0), Int(0)});
       }
     }
     return b.Done("columns");
+  }
+  if (view == "PARAMETERS" || view == "ALL_PARAMETERS") {
+    b.Col("object_id", SqlType::Int()).Col("name", Sysname(), true).Col("parameter_id", SqlType::Int());
+    b.Col("system_type_id", SqlType::TinyInt()).Col("user_type_id", SqlType::Int());
+    b.Col("max_length", SqlType::SmallInt()).Col("precision", SqlType::TinyInt());
+    b.Col("scale", SqlType::TinyInt()).Col("is_output", SqlType::Bit());
+    b.Col("is_cursor_ref", SqlType::Bit()).Col("has_default_value", SqlType::Bit());
+    b.Col("is_xml_document", SqlType::Bit()).Col("default_value", SqlType::SqlVariant(), true);
+    b.Col("xml_collection_id", SqlType::Int()).Col("is_readonly", SqlType::Bit());
+    b.Col("is_nullable", SqlType::Bit(), true);
+    // As in SQL Server, a T-SQL procedure's defaults are not kept here (has_default_value 0).
+    db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
+      int id = 0;
+      for (const Parameter& param : ParametersOf(*p)) {
+        const int type_id = SystemTypeId(param.type);
+        b.Add({Int(p->object_id), Str(param.name), Int(++id), Int(type_id), Int(type_id),
+               Int(MaxLength(param.type)), Int(PrecisionOf(param.type)), Int(ScaleOf(param.type)),
+               Int(param.output ? 1 : 0), Int(0), Int(0), Int(0), Value(), Int(0), Int(0), Int(1)});
+      }
+    });
+    return b.Done("parameters");
   }
   if (view == "TYPES") {
     b.Col("name", Sysname()).Col("system_type_id", SqlType::TinyInt());

@@ -1,6 +1,7 @@
 #include "tsql/exec/system_procedures.h"
 
 #include <array>
+#include <string>
 #include <utility>
 
 namespace orv::tsql {
@@ -55,17 +56,10 @@ WHERE (@table_name IS NULL OR (@fUsePattern = 1 AND t.TABLE_NAME LIKE @table_nam
 ORDER BY 4, 1, 2, 3
 )";
 
-// Per type: its ODBC 2 and ODBC 3 codes, the date-time subcode of ODBC 3, the precision,
-// length and scale of fixed types (those of character, binary and decimal types and of the
-// fractional-second types come from the column), the radix, and SQL Server's own type codes
-// of a column that does not and that does allow NULLs.
-constexpr const char* kColumns = R"(CREATE PROCEDURE sp_columns
-  @table_name nvarchar(384), @table_owner nvarchar(384) = NULL, @table_qualifier sysname = NULL,
-  @column_name nvarchar(384) = NULL, @ODBCVer int = 2
-AS
-SELECT TABLE_QUALIFIER = CONVERT(sysname, c.TABLE_CATALOG), TABLE_OWNER = CONVERT(sysname, c.TABLE_SCHEMA),
-  TABLE_NAME = CONVERT(sysname, c.TABLE_NAME), COLUMN_NAME = CONVERT(sysname, c.COLUMN_NAME),
-  DATA_TYPE = CONVERT(smallint, CASE WHEN @ODBCVer >= 3 THEN t.odbc3 ELSE t.odbc2 END),
+// The ODBC description of a column or parameter: from DATA_TYPE to SS_DATA_TYPE, over rows `c`
+// shaped like INFORMATION_SCHEMA.COLUMNS (with ORDINAL_POSITION and IS_NULLABLE), joined to the
+// types `t` (kOdbcTypes).
+constexpr const char* kOdbcFacets = R"(  DATA_TYPE = CONVERT(smallint, CASE WHEN @ODBCVer >= 3 THEN t.odbc3 ELSE t.odbc2 END),
   TYPE_NAME = CONVERT(sysname, c.DATA_TYPE),
   [PRECISION] = CONVERT(int, CASE
     WHEN c.DATA_TYPE IN ('text', 'ntext') THEN t.prec
@@ -97,8 +91,13 @@ SELECT TABLE_QUALIFIER = CONVERT(sysname, c.TABLE_CATALOG), TABLE_OWNER = CONVER
   ORDINAL_POSITION = CONVERT(int, c.ORDINAL_POSITION),
   IS_NULLABLE = CONVERT(varchar(254), c.IS_NULLABLE),
   SS_DATA_TYPE = CONVERT(tinyint, CASE c.IS_NULLABLE WHEN 'YES' THEN t.ss_null ELSE t.ss END)
-FROM INFORMATION_SCHEMA.COLUMNS c
-JOIN (VALUES
+)";
+
+// Per type: its ODBC 2 and ODBC 3 codes, the date-time subcode of ODBC 3, the precision,
+// length and scale of fixed types (those of character, binary and decimal types and of the
+// fractional-second types come from the column), the radix, and SQL Server's own type codes
+// of a column that does not and that does allow NULLs.
+constexpr const char* kOdbcTypes = R"(JOIN (VALUES
   ('bit', -7, -7, NULL, 1, 1, NULL, NULL, 50, 50),
   ('tinyint', -6, -6, NULL, 3, 1, 0, 10, 48, 38),
   ('smallint', 5, 5, NULL, 5, 2, 0, 10, 52, 38),
@@ -127,11 +126,52 @@ JOIN (VALUES
   ('uniqueidentifier', -11, -11, NULL, 36, 16, NULL, NULL, 39, 39),
   ('sql_variant', -150, -150, NULL, 8000, 8016, NULL, NULL, 39, 39)
   ) t(name, odbc2, odbc3, sub, prec, len, scale, radix, ss, ss_null) ON t.name = c.DATA_TYPE
-WHERE c.TABLE_NAME LIKE @table_name ESCAPE '\'
+)";
+
+// A table's or view's columns for ODBC's SQLColumns.
+const std::string kColumns = std::string(R"(CREATE PROCEDURE sp_columns
+  @table_name nvarchar(384), @table_owner nvarchar(384) = NULL, @table_qualifier sysname = NULL,
+  @column_name nvarchar(384) = NULL, @ODBCVer int = 2
+AS
+SELECT TABLE_QUALIFIER = CONVERT(sysname, c.TABLE_CATALOG), TABLE_OWNER = CONVERT(sysname, c.TABLE_SCHEMA),
+  TABLE_NAME = CONVERT(sysname, c.TABLE_NAME), COLUMN_NAME = CONVERT(sysname, c.COLUMN_NAME),
+)") + kOdbcFacets + R"(FROM INFORMATION_SCHEMA.COLUMNS c
+)" + kOdbcTypes + R"(WHERE c.TABLE_NAME LIKE @table_name ESCAPE '\'
   AND (@table_owner IS NULL OR c.TABLE_SCHEMA LIKE @table_owner ESCAPE '\')
   AND (@table_qualifier IS NULL OR c.TABLE_CATALOG = @table_qualifier)
   AND (@column_name IS NULL OR c.COLUMN_NAME LIKE @column_name ESCAPE '\')
 ORDER BY 1, 2, 3, 17
+)";
+
+// A procedure's parameters for ODBC's SQLProcedureColumns: its return value (ordinal 0), then
+// each parameter, input (1) or input/output (2).
+const std::string kProcedureColumns = std::string(R"(CREATE PROCEDURE sp_sproc_columns
+  @procedure_name nvarchar(390) = '%', @procedure_owner nvarchar(384) = NULL,
+  @procedure_qualifier sysname = NULL, @column_name nvarchar(384) = NULL, @ODBCVer int = 2,
+  @fUsePattern bit = 1
+AS
+SELECT PROCEDURE_QUALIFIER = CONVERT(sysname, c.TABLE_CATALOG),
+  PROCEDURE_OWNER = CONVERT(sysname, c.TABLE_SCHEMA),
+  PROCEDURE_NAME = CONVERT(nvarchar(134), c.TABLE_NAME + ';1'),
+  COLUMN_NAME = CONVERT(sysname, c.COLUMN_NAME), COLUMN_TYPE = CONVERT(smallint, c.COLUMN_TYPE),
+)") + kOdbcFacets + R"(FROM (
+  SELECT TABLE_CATALOG = SPECIFIC_CATALOG, TABLE_SCHEMA = SPECIFIC_SCHEMA, TABLE_NAME = SPECIFIC_NAME,
+    COLUMN_NAME = PARAMETER_NAME, COLUMN_TYPE = CASE PARAMETER_MODE WHEN 'IN' THEN 1 ELSE 2 END,
+    DATA_TYPE, CHARACTER_MAXIMUM_LENGTH, CHARACTER_OCTET_LENGTH, NUMERIC_PRECISION, NUMERIC_SCALE,
+    DATETIME_PRECISION, COLUMN_DEFAULT = CONVERT(nvarchar(4000), NULL), IS_NULLABLE = 'YES',
+    ORDINAL_POSITION
+  FROM INFORMATION_SCHEMA.PARAMETERS
+  UNION ALL
+  SELECT ROUTINE_CATALOG, ROUTINE_SCHEMA, ROUTINE_NAME, '@RETURN_VALUE', 5, 'int', NULL, NULL, 10, 0,
+    NULL, NULL, 'NO', 0
+  FROM INFORMATION_SCHEMA.ROUTINES
+) c
+)" + kOdbcTypes + R"(WHERE ((@fUsePattern = 1 AND c.TABLE_NAME LIKE @procedure_name ESCAPE '\')
+       OR (@fUsePattern = 0 AND c.TABLE_NAME = @procedure_name))
+  AND (@procedure_owner IS NULL OR c.TABLE_SCHEMA LIKE @procedure_owner ESCAPE '\')
+  AND (@procedure_qualifier IS NULL OR c.TABLE_CATALOG = @procedure_qualifier)
+  AND (@column_name IS NULL OR c.COLUMN_NAME LIKE @column_name ESCAPE '\')
+ORDER BY 1, 2, 3, 18
 )";
 
 constexpr const char* kStoredProcedures = R"(CREATE PROCEDURE sp_stored_procedures
@@ -202,7 +242,7 @@ WHERE 1 = 0
 
 // With no name: the objects of the database (and no user types). With a table or view: what it
 // is, its columns, its identity column and the rest SQL Server shows (no indexes, constraints or
-// references exist here); with a procedure: what it is.
+// references exist here); with a procedure: what it is and its parameters.
 constexpr const char* kHelp = R"(CREATE PROCEDURE sp_help @objname nvarchar(776) = NULL
 AS
 IF @objname IS NULL
@@ -231,7 +271,24 @@ SELECT Name = CONVERT(sysname, name), Owner = CONVERT(sysname, 'dbo'),
     ELSE 'stored procedure' END),
   Created_datetime = create_date
 FROM sys.objects WHERE object_id = @id
-IF @type = 'P' RETURN 0
+IF @type = 'P'
+BEGIN
+  IF EXISTS (SELECT 1 FROM sys.parameters WHERE object_id = @id)
+    SELECT Parameter_name = CONVERT(sysname, p.name), Type = CONVERT(sysname, t.name),
+      Length = CONVERT(smallint, p.max_length),
+      Prec = CONVERT(int, CASE WHEN t.name IN ('nchar', 'nvarchar') THEN p.max_length / 2
+        WHEN t.name IN ('char', 'varchar', 'binary', 'varbinary') THEN p.max_length
+        WHEN t.name = 'datetime' THEN 23 WHEN t.name = 'smalldatetime' THEN 16 ELSE p.[precision] END),
+      Scale = CONVERT(int, CASE WHEN t.name IN ('tinyint', 'smallint', 'int', 'bigint', 'decimal', 'numeric',
+        'money', 'smallmoney', 'bit') THEN p.scale WHEN t.name = 'datetime' THEN 3 END),
+      Param_order = CONVERT(smallint, p.parameter_id),
+      Collation = CONVERT(sysname, CASE WHEN t.name IN ('char', 'varchar', 'nchar', 'nvarchar', 'text', 'ntext')
+        THEN 'Chinese_PRC_CI_AS' END)
+    FROM sys.parameters p JOIN sys.types t ON t.user_type_id = p.user_type_id
+    WHERE p.object_id = @id
+    ORDER BY p.parameter_id
+  RETURN 0
+END
 SELECT Column_name = CONVERT(sysname, c.name), Type = CONVERT(sysname, t.name),
   Computed = CONVERT(varchar(35), 'no'), Length = CONVERT(int, c.max_length),
   Prec = CONVERT(char(5), CASE WHEN t.name IN ('tinyint', 'smallint', 'int', 'bigint', 'decimal', 'numeric',
@@ -264,10 +321,11 @@ PRINT 'No views with schema binding reference table ''' + @name + '''.'
 RETURN 0
 )";
 
-constexpr std::array<std::pair<std::string_view, const char*>, 8> kProcedures = {{
+const std::array<std::pair<std::string_view, std::string>, 9> kProcedures = {{
     {"sp_help", kHelp},
     {"sp_tables", kTables},
     {"sp_columns", kColumns},
+    {"sp_sproc_columns", kProcedureColumns},
     {"sp_stored_procedures", kStoredProcedures},
     {"sp_pkeys", kPrimaryKeys},
     {"sp_fkeys", kForeignKeys},

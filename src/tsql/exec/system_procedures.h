@@ -1,8 +1,8 @@
 // The catalog procedures that ODBC drivers and SQL tools call to list what a database holds
-// (sp_tables, sp_columns, sp_stored_procedures, sp_pkeys, sp_fkeys, sp_statistics,
-// sp_special_columns) and the one people type first, sp_help. They are written in T-SQL over
-// the catalog views and run as any procedure does; a database's own procedure of the same name
-// does not replace them.
+// (sp_tables, sp_columns, sp_stored_procedures, sp_sproc_columns, sp_pkeys, sp_fkeys,
+// sp_statistics, sp_special_columns) and the one people type first, sp_help. They are written
+// in T-SQL over the catalog views and run as any procedure does; a database's own procedure of
+// the same name does not replace them.
 #pragma once
 
 #include <memory>
