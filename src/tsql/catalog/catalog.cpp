@@ -34,7 +34,7 @@ int32_t NewObjectId() {
 }
 
 Table::~Table() {
-  if (!RowsKeptUntilExit() || rows_->empty()) return;
+  if (!RowsKeptUntilExit() || !rows_ || rows_->empty()) return;
   // Held from statics that are never destroyed (tables go during the exit too), so that the
   // rows stay reachable: a leak checker sees no leak.
   static auto* mutex = new std::mutex;
