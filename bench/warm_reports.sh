@@ -8,8 +8,8 @@
 # Conditions are those of the PostgreSQL comparison (../shared/perf): 400, 401, 406 from
 # 2024-06-16 to 2025-06-16 (410: work dates), 498 and 499 for 2025/5. RUNS (default 5) timed
 # downloads of each report's CSV after one untimed; prints per report the rows and the median,
-# minimum and maximum seconds (curl's total time: request to last byte) and the server's peak
-# RSS at the end. REPORTS="498 499" limits the reports.
+# minimum and maximum seconds (curl's total time: request to last byte), and the server's RSS:
+# its peak, and what it holds once the requests are done. REPORTS="498 499" limits the reports.
 set -euo pipefail
 
 die() { echo "warm_reports.sh: $*" >&2; exit 2; }
@@ -64,5 +64,6 @@ for rep in $reports; do
     END { m = NR % 2 ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2
           printf "%-8s %10d %9.3f %9.3f %9.3f\n", r, n, m, t[1], t[NR] }'
 done
-echo "server peak RSS: $(( $(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\) kB/\1/p' /proc/$server/status) / 1024 )) MiB;" \
+rss() { echo $(( $(sed -n "s/^$1:[[:space:]]*\([0-9]*\) kB/\1/p" /proc/$server/status) / 1024 )); }
+echo "server RSS: peak $(rss VmHWM) MiB, at the end $(rss VmRSS) MiB;" \
      "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

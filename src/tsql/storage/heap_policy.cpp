@@ -21,6 +21,16 @@ void KeepFreedMemoryForReuse() {
 #endif
 }
 
+void GiveFreedMemoryBack() {
+#if defined(__GLIBC__)
+  constexpr int kLargeBlock = 128 * 1024;  // the library's default thresholds
+  mallopt(M_MMAP_MAX, 65536);
+  mallopt(M_MMAP_THRESHOLD, kLargeBlock);
+  mallopt(M_TRIM_THRESHOLD, kLargeBlock);
+  malloc_trim(0);  // and what was kept so far
+#endif
+}
+
 void KeepRowsUntilExit() { rows_kept_until_exit.store(true, std::memory_order_relaxed); }
 
 bool RowsKeptUntilExit() { return rows_kept_until_exit.load(std::memory_order_relaxed); }

@@ -11,6 +11,10 @@ namespace orv::tsql {
 // once at start to keep what it frees for reuse instead. A library loaded into someone
 // else's process leaves the choice to that process.
 void KeepFreedMemoryForReuse();
+// The opposite, the C library's own way, for a process that runs for long (the server): large
+// blocks are mapped on their own and the top of the heap is trimmed, so that the memory one
+// large report freed goes back to the system instead of staying with the process for good.
+void GiveFreedMemoryBack();
 
 // From now on, tables that go keep their rows' memory: for a process about to exit (the
 // command line, once its output is written), where handing a million rows back to the
