@@ -75,19 +75,22 @@ std::vector<Database::TableDescription> ColumnOwners(Database& db, const ViewCol
   return owners;
 }
 
-// A procedure's parameters with their types; a parameter whose type does not resolve (the
-// procedure was made before a type it names was known) is left out.
+// A procedure's parameters with their types and places (from 1); one whose type does not
+// resolve is left out (a definition read from a file this engine did not write).
 struct Parameter {
   std::string name;  // with its '@'
   SqlType type;
   bool output = false;
+  int position = 0;
 };
 std::vector<Parameter> ParametersOf(const Procedure& p) {
   std::vector<Parameter> out;
   if (!p.definition) return out;
+  int position = 0;
   for (const ast::ProcParam& param : p.definition->params) {
+    ++position;
     try {
-      out.push_back({"@" + param.name, TypeFromName(param.type, false), param.output});
+      out.push_back({"@" + param.name, TypeFromName(param.type, false), param.output, position});
     } catch (const SqlException&) {
     }
   }
@@ -190,11 +193,10 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
     b.Col("NUMERIC_PRECISION_RADIX", SqlType::SmallInt(), true);
     b.Col("NUMERIC_SCALE", SqlType::Int(), true).Col("DATETIME_PRECISION", SqlType::SmallInt(), true);
     db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
-      int ordinal = 0;
       for (const Parameter& param : ParametersOf(*p)) {
         const SqlType& ty = param.type;
         const TypeFacets f = FacetsOf(ty);
-        b.Add({Str(catalog), Str("dbo"), Str(p->name), Int(++ordinal), Str(param.output ? "INOUT" : "IN"),
+        b.Add({Str(catalog), Str("dbo"), Str(p->name), Int(param.position), Str(param.output ? "INOUT" : "IN"),
                Str("NO"), Str("NO"), Str(param.name), Str(DataTypeName(ty)), f.chars, f.octets,
                ty.IsString() ? Str(CollationName(ty.collation)) : Value(), f.precision, f.radix, f.scale,
                f.datetime_precision});
@@ -324,10 +326,9 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view, const
     b.Col("is_nullable", SqlType::Bit(), true);
     // As in SQL Server, a T-SQL procedure's defaults are not kept here (has_default_value 0).
     db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
-      int id = 0;
       for (const Parameter& param : ParametersOf(*p)) {
         const int type_id = SystemTypeId(param.type);
-        b.Add({Int(p->object_id), Str(param.name), Int(++id), Int(type_id), Int(type_id),
+        b.Add({Int(p->object_id), Str(param.name), Int(param.position), Int(type_id), Int(type_id),
                Int(MaxLength(param.type)), Int(PrecisionOf(param.type)), Int(ScaleOf(param.type)),
                Int(param.output ? 1 : 0), Int(0), Int(0), Int(0), Value(), Int(0), Int(0), Int(1)});
       }
