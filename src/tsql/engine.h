@@ -6,8 +6,8 @@
 //
 // Code outside the engine includes this header (and the value and type headers of types/ that
 // it brings); the headers of the stage folders are the engine's own. Besides Session, it makes
-// available OpenDatabase, SaveDatabaseAs and MakeColumnSnapshots (catalog/persistence.h), procedure calls with typed
-// arguments (exec/procedure_call.h), the GO splitter of scripts
+// available OpenDatabase, SaveDatabaseAs and MakeColumnSnapshots (catalog/persistence.h),
+// procedure calls with typed arguments (exec/procedure_call.h), the GO splitter of scripts
 // (syntax/parser.h), the process's heap policy (storage/heap_policy.h) and the engine's memory
 // limit (storage/memory_limit.h).
 #pragma once

@@ -109,12 +109,14 @@ void Table::NumberRows() {
   next_row_id_ = static_cast<int64_t>(row_ids_.size()) + 1;
 }
 
-int Table::FindColumn(std::string_view column) const {
+int FindColumnIn(const std::vector<ColumnDef>& columns, std::string_view column) {
   for (size_t i = 0; i < columns.size(); ++i) {
     if (NamesEqual(columns[i].name, column)) return static_cast<int>(i);
   }
   return -1;
 }
+
+int Table::FindColumn(std::string_view column) const { return FindColumnIn(columns, column); }
 
 Database::Database(std::string path) : path_(std::move(path)) {}
 
@@ -182,13 +184,19 @@ std::shared_ptr<View> Database::FindView(std::string_view name) {
   return it == views_.end() ? nullptr : it->second;
 }
 
+namespace {
+
+Database::TableDescription Describe(const Table& t) { return {t.name, t.object_id, t.columns}; }
+
+}  // namespace
+
 std::optional<Database::TableDescription> Database::DescribeTable(std::string_view name) {
   const std::string key = FoldName(name);
   DataFile* file = nullptr;
   {
     std::lock_guard lock(catalog_mutex_);
     auto it = tables_.find(key);
-    if (it != tables_.end()) return TableDescription{it->second->name, it->second->object_id, it->second->columns};
+    if (it != tables_.end()) return Describe(*it->second);
     if (views_.count(key) || !file_ || dropped_.count(key)) return std::nullopt;
     file = file_.get();
   }
@@ -196,7 +204,7 @@ std::optional<Database::TableDescription> Database::DescribeTable(std::string_vi
   if (!stored) return std::nullopt;
   std::lock_guard lock(catalog_mutex_);
   auto it = tables_.find(key);  // loaded meanwhile
-  if (it != tables_.end()) return TableDescription{it->second->name, it->second->object_id, it->second->columns};
+  if (it != tables_.end()) return Describe(*it->second);
   const int32_t id = stored_ids_.emplace(key, NewObjectId()).first->second;
   return TableDescription{std::move(stored->first), id, std::move(stored->second)};
 }

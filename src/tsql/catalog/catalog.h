@@ -135,6 +135,8 @@ std::shared_ptr<Procedure> ProcedureFromText(const std::string& text);
 // Upper-cases ASCII letters; the catalog compares names case-insensitively.
 std::string FoldName(std::string_view name);
 bool NamesEqual(std::string_view a, std::string_view b);
+// Column position among `columns` by case-insensitive name, -1 when absent.
+int FindColumnIn(const std::vector<ColumnDef>& columns, std::string_view column);
 int32_t NewObjectId();
 
 // Parses a DEFAULT expression's text (as stored by the storage layer) back into a tree.

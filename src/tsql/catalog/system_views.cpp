@@ -348,11 +348,8 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view, const
                     : std::string_view(e.name) == "numeric" ? 108
                                                              : id;
       int system_id = std::string_view(e.name) == "numeric" ? 108 : id;
-      int precision = e.type.id == TypeId::Decimal ? 38 : e.type.IsNumeric() ? util::ShapeOf(e.type).precision : 0;
-      if (e.type.id == TypeId::Float) precision = 53;
-      if (e.type.id == TypeId::Real) precision = 24;
       b.Add({Str(e.name), Int(system_id), Int(user_id), Int(4), Value(),
-             Int(MaxLength(e.type)), Int(precision),
+             Int(MaxLength(e.type)), Int(PrecisionOf(e.type)),
              Int(e.type.IsPreciseTime() ? 7 : 0),
              e.type.IsString() ? Str("Chinese_PRC_CI_AS") : Value(),
              Int(std::string_view(e.name) == "sysname" ? 0 : 1), Int(0), Int(0)});

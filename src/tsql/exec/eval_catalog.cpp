@@ -1,7 +1,6 @@
 // The functions that read the catalog: OBJECT_NAME, COL_LENGTH, SCHEMA_NAME, SCHEMA_ID,
 // DB_NAME, DB_ID, TYPE_NAME, COLUMNPROPERTY, OBJECTPROPERTY, IDENT_SEED, IDENT_INCR and
 // IDENT_CURRENT.
-#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -96,11 +95,9 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
   if (f == "COL_LENGTH") {
     if (a.size() != 2) ThrowError(174, {"col_length", "2"});
     auto columns = ColumnsNamed(s, text(0));
-    if (!columns) return Value();
-    for (const ColumnDef& col : *columns) {
-      if (NamesEqual(col.name, text(1))) return Value::Int(MaxLength(col.type));
-    }
-    return Value();
+    const int c = columns ? FindColumnIn(*columns, text(1)) : -1;
+    if (c < 0) return Value();
+    return Value::Int(MaxLength((*columns)[static_cast<size_t>(c)].type));
   }
   if (f == "TYPE_NAME") {
     if (a.empty()) ThrowError(174, {"type_name", "1"});
@@ -124,10 +121,9 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
     auto table = name ? s.database->DescribeTable(*name) : std::nullopt;
     if (!table) return Value();
-    auto found = std::find_if(table->columns.begin(), table->columns.end(),
-                              [&](const ColumnDef& col) { return NamesEqual(col.name, text(1)); });
-    if (found == table->columns.end()) return Value();
-    const ColumnDef& col = *found;
+    const int c = FindColumnIn(table->columns, text(1));
+    if (c < 0) return Value();
+    const ColumnDef& col = table->columns[static_cast<size_t>(c)];
     std::string p = FoldName(text(2));
     if (p == "ALLOWSNULL") return Value::Int(col.nullable ? 1 : 0);
     if (p == "ISIDENTITY") return Value::Int(col.identity ? 1 : 0);
