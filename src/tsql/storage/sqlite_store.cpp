@@ -491,7 +491,10 @@ std::optional<StoredTable> SqliteStore::LoadTableOnce(const std::string& name, c
                                " BETWEEN ? AND ? ORDER BY " + rowid;
     int64_t low = 0, high = -1;
     {
-      Statement range(db_, "SELECT min(" + rowid + "), max(" + rowid + ") FROM " + QuoteIdent(t.name), path_);
+      // Two subqueries: SQLite finds a lone min() or max() of the rowid at an end of the table,
+      // but both in one select make it scan every row.
+      const std::string from = " FROM " + QuoteIdent(t.name) + ")";
+      Statement range(db_, "SELECT (SELECT min(" + rowid + ")" + from + ", (SELECT max(" + rowid + ")" + from, path_);
       if (range.Row() && sqlite3_column_type(range.get(), 0) != SQLITE_NULL) {
         low = range.IntAt(0);
         high = range.IntAt(1);
