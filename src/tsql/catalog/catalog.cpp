@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <mutex>
 
+#include "tsql/storage/column_snapshot.h"
 #include "tsql/storage/heap_policy.h"
+#include "tsql/storage/memory_limit.h"
 
 namespace orv::tsql {
 
@@ -44,6 +46,7 @@ Table::~Table() {
 }
 
 std::vector<Row>& Table::mutable_rows() {
+  rows();
   // The caller changes the rows: the arrays made of their columns go.
   ForgetColumnArrays();
   if (rows_.use_count() > 1) rows_ = std::make_shared<std::vector<Row>>(*rows_);
@@ -58,9 +61,43 @@ size_t Table::PositionOf(int64_t row_id) const {
 
 void Table::SetStoredRows(std::vector<Row> rows, std::vector<int64_t> row_ids) {
   ForgetColumnArrays();
+  {
+    std::lock_guard lock(unmade_->mutex);
+    unmade_->snapshot.reset();
+    std::vector<uint8_t>().swap(unmade_->made);
+  }
+  all_made_.store(true, std::memory_order_release);
   rows_ = std::make_shared<std::vector<Row>>(std::move(rows));
   row_ids_ = std::move(row_ids);
   next_row_id_ = row_ids_.empty() ? 1 : row_ids_.back() + 1;
+}
+
+void Table::SetSnapshotRows(std::shared_ptr<const SnapshotColumns> snapshot, std::vector<int64_t> row_ids) {
+  const size_t n = snapshot->rows();
+  ChargeMemory(static_cast<int64_t>(n * (sizeof(Row) + 1)));
+  SetStoredRows(std::vector<Row>(n), std::move(row_ids));
+  if (n == 0) return;
+  std::lock_guard lock(unmade_->mutex);
+  unmade_->snapshot = std::move(snapshot);
+  unmade_->made.assign(n, 0);
+  all_made_.store(false, std::memory_order_release);
+}
+
+void Table::MakeRows(const std::vector<uint32_t>& positions) const {
+  if (AllRowsMade()) return;
+  std::lock_guard lock(unmade_->mutex);
+  if (unmade_->snapshot) unmade_->snapshot->MakeRows(&positions, *rows_, unmade_->made);
+}
+
+void Table::MakeAllRows() const {
+  std::lock_guard lock(unmade_->mutex);
+  if (unmade_->snapshot) {
+    unmade_->snapshot->MakeRows(nullptr, *rows_, unmade_->made);
+    // Every row is made: the snapshot's file is no longer read.
+    unmade_->snapshot.reset();
+    std::vector<uint8_t>().swap(unmade_->made);
+  }
+  all_made_.store(true, std::memory_order_release);
 }
 
 void Table::ForgetColumnArrays() {
@@ -74,12 +111,27 @@ std::shared_ptr<const Table::ColumnArray> Table::ColumnAsArray(int column) const
   const bool ticks = type.id == TypeId::DateTime || type.id == TypeId::SmallDateTime;
   if (!type.IsInteger() && !ticks) return nullptr;
   const std::vector<Row>& rows = *rows_;
+  std::shared_ptr<const SnapshotColumns> snapshot;
+  if (!AllRowsMade()) {
+    std::lock_guard lock(unmade_->mutex);
+    snapshot = unmade_->snapshot;
+  }
   std::lock_guard lock(arrays_->mutex);
   auto& slot = arrays_->arrays[column];
   if (slot && slot->rows == &rows && slot->count == rows.size()) return slot->usable ? slot : nullptr;
   auto array = std::make_shared<ColumnArray>();
   array->rows = &rows;
   array->count = rows.size();
+  if (snapshot) {
+    // Rows not made yet: the column is read from the snapshot.
+    array->usable = snapshot->IntegerColumn(static_cast<size_t>(column), ticks, array->values, array->nulls);
+    if (!array->usable) {
+      array->values.clear();
+      array->nulls.clear();
+    }
+    slot = array;
+    return array->usable ? array : nullptr;
+  }
   array->values.resize(rows.size());
   array->nulls.resize(rows.size());
   const auto c = static_cast<size_t>(column);

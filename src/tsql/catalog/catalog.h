@@ -8,6 +8,7 @@
 // tsql/syntax (defaults and view definitions are kept parsed) and tsql/storage.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,7 @@
 namespace orv::tsql {
 
 using Row = std::vector<Value>;
+class SnapshotColumns;
 
 struct ColumnDef {
   std::string name;
@@ -64,14 +66,30 @@ struct Table {
   // Column position by case-insensitive name, -1 when absent.
   int FindColumn(std::string_view column) const;
 
-  const std::vector<Row>& rows() const { return *rows_; }
+  // The rows, every one made (see SetSnapshotRows).
+  const std::vector<Row>& rows() const {
+    if (!all_made_.load(std::memory_order_acquire)) MakeAllRows();
+    return *rows_;
+  }
+  size_t row_count() const { return rows_->size(); }
   // The rows for a change made in place (an UPDATE, recorded with ChangeLog::Updated). A
   // SELECT may hand the table's rows to its result without copying them (shared_rows); a
   // change made while such a result is alive first gives the table a copy of its own, so the
   // result keeps the rows as they were when it was produced. Take this before reading row
   // addresses that the change will use.
   std::vector<Row>& mutable_rows();
-  std::shared_ptr<const std::vector<Row>> shared_rows() const { return rows_; }
+  std::shared_ptr<const std::vector<Row>> shared_rows() const {
+    rows();
+    return rows_;
+  }
+
+  // For a scan that reads only some rows of a table loaded from its column snapshot: the rows
+  // in place, where those not made yet are empty (for every other table all are made), and
+  // MakeRows to make those at the given positions first. A row once made stays where it is
+  // until the table changes.
+  const std::vector<Row>& row_slots() const { return *rows_; }
+  void MakeRows(const std::vector<uint32_t>& positions) const;
+  bool AllRowsMade() const { return all_made_.load(std::memory_order_acquire); }
 
   // The identity of each row of a permanent table, ascending (its rowid in the data-source
   // file); empty for temporary tables. Rows added later get higher ids than any before.
@@ -81,6 +99,10 @@ struct Table {
   static constexpr size_t npos = static_cast<size_t>(-1);
   // Puts rows read from storage in place, with their ids (ascending).
   void SetStoredRows(std::vector<Row> rows, std::vector<int64_t> row_ids);
+  // The same for rows left in their column snapshot: each is made when first read (rows(),
+  // any change, or a scan's MakeRows), so that a statement that reads a few rows of a large
+  // table makes only those, and its integer columns are read from the snapshot as arrays.
+  void SetSnapshotRows(std::shared_ptr<const SnapshotColumns> snapshot, std::vector<int64_t> row_ids);
   // Gives rows without ids (built in memory) ids 1, 2, ... when the table keeps them.
   void NumberRows();
 
@@ -101,6 +123,8 @@ struct Table {
   friend class ChangeLog;
   bool KeepsRowIds() const { return !temporary; }
   void ForgetColumnArrays();
+  // Makes the rows not made yet and lets the snapshot go.
+  void MakeAllRows() const;
 
   struct ArrayCache {
     std::mutex mutex;
@@ -109,6 +133,14 @@ struct Table {
   std::unique_ptr<ArrayCache> arrays_ = std::make_unique<ArrayCache>();
 
   std::shared_ptr<std::vector<Row>> rows_ = std::make_shared<std::vector<Row>>();
+  // Rows still in their snapshot: which are made, under the mutex; all_made_ once none is left.
+  struct Unmade {
+    std::mutex mutex;
+    std::shared_ptr<const SnapshotColumns> snapshot;
+    std::vector<uint8_t> made;
+  };
+  std::unique_ptr<Unmade> unmade_ = std::make_unique<Unmade>();
+  mutable std::atomic<bool> all_made_{true};
   std::vector<int64_t> row_ids_;
   int64_t next_row_id_ = 1;
 };

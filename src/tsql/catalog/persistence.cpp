@@ -120,9 +120,13 @@ std::shared_ptr<Table> FromStored(StoredTable stored) {
     has_identity = has_identity || c.identity;
     table->columns.push_back(FromStoredColumn(std::move(c)));
   }
-  table->SetStoredRows(std::move(stored.rows), std::move(stored.row_ids));
+  if (stored.snapshot) {
+    table->SetSnapshotRows(std::move(stored.snapshot), std::move(stored.row_ids));
+  } else {
+    table->SetStoredRows(std::move(stored.rows), std::move(stored.row_ids));
+  }
   table->version = stored.version;
-  if (has_identity && !table->rows().empty()) table->next_identity = stored.identity_next;
+  if (has_identity && table->row_count() > 0) table->next_identity = stored.identity_next;
   return table;
 }
 
@@ -258,7 +262,7 @@ class SqliteFile : public DataFile {
     std::lock_guard lock(mutex_);
     if (!store_ || !stored_tables_.count(FoldName(name))) return nullptr;
     const int64_t before = store_->DataVersion();
-    std::optional<StoredTable> stored = store_->LoadTable(std::string(name));
+    std::optional<StoredTable> stored = store_->LoadTable(std::string(name), /*rows_on_demand=*/true);
     const int64_t after = store_->DataVersion();
     if (!stored) return nullptr;
     std::shared_ptr<Table> table = FromStored(std::move(*stored));

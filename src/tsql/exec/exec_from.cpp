@@ -130,6 +130,7 @@ bool IsSourceColumn(const BExpr& e, int source, const SqlType& cmp_type) {
 bool FromRunner::IndexedScan(int source, TupleSet& out) {
   BoundSource& src = spec_.sources[source];
   if (!src.table || src.rows->empty()) return false;
+  src.table->rows();  // the index reads every row
   const auto& filters = scan_filters_[source];
   std::vector<const Row*> scratch(width_, nullptr);
   EvalCtx ctx = Ctx(scratch.data());
@@ -223,24 +224,23 @@ TupleSet FromRunner::Scan(int source) {
     return out;
   }
   const std::vector<Row>& rows = *src.rows;
+  const bool whole_table = src.table && src.rows == &src.table->row_slots();
   // A large table's tested columns are read from arrays of them where the table has them:
   // the rows that fail those tests are then never reached.
-  bool first_test_on_array = false;
-  if (src.table && src.rows == &src.table->rows() && rows.size() >= kArraysFrom) {
-    for (size_t t = 0; t < tests.size(); ++t) {
-      const bool on_array = tests[t].UseColumnArray(*src.table);
-      if (t == 0) first_test_on_array = on_array;
-    }
+  std::vector<char> on_array(tests.size(), 0);
+  if (whole_table && rows.size() >= kArraysFrom) {
+    for (size_t t = 0; t < tests.size(); ++t) on_array[t] = tests[t].UseColumnArray(*src.table);
   }
+  // The tests done over whole arrays before the rows are visited; the loop skips them.
+  std::vector<char> done(tests.size(), 0);
   // A first test on an array goes over the whole array at once; the other tests then see only
   // the rows it kept.
   std::vector<uint32_t> kept;
   bool selected = false;
-  size_t first_test = 0;
   // Rows whose join key holds none of the left side's values join nothing: when no test can
   // fail (so that skipping rows changes nothing but the time), they are left out first.
   const std::unique_ptr<JoinKeyValues> join_keys = std::move(join_keys_[source]);
-  if (join_keys && src.table && src.rows == &src.table->rows() && rows.size() >= kArraysFrom &&
+  if (join_keys && whole_table && rows.size() >= kArraysFrom &&
       std::all_of(tests.begin(), tests.end(), [](const ScanFilter& t) { return t.CannotFail(); })) {
     const auto array = src.table->ColumnAsArray(join_keys->column);
     if (array && array->usable && array->values.size() == rows.size()) {
@@ -250,21 +250,39 @@ TupleSet FromRunner::Scan(int source) {
       selected = true;
     }
   }
-  if (!selected && first_test_on_array && tests[0].SelectFromArray(ctx, kept)) {
+  if (!selected && !tests.empty() && on_array[0] && tests[0].SelectFromArray(ctx, kept)) {
     selected = true;
-    first_test = 1;
+    done[0] = 1;
   }
+  // Then each later test on an array narrows the selection, as long as the tests before it
+  // cannot fail (a row it leaves out would have met those first, and none of them can raise
+  // an error for it).
+  if (selected) {
+    for (size_t t = 0; t < tests.size() && tests[t].CannotFail(); ++t) {
+      if (!done[t] && on_array[t] && tests[t].NarrowOnArray(ctx, kept)) done[t] = 1;
+    }
+  }
+  // A table whose rows are made on demand makes those the loop visits.
+  if (whole_table && !src.table->AllRowsMade()) {
+    if (selected) {
+      src.table->MakeRows(kept);
+    } else {
+      src.table->rows();
+    }
+  }
+  const bool first_test_on_array = !tests.empty() && on_array[0];
   const size_t n = selected ? kept.size() : rows.size();
   if (filters.empty()) out.slots.reserve(n * width_);
   // Rows are separate blocks: a filtered scan of a large table whose first test reads the row
   // asks for the rows a little ahead of the one it tests (all of a narrow row; the first lines
   // of a wide one). When the first test reads an array, only the rows that pass it are read.
   constexpr size_t kAhead = 16, kLines = 6;
-  const size_t lines = rows.empty() || first_test_on_array || first_test == tests.size()
+  const bool all_done = std::all_of(done.begin(), done.end(), [](char d) { return d != 0; });
+  const size_t lines = rows.empty() || first_test_on_array || all_done
                            ? 0
                            : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
   // Visits rows [begin, end) of the loop (positions in `kept` when it selected them): those
-  // that pass the tests from first_test on join `into`.
+  // that pass the tests not done yet join `into`.
   auto scan_range = [&](std::vector<ScanFilter>& with, std::vector<const Row*>& tuple,
                         const EvalCtx& at, size_t begin, size_t end, TupleSet& into) {
     for (size_t k = begin; k < end; ++k) {
@@ -278,12 +296,12 @@ TupleSet FromRunner::Scan(int source) {
       const Row& row = rows[i];
       tuple[source] = &row;
       bool pass = true;
-      for (size_t t = first_test; t < with.size() && pass; ++t) pass = with[t].Passes(i, row, at);
+      for (size_t t = 0; t < with.size() && pass; ++t) pass = done[t] || with[t].Passes(i, row, at);
       if (pass) into.Append(tuple.data());
       if (first_only_ && into.count > 0) return;
     }
   };
-  if (!first_only_ && first_test < tests.size() && WorthMorsels(n, kMorselsFrom) && AllowThreads(filters)) {
+  if (!first_only_ && !all_done && WorthMorsels(n, kMorselsFrom) && AllowThreads(filters)) {
     // Each thread tests with its own copies of the tests (a test keeps the values it worked
     // out), each morsel's rows go to its own part.
     struct Worker {
@@ -352,7 +370,8 @@ TupleSet FromRunner::Run() {
   deferred_.assign(width_, 0);
   for (auto& source : spec_.sources) {
     if (source.table) {
-      source.rows = &source.table->rows();
+      // Rows not made yet are made by the scan that visits them (Scan).
+      source.rows = &source.table->row_slots();
     } else if (source.work) {
       source.rows = source.work.get();  // the level before, of a recursive member
     } else if (source.lateral) {

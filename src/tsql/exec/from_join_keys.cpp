@@ -61,7 +61,7 @@ void FromRunner::NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet&
   const int s = node.right->source;
   if (s < 0 || (node.type != ast::JoinType::Inner && node.type != ast::JoinType::Left)) return;
   const Table* table = ScannedTable(s);
-  if (!table || table->rows().size() < kArraysFrom || left.count * 4 > table->rows().size()) return;
+  if (!table || table->row_count() < kArraysFrom || left.count * 4 > table->row_count()) return;
   const Mask rmask = Mask{1} << s;
   const BExpr* left_key = nullptr;
   const BExpr* right_key = nullptr;
@@ -128,8 +128,8 @@ size_t FromRunner::EstimateScan(int source) const {
   std::vector<ScanFilter> tests;
   const Table* table = ScannedTable(source);
   if (!table) return src.rows ? src.rows->size() : src.borrowed.size();
-  const std::vector<Row>& rows = table->rows();
-  if (rows.size() < kArraysFrom) return rows.size();
+  const size_t rows = table->row_count();
+  if (rows < kArraysFrom) return rows;
   auto add = [&](const BExpr& f, int s) {
     ScanFilter test(f, s);
     if (test.CannotFail() && test.UseColumnArray(*table)) tests.push_back(std::move(test));
@@ -138,11 +138,11 @@ size_t FromRunner::EstimateScan(int source) const {
     for (const auto& w : src.derived->spec->where) add(*w, 0);
   }
   for (const BExpr* f : scan_filters_[static_cast<size_t>(source)]) add(*f, source);
-  if (tests.empty()) return rows.size();
+  if (tests.empty()) return rows;
   // Each test alone, over its array: the fewest rows one of them keeps.
   std::vector<const Row*> scratch(width_, nullptr);
   EvalCtx ctx = Ctx(scratch.data());
-  size_t fewest = rows.size();
+  size_t fewest = rows;
   std::vector<uint32_t> kept;
   for (ScanFilter& test : tests) {
     kept.clear();
@@ -172,12 +172,12 @@ int FromRunner::PreservedKeySource(const BoundJoin& node, Mask lmask, Mask rmask
     if (!AsJoinKey(*c, lmask, rmask, key) || !IsBareIntegerKey(key)) continue;
     const int s = key.left->src;
     const Table* table = ScannedTable(s);
-    if (!table || table->rows().size() < kArraysFrom || join_keys_[static_cast<size_t>(s)] ||
+    if (!table || table->row_count() < kArraysFrom || join_keys_[static_cast<size_t>(s)] ||
         !CarriesThroughLeftJoins(*node.left, s)) {
       continue;
     }
     const size_t right_rows = EstimateScan(r);
-    if (right_rows == SIZE_MAX || right_rows > table->rows().size() / 4 || right_rows > EstimateScan(s) / 4) {
+    if (right_rows == SIZE_MAX || right_rows > table->row_count() / 4 || right_rows > EstimateScan(s) / 4) {
       continue;
     }
     left_key = key.left;

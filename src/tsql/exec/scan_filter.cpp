@@ -211,17 +211,30 @@ int ScanFilter::CompareColumn(size_t index, const Row& row, const Value& c, bool
 }
 
 bool ScanFilter::SelectFromArray(const EvalCtx& ctx, std::vector<uint32_t>& out) {
+  return TestArray(ctx, nullptr, out);
+}
+
+bool ScanFilter::NarrowOnArray(const EvalCtx& ctx, std::vector<uint32_t>& positions) {
+  if (!CannotFail()) return false;
+  std::vector<uint32_t> kept;
+  if (!TestArray(ctx, &positions, kept)) return false;
+  positions = std::move(kept);
+  return true;
+}
+
+bool ScanFilter::TestArray(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out) {
   if (!array_ || (form_ != Form::kCompare && form_ != Form::kDateText) || array_->values.size() > UINT32_MAX) {
     return false;
   }
   const std::vector<int64_t>& values = array_->values;
   const std::vector<uint8_t>& nulls = array_->nulls;
-  const size_t n = values.size();
+  const size_t n = among ? among->size() : values.size();
+  auto row = [&](size_t k) { return among ? (*among)[k] : k; };
   // "column op value" works the value out for the first row whose column is not NULL;
   // "value op column" for the first row.
   size_t first = 0;
   if (column_first_) {
-    while (first < n && nulls[first]) ++first;
+    while (first < n && nulls[row(first)]) ++first;
     if (first == n) return true;
   } else if (n == 0) {
     return true;
@@ -232,7 +245,8 @@ bool ScanFilter::SelectFromArray(const EvalCtx& ctx, std::vector<uint32_t>& out)
   const int side = column_first_ ? 1 : -1;
   if (form_ == Form::kDateText) {
     if (!CompareDateText(0, c)) return false;
-    for (size_t i = first; i < n; ++i) {
+    for (size_t k = first; k < n; ++k) {
+      const size_t i = row(k);
       if (nulls[i]) continue;
       const int64_t v = values[i];
       const int sign = v < day_first_ ? -side : v >= day_end_ ? side : 0;
@@ -242,7 +256,8 @@ bool ScanFilter::SelectFromArray(const EvalCtx& ctx, std::vector<uint32_t>& out)
   }
   if (c.kind() != (ticks_ ? Value::Kind::DateTime : Value::Kind::Int)) return false;
   const int64_t b = ticks_ ? c.datetime_ticks() : c.int_value();
-  for (size_t i = first; i < n; ++i) {
+  for (size_t k = first; k < n; ++k) {
+    const size_t i = row(k);
     if (nulls[i]) continue;
     const int64_t v = values[i];
     const int sign = v < b ? -side : v > b ? side : 0;

@@ -27,6 +27,9 @@ class ScanFilter {
   // order, found by one pass over the array (the value worked out exactly when the row-by-row
   // test would). False when this test cannot do that (then nothing was selected).
   bool SelectFromArray(const EvalCtx& ctx, std::vector<uint32_t>& out);
+  // The same over the rows at `positions` (ascending) alone, keeping those that pass; for a
+  // test that cannot fail. False, leaving them, when this test cannot do that.
+  bool NarrowOnArray(const EvalCtx& ctx, std::vector<uint32_t>& positions);
   // Whether the row at `index` of the scan, which ctx holds at `source`, passes: the same
   // answer, and the same errors, as EvalPred(filter, ctx) == Tri::True. A value is worked out
   // when the first row that needs it comes, so a scan without such rows never evaluates it.
@@ -39,6 +42,8 @@ class ScanFilter {
  private:
   enum class Form { kExpression, kCompare, kBetween, kIn, kDateText };
   const Value& ValueAt(size_t i, const EvalCtx& ctx);
+  // SelectFromArray over every row (`among` null) or the rows at *among.
+  bool TestArray(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out);
   // The tested column of the row at `index` of the scan (from the array when there is one).
   const Value& ColumnValue(size_t index, const Row& row);
   bool ColumnNull(size_t index, const Row& row) const;

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -417,50 +416,48 @@ struct ColumnView {
     return false;
   }
 
-  // Row i's value; false when the snapshot's string ends are out of order.
-  bool At(size_t i, Value& out) const {
+  // Row i's value (the string ends were checked when the file was opened).
+  void At(size_t i, Value& out) const {
     if (nulls && nulls[i]) {
       out = Value();
-      return true;
+      return;
     }
     switch (layout) {
       case Layout::kNull:
         out = Value();
-        return true;
+        return;
       case Layout::kInt:
         out = Value::Int(ints.At(i));
-        return true;
+        return;
       case Layout::kDateTime:
         out = Value::DateTime(ints.At(i));
-        return true;
+        return;
       case Layout::kDateTime2:
         out = Value::DateTime2(ints.At(i));
-        return true;
+        return;
       case Layout::kDecimal:
         out = Value::Decimal(ints.At(i), scale);
-        return true;
+        return;
       case Layout::kWideDecimal: {
         uint64_t lo, hi;
         std::memcpy(&lo, fixed + 16 * i, 8);
         std::memcpy(&hi, fixed + 16 * i + 8, 8);
         out = Value::Decimal(static_cast<Int128>((static_cast<unsigned __int128>(hi) << 64) | lo),
                              scale);
-        return true;
+        return;
       }
       case Layout::kFloat: {
         double d;
         std::memcpy(&d, fixed + 8 * i, 8);
         out = Value::Float(d);
-        return true;
+        return;
       }
       case Layout::kString: {
         const int64_t begin = i == 0 ? 0 : ints.At(i - 1), end = ints.At(i);
-        if (begin < 0 || end < begin || end > text_size) return false;
         out = Value::String(std::string_view(text + begin, static_cast<size_t>(end - begin)));
-        return true;
+        return;
       }
     }
-    return false;
   }
 };
 
@@ -646,78 +643,147 @@ void ColumnSnapshots::Write(const SnapshotKey& key, const StoredTable& t) const 
   if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) std::remove(temporary.c_str());
 }
 
-bool ColumnSnapshots::Read(const SnapshotKey& key, StoredTable& t) const {
-  if (key.high_rowid - key.low_rowid + 1 < static_cast<int64_t>(kSnapshotFromRows)) return false;
-  Mapping map(FileFor(t.name));
-  if (!map.data()) return false;
-  Cursor in(map.data(), map.size());
-  const uint8_t* magic = in.Take(sizeof kMagic);
-  if (!magic || std::memcmp(magic, kMagic, sizeof kMagic) != 0 || in.Get<uint32_t>() != kByteOrder)
-    return false;
-  if (!(GetKey(in) == key)) return false;
-  const std::string definition = Definition(t);
-  const auto definition_size = in.Get<uint64_t>();
-  const uint8_t* stored_definition = in.Take(definition.size());
-  if (definition_size != definition.size() || !stored_definition ||
-      std::memcmp(stored_definition, definition.data(), definition.size()) != 0) {
-    return false;
-  }
-  const auto n64 = in.Get<uint64_t>();
-  if (!in.ok() || n64 > in.left()) return false;  // every row takes at least a byte
-  const auto n = static_cast<size_t>(n64);
-  IntsView ids;
-  if (!ids.Take(in, n)) return false;
-  std::vector<ColumnView> columns(t.columns.size());
-  for (ColumnView& column : columns) {
-    if (!column.Take(in, n)) return false;
-  }
-  const uint8_t* end_mark = in.Take(sizeof kEndMark);
-  const auto length = in.Get<int64_t>();
-  if (!end_mark || std::memcmp(end_mark, kEndMark, sizeof kEndMark) != 0 || in.left() != 0 ||
-      length != static_cast<int64_t>(map.size())) {
-    return false;
-  }
+struct SnapshotColumns::Parts {
+  std::unique_ptr<Mapping> map;
+  std::vector<ColumnView> columns;
+  size_t n = 0;
+};
 
-  std::vector<int64_t> row_ids(n);
-  for (size_t i = 0; i < n; ++i) {
-    row_ids[i] = ids.At(i);
-    if (i > 0 && row_ids[i] <= row_ids[i - 1]) return false;
-  }
-  if (n == 0 || row_ids.front() != key.low_rowid || row_ids.back() != key.high_rowid) return false;
+SnapshotColumns::SnapshotColumns(std::unique_ptr<Parts> parts) : parts_(std::move(parts)) {}
+SnapshotColumns::~SnapshotColumns() = default;
 
-  // The rows, made on every core in contiguous parts.
-  std::vector<std::vector<Value>> rows(n);
-  const size_t width = columns.size();
-  const size_t row_bytes = sizeof(std::vector<Value>) + width * sizeof(Value) + sizeof(int64_t);
-  const size_t parts =
+size_t SnapshotColumns::rows() const { return parts_->n; }
+size_t SnapshotColumns::width() const { return parts_->columns.size(); }
+
+void SnapshotColumns::MakeRow(size_t i, std::vector<Value>& row) const {
+  const std::vector<ColumnView>& columns = parts_->columns;
+  row.resize(columns.size());
+  for (size_t c = 0; c < columns.size(); ++c) columns[c].At(i, row[c]);
+}
+
+void SnapshotColumns::MakeRows(const std::vector<uint32_t>* positions, std::vector<std::vector<Value>>& rows,
+                               std::vector<uint8_t>& made) const {
+  // Contiguous parts of the positions, one per core.
+  const size_t n = positions ? positions->size() : parts_->n;
+  const size_t row_bytes = sizeof(std::vector<Value>) + width() * sizeof(Value) + sizeof(int64_t);
+  const size_t threads =
       n >= kThreadsFromRows ? std::clamp<size_t>(std::thread::hardware_concurrency(), 1, 8) : 1;
-  std::vector<std::exception_ptr> errors(parts);
-  std::atomic<bool> bad{false};
+  std::vector<std::exception_ptr> errors(threads);
   StatementMemory* memory = StatementMemory::Current();
   auto make = [&](size_t part) {
     StatementMemory::Scope counted(memory);
     try {
-      const size_t begin = n * part / parts, end = n * (part + 1) / parts;
-      for (size_t i = begin; i < end && !bad.load(std::memory_order_relaxed); ++i) {
-        std::vector<Value>& row = rows[i];
-        row.resize(width);
-        for (size_t c = 0; c < width; ++c) {
-          if (!columns[c].At(i, row[c])) bad = true;
-        }
-        ChargeRows(i - begin + 1, row_bytes);
+      const size_t begin = n * part / threads, end = n * (part + 1) / threads;
+      uint64_t count = 0;
+      for (size_t k = begin; k < end; ++k) {
+        const size_t i = positions ? (*positions)[k] : k;
+        if (made[i]) continue;
+        MakeRow(i, rows[i]);
+        made[i] = 1;
+        ChargeRows(++count, row_bytes);
       }
     } catch (...) {
       errors[part] = std::current_exception();
     }
   };
   std::vector<std::thread> helpers;
-  for (size_t part = 1; part < parts; ++part) helpers.emplace_back(make, part);
+  for (size_t part = 1; part < threads; ++part) helpers.emplace_back(make, part);
   make(0);
   for (std::thread& helper : helpers) helper.join();
   for (const std::exception_ptr& error : errors) {
     if (error) std::rethrow_exception(error);
   }
-  if (bad) return false;
+}
+
+bool SnapshotColumns::IntegerColumn(size_t column, bool ticks, std::vector<int64_t>& values,
+                                    std::vector<uint8_t>& nulls) const {
+  const ColumnView& view = parts_->columns[column];
+  const size_t n = parts_->n;
+  values.assign(n, 0);
+  nulls.assign(n, 0);
+  if (view.layout == Layout::kNull) {
+    nulls.assign(n, 1);
+    return true;
+  }
+  if (view.layout != (ticks ? Layout::kDateTime : Layout::kInt)) return false;
+  for (size_t i = 0; i < n; ++i) values[i] = view.ints.At(i);
+  if (view.nulls) {
+    for (size_t i = 0; i < n; ++i) nulls[i] = view.nulls[i] != 0;
+  }
+  return true;
+}
+
+std::unique_ptr<SnapshotColumns::Parts> ColumnSnapshots::Open(const SnapshotKey& key, const StoredTable& t,
+                                                              std::vector<int64_t>& row_ids) const {
+  if (key.high_rowid - key.low_rowid + 1 < static_cast<int64_t>(kSnapshotFromRows)) return nullptr;
+  auto parts = std::make_unique<SnapshotColumns::Parts>();
+  parts->map = std::make_unique<Mapping>(FileFor(t.name));
+  const Mapping& map = *parts->map;
+  if (!map.data()) return nullptr;
+  Cursor in(map.data(), map.size());
+  const uint8_t* magic = in.Take(sizeof kMagic);
+  if (!magic || std::memcmp(magic, kMagic, sizeof kMagic) != 0 || in.Get<uint32_t>() != kByteOrder)
+    return nullptr;
+  if (!(GetKey(in) == key)) return nullptr;
+  const std::string definition = Definition(t);
+  const auto definition_size = in.Get<uint64_t>();
+  const uint8_t* stored_definition = in.Take(definition.size());
+  if (definition_size != definition.size() || !stored_definition ||
+      std::memcmp(stored_definition, definition.data(), definition.size()) != 0) {
+    return nullptr;
+  }
+  const auto n64 = in.Get<uint64_t>();
+  if (!in.ok() || n64 > in.left()) return nullptr;  // every row takes at least a byte
+  const auto n = static_cast<size_t>(n64);
+  IntsView ids;
+  if (!ids.Take(in, n)) return nullptr;
+  std::vector<ColumnView>& columns = parts->columns;
+  columns.resize(t.columns.size());
+  for (ColumnView& column : columns) {
+    if (!column.Take(in, n)) return nullptr;
+  }
+  const uint8_t* end_mark = in.Take(sizeof kEndMark);
+  const auto length = in.Get<int64_t>();
+  if (!end_mark || std::memcmp(end_mark, kEndMark, sizeof kEndMark) != 0 || in.left() != 0 ||
+      length != static_cast<int64_t>(map.size())) {
+    return nullptr;
+  }
+  // Strings' ends in order and within their bytes, so that every row reads.
+  for (const ColumnView& column : columns) {
+    if (column.layout != Layout::kString) continue;
+    int64_t previous = 0;
+    for (size_t i = 0; i < n; ++i) {
+      const int64_t end = column.ints.At(i);
+      if (end < previous || end > column.text_size) return nullptr;
+      previous = end;
+    }
+  }
+
+  row_ids.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    row_ids[i] = ids.At(i);
+    if (i > 0 && row_ids[i] <= row_ids[i - 1]) return nullptr;
+  }
+  if (n == 0 || row_ids.front() != key.low_rowid || row_ids.back() != key.high_rowid) return nullptr;
+  parts->n = n;
+  return parts;
+}
+
+bool ColumnSnapshots::Read(const SnapshotKey& key, StoredTable& t, bool rows_on_demand) const {
+  std::vector<int64_t> row_ids;
+  std::unique_ptr<SnapshotColumns::Parts> parts = Open(key, t, row_ids);
+  if (!parts) return false;
+  if (rows_on_demand) {
+    t.snapshot = std::shared_ptr<const SnapshotColumns>(new SnapshotColumns(std::move(parts)));
+    t.rows.clear();
+    t.row_ids = std::move(row_ids);
+    return true;
+  }
+
+  const SnapshotColumns source(std::move(parts));
+  std::vector<std::vector<Value>> rows(source.rows());
+  std::vector<uint8_t> made(source.rows(), 0);
+  source.MakeRows(nullptr, rows, made);
   t.rows = std::move(rows);
   t.row_ids = std::move(row_ids);
   return true;

@@ -14,9 +14,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tsql/storage/sqlite_store.h"
 
@@ -50,6 +52,38 @@ struct SnapshotKey {
   bool operator==(const SnapshotKey&) const = default;
 };
 
+// The rows of one table as its snapshot holds them: the file mapped and read column by column.
+// A table loaded this way makes a row only when something reads it, and a scan reads its
+// integer columns from here without making rows at all. The file is checked whole when it is
+// opened, so reading it afterwards cannot fail; a snapshot written anew later takes the file's
+// name, and this one keeps reading the file it opened.
+class SnapshotColumns {
+ public:
+  ~SnapshotColumns();
+  SnapshotColumns(const SnapshotColumns&) = delete;
+  SnapshotColumns& operator=(const SnapshotColumns&) = delete;
+
+  size_t rows() const;
+  size_t width() const;
+  // Row i's values, into `row` (given the table's width).
+  void MakeRow(size_t i, std::vector<Value>& row) const;
+  // Makes rows[i] for each position i (distinct; every row when `positions` is null) whose
+  // made[i] is 0,
+  // and sets made[i]; many on several threads. Counts the rows against the running
+  // statement's memory (raising 701); the rows made until then stay made.
+  void MakeRows(const std::vector<uint32_t>* positions, std::vector<std::vector<Value>>& rows,
+                std::vector<uint8_t>& made) const;
+  // A column's integers (datetime ticks when `ticks`) and whether each is NULL, one per row;
+  // false when the column holds values of another kind.
+  bool IntegerColumn(size_t column, bool ticks, std::vector<int64_t>& values, std::vector<uint8_t>& nulls) const;
+
+ private:
+  friend class ColumnSnapshots;
+  struct Parts;
+  explicit SnapshotColumns(std::unique_ptr<Parts> parts);
+  std::unique_ptr<Parts> parts_;
+};
+
 class ColumnSnapshots {
  public:
   explicit ColumnSnapshots(const std::string& data_source_path);
@@ -57,8 +91,8 @@ class ColumnSnapshots {
   // Puts the rows and rowids of table t (whose name and columns are set) from its snapshot;
   // false, leaving t as it was, when there is none of the state `key` and of t's columns.
   // Counts the rows it makes against the running statement's memory (raising 701 as loading
-  // from the file does).
-  bool Read(const SnapshotKey& key, StoredTable& t) const;
+  // from the file does). With `rows_on_demand` it makes no rows: t.snapshot reads them.
+  bool Read(const SnapshotKey& key, StoredTable& t, bool rows_on_demand = false) const;
   // Writes the snapshot of t, whose rows were read at `key`. Does nothing when the folder
   // cannot be made or written, or a column holds values of more than one kind.
   void Write(const SnapshotKey& key, const StoredTable& t) const;
@@ -67,6 +101,10 @@ class ColumnSnapshots {
   std::string FileFor(std::string_view table) const;
 
  private:
+  // The snapshot of table t at `key`, checked whole, and its rowids; null when there is none.
+  std::unique_ptr<SnapshotColumns::Parts> Open(const SnapshotKey& key, const StoredTable& t,
+                                               std::vector<int64_t>& row_ids) const;
+
   std::string data_source_;
   std::string folder_;
 };

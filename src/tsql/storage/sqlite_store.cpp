@@ -405,7 +405,7 @@ std::vector<StoredTable> SqliteStore::LoadTables() {
   return tables;
 }
 
-std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
+std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name, bool rows_on_demand) {
   if (!snapshots_ || in_write_) {
     bool from_snapshot = false;
     SnapshotKey key;
@@ -418,7 +418,7 @@ std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name) {
   const std::optional<FileStamp> before = StampFile(path_);
   bool from_snapshot = false;
   SnapshotKey key;
-  std::optional<StoredTable> t = LoadTableOnce(name, before ? &*before : nullptr, from_snapshot, key);
+  std::optional<StoredTable> t = LoadTableOnce(name, before ? &*before : nullptr, from_snapshot, key, rows_on_demand);
   const std::optional<FileStamp> after = StampFile(path_);
   const bool unchanged = before && after && *before == *after;
   if (from_snapshot && !unchanged) return LoadTableOnce(name, nullptr, from_snapshot, key);
@@ -474,7 +474,8 @@ std::optional<StoredTable> SqliteStore::DescribeTable(const std::string& name) {
 }
 
 std::optional<StoredTable> SqliteStore::LoadTableOnce(const std::string& name, const FileStamp* snapshot_stamp,
-                                                      bool& from_snapshot, SnapshotKey& key) {
+                                                      bool& from_snapshot, SnapshotKey& key,
+                                                      bool rows_on_demand) {
   from_snapshot = false;
   return Read([&]() -> std::optional<StoredTable> {
     StoredTable t;
@@ -505,7 +506,7 @@ std::optional<StoredTable> SqliteStore::LoadTableOnce(const std::string& name, c
     key.high_rowid = high;
     if (snapshot_stamp) {
       key.stamp = *snapshot_stamp;
-      if (snapshots_->Read(key, t)) {
+      if (snapshots_->Read(key, t, rows_on_demand)) {
         from_snapshot = true;
         return t;
       }

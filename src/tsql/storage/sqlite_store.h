@@ -47,10 +47,15 @@ struct StoredColumn {
   int64_t identity_increment = 1;
 };
 
+class SnapshotColumns;
+
 struct StoredTable {
   std::string name;
   std::vector<StoredColumn> columns;
   std::vector<std::vector<Value>> rows;
+  // Set in place of `rows` when they were asked for on demand and come from a column snapshot
+  // (column_snapshot.h): each row is made from it when read.
+  std::shared_ptr<const SnapshotColumns> snapshot;
   std::vector<int64_t> row_ids;  // the rowid of each row, ascending
   int64_t identity_next = 1;     // next identity value, when a column has IDENTITY
   int64_t version = 0;
@@ -98,8 +103,9 @@ class SqliteStore {
   // is checked against its column's type: one that does not fit raises SqlException naming
   // file, table, column and rowid, with the conversion's error number. A large table comes from
   // its column snapshot (column_snapshot.h) when that is of the state read, and a large table
-  // read from SQLite outside a write gets one.
-  std::optional<StoredTable> LoadTable(const std::string& name);
+  // read from SQLite outside a write gets one. With `rows_on_demand`, a table that comes from
+  // its snapshot comes without rows: StoredTable::snapshot makes them when they are read.
+  std::optional<StoredTable> LoadTable(const std::string& name, bool rows_on_demand = false);
   std::vector<StoredTable> LoadTables();
   // A table's name as created, columns, identity and version, without its rows; nullopt when
   // the file has no such table.
@@ -159,7 +165,7 @@ class SqliteStore {
   // the snapshot has the state the read transaction sees; `from_snapshot` says which, and `key`
   // gets the state read (for a snapshot to be written of it).
   std::optional<StoredTable> LoadTableOnce(const std::string& name, const FileStamp* snapshot_stamp,
-                                           bool& from_snapshot, SnapshotKey& key);
+                                           bool& from_snapshot, SnapshotKey& key, bool rows_on_demand = false);
 
   std::string path_;
   sqlite3* db_;

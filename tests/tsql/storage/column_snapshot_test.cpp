@@ -151,6 +151,46 @@ TEST_F(ColumnSnapshotTest, ATableComesBackFromItsSnapshotExactly) {
   ASSERT_TRUE(snapshots.Read(key, from_snapshot));
   ExpectSameRows(from_snapshot, original);
 
+  // Rows on demand: none made until asked for, each made once, the same values.
+  StoredTable on_demand;
+  on_demand.name = from_sqlite->name;
+  on_demand.columns = from_sqlite->columns;
+  ASSERT_TRUE(snapshots.Read(key, on_demand, /*rows_on_demand=*/true));
+  ASSERT_TRUE(on_demand.snapshot);
+  EXPECT_TRUE(on_demand.rows.empty());
+  EXPECT_EQ(on_demand.row_ids, original.row_ids);
+  std::vector<std::vector<Value>> rows(kRows);
+  std::vector<uint8_t> made(kRows, 0);
+  std::vector<uint32_t> odd;
+  for (uint32_t i = 1; i < kRows; i += 2) odd.push_back(i);
+  on_demand.snapshot->MakeRows(&odd, rows, made);
+  EXPECT_TRUE(rows[0].empty());
+  EXPECT_EQ(rows[1].size(), original.columns.size());
+  rows[1][0] = Value::Int(-1);  // made already: left as it is
+  on_demand.snapshot->MakeRows(nullptr, rows, made);
+  EXPECT_EQ(rows[1][0].int_value(), -1);
+  rows[1][0] = original.rows[1][0];
+  on_demand.rows = std::move(rows);
+  ExpectSameRows(on_demand, original);
+  // Integer and datetime columns as arrays; a column of another kind is not one.
+  for (const auto& [column, ticks] : std::vector<std::pair<size_t, bool>>{{0, false}, {1, false}, {2, true}, {8, false}}) {
+    std::vector<int64_t> values;
+    std::vector<uint8_t> nulls;
+    ASSERT_TRUE(on_demand.snapshot->IntegerColumn(column, ticks, values, nulls)) << column;
+    ASSERT_EQ(values.size(), original.rows.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+      const Value& v = original.rows[i][column];
+      ASSERT_EQ(nulls[i] != 0, v.is_null()) << column << ", row " << i;
+      if (!v.is_null()) {
+        ASSERT_EQ(values[i], ticks ? v.datetime_ticks() : v.int_value()) << column << ", row " << i;
+      }
+    }
+  }
+  std::vector<int64_t> values;
+  std::vector<uint8_t> nulls;
+  EXPECT_FALSE(on_demand.snapshot->IntegerColumn(4, false, values, nulls));
+  EXPECT_FALSE(on_demand.snapshot->IntegerColumn(2, false, values, nulls));
+
   // Another state, other columns: not this snapshot.
   using Change = std::function<void(SnapshotKey&, StoredTable&)>;
   for (const Change& change : std::vector<Change>{
