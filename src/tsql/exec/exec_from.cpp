@@ -229,7 +229,10 @@ TupleSet FromRunner::Scan(int source) {
   // the rows that fail those tests are then never reached.
   std::vector<char> on_array(tests.size(), 0);
   if (whole_table && rows.size() >= kArraysFrom) {
-    for (size_t t = 0; t < tests.size(); ++t) on_array[t] = tests[t].UseColumnArray(*src.table);
+    for (size_t t = 0; t < tests.size(); ++t) {
+      on_array[t] = tests[t].UseColumnArray(*src.table);
+      tests[t].WorkOutValues(ctx);
+    }
   }
   // The tests done over whole arrays before the rows are visited; the loop skips them.
   std::vector<char> done(tests.size(), 0);

@@ -42,9 +42,11 @@ bool IsBareIntegerKey(const JoinKey& key) {
   return IsBareKey(key) && IsIntegerType(key.type.id) && key.left->type == key.type && key.right->type == key.type;
 }
 
-bool FiltersCannotFail(const std::vector<const BExpr*>& filters, int source) {
-  return std::all_of(filters.begin(), filters.end(),
-                     [&](const BExpr* f) { return ScanFilter(*f, source).CannotFail(); });
+bool FiltersCannotFail(const std::vector<const BExpr*>& filters, int source, const EvalCtx* ctx) {
+  return std::all_of(filters.begin(), filters.end(), [&](const BExpr* f) {
+    ScanFilter test(*f, source);
+    return ctx ? test.WorkOutValues(*ctx) : test.CannotFail();
+  });
 }
 
 Mask TreeMask(const BoundJoin& node) {
@@ -119,7 +121,9 @@ const Table* FromRunner::ScannedTable(int source) const {
 bool FromRunner::ScanCannotFail(int source) const {
   const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
   if (src.lateral) return false;
-  return FiltersCannotFail(scan_filters_[static_cast<size_t>(source)], source);
+  const std::vector<const Row*> none(width_, nullptr);
+  const EvalCtx ctx = Ctx(none.data());
+  return FiltersCannotFail(scan_filters_[static_cast<size_t>(source)], source, &ctx);
 }
 
 size_t FromRunner::EstimateScan(int source) const {
@@ -130,9 +134,11 @@ size_t FromRunner::EstimateScan(int source) const {
   if (!table) return src.rows ? src.rows->size() : src.borrowed.size();
   const size_t rows = table->row_count();
   if (rows < kArraysFrom) return rows;
+  std::vector<const Row*> scratch(width_, nullptr);
+  EvalCtx ctx = Ctx(scratch.data());
   auto add = [&](const BExpr& f, int s) {
     ScanFilter test(f, s);
-    if (test.CannotFail() && test.UseColumnArray(*table)) tests.push_back(std::move(test));
+    if (test.WorkOutValues(ctx) && test.UseColumnArray(*table)) tests.push_back(std::move(test));
   };
   if (!src.table) {
     for (const auto& w : src.derived->spec->where) add(*w, 0);
@@ -140,8 +146,6 @@ size_t FromRunner::EstimateScan(int source) const {
   for (const BExpr* f : scan_filters_[static_cast<size_t>(source)]) add(*f, source);
   if (tests.empty()) return rows;
   // Each test alone, over its array: the fewest rows one of them keeps.
-  std::vector<const Row*> scratch(width_, nullptr);
-  EvalCtx ctx = Ctx(scratch.data());
   size_t fewest = rows;
   std::vector<uint32_t> kept;
   for (ScanFilter& test : tests) {

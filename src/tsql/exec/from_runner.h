@@ -54,8 +54,9 @@ bool IsPassThrough(const BoundQuery& q);
 bool IsBareKey(const JoinKey& key);
 // ... of one integer type on both sides (its values can be listed as numbers).
 bool IsBareIntegerKey(const JoinKey& key);
-// Whether every filter of a scan of `source` compares a column with fixed values.
-bool FiltersCannotFail(const std::vector<const BExpr*>& filters, int source);
+// Whether every filter of a scan of `source` compares a column with fixed values (with `ctx`,
+// also with conversions of them that it works out without an error).
+bool FiltersCannotFail(const std::vector<const BExpr*>& filters, int source, const EvalCtx* ctx = nullptr);
 // The sources of a join tree.
 Mask TreeMask(const BoundJoin& node);
 

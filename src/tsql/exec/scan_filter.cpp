@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "tsql/types/datetime.h"
+#include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
@@ -72,6 +73,34 @@ const BExpr* DateTextColumn(const BExpr& e, int source) {
   const TypeId id = column.type.id;
   const bool own = column.kind == BKind::Column && column.depth == 0 && column.src == source && column.col >= 0;
   return own && (id == TypeId::DateTime || id == TypeId::SmallDateTime) ? &column : nullptr;
+}
+
+// Whether evaluating e for a row of the scanned source can raise no error: columns, constants
+// and integer widenings, compared (in their comparison type already), tested for NULL and
+// combined with AND, OR and NOT.
+bool ExpressionCannotFail(const BExpr& e, int source) {
+  switch (e.kind) {
+    case BKind::Literal:
+    case BKind::Variable:
+    case BKind::GetDate:
+      return true;
+    case BKind::Column:
+      return e.depth > 0 || (e.src == source && e.col >= 0);
+    case BKind::Convert:
+      return ScannedColumn(e, source) != nullptr;
+    case BKind::Compare:
+    case BKind::Between:
+    case BKind::InList:
+    case BKind::And:
+    case BKind::Or:
+    case BKind::Not:
+    case BKind::IsNull:
+      return !e.args.empty() && std::all_of(e.args.begin(), e.args.end(), [&](const std::unique_ptr<BExpr>& a) {
+        return a && ExpressionCannotFail(*a, source);
+      });
+    default:
+      return false;
+  }
 }
 
 // "yyyy-mm-dd" of a real day: its day number since 1900-01-01.
@@ -142,17 +171,31 @@ ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
   }
   values_.resize(operands_.size());
   known_.assign(operands_.size(), 0);
+  expression_cannot_fail_ = form_ == Form::kExpression && ExpressionCannotFail(filter, source);
 }
 
 bool ScanFilter::CannotFail() const {
-  if (form_ == Form::kExpression) return false;
-  for (const BExpr* operand : operands_) {
-    const BKind k = operand->kind;
-    const bool fixed = k == BKind::Literal || k == BKind::Variable || k == BKind::GetDate ||
-                       (k == BKind::Column && operand->depth > 0);
+  if (form_ == Form::kExpression) return expression_cannot_fail_;
+  for (size_t i = 0; i < operands_.size(); ++i) {
+    const BKind k = operands_[i]->kind;
+    const bool fixed = known_[i] || k == BKind::Literal || k == BKind::Variable || k == BKind::GetDate ||
+                       (k == BKind::Column && operands_[i]->depth > 0);
     if (!fixed) return false;
   }
   return true;
+}
+
+bool ScanFilter::WorkOutValues(const EvalCtx& ctx) {
+  if (form_ == Form::kExpression) return expression_cannot_fail_;
+  for (size_t i = 0; i < operands_.size(); ++i) {
+    if (known_[i]) continue;
+    try {
+      ValueAt(i, ctx);
+    } catch (const SqlException&) {
+      return false;
+    }
+  }
+  return CannotFail();
 }
 
 const Value& ScanFilter::ValueAt(size_t i, const EvalCtx& ctx) {

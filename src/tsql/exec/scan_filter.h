@@ -35,9 +35,14 @@ class ScanFilter {
   // when the first row that needs it comes, so a scan without such rows never evaluates it.
   bool Passes(size_t index, const Row& row, const EvalCtx& ctx);
   // Whether no row's test can raise an error: a column compared in place with literals,
-  // variables, the clock or outer columns (no conversion to work out). Such tests may be
-  // skipped for rows that other tests rule out, in any order.
+  // variables, the clock or outer columns, or with conversions of those already worked out
+  // (WorkOutValues); or an expression of comparisons, NULL tests, AND, OR and NOT over columns
+  // and constants that need no conversion but an integer's widening. Such tests may be skipped for rows that other tests rule out, in any order.
   bool CannotFail() const;
+  // Works out now the values that are conversions of constants, where that raises no error
+  // (one that does is left to the first row that needs the value, as before); then the test
+  // compares in place and cannot fail. Returns CannotFail().
+  bool WorkOutValues(const EvalCtx& ctx);
 
  private:
   enum class Form { kExpression, kCompare, kBetween, kIn, kDateText };
@@ -62,6 +67,7 @@ class ScanFilter {
   std::vector<char> known_;
   std::shared_ptr<const Table::ColumnArray> array_;
   bool ticks_ = false;  // the array holds datetime ticks (else integers)
+  bool expression_cannot_fail_ = false;  // kExpression: see CannotFail
   Value from_array_;
   // kDateText: the first and the last moment (exclusive) of the value's day, once known.
   enum class Day : uint8_t { kUnknown, kValid, kInvalid };
