@@ -265,8 +265,11 @@ TupleSet FromRunner::Scan(int source) {
       if (!done[t] && on_array[t] && tests[t].NarrowOnArray(ctx, kept)) done[t] = 1;
     }
   }
-  // A table whose rows are made on demand makes those the loop visits.
-  if (whole_table && !src.table->AllRowsMade()) {
+  // A table whose rows are made on demand makes those the loop visits: all of them first, or,
+  // for a scan that stops at its first row, a block at a time as the loop comes to them.
+  const bool make_as_visited = whole_table && first_only_ && !src.table->AllRowsMade();
+  constexpr size_t kMakeBlock = 1024;
+  if (whole_table && !first_only_ && !src.table->AllRowsMade()) {
     if (selected) {
       src.table->MakeRows(kept);
     } else {
@@ -281,15 +284,23 @@ TupleSet FromRunner::Scan(int source) {
   // of a wide one). When the first test reads an array, only the rows that pass it are read.
   constexpr size_t kAhead = 16, kLines = 6;
   const bool all_done = std::all_of(done.begin(), done.end(), [](char d) { return d != 0; });
-  const size_t lines = rows.empty() || first_test_on_array || all_done
+  const size_t lines = rows.empty() || first_test_on_array || all_done || make_as_visited
                            ? 0
                            : std::min(kLines, (rows[0].size() * sizeof(Value) + 63) / 64);
   // Visits rows [begin, end) of the loop (positions in `kept` when it selected them): those
   // that pass the tests not done yet join `into`.
   auto scan_range = [&](std::vector<ScanFilter>& with, std::vector<const Row*>& tuple,
                         const EvalCtx& at, size_t begin, size_t end, TupleSet& into) {
+    std::vector<uint32_t> block;
     for (size_t k = begin; k < end; ++k) {
       if ((k & 4095) == 4095) CheckCancel(env_);
+      if (make_as_visited && (k - begin) % kMakeBlock == 0) {
+        block.clear();
+        for (size_t b = k; b < std::min(end, k + kMakeBlock); ++b) {
+          block.push_back(selected ? kept[b] : static_cast<uint32_t>(b));
+        }
+        src.table->MakeRows(block);
+      }
       if (lines && k + kAhead < end) {
         const Row& ahead = rows[selected ? kept[k + kAhead] : k + kAhead];
         const char* data = reinterpret_cast<const char*>(ahead.data());
