@@ -68,6 +68,10 @@ inline constexpr size_t kRowsAhead = 8;
 
 // FROM and WHERE of a query scope: every combination of source rows that passes.
 TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env);
+// For a scope of one large table and only filters its column arrays decide (exec_from.cpp):
+// the positions of the table's rows that pass, in order, found without reading a row. False,
+// having done nothing that shows, for any other scope.
+bool SelectRowsOnArrays(BoundSpec& spec, ExecEnv& env, std::vector<uint32_t>& positions);
 // Whether an uncorrelated query gives any row. A query of one source, without grouping or
 // TOP, stops at the first row that passes its conditions, and its select list is not
 // evaluated (as EXISTS reads it in SQL Server: SELECT 1/0 raises nothing there).

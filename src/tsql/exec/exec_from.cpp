@@ -519,6 +519,40 @@ void CollectOwnColumns(const BExpr& e, std::vector<std::pair<int, int>>& out) {
   if (e.else_expr) CollectOwnColumns(*e.else_expr, out);
 }
 
+bool SelectRowsOnArrays(BoundSpec& spec, ExecEnv& env, std::vector<uint32_t>& positions) {
+  if (spec.sources.size() != 1 || spec.from.size() != 1 || spec.from[0]->source != 0) return false;
+  const Table* table = spec.sources[0].table.get();
+  if (!table || spec.sources[0].null_supplying || table->row_count() < from::kArraysFrom ||
+      table->row_count() > UINT32_MAX) {
+    return false;
+  }
+  std::vector<ScanFilter> tests;
+  for (const auto& w : spec.where) {
+    if (from::MaskOf(*w) != 1) return false;
+    tests.emplace_back(*w, 0);
+  }
+  const Row* none = nullptr;
+  EvalCtx ctx;
+  ctx.srcs = &none;
+  ctx.env = &env;
+  // Every test is decided on its array and none can fail, so their order does not matter.
+  for (ScanFilter& test : tests) {
+    if (!test.WorkOutValues(ctx) || !test.UseColumnArray(*table)) return false;
+  }
+  std::vector<uint32_t> kept;
+  if (tests.empty()) {
+    kept.resize(table->row_count());
+    for (size_t i = 0; i < kept.size(); ++i) kept[i] = static_cast<uint32_t>(i);
+  } else if (!tests[0].SelectFromArray(ctx, kept)) {
+    return false;
+  }
+  for (size_t t = 1; t < tests.size(); ++t) {
+    if (!tests[t].NarrowOnArray(ctx, kept)) return false;
+  }
+  positions = std::move(kept);
+  return true;
+}
+
 TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env) {
   FromRunner runner(spec, outer, env);
   return runner.Run();

@@ -13,7 +13,61 @@ namespace {
 // For a keyed IN (in_value set) the first key is the IN value: a row whose value is NULL is
 // kept, since it makes a non-matching IN unknown; a NULL correlation key drops the row (its
 // correlation equality can never hold).
+bool IsIntegerColumnOf(const BExpr& e, const SqlType& type) {
+  return e.kind == BKind::Column && e.depth == 0 && e.src == 0 && e.col >= 0 && e.type.IsInteger() &&
+         e.type == type;
+}
+
+// BuildKeyed for a subquery over one large table whose keys (and value) are integer columns
+// of it, compared as they are, and whose filters the table's column arrays decide: the
+// entries are read from the arrays, and no row of the table is read or made.
+bool BuildKeyedFromArrays(SubqueryPlan& plan, bool with_value, ExecEnv& env, bool in_value) {
+  BoundSpec& spec = *plan.query->spec;
+  const size_t nk = plan.inner_keys.size();
+  std::vector<const BExpr*> columns;
+  for (size_t k = 0; k < nk; ++k) {
+    if (!IsIntegerColumnOf(*plan.inner_keys[k], plan.key_types[k])) return false;
+    columns.push_back(plan.inner_keys[k].get());
+  }
+  if (with_value) {
+    if (!IsIntegerColumnOf(*spec.select[0], spec.select[0]->type)) return false;
+    columns.push_back(spec.select[0].get());
+  }
+  const Table* table = spec.sources.size() == 1 ? spec.sources[0].table.get() : nullptr;
+  if (!table) return false;
+  std::vector<std::shared_ptr<const Table::ColumnArray>> arrays;
+  for (const BExpr* c : columns) {
+    arrays.push_back(table->ColumnAsArray(c->col));
+    if (!arrays.back() || !arrays.back()->usable || arrays.back()->values.size() != table->row_count()) return false;
+  }
+  std::vector<uint32_t> positions;
+  if (!SelectRowsOnArrays(spec, env, positions)) return false;
+  const size_t width = columns.size();
+  plan.entries.clear();
+  plan.entries.reserve(positions.size() * width);
+  plan.entry_width = width;
+  plan.index_built = false;
+  plan.outer_index_built = false;
+  for (uint32_t r : positions) {
+    const size_t start = plan.entries.size();
+    bool has_null = false;
+    for (size_t c = 0; c < width; ++c) {
+      const Table::ColumnArray& a = *arrays[c];
+      if (a.nulls[r]) {
+        plan.entries.emplace_back();
+        if (c < nk && !(in_value && c == 0)) has_null = true;
+      } else {
+        plan.entries.push_back(Value::Int(a.values[r]));
+      }
+    }
+    if (has_null) plan.entries.resize(start);
+  }
+  plan.built = true;
+  return true;
+}
+
 void BuildKeyed(SubqueryPlan& plan, bool with_value, ExecEnv& env, bool in_value = false) {
+  if (BuildKeyedFromArrays(plan, with_value, env, in_value)) return;
   BoundSpec& spec = *plan.query->spec;
   TupleSet tuples = RunFrom(spec, nullptr, env);
   size_t nk = plan.inner_keys.size();
