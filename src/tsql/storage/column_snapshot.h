@@ -1,7 +1,8 @@
 // Column snapshots: a large stored table's rows kept column by column in a file beside the
-// data-source file, so that a later process loads the table by copying arrays instead of
-// running every row through SQLite and parsing its values (decimals are text there). The
-// snapshots of "a.orvdb" are the files of the folder "a.orvdb.columns", one per table.
+// data-source file, so that a later process maps that file and makes rows from its arrays
+// (only those its statements read: SnapshotColumns) instead of running every row through
+// SQLite and parsing its values (decimals are text there). The snapshots of "a.orvdb" are
+// the files of the folder "a.orvdb.columns", one per table.
 //
 // A snapshot is a copy of one committed state and is used for that state alone: the table's
 // version and rowid range, its column definitions, and the stamp of the data-source file and of
