@@ -446,9 +446,23 @@ Flow Runner::Fail(SqlError error, const ast::Statement& stmt, const StatementCon
   }
   return Flow::kNext;
 }
-// With ORV_TSQL_PROFILE set, each statement's batch line, run time and the CPU time the
-// process spent meanwhile (on all its threads: above the run time when work was split) go to
-// stderr.
+// The process's resident memory now and at its peak so far, in MiB (0 where /proc has none).
+std::pair<long, long> ResidentMiB() {
+  long rss_kb = 0, peak_kb = 0;
+  if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, f)) {
+      std::sscanf(line, "VmRSS: %ld kB", &rss_kb);
+      std::sscanf(line, "VmHWM: %ld kB", &peak_kb);
+    }
+    std::fclose(f);
+  }
+  return {rss_kb / 1024, peak_kb / 1024};
+}
+
+// With ORV_TSQL_PROFILE set, each statement's batch line, run time, the CPU time the process
+// spent meanwhile (on all its threads: above the run time when work was split) and the
+// process's resident memory after it, now and at its peak so far, go to stderr.
 struct StatementTimer {
   explicit StatementTimer(int line) : line(line) {
     static const bool enabled = std::getenv("ORV_TSQL_PROFILE") != nullptr;
@@ -462,7 +476,9 @@ struct StatementTimer {
     if (!on) return;
     auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
     const double cpu_ms = 1000.0 * static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
-    std::fprintf(stderr, "tsql: line %d: %.1f ms (cpu %.1f ms)\n", line, ms.count(), cpu_ms);
+    const auto [rss, peak] = ResidentMiB();
+    std::fprintf(stderr, "tsql: line %d: %.1f ms (cpu %.1f ms, rss %ld MiB, peak %ld MiB)\n", line, ms.count(),
+                 cpu_ms, rss, peak);
   }
   int line;
   bool on = false;
