@@ -72,6 +72,10 @@ TupleSet RunFrom(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env);
 // the positions of the table's rows that pass, in order, found without reading a row. False,
 // having done nothing that shows, for any other scope.
 bool SelectRowsOnArrays(BoundSpec& spec, ExecEnv& env, std::vector<uint32_t>& positions);
+// An uncorrelated IN subquery (not keyed) run once for the statement: its plan's entries are
+// its distinct values other than NULL, in the IN's comparison type; any_rows and has_null say
+// whether it gave rows and whether one was NULL.
+const SubqueryPlan& UncorrelatedInValues(const BExpr& expr, ExecEnv& env);
 // Whether an uncorrelated query gives any row. A query of one source, without grouping or
 // TOP, stops at the first row that passes its conditions, and its select list is not
 // evaluated (as EXISTS reads it in SQL Server: SELECT 1/0 raises nothing there).

@@ -409,6 +409,49 @@ Tri EvalExists(const BExpr& expr, const EvalCtx& ctx) {
   return RunQuery(*plan.query, &ctx, *ctx.env).empty() ? Tri::False : Tri::True;
 }
 
+namespace {
+
+// An uncorrelated IN's subquery run once (under the plan's lock): its distinct values other
+// than NULL in the comparison type, whether it has rows, and whether a NULL was among them.
+void BuildUncorrelatedIn(const BExpr& expr, ExecEnv& env) {
+  SubqueryPlan& plan = *expr.sub;
+  const SqlType& column_type = plan.query->columns[0].type;
+  BuildOnce(plan, [&] {
+    std::vector<Row> rows = RunQuery(*plan.query, nullptr, env);
+    plan.entries.clear();
+    plan.entry_width = 1;
+    plan.index.Reset(rows.size());
+    plan.key_types = {expr.cmp_type};
+    for (auto& row : rows) {
+      if (row[0].is_null()) {
+        plan.has_null = true;
+        continue;
+      }
+      Value value = Convert(row[0], column_type, expr.cmp_type, CastMode::Implicit);
+      size_t h = HashKey(&value, plan.key_types.data(), 1);
+      bool dup = false;
+      plan.index.ForEach(h, [&](uint32_t id) {
+        if (Compare(plan.entries[id], value, expr.cmp_type) == 0) {
+          dup = true;
+          return false;
+        }
+        return true;
+      });
+      if (dup) continue;
+      plan.index.Insert(h);
+      plan.entries.push_back(std::move(value));
+    }
+    plan.any_rows = !rows.empty();
+  });
+}
+
+}  // namespace
+
+const SubqueryPlan& UncorrelatedInValues(const BExpr& expr, ExecEnv& env) {
+  BuildUncorrelatedIn(expr, env);
+  return *expr.sub;
+}
+
 Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
   SubqueryPlan& plan = *expr.sub;
   Value v = Eval(*expr.args[0], ctx);
@@ -437,35 +480,8 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
     if (!any) return Tri::False;
     return v.is_null() || has_null ? Tri::Unknown : Tri::False;
   }
-  const SqlType& column_type = plan.query->columns[0].type;
   if (!plan.correlated) {
-    BuildOnce(plan, [&] {
-      std::vector<Row> rows = RunQuery(*plan.query, nullptr, *ctx.env);
-      plan.entries.clear();
-      plan.entry_width = 1;
-      plan.index.Reset(rows.size());
-      plan.key_types = {expr.cmp_type};
-      for (auto& row : rows) {
-        if (row[0].is_null()) {
-          plan.has_null = true;
-          continue;
-        }
-        Value value = Convert(row[0], column_type, expr.cmp_type, CastMode::Implicit);
-        size_t h = HashKey(&value, plan.key_types.data(), 1);
-        bool dup = false;
-        plan.index.ForEach(h, [&](uint32_t id) {
-          if (Compare(plan.entries[id], value, expr.cmp_type) == 0) {
-            dup = true;
-            return false;
-          }
-          return true;
-        });
-        if (dup) continue;
-        plan.index.Insert(h);
-        plan.entries.push_back(std::move(value));
-      }
-      plan.any_rows = !rows.empty();
-    });
+    BuildUncorrelatedIn(expr, *ctx.env);
     if (!plan.any_rows) return Tri::False;
     if (v.is_null()) return Tri::Unknown;
     bool found = false;
@@ -482,6 +498,7 @@ Tri EvalInSubquery(const BExpr& expr, const EvalCtx& ctx) {
   std::vector<Row> rows = RunQuery(*plan.query, &ctx, *ctx.env);
   if (rows.empty()) return Tri::False;
   if (v.is_null()) return Tri::Unknown;
+  const SqlType& column_type = plan.query->columns[0].type;
   bool unknown = false;
   for (const auto& row : rows) {
     if (row[0].is_null()) {

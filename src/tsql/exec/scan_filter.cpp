@@ -75,9 +75,29 @@ const BExpr* DateTextColumn(const BExpr& e, int source) {
   return own && (id == TypeId::DateTime || id == TypeId::SmallDateTime) ? &column : nullptr;
 }
 
+bool ExpressionCannotFail(const BExpr& e, int source);
+
+// An uncorrelated subquery that lists one column of one table, of the type it is compared in,
+// under filters that cannot fail: running it (once, for the first row that needs it) raises
+// no error.
+bool SubqueryCannotFail(const SubqueryPlan& plan, const SqlType& type) {
+  if (plan.correlated || !plan.query || !plan.query->spec || plan.query->left || plan.query->recursive ||
+      plan.query->is_values || plan.query->string_split) {
+    return false;
+  }
+  const BoundSpec& spec = *plan.query->spec;
+  if (spec.sources.size() != 1 || !spec.sources[0].table || spec.grouped || spec.having || spec.top ||
+      !spec.aggregates.empty() || !spec.windows.empty() || spec.select.size() != 1 ||
+      !(spec.select[0]->type == type) || !ExpressionCannotFail(*spec.select[0], 0)) {
+    return false;
+  }
+  return std::all_of(spec.where.begin(), spec.where.end(),
+                     [](const BExprPtr& w) { return ExpressionCannotFail(*w, 0); });
+}
+
 // Whether evaluating e for a row of the scanned source can raise no error: columns, constants
 // and integer widenings, compared (in their comparison type already), tested for NULL and
-// combined with AND, OR and NOT.
+// combined with AND, OR and NOT, and IN over a subquery that cannot fail.
 bool ExpressionCannotFail(const BExpr& e, int source) {
   switch (e.kind) {
     case BKind::Literal:
@@ -88,6 +108,9 @@ bool ExpressionCannotFail(const BExpr& e, int source) {
       return e.depth > 0 || (e.src == source && e.col >= 0);
     case BKind::Convert:
       return ScannedColumn(e, source) != nullptr;
+    case BKind::InSubquery:
+      return !e.args.empty() && ExpressionCannotFail(*e.args[0], source) && e.args[0]->type == e.cmp_type &&
+             e.sub && SubqueryCannotFail(*e.sub, e.cmp_type);
     case BKind::Compare:
     case BKind::Between:
     case BKind::InList:
@@ -166,16 +189,28 @@ ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
       }
       break;
     }
+    case BKind::InSubquery: {
+      // "integer column IN (uncorrelated subquery)": tested on the column's array when the
+      // subquery cannot fail (then its values are listed once, before any row), else row by row.
+      const BExpr* column = filter.args.size() == 1 ? ScannedColumn(*filter.args[0], source) : nullptr;
+      if (column && !filter.negated && filter.sub && !filter.sub->correlated && !filter.sub->keyed &&
+          column->type.IsInteger() && filter.args[0]->type == filter.cmp_type && filter.cmp_type.IsInteger()) {
+        form_ = Form::kInSubquery;
+        column_ = static_cast<size_t>(column->col);
+      }
+      break;
+    }
     default:
       break;
   }
   values_.resize(operands_.size());
   known_.assign(operands_.size(), 0);
-  expression_cannot_fail_ = form_ == Form::kExpression && ExpressionCannotFail(filter, source);
+  expression_cannot_fail_ =
+      (form_ == Form::kExpression || form_ == Form::kInSubquery) && ExpressionCannotFail(filter, source);
 }
 
 bool ScanFilter::CannotFail() const {
-  if (form_ == Form::kExpression) return expression_cannot_fail_;
+  if (form_ == Form::kExpression || form_ == Form::kInSubquery) return expression_cannot_fail_;
   for (size_t i = 0; i < operands_.size(); ++i) {
     const BKind k = operands_[i]->kind;
     const bool fixed = known_[i] || k == BKind::Literal || k == BKind::Variable || k == BKind::GetDate ||
@@ -186,7 +221,7 @@ bool ScanFilter::CannotFail() const {
 }
 
 bool ScanFilter::WorkOutValues(const EvalCtx& ctx) {
-  if (form_ == Form::kExpression) return expression_cannot_fail_;
+  if (form_ == Form::kExpression || form_ == Form::kInSubquery) return expression_cannot_fail_;
   for (size_t i = 0; i < operands_.size(); ++i) {
     if (known_[i]) continue;
     try {
@@ -266,9 +301,9 @@ bool ScanFilter::NarrowOnArray(const EvalCtx& ctx, std::vector<uint32_t>& positi
 }
 
 bool ScanFilter::TestArray(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out) {
-  if (!array_ || (form_ != Form::kCompare && form_ != Form::kDateText) || array_->values.size() > UINT32_MAX) {
-    return false;
-  }
+  if (!array_ || array_->values.size() > UINT32_MAX) return false;
+  if (form_ == Form::kInSubquery) return TestInSubquery(ctx, among, out);
+  if (form_ != Form::kCompare && form_ != Form::kDateText) return false;
   const std::vector<int64_t>& values = array_->values;
   const std::vector<uint8_t>& nulls = array_->nulls;
   const size_t n = among ? among->size() : values.size();
@@ -309,9 +344,51 @@ bool ScanFilter::TestArray(const EvalCtx& ctx, const std::vector<uint32_t>* amon
   return true;
 }
 
+bool ScanFilter::TestInSubquery(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out) {
+  if (!CannotFail()) return false;
+  // A row passes when its value is one the subquery gives (NULLs among those make the others
+  // unknown, which does not pass either).
+  const SubqueryPlan& plan = UncorrelatedInValues(filter_, *ctx.env);
+  std::vector<int64_t> listed;
+  listed.reserve(plan.entries.size());
+  for (const Value& v : plan.entries) {
+    if (v.kind() != Value::Kind::Int) return false;
+    listed.push_back(v.int_value());
+  }
+  std::sort(listed.begin(), listed.end());
+  const std::vector<int64_t>& values = array_->values;
+  const std::vector<uint8_t>& nulls = array_->nulls;
+  const size_t n = among ? among->size() : values.size();
+  auto test = [&](auto&& holds) {
+    for (size_t k = 0; k < n; ++k) {
+      const size_t i = among ? (*among)[k] : k;
+      if (!nulls[i] && holds(values[i])) out.push_back(static_cast<uint32_t>(i));
+    }
+  };
+  // Values within a small range are looked up in a bitmap, others by binary search.
+  constexpr uint64_t kBitmapRange = uint64_t{1} << 26;
+  if (listed.empty()) return true;
+  const auto low = static_cast<uint64_t>(listed.front());
+  if (static_cast<uint64_t>(listed.back()) - low < kBitmapRange) {
+    std::vector<uint64_t> bits((static_cast<uint64_t>(listed.back()) - low) / 64 + 1, 0);
+    for (int64_t v : listed) {
+      const uint64_t b = static_cast<uint64_t>(v) - low;
+      bits[b >> 6] |= uint64_t{1} << (b & 63);
+    }
+    test([&](int64_t v) {
+      const uint64_t b = static_cast<uint64_t>(v) - low;
+      return b < bits.size() * 64 && (bits[b >> 6] >> (b & 63) & 1);
+    });
+  } else {
+    test([&](int64_t v) { return std::binary_search(listed.begin(), listed.end(), v); });
+  }
+  return true;
+}
+
 bool ScanFilter::Passes(size_t index, const Row& row, const EvalCtx& ctx) {
   switch (form_) {
     case Form::kExpression:
+    case Form::kInSubquery:
       return EvalPred(filter_, ctx) == Tri::True;
     case Form::kCompare: {
       // As the expression: the left operand first, and no right one when it is NULL.

@@ -2,7 +2,8 @@
 // AND value" and "column IN (values)" compare the row's column in place with values worked out
 // once, and "CONVERT(char(10), datetime column, 120) op 'yyyy-mm-dd'" (the reports' date
 // conditions) compares the column with the day's first moment; any other filter is evaluated
-// as an expression.
+// as an expression. Comparisons, and "integer column IN (subquery)" where the subquery cannot
+// fail, can also be tested over a whole column array at once.
 #pragma once
 
 #include <cstdint>
@@ -45,10 +46,12 @@ class ScanFilter {
   bool WorkOutValues(const EvalCtx& ctx);
 
  private:
-  enum class Form { kExpression, kCompare, kBetween, kIn, kDateText };
+  enum class Form { kExpression, kCompare, kBetween, kIn, kDateText, kInSubquery };
   const Value& ValueAt(size_t i, const EvalCtx& ctx);
   // SelectFromArray over every row (`among` null) or the rows at *among.
   bool TestArray(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out);
+  // TestArray of "column IN (subquery)".
+  bool TestInSubquery(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out);
   // The tested column of the row at `index` of the scan (from the array when there is one).
   const Value& ColumnValue(size_t index, const Row& row);
   bool ColumnNull(size_t index, const Row& row) const;
