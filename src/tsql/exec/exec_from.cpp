@@ -382,6 +382,7 @@ TupleSet FromRunner::Run() {
   join_keys_.resize(width_);
   if (given_keys_) join_keys_[0] = std::move(given_keys_);
   deferred_.assign(width_, 0);
+  estimates_.assign(width_, std::nullopt);
   for (auto& source : spec_.sources) {
     if (source.table) {
       // Rows not made yet are made by the scan that visits them (Scan).

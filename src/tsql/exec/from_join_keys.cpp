@@ -5,6 +5,7 @@
 // values reach them.
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include "tsql/exec/from_runner.h"
 #include "tsql/exec/scan_filter.h"
@@ -17,19 +18,21 @@ bool IsIntegerType(TypeId id) {
   return id == TypeId::TinyInt || id == TypeId::SmallInt || id == TypeId::Int || id == TypeId::BigInt;
 }
 
-// Whether `source` is the tree's first leaf and every join above it is a left join on bare
-// columns alone: every output row then carries one of its rows, the tree has at least as many
-// rows as its scan, and leaving out rows of it first leaves out exactly the output rows that
-// carry them (evaluating nothing that could fail on them).
-bool CarriesThroughLeftJoins(const BoundJoin& node, int source) {
+// Whether `source` is the tree's first leaf and every join above it is a left or inner join
+// on equalities of bare columns alone: every output row then carries one of its rows, and
+// leaving out rows of it first leaves out exactly the output rows that carry them (an inner
+// join may leave out more), evaluating nothing that could fail on them. `inner` is set when
+// one of the joins is an inner join.
+bool CarriesThroughJoins(const BoundJoin& node, int source, bool& inner) {
   if (node.source >= 0) return node.source == source;
-  if (node.type != ast::JoinType::Left) return false;
+  if (node.type != ast::JoinType::Left && node.type != ast::JoinType::Inner) return false;
+  inner = inner || node.type == ast::JoinType::Inner;
   const Mask lmask = TreeMask(*node.left), rmask = TreeMask(*node.right);
   for (const auto& c : node.on) {
     JoinKey key;
     if (!AsJoinKey(*c, lmask, rmask, key) || !IsBareKey(key)) return false;
   }
-  return CarriesThroughLeftJoins(*node.left, source);
+  return CarriesThroughJoins(*node.left, source, inner);
 }
 
 }  // namespace
@@ -127,6 +130,12 @@ bool FromRunner::ScanCannotFail(int source) const {
 }
 
 size_t FromRunner::EstimateScan(int source) const {
+  std::optional<size_t>& known = estimates_[static_cast<size_t>(source)];
+  if (!known) known = CountScan(source);
+  return *known;
+}
+
+size_t FromRunner::CountScan(int source) const {
   const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
   if (src.lateral) return SIZE_MAX;
   std::vector<ScanFilter> tests;
@@ -145,12 +154,16 @@ size_t FromRunner::EstimateScan(int source) const {
   }
   for (const BExpr* f : scan_filters_[static_cast<size_t>(source)]) add(*f, source);
   if (tests.empty()) return rows;
-  // Each test alone, over its array: the fewest rows one of them keeps.
+  // Each test alone, over every 16th entry of its array: the fewest rows one of them keeps,
+  // scaled to the table.
+  constexpr size_t kStride = 16;
+  std::vector<uint32_t> sample;
+  for (size_t i = 0; i < rows; i += kStride) sample.push_back(static_cast<uint32_t>(i));
   size_t fewest = rows;
   std::vector<uint32_t> kept;
   for (ScanFilter& test : tests) {
-    kept.clear();
-    if (test.SelectFromArray(ctx, kept)) fewest = std::min(fewest, kept.size());
+    kept = sample;
+    if (test.NarrowOnArray(ctx, kept)) fewest = std::min(fewest, kept.size() * rows / sample.size());
   }
   return fewest;
 }
@@ -176,14 +189,18 @@ int FromRunner::PreservedKeySource(const BoundJoin& node, Mask lmask, Mask rmask
     if (!AsJoinKey(*c, lmask, rmask, key) || !IsBareIntegerKey(key)) continue;
     const int s = key.left->src;
     const Table* table = ScannedTable(s);
+    bool inner = false;
     if (!table || table->row_count() < kArraysFrom || join_keys_[static_cast<size_t>(s)] ||
-        !CarriesThroughLeftJoins(*node.left, s)) {
+        !CarriesThroughJoins(*node.left, s, inner)) {
       continue;
     }
     const size_t right_rows = EstimateScan(r);
-    if (right_rows == SIZE_MAX || right_rows > table->row_count() / 4 || right_rows > EstimateScan(s) / 4) {
-      continue;
-    }
+    if (right_rows == SIZE_MAX || right_rows > table->row_count() / 4) continue;
+    // Through an inner join, the left side built first may select the right side's rows in
+    // turn: the right side goes first only when its own filters keep few of its table's rows.
+    const Table* right_table = ScannedTable(r);
+    if (inner && (!right_table || right_rows > right_table->row_count() / 4)) continue;
+    if (right_rows > EstimateScan(s) / 4) continue;
     left_key = key.left;
     right_key = key.right;
     return s;

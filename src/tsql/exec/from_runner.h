@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "tsql/bind/bound.h"
@@ -117,14 +118,16 @@ class FromRunner {
   void RunPassThrough(int source);
   // For an inner join whose right side is one source that scans without failing and gives at
   // most a quarter of the rows of the scan of a large table, the first of its left side,
-  // joined to the others by left joins on bare columns, and joined to the right side by a bare
-  // integer key: that table's source.
+  // joined to the others by left or inner joins on bare columns (through an inner join, only
+  // when the right side also keeps at most a quarter of its own table), and joined to the
+  // right side by a bare integer key: that table's source.
   int PreservedKeySource(const BoundJoin& node, Mask lmask, Mask rmask, const BExpr*& left_key,
                          const BExpr*& right_key) const;
-  // At most how many rows a scan of the source gives: as many as the one of its filters that
-  // can be tested on a column array and cannot fail that keeps the fewest rows (a quick bound:
-  // one pass over an array each).
-  size_t EstimateScan(int source) const;
+  // About how many rows a scan of the source gives: as many as the one of its filters that
+  // can be tested on a column array and cannot fail that keeps the fewest rows (a quick
+  // estimate: every 16th entry of each array).
+  size_t EstimateScan(int source) const;  // once per source and run (CountScan)
+  size_t CountScan(int source) const;
   bool IndexedScan(int source, TupleSet& out);
   TupleSet Build(BoundJoin& node, Mask& mask);
   TupleSet Join(const TupleSet& left, const TupleSet& right, const std::vector<JoinKey>& keys,
@@ -147,6 +150,7 @@ class FromRunner {
   std::vector<std::vector<const BExpr*>> scan_filters_;
   std::vector<std::unique_ptr<JoinKeyValues>> join_keys_;  // per source, for its next scan
   std::vector<char> deferred_;                             // per source: see RunPassThrough
+  mutable std::vector<std::optional<size_t>> estimates_;   // per source: EstimateScan
   std::unique_ptr<JoinKeyValues> given_keys_;              // for source 0, from the runner above
   bool first_only_ = false;
 };
