@@ -255,14 +255,27 @@ TupleSet FromRunner::Scan(int source) {
   }
   if (!selected && !tests.empty() && on_array[0] && tests[0].SelectFromArray(ctx, kept)) {
     selected = true;
-    done[0] = 1;
+    done[0] = tests[0].Exact();
+  }
+  // The array tests of the runner above, which filters these rows afterwards (a derived table
+  // that passes the table's rows through, whose own tests cannot fail), leave out first the
+  // rows it would leave out.
+  if (source == 0 && !given_tests_.empty() && whole_table && rows.size() >= kArraysFrom) {
+    for (ScanFilter& test : given_tests_) {
+      if (!test.UseColumnArray(*src.table)) continue;
+      if (selected) {
+        test.NarrowOnArray(ctx, kept);
+      } else if (test.SelectFromArray(ctx, kept)) {
+        selected = true;
+      }
+    }
   }
   // Then each later test on an array narrows the selection, as long as the tests before it
   // cannot fail (a row it leaves out would have met those first, and none of them can raise
   // an error for it).
   if (selected) {
     for (size_t t = 0; t < tests.size() && tests[t].CannotFail(); ++t) {
-      if (!done[t] && on_array[t] && tests[t].NarrowOnArray(ctx, kept)) done[t] = 1;
+      if (!done[t] && on_array[t] && tests[t].NarrowOnArray(ctx, kept)) done[t] = tests[t].Exact();
     }
   }
   // A table whose rows are made on demand makes those the loop visits: all of them first, or,
@@ -538,7 +551,7 @@ bool SelectRowsOnArrays(BoundSpec& spec, ExecEnv& env, std::vector<uint32_t>& po
   ctx.env = &env;
   // Every test is decided on its array and none can fail, so their order does not matter.
   for (ScanFilter& test : tests) {
-    if (!test.WorkOutValues(ctx) || !test.UseColumnArray(*table)) return false;
+    if (!test.WorkOutValues(ctx) || !test.UseColumnArray(*table) || !test.Exact()) return false;
   }
   std::vector<uint32_t> kept;
   if (tests.empty()) {

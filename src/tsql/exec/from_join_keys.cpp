@@ -173,6 +173,14 @@ void FromRunner::RunPassThrough(int source) {
   deferred_[static_cast<size_t>(source)] = 0;
   FromRunner inner(*src.derived->spec, nullptr, env_);
   inner.given_keys_ = std::move(join_keys_[static_cast<size_t>(source)]);
+  // This scope's tests of the derived table's rows that cannot fail, with their values worked
+  // out here: the table's scan may select its rows by them.
+  std::vector<const Row*> none(width_, nullptr);
+  const EvalCtx ctx = Ctx(none.data());
+  for (const BExpr* f : scan_filters_[static_cast<size_t>(source)]) {
+    ScanFilter test(*f, source);
+    if (test.WorkOutValues(ctx)) inner.given_tests_.push_back(std::move(test));
+  }
   TupleSet passed = inner.Run();
   src.borrowed.clear();
   src.borrowed.reserve(passed.count);

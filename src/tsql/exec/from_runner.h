@@ -14,6 +14,7 @@
 #include "tsql/bind/bound.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/morsels.h"
+#include "tsql/exec/scan_filter.h"
 
 namespace orv::tsql::from {
 
@@ -152,6 +153,7 @@ class FromRunner {
   std::vector<char> deferred_;                             // per source: see RunPassThrough
   mutable std::vector<std::optional<size_t>> estimates_;   // per source: EstimateScan
   std::unique_ptr<JoinKeyValues> given_keys_;              // for source 0, from the runner above
+  std::vector<ScanFilter> given_tests_;                    // the same, see RunPassThrough
   bool first_only_ = false;
 };
 

@@ -95,11 +95,38 @@ bool SubqueryCannotFail(const SubqueryPlan& plan, const SqlType& type) {
                      [](const BExprPtr& w) { return ExpressionCannotFail(*w, 0); });
 }
 
+// EXISTS over one table, uncorrelated or keyed (looked up by "inner column = outer column" in
+// the columns' own type), under filters that cannot fail: its one run and its look-ups raise
+// no error.
+bool ExistsCannotFail(const SubqueryPlan& plan) {
+  if ((plan.correlated && !plan.keyed) || !plan.query || !plan.query->spec || plan.query->left ||
+      plan.query->recursive || plan.query->is_values || plan.query->string_split) {
+    return false;
+  }
+  const BoundSpec& spec = *plan.query->spec;
+  if (spec.sources.size() != 1 || !spec.sources[0].table || spec.grouped || spec.having ||
+      !spec.aggregates.empty() || (spec.top && !plan.top1)) {
+    return false;
+  }
+  for (size_t k = 0; k < plan.inner_keys.size(); ++k) {
+    const BExpr& inner = *plan.inner_keys[k];
+    const BExpr& outer = *plan.outer_keys[k];
+    if (inner.kind != BKind::Column || inner.depth != 0 || inner.src != 0 || !(inner.type == plan.key_types[k]) ||
+        outer.kind != BKind::Column || outer.depth < 1 || !(outer.type == plan.key_types[k])) {
+      return false;
+    }
+  }
+  return std::all_of(spec.where.begin(), spec.where.end(),
+                     [](const BExprPtr& w) { return ExpressionCannotFail(*w, 0); });
+}
+
 // Whether evaluating e for a row of the scanned source can raise no error: columns, constants
 // and integer widenings, compared (in their comparison type already), tested for NULL and
-// combined with AND, OR and NOT, and IN over a subquery that cannot fail.
+// combined with AND, OR and NOT, and IN or EXISTS over a subquery that cannot fail.
 bool ExpressionCannotFail(const BExpr& e, int source) {
   switch (e.kind) {
+    case BKind::Exists:
+      return e.sub && ExistsCannotFail(*e.sub);
     case BKind::Literal:
     case BKind::Variable:
     case BKind::GetDate:
@@ -126,6 +153,40 @@ bool ExpressionCannotFail(const BExpr& e, int source) {
   }
 }
 
+// Whether e reads no column of its own query (nor a subquery): the same for every row.
+bool ReadsNoRow(const BExpr& e) {
+  if (e.sub) return false;
+  switch (e.kind) {
+    case BKind::Literal:
+    case BKind::Variable:
+    case BKind::GetDate:
+      return true;
+    case BKind::Column:
+      return e.depth > 0;
+    case BKind::Compare:
+    case BKind::Convert:
+    case BKind::Arith:
+    case BKind::Negate:
+    case BKind::And:
+    case BKind::Or:
+    case BKind::Not:
+    case BKind::IsNull:
+      return std::all_of(e.args.begin(), e.args.end(),
+                         [](const std::unique_ptr<BExpr>& a) { return a && ReadsNoRow(*a); });
+    default:
+      return false;
+  }
+}
+
+// The operands of a tree of ORs (or of ANDs).
+void Operands(const BExpr& e, BKind kind, std::vector<const BExpr*>& out) {
+  if (e.kind == kind) {
+    for (const auto& a : e.args) Operands(*a, kind, out);
+  } else {
+    out.push_back(&e);
+  }
+}
+
 // "yyyy-mm-dd" of a real day: its day number since 1900-01-01.
 std::optional<int64_t> DayOfText(std::string_view text) {
   if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
@@ -145,7 +206,7 @@ std::optional<int64_t> DayOfText(std::string_view text) {
 
 }  // namespace
 
-ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
+ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter), source_(source) {
   switch (filter.kind) {
     case BKind::Compare:
       if (filter.args.size() != 2) break;
@@ -200,6 +261,41 @@ ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
       }
       break;
     }
+    case BKind::Or:
+    case BKind::And: {
+      // Each operand that reads no column is worked out once; the others must be tests an
+      // array can decide, except that an AND may leave some out (its array test then keeps a
+      // superset of the rows that pass).
+      const bool any = filter.kind == BKind::Or;
+      std::vector<const BExpr*> leaves;
+      Operands(filter, filter.kind, leaves);
+      std::vector<ScanFilter> parts;
+      std::vector<const BExpr*> constants;
+      bool usable = true;
+      for (const BExpr* leaf : leaves) {
+        if (ReadsNoRow(*leaf)) {
+          constants.push_back(leaf);
+          continue;
+        }
+        ScanFilter part(*leaf, source);
+        if (part.form_ == Form::kCompare || part.form_ == Form::kDateText || part.form_ == Form::kInSubquery ||
+            part.form_ == Form::kAnyOf || part.form_ == Form::kAllOf) {
+          parts.push_back(std::move(part));
+        } else if (any) {
+          usable = false;
+        } else {
+          others_.push_back(leaf);
+        }
+      }
+      if (usable && !parts.empty()) {
+        form_ = any ? Form::kAnyOf : Form::kAllOf;
+        parts_ = std::move(parts);
+        constant_parts_ = std::move(constants);
+      } else {
+        others_.clear();
+      }
+      break;
+    }
     default:
       break;
   }
@@ -211,6 +307,12 @@ ScanFilter::ScanFilter(const BExpr& filter, int source) : filter_(filter) {
 
 bool ScanFilter::CannotFail() const {
   if (form_ == Form::kExpression || form_ == Form::kInSubquery) return expression_cannot_fail_;
+  if (form_ == Form::kAnyOf || form_ == Form::kAllOf) {
+    auto cannot_fail = [&](const BExpr* e) { return ExpressionCannotFail(*e, source_); };
+    return std::all_of(parts_.begin(), parts_.end(), [](const ScanFilter& p) { return p.CannotFail(); }) &&
+           std::all_of(constant_parts_.begin(), constant_parts_.end(), cannot_fail) &&
+           std::all_of(others_.begin(), others_.end(), cannot_fail);
+  }
   for (size_t i = 0; i < operands_.size(); ++i) {
     const BKind k = operands_[i]->kind;
     const bool fixed = known_[i] || k == BKind::Literal || k == BKind::Variable || k == BKind::GetDate ||
@@ -222,6 +324,10 @@ bool ScanFilter::CannotFail() const {
 
 bool ScanFilter::WorkOutValues(const EvalCtx& ctx) {
   if (form_ == Form::kExpression || form_ == Form::kInSubquery) return expression_cannot_fail_;
+  if (form_ == Form::kAnyOf || form_ == Form::kAllOf) {
+    for (ScanFilter& part : parts_) part.WorkOutValues(ctx);
+    return CannotFail();
+  }
   for (size_t i = 0; i < operands_.size(); ++i) {
     if (known_[i]) continue;
     try {
@@ -243,6 +349,18 @@ const Value& ScanFilter::ValueAt(size_t i, const EvalCtx& ctx) {
 
 bool ScanFilter::UseColumnArray(const Table& table) {
   if (form_ == Form::kExpression) return false;
+  if (form_ == Form::kAnyOf || form_ == Form::kAllOf) {
+    // An OR needs every part on an array; an AND those it has (leaving the others out makes
+    // its array test keep a superset).
+    rows_ = table.row_count();
+    on_array_.assign(parts_.size(), 0);
+    size_t count = 0;
+    for (size_t p = 0; p < parts_.size(); ++p) {
+      on_array_[p] = parts_[p].UseColumnArray(table);
+      count += on_array_[p];
+    }
+    return form_ == Form::kAnyOf ? count == parts_.size() : count > 0;
+  }
   array_ = table.ColumnAsArray(static_cast<int>(column_));
   const TypeId id = table.columns[column_].type.id;
   ticks_ = id == TypeId::DateTime || id == TypeId::SmallDateTime;
@@ -301,6 +419,7 @@ bool ScanFilter::NarrowOnArray(const EvalCtx& ctx, std::vector<uint32_t>& positi
 }
 
 bool ScanFilter::TestArray(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out) {
+  if (form_ == Form::kAnyOf || form_ == Form::kAllOf) return TestParts(ctx, among, out);
   if (!array_ || array_->values.size() > UINT32_MAX) return false;
   if (form_ == Form::kInSubquery) return TestInSubquery(ctx, among, out);
   if (form_ != Form::kCompare && form_ != Form::kDateText) return false;
@@ -385,10 +504,64 @@ bool ScanFilter::TestInSubquery(const EvalCtx& ctx, const std::vector<uint32_t>*
   return true;
 }
 
+bool ScanFilter::Exact() const {
+  if (form_ != Form::kAnyOf && form_ != Form::kAllOf) return true;
+  if (!others_.empty()) return false;
+  for (size_t p = 0; p < parts_.size(); ++p) {
+    if ((p < on_array_.size() && !on_array_[p]) || !parts_[p].Exact()) return false;
+  }
+  return true;
+}
+
+bool ScanFilter::TestParts(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out) {
+  if (!CannotFail() || rows_ > UINT32_MAX) return false;
+  auto all_rows = [&] {
+    if (among) {
+      out.insert(out.end(), among->begin(), among->end());
+    } else {
+      for (size_t i = 0; i < rows_; ++i) out.push_back(static_cast<uint32_t>(i));
+    }
+  };
+  const bool any = form_ == Form::kAnyOf;
+  // A constant that holds passes every row of an OR; one that does not passes none of an AND.
+  for (const BExpr* c : constant_parts_) {
+    const bool holds = EvalPred(*c, ctx) == Tri::True;
+    if (any && holds) {
+      all_rows();
+      return true;
+    }
+    if (!any && !holds) return true;
+  }
+  std::vector<uint32_t> passed;
+  if (any) {
+    // The rows any part passes, in order, each once.
+    for (ScanFilter& part : parts_) {
+      if (!part.TestArray(ctx, among, passed)) return false;
+    }
+    std::sort(passed.begin(), passed.end());
+    passed.erase(std::unique(passed.begin(), passed.end()), passed.end());
+  } else {
+    // The rows every part on an array passes: each tests those the ones before it kept.
+    bool first = true;
+    for (size_t p = 0; p < parts_.size(); ++p) {
+      if (!on_array_[p]) continue;
+      std::vector<uint32_t> kept;
+      if (!parts_[p].TestArray(ctx, first ? among : &passed, kept)) return false;
+      passed = std::move(kept);
+      first = false;
+    }
+    if (first) return false;
+  }
+  out.insert(out.end(), passed.begin(), passed.end());
+  return true;
+}
+
 bool ScanFilter::Passes(size_t index, const Row& row, const EvalCtx& ctx) {
   switch (form_) {
     case Form::kExpression:
     case Form::kInSubquery:
+    case Form::kAnyOf:
+    case Form::kAllOf:
       return EvalPred(filter_, ctx) == Tri::True;
     case Form::kCompare: {
       // As the expression: the left operand first, and no right one when it is NULL.

@@ -31,6 +31,9 @@ class ScanFilter {
   // The same over the rows at `positions` (ascending) alone, keeping those that pass; for a
   // test that cannot fail. False, leaving them, when this test cannot do that.
   bool NarrowOnArray(const EvalCtx& ctx, std::vector<uint32_t>& positions);
+  // Whether SelectFromArray and NarrowOnArray keep exactly the rows that pass (else a superset
+  // of them: the rows must still be tested).
+  bool Exact() const;
   // Whether the row at `index` of the scan, which ctx holds at `source`, passes: the same
   // answer, and the same errors, as EvalPred(filter, ctx) == Tri::True. A value is worked out
   // when the first row that needs it comes, so a scan without such rows never evaluates it.
@@ -38,7 +41,9 @@ class ScanFilter {
   // Whether no row's test can raise an error: a column compared in place with literals,
   // variables, the clock or outer columns, or with conversions of those already worked out
   // (WorkOutValues); or an expression of comparisons, NULL tests, AND, OR and NOT over columns
-  // and constants that need no conversion but an integer's widening. Such tests may be skipped for rows that other tests rule out, in any order.
+  // and constants that need no conversion but an integer's widening, and of IN and EXISTS
+  // over subqueries that cannot fail. Such tests may be skipped for rows that other tests rule
+  // out, in any order.
   bool CannotFail() const;
   // Works out now the values that are conversions of constants, where that raises no error
   // (one that does is left to the first row that needs the value, as before); then the test
@@ -46,12 +51,17 @@ class ScanFilter {
   bool WorkOutValues(const EvalCtx& ctx);
 
  private:
-  enum class Form { kExpression, kCompare, kBetween, kIn, kDateText, kInSubquery };
+  // kAnyOf, kAllOf: an OR or AND of tests an array decides (kCompare, kDateText, kInSubquery,
+  // or such an OR or AND) and of constants, tested on arrays as the union or the intersection
+  // of its parts. An AND may leave out operands no array decides: its array test then keeps
+  // a superset of the rows that pass (it is not exact).
+  enum class Form { kExpression, kCompare, kBetween, kIn, kDateText, kInSubquery, kAnyOf, kAllOf };
   const Value& ValueAt(size_t i, const EvalCtx& ctx);
   // SelectFromArray over every row (`among` null) or the rows at *among.
   bool TestArray(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out);
-  // TestArray of "column IN (subquery)".
+  // TestArray of "column IN (subquery)", and of an OR or AND.
   bool TestInSubquery(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out);
+  bool TestParts(const EvalCtx& ctx, const std::vector<uint32_t>* among, std::vector<uint32_t>& out);
   // The tested column of the row at `index` of the scan (from the array when there is one).
   const Value& ColumnValue(size_t index, const Row& row);
   bool ColumnNull(size_t index, const Row& row) const;
@@ -71,6 +81,12 @@ class ScanFilter {
   std::shared_ptr<const Table::ColumnArray> array_;
   bool ticks_ = false;  // the array holds datetime ticks (else integers)
   bool expression_cannot_fail_ = false;  // kExpression: see CannotFail
+  int source_ = -1;
+  std::vector<ScanFilter> parts_;             // kAnyOf, kAllOf: the tests ORed or ANDed
+  std::vector<const BExpr*> constant_parts_;  // ... the operands that read no column
+  std::vector<const BExpr*> others_;          // kAllOf: the operands no array decides
+  size_t rows_ = 0;                           // kAnyOf, kAllOf: the table's rows
+  std::vector<char> on_array_;                // ... which parts have their array
   Value from_array_;
   // kDateText: the first and the last moment (exclusive) of the value's day, once known.
   enum class Day : uint8_t { kUnknown, kValid, kInvalid };
