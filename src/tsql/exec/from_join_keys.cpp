@@ -66,7 +66,11 @@ void FromRunner::NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet&
   const int s = node.right->source;
   if (s < 0 || (node.type != ast::JoinType::Inner && node.type != ast::JoinType::Left)) return;
   const Table* table = ScannedTable(s);
-  if (!table || table->row_count() < kArraysFrom || left.count * 4 > table->row_count()) return;
+  // Worth a pass over the key column's array when the left side is small beside the table,
+  // or, for a table whose rows are not all made yet, not larger than it: each row left out
+  // is then also a row not made.
+  if (!table || table->row_count() < kArraysFrom) return;
+  if (left.count * (table->AllRowsMade() ? 4 : 1) > table->row_count()) return;
   const Mask rmask = Mask{1} << s;
   const BExpr* left_key = nullptr;
   const BExpr* right_key = nullptr;
