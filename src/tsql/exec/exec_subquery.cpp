@@ -1,6 +1,7 @@
 // Subqueries as expressions. Keyed (decorrelated) ones are built once per statement into a
 // hash index over their correlation keys and probed per outer row; uncorrelated ones run once
 // and are cached; any other correlated shape runs once per outer row.
+#include <algorithm>
 #include <array>
 
 #include "tsql/bind/binder.h"
@@ -44,10 +45,26 @@ bool BuildKeyedFromArrays(SubqueryPlan& plan, bool with_value, ExecEnv& env, boo
   if (!SelectRowsOnArrays(spec, env, positions)) return false;
   const size_t width = columns.size();
   plan.entries.clear();
-  plan.entries.reserve(positions.size() * width);
   plan.entry_width = width;
   plan.index_built = false;
   plan.outer_index_built = false;
+  if (width == 1 && !in_value) {
+    // EXISTS on one key: whether a value is there is all that is asked, so each is kept once
+    // (a bill's lines share its key).
+    const Table::ColumnArray& a = *arrays[0];
+    std::vector<int64_t> keys;
+    keys.reserve(positions.size());
+    for (uint32_t r : positions) {
+      if (!a.nulls[r]) keys.push_back(a.values[r]);
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    plan.entries.reserve(keys.size());
+    for (int64_t k : keys) plan.entries.push_back(Value::Int(k));
+    plan.built = true;
+    return true;
+  }
+  plan.entries.reserve(positions.size() * width);
   for (uint32_t r : positions) {
     const size_t start = plan.entries.size();
     bool has_null = false;
