@@ -155,14 +155,9 @@ bool ExpressionCannotFail(const BExpr& e, int source) {
 
 // Whether e reads no column of its own query (nor a subquery): the same for every row.
 bool ReadsNoRow(const BExpr& e) {
+  if (IsScanConstant(e)) return true;
   if (e.sub) return false;
   switch (e.kind) {
-    case BKind::Literal:
-    case BKind::Variable:
-    case BKind::GetDate:
-      return true;
-    case BKind::Column:
-      return e.depth > 0;
     case BKind::Compare:
     case BKind::Convert:
     case BKind::Arith:
