@@ -1,11 +1,15 @@
 #include "tsql/storage/heap_policy.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>  // defines __GLIBC__ on the GNU C library
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+
+#include "tsql/storage/memory_limit.h"
 
 namespace orv::tsql {
 namespace {
@@ -29,6 +33,48 @@ void GiveFreedMemoryBack() {
   mallopt(M_TRIM_THRESHOLD, kLargeBlock);
   malloc_trim(0);  // and what was kept so far
 #endif
+}
+
+IdleHeapTrimmer::IdleHeapTrimmer(std::chrono::milliseconds interval) {
+#if defined(__GLIBC__)
+  thread_ = std::thread([this, interval, seen = StatementsStarted()]() mutable {
+    // Looks for a while after statements ran (their results may be freed well after them, once
+    // sent), and trims when no statement runs and the heaps' free bytes grew by enough since
+    // the last trim (a trim leaves them counted as free; reuse makes them fewer).
+    constexpr int kLooks = 120;
+    constexpr size_t kWorthTrimming = size_t{64} << 20;
+    int looks = kLooks;
+    size_t free_after_trim = SIZE_MAX;
+    std::unique_lock lock(mutex_);
+    while (!wake_.wait_for(lock, interval, [this] { return stop_; })) {
+      if (const uint64_t started = StatementsStarted(); started != seen) {
+        seen = started;
+        looks = 0;
+      }
+      if (looks >= kLooks) continue;
+      ++looks;
+      if (StatementsRunning() > 0) continue;
+      const size_t free_now = mallinfo2().fordblks;
+      if (free_after_trim != SIZE_MAX && free_now < free_after_trim + kWorthTrimming) {
+        free_after_trim = std::min(free_after_trim, free_now);
+        continue;
+      }
+      malloc_trim(0);
+      free_after_trim = mallinfo2().fordblks;
+    }
+  });
+#else
+  (void)interval;
+#endif
+}
+
+IdleHeapTrimmer::~IdleHeapTrimmer() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
 }
 
 void KeepRowsUntilExit() { rows_kept_until_exit.store(true, std::memory_order_relaxed); }

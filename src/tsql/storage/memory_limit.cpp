@@ -20,6 +20,8 @@ std::atomic<int64_t>& Limit() {
 }
 
 std::atomic<int64_t> in_use{0};
+std::atomic<uint64_t> started{0};
+std::atomic<int64_t> running{0};
 thread_local StatementMemory* current = nullptr;
 
 }  // namespace
@@ -30,12 +32,19 @@ void SetEngineMemoryLimit(int64_t bytes) { Limit().store(bytes > 0 ? bytes : Def
 
 int64_t EngineMemoryInUse() { return in_use.load(std::memory_order_relaxed); }
 
+uint64_t StatementsStarted() { return started.load(std::memory_order_relaxed); }
+
+int64_t StatementsRunning() { return running.load(std::memory_order_relaxed); }
+
 StatementMemory::StatementMemory(int64_t limit_bytes) : limit_(limit_bytes), outer_(current) {
   current = this;
+  started.fetch_add(1, std::memory_order_relaxed);
+  running.fetch_add(1, std::memory_order_relaxed);
 }
 
 StatementMemory::~StatementMemory() {
   in_use.fetch_sub(held_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  running.fetch_sub(1, std::memory_order_relaxed);
   current = outer_;
 }
 

@@ -17,6 +17,9 @@ int64_t EngineMemoryLimit();
 void SetEngineMemoryLimit(int64_t bytes);  // <= 0: the default again
 // Bytes the running statements hold now.
 int64_t EngineMemoryInUse();
+// How many statements have started since the process began, and how many are running now.
+uint64_t StatementsStarted();
+int64_t StatementsRunning();
 
 // The count of one running statement, made current on the thread that runs it (and on the
 // helper threads it starts, through StatementMemory::Scope).

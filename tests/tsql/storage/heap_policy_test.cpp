@@ -1,10 +1,16 @@
 // The heap policy of the command line and the benchmarks: large blocks come from the heap
 // (and so stay there for reuse when freed) instead of being mapped on their own; at the exit,
-// the rows of tables are left for the exit to free. The server gives freed memory back.
+// the rows of tables are left for the exit to free. The server gives freed memory back, large
+// blocks at once and small ones once its statements are done.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #if defined(__GLIBC__)
@@ -13,6 +19,7 @@
 
 #include "tsql/catalog/catalog.h"
 #include "tsql/storage/heap_policy.h"
+#include "tsql/storage/memory_limit.h"
 
 namespace orv::tsql {
 namespace {
@@ -48,6 +55,49 @@ TEST(HeapPolicy, AServerGivesLargeBlocksBack) {
         std::free(block);
         const size_t mapped_after = mallinfo2().hblkhd;
         std::exit(block && mapped_while_held > mapped_before && mapped_after == mapped_before ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+#endif
+}
+
+// In a child process: 200 MB of small blocks freed by a statement's thread, all but every
+// 64th (so that no heap can shrink from its top): the trimmer gives the rest back once the
+// statement is over.
+TEST(HeapPolicy, AnIdleServerGivesFreedSmallBlocksBack) {
+#if !defined(__GLIBC__) || defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "only the GNU C library's own allocator has this policy";
+#else
+  auto resident_mib = [] {
+    long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+      std::fclose(f);
+    }
+    return resident * sysconf(_SC_PAGESIZE) / (1 << 20);
+  };
+  EXPECT_EXIT(
+      {
+        GiveFreedMemoryBack();
+        const IdleHeapTrimmer trimmer(std::chrono::milliseconds(20));
+        std::vector<std::unique_ptr<char[]>> kept;
+        long before = 0;  // once the blocks are freed, while the statement still runs
+        std::thread statement([&] {
+          StatementMemory memory(0);
+          {
+            std::vector<std::unique_ptr<char[]>> blocks(200 * 1024);
+            for (auto& b : blocks) {
+              b = std::make_unique<char[]>(1000);
+              b[0] = 1;
+            }
+            for (size_t i = 0; i < blocks.size(); i += 64) kept.push_back(std::move(blocks[i]));
+          }
+          before = resident_mib();
+        });
+        statement.join();
+        for (int i = 0; i < 200 && resident_mib() > before - 150; ++i) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::exit(before >= 190 && resident_mib() <= before - 150 ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
 #endif
