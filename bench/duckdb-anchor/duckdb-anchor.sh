@@ -89,6 +89,19 @@ duck_cmd() {  # REPORT DB OUT [run.mjs options...]: sets the array DUCK
     *) DUCK=("${d[@]}" --set "bdate=$bdate" --set "edate=$edate" "$@") ;;
   esac
 }
+# The company tables for DuckDB: the project's schema script (sql/schema.sql, which runs on the
+# engine and on SQL Server) with its batches ended by ";", datetime as TIMESTAMP (the engine's
+# 1/300 s ticks are loaded as milliseconds: exact in DuckDB's microseconds) and bit as SMALLINT
+# (the reports compare bits with 0/1); DuckDB reads the rest of it as it stands (varchar(n)
+# without enforcing the length, the primary keys checked while the CSV is copied in). Text
+# compares in DuckDB's binary collation, where the engine ignores ASCII case and trailing
+# blanks: load prints a warning for key columns where that could matter. t_OrvClock holds the
+# demo databases' fixed "today" (what GETDATE() returns on the engine).
+duckdb_schema() {
+  sed -e 's/^GO$/;/' -e 's/\bdatetime\b/TIMESTAMP/g' -e 's/\bbit\b/SMALLINT/g' "$here/../../sql/schema.sql"
+  printf 'CREATE TABLE t_OrvClock (FToday TIMESTAMP NOT NULL);\n'
+}
+
 need_node() {
   [ -d "$here/node_modules/@duckdb/node-api" ] || die "no node_modules (duckdb-anchor.sh setup)"
 }
@@ -142,7 +155,8 @@ cmd_load() {
   local t0=$SECONDS tables t sel cols status=0
   tmp=$(mktemp -d "${TMPDIR:-/tmp}/duckdb-anchor-load.XXXXXX")  # global: the EXIT trap removes it
   trap 'rm -rf "$tmp"' EXIT
-  tables=$(grep -o '^CREATE TABLE [A-Za-z_]*' "$here/duckdb_schema.sql" | awk '{print $3}')
+  duckdb_schema > "$tmp/schema.sql"
+  tables=$(grep -o '^CREATE TABLE [A-Za-z_]*' "$tmp/schema.sql" | awk '{print $3}')
   local present=()
   for t in $tables; do
     # Columns in declared order; datetimes converted from 1/300 s ticks since 1900-01-01 to
@@ -162,7 +176,7 @@ cmd_load() {
     present+=("$t")
   done
   rm -f "$db" "$db.wal" "$db.tmp" "$db.tmp.wal"
-  node "$here/load.mjs" "$db.tmp" "$here/duckdb_schema.sql" "$tmp" "$(basename "$src") $(fingerprint "$src")" \
+  node "$here/load.mjs" "$db.tmp" "$tmp/schema.sql" "$tmp" "$(basename "$src") $(fingerprint "$src")" \
     "${present[@]}" > "$tmp/counts" || { cat "$tmp/counts"; rm -f "$db.tmp" "$db.tmp.wal"; die "load failed"; }
   printf '%-22s %10s %10s\n' table orvdb DuckDB
   local a b mark

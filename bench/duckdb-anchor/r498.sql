@@ -1,5 +1,5 @@
 -- Report 498 (period product cost) for DuckDB: the batches `orvdata report 498 --sql` sends,
--- statement for statement and in the same order, over the tables of duckdb_schema.sql.
+-- statement for statement and in the same order, over the company tables as `duckdb-anchor.sh load` makes them.
 --
 -- Run with run.mjs (parameters are --set NAME=VALUE; defaults: period 2025/5, no conditions):
 --   node run.mjs --db large.duckdb --sql r498.sql --out r498.csv

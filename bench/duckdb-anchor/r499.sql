@@ -1,6 +1,6 @@
 -- Report 499 (work-in-process roll-forward) for DuckDB: the batches `orvdata report 499 --sql`
 -- sends with the standard client fragments, statement for statement and in the same order,
--- over the tables of duckdb_schema.sql.
+-- over the company tables as `duckdb-anchor.sh load` makes them.
 --
 -- Run with run.mjs (parameters are --set NAME=VALUE; defaults: period 2025/5, no conditions):
 --   node run.mjs --db large.duckdb --sql r499.sql --out r499.csv
