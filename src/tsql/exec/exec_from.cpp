@@ -406,8 +406,7 @@ TupleSet FromRunner::Run() {
       source.rows = nullptr;  // made by Apply, for each row of the left side
     } else if (source.outer_correlated) {
       // It reads the rows around this query (its level for this one names nothing).
-      const std::vector<const Row*> none(width_, nullptr);
-      const EvalCtx level = Ctx(none.data());
+      const EvalCtx level = NoRowCtx();
       source.materialized = RunQuery(*source.derived, &level, env_);
       source.rows = &source.materialized;
     } else if (IsPassThrough(*source.derived)) {
@@ -430,11 +429,10 @@ TupleSet FromRunner::Run() {
     }
   }
   std::vector<Conjunct> conjuncts;
-  std::vector<const Row*> nulls(width_, nullptr);
   for (const auto& w : spec_.where) {
     Conjunct c{w.get(), MaskOf(*w)};
     if (c.mask == 0) {
-      if (EvalPred(*w, Ctx(nulls.data())) != Tri::True) {
+      if (EvalPred(*w, NoRowCtx()) != Tri::True) {
         TupleSet empty;
         empty.width = width_;
         return empty;

@@ -11,12 +11,9 @@
 namespace orv::tsql {
 namespace {
 
-// For a keyed IN (in_value set) the first key is the IN value: a row whose value is NULL is
-// kept, since it makes a non-matching IN unknown; a NULL correlation key drops the row (its
-// correlation equality can never hold).
-bool IsIntegerColumnOf(const BExpr& e, const SqlType& type) {
-  return e.kind == BKind::Column && e.depth == 0 && e.src == 0 && e.col >= 0 && e.type.IsInteger() &&
-         e.type == type;
+// A column of the subquery's own row, of an integer type.
+bool IsIntegerColumn(const BExpr& e) {
+  return e.kind == BKind::Column && e.depth == 0 && e.src == 0 && e.col >= 0 && e.type.IsInteger();
 }
 
 // BuildKeyed for a subquery over one large table whose keys (and value) are integer columns
@@ -27,11 +24,11 @@ bool BuildKeyedFromArrays(SubqueryPlan& plan, bool with_value, ExecEnv& env, boo
   const size_t nk = plan.inner_keys.size();
   std::vector<const BExpr*> columns;
   for (size_t k = 0; k < nk; ++k) {
-    if (!IsIntegerColumnOf(*plan.inner_keys[k], plan.key_types[k])) return false;
+    if (!IsIntegerColumn(*plan.inner_keys[k]) || !(plan.inner_keys[k]->type == plan.key_types[k])) return false;
     columns.push_back(plan.inner_keys[k].get());
   }
   if (with_value) {
-    if (!IsIntegerColumnOf(*spec.select[0], spec.select[0]->type)) return false;
+    if (!IsIntegerColumn(*spec.select[0])) return false;
     columns.push_back(spec.select[0].get());
   }
   const Table* table = spec.sources.size() == 1 ? spec.sources[0].table.get() : nullptr;
@@ -83,6 +80,9 @@ bool BuildKeyedFromArrays(SubqueryPlan& plan, bool with_value, ExecEnv& env, boo
   return true;
 }
 
+// For a keyed IN (in_value set) the first key is the IN value: a row whose value is NULL is
+// kept, since it makes a non-matching IN unknown; a NULL correlation key drops the row (its
+// correlation equality can never hold).
 void BuildKeyed(SubqueryPlan& plan, bool with_value, ExecEnv& env, bool in_value = false) {
   if (BuildKeyedFromArrays(plan, with_value, env, in_value)) return;
   BoundSpec& spec = *plan.query->spec;

@@ -128,8 +128,7 @@ const Table* FromRunner::ScannedTable(int source) const {
 bool FromRunner::ScanCannotFail(int source) const {
   const BoundSource& src = spec_.sources[static_cast<size_t>(source)];
   if (src.lateral) return false;
-  const std::vector<const Row*> none(width_, nullptr);
-  const EvalCtx ctx = Ctx(none.data());
+  const EvalCtx ctx = NoRowCtx();
   return FiltersCannotFail(scan_filters_[static_cast<size_t>(source)], source, &ctx);
 }
 
@@ -147,8 +146,7 @@ size_t FromRunner::CountScan(int source) const {
   if (!table) return src.rows ? src.rows->size() : src.borrowed.size();
   const size_t rows = table->row_count();
   if (rows < kArraysFrom) return rows;
-  std::vector<const Row*> scratch(width_, nullptr);
-  EvalCtx ctx = Ctx(scratch.data());
+  const EvalCtx ctx = NoRowCtx();
   auto add = [&](const BExpr& f, int s) {
     ScanFilter test(f, s);
     if (test.WorkOutValues(ctx) && test.UseColumnArray(*table)) tests.push_back(std::move(test));
@@ -179,8 +177,7 @@ void FromRunner::RunPassThrough(int source) {
   inner.given_keys_ = std::move(join_keys_[static_cast<size_t>(source)]);
   // This scope's tests of the derived table's rows that cannot fail, with their values worked
   // out here: the table's scan may select its rows by them.
-  std::vector<const Row*> none(width_, nullptr);
-  const EvalCtx ctx = Ctx(none.data());
+  const EvalCtx ctx = NoRowCtx();
   for (const BExpr* f : scan_filters_[static_cast<size_t>(source)]) {
     ScanFilter test(*f, source);
     if (test.WorkOutValues(ctx)) inner.given_tests_.push_back(std::move(test));

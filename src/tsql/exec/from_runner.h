@@ -73,7 +73,7 @@ struct JoinEntries {
 class FromRunner {
  public:
   FromRunner(BoundSpec& spec, const EvalCtx* outer, ExecEnv& env)
-      : spec_(spec), outer_(outer), env_(env), width_(spec.sources.size()) {}
+      : spec_(spec), outer_(outer), env_(env), width_(spec.sources.size()), no_row_(width_, nullptr) {}
 
   TupleSet Run();
   // Only whether there is a row: a scan stops at its first.
@@ -87,6 +87,8 @@ class FromRunner {
     c.env = &env_;
     return c;
   }
+  // The context of values that read no row of this scope (constants, outer columns).
+  EvalCtx NoRowCtx() const { return Ctx(no_row_.data()); }
   TupleSet Scan(int source);
   // The values a join key column of a table must hold for its row to join any row of the
   // left side already built: its scan may select those rows before any other test.
@@ -148,6 +150,7 @@ class FromRunner {
   const EvalCtx* outer_;
   ExecEnv& env_;
   size_t width_;
+  const std::vector<const Row*> no_row_;  // a tuple of no rows, for NoRowCtx
   std::vector<std::vector<const BExpr*>> scan_filters_;
   std::vector<std::unique_ptr<JoinKeyValues>> join_keys_;  // per source, for its next scan
   std::vector<char> deferred_;                             // per source: see RunPassThrough
