@@ -73,7 +73,7 @@ std::vector<size_t> RunItem(RawClient& client, const std::vector<std::string>& b
 }  // namespace
 
 int main(int argc, char** argv) {
-  orv::tds::UseServerHeapPolicy();  // as orvdata serve does
+  orv::tsql::GiveFreedMemoryBack();  // as orvdata serve does
   std::string source;
   std::vector<std::string> scripts;
   int clients = 32;

@@ -128,7 +128,6 @@ void Serve(const ServeOptions& o) {
   uint16_t tds_port = 0;
   if (run_tds) {
     options.database_name = DatabaseName(source.file);
-    tds::UseServerHeapPolicy();
     tds_server = std::make_unique<tds::Server>(database, options);
     tds_port = tds_server->Listen();
   }

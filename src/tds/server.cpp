@@ -2,7 +2,6 @@
 #include "tds/server.h"
 
 #include <arpa/inet.h>
-#include <malloc.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -59,13 +58,6 @@ std::pair<std::string, uint16_t> ParseListenAddress(const std::string& text) {
     throw std::invalid_argument("expected host:port with a port from 0 to 65535");
   }
   return {host, static_cast<uint16_t>(std::stoi(port))};
-}
-
-void UseServerHeapPolicy() {
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-  mallopt(M_MMAP_MAX, 65536);
-  mallopt(M_TRIM_THRESHOLD, 128 * 1024);
-  mallopt(M_ARENA_MAX, 4);
 }
 
 bool IsLoopback(const std::string& host) {

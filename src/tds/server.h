@@ -46,10 +46,6 @@ class Server {
   uint16_t next_spid_ = 51;
 };
 
-// A server runs for days with many threads: freed memory goes back to the system (the command
-// line keeps it for reuse, which suits one report and an exit), and the C library keeps a few
-// heaps rather than one per thread, so that peaks of different connections share memory.
-void UseServerHeapPolicy();
 
 // Splits "host:port" ("[::1]:1433" for IPv6); raises std::invalid_argument when malformed.
 std::pair<std::string, uint16_t> ParseListenAddress(const std::string& text);

@@ -31,6 +31,9 @@ void GiveFreedMemoryBack() {
   mallopt(M_MMAP_MAX, 65536);
   mallopt(M_MMAP_THRESHOLD, kLargeBlock);
   mallopt(M_TRIM_THRESHOLD, kLargeBlock);
+  // A few heaps rather than one per thread, so that the peaks of different requests share
+  // memory.
+  mallopt(M_ARENA_MAX, 4);
   malloc_trim(0);  // and what was kept so far
 #endif
 }

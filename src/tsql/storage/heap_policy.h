@@ -16,9 +16,10 @@ namespace orv::tsql {
 // once at start to keep what it frees for reuse instead. A library loaded into someone
 // else's process leaves the choice to that process.
 void KeepFreedMemoryForReuse();
-// The opposite, the C library's own way, for a process that runs for long (the server): large
-// blocks are mapped on their own and the top of the heap is trimmed, so that the memory one
-// large report freed goes back to the system instead of staying with the process for good.
+// The opposite, the C library's own way, for a process that runs for long with many threads
+// (the server): large blocks are mapped on their own and the top of the heap is trimmed, so
+// that the memory one large report freed goes back to the system instead of staying with the
+// process for good, and the threads share a few heaps. Call it before the threads start.
 void GiveFreedMemoryBack();
 
 // While it lives, gives the memory statements freed back to the system once they are done:
