@@ -8,6 +8,7 @@
 #include <bit>
 #include <iterator>
 #include <memory>
+#include <numeric>
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
@@ -554,7 +555,7 @@ bool SelectRowsOnArrays(BoundSpec& spec, ExecEnv& env, std::vector<uint32_t>& po
   std::vector<uint32_t> kept;
   if (tests.empty()) {
     kept.resize(table->row_count());
-    for (size_t i = 0; i < kept.size(); ++i) kept[i] = static_cast<uint32_t>(i);
+    std::iota(kept.begin(), kept.end(), uint32_t{0});
   } else if (!tests[0].SelectFromArray(ctx, kept)) {
     return false;
   }
