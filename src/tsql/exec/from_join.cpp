@@ -1,7 +1,10 @@
 // The joins of a query scope's FROM: hash joins on equality conditions (nested loops only
 // without one; probed on every core when large, the index built over the smaller side of an
-// inner join), CROSS and OUTER APPLY, and the join tree built side by side.
+// inner join; an array indexed by the key where one side's integer ids are dense), CROSS and
+// OUTER APPLY, and the join tree built side by side.
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <iterator>
 #include <memory>
 
@@ -113,6 +116,11 @@ TupleSet FromRunner::Join(const TupleSet& left, const TupleSet& right,
         left.count * 4 <= right.count && std::all_of(left_keys.begin(), left_keys.end(), bare) &&
         std::all_of(right_keys.begin(), right_keys.end(), bare)) {
       return JoinOnSmallLeft(left, right, left_keys, right_keys, types);
+    }
+    if (n == 1 && residual.empty() && !keep_right && IsBareIntegerKey(keys[0])) {
+      if (std::optional<TupleSet> joined = JoinOnDenseKey(left, right, keys[0], keep_left)) {
+        return std::move(*joined);
+      }
     }
     JoinEntries entries = KeyEntries(right, right_keys, types);
     const std::vector<Value>& rkeys = entries.keys;
@@ -260,6 +268,79 @@ TupleSet FromRunner::JoinOnSmallLeft(const TupleSet& left, const TupleSet& right
   return out;
 }
 
+bool DenseKeyMap::Build(const TupleSet& side, size_t src, size_t col) {
+  int64_t low = INT64_MAX, high = INT64_MIN, v = 0;
+  for (size_t t = 0; t < side.count; ++t) {
+    const KeyIs is = ReadIntKey(side.at(t)[src], col, v);
+    if (is == KeyIs::Other) return false;
+    if (is == KeyIs::Null) continue;
+    low = std::min(low, v);
+    high = std::max(high, v);
+  }
+  // One entry per value in the range: a range much wider than the side would cost more to
+  // clear than hashing costs.
+  constexpr uint64_t kSpanFrom = 4096, kSpanAtMost = uint64_t{1} << 24;
+  if (low > high) return false;
+  const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low) + 1;
+  if (span > kSpanAtMost || span > std::max<uint64_t>(kSpanFrom, 4 * side.count)) return false;
+  low_ = low;
+  head_.assign(span, kNone);
+  next_.assign(side.count, kNone);
+  // Built back to front, so that each chain lists its tuples in their order.
+  for (size_t t = side.count; t-- > 0;) {
+    if (ReadIntKey(side.at(t)[src], col, v) != KeyIs::Int) continue;
+    const uint64_t i = static_cast<uint64_t>(v) - static_cast<uint64_t>(low_);
+    next_[t] = head_[i];
+    head_[i] = static_cast<uint32_t>(t);
+  }
+  return true;
+}
+
+std::optional<TupleSet> FromRunner::JoinOnDenseKey(const TupleSet& left, const TupleSet& right,
+                                                   const JoinKey& key, bool keep_left) {
+  const size_t lsrc = static_cast<size_t>(key.left->src), lcol = static_cast<size_t>(key.left->col);
+  DenseKeyMap map;
+  if (!map.Build(right, static_cast<size_t>(key.right->src), static_cast<size_t>(key.right->col))) {
+    return std::nullopt;
+  }
+  std::atomic<bool> other{false};
+  auto probe_range = [&](size_t begin, size_t end, TupleSet& into) {
+    std::vector<const Row*> tuple(width_, nullptr);
+    for (size_t l = begin; l < end; ++l) {
+      if ((l & 4095) == 4095) {
+        CheckCancel(env_);
+        if (other.load(std::memory_order_relaxed)) return;
+      }
+      PrefetchKey(left, l, end, lsrc, lcol);
+      const Row* const* lt = left.at(l);
+      int64_t k = 0;
+      uint32_t r = DenseKeyMap::kNone;
+      switch (ReadIntKey(lt[lsrc], lcol, k)) {
+        case KeyIs::Other:
+          other.store(true, std::memory_order_relaxed);
+          return;
+        case KeyIs::Int:
+          r = map.First(k);
+          break;
+        case KeyIs::Null:
+          break;
+      }
+      if (r == DenseKeyMap::kNone) {
+        if (keep_left) into.Append(lt);
+        continue;
+      }
+      for (; r != DenseKeyMap::kNone; r = map.Next(r)) {
+        const Row* const* rt = right.at(r);
+        for (size_t s = 0; s < width_; ++s) tuple[s] = lt[s] ? lt[s] : rt[s];
+        into.Append(tuple.data());
+      }
+    }
+  };
+  TupleSet out = ProbeInMorsels(left.count, probe_range);
+  if (other.load()) return std::nullopt;
+  return out;
+}
+
 // CROSS / OUTER APPLY of a lateral source: its query runs once for each left tuple, with that
 // tuple as its outer context; each of its rows that passes the source's own filters joins the
 // tuple. OUTER APPLY (keep_left) keeps a tuple that gets no row, with NULLs.
@@ -324,6 +405,7 @@ TupleSet FromRunner::Build(BoundJoin& node, Mask& mask) {
     mask = lmask | rmask;
     return Join(left, rows, {}, {}, keep_left ? ast::JoinType::Left : ast::JoinType::Inner);
   }
+  if (TupleSet chained; BuildLookupChain(node, mask, chained)) return chained;
   // The right side first when its key values can select the rows of a large table deep in
   // the left side (a month's bills selecting their lines before these are joined to their
   // units and items); otherwise the left side first, whose key values may select the rows of

@@ -1,7 +1,7 @@
 // The runner of FROM and WHERE of one query scope (exec_from.cpp: scans, filters and the
-// query's run; from_join.cpp: joins; from_join_keys.cpp: key values that select the rows of
-// a join's other side before it is read), and the helpers these files share. Only those three
-// files include it.
+// query's run; from_join.cpp: joins; from_lookup_chain.cpp: chains of look-up joins;
+// from_join_keys.cpp: key values that select the rows of a join's other side before it is
+// read), and the helpers these files share. Only those files include it.
 #pragma once
 
 #include <algorithm>
@@ -61,6 +61,48 @@ bool IsBareIntegerKey(const JoinKey& key);
 bool FiltersCannotFail(const std::vector<const BExpr*>& filters, int source, const EvalCtx* ctx = nullptr);
 // The sources of a join tree.
 Mask TreeMask(const BoundJoin& node);
+
+// A key column's value in a row: NULL (the row too may be missing: the NULL side of an outer
+// join), an integer (in v), or a value of another kind.
+enum class KeyIs { Null, Int, Other };
+inline KeyIs ReadIntKey(const Row* row, size_t col, int64_t& v) {
+  if (!row) return KeyIs::Null;
+  const Value& value = (*row)[col];
+  if (value.is_null()) return KeyIs::Null;
+  if (value.kind() != Value::Kind::Int) return KeyIs::Other;
+  v = value.int_value();
+  return KeyIs::Int;
+}
+// For a loop over tuples that reads one column of one source: asks for tuple i's value a few
+// tuples ahead. A row's values are reached through its vector, itself a cache miss away, so
+// the vector is requested twice as far ahead as the value it then points to.
+inline void PrefetchKey(const TupleSet& tuples, size_t i, size_t end, size_t src, size_t col) {
+  if (i + 2 * kRowsAhead < end) __builtin_prefetch(tuples.at(i + 2 * kRowsAhead)[src]);
+  if (i + kRowsAhead < end) {
+    if (const Row* ahead = tuples.at(i + kRowsAhead)[src]) __builtin_prefetch(ahead->data() + col);
+  }
+}
+
+// The tuples of a join side by the value of one integer key column, found in an array indexed
+// by the value: for a side whose values span a range at most a few times its size (ids of an
+// item, unit or department table), where it replaces hashing and comparing keys.
+class DenseKeyMap {
+ public:
+  static constexpr uint32_t kNone = 0xFFFFFFFFu;
+  // False when the side does not qualify: a key of another kind, or too wide a range.
+  bool Build(const TupleSet& side, size_t src, size_t col);
+  // The first tuple with the key (kNone when none), and the one after a tuple with its key;
+  // they come in the side's order.
+  uint32_t First(int64_t key) const {
+    const uint64_t i = static_cast<uint64_t>(key) - static_cast<uint64_t>(low_);
+    return i < head_.size() ? head_[i] : kNone;
+  }
+  uint32_t Next(uint32_t tuple) const { return next_[tuple]; }
+
+ private:
+  int64_t low_ = 0;
+  std::vector<uint32_t> head_, next_;
+};
 
 // The keys of the tuples of one side of a join that can join (no key NULL): their values one
 // tuple after another, their hashes, and the tuple each entry stands for.
@@ -138,6 +180,39 @@ class FromRunner {
   TupleSet JoinOnSmallLeft(const TupleSet& left, const TupleSet& right,
                            const std::vector<const BExpr*>& left_keys,
                            const std::vector<const BExpr*>& right_keys, const std::vector<SqlType>& types);
+  // An inner or left join on one bare integer column a side, whose right side's key values
+  // span a range at most a few times its size: each left tuple finds its right tuples in an
+  // array indexed by the key value, with no hashing, in the order Join gives. Nothing when
+  // the right side does not qualify, or a key holds a value of another kind.
+  std::optional<TupleSet> JoinOnDenseKey(const TupleSet& left, const TupleSet& right,
+                                         const JoinKey& key, bool keep_left);
+  // A chain of inner and left joins that each add one table by one bare integer key, with no
+  // other condition than tests of that table's own (a large set of rows looking up their item,
+  // unit and department): the tables' keys in DenseKeyMaps, and each tuple of the chain's
+  // first side extended through all of them in one pass, with no set of tuples between two
+  // joins. The tuples and their order are those of the joins one by one. False, having done
+  // nothing, when the join is not such a chain (of at least two joins); when a table does not
+  // qualify for a DenseKeyMap once read, the joins are done one by one.
+  bool BuildLookupChain(BoundJoin& node, Mask& mask, TupleSet& out);
+  // Runs probe(begin, end, into) over the tuples [0, count) of a join's driving side, in
+  // morsels on every core when there are many, and puts the outputs together in order.
+  template <class Probe>
+  TupleSet ProbeInMorsels(size_t count, Probe&& probe) {
+    if (WorthMorsels(count, kMorselsFrom)) {
+      std::vector<TupleSet> parts((count + kMorselRows - 1) / kMorselRows);
+      RunMorsels(count, kMorselRows, [&](size_t, size_t m, size_t begin, size_t end) {
+        parts[m].width = width_;
+        parts[m].slots.reserve((end - begin) * width_);
+        probe(begin, end, parts[m]);
+      });
+      return Concatenate(parts, width_);
+    }
+    TupleSet out;
+    out.width = width_;
+    out.slots.reserve(count * width_);
+    probe(0, count, out);
+    return out;
+  }
   // A tuple's key values into out[0..]: false when one of them is NULL (it joins nothing).
   bool EvalKeys(const Row* const* tuple, const std::vector<const BExpr*>& exprs, Value* out) const;
   // The entries of a join side's tuples, over every core when there are many.

@@ -1,0 +1,170 @@
+// Chains of look-up joins: a large set of rows joined to several small tables by their ids
+// (task orders to their item, unit, department and employee), each tuple extended through all
+// of the tables in one pass instead of one join after another.
+#include <algorithm>
+#include <atomic>
+#include <utility>
+
+#include "tsql/exec/from_runner.h"
+
+namespace orv::tsql::from {
+namespace {
+
+// One join of a chain: the join, the sources of its left side, the table it adds, its key,
+// the tests of that table's own from its ON, and whether it keeps a tuple that finds no row.
+struct LookupStep {
+  BoundJoin* node = nullptr;
+  Mask lmask = 0;
+  int source = -1;
+  JoinKey key{};
+  bool keyed = false;
+  std::vector<const BExpr*> filters;
+  bool keep_left = false;
+};
+
+}  // namespace
+
+bool FromRunner::BuildLookupChain(BoundJoin& node, Mask& mask, TupleSet& out) {
+  // The joins of the chain from the top down, as long as each qualifies.
+  std::vector<LookupStep> steps;
+  BoundJoin* first = &node;
+  while (first->source < 0 &&
+         (first->type == ast::JoinType::Inner || first->type == ast::JoinType::Left)) {
+    const int s = first->right->source;
+    if (s < 0 || spec_.sources[static_cast<size_t>(s)].lateral) break;
+    LookupStep step;
+    step.node = first;
+    step.lmask = TreeMask(*first->left);
+    step.source = s;
+    step.keep_left = first->type == ast::JoinType::Left;
+    const Mask rmask = Mask{1} << s;
+    bool fits = true;
+    for (const auto& c : first->on) {
+      const Mask m = MaskOf(*c);
+      JoinKey key;
+      if (m != 0 && Within(m, rmask)) {
+        step.filters.push_back(c.get());
+      } else if (!step.keyed && AsJoinKey(*c, step.lmask, rmask, key) && IsBareIntegerKey(key)) {
+        step.key = key;
+        step.keyed = true;
+      } else {
+        fits = false;
+        break;
+      }
+    }
+    // A join whose right side selects the rows of a table on its left is built right side
+    // first (see Build): the chain ends below it.
+    const BExpr* left_key = nullptr;
+    const BExpr* right_key = nullptr;
+    if (!fits || !step.keyed || PreservedKeySource(*first, step.lmask, rmask, left_key, right_key) >= 0) {
+      break;
+    }
+    steps.push_back(std::move(step));
+    first = first->left.get();
+  }
+  // The first join of the chain reads its table as the join alone would, selecting its rows
+  // by the key values of the chain's first side (NoteJoinKeys). A later one cannot know the
+  // tuples that reach it before reading its table, so its table must be one that is read
+  // whole either way: a small one, or one not much larger whose rows are all made already.
+  // The chain ends below the first join with a table that is not.
+  constexpr size_t kMadeTableRows = 65536;
+  auto read_whole = [&](const LookupStep& step) {
+    const Table* table = ScannedTable(step.source);
+    return !table || table->row_count() < kArraysFrom ||
+           (table->AllRowsMade() && table->row_count() <= kMadeTableRows);
+  };
+  for (size_t i = 0; i + 1 < steps.size(); ++i) {
+    if (!read_whole(steps[i])) {
+      first = steps[i + 1].node;
+      steps.resize(i + 1);
+      break;
+    }
+  }
+  if (steps.size() < 2) return false;
+  std::reverse(steps.begin(), steps.end());
+
+  // The chain's first side, then its tables in the order the joins one by one read them.
+  // A table may select its rows by the key values of the first side's tuples (those of the
+  // tuples that reach its join are among them).
+  Mask base_mask = 0;
+  TupleSet base = Build(*first, base_mask);
+  std::vector<TupleSet> tables(steps.size());
+  std::vector<DenseKeyMap> maps(steps.size());
+  bool dense = true;
+  std::vector<std::pair<size_t, size_t>> base_keys;  // (source, column) read from base rows
+  for (size_t i = 0; i < steps.size(); ++i) {
+    LookupStep& step = steps[i];
+    const bool on_base = Within(MaskOf(*step.key.left), base_mask);
+    if (on_base) {
+      NoteJoinKeys(*step.node, step.lmask, base);
+      base_keys.emplace_back(static_cast<size_t>(step.key.left->src), static_cast<size_t>(step.key.left->col));
+    }
+    Mask table_mask = 0;
+    tables[i] = Build(*step.node->right, table_mask);
+    Filter(tables[i], step.filters);
+    dense = dense && maps[i].Build(tables[i], static_cast<size_t>(step.source),
+                                   static_cast<size_t>(step.key.right->col));
+  }
+  mask = base_mask;
+  for (const LookupStep& step : steps) mask |= Mask{1} << step.source;
+
+  std::atomic<bool> other{false};
+  auto probe = [&](size_t begin, size_t end, TupleSet& into) {
+    std::vector<const Row*> tuple(width_, nullptr);
+    // Extends the tuple through the joins from step i on; false on a key of another kind.
+    auto extend = [&](auto& self, size_t i) -> bool {
+      if (i == steps.size()) {
+        into.Append(tuple.data());
+        return true;
+      }
+      const LookupStep& step = steps[i];
+      int64_t k = 0;
+      uint32_t r = DenseKeyMap::kNone;
+      switch (ReadIntKey(tuple[static_cast<size_t>(step.key.left->src)],
+                         static_cast<size_t>(step.key.left->col), k)) {
+        case KeyIs::Other:
+          return false;
+        case KeyIs::Int:
+          r = maps[i].First(k);
+          break;
+        case KeyIs::Null:
+          break;
+      }
+      const size_t s = static_cast<size_t>(step.source);
+      if (r == DenseKeyMap::kNone) {
+        if (!step.keep_left) return true;
+        tuple[s] = nullptr;
+        return self(self, i + 1);
+      }
+      for (; r != DenseKeyMap::kNone; r = maps[i].Next(r)) {
+        tuple[s] = tables[i].at(r)[s];
+        if (!self(self, i + 1)) return false;
+      }
+      return true;
+    };
+    for (size_t l = begin; l < end; ++l) {
+      if ((l & 4095) == 4095) {
+        CheckCancel(env_);
+        if (other.load(std::memory_order_relaxed)) return;
+      }
+      for (const auto& [src, col] : base_keys) PrefetchKey(base, l, end, src, col);
+      std::copy_n(base.at(l), width_, tuple.begin());
+      if (!extend(extend, 0)) {
+        other.store(true, std::memory_order_relaxed);
+        return;
+      }
+    }
+  };
+  if (dense) {
+    out = ProbeInMorsels(base.count, probe);
+    if (!other.load()) return true;
+  }
+  // A table without a DenseKeyMap, or a key of another kind: the joins one by one.
+  out = std::move(base);
+  for (size_t i = 0; i < steps.size(); ++i) {
+    out = Join(out, tables[i], {steps[i].key}, {}, steps[i].node->type);
+  }
+  return true;
+}
+
+}  // namespace orv::tsql::from
