@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 
 #include "tsql/exec/aggregate.h"
@@ -119,9 +120,9 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       if (o.output >= 0) made[static_cast<size_t>(o.output)] = true;
     }
   }
-  auto project = [&](const EvalCtx& ctx) {
-    Row row = std::move(scratch);
-    row.clear();
+  // The values of a tuple's output row: a copy of the whole source row, or the select items
+  // (when visiting, only those DISTINCT or ORDER BY needs), then the hidden ORDER BY values.
+  auto make_row = [&](const EvalCtx& ctx, Row& row) {
     row.reserve(nsel + hidden.size() + (visit ? 1 : 0));
     const Row* whole = whole_row >= 0 ? ctx.srcs[whole_row] : nullptr;
     if (whole && whole->size() == nsel) {
@@ -134,6 +135,11 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       }
     }
     for (const BExpr* h : hidden) row.push_back(Eval(*h, ctx));
+  };
+  auto project = [&](const EvalCtx& ctx) {
+    Row row = std::move(scratch);
+    row.clear();
+    make_row(ctx, row);
     if (visit) {
       row.push_back(Value::Int(static_cast<int64_t>(visited_count++)));
       visited_tuples.insert(visited_tuples.end(), ctx.srcs, ctx.srcs + tuples.width);
@@ -208,7 +214,28 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       if (split->joined) split->joined();
       return out;
     }
-    for_tuples(0, tuples.count, nullptr, project);
+    auto allow_threads = [](const auto& exprs) {
+      return std::all_of(exprs.begin(), exprs.end(), [](const auto& e) { return SubqueriesAllowThreads(*e); });
+    };
+    if (!sink && !visit && WorthTwoThreads(tuples.count, 65536) && allow_threads(spec.select) &&
+        allow_threads(hidden)) {
+      // The rows of a large result that is held (to be sorted, made distinct or returned
+      // whole): made as two halves on two threads, the second appended to the first.
+      std::vector<Row> second;
+      RunTwoHalves(tuples.count, [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
+        std::vector<Row>& into = begin == 0 ? out : second;
+        into.reserve(end - begin);
+        for_tuples(begin, end, stop, [&](const EvalCtx& row_ctx) {
+          Row row;
+          make_row(row_ctx, row);
+          into.push_back(std::move(row));
+          ChargeRows(into.size(), sizeof(Row) + into.back().capacity() * sizeof(Value));
+        });
+      });
+      std::move(second.begin(), second.end(), std::back_inserter(out));
+    } else {
+      for_tuples(0, tuples.count, nullptr, project);
+    }
   } else {
     size_t ng = spec.group_by.size();
     size_t na = spec.aggregates.size();
