@@ -474,6 +474,10 @@ TupleSet FromRunner::Run() {
     }
     Filter(current, now);
   }
+  // The order in which the other units join, with each one's keys and other conditions: next
+  // comes the first unit that an equality not applied yet joins to those before it.
+  std::vector<UnitJoin> plan;
+  const Mask first_mask = cmask;
   std::vector<size_t> remaining;
   for (size_t i = 1; i < units.size(); ++i) remaining.push_back(i);
   while (!remaining.empty()) {
@@ -489,24 +493,28 @@ TupleSet FromRunner::Run() {
         }
       }
     }
-    size_t u = remaining[pick];
+    UnitJoin step;
+    step.unit = remaining[pick];
     remaining.erase(remaining.begin() + static_cast<std::ptrdiff_t>(pick));
-    std::vector<JoinKey> keys;
-    std::vector<const BExpr*> residual;
-    Mask both = cmask | masks[u];
+    Mask both = cmask | masks[step.unit];
     for (auto& c : conjuncts) {
       if (c.applied || !Within(c.mask, both)) continue;
       c.applied = true;
       JoinKey key;
-      if (AsJoinKey(*c.expr, cmask, masks[u], key)) {
-        keys.push_back(key);
+      if (AsJoinKey(*c.expr, cmask, masks[step.unit], key)) {
+        step.keys.push_back(key);
       } else {
-        residual.push_back(c.expr);
+        step.residual.push_back(c.expr);
       }
     }
-    current = Join(current, units[u], keys, residual, ast::JoinType::Inner);
-    units[u] = TupleSet();
+    plan.push_back(std::move(step));
     cmask = both;
+  }
+  if (!JoinLookupUnits(current, first_mask, units, plan)) {
+    for (const UnitJoin& step : plan) {
+      current = Join(current, units[step.unit], step.keys, step.residual, ast::JoinType::Inner);
+      units[step.unit] = TupleSet();
+    }
   }
   std::vector<const BExpr*> rest;
   for (auto& c : conjuncts) {

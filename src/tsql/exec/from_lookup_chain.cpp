@@ -24,6 +24,63 @@ struct LookupStep {
 
 }  // namespace
 
+std::optional<TupleSet> FromRunner::ExtendThroughLookups(const TupleSet& base,
+                                                         const std::vector<Lookup>& lookups,
+                                                         Mask base_mask) {
+  std::vector<std::pair<size_t, size_t>> base_keys;  // (source, column) read from base rows
+  for (const Lookup& lookup : lookups) {
+    if (base_mask >> lookup.key_source & 1) base_keys.emplace_back(lookup.key_source, lookup.key_column);
+  }
+  std::atomic<bool> other{false};
+  auto probe = [&](size_t begin, size_t end, TupleSet& into) {
+    std::vector<const Row*> tuple(width_, nullptr);
+    // Extends the tuple through the look-ups from i on; false on a key of another kind.
+    auto extend = [&](auto& self, size_t i) -> bool {
+      if (i == lookups.size()) {
+        into.Append(tuple.data());
+        return true;
+      }
+      const Lookup& lookup = lookups[i];
+      int64_t k = 0;
+      uint32_t r = DenseKeyMap::kNone;
+      switch (ReadIntKey(tuple[lookup.key_source], lookup.key_column, k)) {
+        case KeyIs::Other:
+          return false;
+        case KeyIs::Int:
+          r = lookup.map->First(k);
+          break;
+        case KeyIs::Null:
+          break;
+      }
+      if (r == DenseKeyMap::kNone) {
+        if (!lookup.keep_left) return true;
+        tuple[lookup.source] = nullptr;
+        return self(self, i + 1);
+      }
+      for (; r != DenseKeyMap::kNone; r = lookup.map->Next(r)) {
+        tuple[lookup.source] = lookup.table->at(r)[lookup.source];
+        if (!self(self, i + 1)) return false;
+      }
+      return true;
+    };
+    for (size_t l = begin; l < end; ++l) {
+      if ((l & 4095) == 4095) {
+        CheckCancel(env_);
+        if (other.load(std::memory_order_relaxed)) return;
+      }
+      for (const auto& [src, col] : base_keys) PrefetchKey(base, l, end, src, col);
+      std::copy_n(base.at(l), width_, tuple.begin());
+      if (!extend(extend, 0)) {
+        other.store(true, std::memory_order_relaxed);
+        return;
+      }
+    }
+  };
+  TupleSet out = ProbeInMorsels(base.count, probe);
+  if (other.load()) return std::nullopt;
+  return out;
+}
+
 bool FromRunner::BuildLookupChain(BoundJoin& node, Mask& mask, TupleSet& out) {
   // The joins of the chain from the top down, as long as each qualifies.
   std::vector<LookupStep> steps;
@@ -91,14 +148,9 @@ bool FromRunner::BuildLookupChain(BoundJoin& node, Mask& mask, TupleSet& out) {
   std::vector<TupleSet> tables(steps.size());
   std::vector<DenseKeyMap> maps(steps.size());
   bool dense = true;
-  std::vector<std::pair<size_t, size_t>> base_keys;  // (source, column) read from base rows
   for (size_t i = 0; i < steps.size(); ++i) {
     LookupStep& step = steps[i];
-    const bool on_base = Within(MaskOf(*step.key.left), base_mask);
-    if (on_base) {
-      NoteJoinKeys(*step.node, step.lmask, base);
-      base_keys.emplace_back(static_cast<size_t>(step.key.left->src), static_cast<size_t>(step.key.left->col));
-    }
+    if (Within(MaskOf(*step.key.left), base_mask)) NoteJoinKeys(*step.node, step.lmask, base);
     Mask table_mask = 0;
     tables[i] = Build(*step.node->right, table_mask);
     Filter(tables[i], step.filters);
@@ -108,62 +160,47 @@ bool FromRunner::BuildLookupChain(BoundJoin& node, Mask& mask, TupleSet& out) {
   mask = base_mask;
   for (const LookupStep& step : steps) mask |= Mask{1} << step.source;
 
-  std::atomic<bool> other{false};
-  auto probe = [&](size_t begin, size_t end, TupleSet& into) {
-    std::vector<const Row*> tuple(width_, nullptr);
-    // Extends the tuple through the joins from step i on; false on a key of another kind.
-    auto extend = [&](auto& self, size_t i) -> bool {
-      if (i == steps.size()) {
-        into.Append(tuple.data());
-        return true;
-      }
-      const LookupStep& step = steps[i];
-      int64_t k = 0;
-      uint32_t r = DenseKeyMap::kNone;
-      switch (ReadIntKey(tuple[static_cast<size_t>(step.key.left->src)],
-                         static_cast<size_t>(step.key.left->col), k)) {
-        case KeyIs::Other:
-          return false;
-        case KeyIs::Int:
-          r = maps[i].First(k);
-          break;
-        case KeyIs::Null:
-          break;
-      }
-      const size_t s = static_cast<size_t>(step.source);
-      if (r == DenseKeyMap::kNone) {
-        if (!step.keep_left) return true;
-        tuple[s] = nullptr;
-        return self(self, i + 1);
-      }
-      for (; r != DenseKeyMap::kNone; r = maps[i].Next(r)) {
-        tuple[s] = tables[i].at(r)[s];
-        if (!self(self, i + 1)) return false;
-      }
-      return true;
-    };
-    for (size_t l = begin; l < end; ++l) {
-      if ((l & 4095) == 4095) {
-        CheckCancel(env_);
-        if (other.load(std::memory_order_relaxed)) return;
-      }
-      for (const auto& [src, col] : base_keys) PrefetchKey(base, l, end, src, col);
-      std::copy_n(base.at(l), width_, tuple.begin());
-      if (!extend(extend, 0)) {
-        other.store(true, std::memory_order_relaxed);
-        return;
-      }
-    }
-  };
   if (dense) {
-    out = ProbeInMorsels(base.count, probe);
-    if (!other.load()) return true;
+    std::vector<Lookup> lookups;
+    for (size_t i = 0; i < steps.size(); ++i) {
+      lookups.push_back({&tables[i], &maps[i], static_cast<size_t>(steps[i].source),
+                         static_cast<size_t>(steps[i].key.left->src),
+                         static_cast<size_t>(steps[i].key.left->col), steps[i].keep_left});
+    }
+    if (std::optional<TupleSet> extended = ExtendThroughLookups(base, lookups, base_mask)) {
+      out = std::move(*extended);
+      return true;
+    }
   }
   // A table without a DenseKeyMap, or a key of another kind: the joins one by one.
   out = std::move(base);
   for (size_t i = 0; i < steps.size(); ++i) {
     out = Join(out, tables[i], {steps[i].key}, {}, steps[i].node->type);
   }
+  return true;
+}
+
+bool FromRunner::JoinLookupUnits(TupleSet& current, Mask current_mask,
+                                 const std::vector<TupleSet>& units, const std::vector<UnitJoin>& plan) {
+  if (plan.size() < 2) return false;
+  for (const UnitJoin& step : plan) {
+    if (spec_.from[step.unit]->source < 0 || step.keys.size() != 1 || !step.residual.empty() ||
+        !IsBareIntegerKey(step.keys[0])) {
+      return false;
+    }
+  }
+  std::vector<DenseKeyMap> maps(plan.size());
+  std::vector<Lookup> lookups;
+  for (size_t i = 0; i < plan.size(); ++i) {
+    const JoinKey& key = plan[i].keys[0];
+    const size_t source = static_cast<size_t>(spec_.from[plan[i].unit]->source);
+    if (!maps[i].Build(units[plan[i].unit], source, static_cast<size_t>(key.right->col))) return false;
+    lookups.push_back({&units[plan[i].unit], &maps[i], source, static_cast<size_t>(key.left->src),
+                       static_cast<size_t>(key.left->col), false});
+  }
+  std::optional<TupleSet> extended = ExtendThroughLookups(current, lookups, current_mask);
+  if (!extended) return false;
+  current = std::move(*extended);
   return true;
 }
 

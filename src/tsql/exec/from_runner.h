@@ -194,6 +194,33 @@ class FromRunner {
   // nothing, when the join is not such a chain (of at least two joins); when a table does not
   // qualify for a DenseKeyMap once read, the joins are done one by one.
   bool BuildLookupChain(BoundJoin& node, Mask& mask, TupleSet& out);
+  // One table of such a chain: its tuples and their DenseKeyMap, its source, the column of the
+  // tuples it looks up by, and whether a tuple that finds no row stays (LEFT JOIN).
+  struct Lookup {
+    const TupleSet* table;
+    const DenseKeyMap* map;
+    size_t source;
+    size_t key_source, key_column;
+    bool keep_left;
+  };
+  // Each tuple of `base` (whose sources are base_mask) extended through the look-ups in turn,
+  // in one pass: the tuples and order of inner and left joins one after another. Nothing when
+  // a key holds a value of another kind.
+  std::optional<TupleSet> ExtendThroughLookups(const TupleSet& base, const std::vector<Lookup>& lookups,
+                                               Mask base_mask);
+  // One unit of a FROM list joined to those before it: by the list's WHERE equalities and
+  // other conditions over both.
+  struct UnitJoin {
+    size_t unit = 0;
+    std::vector<JoinKey> keys;
+    std::vector<const BExpr*> residual;
+  };
+  // The same chain for a FROM list (`FROM #t, item, unit WHERE ...`): when each unit after the
+  // first is one table that joins by one bare integer key and nothing else, and every one
+  // qualifies for a DenseKeyMap, `current` becomes the joined tuples. False, having changed
+  // nothing, otherwise.
+  bool JoinLookupUnits(TupleSet& current, Mask current_mask, const std::vector<TupleSet>& units,
+                       const std::vector<UnitJoin>& plan);
   // Runs probe(begin, end, into) over the tuples [0, count) of a join's driving side, in
   // morsels on every core when there are many, and puts the outputs together in order.
   template <class Probe>
