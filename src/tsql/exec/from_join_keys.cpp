@@ -100,20 +100,7 @@ void FromRunner::NoteKeyValues(const TupleSet& tuples, const BExpr& column, cons
   }
   auto keys = std::make_unique<JoinKeyValues>();
   keys->column = scanned.col;
-  std::sort(values.begin(), values.end());
-  values.erase(std::unique(values.begin(), values.end()), values.end());
-  constexpr uint64_t kBitmapRange = uint64_t{1} << 26;
-  if (!values.empty() && static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(values.front()) < kBitmapRange) {
-    keys->low = values.front();
-    const uint64_t range = static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(values.front()) + 1;
-    keys->bits.assign((range + 63) / 64, 0);
-    for (int64_t v : values) {
-      const uint64_t i = static_cast<uint64_t>(v) - static_cast<uint64_t>(keys->low);
-      keys->bits[i >> 6] |= uint64_t{1} << (i & 63);
-    }
-  } else {
-    keys->sorted = std::move(values);
-  }
+  keys->values = IntegerSet(std::move(values));
   join_keys_[static_cast<size_t>(scanned.src)] = std::move(keys);
 }
 

@@ -13,6 +13,7 @@
 
 #include "tsql/bind/bound.h"
 #include "tsql/exec/exec.h"
+#include "tsql/exec/integer_set.h"
 #include "tsql/exec/morsels.h"
 #include "tsql/exec/scan_filter.h"
 
@@ -136,16 +137,7 @@ class FromRunner {
   // left side already built: its scan may select those rows before any other test.
   struct JoinKeyValues {
     int column = -1;
-    int64_t low = 0;
-    std::vector<uint64_t> bits;   // bit v - low for each value, when they span a small range
-    std::vector<int64_t> sorted;  // else the values, ascending
-    bool Holds(int64_t v) const {
-      if (!bits.empty()) {
-        const uint64_t i = static_cast<uint64_t>(v) - static_cast<uint64_t>(low);
-        return i < bits.size() * 64 && (bits[i >> 6] >> (i & 63) & 1);
-      }
-      return std::binary_search(sorted.begin(), sorted.end(), v);
-    }
+    IntegerSet values;
   };
   void NoteJoinKeys(const BoundJoin& node, Mask lmask, const TupleSet& left);
   // The values of the bare integer column `column` in the tuples, for the next scan of the

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "tsql/exec/integer_set.h"
 #include "tsql/types/datetime.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
@@ -469,32 +470,13 @@ bool ScanFilter::TestInSubquery(const EvalCtx& ctx, const std::vector<uint32_t>*
     if (v.kind() != Value::Kind::Int) return false;
     listed.push_back(v.int_value());
   }
-  std::sort(listed.begin(), listed.end());
+  const IntegerSet set(std::move(listed));
   const std::vector<int64_t>& values = array_->values;
   const std::vector<uint8_t>& nulls = array_->nulls;
   const size_t n = among ? among->size() : values.size();
-  auto test = [&](auto&& holds) {
-    for (size_t k = 0; k < n; ++k) {
-      const size_t i = among ? (*among)[k] : k;
-      if (!nulls[i] && holds(values[i])) out.push_back(static_cast<uint32_t>(i));
-    }
-  };
-  // Values within a small range are looked up in a bitmap, others by binary search.
-  constexpr uint64_t kBitmapRange = uint64_t{1} << 26;
-  if (listed.empty()) return true;
-  const auto low = static_cast<uint64_t>(listed.front());
-  if (static_cast<uint64_t>(listed.back()) - low < kBitmapRange) {
-    std::vector<uint64_t> bits((static_cast<uint64_t>(listed.back()) - low) / 64 + 1, 0);
-    for (int64_t v : listed) {
-      const uint64_t b = static_cast<uint64_t>(v) - low;
-      bits[b >> 6] |= uint64_t{1} << (b & 63);
-    }
-    test([&](int64_t v) {
-      const uint64_t b = static_cast<uint64_t>(v) - low;
-      return b < bits.size() * 64 && (bits[b >> 6] >> (b & 63) & 1);
-    });
-  } else {
-    test([&](int64_t v) { return std::binary_search(listed.begin(), listed.end(), v); });
+  for (size_t k = 0; k < n; ++k) {
+    const size_t i = among ? (*among)[k] : k;
+    if (!nulls[i] && set.Holds(values[i])) out.push_back(static_cast<uint32_t>(i));
   }
   return true;
 }
