@@ -3,7 +3,6 @@
 // inner join; an array indexed by the key where one side's integer ids are dense), CROSS and
 // OUTER APPLY, and the join tree built side by side.
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <iterator>
 #include <memory>
@@ -298,47 +297,21 @@ bool DenseKeyMap::Build(const TupleSet& side, size_t src, size_t col) {
 
 std::optional<TupleSet> FromRunner::JoinOnDenseKey(const TupleSet& left, const TupleSet& right,
                                                    const JoinKey& key, bool keep_left) {
-  const size_t lsrc = static_cast<size_t>(key.left->src), lcol = static_cast<size_t>(key.left->col);
   DenseKeyMap map;
   if (!map.Build(right, static_cast<size_t>(key.right->src), static_cast<size_t>(key.right->col))) {
     return std::nullopt;
   }
-  std::atomic<bool> other{false};
-  auto probe_range = [&](size_t begin, size_t end, TupleSet& into) {
-    std::vector<const Row*> tuple(width_, nullptr);
-    for (size_t l = begin; l < end; ++l) {
-      if ((l & 4095) == 4095) {
-        CheckCancel(env_);
-        if (other.load(std::memory_order_relaxed)) return;
-      }
-      PrefetchKey(left, l, end, lsrc, lcol);
-      const Row* const* lt = left.at(l);
-      int64_t k = 0;
-      uint32_t r = DenseKeyMap::kNone;
-      switch (ReadIntKey(lt[lsrc], lcol, k)) {
-        case KeyIs::Other:
-          other.store(true, std::memory_order_relaxed);
-          return;
-        case KeyIs::Int:
-          r = map.First(k);
-          break;
-        case KeyIs::Null:
-          break;
-      }
-      if (r == DenseKeyMap::kNone) {
-        if (keep_left) into.Append(lt);
-        continue;
-      }
-      for (; r != DenseKeyMap::kNone; r = map.Next(r)) {
-        const Row* const* rt = right.at(r);
-        for (size_t s = 0; s < width_; ++s) tuple[s] = lt[s] ? lt[s] : rt[s];
-        into.Append(tuple.data());
-      }
-    }
-  };
-  TupleSet out = ProbeInMorsels(left.count, probe_range);
-  if (other.load()) return std::nullopt;
-  return out;
+  // The sources the right side fills: those of its tuples' rows (one, unless it is a join).
+  std::vector<char> fills(width_, 0);
+  for (size_t r = 0; r < right.count; ++r) {
+    const Row* const* tuple = right.at(r);
+    for (size_t s = 0; s < width_; ++s) fills[s] |= tuple[s] != nullptr;
+  }
+  Lookup lookup{&right, &map, {}, static_cast<size_t>(key.left->src), static_cast<size_t>(key.left->col), keep_left};
+  for (size_t s = 0; s < width_; ++s) {
+    if (fills[s]) lookup.sources.push_back(s);
+  }
+  return ExtendThroughLookups(left, {lookup}, Mask{1} << lookup.key_source);
 }
 
 // CROSS / OUTER APPLY of a lateral source: its query runs once for each left tuple, with that

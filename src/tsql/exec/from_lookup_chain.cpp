@@ -54,11 +54,12 @@ std::optional<TupleSet> FromRunner::ExtendThroughLookups(const TupleSet& base,
       }
       if (r == DenseKeyMap::kNone) {
         if (!lookup.keep_left) return true;
-        tuple[lookup.source] = nullptr;
+        for (size_t s : lookup.sources) tuple[s] = nullptr;
         return self(self, i + 1);
       }
       for (; r != DenseKeyMap::kNone; r = lookup.map->Next(r)) {
-        tuple[lookup.source] = lookup.table->at(r)[lookup.source];
+        const Row* const* found = lookup.table->at(r);
+        for (size_t s : lookup.sources) tuple[s] = found[s];
         if (!self(self, i + 1)) return false;
       }
       return true;
@@ -163,7 +164,7 @@ bool FromRunner::BuildLookupChain(BoundJoin& node, Mask& mask, TupleSet& out) {
   if (dense) {
     std::vector<Lookup> lookups;
     for (size_t i = 0; i < steps.size(); ++i) {
-      lookups.push_back({&tables[i], &maps[i], static_cast<size_t>(steps[i].source),
+      lookups.push_back({&tables[i], &maps[i], {static_cast<size_t>(steps[i].source)},
                          static_cast<size_t>(steps[i].key.left->src),
                          static_cast<size_t>(steps[i].key.left->col), steps[i].keep_left});
     }
@@ -195,7 +196,7 @@ bool FromRunner::JoinLookupUnits(TupleSet& current, Mask current_mask,
     const JoinKey& key = plan[i].keys[0];
     const size_t source = static_cast<size_t>(spec_.from[plan[i].unit]->source);
     if (!maps[i].Build(units[plan[i].unit], source, static_cast<size_t>(key.right->col))) return false;
-    lookups.push_back({&units[plan[i].unit], &maps[i], source, static_cast<size_t>(key.left->src),
+    lookups.push_back({&units[plan[i].unit], &maps[i], {source}, static_cast<size_t>(key.left->src),
                        static_cast<size_t>(key.left->col), false});
   }
   std::optional<TupleSet> extended = ExtendThroughLookups(current, lookups, current_mask);

@@ -186,12 +186,13 @@ class FromRunner {
   // nothing, when the join is not such a chain (of at least two joins); when a table does not
   // qualify for a DenseKeyMap once read, the joins are done one by one.
   bool BuildLookupChain(BoundJoin& node, Mask& mask, TupleSet& out);
-  // One table of such a chain: its tuples and their DenseKeyMap, its source, the column of the
-  // tuples it looks up by, and whether a tuple that finds no row stays (LEFT JOIN).
+  // One table of such a chain (or the right side of one join): its tuples and their
+  // DenseKeyMap, the sources its tuples fill, the column of the tuples it looks up by, and
+  // whether a tuple that finds no row stays (LEFT JOIN).
   struct Lookup {
     const TupleSet* table;
     const DenseKeyMap* map;
-    size_t source;
+    std::vector<size_t> sources;
     size_t key_source, key_column;
     bool keep_left;
   };
