@@ -78,37 +78,38 @@ const BExpr* DateTextColumn(const BExpr& e, int source) {
 
 bool ExpressionCannotFail(const BExpr& e, int source);
 
-// An uncorrelated subquery that lists one column of one table, of the type it is compared in,
-// under filters that cannot fail: running it (once, for the first row that needs it) raises
-// no error.
-bool SubqueryCannotFail(const SubqueryPlan& plan, const SqlType& type) {
-  if (plan.correlated || !plan.query || !plan.query->spec || plan.query->left || plan.query->recursive ||
-      plan.query->is_values || plan.query->string_split) {
+// A subquery whose query is a plain SELECT from one table, without grouping or aggregates, and
+// whose filters cannot fail.
+bool OneTableQueryCannotFail(const SubqueryPlan& plan) {
+  if (!plan.query || !plan.query->spec || plan.query->left || plan.query->recursive || plan.query->is_values ||
+      plan.query->string_split) {
     return false;
   }
   const BoundSpec& spec = *plan.query->spec;
-  if (spec.sources.size() != 1 || !spec.sources[0].table || spec.grouped || spec.having || spec.top ||
-      !spec.aggregates.empty() || !spec.windows.empty() || spec.select.size() != 1 ||
-      !(spec.select[0]->type == type) || !ExpressionCannotFail(*spec.select[0], 0)) {
+  if (spec.sources.size() != 1 || !spec.sources[0].table || spec.grouped || spec.having ||
+      !spec.aggregates.empty()) {
     return false;
   }
   return std::all_of(spec.where.begin(), spec.where.end(),
                      [](const BExprPtr& w) { return ExpressionCannotFail(*w, 0); });
 }
 
+// An uncorrelated subquery that lists one column of one table, of the type it is compared in,
+// under filters that cannot fail: running it (once, for the first row that needs it) raises
+// no error.
+bool SubqueryCannotFail(const SubqueryPlan& plan, const SqlType& type) {
+  if (plan.correlated || !OneTableQueryCannotFail(plan)) return false;
+  const BoundSpec& spec = *plan.query->spec;
+  return !spec.top && spec.windows.empty() && spec.select.size() == 1 && spec.select[0]->type == type &&
+         ExpressionCannotFail(*spec.select[0], 0);
+}
+
 // EXISTS over one table, uncorrelated or keyed (looked up by "inner column = outer column" in
 // the columns' own type), under filters that cannot fail: its one run and its look-ups raise
 // no error.
 bool ExistsCannotFail(const SubqueryPlan& plan) {
-  if ((plan.correlated && !plan.keyed) || !plan.query || !plan.query->spec || plan.query->left ||
-      plan.query->recursive || plan.query->is_values || plan.query->string_split) {
-    return false;
-  }
-  const BoundSpec& spec = *plan.query->spec;
-  if (spec.sources.size() != 1 || !spec.sources[0].table || spec.grouped || spec.having ||
-      !spec.aggregates.empty() || (spec.top && !plan.top1)) {
-    return false;
-  }
+  if ((plan.correlated && !plan.keyed) || !OneTableQueryCannotFail(plan)) return false;
+  if (plan.query->spec->top && !plan.top1) return false;
   for (size_t k = 0; k < plan.inner_keys.size(); ++k) {
     const BExpr& inner = *plan.inner_keys[k];
     const BExpr& outer = *plan.outer_keys[k];
@@ -117,8 +118,7 @@ bool ExistsCannotFail(const SubqueryPlan& plan) {
       return false;
     }
   }
-  return std::all_of(spec.where.begin(), spec.where.end(),
-                     [](const BExprPtr& w) { return ExpressionCannotFail(*w, 0); });
+  return true;
 }
 
 // Whether evaluating e for a row of the scanned source can raise no error: columns, constants
