@@ -46,7 +46,6 @@ class Server {
   uint16_t next_spid_ = 51;
 };
 
-
 // Splits "host:port" ("[::1]:1433" for IPv6); raises std::invalid_argument when malformed.
 std::pair<std::string, uint16_t> ParseListenAddress(const std::string& text);
 // Whether a host name or address is the loopback interface.
