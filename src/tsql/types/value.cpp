@@ -1,4 +1,4 @@
-// The out-of-line part of Value: letting go of a shared string block.
+// The out-of-line part of Value: letting go of a shared block.
 #include "tsql/types/value.h"
 
 #include <new>
