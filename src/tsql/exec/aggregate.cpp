@@ -86,50 +86,59 @@ bool DistinctSet::Insert(const Value& v, const SqlType& type) {
   return true;
 }
 
-void Accumulator::Add(const AggregateSpec& spec, const Value& v) {
-  if (v.is_null()) return;
-  if (spec.distinct) {
-    if (!seen_) seen_ = std::make_unique<DistinctSet>();
-    if (!seen_->Insert(v, spec.arg)) return;
-  }
-  ++count_;
-  switch (spec.fn) {
-    case AggregateSpec::Fn::Sum:
-    case AggregateSpec::Fn::Avg:
-      if (spec.arg.IsInteger()) {
-        int_sum_ += v.int_value();
-      } else if (spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money) {
-        dec_sum_ += Unscaled(v, ScaleOf(spec.arg));
-      } else {
-        float_sum_ += v.kind() == Value::Kind::Float ? v.float_value()
-                                                     : static_cast<double>(v.int_value());
-      }
-      break;
-    case AggregateSpec::Fn::Min:
-      if (!any_ || Compare(v, best_, spec.arg) < 0) best_ = v;
-      break;
-    case AggregateSpec::Fn::Max:
-      if (!any_ || Compare(v, best_, spec.arg) > 0) best_ = v;
-      break;
-    default:
-      break;
-  }
-  any_ = true;
-}
-
-struct Accumulator::StringParts {
+struct Accumulator::Extra {
+  DistinctSet seen;
+  // STRING_AGG
   std::vector<Value> values;
   std::vector<std::vector<Value>> keys;
   Value separator;
 };
 
+Accumulator::Accumulator() = default;
+Accumulator::Accumulator(Accumulator&&) noexcept = default;
+Accumulator& Accumulator::operator=(Accumulator&&) noexcept = default;
+Accumulator::~Accumulator() = default;
+static_assert(sizeof(Accumulator) <= 48, "one per group and aggregate: keep it small");
+
+Accumulator::Extra& Accumulator::extra() {
+  if (!extra_) extra_ = std::make_unique<Extra>();
+  return *extra_;
+}
+
+void Accumulator::Add(const AggregateSpec& spec, const Value& v) {
+  if (v.is_null()) return;
+  if (spec.distinct && !extra().seen.Insert(v, spec.arg)) return;
+  switch (spec.fn) {
+    case AggregateSpec::Fn::Sum:
+    case AggregateSpec::Fn::Avg:
+      if (spec.arg.IsInteger()) {
+        sum_.integer += v.int_value();
+      } else if (spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money) {
+        sum_.decimal += Unscaled(v, ScaleOf(spec.arg));
+      } else {
+        sum_.real += v.kind() == Value::Kind::Float ? v.float_value()
+                                                    : static_cast<double>(v.int_value());
+      }
+      break;
+    case AggregateSpec::Fn::Min:
+      if (count_ == 0 || Compare(v, best_, spec.arg) < 0) best_ = v;
+      break;
+    case AggregateSpec::Fn::Max:
+      if (count_ == 0 || Compare(v, best_, spec.arg) > 0) best_ = v;
+      break;
+    default:
+      break;
+  }
+  ++count_;
+}
+
 void Accumulator::AddString(const Value& v, const Value& separator, std::vector<Value> keys) {
   if (v.is_null()) return;
-  if (!parts_) parts_ = std::make_shared<StringParts>();
-  if (parts_->values.empty()) parts_->separator = separator;
-  parts_->values.push_back(v);
-  parts_->keys.push_back(std::move(keys));
-  any_ = true;
+  Extra& parts = extra();
+  if (parts.values.empty()) parts.separator = separator;
+  parts.values.push_back(v);
+  parts.keys.push_back(std::move(keys));
+  ++count_;
 }
 
 // STRING_AGG's text: the values in WITHIN GROUP order (else as the rows came), the separator
@@ -180,19 +189,28 @@ bool Accumulator::Mergeable(const AggregateSpec& spec) {
 }
 
 void Accumulator::Merge(const AggregateSpec& spec, const Accumulator& later) {
-  count_ += later.count_;
-  int_sum_ += later.int_sum_;
-  dec_sum_ += later.dec_sum_;
-  float_sum_ += later.float_sum_;
-  if (later.any_) {
-    if (spec.fn == AggregateSpec::Fn::Min && (!any_ || Compare(later.best_, best_, spec.arg) < 0)) {
-      best_ = later.best_;
-    } else if (spec.fn == AggregateSpec::Fn::Max &&
-               (!any_ || Compare(later.best_, best_, spec.arg) > 0)) {
-      best_ = later.best_;
-    }
-    any_ = true;
+  if (later.count_ == 0) return;
+  switch (spec.fn) {
+    case AggregateSpec::Fn::Sum:
+    case AggregateSpec::Fn::Avg:
+      if (spec.arg.IsInteger()) {
+        sum_.integer += later.sum_.integer;
+      } else if (spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money) {
+        sum_.decimal += later.sum_.decimal;
+      } else {
+        sum_.real += later.sum_.real;
+      }
+      break;
+    case AggregateSpec::Fn::Min:
+      if (count_ == 0 || Compare(later.best_, best_, spec.arg) < 0) best_ = later.best_;
+      break;
+    case AggregateSpec::Fn::Max:
+      if (count_ == 0 || Compare(later.best_, best_, spec.arg) > 0) best_ = later.best_;
+      break;
+    default:
+      break;
   }
+  count_ += later.count_;
 }
 
 Value Accumulator::Finish(const AggregateSpec& spec) const {
@@ -205,18 +223,18 @@ Value Accumulator::Finish(const AggregateSpec& spec) const {
       return Value::Int(count_);
     case AggregateSpec::Fn::Min:
     case AggregateSpec::Fn::Max:
-      return any_ ? best_ : Value();
+      return count_ > 0 ? best_ : Value();
     case AggregateSpec::Fn::StringAgg:
-      if (!parts_) return Value();
-      return FinishStringAgg(spec, parts_->values, parts_->keys, parts_->separator);
+      if (count_ == 0) return Value();
+      return FinishStringAgg(spec, extra_->values, extra_->keys, extra_->separator);
     case AggregateSpec::Fn::Sum:
     case AggregateSpec::Fn::Avg:
       break;
   }
-  if (!any_) return Value();
+  if (count_ == 0) return Value();
   bool avg = spec.fn == AggregateSpec::Fn::Avg;
   if (spec.arg.IsInteger()) {
-    int64_t r = avg ? int_sum_ / count_ : int_sum_;
+    int64_t r = avg ? sum_.integer / count_ : sum_.integer;
     if (spec.result.id == TypeId::Int && (r > 2147483647 || r < -2147483647 - 1)) {
       ThrowError(8115, {"expression", "int"});
     }
@@ -225,12 +243,12 @@ Value Accumulator::Finish(const AggregateSpec& spec) const {
   if (spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money) {
     int from = ScaleOf(spec.arg);
     int to = ScaleOf(spec.result);
-    Int128 u = dec_sum_;
+    Int128 u = sum_.decimal;
     if (to > from) u *= Pow10(to - from);
     if (avg) u /= count_;
     return Value::Decimal(u, to);
   }
-  return Value::Float(avg ? float_sum_ / static_cast<double>(count_) : float_sum_);
+  return Value::Float(avg ? sum_.real / static_cast<double>(count_) : sum_.real);
 }
 
 }  // namespace orv::tsql

@@ -37,6 +37,11 @@ class DistinctSet {
 
 class Accumulator {
  public:
+  Accumulator();
+  Accumulator(Accumulator&&) noexcept;
+  Accumulator& operator=(Accumulator&&) noexcept;
+  ~Accumulator();
+
   void AddRow() { ++count_; }  // COUNT(*)
   void Add(const AggregateSpec& spec, const Value& v);
   // STRING_AGG: a row's value (NULLs skipped), separator and WITHIN GROUP keys.
@@ -51,15 +56,22 @@ class Accumulator {
   void Merge(const AggregateSpec& spec, const Accumulator& later);
 
  private:
-  int64_t count_ = 0;
-  int64_t int_sum_ = 0;
-  Int128 dec_sum_ = 0;
-  double float_sum_ = 0;
-  Value best_;
-  bool any_ = false;
-  std::unique_ptr<DistinctSet> seen_;
-  struct StringParts;
-  std::shared_ptr<StringParts> parts_;  // STRING_AGG
+  struct Extra;  // DISTINCT's set of values seen, STRING_AGG's parts
+  Extra& extra();
+
+  // A grouping holds one accumulator per group and aggregate (hundreds of thousands of
+  // groups in a report's subtotals), so only what every aggregate needs is kept inline.
+  // The running sum, in the argument's kind: SUM and AVG of integers in `integer`, of
+  // decimals and money in `decimal` (unscaled, at the argument's scale), of floats in `real`.
+  union Sum {
+    Int128 decimal;
+    int64_t integer;
+    double real;
+  };
+  Sum sum_{.decimal = 0};
+  Value best_;          // MIN, MAX
+  int64_t count_ = 0;   // values added (rows, for COUNT(*)); above 0 once any was
+  std::unique_ptr<Extra> extra_;
 };
 
 }  // namespace orv::tsql

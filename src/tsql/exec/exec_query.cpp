@@ -2,6 +2,7 @@
 // a stable ORDER BY (NULLs first ascending), TOP [PERCENT] [WITH TIES], UNION [ALL], EXCEPT
 // and INTERSECT.
 #include <algorithm>
+#include <bit>
 #include <atomic>
 #include <cmath>
 #include <iterator>
@@ -255,8 +256,24 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       std::vector<size_t> hashes;
       std::vector<Value> keys;
       std::vector<size_t> representative;
-      std::vector<Accumulator> states;
+      // The groups' accumulators, naggs a group, in chunks of 16, 32, 64, ... groups: adding
+      // a group never moves the others' (one vector of all would, holding both copies as it
+      // grows), and a grouping of a few groups allocates a few.
+      std::vector<std::unique_ptr<Accumulator[]>> chunks;
+      size_t naggs = 0;
       bool saw_null = false;  // an aggregate's argument was NULL in some row
+
+      // Chunk c holds groups 16 * (2^c - 1) up to 16 * (2^(c+1) - 1).
+      static size_t ChunkOf(size_t group) { return std::bit_width(group / 16 + 1) - 1; }
+      Accumulator* StatesOf(size_t group) {
+        const size_t c = ChunkOf(group);
+        return chunks[c].get() + (group - 16 * ((size_t{1} << c) - 1)) * naggs;
+      }
+      void AddStates(size_t group) {
+        if (const size_t c = ChunkOf(group); c == chunks.size()) {
+          chunks.push_back(std::make_unique<Accumulator[]>((size_t{16} << c) * naggs));
+        }
+      }
 
       size_t Find(size_t h, const Value* key, const std::vector<SqlType>& types) const {
         size_t found = SIZE_MAX;
@@ -269,14 +286,14 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         return found;
       }
       // A new group (after the others); returns its number.
-      size_t Add(size_t h, const Value* key, size_t nkeys, size_t first_row, size_t naggs) {
+      size_t Add(size_t h, const Value* key, size_t nkeys, size_t first_row) {
         index.Insert(h);
         hashes.push_back(h);
         keys.insert(keys.end(), key, key + nkeys);
         representative.push_back(first_row);
-        states.resize(states.size() + naggs);
+        AddStates(representative.size() - 1);
         ChargeRows(representative.size(),
-                   sizeof(size_t) * 2 + nkeys * sizeof(Value) + naggs * sizeof(states[0]));
+                   sizeof(size_t) * 2 + nkeys * sizeof(Value) + naggs * sizeof(Accumulator));
         return representative.size() - 1;
       }
     };
@@ -291,8 +308,8 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         for (size_t k = 0; k < ng; ++k) key[k] = Eval(*spec.group_by[k], row_ctx);
         const size_t h = HashKey(key.data(), key_types.data(), ng);
         size_t group = groups.Find(h, key.data(), key_types);
-        if (group == SIZE_MAX) group = groups.Add(h, key.data(), ng, i, na);
-        Accumulator* acc = groups.states.data() + group * na;  // no states without aggregates
+        if (group == SIZE_MAX) group = groups.Add(h, key.data(), ng, i);
+        Accumulator* acc = groups.StatesOf(group);
         for (size_t a = 0; a < na; ++a) {
           if (aggs[a].fn == AggregateSpec::Fn::CountStar) {
             acc[a].AddRow();
@@ -329,8 +346,10 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         std::all_of(spec.group_by.begin(), spec.group_by.end(),
                     [](const BExprPtr& g) { return SubqueriesAllowThreads(*g); });
     Groups groups;
+    groups.naggs = na;
     if (two_threads) {
       Groups second;
+      second.naggs = na;
       RunTwoHalves(tuples.count, [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
         group_rows(begin, end, begin == 0 ? groups : second, stop);
       });
@@ -338,9 +357,9 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         const Value* key = second.keys.data() + g * ng;
         const size_t h = second.hashes[g];
         size_t into = groups.Find(h, key, key_types);
-        if (into == SIZE_MAX) into = groups.Add(h, key, ng, second.representative[g], na);
+        if (into == SIZE_MAX) into = groups.Add(h, key, ng, second.representative[g]);
         for (size_t a = 0; a < na; ++a) {
-          groups.states[into * na + a].Merge(aggs[a], second.states[g * na + a]);
+          groups.StatesOf(into)[a].Merge(aggs[a], second.StatesOf(g)[a]);
         }
       }
       groups.saw_null = groups.saw_null || second.saw_null;
@@ -350,11 +369,11 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     // An aggregate that skipped a NULL makes the statement send warning 8153.
     if (groups.saw_null && ctx.env) ctx.env->null_eliminated = true;
     std::vector<size_t>& representative = groups.representative;
-    std::vector<Accumulator>& states = groups.states;
+
     std::vector<const Row*> nulls(tuples.width, nullptr);
     if (ng == 0 && representative.empty()) {
       representative.push_back(SIZE_MAX);
-      states.resize(na);
+      groups.AddStates(0);
     }
     std::vector<Value> results(na);
     if (nwin) {
@@ -362,7 +381,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       std::vector<size_t> kept;
       std::vector<Value> kept_results;
       for (size_t g = 0; g < representative.size(); ++g) {
-        for (size_t a = 0; a < na; ++a) results[a] = states[g * na + a].Finish(aggs[a]);
+        for (size_t a = 0; a < na; ++a) results[a] = groups.StatesOf(g)[a].Finish(aggs[a]);
         ctx.srcs = representative[g] == SIZE_MAX ? nulls.data() : tuples.at(representative[g]);
         ctx.aggs = results.data();
         if (spec.having && EvalPred(*spec.having, ctx) != Tri::True) continue;
@@ -388,7 +407,7 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
         ahead.srcs = tuples.at(representative[g + kAhead]);
         lookahead.Prepare(g + kAhead, ahead);
       }
-      for (size_t a = 0; a < na; ++a) results[a] = states[g * na + a].Finish(aggs[a]);
+      for (size_t a = 0; a < na; ++a) results[a] = groups.StatesOf(g)[a].Finish(aggs[a]);
       ctx.srcs = representative[g] == SIZE_MAX ? nulls.data() : tuples.at(representative[g]);
       lookahead.Attach(g, ctx);
       ctx.aggs = results.data();
