@@ -4,6 +4,7 @@
 // All new values are computed and checked before any is stored.
 #include <algorithm>
 #include <atomic>
+#include <new>
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/dml_output.h"
@@ -153,7 +154,9 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
           v = DefaultValue(col, cx);
         }
         if (v.is_null() && !col.nullable) ThrowError(515, {col.name, qualified, "UPDATE"});
-        *out++ = std::move(v);
+        // The slot is a fresh NULL: built over in place, not assigned, which would first read
+        // it (the array is far larger than the caches, and each such read waits).
+        new (out++) Value(std::move(v));
       }
     }
   };
