@@ -4,7 +4,7 @@
 // All new values are computed and checked before any is stored.
 #include <algorithm>
 #include <atomic>
-#include <new>
+#include <iterator>
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/dml_output.h"
@@ -99,9 +99,9 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   const Row* base = rows.data();
   std::vector<char> seen(rows.size(), 0);
   std::vector<uint32_t> picks;
-  RowUpdates updates;
+  std::vector<size_t> targets;  // the row each pick changes
   picks.reserve(std::min(tuples.count, rows.size()));
-  updates.positions.reserve(picks.capacity());
+  targets.reserve(picks.capacity());
   for (size_t i = 0; i < tuples.count; ++i) {
     const Row* row = target.TableRow(tuples.at(i), table_index);
     if (!row) continue;
@@ -110,24 +110,35 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
     if (limit >= 0 && static_cast<int64_t>(picks.size()) >= limit) break;
     seen[index] = 1;
     picks.push_back(static_cast<uint32_t>(i));
-    updates.positions.push_back(index);
+    targets.push_back(index);
   }
 
   // Every new value is computed (and checked) before any is stored, so a failing UPDATE
-  // changes nothing. Pick j's values are updates.values[j * nsets ...].
+  // changes nothing. A row whose new values are all identical to the ones it holds is left
+  // as it is and out of the change log: nothing can tell whether it was written (there are
+  // no triggers or row versions), and reports that round or recompute whole columns mostly
+  // write back what is there. It still counts as updated, and OUTPUT shows every row.
   const size_t nsets = sets.size();
+  RowUpdates updates;
   for (const auto& a : sets) updates.columns.push_back(a.column);
-  updates.values.resize(picks.size() * nsets);
+  const bool skip_identical = output.empty();
   std::string qualified;
   for (const auto& a : sets) {
     if (!table.columns[a.column].nullable) qualified = QualifiedTableName(table, cx.session);
   }
-  auto evaluate = [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
+  // The rows a range of picks changes and their new values, in pick order.
+  struct alignas(64) Changes {  // a line of its own: each half of a split update appends to one
+    std::vector<size_t> positions;
+    std::vector<Value> values;
+  };
+  auto evaluate = [&](size_t begin, size_t end, const std::atomic<bool>* stop, Changes& into) {
     EvalCtx ctx;
     ctx.env = &cx.env;
     EvalCtx ahead = ctx;
     constexpr size_t kAhead = kRowsAhead;
     SubqueryLookahead lookahead(subqueries);
+    into.positions.reserve(end - begin);
+    into.values.reserve((end - begin) * nsets);
     for (size_t j = begin; j < end; ++j) {
       if (stop && (j & 255) == 0 && stop->load(std::memory_order_relaxed)) return;
       if (j + kAhead < end) {
@@ -141,7 +152,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       }
       ctx.srcs = tuples.at(picks[j]);
       lookahead.Attach(j, ctx);
-      Value* out = updates.values.data() + j * nsets;
+      const size_t mark = into.values.size();
       for (const auto& a : sets) {
         const ColumnDef& col = table.columns[a.column];
         Value v;
@@ -154,10 +165,18 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
           v = DefaultValue(col, cx);
         }
         if (v.is_null() && !col.nullable) ThrowError(515, {col.name, qualified, "UPDATE"});
-        // The slot is a fresh NULL: built over in place, not assigned, which would first read
-        // it (the array is far larger than the caches, and each such read waits).
-        new (out++) Value(std::move(v));
+        into.values.push_back(std::move(v));
       }
+      if (skip_identical) {
+        const Row& row = rows[targets[j]];
+        size_t k = 0;
+        while (k < nsets && row[static_cast<size_t>(sets[k].column)].Identical(into.values[mark + k])) ++k;
+        if (k == nsets) {
+          into.values.resize(mark);
+          continue;
+        }
+      }
+      into.positions.push_back(targets[j]);
     }
   };
   // A large update computes and stores its values on two threads when its SET list allows
@@ -167,11 +186,24 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       WorthTwoThreads(picks.size(), 50000) &&
       std::all_of(sets.begin(), sets.end(),
                   [](const Assignment& a) { return a.value && SubqueriesAllowThreads(*a.value); });
+  Changes first;
   if (two_threads) {
-    RunTwoHalves(picks.size(), evaluate);
+    // Room for every pick in the first half's lists, so the second's join them in place (the
+    // pages of what is not used are never touched).
+    first.positions.reserve(picks.size());
+    first.values.reserve(picks.size() * nsets);
+    Changes second;
+    RunTwoHalves(picks.size(), [&](size_t begin, size_t end, const std::atomic<bool>* stop) {
+      evaluate(begin, end, stop, begin == 0 ? first : second);
+    });
+    first.positions.insert(first.positions.end(), second.positions.begin(), second.positions.end());
+    first.values.insert(first.values.end(), std::make_move_iterator(second.values.begin()),
+                        std::make_move_iterator(second.values.end()));
   } else {
-    evaluate(0, picks.size(), nullptr);
+    evaluate(0, picks.size(), nullptr, first);
   }
+  updates.positions = std::move(first.positions);
+  updates.values = std::move(first.values);
   if (!output.empty()) {
     EvalCtx from;
     from.env = &cx.env;

@@ -112,6 +112,18 @@ class Value {
 
   Kind kind() const { return kind_; }
   bool is_null() const { return kind_ == Kind::Null; }
+  // Whether the two hold the very same thing: the same kind, scale and bytes (not equality
+  // under a type's rules: 'a' and 'A', 1.0 and 1.00, 0.0 and -0.0 are not identical).
+  bool Identical(const Value& other) const {
+    if (std::memcmp(this, &other, sizeof(Value)) == 0) return true;
+    if (inline_len_ != kHeapMarker || other.inline_len_ != kHeapMarker || kind_ != other.kind_ ||
+        scale_ != other.scale_) {
+      return false;
+    }
+    const Block* a = heap_block();
+    const Block* b = other.heap_block();
+    return a->size == b->size && std::memcmp(a->data(), b->data(), a->size) == 0;
+  }
 
   int64_t int_value() const { return static_cast<int64_t>(lo_); }
   Int128 decimal_unscaled() const {
