@@ -2,8 +2,8 @@
 // a stable ORDER BY (NULLs first ascending), TOP [PERCENT] [WITH TIES], UNION [ALL], EXCEPT
 // and INTERSECT.
 #include <algorithm>
-#include <bit>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <iterator>
 #include <stdexcept>
@@ -369,7 +369,6 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
     // An aggregate that skipped a NULL makes the statement send warning 8153.
     if (groups.saw_null && ctx.env) ctx.env->null_eliminated = true;
     std::vector<size_t>& representative = groups.representative;
-
     std::vector<const Row*> nulls(tuples.width, nullptr);
     if (ng == 0 && representative.empty()) {
       representative.push_back(SIZE_MAX);

@@ -169,9 +169,11 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
       }
       if (skip_identical) {
         const Row& row = rows[targets[j]];
-        size_t k = 0;
-        while (k < nsets && row[static_cast<size_t>(sets[k].column)].Identical(into.values[mark + k])) ++k;
-        if (k == nsets) {
+        bool same = true;
+        for (size_t k = 0; k < nsets && same; ++k) {
+          same = row[static_cast<size_t>(sets[k].column)].Identical(into.values[mark + k]);
+        }
+        if (same) {
           into.values.resize(mark);
           continue;
         }

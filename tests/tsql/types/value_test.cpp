@@ -32,7 +32,9 @@ std::vector<Value> Samples() {
   for (Int128 v : {Int128{0}, Int128{-1}, top - 1, -top, top, -top - 1, max38, -max38}) {
     out.push_back(Value::Decimal(v, 10));
   }
-  for (size_t n : {0, 1, 12, 13, 14, 21, 22, 300}) out.push_back(Value::String(std::string(n, 'x')));
+  for (size_t n : {0, 1, 12, 13, 14, 21, 22, 300}) {
+    out.push_back(Value::String(std::string(n, 'x')));
+  }
   out.push_back(Value::String("完工数量"));  // 12 bytes of UTF-8
   out.push_back(Value::DateTime2(-1, -840));
   out.push_back(Value::DateTime2(3155378975999999999, 840));
