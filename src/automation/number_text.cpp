@@ -159,6 +159,30 @@ void AppendDecimalText(const DecimalValue& value, std::string& out) {
                                                : static_cast<unsigned __int128>(value.unscaled);
   // At most 39 digits, the zeros before them when the scale is larger, a point and a sign.
   const size_t scale = value.scale > 0 ? static_cast<size_t>(value.scale) : 0;
+  if (magnitude <= std::numeric_limits<uint64_t>::max() && scale < 20) {
+    // Nearly every decimal of a report: the whole part and the fraction in 64 bits, the
+    // fraction's digits written from its end.
+    static constexpr uint64_t kPowers[20] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull,
+                                             1000000ull, 10000000ull, 100000000ull, 1000000000ull,
+                                             10000000000ull, 100000000000ull, 1000000000000ull,
+                                             10000000000000ull, 100000000000000ull,
+                                             1000000000000000ull, 10000000000000000ull,
+                                             100000000000000000ull, 1000000000000000000ull,
+                                             10000000000000000000ull};
+    const auto m = static_cast<uint64_t>(magnitude);
+    uint64_t fraction = m % kPowers[scale];
+    char buf[48];
+    char* at = buf;
+    if (negative) *at++ = '-';
+    at = std::to_chars(at, buf + 21, m / kPowers[scale]).ptr;
+    if (scale > 0) {
+      *at++ = '.';
+      for (size_t i = scale; i-- > 0; fraction /= 10) at[i] = static_cast<char>('0' + fraction % 10);
+      at += scale;
+    }
+    out.append(buf, at);
+    return;
+  }
   char buf[96];
   char* const end = buf + sizeof buf;
   char* begin = UnsignedDigits(magnitude, end);
