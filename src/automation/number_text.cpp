@@ -177,7 +177,9 @@ void AppendDecimalText(const DecimalValue& value, std::string& out) {
     at = std::to_chars(at, buf + 21, m / kPowers[scale]).ptr;
     if (scale > 0) {
       *at++ = '.';
-      for (size_t i = scale; i-- > 0; fraction /= 10) at[i] = static_cast<char>('0' + fraction % 10);
+      for (size_t i = scale; i-- > 0; fraction /= 10) {
+        at[i] = static_cast<char>('0' + fraction % 10);
+      }
       at += scale;
     }
     out.append(buf, at);

@@ -116,8 +116,8 @@ void Accumulator::Add(const AggregateSpec& spec, const Value& v) {
       } else if (spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money) {
         sum_.decimal += Unscaled(v, ScaleOf(spec.arg));
       } else {
-        sum_.real += v.kind() == Value::Kind::Float ? v.float_value()
-                                                    : static_cast<double>(v.int_value());
+        sum_.real +=
+            v.kind() == Value::Kind::Float ? v.float_value() : static_cast<double>(v.int_value());
       }
       break;
     case AggregateSpec::Fn::Min:

@@ -69,8 +69,8 @@ class Accumulator {
     double real;
   };
   Sum sum_{.decimal = 0};
-  Value best_;          // MIN, MAX
-  int64_t count_ = 0;   // values added (rows, for COUNT(*)); above 0 once any was
+  Value best_;         // MIN, MAX
+  int64_t count_ = 0;  // values added (rows, for COUNT(*)); above 0 once any was
   std::unique_ptr<Extra> extra_;
 };
 

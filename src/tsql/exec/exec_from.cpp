@@ -249,7 +249,9 @@ TupleSet FromRunner::Scan(int source) {
     const auto array = src.table->ColumnAsArray(join_keys->column);
     if (array && array->usable && array->values.size() == rows.size()) {
       for (size_t i = 0; i < rows.size(); ++i) {
-        if (!array->nulls[i] && join_keys->values.Holds(array->values[i])) kept.push_back(static_cast<uint32_t>(i));
+        if (!array->nulls[i] && join_keys->values.Holds(array->values[i])) {
+          kept.push_back(static_cast<uint32_t>(i));
+        }
       }
       selected = true;
     }

@@ -216,7 +216,8 @@ std::vector<Row> RunSpec(BoundQuery& query, const EvalCtx* outer, ExecEnv& env,
       return out;
     }
     auto allow_threads = [](const auto& exprs) {
-      return std::all_of(exprs.begin(), exprs.end(), [](const auto& e) { return SubqueriesAllowThreads(*e); });
+      return std::all_of(exprs.begin(), exprs.end(),
+                         [](const auto& e) { return SubqueriesAllowThreads(*e); });
     };
     if (!sink && !visit && WorthTwoThreads(tuples.count, 65536) && allow_threads(spec.select) &&
         allow_threads(hidden)) {

@@ -307,7 +307,8 @@ std::optional<TupleSet> FromRunner::JoinOnDenseKey(const TupleSet& left, const T
     const Row* const* tuple = right.at(r);
     for (size_t s = 0; s < width_; ++s) fills[s] |= tuple[s] != nullptr;
   }
-  Lookup lookup{&right, &map, {}, static_cast<size_t>(key.left->src), static_cast<size_t>(key.left->col), keep_left};
+  Lookup lookup{&right, &map, {}, static_cast<size_t>(key.left->src),
+                static_cast<size_t>(key.left->col), keep_left};
   for (size_t s = 0; s < width_; ++s) {
     if (fills[s]) lookup.sources.push_back(s);
   }

@@ -29,7 +29,9 @@ std::optional<TupleSet> FromRunner::ExtendThroughLookups(const TupleSet& base,
                                                          Mask base_mask) {
   std::vector<std::pair<size_t, size_t>> base_keys;  // (source, column) read from base rows
   for (const Lookup& lookup : lookups) {
-    if (base_mask >> lookup.key_source & 1) base_keys.emplace_back(lookup.key_source, lookup.key_column);
+    if (base_mask >> lookup.key_source & 1) {
+      base_keys.emplace_back(lookup.key_source, lookup.key_column);
+    }
   }
   std::atomic<bool> other{false};
   auto probe = [&](size_t begin, size_t end, TupleSet& into) {
@@ -114,7 +116,8 @@ bool FromRunner::BuildLookupChain(BoundJoin& node, Mask& mask, TupleSet& out) {
     // first (see Build): the chain ends below it.
     const BExpr* left_key = nullptr;
     const BExpr* right_key = nullptr;
-    if (!fits || !step.keyed || PreservedKeySource(*first, step.lmask, rmask, left_key, right_key) >= 0) {
+    if (!fits || !step.keyed ||
+        PreservedKeySource(*first, step.lmask, rmask, left_key, right_key) >= 0) {
       break;
     }
     steps.push_back(std::move(step));
@@ -182,7 +185,8 @@ bool FromRunner::BuildLookupChain(BoundJoin& node, Mask& mask, TupleSet& out) {
 }
 
 bool FromRunner::JoinLookupUnits(TupleSet& current, Mask current_mask,
-                                 const std::vector<TupleSet>& units, const std::vector<UnitJoin>& plan) {
+                                 const std::vector<TupleSet>& units,
+                                 const std::vector<UnitJoin>& plan) {
   if (plan.size() < 2) return false;
   for (const UnitJoin& step : plan) {
     if (spec_.from[step.unit]->source < 0 || step.keys.size() != 1 || !step.residual.empty() ||
@@ -195,7 +199,8 @@ bool FromRunner::JoinLookupUnits(TupleSet& current, Mask current_mask,
   for (size_t i = 0; i < plan.size(); ++i) {
     const JoinKey& key = plan[i].keys[0];
     const size_t source = static_cast<size_t>(spec_.from[plan[i].unit]->source);
-    if (!maps[i].Build(units[plan[i].unit], source, static_cast<size_t>(key.right->col))) return false;
+    const size_t column = static_cast<size_t>(key.right->col);
+    if (!maps[i].Build(units[plan[i].unit], source, column)) return false;
     lookups.push_back({&units[plan[i].unit], &maps[i], {source}, static_cast<size_t>(key.left->src),
                        static_cast<size_t>(key.left->col), false});
   }

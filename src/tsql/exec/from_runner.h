@@ -199,8 +199,8 @@ class FromRunner {
   // Each tuple of `base` (whose sources are base_mask) extended through the look-ups in turn,
   // in one pass: the tuples and order of inner and left joins one after another. Nothing when
   // a key holds a value of another kind.
-  std::optional<TupleSet> ExtendThroughLookups(const TupleSet& base, const std::vector<Lookup>& lookups,
-                                               Mask base_mask);
+  std::optional<TupleSet> ExtendThroughLookups(const TupleSet& base,
+                                               const std::vector<Lookup>& lookups, Mask base_mask);
   // One unit of a FROM list joined to those before it: by the list's WHERE equalities and
   // other conditions over both.
   struct UnitJoin {

@@ -16,9 +16,12 @@ class IntegerSet {
     std::sort(values.begin(), values.end());
     values.erase(std::unique(values.begin(), values.end()), values.end());
     constexpr uint64_t kBitmapRange = uint64_t{1} << 26;
-    if (!values.empty() && static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(values.front()) < kBitmapRange) {
+    if (values.empty()) return;
+    const uint64_t span =
+        static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(values.front());
+    if (span < kBitmapRange) {
       low_ = values.front();
-      bits_.assign((static_cast<uint64_t>(values.back()) - static_cast<uint64_t>(low_)) / 64 + 1, 0);
+      bits_.assign(span / 64 + 1, 0);
       for (int64_t v : values) {
         const uint64_t i = static_cast<uint64_t>(v) - static_cast<uint64_t>(low_);
         bits_[i >> 6] |= uint64_t{1} << (i & 63);

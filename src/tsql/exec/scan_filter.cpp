@@ -81,8 +81,8 @@ bool ExpressionCannotFail(const BExpr& e, int source);
 // A subquery whose query is a plain SELECT from one table, without grouping or aggregates, and
 // whose filters cannot fail.
 bool OneTableQueryCannotFail(const SubqueryPlan& plan) {
-  if (!plan.query || !plan.query->spec || plan.query->left || plan.query->recursive || plan.query->is_values ||
-      plan.query->string_split) {
+  if (!plan.query || !plan.query->spec || plan.query->left || plan.query->recursive ||
+      plan.query->is_values || plan.query->string_split) {
     return false;
   }
   const BoundSpec& spec = *plan.query->spec;
@@ -100,8 +100,8 @@ bool OneTableQueryCannotFail(const SubqueryPlan& plan) {
 bool SubqueryCannotFail(const SubqueryPlan& plan, const SqlType& type) {
   if (plan.correlated || !OneTableQueryCannotFail(plan)) return false;
   const BoundSpec& spec = *plan.query->spec;
-  return !spec.top && spec.windows.empty() && spec.select.size() == 1 && spec.select[0]->type == type &&
-         ExpressionCannotFail(*spec.select[0], 0);
+  return !spec.top && spec.windows.empty() && spec.select.size() == 1 &&
+         spec.select[0]->type == type && ExpressionCannotFail(*spec.select[0], 0);
 }
 
 // EXISTS over one table, uncorrelated or keyed (looked up by "inner column = outer column" in
@@ -470,6 +470,7 @@ bool ScanFilter::TestInSubquery(const EvalCtx& ctx, const std::vector<uint32_t>*
     if (v.kind() != Value::Kind::Int) return false;
     listed.push_back(v.int_value());
   }
+  if (listed.empty()) return true;  // no row is among no values
   const IntegerSet set(std::move(listed));
   const std::vector<int64_t>& values = array_->values;
   const std::vector<uint8_t>& nulls = array_->nulls;
