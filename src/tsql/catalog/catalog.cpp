@@ -53,6 +53,15 @@ std::vector<Row>& Table::mutable_rows() {
   return *rows_;
 }
 
+std::vector<Row>& Table::mutable_rows(const std::vector<int>& changed_columns) {
+  rows();
+  ForgetColumnArrays(changed_columns);
+  // A copy is other rows: every array is of the rows it was made from (ColumnArray::rows), so
+  // none is used for the copy.
+  if (rows_.use_count() > 1) rows_ = std::make_shared<std::vector<Row>>(*rows_);
+  return *rows_;
+}
+
 size_t Table::PositionOf(int64_t row_id) const {
   auto it = std::lower_bound(row_ids_.begin(), row_ids_.end(), row_id);
   if (it == row_ids_.end() || *it != row_id) return npos;
@@ -103,6 +112,11 @@ void Table::MakeAllRows() const {
 void Table::ForgetColumnArrays() {
   std::lock_guard lock(arrays_->mutex);
   arrays_->arrays.clear();
+}
+
+void Table::ForgetColumnArrays(const std::vector<int>& columns) {
+  std::lock_guard lock(arrays_->mutex);
+  for (int c : columns) arrays_->arrays.erase(c);
 }
 
 std::shared_ptr<const Table::ColumnArray> Table::ColumnAsArray(int column) const {

@@ -78,6 +78,9 @@ struct Table {
   // result keeps the rows as they were when it was produced. Take this before reading row
   // addresses that the change will use.
   std::vector<Row>& mutable_rows();
+  // The same for a change of these columns alone (an UPDATE's SET list, or its undo): the
+  // arrays of the other columns stay (ColumnAsArray), since their values stay where they are.
+  std::vector<Row>& mutable_rows(const std::vector<int>& changed_columns);
   std::shared_ptr<const std::vector<Row>> shared_rows() const {
     rows();
     return rows_;
@@ -123,6 +126,7 @@ struct Table {
   friend class ChangeLog;
   bool KeepsRowIds() const { return !temporary; }
   void ForgetColumnArrays();
+  void ForgetColumnArrays(const std::vector<int>& columns);
   // Makes the rows not made yet and lets the snapshot go.
   void MakeAllRows() const;
 

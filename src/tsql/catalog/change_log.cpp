@@ -126,7 +126,7 @@ void ChangeLog::UndoRows(Record& r) {
       break;
     }
     case Kind::kUpdate: {
-      std::vector<Row>& rows = t.mutable_rows();
+      std::vector<Row>& rows = t.mutable_rows(r.columns);
       const size_t width = r.columns.size();
       for (size_t j = 0; j < r.positions.size(); ++j) {
         Row& row = rows[r.positions[j]];

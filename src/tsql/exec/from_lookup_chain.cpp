@@ -3,7 +3,11 @@
 // of the tables in one pass instead of one join after another.
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "tsql/exec/from_runner.h"
 
@@ -22,20 +26,71 @@ struct LookupStep {
   bool keep_left = false;
 };
 
+// Whether `row` is one of rows[0, count) (a NULL row of an outer join is not).
+bool InRows(const Row* row, const Row* rows, size_t count) {
+  const auto at = reinterpret_cast<uintptr_t>(row), first = reinterpret_cast<uintptr_t>(rows);
+  return at >= first && at < first + count * sizeof(Row);
+}
+
 }  // namespace
 
 std::optional<TupleSet> FromRunner::ExtendThroughLookups(const TupleSet& base,
                                                          const std::vector<Lookup>& lookups,
                                                          Mask base_mask) {
+  // A key read from a large table's rows on the base side comes from the table's array of the
+  // column by the row's position (Table::ColumnAsArray; kept from one statement to the next
+  // while the column does not change), when there are enough tuples to repay making it.
+  struct BaseArray {
+    const Row* rows = nullptr;  // the table's rows, the array's positions
+    size_t count = 0;
+    std::shared_ptr<const Table::ColumnArray> array;
+  };
+  std::vector<BaseArray> base_arrays(lookups.size());
   std::vector<std::pair<size_t, size_t>> base_keys;  // (source, column) read from base rows
-  for (const Lookup& lookup : lookups) {
-    if (base_mask >> lookup.key_source & 1) {
-      base_keys.emplace_back(lookup.key_source, lookup.key_column);
+  for (size_t i = 0; i < lookups.size(); ++i) {
+    const Lookup& lookup = lookups[i];
+    if (!(base_mask >> lookup.key_source & 1)) continue;
+    const Table* table = ScannedTable(static_cast<int>(lookup.key_source));
+    if (table && table->row_count() >= kArraysFrom && base.count * 4 >= table->row_count()) {
+      if (auto array = table->ColumnAsArray(static_cast<int>(lookup.key_column))) {
+        base_arrays[i] = {table->row_slots().data(), table->row_count(), std::move(array)};
+        continue;
+      }
+    }
+    base_keys.emplace_back(lookup.key_source, lookup.key_column);
+  }
+  // A look-up keyed by a column of an earlier look-up's table (an item's unit) reads its key
+  // from an array by the tuple found there, not from that row: those rows are scattered over
+  // the heap, and reading one per tuple is a cache miss per tuple (when there are at least as
+  // many tuples as rows in that table: otherwise reading the rows the tuples find is less).
+  struct ChainedKey {
+    size_t from = 0;  // the earlier look-up
+    std::vector<int64_t> values;
+    std::vector<KeyIs> kinds;
+  };
+  std::vector<std::optional<ChainedKey>> chained(lookups.size());
+  for (size_t i = 0; i < lookups.size(); ++i) {
+    for (size_t j = 0; j < i && !chained[i]; ++j) {
+      const std::vector<size_t>& filled = lookups[j].sources;
+      const TupleSet& table = *lookups[j].table;
+      if (table.count > base.count ||
+          std::find(filled.begin(), filled.end(), lookups[i].key_source) == filled.end()) {
+        continue;
+      }
+      ChainedKey& key = chained[i].emplace();
+      key.from = j;
+      key.values.resize(table.count);
+      key.kinds.resize(table.count);
+      for (size_t r = 0; r < table.count; ++r) {
+        key.kinds[r] =
+            ReadIntKey(table.at(r)[lookups[i].key_source], lookups[i].key_column, key.values[r]);
+      }
     }
   }
   std::atomic<bool> other{false};
   auto probe = [&](size_t begin, size_t end, TupleSet& into) {
     std::vector<const Row*> tuple(width_, nullptr);
+    std::vector<uint32_t> found_at(lookups.size(), DenseKeyMap::kNone);  // per look-up
     // Extends the tuple through the look-ups from i on; false on a key of another kind.
     auto extend = [&](auto& self, size_t i) -> bool {
       if (i == lookups.size()) {
@@ -44,8 +99,25 @@ std::optional<TupleSet> FromRunner::ExtendThroughLookups(const TupleSet& base,
       }
       const Lookup& lookup = lookups[i];
       int64_t k = 0;
+      KeyIs is = KeyIs::Null;
+      if (const std::optional<ChainedKey>& key = chained[i]) {
+        const uint32_t at = found_at[key->from];
+        if (at != DenseKeyMap::kNone) {
+          is = key->kinds[at];
+          k = key->values[at];
+        }
+      } else if (const BaseArray& b = base_arrays[i];
+                 b.array && InRows(tuple[lookup.key_source], b.rows, b.count)) {
+        const auto at = static_cast<size_t>(tuple[lookup.key_source] - b.rows);
+        if (!b.array->nulls[at]) {
+          is = KeyIs::Int;
+          k = b.array->values[at];
+        }
+      } else {
+        is = ReadIntKey(tuple[lookup.key_source], lookup.key_column, k);
+      }
       uint32_t r = DenseKeyMap::kNone;
-      switch (ReadIntKey(tuple[lookup.key_source], lookup.key_column, k)) {
+      switch (is) {
         case KeyIs::Other:
           return false;
         case KeyIs::Int:
@@ -57,11 +129,13 @@ std::optional<TupleSet> FromRunner::ExtendThroughLookups(const TupleSet& base,
       if (r == DenseKeyMap::kNone) {
         if (!lookup.keep_left) return true;
         for (size_t s : lookup.sources) tuple[s] = nullptr;
+        found_at[i] = DenseKeyMap::kNone;
         return self(self, i + 1);
       }
       for (; r != DenseKeyMap::kNone; r = lookup.map->Next(r)) {
         const Row* const* found = lookup.table->at(r);
         for (size_t s : lookup.sources) tuple[s] = found[s];
+        found_at[i] = r;
         if (!self(self, i + 1)) return false;
       }
       return true;

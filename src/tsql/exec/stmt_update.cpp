@@ -91,8 +91,10 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   }
   if (target.derived) touched.clear();  // the target's rows are not the table's
 
+  RowUpdates updates;
+  for (const auto& a : sets) updates.columns.push_back(a.column);
   // Taken before the rows are read, so that the addresses below are those of the rows changed.
-  std::vector<Row>& rows = table.mutable_rows();
+  std::vector<Row>& rows = table.mutable_rows(updates.columns);
   TupleSet tuples = RunFrom(spec, nullptr, cx.env);
 
   // The tuple that changes each target row: the first one naming it, up to the TOP limit.
@@ -119,8 +121,6 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   // no triggers or row versions), and reports that round or recompute whole columns mostly
   // write back what is there. It still counts as updated, and OUTPUT shows every row.
   const size_t nsets = sets.size();
-  RowUpdates updates;
-  for (const auto& a : sets) updates.columns.push_back(a.column);
   const bool skip_identical = output.empty();
   std::string qualified;
   for (const auto& a : sets) {

@@ -17,7 +17,7 @@ void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool t
                 StatementContext& cx) {
   const size_t n = updates.positions.size();
   if (n == 0) return;
-  std::vector<Row>& rows = table->mutable_rows();
+  std::vector<Row>& rows = table->mutable_rows(updates.columns);
   const size_t ncols = updates.columns.size();
   auto write = [&](size_t begin, size_t end) {
     constexpr size_t kAhead = 8;
