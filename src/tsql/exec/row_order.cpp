@@ -11,6 +11,7 @@
 
 #include "tsql/exec/exec.h"
 #include "tsql/exec/two_halves.h"
+#include "tsql/types/collation.h"
 #include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
@@ -129,6 +130,105 @@ std::optional<std::vector<uint32_t>> SortedOrderByNumbers(const Row* const* rows
   return order;
 }
 
+// Keys of integers or datetimes (as in SortedOrderByNumbers) and of text under the default
+// collation, at least one of them text (item numbers, bill numbers, names): each text is
+// represented in the record by its first 16 bytes, ASCII letters folded to upper case and
+// blanks after its end. For ASCII text the collation compares exactly those bytes (a shorter
+// text counts as padded with blanks), so records whose prefixes differ are ordered by two
+// integer comparisons; equal prefixes are equal texts when both are whole in them, and
+// otherwise (a longer text, or one with other characters) the values themselves are compared.
+// Nothing when a key holds a value of another kind or type.
+template <size_t N>
+std::optional<std::vector<uint32_t>> SortedOrderByPrefixes(const Row* const* rows, size_t n,
+                                                           const std::vector<SortKey>& keys) {
+  constexpr size_t kPrefix = 16;
+  struct Record {
+    std::array<std::array<uint64_t, 2>, N> key;
+    uint32_t row;
+    uint8_t nulls;     // bit k: key k is NULL
+    uint8_t decides;   // bit k: a difference in key k's prefix decides (ASCII text, a number)
+    uint8_t complete;  // bit k: key k's prefix holds all of it
+  };
+  static_assert(N <= 8);
+  std::array<Value::Kind, N> kinds;
+  kinds.fill(Value::Kind::Null);
+  std::array<bool, N> collated;  // text of the key compares under the default collation
+  for (size_t k = 0; k < N; ++k) {
+    collated[k] = keys[k].type.IsString() && keys[k].type.collation == Collation::kCiAs;
+  }
+  std::vector<Record> records(n);
+  bool text = false;
+  for (size_t i = 0; i < n; ++i) {
+    if (i + kRowsAhead < n) {
+      const Row& ahead = *rows[i + kRowsAhead];
+      for (size_t k = 0; k < N; ++k) __builtin_prefetch(ahead.data() + keys[k].column);
+    }
+    Record& r = records[i];
+    r.row = static_cast<uint32_t>(i);
+    r.nulls = r.decides = r.complete = 0;
+    for (size_t k = 0; k < N; ++k) {
+      const Value& v = (*rows[i])[keys[k].column];
+      r.key[k] = {0, 0};
+      if (v.is_null()) {
+        r.nulls |= static_cast<uint8_t>(1u << k);
+        continue;
+      }
+      if (v.kind() != kinds[k]) {
+        if (kinds[k] != Value::Kind::Null) return std::nullopt;
+        if (v.kind() != Value::Kind::Int && v.kind() != Value::Kind::DateTime &&
+            (v.kind() != Value::Kind::String || !collated[k])) {
+          return std::nullopt;
+        }
+        kinds[k] = v.kind();
+      }
+      if (v.kind() != Value::Kind::String) {
+        const int64_t x = v.kind() == Value::Kind::Int ? v.int_value() : v.datetime_ticks();
+        r.key[k][0] = static_cast<uint64_t>(x) ^ (uint64_t{1} << 63);  // signed order
+        r.decides |= static_cast<uint8_t>(1u << k);
+        r.complete |= static_cast<uint8_t>(1u << k);
+        continue;
+      }
+      text = true;
+      const std::string_view s = v.string_value();
+      bool ascii = true;
+      for (unsigned char c : s) ascii = ascii && c < 0x80;
+      if (!ascii) continue;  // compared as values
+      for (size_t b = 0; b < kPrefix; ++b) {
+        const unsigned char c = b < s.size() ? coll::Fold(static_cast<unsigned char>(s[b])) : ' ';
+        r.key[k][b / 8] = r.key[k][b / 8] << 8 | c;
+      }
+      r.decides |= static_cast<uint8_t>(1u << k);
+      if (s.size() <= kPrefix) r.complete |= static_cast<uint8_t>(1u << k);
+    }
+  }
+  if (!text) return std::nullopt;  // SortedOrderByNumbers' records are smaller
+  std::array<bool, N> desc;
+  for (size_t k = 0; k < N; ++k) desc[k] = keys[k].desc;
+  StableSortRecords(records, [&](const Record& a, const Record& b) {
+    for (size_t k = 0; k < N; ++k) {
+      const uint32_t an = a.nulls >> k & 1, bn = b.nulls >> k & 1;
+      int c = 0;
+      if (an | bn) {
+        c = static_cast<int>(bn) - static_cast<int>(an);  // NULL lowest
+      } else if ((a.decides & b.decides) >> k & 1) {
+        if (a.key[k] != b.key[k]) {
+          c = a.key[k] < b.key[k] ? -1 : 1;
+        } else if (!((a.complete & b.complete) >> k & 1)) {
+          c = Compare((*rows[a.row])[keys[k].column], (*rows[b.row])[keys[k].column],
+                      keys[k].type);
+        }
+      } else {
+        c = Compare((*rows[a.row])[keys[k].column], (*rows[b.row])[keys[k].column], keys[k].type);
+      }
+      if (c != 0) return desc[k] ? c > 0 : c < 0;
+    }
+    return false;
+  });
+  std::vector<uint32_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = records[i].row;
+  return order;
+}
+
 // More keys: positions are sorted, comparing copies of the keys laid out one block per row.
 std::vector<uint32_t> SortedOrderByIndex(const Row* const* rows, size_t n,
                                          const std::vector<SortKey>& keys) {
@@ -183,6 +283,18 @@ std::vector<uint32_t> SortedOrder(const Row* const* rows, size_t n,
   constexpr size_t kNumbersFrom = 64;  // fewer rows sort as fast either way
   if (n >= kNumbersFrom && !keys.empty() && keys.size() < std::size(kByNumbers)) {
     if (auto order = kByNumbers[keys.size()](rows, n, keys)) return std::move(*order);
+  }
+  static constexpr NumbersFn kByPrefixes[] = {
+      nullptr,
+      SortedOrderByPrefixes<1>,
+      SortedOrderByPrefixes<2>,
+      SortedOrderByPrefixes<3>,
+      SortedOrderByPrefixes<4>,
+      SortedOrderByPrefixes<5>,
+      SortedOrderByPrefixes<6>,
+  };
+  if (n >= kNumbersFrom && !keys.empty() && keys.size() < std::size(kByPrefixes)) {
+    if (auto order = kByPrefixes[keys.size()](rows, n, keys)) return std::move(*order);
   }
   using OrderFn = std::vector<uint32_t> (*)(const Row* const*, size_t, const std::vector<SortKey>&);
   static constexpr OrderFn kByRecords[] = {
