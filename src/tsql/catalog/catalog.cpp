@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <mutex>
+#include <thread>
 
 #include "tsql/storage/column_snapshot.h"
 #include "tsql/storage/heap_policy.h"
@@ -149,20 +150,42 @@ std::shared_ptr<const Table::ColumnArray> Table::ColumnAsArray(int column) const
   array->values.resize(rows.size());
   array->nulls.resize(rows.size());
   const auto c = static_cast<size_t>(column);
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const Value& v = rows[i][c];
-    if (v.is_null()) {
-      array->nulls[i] = 1;
-    } else if (v.kind() == (ticks ? Value::Kind::DateTime : Value::Kind::Int)) {
-      array->values[i] = ticks ? v.datetime_ticks() : v.int_value();
-    } else {
-      // A value of another kind: the rows are read as they are, and this is remembered.
-      array->values.clear();
-      array->nulls.clear();
-      array->usable = false;
-      slot = array;
-      return nullptr;
+  const Value::Kind kind = ticks ? Value::Kind::DateTime : Value::Kind::Int;
+  // Reads rows [begin, end); false at a value of another kind.
+  auto read = [&](size_t begin, size_t end) {
+    for (size_t i = begin; i < end; ++i) {
+      if (i + 8 < end) __builtin_prefetch(rows[i + 8].data() + c);
+      const Value& v = rows[i][c];
+      if (v.is_null()) {
+        array->nulls[i] = 1;
+      } else if (v.kind() == kind) {
+        array->values[i] = ticks ? v.datetime_ticks() : v.int_value();
+      } else {
+        return false;
+      }
     }
+    return true;
+  };
+  // A large table's rows are read a half on each of two threads: each row is a cache miss.
+  constexpr size_t kTwoThreadsFrom = size_t{1} << 16;
+  bool usable = true;
+  if (rows.size() >= kTwoThreadsFrom && std::thread::hardware_concurrency() > 1) {
+    const size_t half = rows.size() / 2;
+    bool second = true;
+    std::thread helper([&] { second = read(half, rows.size()); });
+    usable = read(0, half);
+    helper.join();
+    usable = usable && second;
+  } else {
+    usable = read(0, rows.size());
+  }
+  if (!usable) {
+    // A value of another kind: the rows are read as they are, and this is remembered.
+    array->values.clear();
+    array->nulls.clear();
+    array->usable = false;
+    slot = array;
+    return nullptr;
   }
   slot = array;
   return array;
