@@ -47,19 +47,22 @@ Table::~Table() {
 }
 
 std::vector<Row>& Table::mutable_rows() {
-  rows();
   // The caller changes the rows: the arrays made of their columns go.
   ForgetColumnArrays();
-  if (rows_.use_count() > 1) rows_ = std::make_shared<std::vector<Row>>(*rows_);
-  return *rows_;
+  return OwnRows();
 }
 
 std::vector<Row>& Table::mutable_rows(const std::vector<int>& changed_columns) {
-  rows();
   ForgetColumnArrays(changed_columns);
-  // A copy is other rows: every array is of the rows it was made from (ColumnArray::rows), so
-  // none is used for the copy.
-  if (rows_.use_count() > 1) rows_ = std::make_shared<std::vector<Row>>(*rows_);
+  return OwnRows();
+}
+
+std::vector<Row>& Table::OwnRows() {
+  rows();
+  if (rows_.use_count() > 1) {
+    ForgetColumnArrays();  // made of the rows shared, not of the copy
+    rows_ = std::make_shared<std::vector<Row>>(*rows_);
+  }
   return *rows_;
 }
 

@@ -127,6 +127,8 @@ struct Table {
   bool KeepsRowIds() const { return !temporary; }
   void ForgetColumnArrays();
   void ForgetColumnArrays(const std::vector<int>& columns);
+  // The rows for a change: copied first when a result still shares them (see mutable_rows).
+  std::vector<Row>& OwnRows();
   // Makes the rows not made yet and lets the snapshot go.
   void MakeAllRows() const;
 
