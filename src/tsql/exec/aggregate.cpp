@@ -94,14 +94,12 @@ struct Accumulator::Extra {
   Value separator;
 };
 
-Accumulator::Accumulator() = default;
-Accumulator::Accumulator(Accumulator&&) noexcept = default;
-Accumulator& Accumulator::operator=(Accumulator&&) noexcept = default;
-Accumulator::~Accumulator() = default;
 static_assert(sizeof(Accumulator) <= 48, "one per group and aggregate: keep it small");
 
+void Accumulator::FreeExtra::operator()(Extra* extra) const { delete extra; }
+
 Accumulator::Extra& Accumulator::extra() {
-  if (!extra_) extra_ = std::make_unique<Extra>();
+  if (!extra_) extra_.reset(new Extra());
   return *extra_;
 }
 

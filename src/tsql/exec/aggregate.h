@@ -37,10 +37,12 @@ class DistinctSet {
 
 class Accumulator {
  public:
-  Accumulator();
-  Accumulator(Accumulator&&) noexcept;
-  Accumulator& operator=(Accumulator&&) noexcept;
-  ~Accumulator();
+  // Made and let go by the million (a grouping's groups times its aggregates): inline, with
+  // only the rare extra part freed out of line.
+  Accumulator() = default;
+  Accumulator(Accumulator&&) noexcept = default;
+  Accumulator& operator=(Accumulator&&) noexcept = default;
+  ~Accumulator() = default;
 
   void AddRow() { ++count_; }  // COUNT(*)
   void Add(const AggregateSpec& spec, const Value& v);
@@ -57,6 +59,9 @@ class Accumulator {
 
  private:
   struct Extra;  // DISTINCT's set of values seen, STRING_AGG's parts
+  struct FreeExtra {
+    void operator()(Extra* extra) const;
+  };
   Extra& extra();
 
   // A grouping holds one accumulator per group and aggregate (hundreds of thousands of
@@ -71,7 +76,7 @@ class Accumulator {
   Sum sum_{.decimal = 0};
   Value best_;         // MIN, MAX
   int64_t count_ = 0;  // values added (rows, for COUNT(*)); above 0 once any was
-  std::unique_ptr<Extra> extra_;
+  std::unique_ptr<Extra, FreeExtra> extra_;
 };
 
 }  // namespace orv::tsql
