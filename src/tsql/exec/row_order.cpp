@@ -210,14 +210,9 @@ std::optional<std::vector<uint32_t>> SortedOrderByPrefixes(const Row* const* row
       int c = 0;
       if (an | bn) {
         c = static_cast<int>(bn) - static_cast<int>(an);  // NULL lowest
-      } else if ((a.decides & b.decides) >> k & 1) {
-        if (a.key[k] != b.key[k]) {
-          c = a.key[k] < b.key[k] ? -1 : 1;
-        } else if (!((a.complete & b.complete) >> k & 1)) {
-          c = Compare((*rows[a.row])[keys[k].column], (*rows[b.row])[keys[k].column],
-                      keys[k].type);
-        }
-      } else {
+      } else if ((a.decides & b.decides) >> k & 1 && a.key[k] != b.key[k]) {
+        c = a.key[k] < b.key[k] ? -1 : 1;
+      } else if (!((a.complete & b.complete) >> k & 1)) {  // (a complete key also decides)
         c = Compare((*rows[a.row])[keys[k].column], (*rows[b.row])[keys[k].column], keys[k].type);
       }
       if (c != 0) return desc[k] ? c > 0 : c < 0;
