@@ -39,6 +39,20 @@ void StableSortRecords(std::vector<Record>& records, Less less) {
   records = std::move(merged);
 }
 
+// Asks for the sort keys of the row kRowsAhead places after row i (of n): building the records
+// of a large sort reads rows scattered over the heap.
+void PrefetchKeysAhead(const Row* const* rows, size_t i, size_t n,
+                       const std::vector<SortKey>& keys) {
+  if (i + kRowsAhead >= n) return;
+  const Row& ahead = *rows[i + kRowsAhead];
+  for (const SortKey& key : keys) __builtin_prefetch(ahead.data() + key.column);
+}
+
+// An integer's value or a datetime's ticks, as the number a sort record holds.
+int64_t NumberOf(const Value& v) {
+  return v.kind() == Value::Kind::Int ? v.int_value() : v.datetime_ticks();
+}
+
 // The order of the rows under the keys, stable, as positions in `rows`. For up to eight keys
 // the keys of each row are copied into one record with the row's position and the records
 // themselves are sorted: a merge then reads neighbouring records, where sorting bare positions
@@ -54,10 +68,7 @@ std::vector<uint32_t> SortedOrderByRecords(const Row* const* rows, size_t n,
   const size_t nk = keys.size();
   std::vector<Record> records(n);
   for (size_t i = 0; i < n; ++i) {
-    if (i + kRowsAhead < n) {
-      const Row& ahead = *rows[i + kRowsAhead];
-      for (size_t k = 0; k < nk; ++k) __builtin_prefetch(ahead.data() + keys[k].column);
-    }
+    PrefetchKeysAhead(rows, i, n, keys);
     for (size_t k = 0; k < nk; ++k) records[i].key[k] = (*rows[i])[keys[k].column];
     records[i].row = static_cast<uint32_t>(i);
   }
@@ -88,10 +99,7 @@ std::optional<std::vector<uint32_t>> SortedOrderByNumbers(const Row* const* rows
   kinds.fill(Value::Kind::Null);
   std::vector<Record> records(n);
   for (size_t i = 0; i < n; ++i) {
-    if (i + kRowsAhead < n) {
-      const Row& ahead = *rows[i + kRowsAhead];
-      for (size_t k = 0; k < N; ++k) __builtin_prefetch(ahead.data() + keys[k].column);
-    }
+    PrefetchKeysAhead(rows, i, n, keys);
     Record& r = records[i];
     r.row = static_cast<uint32_t>(i);
     r.nulls = 0;
@@ -107,7 +115,7 @@ std::optional<std::vector<uint32_t>> SortedOrderByNumbers(const Row* const* rows
         if (v.kind() != Value::Kind::Int && v.kind() != Value::Kind::DateTime) return std::nullopt;
         kinds[k] = v.kind();
       }
-      r.key[k] = v.kind() == Value::Kind::Int ? v.int_value() : v.datetime_ticks();
+      r.key[k] = NumberOf(v);
     }
   }
   std::array<bool, N> desc;
@@ -159,10 +167,7 @@ std::optional<std::vector<uint32_t>> SortedOrderByPrefixes(const Row* const* row
   std::vector<Record> records(n);
   bool text = false;
   for (size_t i = 0; i < n; ++i) {
-    if (i + kRowsAhead < n) {
-      const Row& ahead = *rows[i + kRowsAhead];
-      for (size_t k = 0; k < N; ++k) __builtin_prefetch(ahead.data() + keys[k].column);
-    }
+    PrefetchKeysAhead(rows, i, n, keys);
     Record& r = records[i];
     r.row = static_cast<uint32_t>(i);
     r.nulls = r.decides = r.complete = 0;
@@ -182,8 +187,7 @@ std::optional<std::vector<uint32_t>> SortedOrderByPrefixes(const Row* const* row
         kinds[k] = v.kind();
       }
       if (v.kind() != Value::Kind::String) {
-        const int64_t x = v.kind() == Value::Kind::Int ? v.int_value() : v.datetime_ticks();
-        r.key[k][0] = static_cast<uint64_t>(x) ^ (uint64_t{1} << 63);  // signed order
+        r.key[k][0] = static_cast<uint64_t>(NumberOf(v)) ^ (uint64_t{1} << 63);  // signed order
         r.decides |= static_cast<uint8_t>(1u << k);
         r.complete |= static_cast<uint8_t>(1u << k);
         continue;
