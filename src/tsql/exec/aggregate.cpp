@@ -109,13 +109,17 @@ void Accumulator::Add(const AggregateSpec& spec, const Value& v) {
   switch (spec.fn) {
     case AggregateSpec::Fn::Sum:
     case AggregateSpec::Fn::Avg:
-      if (spec.arg.IsInteger()) {
-        sum_.integer += v.int_value();
-      } else if (spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money) {
-        sum_.decimal += Unscaled(v, ScaleOf(spec.arg));
-      } else {
-        sum_.real +=
-            v.kind() == Value::Kind::Float ? v.float_value() : static_cast<double>(v.int_value());
+      switch (SumKindOf(spec.arg)) {
+        case SumKind::kInteger:
+          sum_.integer += v.int_value();
+          break;
+        case SumKind::kDecimal:
+          sum_.decimal += Unscaled(v, ScaleOf(spec.arg));
+          break;
+        case SumKind::kReal:
+          sum_.real +=
+              v.kind() == Value::Kind::Float ? v.float_value() : static_cast<double>(v.int_value());
+          break;
       }
       break;
     case AggregateSpec::Fn::Min:
@@ -183,7 +187,7 @@ bool Accumulator::Mergeable(const AggregateSpec& spec) {
   if (spec.fn == AggregateSpec::Fn::StringAgg) return false;
   if (spec.distinct) return false;
   if (spec.fn != AggregateSpec::Fn::Sum && spec.fn != AggregateSpec::Fn::Avg) return true;
-  return spec.arg.IsInteger() || spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money;
+  return SumKindOf(spec.arg) != SumKind::kReal;
 }
 
 void Accumulator::Merge(const AggregateSpec& spec, const Accumulator& later) {
@@ -191,12 +195,16 @@ void Accumulator::Merge(const AggregateSpec& spec, const Accumulator& later) {
   switch (spec.fn) {
     case AggregateSpec::Fn::Sum:
     case AggregateSpec::Fn::Avg:
-      if (spec.arg.IsInteger()) {
-        sum_.integer += later.sum_.integer;
-      } else if (spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money) {
-        sum_.decimal += later.sum_.decimal;
-      } else {
-        sum_.real += later.sum_.real;
+      switch (SumKindOf(spec.arg)) {
+        case SumKind::kInteger:
+          sum_.integer += later.sum_.integer;
+          break;
+        case SumKind::kDecimal:
+          sum_.decimal += later.sum_.decimal;
+          break;
+        case SumKind::kReal:
+          sum_.real += later.sum_.real;
+          break;
       }
       break;
     case AggregateSpec::Fn::Min:
@@ -231,14 +239,15 @@ Value Accumulator::Finish(const AggregateSpec& spec) const {
   }
   if (count_ == 0) return Value();
   bool avg = spec.fn == AggregateSpec::Fn::Avg;
-  if (spec.arg.IsInteger()) {
+  const SumKind kind = SumKindOf(spec.arg);
+  if (kind == SumKind::kInteger) {
     int64_t r = avg ? sum_.integer / count_ : sum_.integer;
     if (spec.result.id == TypeId::Int && (r > 2147483647 || r < -2147483647 - 1)) {
       ThrowError(8115, {"expression", "int"});
     }
     return Value::Int(r);
   }
-  if (spec.arg.id == TypeId::Decimal || spec.arg.id == TypeId::Money) {
+  if (kind == SumKind::kDecimal) {
     int from = ScaleOf(spec.arg);
     int to = ScaleOf(spec.result);
     Int128 u = sum_.decimal;

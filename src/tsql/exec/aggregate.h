@@ -73,6 +73,12 @@ class Accumulator {
     int64_t integer;
     double real;
   };
+  enum class SumKind { kInteger, kDecimal, kReal };
+  static SumKind SumKindOf(const SqlType& arg) {
+    if (arg.IsInteger()) return SumKind::kInteger;
+    if (arg.id == TypeId::Decimal || arg.id == TypeId::Money) return SumKind::kDecimal;
+    return SumKind::kReal;
+  }
   Sum sum_{.decimal = 0};
   Value best_;         // MIN, MAX
   int64_t count_ = 0;  // values added (rows, for COUNT(*)); above 0 once any was
