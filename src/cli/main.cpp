@@ -7,6 +7,7 @@
 #include "tsql/engine.h"
 
 int main(int argc, char** argv) {
+  orv::tsql::RestartWithHugePageHeap(argv);
   orv::tsql::KeepFreedMemoryForReuse();
   orv::service::RegisterServiceClasses();
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,11 +1,17 @@
 #include "tsql/storage/heap_policy.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>  // defines __GLIBC__ on the GNU C library
+#include <fstream>
+#include <iterator>
 
 #if defined(__GLIBC__)
+#include <gnu/libc-version.h>
 #include <malloc.h>
 #endif
 
@@ -35,6 +41,47 @@ void GiveFreedMemoryBack() {
   // memory.
   mallopt(M_ARENA_MAX, 4);
   malloc_trim(0);  // and what was kept so far
+#endif
+}
+
+std::optional<std::string> TunablesForHugePages(const char* tunables,
+                                                std::string_view thp_enabled) {
+  constexpr std::string_view kSetting = "glibc.malloc.hugetlb";
+  if (tunables && std::string_view(tunables).find(kSetting) != std::string_view::npos) {
+    return std::nullopt;  // set already, either way
+  }
+  if (thp_enabled.find("[madvise]") == std::string_view::npos) return std::nullopt;
+  std::string value = tunables && *tunables ? std::string(tunables) + ":" : std::string();
+  value.append(kSetting).append("=1");
+  return value;
+}
+
+void RestartWithHugePageHeap(char** argv) {
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+  // The setting came with version 2.35; older libraries would ignore it.
+  int major = 0, minor = 0;
+  if (std::sscanf(gnu_get_libc_version(), "%d.%d", &major, &minor) != 2 ||
+      major * 1000 + minor < 2035) {
+    return;
+  }
+  if (const char* preload = std::getenv("LD_PRELOAD"); preload && *preload) return;
+  std::ifstream file("/sys/kernel/mm/transparent_hugepage/enabled");
+  const std::string thp_enabled((std::istreambuf_iterator<char>(file)),
+                                std::istreambuf_iterator<char>());
+  const char* tunables = std::getenv("GLIBC_TUNABLES");
+  const std::optional<std::string> value = TunablesForHugePages(tunables, thp_enabled);
+  if (!value) return;
+  const std::string before = tunables ? tunables : "";
+  if (setenv("GLIBC_TUNABLES", value->c_str(), 1) != 0) return;
+  execv("/proc/self/exe", argv);
+  // Could not start again: go on as it is, with the environment as it was.
+  if (tunables) {
+    setenv("GLIBC_TUNABLES", before.c_str(), 1);
+  } else {
+    unsetenv("GLIBC_TUNABLES");
+  }
+#else
+  (void)argv;
 #endif
 }
 

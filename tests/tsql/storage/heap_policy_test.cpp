@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,6 +25,28 @@
 
 namespace orv::tsql {
 namespace {
+
+TEST(HeapPolicy, HugePagesAreAskedForOnlyWhereTheyAreGivenOnRequest) {
+  constexpr const char* kMadvise = "always [madvise] never\n";
+  const struct {
+    const char* tunables;
+    const char* thp_enabled;
+    std::optional<std::string> expected;
+  } cases[] = {
+      {nullptr, kMadvise, "glibc.malloc.hugetlb=1"},
+      {"", kMadvise, "glibc.malloc.hugetlb=1"},
+      {"glibc.malloc.arena_max=2", kMadvise, "glibc.malloc.arena_max=2:glibc.malloc.hugetlb=1"},
+      {"glibc.malloc.hugetlb=0", kMadvise, std::nullopt},  // turned off by the user
+      {"glibc.malloc.hugetlb=1", kMadvise, std::nullopt},  // the restarted process
+      {nullptr, "[always] madvise never\n", std::nullopt},
+      {nullptr, "always madvise [never]\n", std::nullopt},
+      {nullptr, "", std::nullopt},  // no such file
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(TunablesForHugePages(c.tunables, c.thp_enabled), c.expected)
+        << (c.tunables ? c.tunables : "(unset)") << " / " << c.thp_enabled;
+  }
+}
 
 TEST(HeapPolicy, LargeBlocksAreNotMappedOnTheirOwn) {
 #if !defined(__GLIBC__) || defined(__SANITIZE_ADDRESS__)
