@@ -28,6 +28,11 @@ void KeepFreedMemoryForReuse() {
 #if defined(__GLIBC__)
   mallopt(M_MMAP_MAX, 0);
   mallopt(M_TRIM_THRESHOLD, -1);
+  // A new heap of another thread gets its size plus this pad at once, so a pad as large as a
+  // heap can be makes every such heap whole (and keeps an emptied one rather than letting it
+  // go, to be made again a page at a time); the main heap grows in steps of this size.
+  constexpr int kHeapSize = 64 << 20;
+  mallopt(M_TOP_PAD, kHeapSize);
 #endif
 }
 

@@ -6,12 +6,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -60,6 +62,48 @@ TEST(HeapPolicy, LargeBlocksAreNotMappedOnTheirOwn) {
   const size_t mapped_while_held = mallinfo2().hblkhd;
   std::free(block);
   EXPECT_EQ(mapped_while_held, mapped_before);
+#endif
+}
+
+// Each thread's heap is readable and writable whole from the start, not made so a page at a
+// time as it fills (which shows as a large inaccessible mapping behind its used part). In a
+// new process, so that no heap made before the policy (by earlier tests) is reused.
+TEST(HeapPolicy, AThreadsHeapIsMadeWholeAtOnce) {
+#if !defined(__GLIBC__) || defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "only the GNU C library's own allocator has this policy";
+#else
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  auto largest_inaccessible_mib = [] {
+    size_t largest = 0;
+    if (std::FILE* f = std::fopen("/proc/self/maps", "r")) {
+      unsigned long begin = 0, end = 0;
+      char perms[8] = {};
+      char line[512];
+      while (std::fgets(line, sizeof line, f)) {
+        if (std::sscanf(line, "%lx-%lx %7s", &begin, &end, perms) == 3 &&
+            std::string_view(perms) == "---p") {
+          largest = std::max<size_t>(largest, end - begin);
+        }
+      }
+      std::fclose(f);
+    }
+    return largest >> 20;
+  };
+  EXPECT_EXIT(
+      {
+        KeepFreedMemoryForReuse();
+        std::vector<void*> blocks;
+        std::thread([&] {
+          for (int i = 0; i < 4096; ++i) {
+            blocks.push_back(std::malloc(1024));
+            static_cast<volatile char*>(blocks.back())[0] = 1;
+          }
+        }).join();
+        const size_t largest = largest_inaccessible_mib();
+        for (void* block : blocks) std::free(block);
+        std::exit(largest < 16 ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 #endif
 }
 
