@@ -129,6 +129,7 @@ BENCHMARK(BM_NestedCorrelatedIn)->Apply(Sizes);
 
 // The engine runs here under the heap policy of the orvdata command, which runs the reports.
 int main(int argc, char** argv) {
+  orv::tsql::RestartWithHugePageHeap(argv);
   orv::tsql::KeepFreedMemoryForReuse();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -18,7 +18,8 @@ long PeakMb() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  orv::tsql::KeepFreedMemoryForReuse();  // as the orvdata command does
+  orv::tsql::RestartWithHugePageHeap(argv);  // as the orvdata command does
+  orv::tsql::KeepFreedMemoryForReuse();
   const long rows = argc > 1 ? std::stol(argv[1]) : 1000000;
   orv::tsql::Session session(orv::tsql::OpenDatabase(":memory:"));
   auto run = [&](const std::string& sql) {

@@ -73,7 +73,10 @@ std::vector<size_t> RunItem(RawClient& client, const std::vector<std::string>& b
 }  // namespace
 
 int main(int argc, char** argv) {
-  orv::tsql::GiveFreedMemoryBack();  // as orvdata serve does
+  // As orvdata serve does.
+  orv::tsql::RestartWithHugePageHeap(argv);
+  orv::tsql::KeepFreedMemoryForReuse();
+  orv::tsql::GiveFreedMemoryBack();
   std::string source;
   std::vector<std::string> scripts;
   int clients = 32;

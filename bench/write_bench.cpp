@@ -94,6 +94,7 @@ BENCHMARK(BM_WriteWholeTable)->Arg(1000000)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+  orv::tsql::RestartWithHugePageHeap(argv);
   orv::tsql::KeepFreedMemoryForReuse();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
