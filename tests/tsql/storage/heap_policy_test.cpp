@@ -1,7 +1,8 @@
-// The heap policy of the command line and the benchmarks: large blocks come from the heap
-// (and so stay there for reuse when freed) instead of being mapped on their own; at the exit,
-// the rows of tables are left for the exit to free. The server gives freed memory back, large
-// blocks at once and small ones once its statements are done.
+// The heap policy of the command line and the benchmarks: huge pages asked for where the
+// kernel gives them on request; large blocks come from the heap (and so stay there for reuse
+// when freed) instead of being mapped on their own; each thread's heap usable whole at once;
+// at the exit, the rows of tables are left for the exit to free. The server gives freed
+// memory back, large blocks at once and small ones once its statements are done.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
