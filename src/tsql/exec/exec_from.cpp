@@ -95,8 +95,10 @@ bool IsPassThrough(const BoundQuery& q) {
 
 namespace {
 
-// The index over column `col` of a source, built on first use for the rest of the statement.
-const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type) {
+// The index over column `col` of a source, built on first use for the rest of the statement:
+// from the column's array when given (an integer column), else from the rows.
+const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type,
+                           const Table::ColumnArray* array) {
   for (const auto& index : src.column_indexes) {
     if (index->col == col && index->type == type) return *index;
   }
@@ -107,9 +109,15 @@ const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type) {
   std::vector<size_t> hashes;
   hashes.reserve(rows.size());
   for (size_t r = 0; r < rows.size(); ++r) {
-    const Value& v = rows[r][static_cast<size_t>(col)];
-    if (v.is_null()) continue;
-    hashes.push_back(HashKey(&v, &type, 1));
+    if (array) {
+      if (array->nulls[r]) continue;
+      const Value v = Value::Int(array->values[r]);
+      hashes.push_back(HashKey(&v, &type, 1));
+    } else {
+      const Value& v = rows[r][static_cast<size_t>(col)];
+      if (v.is_null()) continue;
+      hashes.push_back(HashKey(&v, &type, 1));
+    }
     index->row_ids.push_back(static_cast<uint32_t>(r));
   }
   index->index.Reset(hashes.size());
@@ -127,11 +135,12 @@ bool IsSourceColumn(const BExpr& e, int source, const SqlType& cmp_type) {
 
 // A query run once per outer row reads a table through a column index when one of the
 // table's filters is "column = value" or "column IN (keyed subquery)" whose other side reads
-// nothing of this scope: only the rows holding those values are tested, in table order.
+// nothing of this scope: only the rows holding those values are tested, in table order. A
+// large table's integer column is indexed from its array, so that a table whose rows are made
+// on demand makes only the rows found.
 bool FromRunner::IndexedScan(int source, TupleSet& out) {
   BoundSource& src = spec_.sources[source];
   if (!src.table || src.rows->empty()) return false;
-  src.table->rows();  // the index reads every row
   const auto& filters = scan_filters_[source];
   std::vector<const Row*> scratch(width_, nullptr);
   EvalCtx ctx = Ctx(scratch.data());
@@ -158,8 +167,17 @@ bool FromRunner::IndexedScan(int source, TupleSet& out) {
   }
   if (!column) return false;
   const SqlType& type = column->type;
-  const ColumnIndex& index = IndexOf(src, column->col, type);
   const std::vector<Row>& rows = *src.rows;
+  std::shared_ptr<const Table::ColumnArray> array;
+  if (type.IsInteger() && src.rows == &src.table->row_slots() && rows.size() >= kArraysFrom &&
+      std::all_of(values.begin(), values.end(), [](const Value& v) {
+        return v.is_null() || v.kind() == Value::Kind::Int;
+      })) {
+    array = src.table->ColumnAsArray(column->col);
+    if (array && (!array->usable || array->values.size() != rows.size())) array = nullptr;
+  }
+  if (!array) src.table->rows();  // the index reads every row
+  const ColumnIndex& index = IndexOf(src, column->col, type, array.get());
   const auto col = static_cast<size_t>(column->col);
   // The values' buckets are requested together rather than waited for one by one.
   std::vector<size_t> hashes(values.size());
@@ -174,7 +192,9 @@ bool FromRunner::IndexedScan(int source, TupleSet& out) {
     if (v.is_null()) continue;
     index.index.ForEach(hashes[i], [&](uint32_t id) {
       uint32_t r = index.row_ids[id];
-      if (KeyEqual(&rows[r][col], &v, &type, 1)) ids.push_back(r);
+      if (array ? array->values[r] == v.int_value() : KeyEqual(&rows[r][col], &v, &type, 1)) {
+        ids.push_back(r);
+      }
       return true;
     });
   }
@@ -182,6 +202,7 @@ bool FromRunner::IndexedScan(int source, TupleSet& out) {
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
   }
+  if (array) src.table->MakeRows(ids);
   // A row found through the index holds one of the values, so the filter that gave them holds
   // for it (the column equals the value; the value is one the IN subquery returns for this
   // outer row): only the other filters are tested.

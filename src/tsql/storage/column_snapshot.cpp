@@ -695,8 +695,11 @@ void SnapshotColumns::MakeRows(const std::vector<uint32_t>* positions, std::vect
   for (size_t part = 1; part < threads; ++part) helpers.emplace_back(make, part);
   make(0);
   for (std::thread& helper : helpers) helper.join();
-  // The rows made hold their values: the pages read for them are not kept.
-  parts_->map->Drop();
+  // The rows made hold their values: the pages read for them are not kept. A call that makes
+  // a few rows (a correlated subquery makes those it finds, once per outer row) keeps them:
+  // dropping them each time costs a system call, and faults when the next rows are read.
+  constexpr size_t kDropFromRows = 4096;
+  if (n >= kDropFromRows) parts_->map->Drop();
   for (const std::exception_ptr& error : errors) {
     if (error) std::rethrow_exception(error);
   }
