@@ -61,6 +61,25 @@ std::optional<std::string> TunablesForHugePages(const char* tunables,
   return value;
 }
 
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+namespace {
+
+// Whether the process was started with a library preloaded: in its environment now, or in the
+// one it was started with (/proc/self/environ keeps that), since a preloaded tool may take
+// itself out of the environment (so as not to follow the process's children).
+bool StartedWithPreload() {
+  if (const char* preload = std::getenv("LD_PRELOAD"); preload && *preload) return true;
+  std::ifstream file("/proc/self/environ", std::ios::binary);
+  std::string entry;
+  while (std::getline(file, entry, '\0')) {
+    if (entry.starts_with("LD_PRELOAD=") && entry.size() > sizeof("LD_PRELOAD=") - 1) return true;
+  }
+  return false;
+}
+
+}  // namespace
+#endif
+
 void RestartWithHugePageHeap(char** argv) {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
   // The setting came with version 2.35; older libraries would ignore it.
@@ -69,7 +88,7 @@ void RestartWithHugePageHeap(char** argv) {
       major * 1000 + minor < 2035) {
     return;
   }
-  if (const char* preload = std::getenv("LD_PRELOAD"); preload && *preload) return;
+  if (StartedWithPreload()) return;
   std::ifstream file("/sys/kernel/mm/transparent_hugepage/enabled");
   const std::string thp_enabled((std::istreambuf_iterator<char>(file)),
                                 std::istreambuf_iterator<char>());
