@@ -69,9 +69,9 @@ class SnapshotColumns {
   // Row i's values, into `row` (given the table's width).
   void MakeRow(size_t i, std::vector<Value>& row) const;
   // Makes rows[i] for each position i (distinct; every row when `positions` is null) whose
-  // made[i] is 0,
-  // and sets made[i]; many on several threads. Counts the rows against the running
-  // statement's memory (raising 701); the rows made until then stay made.
+  // made[i] is 0, and sets made[i]; many on several threads. Counts the rows against the
+  // running statement's memory (raising 701); the rows made until then stay made. Calls do
+  // not overlap (the table's lock).
   void MakeRows(const std::vector<uint32_t>* positions, std::vector<std::vector<Value>>& rows,
                 std::vector<uint8_t>& made) const;
   // A column's integers (datetime ticks when `ticks`) and whether each is NULL, one per row;
