@@ -170,9 +170,8 @@ bool FromRunner::IndexedScan(int source, TupleSet& out) {
   const std::vector<Row>& rows = *src.rows;
   std::shared_ptr<const Table::ColumnArray> array;
   if (type.IsInteger() && src.rows == &src.table->row_slots() && rows.size() >= kArraysFrom &&
-      std::all_of(values.begin(), values.end(), [](const Value& v) {
-        return v.is_null() || v.kind() == Value::Kind::Int;
-      })) {
+      std::all_of(values.begin(), values.end(),
+                  [](const Value& v) { return v.is_null() || v.kind() == Value::Kind::Int; })) {
     array = src.table->ColumnAsArray(column->col);
     if (array && (!array->usable || array->values.size() != rows.size())) array = nullptr;
   }
