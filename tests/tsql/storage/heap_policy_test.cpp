@@ -73,6 +73,7 @@ TEST(HeapPolicy, AThreadsHeapIsMadeWholeAtOnce) {
 #if !defined(__GLIBC__) || defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "only the GNU C library's own allocator has this policy";
 #else
+  const std::string style = GTEST_FLAG_GET(death_test_style);
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   auto largest_inaccessible_mib = [] {
     size_t largest = 0;
@@ -105,6 +106,7 @@ TEST(HeapPolicy, AThreadsHeapIsMadeWholeAtOnce) {
         std::exit(largest < 16 ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
+  GTEST_FLAG_SET(death_test_style, style);
 #endif
 }
 
