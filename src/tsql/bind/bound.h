@@ -129,6 +129,9 @@ struct ColumnIndex {
   SqlType type;
   HashIndex index;
   std::vector<uint32_t> row_ids;  // index id -> row position
+  // The column's array it was built from (a large table's integer column), else null: it was
+  // built from the rows, all of them made.
+  std::shared_ptr<const Table::ColumnArray> array;
 };
 
 // A window function: what it computes, over which partitions, in which order and frame. Its

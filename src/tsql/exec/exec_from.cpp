@@ -95,10 +95,10 @@ bool IsPassThrough(const BoundQuery& q) {
 
 namespace {
 
-// The index over column `col` of a source, built on first use for the rest of the statement:
-// from the column's array when given (an integer column), else from the rows.
-const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type,
-                           const Table::ColumnArray* array) {
+// The index over column `col` of a table source, built on first use for the rest of the
+// statement: a large table's integer column from its array, so that a table whose rows are
+// made on demand makes only the rows found; otherwise from the rows, all of them made.
+const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type) {
   for (const auto& index : src.column_indexes) {
     if (index->col == col && index->type == type) return *index;
   }
@@ -106,6 +106,14 @@ const ColumnIndex& IndexOf(BoundSource& src, int col, const SqlType& type,
   index->col = col;
   index->type = type;
   const std::vector<Row>& rows = *src.rows;
+  if (type.IsInteger() && src.rows == &src.table->row_slots() && rows.size() >= kArraysFrom) {
+    index->array = src.table->ColumnAsArray(col);
+    if (index->array && (!index->array->usable || index->array->values.size() != rows.size())) {
+      index->array = nullptr;
+    }
+  }
+  if (!index->array) src.table->rows();
+  const Table::ColumnArray* array = index->array.get();
   std::vector<size_t> hashes;
   hashes.reserve(rows.size());
   for (size_t r = 0; r < rows.size(); ++r) {
@@ -135,9 +143,7 @@ bool IsSourceColumn(const BExpr& e, int source, const SqlType& cmp_type) {
 
 // A query run once per outer row reads a table through a column index when one of the
 // table's filters is "column = value" or "column IN (keyed subquery)" whose other side reads
-// nothing of this scope: only the rows holding those values are tested, in table order. A
-// large table's integer column is indexed from its array, so that a table whose rows are made
-// on demand makes only the rows found.
+// nothing of this scope: only the rows holding those values are tested, in table order.
 bool FromRunner::IndexedScan(int source, TupleSet& out) {
   BoundSource& src = spec_.sources[source];
   if (!src.table || src.rows->empty()) return false;
@@ -167,16 +173,17 @@ bool FromRunner::IndexedScan(int source, TupleSet& out) {
   }
   if (!column) return false;
   const SqlType& type = column->type;
+  const ColumnIndex& index = IndexOf(src, column->col, type);
   const std::vector<Row>& rows = *src.rows;
-  std::shared_ptr<const Table::ColumnArray> array;
-  if (type.IsInteger() && src.rows == &src.table->row_slots() && rows.size() >= kArraysFrom &&
-      std::all_of(values.begin(), values.end(),
-                  [](const Value& v) { return v.is_null() || v.kind() == Value::Kind::Int; })) {
-    array = src.table->ColumnAsArray(column->col);
-    if (array && (!array->usable || array->values.size() != rows.size())) array = nullptr;
+  // Values are compared with the array's integers (every one an integer, as the column's type
+  // makes them), else with the rows, made for it.
+  const Table::ColumnArray* array = index.array.get();
+  if (array && !std::all_of(values.begin(), values.end(), [](const Value& v) {
+        return v.is_null() || v.kind() == Value::Kind::Int;
+      })) {
+    src.table->rows();
+    array = nullptr;
   }
-  if (!array) src.table->rows();  // the index reads every row
-  const ColumnIndex& index = IndexOf(src, column->col, type, array.get());
   const auto col = static_cast<size_t>(column->col);
   // The values' buckets are requested together rather than waited for one by one.
   std::vector<size_t> hashes(values.size());
