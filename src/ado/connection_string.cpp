@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "ado/ado_errors.h"
-#include "ado/ascii.h"
 #include "ado/connection.h"
 #include "ado/provider.h"
+#include "automation/ascii.h"
 
 namespace orv::ado {
 namespace {
@@ -27,7 +27,7 @@ std::string_view TrimSpaces(std::string_view text) {
 // the value is braced, since the braces may be what is wrong): a malformed text is shown in
 // the error, its password never.
 std::string WithoutPasswords(std::string_view text) {
-  const std::string lower = internal::AsciiLower(text);
+  const std::string lower = automation::AsciiLower(text);
   std::string out;
   size_t copied = 0;
   for (size_t pos = 0; pos < lower.size(); ++pos) {
@@ -104,7 +104,7 @@ ConnectionString::ConnectionString(std::string_view text) : text_(text) {
     }
     bool replaced = false;
     for (auto& [k, v] : pairs_) {
-      if (internal::EqualsIgnoreCase(k, key)) {
+      if (automation::EqualsIgnoreCase(k, key)) {
         v = value;
         replaced = true;
         break;
@@ -116,14 +116,14 @@ ConnectionString::ConnectionString(std::string_view text) : text_(text) {
 
 std::string ConnectionString::Get(std::string_view key, std::string_view default_value) const {
   for (const auto& [k, v] : pairs_) {
-    if (internal::EqualsIgnoreCase(k, key)) return v;
+    if (automation::EqualsIgnoreCase(k, key)) return v;
   }
   return std::string(default_value);
 }
 
 bool ConnectionString::Has(std::string_view key) const {
   for (const auto& [k, v] : pairs_) {
-    if (internal::EqualsIgnoreCase(k, key)) return true;
+    if (automation::EqualsIgnoreCase(k, key)) return true;
   }
   return false;
 }

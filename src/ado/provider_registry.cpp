@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "ado/ado_errors.h"
-#include "ado/ascii.h"
 #include "ado/connection.h"
 #include "ado/provider.h"
+#include "automation/ascii.h"
 
 namespace orv::ado {
 namespace {
@@ -30,7 +30,7 @@ Registry& TheRegistry() {
 void RegisterProvider(std::string_view name, ProviderFactory factory) {
   Registry& registry = TheRegistry();
   std::lock_guard lock(registry.mutex);
-  registry.factories[internal::AsciiLower(name)] = std::move(factory);
+  registry.factories[automation::AsciiLower(name)] = std::move(factory);
 }
 
 std::string ProviderName(const ConnectionString& properties) {
@@ -47,7 +47,7 @@ std::unique_ptr<ProviderConnection> OpenProvider(const ConnectionString& propert
   {
     Registry& registry = TheRegistry();
     std::lock_guard lock(registry.mutex);
-    auto it = registry.factories.find(internal::AsciiLower(name));
+    auto it = registry.factories.find(automation::AsciiLower(name));
     if (it != registry.factories.end()) factory = it->second;
   }
   if (!factory) {

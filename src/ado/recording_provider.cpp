@@ -7,20 +7,20 @@
 #include <utility>
 
 #include "ado/ado_errors.h"
-#include "ado/ascii.h"
 #include "ado/connection.h"
+#include "automation/ascii.h"
 
 namespace orv::ado {
 
 namespace {
 
-struct Registry {
+struct RecordingRegistry {
   std::mutex mutex;
   std::map<std::string, std::weak_ptr<Recording>, std::less<>> recordings;
 };
 
-Registry& TheRegistry() {
-  static Registry registry;
+RecordingRegistry& Recordings() {
+  static RecordingRegistry registry;
   return registry;
 }
 
@@ -67,7 +67,7 @@ std::unique_ptr<ProviderConnection> OpenRecording(const ConnectionString& proper
   const std::string name = properties.Get("Data Source");
   std::shared_ptr<Recording> recording;
   {
-    Registry& registry = TheRegistry();
+    RecordingRegistry& registry = Recordings();
     std::lock_guard lock(registry.mutex);
     auto it = registry.recordings.find(name);
     if (it != registry.recordings.end()) recording = it->second.lock();
@@ -137,7 +137,7 @@ std::shared_ptr<Recording> StartRecording(std::string target, Recording::Mode mo
   auto recording = std::make_shared<Recording>(std::move(target), mode);
   const std::string name = "recording" + std::to_string(++counter);
   recording->connection_text_ = "Provider=Recording;Data Source=" + name;
-  Registry& registry = TheRegistry();
+  RecordingRegistry& registry = Recordings();
   std::lock_guard lock(registry.mutex);
   registry.recordings[name] = recording;
   return recording;
@@ -162,7 +162,7 @@ bool IsLookupBatch(std::string_view text) {
         ++j;
       }
       if (statement_ended) return false;  // something after a ';'
-      words.push_back(internal::AsciiLower(code.substr(i, j - i)));
+      words.push_back(automation::AsciiLower(code.substr(i, j - i)));
       i = j;
       continue;
     }

@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "ado/ado_errors.h"
-#include "ado/ascii.h"
 #include "ado/connection.h"
+#include "automation/ascii.h"
 
 namespace orv::ado {
 
@@ -112,7 +112,7 @@ const Field& Recordset::Fields(size_t index) const {
 const Field& Recordset::Fields(std::string_view name) const {
   RequireOpen();
   for (const Field& field : fields_) {
-    if (internal::EqualsIgnoreCase(field.Name(), name)) return field;
+    if (automation::EqualsIgnoreCase(field.Name(), name)) return field;
   }
   RaiseAdoError(adoerr::kItemNotFound);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "automation/ascii.h"
 #include "automation/error.h"
 #include "fmt/format.h"
 
@@ -90,13 +91,11 @@ namespace internal {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Reads min..max digits at pos; nullopt when fewer than min are there.
 std::optional<int> ReadNumber(std::string_view text, size_t& pos, size_t min, size_t max) {
   size_t start = pos;
   int value = 0;
-  while (pos < text.size() && pos - start < max && IsDigit(text[pos])) {
+  while (pos < text.size() && pos - start < max && IsAsciiDigit(text[pos])) {
     value = value * 10 + (text[pos++] - '0');
   }
   if (pos - start < min) return std::nullopt;
@@ -208,7 +207,7 @@ std::optional<DateValue> ParseDateText(std::string_view text) {
         ++pos;
         size_t start = pos;
         double fraction = 0, scale = 0.1;
-        while (pos < text.size() && IsDigit(text[pos])) {
+        while (pos < text.size() && IsAsciiDigit(text[pos])) {
           fraction += (text[pos++] - '0') * scale;
           scale /= 10;
         }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <utility>
 
+#include "automation/ascii.h"
 #include "automation/collections.h"
 #include "automation/registration.h"
 #include "fmt/format.h"
@@ -13,14 +14,6 @@
 namespace orv::automation {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
 
 class Registry {
  public:
@@ -31,16 +24,16 @@ class Registry {
 
   void Set(std::string_view prog_id, ObjectCreator creator) {
     std::lock_guard<std::mutex> guard(mutex_);
-    creators_[Lower(prog_id)] = std::move(creator);
+    creators_[AsciiLower(prog_id)] = std::move(creator);
   }
   void Remove(std::string_view prog_id) {
     std::lock_guard<std::mutex> guard(mutex_);
-    creators_.erase(Lower(prog_id));
+    creators_.erase(AsciiLower(prog_id));
   }
   // A copy, so that the creator runs without the lock (it may create other objects).
   ObjectCreator Get(std::string_view prog_id) const {
     std::lock_guard<std::mutex> guard(mutex_);
-    auto it = creators_.find(Lower(prog_id));
+    auto it = creators_.find(AsciiLower(prog_id));
     return it == creators_.end() ? ObjectCreator() : it->second;
   }
 

@@ -3,16 +3,16 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <system_error>
+
+#include "automation/ascii.h"
 
 namespace orv::automation::internal {
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 unsigned __int128 PowerOfTen(int exponent) {
   unsigned __int128 result = 1;
@@ -55,7 +55,7 @@ std::optional<double> ParseNumericText(std::string_view text) {
   size_t int_digits = 0;
   size_t frac_digits = 0;
   int first_significant = std::numeric_limits<int>::min();  // decimal position of first non-0
-  while (i < body.size() && IsDigit(body[i])) {
+  while (i < body.size() && IsAsciiDigit(body[i])) {
     if (body[i] != '0' && first_significant == std::numeric_limits<int>::min()) {
       first_significant = 0;
     }
@@ -66,7 +66,7 @@ std::optional<double> ParseNumericText(std::string_view text) {
   if (i < body.size() && body[i] == '.') {
     normal += body[i++];
     int leading_zeros = 0;
-    while (i < body.size() && IsDigit(body[i])) {
+    while (i < body.size() && IsAsciiDigit(body[i])) {
       if (first_significant == std::numeric_limits<int>::min()) {
         if (body[i] == '0') {
           ++leading_zeros;
@@ -85,7 +85,7 @@ std::optional<double> ParseNumericText(std::string_view text) {
     std::string exp_text;
     if (i < body.size() && (body[i] == '+' || body[i] == '-')) exp_text += body[i++];
     size_t exp_start = i;
-    while (i < body.size() && IsDigit(body[i])) exp_text += body[i++];
+    while (i < body.size() && IsAsciiDigit(body[i])) exp_text += body[i++];
     if (i == exp_start) return std::nullopt;
     exponent = std::strtol(exp_text.c_str(), nullptr, 10);  // saturates at LONG_MAX/MIN
     normal += 'e';

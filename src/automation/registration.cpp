@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 
+#include "automation/ascii.h"
 #include "automation/error.h"
 #include "fmt/format.h"
 
@@ -22,14 +23,6 @@ namespace orv::automation {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
 
 std::string_view TrimBlanks(std::string_view text) {
   size_t begin = text.find_first_not_of(" \t\r");
@@ -161,10 +154,10 @@ void RegisterServer(std::string_view prog_id, std::string_view library_path) {
   FileLock lock(file);
   std::vector<Line> lines = ReadLines(file);
   std::string id(TrimBlanks(prog_id));
-  std::string key = Lower(id);
+  std::string key = AsciiLower(id);
   bool replaced = false;
   for (Line& line : lines) {
-    if (!line.prog_id.empty() && Lower(line.prog_id) == key) {
+    if (!line.prog_id.empty() && AsciiLower(line.prog_id) == key) {
       line.path = std::string(path);
       replaced = true;
       break;
@@ -179,19 +172,20 @@ bool UnregisterServer(std::string_view prog_id) {
   if (!fs::exists(file)) return false;
   FileLock lock(file);
   std::vector<Line> lines = ReadLines(file);
-  std::string key = Lower(TrimBlanks(prog_id));
+  std::string key = AsciiLower(TrimBlanks(prog_id));
   size_t before = lines.size();
-  std::erase_if(
-      lines, [&](const Line& line) { return !line.prog_id.empty() && Lower(line.prog_id) == key; });
+  std::erase_if(lines, [&](const Line& line) {
+    return !line.prog_id.empty() && AsciiLower(line.prog_id) == key;
+  });
   if (lines.size() == before) return false;
   WriteLines(file, lines);
   return true;
 }
 
 std::optional<std::string> LookupServer(std::string_view prog_id) {
-  std::string key = Lower(TrimBlanks(prog_id));
+  std::string key = AsciiLower(TrimBlanks(prog_id));
   for (const Line& line : ReadLines(RegistryFilePath())) {
-    if (!line.prog_id.empty() && Lower(line.prog_id) == key) return line.path;
+    if (!line.prog_id.empty() && AsciiLower(line.prog_id) == key) return line.path;
   }
   return std::nullopt;
 }

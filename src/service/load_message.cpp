@@ -1,10 +1,10 @@
 // LoadMessage and the per-thread loader it keeps.
 #include "service/load_message.h"
 
-#include <cctype>
 #include <memory>
 #include <optional>
 
+#include "automation/ascii.h"
 #include "automation/error.h"
 #include "automation/factory.h"
 #include "automation/variant.h"
@@ -23,12 +23,6 @@ std::shared_ptr<ResourceLoader> NewLoader() {
   return automation::As<ResourceLoader>(automation::CreateInstance(kResourceLoaderProgId));
 }
 
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 }  // namespace
 
 std::string LoadMessage(std::string_view key, std::string_view language) {
@@ -40,7 +34,7 @@ std::string LoadMessage(std::string_view key, std::string_view language) {
   try {
     std::shared_ptr<ResourceLoader>& loader = ThreadLoader();
     if (!loader) loader = NewLoader();
-    if (Upper(loader->LanguageID()) != Upper(language)) {
+    if (automation::AsciiUpper(loader->LanguageID()) != automation::AsciiUpper(language)) {
       loader->Unload();
       loader.reset();
       loader = NewLoader();

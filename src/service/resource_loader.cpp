@@ -1,9 +1,9 @@
 // The resource loader and its text table.
 #include "service/resource_loader.h"
 
-#include <cctype>
 #include <memory>
 
+#include "automation/ascii.h"
 #include "automation/factory.h"
 
 namespace orv::service {
@@ -22,17 +22,12 @@ constexpr ResourceText kIndustryTexts[] = {
      "Production Task Execution Summary Middle-Tier Service"},
 };
 
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 }  // namespace
 
 std::string Loader::LoadString(std::string_view key) {
-  if (Upper(base_name_) != Upper(kResourceBaseName)) return std::string(key);
-  const std::string language = Upper(language_);
+  if (automation::AsciiUpper(base_name_) != automation::AsciiUpper(kResourceBaseName))
+    return std::string(key);
+  const std::string language = automation::AsciiUpper(language_);
   for (const ResourceText& text : kIndustryTexts) {
     if (text.key != key) continue;
     if (language == "CHT") return std::string(text.cht);

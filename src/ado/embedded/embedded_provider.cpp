@@ -15,10 +15,10 @@
 #include <utility>
 
 #include "ado/ado_errors.h"
-#include "ado/ascii.h"
 #include "ado/connection.h"
 #include "ado/embedded/variant_from_value.h"
 #include "ado/provider.h"
+#include "automation/ascii.h"
 #include "automation/error.h"
 #include "tsql/engine.h"
 
@@ -211,7 +211,7 @@ std::unique_ptr<ProviderConnection> OpenEmbedded(const ConnectionString& propert
   } catch (const tsql::SqlException& e) {
     automation::Raise(adoerr::kProviderError, kErrorSource, e.what());
   }
-  using internal::EqualsIgnoreCase;
+  using automation::EqualsIgnoreCase;
   const std::string mode = properties.Get("Mode");
   if (!mode.empty() && !EqualsIgnoreCase(mode, "Read") && !EqualsIgnoreCase(mode, "ReadWrite")) {
     RaiseAdoError(adoerr::kInvalidArgument,

@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "ado/ado_errors.h"
-#include "ado/ascii.h"
 #include "ado/connection.h"
+#include "automation/ascii.h"
 
 namespace orv::ado::odbc {
 namespace {
 
-using internal::AsciiLower;
-using internal::EqualsIgnoreCase;
+using automation::AsciiLower;
+using automation::EqualsIgnoreCase;
 
 bool IsOneOf(std::string_view key, std::initializer_list<std::string_view> names) {
   for (std::string_view name : names) {

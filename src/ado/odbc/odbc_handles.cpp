@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "ado/ado_errors.h"
-#include "ado/ascii.h"
 #include "ado/connection.h"
+#include "automation/ascii.h"
 
 namespace orv::ado::odbc {
 namespace {
@@ -110,7 +110,7 @@ std::string FreeTdsDriverName() {
                                     &description_length, attributes, sizeof attributes,
                                     &attributes_length))) {
       direction = SQL_FETCH_NEXT;
-      if (internal::EqualsIgnoreCase(reinterpret_cast<const char*>(description), "FreeTDS")) {
+      if (automation::EqualsIgnoreCase(reinterpret_cast<const char*>(description), "FreeTDS")) {
         return std::string("FreeTDS");
       }
     }

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "ado/ado_errors.h"
-#include "ado/ascii.h"
 #include "ado/connection.h"
 #include "ado/odbc/odbc_handles.h"
+#include "automation/ascii.h"
 
 namespace orv::ado::odbc {
 namespace {
@@ -118,7 +118,7 @@ DecimalValue DecimalFromText(std::string_view text, int scale) {
 
 std::string TypeText(std::string_view type_name, SQLSMALLINT sql_type, SQLULEN size,
                      SQLSMALLINT scale) {
-  std::string name = internal::AsciiLower(type_name);
+  std::string name = automation::AsciiLower(type_name);
   if (name.empty()) {
     switch (sql_type) {
       case SQL_BIT: name = "bit"; break;

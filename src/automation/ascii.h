@@ -1,17 +1,27 @@
-// ASCII case folding for the names this layer compares without regard to case: connection
-// string keys, provider names and field names.
+// ASCII case folding for the names compared without regard to case: programmatic ids,
+// connection-string keys, provider and field names, resource languages.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace orv::ado::internal {
+namespace orv::automation {
+
+inline bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 inline char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 inline std::string AsciiLower(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+inline std::string AsciiUpper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
   return out;
 }
 
@@ -23,4 +33,4 @@ inline bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-}  // namespace orv::ado::internal
+}  // namespace orv::automation
