@@ -9,14 +9,7 @@
 namespace orv::tsql {
 namespace {
 
-std::string JoinName(const ast::Name& name) {
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (i) out += '.';
-    out += name[i];
-  }
-  return out;
-}
+using ast::JoinName;
 
 bool IsComparison(ast::Op op) {
   switch (op) {

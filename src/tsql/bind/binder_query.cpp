@@ -12,14 +12,7 @@
 namespace orv::tsql {
 namespace {
 
-std::string JoinName(const ast::Name& name) {
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) {
-    if (i) out += '.';
-    out += name[i];
-  }
-  return out;
-}
+using ast::JoinName;
 
 std::string OutputName(const ast::SelectItem& item) {
   if (!item.alias.empty()) return item.alias;

@@ -11,11 +11,7 @@
 namespace orv::tsql {
 namespace {
 
-std::string JoinName(const ast::Name& name) {
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) out += (i ? "." : "") + name[i];
-  return out;
-}
+using ast::JoinName;
 
 bool StartsWord(std::string_view text, size_t at, std::string_view word) {
   if (at + word.size() > text.size()) return false;

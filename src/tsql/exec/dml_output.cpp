@@ -22,11 +22,7 @@ BoundSource Image(const char* name, const Table& table) {
   return source;
 }
 
-std::string JoinName(const ast::Name& name) {
-  std::string out;
-  for (size_t i = 0; i < name.size(); ++i) out += (i ? "." : "") + name[i];
-  return out;
-}
+using ast::JoinName;
 
 // The table OUTPUT ... INTO adds rows to: Msg 330 for a view or common table expression.
 std::shared_ptr<Table> IntoTable(Binder& binder, const ast::Name& name) {

@@ -29,6 +29,8 @@ int64_t IntOf(const Value& v, const SqlType& t);
 // A datetime argument (strings read as datetime; 241/242 on bad text).
 int64_t TicksOf(const Value& v, const SqlType& t);
 
+// The result type of the functions that always return int (YEAR, CHARINDEX, ...).
+inline SqlType IntType(Types) { return SqlType::Int(); }
 // varchar(n) / nvarchar(n) with the argument's length (char -> varchar); varchar(30) for
 // non-string arguments.
 SqlType VarTextLike(const SqlType& t);

@@ -289,7 +289,6 @@ Value ToDateTimeOffset(Args a, Types t, const SqlType&) {
   return Value::DateTime2(units, OffsetArgument(a[1], t[1]));
 }
 
-SqlType IntType(Types) { return SqlType::Int(); }
 SqlType NameType(Types) { return SqlType::NVarChar(30); }
 SqlType DateType(Types) { return SqlType::Date(); }
 SqlType DateTimeType(Types) { return SqlType::DateTime(); }

@@ -279,7 +279,6 @@ SqlType LongText(Types t) {
   return SqlType::VarChar(max ? SqlType::kMaxLength : 8000);
 }
 SqlType CharOne(Types) { return SqlType::Char(1); }
-SqlType IntType(Types) { return SqlType::Int(); }
 SqlType VarChar8000(Types) { return SqlType::VarChar(8000); }
 SqlType StrType(Types) { return SqlType::VarChar(8000); }
 

@@ -8,6 +8,15 @@
 
 namespace orv::tsql::ast {
 
+std::string JoinName(const Name& name) {
+  std::string out;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (i) out += '.';
+    out += name[i];
+  }
+  return out;
+}
+
 Expr::~Expr() {
   if (args.empty() && !case_operand && !case_else) return;
   std::vector<ExprPtr> pending;

@@ -29,6 +29,9 @@ struct SourcePos {
 // Empty parts stand for omitted ones ("tempdb..#T").
 using Name = std::vector<std::string>;
 
+// The name as written with its parts joined by dots ("dbo.t_ICItem", "tempdb..#T").
+std::string JoinName(const Name& name);
+
 struct QueryExpr;
 struct Expr;
 using ExprPtr = std::unique_ptr<Expr>;

@@ -13,10 +13,8 @@
 namespace orv::tsql {
 namespace {
 
-std::string Str(std::string_view s) { return std::string(s); }
-
 [[noreturn]] void Overflow(const SqlType& result) {
-  ThrowError(8115, {"expression", Str(result.MessageName())});
+  ThrowError(8115, {"expression", std::string(result.MessageName())});
 }
 
 [[noreturn]] void DivideByZero() { ThrowError(8134); }
@@ -181,7 +179,7 @@ Value DateTimeOp(Op op, const Value& left, const SqlType& lt, const Value& right
   Value r = rt.IsString() ? Convert(right, rt, result, CastMode::Implicit) : right;
   auto bounded = [&](const Value& v) {
     double days = AsDouble(v);
-    if (!(std::fabs(days) < 4000000)) ThrowError(517, {Str(result.MessageName())});
+    if (!(std::fabs(days) < 4000000)) ThrowError(517, {std::string(result.MessageName())});
     return DaysToTicks(v);
   };
   int64_t a = bounded(l), b = bounded(r);
@@ -190,7 +188,7 @@ Value DateTimeOp(Op op, const Value& left, const SqlType& lt, const Value& right
     constexpr int64_t kMinute = 60 * kTicksPerSecond;
     ticks = dt::FloorDiv(ticks + kMinute / 2, kMinute) * kMinute;
   }
-  if (!dt::InRange(ticks)) ThrowError(517, {Str(result.MessageName())});
+  if (!dt::InRange(ticks)) ThrowError(517, {std::string(result.MessageName())});
   return Value::DateTime(ticks);
 }
 
@@ -260,7 +258,7 @@ Value Arithmetic(Op op, const Value& left, const SqlType& lt, const Value& right
     }
     return ExactOp(op, AsExact(a), AsExact(b), result);
   }
-  if (op == Op::Mod) ThrowError(8117, {Str(result.MessageName()), "modulo"});
+  if (op == Op::Mod) ThrowError(8117, {std::string(result.MessageName()), "modulo"});
   return FloatOp(op, AsDouble(a), AsDouble(b), result);
 }
 
@@ -282,7 +280,7 @@ Value Negate(const Value& v, const SqlType& type) {
     case Value::Kind::String:
     case Value::Kind::DateTime:
     case Value::Kind::DateTime2:
-      ThrowError(8117, {Str(type.MessageName()), "minus"});
+      ThrowError(8117, {std::string(type.MessageName()), "minus"});
   }
   return v;
 }

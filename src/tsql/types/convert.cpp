@@ -17,14 +17,13 @@
 namespace orv::tsql {
 namespace {
 
-std::string Str(std::string_view s) { return std::string(s); }
-
 [[noreturn]] void Overflow(std::string_view from, const SqlType& to) {
-  ThrowError(8115, {Str(from), Str(to.MessageName())});
+  ThrowError(8115, {std::string(from), std::string(to.MessageName())});
 }
 
 [[noreturn]] void ConversionFailed(const SqlType& from, std::string_view text, const SqlType& to) {
-  ThrowError(245, {Str(util::SourceName(from)), Str(text), Str(to.MessageName())});
+  ThrowError(
+      245, {std::string(util::SourceName(from)), std::string(text), std::string(to.MessageName())});
 }
 
 Value MakeInteger(int64_t v, const SqlType& to, std::string_view from_name) {
@@ -239,7 +238,7 @@ Value FitNumberText(const std::string& text, const SqlType& from, const SqlType&
 std::string DateText(int64_t ticks, const SqlType& from, int style) {
   std::string out;
   if (!dt::Format(ticks, style, from.id == TypeId::Date, out)) {
-    ThrowError(281, {std::to_string(style), Str(from.MessageName())});
+    ThrowError(281, {std::to_string(style), std::string(from.MessageName())});
   }
   return out;
 }
@@ -248,7 +247,7 @@ std::string PreciseText(const Value& v, const SqlType& from, int style) {
   std::string out;
   if (!dt::FormatPrecise(v.datetime2_units(), v.datetime2_offset(), from.id, from.scale, style,
                          out)) {
-    ThrowError(281, {std::to_string(style), Str(from.MessageName())});
+    ThrowError(281, {std::to_string(style), std::string(from.MessageName())});
   }
   return out;
 }
@@ -263,7 +262,8 @@ Value ToStringType(const Value& v, const SqlType& from, const SqlType& to, CastM
         return FitString(v.string_value(), to, mode);
       }
       if (from.id == TypeId::UniqueIdentifier) {
-        if (to.length != SqlType::kMaxLength && to.length < 36) ThrowError(8115, {"uniqueidentifier", Str(to.MessageName())});
+        if (to.length != SqlType::kMaxLength && to.length < 36)
+          ThrowError(8115, {"uniqueidentifier", std::string(to.MessageName())});
         return FitString(GuidText(v.string_value()), to, mode);
       }
       return FitString(v.string_value(), to, mode);
@@ -326,7 +326,8 @@ Value StringToInteger(std::string_view raw, const SqlType& from, const SqlType& 
   if (overflow || v < std::numeric_limits<int64_t>::min() ||
       v > std::numeric_limits<int64_t>::max() || !FitsIntegerType(static_cast<int64_t>(v), to.id)) {
     if (to.id == TypeId::Int) {
-      ThrowError(248, {Str(util::SourceName(from)), Str(raw), Str(to.MessageName())});
+      ThrowError(248, {std::string(util::SourceName(from)), std::string(raw),
+                       std::string(to.MessageName())});
     }
     Overflow("expression", to);
   }
@@ -355,7 +356,7 @@ Value StringToExact(std::string_view raw, const SqlType& from, const SqlType& to
     case dec::ParseStatus::kOk:
       return Value::Decimal(v, to.scale);
     case dec::ParseStatus::kSyntax:
-      ThrowError(8114, {Str(util::SourceName(from)), "numeric"});
+      ThrowError(8114, {std::string(util::SourceName(from)), "numeric"});
     case dec::ParseStatus::kOverflow:
       Overflow(util::SourceName(from), to);
   }
@@ -395,14 +396,15 @@ Value MakeFloat(double d, const SqlType& to, std::string_view from_name) {
 Value StringToFloat(std::string_view raw, const SqlType& from, const SqlType& to) {
   std::string_view s = TrimBlanks(raw);
   if (s.empty()) return Value::Float(0);
-  if (!IsFloatText(s)) ThrowError(8114, {Str(util::SourceName(from)), Str(to.MessageName())});
+  if (!IsFloatText(s))
+    ThrowError(8114, {std::string(util::SourceName(from)), std::string(to.MessageName())});
   return MakeFloat(std::strtod(std::string(s).c_str(), nullptr), to, util::SourceName(from));
 }
 
 // ---- datetimes ------------------------------------------------------------------------------
 
 [[noreturn]] void NotAllowed(const SqlType& from, const SqlType& to) {
-  ThrowError(529, {Str(from.MessageName()), Str(to.MessageName())});
+  ThrowError(529, {std::string(from.MessageName()), std::string(to.MessageName())});
 }
 
 const int64_t kSmallMin = 0;
@@ -413,7 +415,7 @@ const int64_t kSmallMax = MakeDateTime(2079, 6, 6, 23, 59, 0);
 // Brings a datetime value to the target's resolution and range.
 Value FitDateTime(int64_t ticks, const SqlType& from, const SqlType& to) {
   auto out_of_range = [&] {
-    ThrowError(242, {Str(util::SourceName(from)), Str(to.MessageName())});
+    ThrowError(242, {std::string(util::SourceName(from)), std::string(to.MessageName())});
   };
   if (to.id == TypeId::Date) {
     ticks = dt::FloorDiv(ticks, kTicksPerDay) * kTicksPerDay;
@@ -437,7 +439,7 @@ Value MakePrecise(int64_t units, int offset, const SqlType& to, const SqlType& f
   units = dt::RoundUnits(units, to.scale);
   if (to.id == TypeId::Time) return Value::DateTime2(units - dt::FloorDiv(units, dt::kUnitsPerDay) * dt::kUnitsPerDay);
   if (units < 0 || units > dt::kMaxUnits) {
-    ThrowError(242, {Str(util::SourceName(from)), Str(to.MessageName())});
+    ThrowError(242, {std::string(util::SourceName(from)), std::string(to.MessageName())});
   }
   return Value::DateTime2(units, to.id == TypeId::DateTimeOffset ? offset : 0);
 }
@@ -478,7 +480,7 @@ Value StringToDateTime(std::string_view raw, const SqlType& from, const SqlType&
     case dt::ParseResult::kInvalid:
       ThrowError(241);
     case dt::ParseResult::kOutOfRange:
-      ThrowError(242, {Str(util::SourceName(from)), Str(to.MessageName())});
+      ThrowError(242, {std::string(util::SourceName(from)), std::string(to.MessageName())});
   }
   return Value::Null();
 }
