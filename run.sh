@@ -52,9 +52,12 @@ case "$cmd" in
   test)
     install_packages
     rm -rf build/test build/asan
-    build build/test -DCMAKE_BUILD_TYPE=Release
+    # From scratch, a unity build (sixteen files compiled as one) takes a third of the time: the
+    # headers and the inline code they bring are compiled once per sixteen files, not per file.
+    unity=(-DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=16)
+    build build/test -DCMAKE_BUILD_TYPE=Release "${unity[@]}"
     (cd build/test && ctest --output-on-failure -j "$(jobs)")
-    build build/asan -DCMAKE_BUILD_TYPE=Debug -DORV_SANITIZE=ON
+    build build/asan -DCMAKE_BUILD_TYPE=Debug -DORV_SANITIZE=ON "${unity[@]}"
     (cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
        ctest --output-on-failure -j "$(jobs)")
     ;;

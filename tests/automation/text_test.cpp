@@ -12,7 +12,7 @@ namespace {
 
 using testing::RaisedNumber;
 
-DecimalValue Dec(__int128 unscaled, int scale) { return DecimalValue{unscaled, scale}; }
+DecimalValue DecOf(__int128 unscaled, int scale) { return DecimalValue{unscaled, scale}; }
 
 TEST(CStrTest, FixedForms) {
   struct Case {
@@ -36,22 +36,22 @@ TEST(CStrTest, FixedForms) {
       {0.00001, "0.00001"},
       {0.000001, "1E-06"},
       {-2.5e-7, "-2.5E-07"},
-      {Dec(1250, 2), "12.50"},
-      {Dec(5, 3), "0.005"},
-      {Dec(-5, 1), "-0.5"},
-      {Dec(0, 4), "0.0000"},
-      {Dec(42, 0), "42"},
-      {Dec(-5, 38), "-0.00000000000000000000000000000000000005"},
-      {Dec(18446744073709551615ull, 19), "1.8446744073709551615"},
-      {Dec(-static_cast<__int128>(18446744073709551615ull), 0), "-18446744073709551615"},
-      {Dec(static_cast<__int128>(18446744073709551615ull) + 1, 19), "1.8446744073709551616"},
-      {Dec(-1, 19), "-0.0000000000000000001"},
-      {Dec(7, 20), "0.00000000000000000007"},
-      {Dec(static_cast<__int128>(-12345678901234567) * 1000000000, 10),
+      {DecOf(1250, 2), "12.50"},
+      {DecOf(5, 3), "0.005"},
+      {DecOf(-5, 1), "-0.5"},
+      {DecOf(0, 4), "0.0000"},
+      {DecOf(42, 0), "42"},
+      {DecOf(-5, 38), "-0.00000000000000000000000000000000000005"},
+      {DecOf(18446744073709551615ull, 19), "1.8446744073709551615"},
+      {DecOf(-static_cast<__int128>(18446744073709551615ull), 0), "-18446744073709551615"},
+      {DecOf(static_cast<__int128>(18446744073709551615ull) + 1, 19), "1.8446744073709551616"},
+      {DecOf(-1, 19), "-0.0000000000000000001"},
+      {DecOf(7, 20), "0.00000000000000000007"},
+      {DecOf(static_cast<__int128>(-12345678901234567) * 1000000000, 10),
        "-1234567890123456.7000000000"},
       // Above 64 bits: a chunk of zeros inside, and the largest 38-digit magnitude.
-      {Dec(static_cast<__int128>(10000000000000000000ull) * 10 + 5, 0), "100000000000000000005"},
-      {Dec(-(static_cast<__int128>(10000000000000000000ull) * 10000000000000000000ull - 1), 4),
+      {DecOf(static_cast<__int128>(10000000000000000000ull) * 10 + 5, 0), "100000000000000000005"},
+      {DecOf(-(static_cast<__int128>(10000000000000000000ull) * 10000000000000000000ull - 1), 4),
        "-9999999999999999999999999999999999.9999"},
       {DateValue::FromParts(2024, 1, 5), "2024-01-05"},
       {DateValue::FromParts(2024, 1, 5, 13, 45, 7), "2024-01-05 13:45:07"},
@@ -159,13 +159,13 @@ TEST(EqualsIntegerTest, NumbersTextsAndEmpty) {
     bool expected;
   };
   const Case cases[] = {
-      {"1", 1, true},         {" 1 ", 1, true},        {"1.0", 1, true},
-      {"1.5", 1, false},      {"2", 1, false},         {"-0", 0, true},
-      {Variant(), 0, true},   {Variant(), 1, false},   {Variant::Null(), 0, false},
-      {int16_t{1}, 1, true},  {int32_t{1}, 2, false},  {1.0, 1, true},
-      {0.9999, 1, false},     {true, -1, true},        {false, 0, true},
-      {Dec(100, 2), 1, true}, {Dec(101, 2), 1, false}, {Dec(-3, 0), -3, true},
-      {Dec(15, 1), 2, false},
+      {"1", 1, true},           {" 1 ", 1, true},          {"1.0", 1, true},
+      {"1.5", 1, false},        {"2", 1, false},           {"-0", 0, true},
+      {Variant(), 0, true},     {Variant(), 1, false},     {Variant::Null(), 0, false},
+      {int16_t{1}, 1, true},    {int32_t{1}, 2, false},    {1.0, 1, true},
+      {0.9999, 1, false},       {true, -1, true},          {false, 0, true},
+      {DecOf(100, 2), 1, true}, {DecOf(101, 2), 1, false}, {DecOf(-3, 0), -3, true},
+      {DecOf(15, 1), 2, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(EqualsInteger(c.input, c.n), c.expected) << "'" << CStr(c.input) << "' = " << c.n;
@@ -195,7 +195,7 @@ TEST(EqualsTextTest, EmptyEqualsEmptyTextAndNullEqualsNothing) {
 TEST(NullToDefaultTest, OnlyNullIsReplaced) {
   EXPECT_EQ(NullToDefault(Variant::Null(), std::string("dflt")), "dflt");
   EXPECT_EQ(NullToDefault(Variant(), std::string("dflt")), "");
-  EXPECT_EQ(NullToDefault(Variant(Dec(250, 2)), std::string()), "2.50");
+  EXPECT_EQ(NullToDefault(Variant(DecOf(250, 2)), std::string()), "2.50");
   EXPECT_EQ(NullToDefault(Variant::Null(), Variant(7)).AsLong(), 7);
   EXPECT_TRUE(NullToDefault(Variant(), Variant(7)).IsEmpty());
 }

@@ -213,7 +213,7 @@ std::string WhereLine(const automation::Dictionary& filter) {
   return LineStartingWith(Rpt406Batch(filter), " where 1=1 ");
 }
 
-constexpr const char* kDates =
+constexpr const char* kJanuary =
     " And CONVERT(char(10),v1.FDate,120)>='2024-01-01' And "
     "CONVERT(char(10),v1.FDate,120)<='2024-01-31'";
 
@@ -235,7 +235,7 @@ TEST(Report406Text, EveryKeyInTableOrder) {
       {"bLongNumber", true},
   });
   EXPECT_EQ(WhereLine(*filter),
-            std::string(" where 1=1  And v1.FBillNo>='O''K' And v1.FBillNo<='WORK9'") + kDates +
+            std::string(" where 1=1  And v1.FBillNo>='O''K' And v1.FBillNo<='WORK9'") + kJanuary +
                 " And t1.FNumber>='1.1' And t1.FNumber<='1.9' And TD.FNumber>='D1' And "
                 "TD.FNumber<='D9' And TE.FNumber>='E1' And TE.FNumber<='E9' And v1.FStatus=0 And "
                 "v1.FCancelLation=0  And v1.FStatus<>3 ");
@@ -251,7 +251,7 @@ TEST(Report406Text, ShortNumbersWhenLongNumberIsFalseOrAbsent) {
                               {"CheckState", 2},
                               {"CheckClose", 2}});
     if (!long_number.IsEmpty()) filter->SetItem("bLongNumber", long_number);
-    EXPECT_EQ(WhereLine(*filter), std::string(" where 1=1 ") + kDates +
+    EXPECT_EQ(WhereLine(*filter), std::string(" where 1=1 ") + kJanuary +
                                       " And t1.FShortNumber>='A' And TD.FShortNumber>='D' And "
                                       "TE.FShortNumber<='E' And v1.FCancelLation=0 ");
   }
@@ -273,7 +273,7 @@ TEST(Report406Text, StatusSwitches) {
     auto filter = MakeFilter({{"BDate", "2024-01-01"}, {"EDate", "2024-01-31"}});
     if (!c.check_state.IsEmpty()) filter->SetItem("CheckState", c.check_state);
     if (!c.check_close.IsEmpty()) filter->SetItem("CheckClose", c.check_close);
-    EXPECT_EQ(WhereLine(*filter), std::string(" where 1=1 ") + kDates + c.tail);
+    EXPECT_EQ(WhereLine(*filter), std::string(" where 1=1 ") + kJanuary + c.tail);
   }
 }
 

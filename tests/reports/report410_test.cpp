@@ -70,11 +70,11 @@ std::string ExpectedBatch1(const std::string& days, const std::string& condition
          "Update #Data set FQtyDecimal=4,FPriceDecimal=4 where FSumSort=102 or FSumSort=101";
 }
 
-std::string Collapsed(const std::string& batch) {
+std::string CollapsedData(const std::string& batch) {
   return CollapseColumnList(batch, "Create Table #Data(");
 }
 
-constexpr const char* kDates =
+constexpr const char* kIn2024 =
     " And CONVERT(char(10),v1.FBeginDate,120)>='2024-01-01'"
     " And CONVERT(char(10),v1.FBeginDate,120)<='2024-12-31'"
     " And CONVERT(char(10),v1.FPlanFinishDate,120)>='2024-02-01'"
@@ -88,8 +88,8 @@ std::shared_ptr<automation::Dictionary> DatesFilter() {
 }
 
 TEST(Report410Text, MinimalConditionsGiveTheWholeBatch) {
-  ExpectSameText(Collapsed(Rpt410Batch1(ReadRpt410Conditions(*DatesFilter()), 7)),
-                 ExpectedBatch1("7", std::string(kDates) + " And v1.FCancelLation=0 --插入小计"));
+  ExpectSameText(CollapsedData(Rpt410Batch1(ReadRpt410Conditions(*DatesFilter()), 7)),
+                 ExpectedBatch1("7", std::string(kIn2024) + " And v1.FCancelLation=0 --插入小计"));
 }
 
 TEST(Report410Text, EveryKeySetWithNoAlarmDays) {
@@ -109,14 +109,14 @@ TEST(Report410Text, EveryKeySetWithNoAlarmDays) {
        }) {
     filter->SetItem(key, value);
   }
-  ExpectSameText(Collapsed(Rpt410Batch1(ReadRpt410Conditions(*filter), 0)),
-                 ExpectedBatch1("0", " And v1.FBillNo>='W1' And v1.FBillNo<='W''9'" +
-                                         std::string(kDates) +
-                                         " And t1.FNumber>='1' And t1.FNumber<='9'"
-                                         " And TD.FNumber>='D1' And TD.FNumber<='D9'"
-                                         " And TE.FNumber>='E1' And TE.FNumber<='E9'"
-                                         " And v1.FStatus>0 And v1.FCancelLation=0 "
-                                         " And v1.FStatus<>3 --插入小计"));
+  ExpectSameText(
+      CollapsedData(Rpt410Batch1(ReadRpt410Conditions(*filter), 0)),
+      ExpectedBatch1("0", " And v1.FBillNo>='W1' And v1.FBillNo<='W''9'" + std::string(kIn2024) +
+                              " And t1.FNumber>='1' And t1.FNumber<='9'"
+                              " And TD.FNumber>='D1' And TD.FNumber<='D9'"
+                              " And TE.FNumber>='E1' And TE.FNumber<='E9'"
+                              " And v1.FStatus>0 And v1.FCancelLation=0 "
+                              " And v1.FStatus<>3 --插入小计"));
 }
 
 TEST(Report410Text, SwitchValuesAndNumberColumns) {
@@ -138,7 +138,7 @@ TEST(Report410Text, SwitchValuesAndNumberColumns) {
   for (const Case& c : cases) {
     auto filter = DatesFilter();
     for (const auto& [key, value] : c.keys) filter->SetItem(key, value);
-    EXPECT_EQ(ReadRpt410Conditions(*filter), std::string(kDates) + c.tail);
+    EXPECT_EQ(ReadRpt410Conditions(*filter), std::string(kIn2024) + c.tail);
   }
 }
 

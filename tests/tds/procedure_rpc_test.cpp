@@ -19,7 +19,7 @@ namespace {
 using testing::Batch;
 
 // One RPC parameter: an int, or an nvarchar(40); nullopt values are NULL.
-struct Param {
+struct ProcArg {
   std::string name;  // "" by position
   bool output = false;
   std::optional<int32_t> number;
@@ -27,14 +27,14 @@ struct Param {
   bool is_text = false;
 };
 
-Param Int(std::string name, std::optional<int32_t> v, bool output = false) {
-  return Param{std::move(name), output, v, std::nullopt, false};
+ProcArg Int(std::string name, std::optional<int32_t> v, bool output = false) {
+  return ProcArg{std::move(name), output, v, std::nullopt, false};
 }
-Param Text(std::string name, std::optional<std::string> v, bool output = false) {
-  return Param{std::move(name), output, std::nullopt, std::move(v), true};
+ProcArg Text(std::string name, std::optional<std::string> v, bool output = false) {
+  return ProcArg{std::move(name), output, std::nullopt, std::move(v), true};
 }
 
-std::vector<uint8_t> RpcMessage(const std::string& procedure, const std::vector<Param>& params) {
+std::vector<uint8_t> RpcMessage(const std::string& procedure, const std::vector<ProcArg>& params) {
   ByteWriter w;
   w.U32(22);  // ALL_HEADERS: the transaction descriptor header only
   w.U32(18);
@@ -43,7 +43,7 @@ std::vector<uint8_t> RpcMessage(const std::string& procedure, const std::vector<
   w.U32(1);
   w.UsVarChar(Utf8ToUtf16(procedure));
   w.U16(0);  // option flags
-  for (const Param& p : params) {
+  for (const ProcArg& p : params) {
     w.BVarChar(Utf8ToUtf16(p.name));
     w.U8(p.output ? 1 : 0);
     if (p.is_text) {
@@ -68,7 +68,6 @@ std::vector<uint8_t> RpcMessage(const std::string& procedure, const std::vector<
   return w.bytes();
 }
 
-
 class ProcedureRpc : public ::testing::Test {
  protected:
   ProcedureRpc() {
@@ -84,13 +83,13 @@ begin
 end)"), Reset::kNone);
     EXPECT_TRUE(o.calls.at(0).results.empty());
   }
-  CallOutcome Call(const std::string& name, const std::vector<Param>& params) {
+  CallOutcome Call(const std::string& name, const std::vector<ProcArg>& params) {
     Outcome o = handler_.Execute(packet::kRpc, RpcMessage(name, params), Reset::kNone);
     return std::move(o.calls.at(0));
   }
   // The reply's tokens after the procedure's results, as token bytes in order (only for calls
   // whose procedure sends no rows): 0x79 RETURNSTATUS, 0xAC RETURNVALUE, 0xFE DONEPROC, ...
-  std::vector<uint8_t> TokenKinds(const std::string& name, const std::vector<Param>& params) {
+  std::vector<uint8_t> TokenKinds(const std::string& name, const std::vector<ProcArg>& params) {
     Outcome outcome = handler_.Execute(packet::kRpc, RpcMessage(name, params), Reset::kNone);
     std::vector<uint8_t> bytes;
     ResponseStream stream(
@@ -138,7 +137,7 @@ end)"), Reset::kNone);
 TEST_F(ProcedureRpc, ArgumentsOutputsAndReturnCode) {
   struct Case {
     const char* name;
-    std::vector<Param> params;
+    std::vector<ProcArg> params;
     int32_t a, sum, status;
     std::string note;
     std::vector<uint16_t> ordinals;  // of the RETURNVALUEs: the arguments' places
@@ -178,7 +177,7 @@ TEST_F(ProcedureRpc, ErrorsOfTheCallAndOfTheProcedure) {
   struct Case {
     const char* name;
     std::string procedure;
-    std::vector<Param> params;
+    std::vector<ProcArg> params;
     int32_t error;
     std::optional<int32_t> status;  // none: the procedure did not run to its end
   };

@@ -92,8 +92,8 @@ class OdbcProviderTest : public ::testing::Test {
   static void SetUpTestSuite() {
     path_ = new std::string("/tmp/orv_odbc_provider_" + std::to_string(getpid()) + ".orvdb");
     std::remove(path_->c_str());
-    served_ = new testing::SourceUnderTest(*path_, "Provider=Embedded;Data Source=" + *path_,
-                                           ORV_CLI_PATH);
+    served_ = new orv::testing::SourceUnderTest(*path_, "Provider=Embedded;Data Source=" + *path_,
+                                                ORV_CLI_PATH);
   }
   static void TearDownTestSuite() {
     delete served_;
@@ -107,13 +107,13 @@ class OdbcProviderTest : public ::testing::Test {
   }
 
   static std::string* path_;
-  static testing::SourceUnderTest* served_;
+  static orv::testing::SourceUnderTest* served_;
   std::unique_ptr<ProviderConnection> embedded_;
   std::unique_ptr<ProviderConnection> odbc_;
 };
 
 std::string* OdbcProviderTest::path_ = nullptr;
-testing::SourceUnderTest* OdbcProviderTest::served_ = nullptr;
+orv::testing::SourceUnderTest* OdbcProviderTest::served_ = nullptr;
 
 TEST_F(OdbcProviderTest, EveryBatchGivesTheEmbeddedResults) {
   const char* const batches[] = {

@@ -105,7 +105,7 @@ TEST(HeapPolicy, AThreadsHeapIsMadeWholeAtOnce) {
         for (void* block : blocks) std::free(block);
         std::exit(largest < 16 ? 0 : 1);
       },
-      testing::ExitedWithCode(0), "");
+      ::testing::ExitedWithCode(0), "");
   GTEST_FLAG_SET(death_test_style, style);
 #endif
 }
@@ -127,7 +127,7 @@ TEST(HeapPolicy, AServerGivesLargeBlocksBack) {
         const size_t mapped_after = mallinfo2().hblkhd;
         std::exit(block && mapped_while_held > mapped_before && mapped_after == mapped_before ? 0 : 1);
       },
-      testing::ExitedWithCode(0), "");
+      ::testing::ExitedWithCode(0), "");
 #endif
 }
 
@@ -170,7 +170,7 @@ TEST(HeapPolicy, AnIdleServerGivesFreedSmallBlocksBack) {
         }
         std::exit(before >= 190 && resident_mib() <= before - 150 ? 0 : 1);
       },
-      testing::ExitedWithCode(0), "");
+      ::testing::ExitedWithCode(0), "");
 #endif
 }
 
@@ -189,7 +189,7 @@ TEST(HeapPolicy, TablesGoingAtTheExitLeaveTheirRows) {
         KeepRowsUntilExit();
         std::exit(rows_of_a_table_that_goes().expired() ? 1 : 0);
       },
-      testing::ExitedWithCode(0), "");
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
