@@ -12,6 +12,7 @@
 #include <future>
 #include <map>
 #include <set>
+#include <thread>
 
 #include "tsql/bind/binder.h"
 #include "tsql/catalog/transaction.h"
@@ -540,12 +541,31 @@ void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
   }
 }
 
+namespace {
+
+// Waits before a statement is bound again after another process's commit: no pause for the
+// first tries, then 1, 2, 4 ... up to 20 ms. False once the statement has waited out the lock
+// timeout (SET LOCK_TIMEOUT, or ten seconds when that waits without limit).
+bool PauseBeforeRetry(int attempt, std::chrono::steady_clock::time_point first_try,
+                      int64_t lock_timeout_ms) {
+  constexpr int kImmediateTries = 8;
+  constexpr int64_t kLongestWaitMs = 10000;
+  if (attempt < kImmediateTries) return true;
+  const int64_t limit_ms = lock_timeout_ms < 0 ? kLongestWaitMs : lock_timeout_ms;
+  if (std::chrono::steady_clock::now() - first_try >= std::chrono::milliseconds(limit_ms)) return false;
+  const int shift = std::min(attempt - kImmediateTries, 5);
+  std::this_thread::sleep_for(std::chrono::milliseconds(std::min(1 << shift, 20)));
+  return true;
+}
+
+}  // namespace
 
 Flow Runner::RunLeaf(ast::Statement& stmt) {
   StatementTimer timer(stmt.pos.line);
   // A statement bound while another process committed a table it reads is bound again (it
-  // has changed nothing then); after many tries in a row it gives up as a lock timeout would.
-  constexpr int kMaxRetries = 50;
+  // has changed nothing then), at once the first times, then after a growing pause so that a
+  // writer committing in a tight loop cannot starve it; it gives up as a lock wait would.
+  const auto first_try = std::chrono::steady_clock::now();
   for (int attempt = 0;; ++attempt) {
     StatementContext cx{session_, results_, text_, ExecEnv{&session_, 0}};
     StatementMemory memory(session_.memory_limit_bytes);
@@ -581,7 +601,11 @@ Flow Runner::RunLeaf(ast::Statement& stmt) {
       return Flow::kNext;
     } catch (const StatementRetry&) {
       EndStatement(session_, false, mark);
-      if (attempt < kMaxRetries) continue;
+      if (session_.cancel_requested.load(std::memory_order_relaxed)) {
+        Fail(MakeError(3617), stmt, cx);
+        return Flow::kStop;
+      }
+      if (PauseBeforeRetry(attempt, first_try, session_.lock_timeout_ms)) continue;
       cx.bound = true;
       return Fail(MakeError(1222), stmt, cx);
     } catch (const SqlException& ex) {
