@@ -9,6 +9,7 @@
 int main(int argc, char** argv) {
   orv::tsql::RestartWithHugePageHeap(argv);
   orv::tsql::KeepFreedMemoryForReuse();
+  orv::tsql::LetSnapshotRowsGoAfterEachStatement();
   orv::service::RegisterServiceClasses();
   std::vector<std::string> args(argv + 1, argv + argc);
   const int status = orv::cli::RunCommandLine(std::move(args));

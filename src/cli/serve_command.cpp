@@ -87,6 +87,7 @@ std::pair<std::string, uint16_t> Address(const char* option, const std::string& 
 void Serve(const ServeOptions& o) {
   // A server outlives its requests: what a large report frees goes back to the system.
   tsql::GiveFreedMemoryBack();
+  tsql::LetSnapshotRowsGoAfterEachStatement(false);  // sessions read the tables side by side
   const tsql::IdleHeapTrimmer trimmer;
   const bool run_http = !o.http.empty();
   const bool run_tds = !run_http || o.listen_given;

@@ -59,6 +59,7 @@ std::vector<Row>& Table::mutable_rows(const std::vector<int>& changed_columns) {
 
 std::vector<Row>& Table::OwnRows() {
   rows();
+  ForgetSnapshot();
   if (rows_.use_count() > 1) {
     ForgetColumnArrays();  // made of the rows shared, not of the copy
     rows_ = std::make_shared<std::vector<Row>>(*rows_);
@@ -99,18 +100,42 @@ void Table::SetSnapshotRows(std::shared_ptr<const SnapshotColumns> snapshot, std
 void Table::MakeRows(const std::vector<uint32_t>& positions) const {
   if (AllRowsMade()) return;
   std::lock_guard lock(unmade_->mutex);
-  if (unmade_->snapshot) unmade_->snapshot->MakeRows(&positions, *rows_, unmade_->made);
+  if (unmade_->snapshot && !unmade_->made.empty()) {
+    unmade_->snapshot->MakeRows(&positions, *rows_, unmade_->made);
+  }
 }
 
 void Table::MakeAllRows() const {
   std::lock_guard lock(unmade_->mutex);
-  if (unmade_->snapshot) {
+  if (unmade_->snapshot && !unmade_->made.empty()) {
     unmade_->snapshot->MakeRows(nullptr, *rows_, unmade_->made);
-    // Every row is made: the snapshot's file is no longer read.
-    unmade_->snapshot.reset();
     std::vector<uint8_t>().swap(unmade_->made);
   }
   all_made_.store(true, std::memory_order_release);
+}
+
+void Table::ForgetSnapshot() {
+  std::lock_guard lock(unmade_->mutex);
+  unmade_->snapshot.reset();
+  std::vector<uint8_t>().swap(unmade_->made);
+}
+
+size_t Table::LetMadeRowsGo() const {
+  std::lock_guard lock(unmade_->mutex);
+  if (!unmade_->snapshot || rows_.use_count() > 1) return 0;
+  std::vector<Row>& rows = *rows_;
+  std::vector<uint8_t>& made = unmade_->made;
+  const bool all = all_made_.load(std::memory_order_acquire);
+  if (all) made.assign(rows.size(), 1);
+  size_t let_go = 0;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (!made[i]) continue;
+    Row().swap(rows[i]);
+    made[i] = 0;
+    ++let_go;
+  }
+  all_made_.store(false, std::memory_order_release);
+  return let_go;
 }
 
 void Table::ForgetColumnArrays() {

@@ -93,6 +93,11 @@ struct Table {
   const std::vector<Row>& row_slots() const { return *rows_; }
   void MakeRows(const std::vector<uint32_t>& positions) const;
   bool AllRowsMade() const { return all_made_.load(std::memory_order_acquire); }
+  // For a table whose rows are still those of its column snapshot (none changed since it was
+  // loaded): lets the rows made go again, to be made anew from the snapshot when next read.
+  // Returns how many went; none while a result holds the rows (shared_rows). Only between
+  // statements, and only where no other session can be reading the table.
+  size_t LetMadeRowsGo() const;
 
   // The identity of each row of a permanent table, ascending (its rowid in the data-source
   // file); empty for temporary tables. Rows added later get higher ids than any before.
@@ -129,8 +134,10 @@ struct Table {
   void ForgetColumnArrays(const std::vector<int>& columns);
   // The rows for a change: copied first when a result still shares them (see mutable_rows).
   std::vector<Row>& OwnRows();
-  // Makes the rows not made yet and lets the snapshot go.
+  // Makes the rows not made yet (the snapshot is kept while the rows stay as it has them).
   void MakeAllRows() const;
+  // The rows are about to differ from the snapshot's: it is no longer theirs.
+  void ForgetSnapshot();
 
   struct ArrayCache {
     std::mutex mutex;
@@ -139,7 +146,8 @@ struct Table {
   std::unique_ptr<ArrayCache> arrays_ = std::make_unique<ArrayCache>();
 
   std::shared_ptr<std::vector<Row>> rows_ = std::make_shared<std::vector<Row>>();
-  // Rows still in their snapshot: which are made, under the mutex; all_made_ once none is left.
+  // Rows still in their snapshot: which are made, under the mutex (none listed once all are:
+  // all_made_); the snapshot is kept until the rows change.
   struct Unmade {
     std::mutex mutex;
     std::shared_ptr<const SnapshotColumns> snapshot;

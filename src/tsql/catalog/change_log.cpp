@@ -67,6 +67,7 @@ void ChangeLog::Delete(const std::shared_ptr<Table>& table, const std::vector<ch
 void ChangeLog::Truncate(const std::shared_ptr<Table>& table) {
   Table& t = *table;
   t.MakeAllRows();
+  t.ForgetSnapshot();
   Record& r = Add(Kind::kTruncate, table);
   t.ForgetColumnArrays();
   r.old_rows = std::move(t.rows_);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <future>
 #include <map>
 #include <set>
@@ -20,11 +21,13 @@
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/system_procedures.h"
+#include "tsql/storage/heap_policy.h"
 #include "tsql/storage/memory_limit.h"
 #include "tsql/syntax/lexer.h"
 #include "tsql/syntax/parser.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
+#include "tsql/types/value_util.h"
 
 namespace orv::tsql {
 
@@ -43,6 +46,23 @@ void StatementContext::BindDone() {
 }
 
 namespace {
+
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '@' || c == '#' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Whether `text` holds `name` as a word of its own, letter case aside.
+bool NamesWord(std::string_view text, std::string_view name) {
+  if (name.empty() || name.size() > text.size()) return false;
+  for (size_t at = 0; at + name.size() <= text.size(); ++at) {
+    if (at > 0 && IsNameChar(text[at - 1])) continue;
+    size_t k = 0;
+    while (k < name.size() && util::AsciiUpper(text[at + k]) == util::AsciiUpper(name[k])) ++k;
+    if (k == name.size() && (at + k == text.size() || !IsNameChar(text[at + k]))) return true;
+  }
+  return false;
+}
 
 bool IsPermanentName(const ast::Name& name) { return !name.empty() && !IsTempName(name.back()); }
 
@@ -292,6 +312,7 @@ class Runner {
   Value EvalExpr(const ast::Expr& expr, StatementContext& cx, SqlType* type = nullptr);
   Flow Fail(SqlError error, const ast::Statement& stmt, const StatementContext& cx);
   bool InTry() const { return in_try_ || try_depth_ > 0; }
+  void LetGoOfSnapshotRows(const ast::Statement& stmt);
 
   SessionState& session_;
   std::vector<StatementResult>& results_;
@@ -300,6 +321,7 @@ class Runner {
   bool in_try_ = false;
   std::string procedure_;
   int try_depth_ = 0;
+  int loop_depth_ = 0;
   std::optional<Tri> condition_;
   std::string goto_label_;
   SqlError raised_;
@@ -375,10 +397,16 @@ Flow Runner::Run(ast::Statement& stmt) {
     }
     case ast::StmtKind::Try:
       return RunTry(stmt.As<ast::TryStmt>());
-    case ast::StmtKind::Exec:
-      return RunExec(stmt.As<ast::ExecStmt>());
-    default:
-      return RunLeaf(stmt);
+    case ast::StmtKind::Exec: {
+      Flow flow = RunExec(stmt.As<ast::ExecStmt>());
+      LetGoOfSnapshotRows(stmt);
+      return flow;
+    }
+    default: {
+      Flow flow = RunLeaf(stmt);
+      LetGoOfSnapshotRows(stmt);
+      return flow;
+    }
   }
 }
 
@@ -388,7 +416,9 @@ Flow Runner::RunWhile(ast::WhileStmt& stmt) {
     Flow flow = RunLeaf(stmt);
     if (flow != Flow::kNext) return flow;
     if (condition_ != Tri::True) return Flow::kNext;
+    ++loop_depth_;
     flow = Run(*stmt.body);
+    --loop_depth_;
     if (flow == Flow::kBreak) return Flow::kNext;
     if (flow != Flow::kNext && flow != Flow::kContinue) return flow;
   }
@@ -541,8 +571,6 @@ void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
   }
 }
 
-namespace {
-
 // Waits before a statement is bound again after another process's commit: no pause for the
 // first tries, then 1, 2, 4 ... up to 20 ms. False once the statement has waited out the lock
 // timeout (SET LOCK_TIMEOUT, or ten seconds when that waits without limit).
@@ -558,7 +586,25 @@ bool PauseBeforeRetry(int attempt, std::chrono::steady_clock::time_point first_t
   return true;
 }
 
-}  // namespace
+// Where the process asks for it (SnapshotRowsGoAfterEachStatement) and holds more than one and
+// a half times the size of its data-source file, a statement of the batch itself (not of a
+// loop's body) lets go the rows made of each table loaded from its snapshot that no later
+// statement of the batch names: they are made again if a later batch reads the table. Below
+// that size they are kept, since later batches often read the same tables. A name found in
+// the rest of the text keeps the rows, even in a comment or a string.
+void Runner::LetGoOfSnapshotRows(const ast::Statement& stmt) {
+  if (nested_ || loop_depth_ > 0 || !SnapshotRowsGoAfterEachStatement()) return;
+  std::error_code error;
+  const auto file_bytes = std::filesystem::file_size(session_.database->path(), error);
+  if (error || static_cast<double>(ResidentMiB().first) * (1 << 20) <
+                   1.5 * static_cast<double>(file_bytes)) {
+    return;
+  }
+  const std::string_view rest = text_.substr(std::min<size_t>(stmt.end_offset, text_.size()));
+  session_.database->ForEachTable([&](const std::shared_ptr<Table>& table) {
+    if (!NamesWord(rest, table->name)) table->LetMadeRowsGo();
+  });
+}
 
 Flow Runner::RunLeaf(ast::Statement& stmt) {
   StatementTimer timer(stmt.pos.line);

@@ -21,6 +21,7 @@ namespace orv::tsql {
 namespace {
 
 std::atomic<bool> rows_kept_until_exit{false};
+std::atomic<bool> snapshot_rows_go{false};
 
 }  // namespace
 
@@ -150,6 +151,12 @@ IdleHeapTrimmer::~IdleHeapTrimmer() {
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
 }
+
+void LetSnapshotRowsGoAfterEachStatement(bool on) {
+  snapshot_rows_go.store(on, std::memory_order_relaxed);
+}
+
+bool SnapshotRowsGoAfterEachStatement() { return snapshot_rows_go.load(std::memory_order_relaxed); }
 
 void KeepRowsUntilExit() { rows_kept_until_exit.store(true, std::memory_order_relaxed); }
 

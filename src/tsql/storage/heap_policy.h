@@ -69,6 +69,16 @@ class IdleHeapTrimmer {
   std::thread thread_;
 };
 
+// From now on, once the process holds more than one and a half times its data-source file,
+// the end of a batch's statement lets go the rows made of tables loaded from their column
+// snapshots (and not changed since) that no later statement of the batch names; a later batch
+// that reads them makes them again. Report 400 made most of its stock-bill lines in one
+// statement and kept them to its end, under the work tables its last statements fill. Only for
+// a process with one session at a time (the command line; the server turns it off again before
+// its sessions start): another session could be reading those rows.
+void LetSnapshotRowsGoAfterEachStatement(bool on = true);
+bool SnapshotRowsGoAfterEachStatement();
+
 // From now on, tables that go keep their rows' memory: for a process about to exit (the
 // command line, once its output is written), where handing a million rows back to the
 // allocator one value at a time only delays the exit that frees them all at once.

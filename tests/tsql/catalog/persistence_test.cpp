@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tsql/engine.h"
+#include "tsql/storage/heap_policy.h"
 #include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
@@ -165,6 +166,47 @@ TEST_F(PersistenceTest, RowsMadeAsTheyAreReadGiveTheSameAnswers) {
   EXPECT_EQ(Read("select count(*) from t where id = 42\nbegin tran\ntruncate table t\n"
                  "select count(*) from t\nrollback\nselect count(*), sum(amt), max(id) from t"),
             (std::vector<std::string>{"1", "0", "60000|449992500.00|59999"}));
+}
+
+// Where the process lets rows made of a snapshot go between statements (the command line), a
+// table read again is made again: every answer stays the one the rows kept would give, a
+// statement not followed by one naming the table leaves none of its rows made, and rows a
+// result still holds or a change made stay.
+TEST_F(PersistenceTest, RowsLetGoBetweenStatementsAreMadeAgain) {
+  Write(
+      {"create table d (n int)\ninsert into d values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)\n"
+       "create table t (id int not null, grp int, amt decimal(18,2), name varchar(20))\n"
+       "insert into t select id, id % 100, id * 0.25,"
+       " case when id % 13 = 0 then null else 'n' + cast(id as varchar(10)) end"
+       " from (select a.n + 10 * b.n + 100 * c.n + 1000 * e.n + 10000 * f.n as id"
+       " from d a, d b, d c, d e, d f) x where id < 60000"});
+  const std::string batch =
+      "select sum(amt), count(name) from t\n"
+      "select id, name from t where grp = 7 and id < 800 order by id\n"
+      "create table #k (id int)\ninsert into #k values (5), (77), (59999), (12345)\n"
+      "select t.id, t.name from #k k join t on t.id = k.id order by t.id\n"
+      "begin tran\nupdate t set amt = amt + 1 where grp = 3 and id < 1000\n"
+      "select sum(amt) from t where grp = 3\nrollback\n"
+      "select count(*) from #k\n"
+      "select max(name), sum(amt) from t";
+  const std::vector<std::string> kept = Read(batch);
+  ASSERT_EQ(kept.size(), 16u);
+  ASSERT_TRUE(std::filesystem::exists(path_ + ".columns/t.cols"));
+
+  LetSnapshotRowsGoAfterEachStatement(true);
+  EXPECT_EQ(Read(batch), kept);
+  {
+    Session s(OpenDatabase(path_));
+    s.ExecuteBatch("select sum(amt) from t\nselect 1");
+    EXPECT_FALSE(s.database().FindTable("t")->AllRowsMade());
+    s.SetShareResultRows(true);
+    const std::vector<StatementResult> held = s.ExecuteBatch("select * from t\nselect 1");
+    ASSERT_TRUE(held[0].shared_rows != nullptr);
+    s.ExecuteBatch("select 2");
+    EXPECT_TRUE(s.database().FindTable("t")->AllRowsMade());
+    EXPECT_EQ(held[0].at(59999, 3).string_value(), "n59999");
+  }
+  LetSnapshotRowsGoAfterEachStatement(false);
 }
 
 }  // namespace
