@@ -79,6 +79,7 @@ void Table::SetStoredRows(std::vector<Row> rows, std::vector<int64_t> row_ids) {
     std::lock_guard lock(unmade_->mutex);
     unmade_->snapshot.reset();
     std::vector<uint8_t>().swap(unmade_->made);
+    unmade_->any_made = false;
   }
   all_made_.store(true, std::memory_order_release);
   rows_ = std::make_shared<std::vector<Row>>(std::move(rows));
@@ -102,6 +103,7 @@ void Table::MakeRows(const std::vector<uint32_t>& positions) const {
   std::lock_guard lock(unmade_->mutex);
   if (unmade_->snapshot && !unmade_->made.empty()) {
     unmade_->snapshot->MakeRows(&positions, *rows_, unmade_->made);
+    unmade_->any_made = unmade_->any_made || !positions.empty();
   }
 }
 
@@ -110,6 +112,7 @@ void Table::MakeAllRows() const {
   if (unmade_->snapshot && !unmade_->made.empty()) {
     unmade_->snapshot->MakeRows(nullptr, *rows_, unmade_->made);
     std::vector<uint8_t>().swap(unmade_->made);
+    unmade_->any_made = true;
   }
   all_made_.store(true, std::memory_order_release);
 }
@@ -118,6 +121,7 @@ void Table::ForgetSnapshot() {
   std::lock_guard lock(unmade_->mutex);
   unmade_->snapshot.reset();
   std::vector<uint8_t>().swap(unmade_->made);
+  unmade_->any_made = false;
 }
 
 size_t Table::LetMadeRowsGo() const {
@@ -135,7 +139,13 @@ size_t Table::LetMadeRowsGo() const {
     ++let_go;
   }
   all_made_.store(false, std::memory_order_release);
+  unmade_->any_made = false;
   return let_go;
+}
+
+bool Table::HoldsMadeSnapshotRows() const {
+  std::lock_guard lock(unmade_->mutex);
+  return unmade_->snapshot && unmade_->any_made && rows_.use_count() == 1;
 }
 
 void Table::ForgetColumnArrays() {

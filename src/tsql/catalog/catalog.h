@@ -98,6 +98,8 @@ struct Table {
   // Returns how many went; none while a result holds the rows (shared_rows). Only between
   // statements, and only where no other session can be reading the table.
   size_t LetMadeRowsGo() const;
+  // Whether LetMadeRowsGo would find rows to let go (cheap: no row is looked at).
+  bool HoldsMadeSnapshotRows() const;
 
   // The identity of each row of a permanent table, ascending (its rowid in the data-source
   // file); empty for temporary tables. Rows added later get higher ids than any before.
@@ -152,6 +154,7 @@ struct Table {
     std::mutex mutex;
     std::shared_ptr<const SnapshotColumns> snapshot;
     std::vector<uint8_t> made;
+    bool any_made = false;
   };
   std::unique_ptr<Unmade> unmade_ = std::make_unique<Unmade>();
   mutable std::atomic<bool> all_made_{true};

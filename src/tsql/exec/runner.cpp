@@ -594,6 +594,11 @@ bool PauseBeforeRetry(int attempt, std::chrono::steady_clock::time_point first_t
 // the rest of the text keeps the rows, even in a comment or a string.
 void Runner::LetGoOfSnapshotRows(const ast::Statement& stmt) {
   if (nested_ || loop_depth_ > 0 || !SnapshotRowsGoAfterEachStatement()) return;
+  // Most statements find no such rows: then neither the file nor the memory is looked at.
+  bool any = false;
+  session_.database->ForEachTable(
+      [&](const std::shared_ptr<Table>& table) { any = any || table->HoldsMadeSnapshotRows(); });
+  if (!any) return;
   std::error_code error;
   const auto file_bytes = std::filesystem::file_size(session_.database->path(), error);
   if (error || static_cast<double>(ResidentMiB().first) * (1 << 20) <
