@@ -171,7 +171,7 @@ TEST_F(PersistenceTest, RowsMadeAsTheyAreReadGiveTheSameAnswers) {
 // Where the process lets rows made of a snapshot go between statements (the command line), a
 // table read again is made again: every answer stays the one the rows kept would give, a
 // statement not followed by one naming the table leaves none of its rows made, and rows a
-// result still holds or a change made stay.
+// result still holds stay.
 TEST_F(PersistenceTest, RowsLetGoBetweenStatementsAreMadeAgain) {
   Write(
       {"create table d (n int)\ninsert into d values (0),(1),(2),(3),(4),(5),(6),(7),(8),(9)\n"
@@ -193,7 +193,10 @@ TEST_F(PersistenceTest, RowsLetGoBetweenStatementsAreMadeAgain) {
   ASSERT_EQ(kept.size(), 16u);
   ASSERT_TRUE(std::filesystem::exists(path_ + ".columns/t.cols"));
 
-  LetSnapshotRowsGoAfterEachStatement(true);
+  struct LettingGo {  // the process-wide setting, put back however the test ends
+    LettingGo() { LetSnapshotRowsGoAfterEachStatement(true); }
+    ~LettingGo() { LetSnapshotRowsGoAfterEachStatement(false); }
+  } letting_go;
   EXPECT_EQ(Read(batch), kept);
   {
     Session s(OpenDatabase(path_));
@@ -206,7 +209,6 @@ TEST_F(PersistenceTest, RowsLetGoBetweenStatementsAreMadeAgain) {
     EXPECT_TRUE(s.database().FindTable("t")->AllRowsMade());
     EXPECT_EQ(held[0].at(59999, 3).string_value(), "n59999");
   }
-  LetSnapshotRowsGoAfterEachStatement(false);
 }
 
 }  // namespace
