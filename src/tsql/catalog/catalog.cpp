@@ -124,23 +124,19 @@ void Table::ForgetSnapshot() {
   unmade_->any_made = false;
 }
 
-size_t Table::LetMadeRowsGo() const {
+void Table::LetMadeRowsGo() const {
   std::lock_guard lock(unmade_->mutex);
-  if (!unmade_->snapshot || rows_.use_count() > 1) return 0;
+  if (!unmade_->snapshot || rows_.use_count() > 1) return;
   std::vector<Row>& rows = *rows_;
   std::vector<uint8_t>& made = unmade_->made;
-  const bool all = all_made_.load(std::memory_order_acquire);
-  if (all) made.assign(rows.size(), 1);
-  size_t let_go = 0;
+  if (all_made_.load(std::memory_order_acquire)) made.assign(rows.size(), 1);
   for (size_t i = 0; i < rows.size(); ++i) {
     if (!made[i]) continue;
     Row().swap(rows[i]);
     made[i] = 0;
-    ++let_go;
   }
   all_made_.store(false, std::memory_order_release);
   unmade_->any_made = false;
-  return let_go;
 }
 
 bool Table::HoldsMadeSnapshotRows() const {

@@ -95,9 +95,9 @@ struct Table {
   bool AllRowsMade() const { return all_made_.load(std::memory_order_acquire); }
   // For a table whose rows are still those of its column snapshot (none changed since it was
   // loaded): lets the rows made go again, to be made anew from the snapshot when next read.
-  // Returns how many went; none while a result holds the rows (shared_rows). Only between
-  // statements, and only where no other session can be reading the table.
-  size_t LetMadeRowsGo() const;
+  // None go while a result holds the rows (shared_rows). Only between statements, and only
+  // where no other session can be reading the table.
+  void LetMadeRowsGo() const;
   // Whether LetMadeRowsGo would find rows to let go (cheap: no row is looked at).
   bool HoldsMadeSnapshotRows() const;
 

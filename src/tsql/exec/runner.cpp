@@ -47,21 +47,17 @@ void StatementContext::BindDone() {
 
 namespace {
 
-bool IsNameChar(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         c == '@' || c == '#' || c == '$' || static_cast<unsigned char>(c) >= 0x80;
-}
-
-// Whether `text` holds `name` as a word of its own, letter case aside.
-bool NamesWord(std::string_view text, std::string_view name) {
-  if (name.empty() || name.size() > text.size()) return false;
+// Where `name` last stands in `text` as a word of its own, letter case aside (npos: nowhere).
+size_t LastMention(std::string_view text, std::string_view name) {
+  size_t last = std::string_view::npos;
+  if (name.empty()) return last;
   for (size_t at = 0; at + name.size() <= text.size(); ++at) {
-    if (at > 0 && IsNameChar(text[at - 1])) continue;
+    if (at > 0 && IsIdentifierPart(text[at - 1])) continue;
     size_t k = 0;
     while (k < name.size() && util::AsciiUpper(text[at + k]) == util::AsciiUpper(name[k])) ++k;
-    if (k == name.size() && (at + k == text.size() || !IsNameChar(text[at + k]))) return true;
+    if (k == name.size() && (at + k == text.size() || !IsIdentifierPart(text[at + k]))) last = at;
   }
-  return false;
+  return last;
 }
 
 bool IsPermanentName(const ast::Name& name) { return !name.empty() && !IsTempName(name.back()); }
@@ -322,6 +318,9 @@ class Runner {
   std::string procedure_;
   int try_depth_ = 0;
   int loop_depth_ = 0;
+  // Where each table's name last stands in the batch text, once looked for.
+  std::map<std::string, size_t, std::less<>> last_mention_;
+  std::optional<uintmax_t> file_bytes_;  // the data-source file's size, once asked (0: none)
   std::optional<Tri> condition_;
   std::string goto_label_;
   SqlError raised_;
@@ -595,20 +594,27 @@ bool PauseBeforeRetry(int attempt, std::chrono::steady_clock::time_point first_t
 void Runner::LetGoOfSnapshotRows(const ast::Statement& stmt) {
   if (nested_ || loop_depth_ > 0 || !SnapshotRowsGoAfterEachStatement()) return;
   // Most statements find no such rows: then neither the file nor the memory is looked at.
-  bool any = false;
-  session_.database->ForEachTable(
-      [&](const std::shared_ptr<Table>& table) { any = any || table->HoldsMadeSnapshotRows(); });
-  if (!any) return;
-  std::error_code error;
-  const auto file_bytes = std::filesystem::file_size(session_.database->path(), error);
-  if (error || static_cast<double>(ResidentMiB().first) * (1 << 20) <
-                   1.5 * static_cast<double>(file_bytes)) {
+  std::vector<std::shared_ptr<Table>> unnamed;
+  session_.database->ForEachTable([&](const std::shared_ptr<Table>& table) {
+    if (!table->HoldsMadeSnapshotRows()) return;
+    auto it = last_mention_.find(table->name);
+    if (it == last_mention_.end()) {
+      it = last_mention_.emplace(table->name, LastMention(text_, table->name)).first;
+    }
+    if (it->second == std::string_view::npos || it->second < stmt.end_offset)
+      unnamed.push_back(table);
+  });
+  if (unnamed.empty()) return;
+  if (!file_bytes_) {
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(session_.database->path(), error);
+    file_bytes_ = error ? 0 : bytes;
+  }
+  if (*file_bytes_ == 0 ||
+      static_cast<double>(ResidentBytes()) < 1.5 * static_cast<double>(*file_bytes_)) {
     return;
   }
-  const std::string_view rest = text_.substr(std::min<size_t>(stmt.end_offset, text_.size()));
-  session_.database->ForEachTable([&](const std::shared_ptr<Table>& table) {
-    if (!NamesWord(rest, table->name)) table->LetMadeRowsGo();
-  });
+  for (const std::shared_ptr<Table>& table : unnamed) table->LetMadeRowsGo();
 }
 
 Flow Runner::RunLeaf(ast::Statement& stmt) {

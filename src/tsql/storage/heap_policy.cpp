@@ -1,5 +1,6 @@
 #include "tsql/storage/heap_policy.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -157,6 +158,26 @@ void LetSnapshotRowsGoAfterEachStatement(bool on) {
 }
 
 bool SnapshotRowsGoAfterEachStatement() { return snapshot_rows_go.load(std::memory_order_relaxed); }
+
+size_t ResidentBytes() {
+  // Opened again in a forked child: the descriptor would still read its parent's figures.
+  static std::mutex mutex;
+  static int fd = -1;
+  static pid_t opened_by = 0;
+  std::lock_guard lock(mutex);
+  if (fd < 0 || opened_by != ::getpid()) {
+    if (fd >= 0) ::close(fd);
+    fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    opened_by = ::getpid();
+  }
+  char text[128];
+  const ssize_t n = fd < 0 ? -1 : ::pread(fd, text, sizeof text - 1, 0);
+  if (n <= 0) return 0;
+  text[n] = '\0';
+  unsigned long pages = 0, resident = 0;
+  if (std::sscanf(text, "%lu %lu", &pages, &resident) != 2) return 0;
+  return static_cast<size_t>(resident) * static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+}
 
 void KeepRowsUntilExit() { rows_kept_until_exit.store(true, std::memory_order_relaxed); }
 

@@ -78,6 +78,9 @@ class IdleHeapTrimmer {
 // its sessions start): another session could be reading those rows.
 void LetSnapshotRowsGoAfterEachStatement(bool on = true);
 bool SnapshotRowsGoAfterEachStatement();
+// The process's resident memory in bytes (0 where /proc has none), read through a descriptor
+// kept open: a few microseconds, so that it can be asked after every statement.
+size_t ResidentBytes();
 
 // From now on, tables that go keep their rows' memory: for a process about to exit (the
 // command line, once its output is written), where handing a million rows back to the

@@ -238,6 +238,8 @@ class Lexer {
 
 }  // namespace
 
+bool IsIdentifierPart(char c) { return IsIdentPart(c); }
+
 std::vector<Token> Tokenize(std::string_view text) { return Lexer(text).Run(); }
 
 }  // namespace orv::tsql

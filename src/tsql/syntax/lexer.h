@@ -41,6 +41,10 @@ struct Token {
 // character that starts no token.
 std::vector<Token> Tokenize(std::string_view text);
 
+// Whether the character can be part of a regular identifier: a letter of any script (every
+// byte of a multi-byte UTF-8 character), a digit, '_', '@', '#' or '$'.
+bool IsIdentifierPart(char c);
+
 // True for the words T-SQL reserves; they cannot serve as regular identifiers or aliases.
 bool IsReservedKeyword(std::string_view word);
 
