@@ -13,8 +13,10 @@
 # first- and second-pass milliseconds (summed over repeats, e.g. in a loop), the CPU time of the
 # second pass over its wall time (above 1 where the statement used more than one core), share
 # of the first pass, how much the process's peak memory rose during the statement in the first
-# pass (MiB), and the statement's opening text. The batches and the raw timings stay
-# under BENCH_OUT (default a new folder in /tmp).
+# pass (MiB), the heap in use after it (MiB: what the rows and tables alive then take; the
+# resident memory above it is kept for reuse, or mapped snapshot files), and the statement's
+# opening text. The batches and the raw timings stay under BENCH_OUT (default a new folder in
+# /tmp).
 set -euo pipefail
 
 die() { echo "report_profile.sh: $*" >&2; exit 2; }
@@ -47,31 +49,34 @@ if any(l.strip() for l in cur):
     batches.append(cur)
 n = len(batches)
 
-# Timer lines per batch: "tsql: line L: X ms (cpu Y ms, rss R MiB, peak P MiB)", each batch
+# Timer lines per batch: "tsql: line L: X ms (cpu Y ms, rss R MiB, peak P MiB, heap H MiB)", each batch
 # closed by "Time: X ms".
 ms = [collections.OrderedDict() for _ in range(2)]
 cpu = [collections.OrderedDict() for _ in range(2)]
 rise = collections.OrderedDict()  # first pass: MiB the peak rose during the statement
+heap = collections.OrderedDict()  # first pass: MiB of heap in use after it (the last time)
 last_peak = 0
 batch_ms = [0.0, 0.0]
 b, pending = 0, []
 for line in open(prof, encoding="utf-8", errors="replace"):
-    m = re.match(r"tsql: line (\d+): ([\d.]+) ms(?: \(cpu ([\d.]+) ms(?:, rss \d+ MiB, peak (\d+) MiB)?\))?", line)
+    m = re.match(r"tsql: line (\d+): ([\d.]+) ms(?: \(cpu ([\d.]+) ms"
+                 r"(?:, rss \d+ MiB, peak (\d+) MiB(?:, heap (-?\d+) MiB)?)?\))?", line)
     if m:
         peak = int(m.group(4) or 0)
         pending.append((int(m.group(1)), float(m.group(2)), float(m.group(3) or m.group(2)),
-                        max(0, peak - last_peak)))
+                        max(0, peak - last_peak), int(m.group(5) or -1)))
         last_peak = max(last_peak, peak)
         continue
     m = re.match(r"Time: ([\d.]+) ms", line)
     if m:
         p = 0 if b < n else 1
-        for l, x, c, up in pending:
+        for l, x, c, up, h in pending:
             key = (b % n + 1, l)
             ms[p][key] = ms[p].get(key, 0.0) + x
             cpu[p][key] = cpu[p].get(key, 0.0) + c
             if p == 0:
                 rise[key] = rise.get(key, 0) + up
+                heap[key] = h
         batch_ms[p] += float(m.group(1))
         pending, b = [], b + 1
     elif line.startswith("Msg "):
@@ -91,12 +96,11 @@ print("report %s: %d batches, %d statements timed; pass 1 %.0f ms, pass 2 (table
       " loading ~%.0f%% of pass 1; process %s s wall, %.1f s CPU, %.0f MiB peak" % (
       rep, n, len(ms[0]), t1, t2, 100 * (t1 - t2) / t1 if t1 else 0, wall,
       float(user) + float(sys_), int(rss) / 1024))
-print("  %-10s %9s %9s %5s %6s %6s  %s" % ("batch:line", "pass1 ms", "pass2 ms", "cores", "share",
-                                           "peak+", "statement"))
+print("  %-10s %9s %9s %5s %6s %6s %6s  %s" % ("batch:line", "pass1 ms", "pass2 ms", "cores",
+                                                "share", "peak+", "heap", "statement"))
 for key, x in sorted(ms[0].items(), key=lambda kv: -kv[1])[:top]:
     x2 = ms[1].get(key, 0.0)
-    print("  %-10s %9.0f %9.0f %5.2f %5.1f%% %6d  %s" % ("%d:%d" % key, x, x2,
-                                                        cpu[1].get(key, 0.0) / x2 if x2 else 0,
-                                                        100 * x / t1 if t1 else 0, rise.get(key, 0),
-                                                        text(key)))
+    print("  %-10s %9.0f %9.0f %5.2f %5.1f%% %6d %6s  %s" % (
+        "%d:%d" % key, x, x2, cpu[1].get(key, 0.0) / x2 if x2 else 0, 100 * x / t1 if t1 else 0,
+        rise.get(key, 0), heap.get(key, -1) if heap.get(key, -1) >= 0 else "?", text(key)))
 EOF

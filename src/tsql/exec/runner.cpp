@@ -15,6 +15,10 @@
 #include <set>
 #include <thread>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "tsql/bind/binder.h"
 #include "tsql/catalog/transaction.h"
 #include "tsql/exec/batch_check.h"
@@ -490,9 +494,21 @@ std::pair<long, long> ResidentMiB() {
   return {rss_kb / 1024, peak_kb / 1024};
 }
 
+// The bytes the C library's heaps hand out now (blocks in use, not those freed and kept for
+// reuse), in MiB; -1 where that is not known.
+long HeapInUseMiB() {
+#if defined(__GLIBC__)
+  const struct mallinfo2 info = mallinfo2();
+  return static_cast<long>((info.uordblks + info.hblkhd) >> 20);
+#else
+  return -1;
+#endif
+}
+
 // With ORV_TSQL_PROFILE set, each statement's batch line, run time, the CPU time the process
-// spent meanwhile (on all its threads: above the run time when work was split) and the
-// process's resident memory after it, now and at its peak so far, go to stderr.
+// spent meanwhile (on all its threads: above the run time when work was split), the process's
+// resident memory after it, now and at its peak so far, and what of its heap is in use (the
+// rest of the resident memory is kept for reuse, or mapped files), go to stderr.
 struct StatementTimer {
   explicit StatementTimer(int line) : line(line) {
     static const bool enabled = std::getenv("ORV_TSQL_PROFILE") != nullptr;
@@ -507,8 +523,9 @@ struct StatementTimer {
     auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
     const double cpu_ms = 1000.0 * static_cast<double>(std::clock() - cpu_start) / CLOCKS_PER_SEC;
     const auto [rss, peak] = ResidentMiB();
-    std::fprintf(stderr, "tsql: line %d: %.1f ms (cpu %.1f ms, rss %ld MiB, peak %ld MiB)\n", line, ms.count(),
-                 cpu_ms, rss, peak);
+    std::fprintf(stderr,
+                 "tsql: line %d: %.1f ms (cpu %.1f ms, rss %ld MiB, peak %ld MiB, heap %ld MiB)\n",
+                 line, ms.count(), cpu_ms, rss, peak, HeapInUseMiB());
   }
   int line;
   bool on = false;
