@@ -1,5 +1,6 @@
-// ASCII case folding for the names compared without regard to case: programmatic ids,
-// connection-string keys, provider and field names, resource languages.
+// ASCII character tests and case folding, for the names compared without regard to case
+// (programmatic ids, connection-string keys, provider and field names, resource languages)
+// and for digits in texts that are ASCII by definition.
 #pragma once
 
 #include <string>
