@@ -87,9 +87,23 @@ bool CompareHolds(ast::Op op, int c) {
   }
 }
 
+namespace {
+
+// Whether an operand is NULL whatever the row: the NULL literal, converted or not.
+bool IsNullConstant(const BExpr& e) {
+  const BExpr* x = &e;
+  while (x->kind == BKind::Convert) x = x->args[0].get();
+  return x->kind == BKind::Literal && x->value.is_null();
+}
+
+}  // namespace
+
 Tri EvalPred(const BExpr& e, const EvalCtx& ctx) {
   switch (e.kind) {
     case BKind::Compare: {
+      // A comparison with NULL itself is unknown without its other side being computed (SQL
+      // Server folds it away when it compiles the query, so an overflow there never happens).
+      if (IsNullConstant(*e.args[1])) return Tri::Unknown;
       Value a = Eval(*e.args[0], ctx);
       if (a.is_null()) return Tri::Unknown;
       Value b = Eval(*e.args[1], ctx);
@@ -121,6 +135,7 @@ Tri EvalPred(const BExpr& e, const EvalCtx& ctx) {
       return (is_null != e.negated) ? Tri::True : Tri::False;
     }
     case BKind::Between: {
+      if (IsNullConstant(*e.args[1]) && IsNullConstant(*e.args[2])) return Tri::Unknown;
       Value v = Eval(*e.args[0], ctx);
       Value lo = Eval(*e.args[1], ctx);
       Value hi = Eval(*e.args[2], ctx);
