@@ -94,7 +94,7 @@ void ResultWriter::WriteRows(tsql::StatementResult& result) {
     out_.MaybeFlush();
     if (out_.cancelled()) return;
   }
-  Done(done::kCount, command::kSelect, rows);
+  Done(result.counted ? done::kCount : 0, command::kSelect, rows);
 }
 
 void ResultWriter::Write(std::vector<tsql::StatementResult>& results) {

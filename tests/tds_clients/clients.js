@@ -58,6 +58,12 @@ async function main() {
     assert.deepStrictEqual(r.recordsets[1][0], { c: 2, zh: '中文' });
     assert.deepStrictEqual(r.rowsAffected, [2, 2, 1]);
     assert.deepStrictEqual(infos, ['after insert']);
+    // Under NOCOUNT no statement tells its count, a SELECT neither.
+    const quiet = await pool.request().query(
+      'set nocount on; create table #q (n int); insert into #q values (1), (2);' +
+      ' select n from #q; set nocount off');
+    assert.deepStrictEqual(quiet.recordsets[0].length, 2);
+    assert.deepStrictEqual(quiet.rowsAffected, []);
   });
 
   await check('errors carry their number, state, class and line', async () => {

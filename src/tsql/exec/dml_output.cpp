@@ -154,6 +154,7 @@ void DmlOutput::Finish(int64_t count) {
     }
     StatementResult result;
     result.kind = StatementResult::Kind::Rows;
+    result.counted = !cx_.session.nocount;
     result.columns = clause->columns;
     result.rows = std::move(clause->rows);
     cx_.results.push_back(std::move(result));

@@ -30,6 +30,8 @@ struct StatementResult {
   std::vector<uint32_t> shared_order;
   std::vector<uint32_t> shared_columns;
   int64_t count = 0;
+  // Rows: whether the client is told how many (NOCOUNT was OFF when they were made).
+  bool counted = true;
   SqlError error;  // Error and Message
 
   size_t row_count() const { return shared_rows ? shared_order.size() : rows.size(); }

@@ -60,6 +60,7 @@ void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx) {
   if (into.empty()) {
     StatementResult result;
     result.kind = StatementResult::Kind::Rows;
+    result.counted = !cx.session.nocount;
     result.columns = query->columns;
     if (!cx.session.share_result_rows || !RunQuerySharingRows(*query, cx.env, result)) {
       result.rows = RunQuery(*query, nullptr, cx.env);
