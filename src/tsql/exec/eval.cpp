@@ -34,38 +34,68 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
   Value name = Eval(*expr.args[0], ctx);
   if (name.is_null()) return Value();
   std::string_view text = name.string_value();
-  // The last non-empty part of "db.schema.name" / "tempdb..#t" / "[dbo].[t]".
-  std::string last;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t dot = text.find('.', start);
-    std::string_view part =
-        text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
-    if (!part.empty()) last = std::string(part);
+  // The parts of "db.schema.name" / "tempdb..#t" / "[dbo].[t]"; the name is the last non-empty
+  // one, the database the first of three.
+  std::vector<std::string_view> parts;
+  for (size_t start = 0;;) {
+    const size_t dot = text.find('.', start);
+    parts.push_back(text.substr(start, dot == std::string_view::npos ? dot : dot - start));
     if (dot == std::string_view::npos) break;
     start = dot + 1;
   }
-  if (last.size() >= 2 && last.front() == '[' && last.back() == ']') {
-    last = last.substr(1, last.size() - 2);
+  auto unbracketed = [](std::string_view part) {
+    return part.size() >= 2 && part.front() == '[' && part.back() == ']'
+               ? part.substr(1, part.size() - 2)
+               : part;
+  };
+  std::string last;
+  for (std::string_view part : parts) {
+    if (!part.empty()) last = std::string(unbracketed(part));
   }
-  bool tables_only = false;
+  // Which kind of object the type asks for: a table, a view, a procedure; NULL for the other
+  // kinds (functions, triggers, constraints), which no database here holds.
+  enum class Want { kAny, kTable, kView, kProcedure } want = Want::kAny;
   if (expr.args.size() > 1) {
     Value type = Eval(*expr.args[1], ctx);
     if (!type.is_null()) {
       std::string t = FoldName(type.string_value());
       while (!t.empty() && t.back() == ' ') t.pop_back();
-      tables_only = t == "U";
-      if (t != "U" && t != "V") return Value();
+      if (t == "U") {
+        want = Want::kTable;
+      } else if (t == "V") {
+        want = Want::kView;
+      } else if (t == "P") {
+        want = Want::kProcedure;
+      } else {
+        return Value();
+      }
     }
   }
   SessionState& session = *ctx.env->session;
   if (IsTempName(last)) {
+    // A temporary table is found only through tempdb ("tempdb..#t"), as in SQL Server, where a
+    // bare "#t" is looked for in the current database.
+    const bool in_tempdb = parts.size() == 3 ? NamesEqual(unbracketed(parts[0]), "tempdb")
+                                             : NamesEqual(session.database->name(), "tempdb");
+    if (!in_tempdb || (want != Want::kAny && want != Want::kTable)) return Value();
     auto table = session.FindTempTable(last);
     return table ? Value::Int(table->object_id) : Value();
   }
-  if (tables_only) {
-    auto table = session.database->FindTable(last);
-    return table ? Value::Int(table->object_id) : Value();
+  switch (want) {
+    case Want::kTable: {
+      auto table = session.database->FindTable(last);
+      return table ? Value::Int(table->object_id) : Value();
+    }
+    case Want::kView: {
+      auto view = session.database->FindView(last);
+      return view ? Value::Int(view->object_id) : Value();
+    }
+    case Want::kProcedure: {
+      auto procedure = session.database->FindProcedure(last);
+      return procedure ? Value::Int(procedure->object_id) : Value();
+    }
+    case Want::kAny:
+      break;
   }
   auto id = session.database->ObjectId(last);
   return id ? Value::Int(*id) : Value();
