@@ -1,5 +1,8 @@
 // SELECT: a row set for the client, or with INTO a new table whose columns take the select
-// list's names, types and nullability, or with @v = items assignments to variables.
+// list's names, types and nullability (and the IDENTITY of an identity column copied as it
+// is), or with @v = items assignments to variables.
+#include <optional>
+
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
@@ -27,6 +30,28 @@ void AssignFromQuery(BoundQuery& query, StatementContext& cx) {
     }
   });
   cx.session.rowcount = static_cast<int64_t>(rows);
+}
+
+// The select item of SELECT ... INTO whose new column takes over the IDENTITY of the column it
+// copies, or -1: a column of the query's only source, a table, named once in the select list
+// and not in an expression, in a query without joins, set operators or grouping.
+int InheritedIdentity(const BoundQuery& query) {
+  if (!query.spec) return -1;
+  const BoundSpec& spec = *query.spec;
+  if (spec.grouped || spec.sources.size() != 1 || !spec.sources[0].table) return -1;
+  const Table& table = *spec.sources[0].table;
+  int found = -1;
+  for (size_t i = 0; i < spec.select.size(); ++i) {
+    const BExpr& e = *spec.select[i];
+    if (e.kind != BKind::Column || e.depth != 0 || e.src != 0 || e.col < 0 ||
+        static_cast<size_t>(e.col) >= table.columns.size() ||
+        !table.columns[static_cast<size_t>(e.col)].identity) {
+      continue;
+    }
+    if (found >= 0) return -1;  // the identity column named twice
+    found = static_cast<int>(i);
+  }
+  return found;
 }
 
 }  // namespace
@@ -78,6 +103,24 @@ void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx) {
     col.type = c.type.id == TypeId::Null ? SqlType::Int() : c.type;
     col.nullable = c.nullable;
     table->columns.push_back(std::move(col));
+  }
+  // The new rows keep the copied identity values; new ones continue after the last of them.
+  if (const int item = InheritedIdentity(*query); item >= 0) {
+    const auto c = static_cast<size_t>(item);
+    const ColumnDef& from =
+        query->spec->sources[0].table->columns[static_cast<size_t>(query->spec->select[c]->col)];
+    ColumnDef& col = table->columns[c];
+    col.identity = true;
+    col.identity_seed = from.identity_seed;
+    col.identity_increment = from.identity_increment;
+    col.nullable = false;
+    std::optional<int64_t> last;
+    for (const Row& row : rows) {
+      if (row[c].is_null()) continue;
+      const int64_t v = row[c].int_value();
+      if (!last || (from.identity_increment > 0 ? v > *last : v < *last)) last = v;
+    }
+    if (last) table->next_identity = *last + from.identity_increment;
   }
   int64_t count = static_cast<int64_t>(rows.size());
   RegisterTable(table, cx);
