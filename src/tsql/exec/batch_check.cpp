@@ -88,6 +88,26 @@ const ast::QueryExpr* QueryOf(const ast::Statement& s) {
   }
 }
 
+bool IsCompileError(int32_t number) {
+  switch (number) {
+    case 104:   // ORDER BY items must appear in the select list of a UNION
+    case 108:   // ORDER BY position out of range
+    case 116:   // a subquery of several columns where one is expected
+    case 145:   // ORDER BY items must appear in the select list of SELECT DISTINCT
+    case 205:   // UNION of queries with different numbers of columns
+    case 207:   // no such column
+    case 209:   // ambiguous column
+    case 1013:  // two sources of a FROM with the same exposed name
+    case 4104:  // a multi-part name that cannot be bound
+    case 8118:  // a column in the select list of an aggregate query without GROUP BY
+    case 8120:  // a column in the select list that is not in the GROUP BY
+    case 8154:  // the table an UPDATE or DELETE changes is ambiguous
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 std::optional<SqlError> CheckBatchColumns(SessionState& session, const std::vector<ast::StmtPtr>& statements) {
@@ -114,10 +134,12 @@ std::optional<SqlError> CheckBatchColumns(SessionState& session, const std::vect
         binder.BindQuery(*query, nullptr);
       }
     } catch (const SqlException& e) {
-      // Only a column that is not there is certain now; anything else (a variable declared
+      // Only errors of the statement's own text over tables that exist are certain now (a
+      // column that is not there or is ambiguous, a column outside the GROUP BY, ORDER BY and
+      // UNION mistakes, a subquery with several columns); anything else (a variable declared
       // later in the batch, a table made by it) is for the statement itself to raise.
       const int32_t n = e.error().number;
-      if (n == 207 || n == 4104) {
+      if (IsCompileError(n)) {
         found = e.error();
         if (found->line == 0) found->line = s->pos.line;
       }
