@@ -48,6 +48,12 @@ std::string IsoDate(const automation::DateValue& date) {
   return buf;
 }
 
+std::string DisplayDate(const automation::DateValue& date) {
+  std::string text = IsoDate(date);
+  if (text.size() > 10) text[10] = ' ';
+  return text;
+}
+
 std::string RescaleDecimalText(std::string_view text, int scale) {
   std::string out(text);
   const size_t point = out.find('.');
@@ -83,7 +89,7 @@ std::string DisplayText(const Variant& v, int scale, std::string_view null_text)
     case VarType::Decimal:
       return RescaleDecimalText(automation::CStr(v), scale);
     case VarType::Date:
-      return automation::CStr(v);
+      return DisplayDate(v.AsDate());
     case VarType::Double:
       return DoubleText(v.AsDouble());
     default:

@@ -16,6 +16,10 @@ namespace orv::exports {
 // milliseconds are not 0).
 std::string IsoDate(const automation::DateValue& date);
 
+// A date for people: "yyyy-mm-dd" at midnight, else "yyyy-mm-dd hh:mm:ss" (".mmm" when the
+// milliseconds are not 0); never rounded to the second.
+std::string DisplayDate(const automation::DateValue& date);
+
 // A decimal text ("12.5000") with its fraction cut or padded to `scale` digits, never cutting
 // a non-zero digit.
 std::string RescaleDecimalText(std::string_view text, int scale);
@@ -24,8 +28,8 @@ std::string RescaleDecimalText(std::string_view text, int scale);
 // very large or very small magnitudes.
 std::string DoubleText(double value);
 
-// Text of a value for people (text table, Markdown): decimals at `scale` digits, control
-// characters as spaces, Null as `null_text`.
+// Text of a value for people (text table, Markdown): decimals at `scale` digits, dates as
+// DisplayDate, control characters as spaces, Null as `null_text`.
 std::string DisplayText(const automation::Variant& value, int scale, std::string_view null_text);
 
 // Text of a value for programs (CSV): Null and Empty as "", dates ISO, full precision.

@@ -29,6 +29,19 @@ TEST_F(OutputTest, TableAlignsNumbersRightAndShowsNull) {
   EXPECT_EQ(r.err, "");  // not a terminal: no progress line
 }
 
+// Dates to the millisecond, never rounded to the second (which made the last datetime of 9999
+// a date of the year 10000).
+TEST_F(OutputTest, TableShowsDatesAsTheyAre) {
+  const RunResult r =
+      Run({"query", "--dsn", TinyDb(), "--format", "markdown",
+           "SELECT CAST('2024-01-05' AS datetime) AS a, CAST('2024-01-05 10:00:00.500' AS "
+           "datetime) AS b, CAST('9999-12-31 23:59:59.997' AS datetime) AS c"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "| a | b | c |\n| --- | --- | --- |\n"
+            "| 2024-01-05 | 2024-01-05 10:00:00.500 | 9999-12-31 23:59:59.997 |\n");
+}
+
 TEST_F(OutputTest, EveryFormatOfTheSameRows) {
   struct Case {
     const char* format;
