@@ -455,6 +455,7 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
     spec.top = BindExpr(*ast_spec.top, empty);
     spec.top_percent = ast_spec.top_percent;
     spec.with_ties = ast_spec.with_ties;
+    if (spec.with_ties && spec.order.empty()) ThrowError(1062);
   }
   PushFiltersIntoDerived(spec);
   return bound;

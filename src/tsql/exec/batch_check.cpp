@@ -98,6 +98,7 @@ bool IsCompileError(int32_t number) {
     case 207:   // no such column
     case 209:   // ambiguous column
     case 1013:  // two sources of a FROM with the same exposed name
+    case 1062:  // TOP WITH TIES without ORDER BY
     case 4104:  // a multi-part name that cannot be bound
     case 8118:  // a column in the select list of an aggregate query without GROUP BY
     case 8120:  // a column in the select list that is not in the GROUP BY

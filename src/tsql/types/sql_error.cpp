@@ -299,6 +299,7 @@ const Entry kCatalogue[] = {
      "column has a name. For other statements, look for empty alias names. Aliases defined as "
      "\"\" or [] are not allowed. Change the alias to a valid name.",
      {}},
+    {1062, 15, 1, "The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY clause.", {}},
     {1088, 16, 7, "Cannot find the object \"%1\" because it does not exist or you do not have permissions.", {}},
     {2741, 16, 1, "SET DATEFORMAT date order '%1' is invalid.", {}},
     {2812, 16, 62, "Could not find stored procedure '%1'.", {}},
