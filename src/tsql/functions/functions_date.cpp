@@ -128,7 +128,9 @@ Value DateDiff(Args a, Types t, const SqlType&) {
   CheckPart(part, t[2], "datediff");
   if (a[1].is_null() || a[2].is_null()) return Value::Null();
   int64_t r;
-  if (Precise(t, 1) || a[1].kind() == Value::Kind::DateTime2 || a[2].kind() == Value::Kind::DateTime2) {
+  // Strings are read as datetime2: their years before 1753 and seventh fractional digit count.
+  if (Precise(t, 1) || t[1].IsString() || t[2].IsString() ||
+      a[1].kind() == Value::Kind::DateTime2 || a[2].kind() == Value::Kind::DateTime2) {
     int o1 = 0, o2 = 0;
     int64_t u1 = UnitsOf(a[1], t[1], &o1), u2 = UnitsOf(a[2], t[2], &o2);
     // datetimeoffset values count in UTC.
