@@ -229,7 +229,10 @@ bool ParseAlphaDate(std::string_view s, Parts& p) {
   return true;
 }
 
-bool ParseNumericDate(std::string_view s, DateOrder order, Parts& p) {
+// `classic`: the rules of datetime and smalldatetime, where a date that starts with a four-digit
+// year still follows the date order in one case: under dmy it is read as year, day, month
+// ('2024-01-05' is 1 May). date and datetime2 read it as year, month, day.
+bool ParseNumericDate(std::string_view s, DateOrder order, bool classic, Parts& p) {
   if (AllDigits(s)) {
     if (s.size() == 8) {
       p.year = ToInt(s.substr(0, 4));
@@ -268,7 +271,9 @@ bool ParseNumericDate(std::string_view s, DateOrder order, Parts& p) {
   for (auto& x : f) {
     if (!AllDigits(x) || x.size() > 4) return false;
   }
-  if (f[0].size() == 4 && order != DateOrder::kYdm) order = DateOrder::kYmd;
+  if (f[0].size() == 4 && order != DateOrder::kYdm) {
+    order = classic && order == DateOrder::kDmy ? DateOrder::kYdm : DateOrder::kYmd;
+  }
   // Where the year, month and day stand in this order.
   int yi = 2, mi = 0, di = 1;
   switch (order) {
@@ -333,15 +338,17 @@ namespace {
 // Reads date and time text into parts: `digits` fraction digits at most, and years from
 // `min_year`. The date part may be missing (1900-01-01), and so may the time (midnight).
 ParseResult ParseParts(std::string_view s, DateOrder order, int digits, int min_year, Parts& p,
-                       bool& has_date, bool& has_time) {
+                       bool& has_date, bool& has_time, bool classic) {
   std::string_view date, time;
   SplitDateAndTime(s, date, time);
+  // ISO 8601 with its T reads the same way under any date order.
+  if (s.size() > 10 && (s[10] == 'T' || s[10] == 't')) classic = false;
   has_date = !date.empty();
   has_time = !time.empty();
   if (!date.empty()) {
     bool alpha = false;
     for (char c : date) alpha = alpha || std::isalpha(static_cast<unsigned char>(c));
-    bool ok = alpha ? ParseAlphaDate(date, p) : ParseNumericDate(date, order, p);
+    bool ok = alpha ? ParseAlphaDate(date, p) : ParseNumericDate(date, order, classic, p);
     if (!ok) return ParseResult::kInvalid;
   }
   if (!time.empty() && !ParseTime(time, p, digits)) return ParseResult::kInvalid;
@@ -386,7 +393,7 @@ ParseResult Parse(std::string_view text, DateOrder order, int64_t& ticks) {
     return ParseResult::kOk;
   }
   bool has_date, has_time;
-  ParseResult r = ParseParts(s, order, 3, 1753, p, has_date, has_time);
+  ParseResult r = ParseParts(s, order, 3, 1753, p, has_date, has_time, /*classic=*/true);
   if (r != ParseResult::kOk) return r;
   ticks = MakeDateTime(p.year, p.month, p.day, p.hour, p.minute, p.second,
                        static_cast<int>(p.frac / 10000));
@@ -401,7 +408,7 @@ ParseResult ParsePrecise(std::string_view text, DateOrder order, Stamp& out) {
   if (bad_offset) return ParseResult::kInvalid;
   Parts p;
   if (!s.empty()) {
-    ParseResult r = ParseParts(s, order, 7, 1, p, out.has_date, out.has_time);
+    ParseResult r = ParseParts(s, order, 7, 1, p, out.has_date, out.has_time, /*classic=*/false);
     if (r != ParseResult::kOk) return r;
   }
   out.units = (DaysFromCivil(p.year, p.month, p.day) + kDaysTo1900) * kUnitsPerDay +
