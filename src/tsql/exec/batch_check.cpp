@@ -109,11 +109,45 @@ bool IsCompileError(int32_t number) {
   }
 }
 
+// The temporary table a statement creates ("#t" of CREATE TABLE #t or SELECT ... INTO #t), or
+// "" when it creates none.
+std::string TempTableMade(const ast::Statement& s) {
+  const ast::Name* name = nullptr;
+  if (s.kind == ast::StmtKind::CreateTable) {
+    name = &s.As<ast::CreateTableStmt>().name;
+  } else if (s.kind == ast::StmtKind::Select) {
+    const ast::QueryExpr* q = s.As<ast::SelectStmt>().query.get();
+    while (q && q->kind == ast::QueryExpr::Kind::Union) q = q->left.get();
+    if (q && q->spec) name = &q->spec->into;
+  }
+  return name && !name->empty() && IsTempName(name->back()) ? name->back() : std::string();
+}
+
+// 2714 for the second statement of the batch that creates a temporary table the batch creates
+// already: SQL Server refuses the batch when it compiles it, even when the two are in
+// different branches of an IF or the first is dropped in between.
+std::optional<SqlError> TempTableMadeTwice(const std::vector<const ast::Statement*>& leaves) {
+  std::vector<std::string> made;
+  for (const ast::Statement* s : leaves) {
+    const std::string name = TempTableMade(*s);
+    if (name.empty()) continue;
+    for (const std::string& earlier : made) {
+      if (!NamesEqual(earlier, name)) continue;
+      SqlError error = MakeError(2714, {name});
+      error.line = s->pos.line;
+      return error;
+    }
+    made.push_back(name);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<SqlError> CheckBatchColumns(SessionState& session, const std::vector<ast::StmtPtr>& statements) {
   std::vector<const ast::Statement*> leaves;
   Leaves(statements, leaves);
+  if (std::optional<SqlError> twice = TempTableMadeTwice(leaves)) return twice;
   for (const ast::Statement* s : leaves) {
     if (MakesOrDropsObjects(*s)) return std::nullopt;
   }
