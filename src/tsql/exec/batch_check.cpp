@@ -42,11 +42,8 @@ bool MakesOrDropsObjects(const ast::Statement& s) {
     case ast::StmtKind::CreateProc:
     case ast::StmtKind::DropProc:
       return true;
-    case ast::StmtKind::Select: {
-      const ast::QueryExpr* q = s.As<ast::SelectStmt>().query.get();
-      while (q && q->kind == ast::QueryExpr::Kind::Union) q = q->left.get();
-      return q && q->spec && !q->spec->into.empty();
-    }
+    case ast::StmtKind::Select:
+      return !ast::IntoTarget(*s.As<ast::SelectStmt>().query).empty();
     default:
       return false;
   }
@@ -113,13 +110,8 @@ bool IsCompileError(int32_t number) {
 // "" when it creates none.
 std::string TempTableMade(const ast::Statement& s) {
   const ast::Name* name = nullptr;
-  if (s.kind == ast::StmtKind::CreateTable) {
-    name = &s.As<ast::CreateTableStmt>().name;
-  } else if (s.kind == ast::StmtKind::Select) {
-    const ast::QueryExpr* q = s.As<ast::SelectStmt>().query.get();
-    while (q && q->kind == ast::QueryExpr::Kind::Union) q = q->left.get();
-    if (q && q->spec) name = &q->spec->into;
-  }
+  if (s.kind == ast::StmtKind::CreateTable) name = &s.As<ast::CreateTableStmt>().name;
+  if (s.kind == ast::StmtKind::Select) name = &ast::IntoTarget(*s.As<ast::SelectStmt>().query);
   return name && !name->empty() && IsTempName(name->back()) ? name->back() : std::string();
 }
 

@@ -160,8 +160,7 @@ void AddChangedTables(const Stmt& stmt, Database& db, std::vector<std::string>& 
 }
 
 void SelectIntoTargets(const ast::QueryExpr& q, std::vector<std::string>& out) {
-  if (q.kind == ast::QueryExpr::Kind::Union) return SelectIntoTargets(*q.left, out);
-  if (q.spec && IsPermanentName(q.spec->into)) out.push_back(q.spec->into.back());
+  if (const ast::Name& into = ast::IntoTarget(q); IsPermanentName(into)) out.push_back(into.back());
 }
 
 // The permanent tables and views a statement creates, changes or drops: it takes their locks

@@ -11,11 +11,6 @@
 namespace orv::tsql {
 namespace {
 
-ast::QuerySpec* FirstSpec(ast::QueryExpr& q) {
-  if (q.kind == ast::QueryExpr::Kind::Spec) return q.spec.get();
-  return FirstSpec(*q.left);
-}
-
 // SELECT @v = expr, ...: each output row assigns its items in turn, left to right (an item
 // sees the ones before it), so the last row's values stay and a query without rows leaves the
 // variables as they were. The client gets no row set and no row count; @@ROWCOUNT is the
@@ -59,8 +54,7 @@ int InheritedIdentity(const BoundQuery& query) {
 void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session, EvalConstant);
   binder.SetMaxRecursion(stmt.options.max_recursion.value_or(100));
-  ast::QuerySpec* first = FirstSpec(*stmt.query);
-  ast::Name into = first ? first->into : ast::Name{};
+  const ast::Name into = ast::IntoTarget(*stmt.query);
   // Only a single SELECT block may assign variables (not a part of a UNION).
   if (stmt.query->kind == ast::QueryExpr::Kind::Spec) binder.AllowAssignment();
   auto query = binder.BindQuery(*stmt.query, nullptr);

@@ -17,6 +17,13 @@ std::string JoinName(const Name& name) {
   return out;
 }
 
+const Name& IntoTarget(const QueryExpr& query) {
+  static const Name kNone;
+  const QueryExpr* q = &query;
+  while (q->kind == QueryExpr::Kind::Union) q = q->left.get();
+  return q->spec ? q->spec->into : kNone;
+}
+
 Expr::~Expr() {
   if (args.empty() && !case_operand && !case_else) return;
   std::vector<ExprPtr> pending;

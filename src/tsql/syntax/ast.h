@@ -207,6 +207,10 @@ struct QueryExpr {
   WithClause with;                        // on the query of a SELECT statement or view only
 };
 
+// The table a query's SELECT ... INTO makes (the INTO of its first SELECT block); empty when
+// the query makes none.
+const Name& IntoTarget(const QueryExpr& query);
+
 enum class StmtKind {
   Select,
   Insert,
