@@ -79,4 +79,27 @@ int64_t SessionState::Now() const {
                       local.tm_min, local.tm_sec);
 }
 
+std::string ObjectNamePart(std::string_view text, std::string_view current_database) {
+  std::vector<std::string_view> parts;
+  for (size_t start = 0;;) {
+    const size_t dot = text.find('.', start);
+    parts.push_back(text.substr(start, dot == std::string_view::npos ? dot : dot - start));
+    if (dot == std::string_view::npos) break;
+    start = dot + 1;
+  }
+  auto unbracketed = [](std::string_view part) {
+    return part.size() >= 2 && part.front() == '[' && part.back() == ']'
+               ? part.substr(1, part.size() - 2)
+               : part;
+  };
+  const std::string_view name = unbracketed(parts.back());
+  if (IsTempName(name)) {
+    // The database is the part before the schema: "db.schema.name" or "server.db.schema.name".
+    const std::string_view database =
+        parts.size() >= 3 ? unbracketed(parts[parts.size() - 3]) : current_database;
+    if (!NamesEqual(database, "tempdb")) return {};
+  }
+  return std::string(name);
+}
+
 }  // namespace orv::tsql

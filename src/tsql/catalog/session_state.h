@@ -119,4 +119,11 @@ inline bool IsTempName(std::string_view name) {
   return !name.empty() && (name[0] == '#' || name[0] == '@');
 }
 
+// The object an object name given as text names ("db.schema.name", "tempdb..#t", "[dbo].[t]",
+// as OBJECT_ID and COL_LENGTH take it): its last part, brackets removed. A temporary table is
+// reached only through tempdb ("tempdb..#t", or a bare "#t" where the current database is
+// tempdb), as SQL Server looks for a bare "#t" in the current database: "" otherwise, which
+// names nothing.
+std::string ObjectNamePart(std::string_view text, std::string_view current_database);
+
 }  // namespace orv::tsql

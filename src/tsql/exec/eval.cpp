@@ -33,25 +33,9 @@ char32_t FirstChar(std::string_view s) {
 Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
   Value name = Eval(*expr.args[0], ctx);
   if (name.is_null()) return Value();
-  std::string_view text = name.string_value();
-  // The parts of "db.schema.name" / "tempdb..#t" / "[dbo].[t]"; the name is the last non-empty
-  // one, the database the first of three.
-  std::vector<std::string_view> parts;
-  for (size_t start = 0;;) {
-    const size_t dot = text.find('.', start);
-    parts.push_back(text.substr(start, dot == std::string_view::npos ? dot : dot - start));
-    if (dot == std::string_view::npos) break;
-    start = dot + 1;
-  }
-  auto unbracketed = [](std::string_view part) {
-    return part.size() >= 2 && part.front() == '[' && part.back() == ']'
-               ? part.substr(1, part.size() - 2)
-               : part;
-  };
-  std::string last;
-  for (std::string_view part : parts) {
-    if (!part.empty()) last = std::string(unbracketed(part));
-  }
+  SessionState& session = *ctx.env->session;
+  const std::string last = ObjectNamePart(name.string_value(), session.database->name());
+  if (last.empty()) return Value();
   // Which kind of object the type asks for: a table, a view, a procedure; NULL for the other
   // kinds (functions, triggers, constraints), which no database here holds.
   enum class Want { kAny, kTable, kView, kProcedure } want = Want::kAny;
@@ -71,13 +55,8 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
       }
     }
   }
-  SessionState& session = *ctx.env->session;
   if (IsTempName(last)) {
-    // A temporary table is found only through tempdb ("tempdb..#t"), as in SQL Server, where a
-    // bare "#t" is looked for in the current database.
-    const bool in_tempdb = parts.size() == 3 ? NamesEqual(unbracketed(parts[0]), "tempdb")
-                                             : NamesEqual(session.database->name(), "tempdb");
-    if (!in_tempdb || (want != Want::kAny && want != Want::kTable)) return Value();
+    if (want != Want::kAny && want != Want::kTable) return Value();
     auto table = session.FindTempTable(last);
     return table ? Value::Int(table->object_id) : Value();
   }

@@ -13,25 +13,15 @@
 namespace orv::tsql {
 namespace {
 
-// The last part of "db.schema.name", brackets removed.
-std::string LastPart(std::string_view text) {
-  size_t dot = text.rfind('.');
-  std::string_view last = dot == std::string_view::npos ? text : text.substr(dot + 1);
-  if (last.size() >= 2 && last.front() == '[' && last.back() == ']') {
-    last = last.substr(1, last.size() - 2);
-  }
-  return std::string(last);
-}
-
 std::shared_ptr<Table> TableNamed(SessionState& s, std::string_view text) {
-  std::string name = LastPart(text);
+  std::string name = ObjectNamePart(text, s.database->name());
   if (IsTempName(name)) return s.FindTempTable(name);
   return s.database->FindTable(name);
 }
 
 // The columns of a table, without reading a stored table's rows; nothing when there is none.
 std::optional<std::vector<ColumnDef>> ColumnsNamed(SessionState& s, std::string_view text) {
-  std::string name = LastPart(text);
+  std::string name = ObjectNamePart(text, s.database->name());
   if (IsTempName(name)) {
     auto table = s.FindTempTable(name);
     if (!table) return std::nullopt;
