@@ -45,7 +45,9 @@ std::shared_ptr<Table> Binder::FindTable(const ast::Name& name) {
   if (IsTempName(table)) return session_.FindTempTable(table);
   if (name.size() >= 2) {
     // sys.tables, INFORMATION_SCHEMA.COLUMNS, ...: the catalog views.
-    if (auto view = BuildSystemView(session_, name[name.size() - 2], table,
+    const std::string_view database =
+        name.size() >= 3 ? std::string_view(name[name.size() - 3]) : std::string_view();
+    if (auto view = BuildSystemView(session_, database, name[name.size() - 2], table,
                                     [this](const View& v) { return ViewColumns(v); })) {
       return view;
     }

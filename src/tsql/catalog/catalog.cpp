@@ -2,6 +2,7 @@
 #include "tsql/catalog/catalog.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -34,6 +35,22 @@ bool NamesEqual(std::string_view a, std::string_view b) {
 int32_t NewObjectId() {
   static std::atomic<int32_t> next{1000003};
   return next.fetch_add(16, std::memory_order_relaxed);
+}
+
+std::string TempdbName(std::string_view name, int32_t object_id) {
+  char digits[16];
+  if (!name.empty() && name[0] == '@') {
+    std::snprintf(digits, sizeof digits, "%08X", static_cast<uint32_t>(object_id));
+    return "#" + std::string(digits);
+  }
+  if (name.size() >= 2 && name[1] == '#') return std::string(name);
+  static std::atomic<uint64_t> created{0};
+  std::snprintf(
+      digits, sizeof digits, "%012llX",
+      static_cast<unsigned long long>(created.fetch_add(1, std::memory_order_relaxed) + 1));
+  std::string stored(name);
+  if (stored.size() < kMaxTempTableName) stored.append(kMaxTempTableName - stored.size(), '_');
+  return stored + digits;
 }
 
 Table::~Table() {

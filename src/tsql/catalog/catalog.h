@@ -56,6 +56,10 @@ struct Table {
   bool temporary = false;
   // A table variable (DECLARE @t TABLE): a ROLLBACK leaves its rows as they are.
   bool table_variable = false;
+  // The name tempdb knows a #table or table variable by (its catalog views, messages): "#t"
+  // padded with underscores and numbered, so that every session's #t has a name of its own;
+  // "" for permanent tables.
+  std::string tempdb_name;
   // Next identity value to hand out (unset until the first insert).
   std::optional<int64_t> next_identity;
   // The version of the data-source file's copy that the rows are (0: never stored), and the
@@ -187,6 +191,13 @@ bool NamesEqual(std::string_view a, std::string_view b);
 // Column position among `columns` by case-insensitive name, -1 when absent.
 int FindColumnIn(const std::vector<ColumnDef>& columns, std::string_view column);
 int32_t NewObjectId();
+// The name tempdb gives a new temporary table of this name (see Table::tempdb_name): "#t"
+// padded with underscores to 116 characters and followed by 12 hexadecimal digits that count
+// the temporary tables of the process; a table variable's is "#" and 8 hexadecimal digits of
+// its object id; a global "##t" keeps its name.
+std::string TempdbName(std::string_view name, int32_t object_id);
+// The longest name a #table may have: tempdb adds 12 characters to it.
+inline constexpr size_t kMaxTempTableName = 116;
 
 // Parses a DEFAULT expression's text (as stored by the storage layer) back into a tree.
 std::shared_ptr<const ast::Expr> ParseDefaultExpr(const std::string& sql);

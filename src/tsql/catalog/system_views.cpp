@@ -1,6 +1,7 @@
 // Rows of the catalog views, computed from the Database's tables and views.
 #include "tsql/catalog/system_views.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -46,7 +47,15 @@ struct Objects {
   std::vector<std::shared_ptr<View>> views;
 };
 
-Objects AllObjects(Database& db) {
+// Which database a catalog view describes: the data source's, or tempdb, where a session
+// finds its own #tables and table variables under the names tempdb gives them.
+struct Scope {
+  SessionState& session;
+  bool tempdb = false;
+  std::string CatalogName() const { return tempdb ? "tempdb" : session.database->name(); }
+};
+
+Objects DataSourceObjects(Database& db) {
   Objects o;
   for (const std::string& name : db.TableNames()) {
     if (auto t = db.DescribeTable(name)) o.tables.push_back(std::move(*t));
@@ -55,10 +64,28 @@ Objects AllObjects(Database& db) {
   return o;
 }
 
+Objects AllObjects(const Scope& scope) {
+  if (!scope.tempdb) return DataSourceObjects(*scope.session.database);
+  Objects o;
+  for (const auto& [key, t] : scope.session.temp_tables) {
+    o.tables.push_back({t->tempdb_name, t->object_id, t->columns});
+  }
+  std::sort(o.tables.begin(), o.tables.end(),
+            [](const auto& a, const auto& b) { return a.object_id < b.object_id; });
+  return o;
+}
+
+// The stored procedures the catalog views list: tempdb has none of the data source's.
+void ForEachProcedure(const Scope& scope,
+                      const std::function<void(const std::shared_ptr<Procedure>&)>& fn) {
+  if (!scope.tempdb) scope.session.database->ForEachProcedure(fn);
+}
+
 // The tables and then the views whose columns the column views list (views only when their
 // columns can be had).
-std::vector<Database::TableDescription> ColumnOwners(Database& db, const ViewColumns& view_columns) {
-  Objects o = AllObjects(db);
+std::vector<Database::TableDescription> ColumnOwners(const Scope& scope,
+                                                     const ViewColumns& view_columns) {
+  Objects o = AllObjects(scope);
   std::vector<Database::TableDescription> owners = std::move(o.tables);
   if (!view_columns) return owners;
   for (const auto& v : o.views) {
@@ -134,15 +161,14 @@ TypeFacets FacetsOf(const SqlType& ty) {
           NullableInt(ty.IsDateTime(), ty.IsPreciseTime() ? ty.scale : ty.id == TypeId::DateTime ? 3 : 0)};
 }
 
-std::shared_ptr<Table> InformationSchema(SessionState& session, const std::string& view,
+std::shared_ptr<Table> InformationSchema(const Scope& scope, const std::string& view,
                                          const ViewColumns& view_columns) {
-  Database& db = *session.database;
-  const std::string catalog = db.name();
+  const std::string catalog = scope.CatalogName();
   Builder b;
   if (view == "TABLES") {
     b.Col("TABLE_CATALOG", Sysname(), true).Col("TABLE_SCHEMA", Sysname(), true);
     b.Col("TABLE_NAME", Sysname()).Col("TABLE_TYPE", SqlType::VarChar(10), true);
-    Objects o = AllObjects(db);
+    Objects o = AllObjects(scope);
     for (auto& t : o.tables) b.Add({Str(catalog), Str("dbo"), Str(t.name), Str("BASE TABLE")});
     for (auto& v : o.views) b.Add({Str(catalog), Str("dbo"), Str(v->name), Str("VIEW")});
     return b.Done("TABLES");
@@ -158,7 +184,7 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
     b.Col("NUMERIC_PRECISION_RADIX", SqlType::SmallInt(), true);
     b.Col("NUMERIC_SCALE", SqlType::Int(), true).Col("DATETIME_PRECISION", SqlType::SmallInt(), true);
     b.Col("CHARACTER_SET_NAME", Sysname(), true).Col("COLLATION_NAME", Sysname(), true);
-    for (auto& t : ColumnOwners(db, view_columns)) {
+    for (auto& t : ColumnOwners(scope, view_columns)) {
       int ordinal = 0;
       for (const ColumnDef& c : t.columns) {
         const SqlType& ty = c.type;
@@ -177,7 +203,7 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
     b.Col("TABLE_CATALOG", Sysname(), true).Col("TABLE_SCHEMA", Sysname(), true);
     b.Col("TABLE_NAME", Sysname()).Col("VIEW_DEFINITION", SqlType::NVarChar(4000), true);
     b.Col("CHECK_OPTION", SqlType::VarChar(7), true).Col("IS_UPDATABLE", SqlType::VarChar(2), true);
-    for (auto& v : AllObjects(db).views) {
+    for (auto& v : AllObjects(scope).views) {
       b.Add({Str(catalog), Str("dbo"), Str(v->name), Str(v->query_text), Str("NONE"), Str("NO")});
     }
     return b.Done("VIEWS");
@@ -192,7 +218,7 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
     b.Col("COLLATION_NAME", Sysname(), true).Col("NUMERIC_PRECISION", SqlType::TinyInt(), true);
     b.Col("NUMERIC_PRECISION_RADIX", SqlType::SmallInt(), true);
     b.Col("NUMERIC_SCALE", SqlType::Int(), true).Col("DATETIME_PRECISION", SqlType::SmallInt(), true);
-    db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
+    ForEachProcedure(scope, [&](const std::shared_ptr<Procedure>& p) {
       for (const Parameter& param : ParametersOf(*p)) {
         const SqlType& ty = param.type;
         const TypeFacets f = FacetsOf(ty);
@@ -212,8 +238,8 @@ std::shared_ptr<Table> InformationSchema(SessionState& session, const std::strin
     b.Col("ROUTINE_TYPE", SqlType::NVarChar(20), true).Col("DATA_TYPE", Sysname(), true);
     b.Col("ROUTINE_DEFINITION", SqlType::NVarChar(4000), true);
     b.Col("CREATED", SqlType::DateTime()).Col("LAST_ALTERED", SqlType::DateTime());
-    const Value now = Value::DateTime(session.Now());
-    db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
+    const Value now = Value::DateTime(scope.session.Now());
+    ForEachProcedure(scope, [&](const std::shared_ptr<Procedure>& p) {
       b.Add({Str(catalog), Str("dbo"), Str(p->name), Str(catalog), Str("dbo"), Str(p->name),
              Str("PROCEDURE"), Value(), Str(p->text.substr(0, 4000)), now, now});
     });
@@ -274,20 +300,21 @@ std::vector<TypeEntry> SystemTypes() {
           {"sysname", SqlType::NVarChar(128)}};
 }
 
-std::shared_ptr<Table> Sys(SessionState& session, const std::string& view, const ViewColumns& view_columns) {
-  Database& db = *session.database;
-  const int64_t now = session.Now();
+std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
+                           const ViewColumns& view_columns) {
+  Database& db = *scope.session.database;
+  const int64_t now = scope.session.Now();
   Builder b;
   if (view == "OBJECTS" || view == "TABLES" || view == "VIEWS" || view == "PROCEDURES" ||
       view == "ALL_OBJECTS") {
     ObjectColumns(b);
     if (view == "PROCEDURES" || view == "OBJECTS" || view == "ALL_OBJECTS") {
-      db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
+      ForEachProcedure(scope, [&](const std::shared_ptr<Procedure>& p) {
         b.Add(ObjectRow(p->name, p->object_id, "P ", "SQL_STORED_PROCEDURE", now));
       });
     }
     if (view == "PROCEDURES") return b.Done("procedures");
-    Objects o = AllObjects(db);
+    Objects o = AllObjects(scope);
     if (view != "VIEWS") {
       for (auto& t : o.tables) b.Add(ObjectRow(t.name, t.object_id, "U ", "USER_TABLE", now));
     }
@@ -303,7 +330,7 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view, const
     b.Col("scale", SqlType::TinyInt()).Col("collation_name", Sysname(), true);
     b.Col("is_nullable", SqlType::Bit(), true).Col("is_identity", SqlType::Bit());
     b.Col("is_computed", SqlType::Bit());
-    for (auto& t : ColumnOwners(db, view_columns)) {
+    for (auto& t : ColumnOwners(scope, view_columns)) {
       int id = 0;
       for (const ColumnDef& c : t.columns) {
         int type_id = SystemTypeId(c.type);
@@ -325,7 +352,7 @@ std::shared_ptr<Table> Sys(SessionState& session, const std::string& view, const
     b.Col("xml_collection_id", SqlType::Int()).Col("is_readonly", SqlType::Bit());
     b.Col("is_nullable", SqlType::Bit(), true);
     // As in SQL Server, a T-SQL procedure's defaults are not kept here (has_default_value 0).
-    db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
+    ForEachProcedure(scope, [&](const std::shared_ptr<Procedure>& p) {
       for (const Parameter& param : ParametersOf(*p)) {
         const int type_id = SystemTypeId(param.type);
         b.Add({Int(p->object_id), Str(param.name), Int(param.position), Int(type_id), Int(type_id),
@@ -444,16 +471,18 @@ int MaxLength(const SqlType& t) {
   }
 }
 
-std::shared_ptr<Table> BuildSystemView(SessionState& session, std::string_view schema,
-                                       std::string_view name, const ViewColumns& view_columns) {
+std::shared_ptr<Table> BuildSystemView(SessionState& session, std::string_view database,
+                                       std::string_view schema, std::string_view name,
+                                       const ViewColumns& view_columns) {
   std::string s = FoldName(schema), v = FoldName(name);
-  if (s == "INFORMATION_SCHEMA") return InformationSchema(session, v, view_columns);
-  if (s == "SYS") return Sys(session, v, view_columns);
+  const Scope scope{session, NamesEqual(database, "tempdb")};
+  if (s == "INFORMATION_SCHEMA") return InformationSchema(scope, v, view_columns);
+  if (s == "SYS") return Sys(scope, v, view_columns);
   return nullptr;
 }
 
 std::optional<std::string> ObjectNameOf(Database& db, int32_t object_id) {
-  Objects o = AllObjects(db);
+  Objects o = DataSourceObjects(db);
   for (auto& t : o.tables) {
     if (t.object_id == object_id) return t.name;
   }

@@ -21,9 +21,12 @@ using ViewColumns = std::function<std::vector<ResultColumn>(const View&)>;
 
 // The view `schema.name` ("sys" or "INFORMATION_SCHEMA", any case) as a table of rows; null
 // when there is no such view. The column views list the columns of views too when
-// `view_columns` is given.
-std::shared_ptr<Table> BuildSystemView(SessionState& session, std::string_view schema,
-                                       std::string_view name, const ViewColumns& view_columns = {});
+// `view_columns` is given. Those of `database` "tempdb" list the session's #tables and table
+// variables (under the names tempdb gives them) instead of the data source's objects; any
+// other database part, or none, means the data source.
+std::shared_ptr<Table> BuildSystemView(SessionState& session, std::string_view database,
+                                       std::string_view schema, std::string_view name,
+                                       const ViewColumns& view_columns = {});
 
 // The system_type_id SQL Server gives a type (56 for int, 167 for varchar, ...).
 int SystemTypeId(const SqlType& type);

@@ -79,7 +79,8 @@ std::shared_ptr<const ast::Expr> ParseDefaultExpr(const std::string& sql) {
 }
 
 std::string QualifiedTableName(const Table& table, const SessionState& session) {
-  if (table.temporary) return "tempdb.dbo." + table.name;
+  if (table.table_variable) return table.name;
+  if (table.temporary) return "tempdb.dbo." + table.tempdb_name;
   return session.database->name() + ".dbo." + table.name;
 }
 
@@ -126,6 +127,10 @@ void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx) {
   table->object_id = NewObjectId();
   table->temporary = IsTempName(table->name);
   if (table->temporary) {
+    if (table->name[0] == '#' && table->name.size() > kMaxTempTableName) {
+      ThrowError(193, {table->name, std::to_string(kMaxTempTableName)});
+    }
+    table->tempdb_name = TempdbName(table->name, table->object_id);
     std::string key = FoldName(table->name);
     if (cx.session.temp_tables.count(key)) ThrowError(2714, {table->name});
     cx.session.temp_tables.emplace(key, table);

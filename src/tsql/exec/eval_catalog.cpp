@@ -79,7 +79,18 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
   }
   if (f == "OBJECT_NAME") {
     if (a.empty()) ThrowError(174, {"object_name", "1"});
-    auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
+    const auto id = static_cast<int32_t>(number(0));
+    // OBJECT_NAME(id, DB_ID('tempdb')) names the session's #tables as tempdb lists them.
+    constexpr int64_t kTempdbId = 2, kDataSourceId = 5;
+    const int64_t database = a.size() > 1 ? number(1) : kDataSourceId;
+    if (database == kTempdbId) {
+      for (const auto& [key, table] : s.temp_tables) {
+        if (table->object_id == id) return Value::String(table->tempdb_name);
+      }
+      return Value();
+    }
+    if (database != kDataSourceId) return Value();
+    auto name = ObjectNameOf(*s.database, id);
     return name ? Value::String(*name) : Value();
   }
   if (f == "COL_LENGTH") {

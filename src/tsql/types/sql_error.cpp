@@ -122,6 +122,12 @@ const Entry kCatalogue[] = {
      "Some part of your SQL statement is nested too deeply. Rewrite the query or break it up "
      "into smaller queries.",
      {}},
+    {193,
+     15,
+     64,
+     "The object or column name starting with '%1' is too long. The maximum length is %2 "
+     "characters.",
+     {}},
     {195, 15, 10, "'%1' is not a recognized built-in function name.", {}},
     {205,
      16,
