@@ -395,6 +395,7 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
   scope.aggregates = &spec.aggregates;
   scope.windows = &spec.windows;
   std::vector<std::string> aliases;
+  std::vector<BExprPtr> star_groups;  // group_by_star: the columns "*" gave
   for (const auto& item : ast_spec.items) {
     const ast::Expr& e = *item.expr;
     if (e.kind == ast::ExprKind::Star) {
@@ -404,14 +405,24 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
         if (!e.name.empty() && !NamesEqual(source.exposed, e.name.back())) continue;
         any = true;
         for (size_t c = 0; c < source.columns.size(); ++c) {
-          auto col = std::make_unique<BExpr>();
-          col->kind = BKind::Column;
-          col->src = static_cast<int>(s);
-          col->col = static_cast<int>(c);
-          col->type = source.columns[c].type;
-          col->nullable = source.columns[c].nullable || source.null_supplying;
-          col->name = source.columns[c].name;
+          if (std::any_of(
+                  ast_spec.star_except.begin(), ast_spec.star_except.end(),
+                  [&](const std::string& n) { return NamesEqual(n, source.columns[c].name); })) {
+            continue;
+          }
+          auto column = [&] {
+            auto col = std::make_unique<BExpr>();
+            col->kind = BKind::Column;
+            col->src = static_cast<int>(s);
+            col->col = static_cast<int>(c);
+            col->type = source.columns[c].type;
+            col->nullable = source.columns[c].nullable || source.null_supplying;
+            col->name = source.columns[c].name;
+            return col;
+          };
+          BExprPtr col = column();
           bound->columns.push_back({source.columns[c].name, col->type, col->nullable});
+          if (ast_spec.group_by_star) star_groups.push_back(column());
           spec.select.push_back(std::move(col));
           aliases.push_back("");
         }
@@ -434,6 +445,7 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
   scope.aggregates = nullptr;
   scope.windows = nullptr;
   for (const auto& g : ast_spec.group_by) spec.group_by.push_back(BindExpr(*g, scope));
+  for (auto& g : star_groups) spec.group_by.push_back(std::move(g));
   spec.has_group_by = !spec.group_by.empty();
   scope.aggregates = &spec.aggregates;
   if (ast_spec.having) spec.having = BindExpr(*ast_spec.having, scope);

@@ -149,6 +149,10 @@ struct QuerySpec {
   ExprPtr where;
   std::vector<ExprPtr> group_by;
   ExprPtr having;
+  // The block a PIVOT or UNPIVOT became (parse_pivot.cpp): the columns its "*" leaves out,
+  // and whether it groups by every column that "*" gives.
+  std::vector<std::string> star_except;
+  bool group_by_star = false;
 };
 
 struct OrderItem {

@@ -241,6 +241,19 @@ ast::TableRefPtr Parser::ParseTableSource() {
 }
 
 ast::TableRefPtr Parser::ParseTablePrimary() {
+  ast::TableRefPtr ref = ParseTableOperand();
+  for (;;) {
+    if (IsKw("PIVOT")) {
+      ref = ParsePivot(std::move(ref));
+    } else if (IsKw("UNPIVOT")) {
+      ref = ParseUnpivot(std::move(ref));
+    } else {
+      return ref;
+    }
+  }
+}
+
+ast::TableRefPtr Parser::ParseTableOperand() {
   DepthGuard guard(*this);
   auto ref = std::make_unique<ast::TableRef>();
   ref->pos = Cur().pos;

@@ -101,6 +101,10 @@ class Parser {
   ast::SelectItem ParseSelectItem();
   ast::TableRefPtr ParseTableSource();
   ast::TableRefPtr ParseTablePrimary();
+  ast::TableRefPtr ParseTableOperand();
+  // source PIVOT (...) alias, source UNPIVOT (...) alias: derived tables (parse_pivot.cpp).
+  ast::TableRefPtr ParsePivot(ast::TableRefPtr source);
+  ast::TableRefPtr ParseUnpivot(ast::TableRefPtr source);
   std::string ParseOptionalAlias();
 
   // statements
