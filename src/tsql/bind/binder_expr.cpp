@@ -252,6 +252,12 @@ BExprPtr Binder::BindExpr(const ast::Expr& expr, Scope& scope) {
         e->nullable = false;
         return e;
       }
+      if (upper == "IDENTITY") {
+        e->kind = BKind::SessionInt;
+        e->name = upper;
+        e->type = SqlType::Decimal(38, 0);
+        return e;
+      }
       if (BExprPtr global = BindGlobalVariable(upper)) return global;
       auto it = session_.variables.find(upper);
       if (it == session_.variables.end()) {
@@ -585,10 +591,10 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
   if (upper == "OBJECT_NAME" || upper == "COL_LENGTH" || upper == "SCHEMA_NAME" ||
       upper == "SCHEMA_ID" || upper == "DB_NAME" || upper == "DB_ID" || upper == "TYPE_NAME" ||
       upper == "COLUMNPROPERTY" || upper == "OBJECTPROPERTY" || upper == "IDENT_SEED" ||
-      upper == "IDENT_INCR" || upper == "IDENT_CURRENT") {
+      upper == "IDENT_INCR" || upper == "IDENT_CURRENT" || upper == "SCOPE_IDENTITY") {
     e->kind = BKind::CatalogFn;
-    e->type = upper.starts_with("IDENT_") ? SqlType::Decimal(38, 0)
-              : upper == "COL_LENGTH" ? SqlType::SmallInt()
+    e->type = upper.starts_with("IDENT_") || upper == "SCOPE_IDENTITY" ? SqlType::Decimal(38, 0)
+              : upper == "COL_LENGTH"                                  ? SqlType::SmallInt()
               : upper == "SCHEMA_ID" || upper == "DB_ID" || upper == "COLUMNPROPERTY" ||
                       upper == "OBJECTPROPERTY"
                   ? SqlType::Int()

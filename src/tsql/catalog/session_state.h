@@ -78,6 +78,10 @@ struct SessionState {
   // How much a statement may grow the heap (SET MEMORY_LIMIT_MB); 0: the engine's limit only.
   int64_t memory_limit_bytes = 0;
   int64_t rowcount = 0;
+  // @@IDENTITY: the last identity value an INSERT gave a row, in any scope; SCOPE_IDENTITY():
+  // the same in the running batch, procedure or dynamic batch alone.
+  std::optional<int64_t> last_identity;
+  std::optional<int64_t> scope_identity;
   int32_t last_error = 0;  // @@ERROR
   int32_t nest_level = 0;  // @@NESTLEVEL: procedures running, one inside the other
   // The errors being handled by the CATCH blocks running, innermost last (ERROR_NUMBER() ...).

@@ -225,6 +225,9 @@ Value Eval(const BExpr& e, const EvalCtx& ctx) {
     case BKind::SessionInt: {
       const SessionState& session = *ctx.env->session;
       if (e.name == "TRANCOUNT") return Value::Int(session.transaction.count);
+      if (e.name == "IDENTITY") {
+        return session.last_identity ? Value::Decimal(*session.last_identity, 0) : Value();
+      }
       if (e.name == "LOCK_TIMEOUT") return Value::Int(session.lock_timeout_ms);
       return Value::Int(session.session_id);
     }

@@ -77,6 +77,10 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     if (name == "SYS") return Value::Int(4);
     return Value();
   }
+  if (f == "SCOPE_IDENTITY") {
+    if (!a.empty()) ThrowError(174, {"scope_identity", "0"});
+    return s.scope_identity ? Value::Decimal(*s.scope_identity, 0) : Value();
+  }
   if (f == "OBJECT_NAME") {
     if (a.empty()) ThrowError(174, {"object_name", "1"});
     const auto id = static_cast<int32_t>(number(0));

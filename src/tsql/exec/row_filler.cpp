@@ -52,6 +52,19 @@ void RowFiller::ReadyForThreads() {
   if (qualified_.empty()) qualified_ = QualifiedTableName(table_, cx_.session);
 }
 
+void RowFiller::NoteIdentity() const {
+  SessionState& session = cx_.session;
+  for (const ColumnDef& col : table_.columns) {
+    if (!col.identity) continue;
+    if (generated_identity_) {
+      session.last_identity = *next_identity_ - col.identity_increment;
+      session.scope_identity = session.last_identity;
+    }
+    return;
+  }
+  session.last_identity.reset();
+}
+
 void RowFiller::RefuseNull(const ColumnDef& column) {
   if (qualified_.empty()) qualified_ = QualifiedTableName(table_, cx_.session);
   ThrowError(515, {column.name, qualified_, statement_});

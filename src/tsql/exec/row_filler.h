@@ -35,6 +35,9 @@ class RowFiller {
   void ReadyForThreads();
   // The table's next identity value once the rows made so far are added.
   std::optional<int64_t> next_identity() const { return next_identity_; }
+  // Once the rows are in the table: @@IDENTITY and SCOPE_IDENTITY() become the last identity
+  // value the rows took; @@IDENTITY becomes NULL when the table has no identity column.
+  void NoteIdentity() const;
 
  private:
   void Plan();
@@ -45,6 +48,7 @@ class RowFiller {
   std::string statement_;
   std::vector<int> slot_of_;  // column -> value index, -1 when the column takes no value
   std::optional<int64_t> next_identity_;
+  bool generated_identity_ = false;  // a row took the next identity value
   std::string qualified_;  // the table's name in Msg 515, made when first needed
   ColumnDefaults defaults_;
   // A new row starts as a copy of `model_`, which holds the columns whose value is the same
@@ -75,6 +79,7 @@ void RowFiller::Fill(Row& out, Get&& get) {
       if (!next_identity_) next_identity_ = col.identity_seed;
       to = Value::Int(*next_identity_);
       *next_identity_ += col.identity_increment;
+      generated_identity_ = true;
     } else {
       to = defaults_.Get(c);
     }

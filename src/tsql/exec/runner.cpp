@@ -1064,8 +1064,10 @@ Flow Runner::RunExec(ast::ExecStmt& stmt) {
   }
   for (const Argument& a : call.arguments) session_.variables[a.parameter] = Variable{a.type, a.value};
   ++session_.nest_level;
+  const std::optional<int64_t> caller_scope_identity = std::exchange(session_.scope_identity, {});
   Runner inner(session_, results_, text, true, InTry(), name);
   flow = inner.RunList(*body);
+  session_.scope_identity = caller_scope_identity;
   --session_.nest_level;
   std::vector<std::pair<const Argument*, Value>> outputs;
   for (const Argument& a : call.arguments) {
@@ -1192,6 +1194,7 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
   drop_table_variables();
   session.nest_level = 0;
   session.caught_errors.clear();
+  session.scope_identity.reset();  // each batch is a scope of its own
   Runner runner(session, results, text);
   if (std::optional<SqlError> error = CheckBatchColumns(session, batch.statements)) {
     // A batch that does not compile runs none of its statements.

@@ -250,6 +250,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
   table->next_identity = filler.next_identity();
   const auto count = static_cast<int64_t>(added.size());
   AppendRows(table, std::move(added), cx);
+  filler.NoteIdentity();
   output.Finish(count);
 }
 

@@ -259,6 +259,7 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
   if (!added.empty()) {
     table.next_identity = filler.next_identity();
     AppendRows(table_ptr, std::move(added), cx);
+    filler.NoteIdentity();
   }
   output.Finish(count);
 }
