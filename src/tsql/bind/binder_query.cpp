@@ -310,13 +310,22 @@ void Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, BoundSpec& spec
 
 std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope* parent,
                                               bool* correlated, std::vector<int>* parent_refs) {
+  std::unique_ptr<BoundQuery> bound;
   if (!query.with.empty()) {
     const size_t mark = PushCtes(query.with);
-    auto bound = BindQueryBody(query, parent, correlated, parent_refs);
+    bound = BindQueryBody(query, parent, correlated, parent_refs);
     PopCtes(mark);
-    return bound;
+  } else {
+    bound = BindQueryBody(query, parent, correlated, parent_refs);
   }
-  return BindQueryBody(query, parent, correlated, parent_refs);
+  if (!query.for_xml) return bound;
+  // The column SQL Server names a FOR XML result by.
+  auto xml = std::make_unique<BoundQuery>();
+  xml->columns.push_back(
+      {"XML_F52E2B61-18A1-11d1-B105-00805F49916B", SqlType::NVarChar(SqlType::kMaxLength), true});
+  xml->xml_rows = std::move(bound);
+  xml->for_xml = query.for_xml;
+  return xml;
 }
 
 std::unique_ptr<BoundQuery> Binder::BindQueryBody(const ast::QueryExpr& query, Scope* parent,

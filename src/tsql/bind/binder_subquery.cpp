@@ -22,6 +22,10 @@ void VisitJoin(const BoundJoin& join, int level, const ColumnVisitor& fn) {
 }
 
 void VisitQuery(const BoundQuery& q, int level, const ColumnVisitor& fn) {
+  if (q.xml_rows) {
+    VisitQuery(*q.xml_rows, level, fn);
+    return;
+  }
   if (q.recursive) {
     VisitQuery(*q.recursive->anchor, level, fn);
     for (const auto& m : q.recursive->members) VisitQuery(*m, level, fn);

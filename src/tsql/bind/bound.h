@@ -276,6 +276,9 @@ struct BoundQuery {
   bool split_ordinal = false;
   std::vector<ResultColumn> columns;
   std::vector<OrderKey> order;  // set operations: output columns only
+  // FOR XML: the rows of xml_rows become the one value of the one row of this query.
+  std::unique_ptr<BoundQuery> xml_rows;
+  std::shared_ptr<const ast::ForXml> for_xml;
 };
 
 }  // namespace orv::tsql

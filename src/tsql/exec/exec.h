@@ -84,6 +84,9 @@ bool QueryHasRows(BoundQuery& query, ExecEnv& env);
 
 // The output rows of a query with ORDER BY, TOP and DISTINCT applied.
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env);
+// FOR XML: the rows as one XML text (for_xml.cpp).
+Value XmlOfRows(const std::vector<Row>& rows, const std::vector<ResultColumn>& columns,
+                const ast::ForXml& options);
 // The rows of a recursive common table expression (recursive_cte.cpp).
 std::vector<Row> RunRecursiveCte(RecursiveCte& plan, ExecEnv& env);
 

@@ -611,6 +611,12 @@ std::vector<Row> SplitString(const Value& text, const Value& separator, const Sq
 
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
   if (query.spec) return RunSpec(query, outer, env);
+  if (query.xml_rows) {
+    std::vector<Row> rows(1);
+    rows[0].push_back(
+        XmlOfRows(RunQuery(*query.xml_rows, outer, env), query.xml_rows->columns, *query.for_xml));
+    return rows;
+  }
   if (query.recursive) return RunRecursiveCte(*query.recursive, env);
   if (query.string_split) {
     EvalCtx ctx;

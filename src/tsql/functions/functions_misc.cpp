@@ -1,8 +1,10 @@
 // CONCAT, CONCAT_WS, CHOOSE, NEWID and SQL_VARIANT_PROPERTY.
 #include <algorithm>
 #include <random>
+#include <string>
 
 #include "tsql/functions/functions_common.h"
+#include "tsql/types/collation.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
 #include "tsql/types/value_util.h"
@@ -196,12 +198,75 @@ Value VariantProperty(Args a, Types t, const SqlType&) {
 
 SqlType VariantPropertyType(Types) { return SqlType::SqlVariant(); }
 
+// xml.value(path, type) for the paths that stand for the whole document ('.', '(.)[1]',
+// '(./text())[1]', '/'): its text with the markup taken out and the entities decoded, as the
+// idiom (SELECT ... FOR XML PATH(''), TYPE).value('.', 'nvarchar(max)') uses it.
+SqlType XmlValueType(Types) { return SqlType::NVarChar(SqlType::kMaxLength); }
+Value XmlValue(Args a, Types, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  const std::string_view path = a[1].is_null() ? std::string_view() : a[1].string_value();
+  if (path != "." && path != "(.)[1]" && path != "(./text())[1]" && path != "/" &&
+      path != "(/)[1]") {
+    ThrowError(2389);
+  }
+  const std::string_view xml = a[0].string_value();
+  std::string out;
+  out.reserve(xml.size());
+  for (size_t i = 0; i < xml.size(); ++i) {
+    const char c = xml[i];
+    if (c == '<') {
+      const size_t end = xml.find('>', i);
+      if (end == std::string_view::npos) break;
+      i = end;
+      continue;
+    }
+    if (c != '&') {
+      out.push_back(c);
+      continue;
+    }
+    const size_t end = xml.find(';', i);
+    if (end == std::string_view::npos) {
+      out.push_back(c);
+      continue;
+    }
+    const std::string_view entity = xml.substr(i + 1, end - i - 1);
+    if (entity == "amp") {
+      out.push_back('&');
+    } else if (entity == "lt") {
+      out.push_back('<');
+    } else if (entity == "gt") {
+      out.push_back('>');
+    } else if (entity == "quot") {
+      out.push_back('"');
+    } else if (entity == "apos") {
+      out.push_back('\'');
+    } else if (entity.size() > 1 && entity[0] == '#') {
+      const bool hex = entity[1] == 'x' || entity[1] == 'X';
+      const std::string digits(entity.substr(hex ? 2 : 1));
+      char32_t cp = 0;
+      try {
+        cp = static_cast<char32_t>(std::stoul(digits, nullptr, hex ? 16 : 10));
+      } catch (const std::exception&) {
+        out.append(xml.substr(i, end - i + 1));
+        i = end;
+        continue;
+      }
+      coll::AppendUtf8(out, cp);
+    } else {
+      out.append(xml.substr(i, end - i + 1));
+    }
+    i = end;
+  }
+  return Value::String(out);
+}
+
 constexpr ScalarFunction kMiscFunctions[] = {
     {"CONCAT", 1, 254, ConcatResult, Concat},
     {"CONCAT_WS", 1, 254, ConcatWsResult, ConcatWs},
     {"CHOOSE", 1, 254, ChooseType, Choose},
     {"NEWID", 0, 0, GuidType, NewId},
     {"SQL_VARIANT_PROPERTY", 2, 2, VariantPropertyType, VariantProperty},
+    {"$XML_VALUE", 2, 2, XmlValueType, XmlValue},
 };
 
 }  // namespace

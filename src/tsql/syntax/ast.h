@@ -192,6 +192,15 @@ struct QueryOptions {
   std::optional<int32_t> max_recursion;  // MAXRECURSION n (0: no limit)
 };
 
+// FOR XML PATH [('row')] | RAW [('row')] [, TYPE] [, ROOT [('root')]] [, ELEMENTS]: the
+// query's rows become one XML text.
+struct ForXml {
+  bool raw = false;             // RAW: columns as attributes of <row/> (elements with ELEMENTS)
+  std::string element = "row";  // "" for PATH(''): no element around a row
+  std::optional<std::string> root;
+  bool elements = false;
+};
+
 // A query: a single SELECT block or a set operation of two queries.
 struct QueryExpr {
   QueryExpr() = default;
@@ -209,6 +218,7 @@ struct QueryExpr {
   bool union_all = false;                 // Union: UNION ALL
   std::vector<OrderItem> order_by;        // on the outermost query only
   WithClause with;                        // on the query of a SELECT statement or view only
+  std::shared_ptr<const ForXml> for_xml;  // FOR XML after the ORDER BY
 };
 
 // The table a query's SELECT ... INTO makes (the INTO of its first SELECT block); empty when

@@ -212,6 +212,9 @@ ExprPtr Parser::ParseUnary() {
 // A primary expression and an optional COLLATE clause after it.
 ExprPtr Parser::ParseCollated() {
   ExprPtr e = ParsePrimary();
+  while (IsOp(".") && IsWord(PeekAt(1), "VALUE") && IsOpTok(PeekAt(2), "(")) {
+    e = ParseXmlValue(std::move(e));
+  }
   if (!IsKw("COLLATE")) return e;
   auto c = NewExpr(ExprKind::Collate, Cur().pos);
   ++at_;

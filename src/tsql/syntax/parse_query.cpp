@@ -41,6 +41,7 @@ std::unique_ptr<ast::QueryExpr> Parser::ParseQuery() {
     if (!query->order_by.empty()) Error();
     query->order_by = ParseOrderBy();
   }
+  if (IsKw("FOR") && IsWord(PeekAt(1), "XML")) query->for_xml = ParseForXml();
   return query;
 }
 

@@ -102,6 +102,9 @@ class Parser {
   ast::TableRefPtr ParseTableSource();
   ast::TableRefPtr ParseTablePrimary();
   ast::TableRefPtr ParseTableOperand();
+  // FOR XML ... after a query, and xml.value('path', 'type') after an expression (parse_xml.cpp).
+  std::shared_ptr<const ast::ForXml> ParseForXml();
+  ast::ExprPtr ParseXmlValue(ast::ExprPtr subject);
   // source PIVOT (...) alias, source UNPIVOT (...) alias: derived tables (parse_pivot.cpp).
   ast::TableRefPtr ParsePivot(ast::TableRefPtr source);
   ast::TableRefPtr ParseUnpivot(ast::TableRefPtr source);

@@ -307,6 +307,12 @@ const Entry kCatalogue[] = {
      {}},
     {1062, 15, 1, "The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY clause.", {}},
     {1088, 16, 7, "Cannot find the object \"%1\" because it does not exist or you do not have permissions.", {}},
+    {2389,
+     16,
+     1,
+     "XQuery [value()]: 'value()' requires a singleton (or empty sequence), found operand of "
+     "type 'xdt:untypedAtomic *'",
+     {}},
     {2741, 16, 1, "SET DATEFORMAT date order '%1' is invalid.", {}},
     {2812, 16, 62, "Could not find stored procedure '%1'.", {}},
     {134, 15, 1, "The variable name '%1' has already been declared. Variable names must be unique within a query batch or stored procedure.", {}},
