@@ -90,6 +90,8 @@ class Binder {
   std::string AssignedVariable(const std::string& name);
 
  private:
+  // OFFSET and FETCH of an ordered query (FETCH left null when absent).
+  void BindOffset(const ast::QueryExpr& query, BExprPtr& offset, BExprPtr& fetch);
   // BindQuery without the query's WITH clause.
   std::unique_ptr<BoundQuery> BindQueryBody(const ast::QueryExpr& query, Scope* parent,
                                             bool* correlated, std::vector<int>* parent_refs);

@@ -336,6 +336,12 @@ std::unique_ptr<BoundQuery> Binder::BindQueryBody(const ast::QueryExpr& query, S
     Scope scope;
     scope.parent = parent;
     auto bound = BindSpec(*query.spec, query.order_by, scope);
+    if (query.offset) {
+      BoundSpec& spec = *bound->spec;
+      if (spec.top) ThrowError(10741);
+      BindOffset(query, spec.offset, spec.top);
+      if (!spec.top) spec.top = MakeLiteral(Value::Int(INT64_MAX), SqlType::BigInt());
+    }
     if (correlated) {
       *correlated = *correlated || !scope.refs_to_parent.empty() || scope.refs_beyond_parent;
     }
@@ -383,7 +389,15 @@ std::unique_ptr<BoundQuery> Binder::BindQueryBody(const ast::QueryExpr& query, S
     }
     bound->order.push_back(std::move(key));
   }
+  if (query.offset) BindOffset(query, bound->offset, bound->fetch);
   return bound;
+}
+
+void Binder::BindOffset(const ast::QueryExpr& query, BExprPtr& offset, BExprPtr& fetch) {
+  // Like TOP's, the counts read no columns (variables and constants).
+  Scope empty;
+  offset = BindExpr(*query.offset, empty);
+  if (query.fetch) fetch = BindExpr(*query.fetch, empty);
 }
 
 std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,

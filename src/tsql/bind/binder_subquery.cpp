@@ -58,6 +58,7 @@ void VisitQuery(const BoundQuery& q, int level, const ColumnVisitor& fn) {
   }
   if (s.having) VisitColumns(*s.having, level, fn);
   if (s.top) VisitColumns(*s.top, level, fn);
+  if (s.offset) VisitColumns(*s.offset, level, fn);
   for (const auto& c : s.select) {
     if (c) VisitColumns(*c, level, fn);
   }
@@ -174,6 +175,7 @@ void Binder::PlanSubquery(SubqueryPlan& plan, BKind kind) {
   // Window functions are computed over the rows of one outer row, not over all of them.
   if (s.grouped || !q.order.empty() || !s.windows.empty()) return;
   if (kind == BKind::Subquery && s.distinct) return;
+  if (s.offset) return;
   if (s.top) {
     Value top = EvalConstant(*s.top);
     if (top.is_null() || s.top_percent || top.kind() != Value::Kind::Int || top.int_value() != 1) {

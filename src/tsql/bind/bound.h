@@ -245,6 +245,9 @@ struct BoundSpec {
   BExprPtr top;
   bool top_percent = false;
   bool with_ties = false;
+  // OFFSET: the rows to skip before TOP, which then holds FETCH's count (or every row): so
+  // whatever looks at TOP treats the scope as one whose rows are cut.
+  BExprPtr offset;
   std::vector<OrderKey> order;
   // SELECT @v = ...: the variable (folded name) each select item assigns; empty otherwise.
   std::vector<std::string> assign_to;
@@ -276,6 +279,7 @@ struct BoundQuery {
   bool split_ordinal = false;
   std::vector<ResultColumn> columns;
   std::vector<OrderKey> order;  // set operations: output columns only
+  BExprPtr offset, fetch;       // set operations: OFFSET ... FETCH
   // FOR XML: the rows of xml_rows become the one value of the one row of this query.
   std::unique_ptr<BoundQuery> xml_rows;
   std::shared_ptr<const ast::ForXml> for_xml;

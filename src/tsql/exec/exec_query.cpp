@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 
 #include "tsql/exec/aggregate.h"
@@ -44,8 +45,35 @@ void Distinct(std::vector<Row>& rows, const std::vector<SqlType>& types) {
   rows = std::move(kept);
 }
 
+// OFFSET n ROWS FETCH NEXT m ROWS ONLY: the rows after the first n, m of them (all without m).
+void ApplyOffset(std::vector<Row>& rows, const BExpr& offset, const BExpr* fetch, ExecEnv& env) {
+  EvalCtx ctx;
+  ctx.env = &env;
+  auto count = [&](const BExpr& e) -> std::optional<int64_t> {
+    Value v = Eval(e, ctx);
+    if (v.is_null()) return std::nullopt;
+    return Convert(v, e.type, SqlType::BigInt(), CastMode::Implicit).int_value();
+  };
+  const std::optional<int64_t> skip = count(offset);
+  if (!skip || *skip < 0) ThrowError(10742);
+  if (fetch) {
+    const std::optional<int64_t> take = count(*fetch);
+    if (!take || *take <= 0) ThrowError(10744);
+  }
+  const size_t n = std::min(rows.size(), static_cast<size_t>(*skip));
+  rows.erase(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(n));
+  if (fetch) {
+    const auto take = static_cast<size_t>(*count(*fetch));
+    if (take < rows.size()) rows.resize(take);
+  }
+}
+
 void ApplyTop(std::vector<Row>& rows, const BoundSpec& spec, const std::vector<SortKey>& keys,
               ExecEnv& env) {
+  if (spec.offset) {
+    ApplyOffset(rows, *spec.offset, spec.top.get(), env);
+    return;
+  }
   if (!spec.top) return;
   EvalCtx ctx;
   ctx.env = &env;
@@ -657,6 +685,7 @@ std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env)
     keys.push_back({static_cast<size_t>(o.output), query.columns[o.output].type, o.desc});
   }
   SortRows(rows, keys);
+  if (query.offset) ApplyOffset(rows, *query.offset, query.fetch.get(), env);
   return rows;
 }
 

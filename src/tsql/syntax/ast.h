@@ -217,6 +217,7 @@ struct QueryExpr {
   SetOp set_op = SetOp::Union;            // Union
   bool union_all = false;                 // Union: UNION ALL
   std::vector<OrderItem> order_by;        // on the outermost query only
+  ExprPtr offset, fetch;                  // ORDER BY ... OFFSET n ROWS [FETCH NEXT m ROWS ONLY]
   WithClause with;                        // on the query of a SELECT statement or view only
   std::shared_ptr<const ForXml> for_xml;  // FOR XML after the ORDER BY
 };

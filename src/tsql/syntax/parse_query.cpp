@@ -40,6 +40,22 @@ std::unique_ptr<ast::QueryExpr> Parser::ParseQuery() {
   if (IsKw("ORDER")) {
     if (!query->order_by.empty()) Error();
     query->order_by = ParseOrderBy();
+    // OFFSET n ROW[S] [FETCH FIRST|NEXT m ROW[S] ONLY], which only an ORDER BY may have.
+    if (IsWord(Cur(), "OFFSET")) {
+      ++at_;
+      query->offset = ParseExpr();
+      if (!IsWord(Cur(), "ROW") && !IsWord(Cur(), "ROWS")) Error();
+      ++at_;
+      if (AcceptKw("FETCH")) {
+        if (!IsWord(Cur(), "FIRST") && !IsWord(Cur(), "NEXT")) Error();
+        ++at_;
+        query->fetch = ParseExpr();
+        if (!IsWord(Cur(), "ROW") && !IsWord(Cur(), "ROWS")) Error();
+        ++at_;
+        if (!IsWord(Cur(), "ONLY")) Error();
+        ++at_;
+      }
+    }
   }
   if (IsKw("FOR") && IsWord(PeekAt(1), "XML")) query->for_xml = ParseForXml();
   return query;
