@@ -1,8 +1,12 @@
-// String functions: LEN, DATALENGTH, LTRIM, RTRIM, LEFT, RIGHT, SUBSTRING, UPPER, LOWER,
-// REPLACE, CHARINDEX, CHAR, ASCII, SPACE, REPLICATE, STR, ISNUMERIC.
+// String functions: LEN, DATALENGTH, LTRIM, RTRIM, TRIM, LEFT, RIGHT, SUBSTRING, UPPER, LOWER,
+// REPLACE, STUFF, REVERSE, TRANSLATE, CHARINDEX, PATINDEX, CHAR, NCHAR, ASCII, UNICODE, SPACE,
+// REPLICATE, QUOTENAME, STR, ISNUMERIC.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "tsql/functions/functions_common.h"
 #include "tsql/types/collation.h"
@@ -54,16 +58,185 @@ Value DataLength(Args a, Types t, const SqlType&) {
   return Value::Int(static_cast<int64_t>(s.size()));
 }
 
-Value LTrim(Args a, Types t, const SqlType&) {
-  if (a[0].is_null()) return Value::Null();
-  std::string scratch;
-  return Value::String(util::TrimLeadingBlanks(TextView(a[0], t[0], scratch)));
+// The characters of a text, one string each (UTF-8).
+std::vector<std::string_view> Characters(std::string_view s) {
+  std::vector<std::string_view> out;
+  for (size_t i = 0; i < s.size();) {
+    const size_t start = i;
+    coll::NextCodePoint(s, i);
+    out.push_back(s.substr(start, i - start));
+  }
+  return out;
 }
 
-Value RTrim(Args a, Types t, const SqlType&) {
+// Whether a character is one of `set` under the collation (ASCII letters in either case).
+bool InSet(std::string_view ch, const std::vector<std::string_view>& set) {
+  return std::any_of(set.begin(), set.end(), [&](std::string_view c) {
+    return c.size() == ch.size() && MatchAt(ch, 0, c);
+  });
+}
+
+// LTRIM / RTRIM / TRIM: blanks off one end or both, or (with a second argument) any of the
+// characters it lists.
+Value TrimEnds(Args a, Types t, bool leading, bool trailing) {
+  if (AnyNull(a)) return Value::Null();
+  std::string scratch, set_scratch;
+  std::string_view s = TextView(a[0], t[0], scratch);
+  if (a.size() < 2) {
+    if (leading) s = util::TrimLeadingBlanks(s);
+    if (trailing) s = util::TrimTrailingBlanks(s);
+    return Value::String(s);
+  }
+  const std::vector<std::string_view> set = Characters(TextView(a[1], t[1], set_scratch));
+  std::vector<std::string_view> chars = Characters(s);
+  size_t begin = 0, end = chars.size();
+  if (leading) {
+    while (begin < end && InSet(chars[begin], set)) ++begin;
+  }
+  if (trailing) {
+    while (end > begin && InSet(chars[end - 1], set)) --end;
+  }
+  if (begin == end) return Value::String("");
+  const size_t from = static_cast<size_t>(chars[begin].data() - s.data());
+  const size_t to = static_cast<size_t>(chars[end - 1].data() - s.data()) + chars[end - 1].size();
+  return Value::String(s.substr(from, to - from));
+}
+Value LTrim(Args a, Types t, const SqlType&) { return TrimEnds(a, t, true, false); }
+Value RTrim(Args a, Types t, const SqlType&) { return TrimEnds(a, t, false, true); }
+Value Trim(Args a, Types t, const SqlType&) { return TrimEnds(a, t, true, true); }
+
+// STUFF(s, start, length, insert): s with `length` characters from `start` replaced by
+// `insert`; NULL for a start outside s or a negative length.
+Value Stuff(Args a, Types t, const SqlType& result) {
+  if (a[0].is_null() || a[1].is_null() || a[2].is_null()) return Value::Null();
+  std::string s1, s2;
+  std::string_view s = TextView(a[0], t[0], s1);
+  const int64_t start = IntOf(a[1], t[1]);
+  const int64_t length = IntOf(a[2], t[2]);
+  const auto chars = static_cast<int64_t>(util::CharCount(s));
+  if (start < 1 || start > chars || length < 0) return Value::Null();
+  const size_t from = util::PrefixBytes(s, static_cast<size_t>(start - 1));
+  const std::string_view rest = s.substr(from);
+  const size_t cut = util::PrefixBytes(rest, static_cast<size_t>(length));
+  std::string out(s.substr(0, from));
+  if (!a[3].is_null()) out += TextView(a[3], t[3], s2);
+  out += rest.substr(cut);
+  if (result.length != SqlType::kMaxLength) {
+    out.resize(util::PrefixForLength(out, static_cast<size_t>(result.length), result.IsUnicode()));
+  }
+  return Value::String(out);
+}
+
+Value Reverse(Args a, Types t, const SqlType&) {
   if (a[0].is_null()) return Value::Null();
   std::string scratch;
-  return Value::String(util::TrimTrailingBlanks(TextView(a[0], t[0], scratch)));
+  const std::vector<std::string_view> chars = Characters(TextView(a[0], t[0], scratch));
+  std::string out;
+  for (auto it = chars.rbegin(); it != chars.rend(); ++it) out += *it;
+  return Value::String(out);
+}
+
+// TRANSLATE(s, from, to): each character of `from` in s becomes the one at its place in `to`.
+Value Translate(Args a, Types t, const SqlType&) {
+  if (AnyNull(a)) return Value::Null();
+  std::string s1, s2, s3;
+  const std::vector<std::string_view> from = Characters(TextView(a[1], t[1], s2));
+  const std::vector<std::string_view> to = Characters(TextView(a[2], t[2], s3));
+  if (from.size() != to.size()) ThrowError(9828);
+  std::string out;
+  for (std::string_view ch : Characters(TextView(a[0], t[0], s1))) {
+    size_t k = 0;
+    while (k < from.size() && !(from[k].size() == ch.size() && MatchAt(ch, 0, from[k]))) ++k;
+    out += k < from.size() ? to[k] : ch;
+  }
+  return Value::String(out);
+}
+
+// PATINDEX('%pattern%', s): where the pattern first matches (LIKE's rules), 0 when nowhere.
+Value PatIndex(Args a, Types t, const SqlType&) {
+  if (AnyNull(a)) return Value::Null();
+  std::string s1, s2;
+  std::string_view pattern = TextView(a[0], t[0], s1);
+  std::string_view s = TextView(a[1], t[1], s2);
+  const bool unicode = t[1].IsUnicode();
+  if (pattern.empty() || pattern[0] != '%')
+    return Value::Int(Like(s, pattern, std::nullopt, unicode) ? 1 : 0);
+  pattern.remove_prefix(1);
+  int64_t position = 1;
+  for (size_t i = 0; i < s.size(); ++position) {
+    if (Like(s.substr(i), pattern, std::nullopt, unicode)) return Value::Int(position);
+    coll::NextCodePoint(s, i);
+  }
+  return Value::Int(0);
+}
+
+// QUOTENAME(s [, quote]): s between the quote and its closing partner, the closing one
+// doubled inside; NULL for more than 128 characters or another quote character.
+Value QuoteName(Args a, Types t, const SqlType&) {
+  if (AnyNull(a)) return Value::Null();
+  std::string s1, s2;
+  std::string_view s = TextView(a[0], t[0], s1);
+  std::string_view quote = a.size() > 1 ? TextView(a[1], t[1], s2) : std::string_view("[");
+  if (util::CharCount(s) > 128 || quote.size() != 1) return Value::Null();
+  char open = quote[0], close;
+  switch (open) {
+    case '[':
+    case ']':
+      open = '[';
+      close = ']';
+      break;
+    case '"':
+      close = '"';
+      break;
+    case '\'':
+      close = '\'';
+      break;
+    case '(':
+    case ')':
+      open = '(';
+      close = ')';
+      break;
+    case '<':
+    case '>':
+      open = '<';
+      close = '>';
+      break;
+    case '{':
+    case '}':
+      open = '{';
+      close = '}';
+      break;
+    case '`':
+      close = '`';
+      break;
+    default:
+      return Value::Null();
+  }
+  std::string out(1, open);
+  for (char c : s) {
+    out.push_back(c);
+    if (c == close) out.push_back(c);
+  }
+  out.push_back(close);
+  return Value::String(out);
+}
+
+Value NChar(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  const int64_t n = IntOf(a[0], t[0]);
+  if (n < 0 || n > 0x10FFFF || (n >= 0xD800 && n <= 0xDFFF)) return Value::Null();
+  std::string s;
+  coll::AppendUtf8(s, static_cast<char32_t>(n));
+  return Value::String(s);
+}
+
+Value Unicode(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  std::string scratch;
+  std::string_view s = TextView(a[0], t[0], scratch);
+  if (s.empty()) return Value::Null();
+  size_t i = 0;
+  return Value::Int(static_cast<int64_t>(coll::NextCodePoint(s, i)));
 }
 
 Value Left(Args a, Types t, const SqlType&) {
@@ -279,14 +452,24 @@ SqlType LongText(Types t) {
   return SqlType::VarChar(max ? SqlType::kMaxLength : 8000);
 }
 SqlType CharOne(Types) { return SqlType::Char(1); }
+SqlType NCharOne(Types) { return SqlType::NVarChar(2); }
+SqlType QuotedName(Types) { return SqlType::NVarChar(258); }
 SqlType VarChar8000(Types) { return SqlType::VarChar(8000); }
 SqlType StrType(Types) { return SqlType::VarChar(8000); }
 
 constexpr ScalarFunction kStringFunctions[] = {
     {"LEN", 1, 1, IntResult, Len},
     {"DATALENGTH", 1, 1, IntResult, DataLength},
-    {"LTRIM", 1, 1, TextLike, LTrim},
-    {"RTRIM", 1, 1, TextLike, RTrim},
+    {"LTRIM", 1, 2, TextLike, LTrim},
+    {"RTRIM", 1, 2, TextLike, RTrim},
+    {"TRIM", 1, 2, TextLike, Trim},
+    {"STUFF", 4, 4, LongText, Stuff},
+    {"REVERSE", 1, 1, TextLike, Reverse},
+    {"TRANSLATE", 3, 3, TextLike, Translate},
+    {"PATINDEX", 2, 2, IntResult, PatIndex},
+    {"QUOTENAME", 1, 2, QuotedName, QuoteName},
+    {"NCHAR", 1, 1, NCharOne, NChar},
+    {"UNICODE", 1, 1, IntType, Unicode},
     {"LEFT", 2, 2, TextLike, Left},
     {"RIGHT", 2, 2, TextLike, Right},
     {"SUBSTRING", 3, 3, TextLike, Substring},

@@ -447,6 +447,36 @@ ExprPtr Parser::ParseFunctionCall(ast::Name name, const ast::SourcePos& pos) {
   } else {
     AcceptKw("ALL");
   }
+  if (IsWord(Cur(), "LEADING") || IsWord(Cur(), "TRAILING") || IsWord(Cur(), "BOTH") ||
+      IsKw("FROM")) {
+    if (ToUpper(e->text) != "TRIM") Error();
+  }
+  if (ToUpper(e->text) == "TRIM") {
+    // TRIM([LEADING | TRAILING | BOTH] [characters FROM] text): LTRIM / RTRIM / TRIM of
+    // (text, characters).
+    if (IsWord(Cur(), "LEADING")) {
+      e->text = "LTRIM";
+      ++at_;
+    } else if (IsWord(Cur(), "TRAILING")) {
+      e->text = "RTRIM";
+      ++at_;
+    } else if (IsWord(Cur(), "BOTH")) {
+      ++at_;
+    }
+    ExprPtr characters;
+    if (!AcceptKw("FROM")) {
+      characters = ParseExpr();
+      if (!AcceptKw("FROM")) {
+        e->args.push_back(std::move(characters));
+        ExpectOp(")");
+        return e;
+      }
+    }
+    e->args.push_back(ParseExpr());
+    if (characters) e->args.push_back(std::move(characters));
+    ExpectOp(")");
+    return e;
+  }
   if (TakesDatePart(e->text) && Cur().kind == TokenKind::Identifier && IsOpTok(PeekAt(1), ",")) {
     auto part = NewExpr(ExprKind::DatePart, Cur().pos);
     part->text = ToUpper(Cur().text);

@@ -340,6 +340,12 @@ const Entry kCatalogue[] = {
      "The current transaction cannot be committed and cannot support operations that write to "
      "the log file. Roll back the transaction.",
      {}},
+    {9828,
+     16,
+     1,
+     "The second and third arguments of the TRANSLATE built-in function must contain an equal "
+     "number of characters.",
+     {}},
     {9829,
      16,
      1,
