@@ -1,4 +1,4 @@
-// Numeric functions: ROUND, ABS, FLOOR, CEILING, SIGN, POWER, SQRT.
+// Numeric functions: ROUND, ABS, FLOOR, CEILING, SIGN, POWER, SQRT; GREATEST and LEAST.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -227,7 +227,27 @@ Value Sqrt(Args a, Types t, const SqlType&) {
   return Value::Float(std::sqrt(x));
 }
 
+// GREATEST / LEAST: the largest or smallest argument, NULLs left out (NULL when all are), in
+// the type of highest precedence among them.
+SqlType ExtremeType(Types t) {
+  SqlType type = t[0];
+  for (size_t i = 1; i < t.size(); ++i) type = CommonType(type, t[i]);
+  return type;
+}
+template <int kSign>
+Value Extreme(Args a, Types t, const SqlType& result) {
+  Value best;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].is_null()) continue;
+    Value v = Convert(a[i], t[i], result, CastMode::Implicit);
+    if (best.is_null() || kSign * Compare(v, best, result) > 0) best = std::move(v);
+  }
+  return best;
+}
+
 constexpr ScalarFunction kMathFunctions[] = {
+    {"GREATEST", 1, 254, ExtremeType, Extreme<1>},
+    {"LEAST", 1, 254, ExtremeType, Extreme<-1>},
     {"ROUND", 2, 3, RoundType, Round},
     {"ABS", 1, 1, SameNumeric, Abs},
     {"FLOOR", 1, 1, FloorType, FloorCeiling<false>},
