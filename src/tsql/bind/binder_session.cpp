@@ -36,6 +36,26 @@ std::string LanguageName(dt::Language language) {
   return language == dt::Language::kDeutsch ? "Deutsch" : "us_english";
 }
 
+// CURSOR_STATUS('local' | 'global' | 'variable', name): 1 open with rows (or dynamic), 0 open
+// without rows, -1 closed, -2 a cursor variable that holds no cursor, -3 no such cursor or
+// variable.
+int64_t CursorStatus(const SessionState& session, std::string_view scope, std::string_view name) {
+  const std::string kind = FoldName(scope);
+  const std::map<std::string, std::shared_ptr<Cursor>>* cursors =
+      kind == "LOCAL"      ? &session.local_cursors
+      : kind == "GLOBAL"   ? &session.global_cursors
+      : kind == "VARIABLE" ? &session.cursor_variables
+                           : nullptr;
+  if (!cursors) ThrowError(16902, {"cursor_status", "scope"});
+  if (kind == "VARIABLE" && name.starts_with('@')) name.remove_prefix(1);
+  const auto it = cursors->find(FoldName(name));
+  if (it == cursors->end()) return -3;
+  const Cursor* cursor = it->second.get();
+  if (!cursor) return -2;
+  if (!cursor->open) return -1;
+  return cursor->dynamic || !cursor->rows.empty() ? 1 : 0;
+}
+
 }  // namespace
 
 BExprPtr Binder::BindGlobalVariable(const std::string& upper) {
@@ -53,6 +73,12 @@ BExprPtr Binder::BindGlobalVariable(const std::string& upper) {
   if (upper == "NESTLEVEL") return Int(session_.nest_level);
   if (upper == "ERROR") return Int(session_.last_error);
   if (upper == "PROCID") return Int(0);
+  if (upper == "FETCH_STATUS") return Int(session_.fetch_status);
+  if (upper == "CURSOR_ROWS") {
+    const std::shared_ptr<Cursor> cursor = session_.last_opened.lock();
+    if (!cursor || !cursor->open) return Int(0);
+    return Int(cursor->counted ? static_cast<int64_t>(cursor->rows.size()) : -1);
+  }
   if (upper == "OPTIONS") {
     // The bits of the SET options that are ON (as @@OPTIONS numbers them).
     int64_t bits = 0;
@@ -106,6 +132,11 @@ BExprPtr Binder::BindSessionFunction(const std::string& upper, const ast::Expr& 
   if (upper == "XACT_STATE" && expr.args.empty()) {
     const TransactionState& t = session_.transaction;
     return Constant(Value::Int(t.count == 0 ? 0 : t.doomed ? -1 : 1), SqlType::SmallInt());
+  }
+  if (upper == "CURSOR_STATUS") {
+    if (expr.args.size() != 2) ThrowError(174, {"cursor_status", "2"});
+    return Constant(Value::Int(CursorStatus(session_, arg_text(0), arg_text(1))),
+                    SqlType::SmallInt());
   }
   if (upper == "HOST_NAME" && expr.args.empty()) return Text("localhost");
   if (upper == "APP_NAME" && expr.args.empty()) return Text("orvdata");

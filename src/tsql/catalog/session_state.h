@@ -14,6 +14,7 @@
 
 #include "tsql/catalog/catalog.h"
 #include "tsql/types/datetime.h"
+#include "tsql/types/result_column.h"
 #include "tsql/catalog/change_log.h"
 #include "tsql/catalog/lock_manager.h"
 #include "tsql/types/sql_error.h"
@@ -50,6 +51,25 @@ struct TransactionState {
   bool last_rolled_back = false;
 };
 
+// A cursor: what DECLARE CURSOR (or SET @v = CURSOR) gave it, and while it is open, the rows
+// its query gave at OPEN and where FETCH stands among them. Every kind of cursor reads the
+// rows as OPEN found them.
+struct Cursor {
+  std::string name;  // as declared ("@v" for a cursor made by SET @v = CURSOR)
+  bool global = false;
+  bool scroll = false;   // fetches other than NEXT are allowed
+  bool dynamic = false;  // DYNAMIC, or of no kind given: its rows may change while open
+  bool absolute = true;  // FETCH ABSOLUTE is allowed (not on a cursor declared DYNAMIC)
+  bool counted = false;  // @@CURSOR_ROWS gives its rows (STATIC, KEYSET), else -1
+  std::shared_ptr<const ast::QueryExpr> query;
+
+  bool open = false;
+  std::vector<ResultColumn> columns;
+  std::vector<std::vector<Value>> rows;
+  // 1-based: 0 stands before the first row, rows.size() + 1 after the last.
+  size_t position = 0;
+};
+
 // What the running statement has read from a data-source file: the file's data version it
 // reads at and the tables it uses, so that all of them can be checked to be of that version.
 struct StatementReads {
@@ -69,6 +89,14 @@ struct SessionState {
   int32_t session_id = 0;  // @@SPID: names the session in messages
   std::map<std::string, std::shared_ptr<Table>> temp_tables;  // folded name -> table
   std::map<std::string, Variable> variables;                  // folded name without '@'
+  // Cursors by folded name: the GLOBAL ones of the session, the LOCAL ones of the running
+  // batch or procedure, and the cursor variables of that scope (folded name without '@';
+  // null while the variable holds none). A cursor goes when nothing holds it any more.
+  std::map<std::string, std::shared_ptr<Cursor>> global_cursors;
+  std::map<std::string, std::shared_ptr<Cursor>> local_cursors;
+  std::map<std::string, std::shared_ptr<Cursor>> cursor_variables;
+  int32_t fetch_status = -1;          // @@FETCH_STATUS: how the last FETCH of the session went
+  std::weak_ptr<Cursor> last_opened;  // for @@CURSOR_ROWS
   bool nocount = false;
   bool xact_abort = false;
   // SET IMPLICIT_TRANSACTIONS ON: a statement that reads or changes a table opens a

@@ -792,6 +792,16 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
         if (auto table = session_.FindTempTable(key)) table->table_variable = true;
         return;
       }
+      if (s.cursor) {
+        // A cursor variable holds no cursor until SET @v = CURSOR gives it one.
+        cx.BindDone();
+        const std::string name = FoldName(s.variable);
+        if (session_.variables.count(name) || session_.cursor_variables.count(name)) {
+          ThrowError(134, {"@" + s.variable});
+        }
+        session_.cursor_variables[name] = nullptr;
+        return;
+      }
       Variable var;
       var.type = TypeFromName(s.type, false);
       BExprPtr init;
@@ -835,6 +845,10 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
       return ExecCreateProcedure(stmt.As<ast::CreateProcStmt>(), cx);
     case ast::StmtKind::DropProc:
       return ExecDropProcedure(stmt.As<ast::DropProcStmt>(), cx);
+    case ast::StmtKind::DeclareCursor:
+      return ExecDeclareCursor(stmt.As<ast::DeclareCursorStmt>(), cx);
+    case ast::StmtKind::Cursor:
+      return ExecCursor(stmt.As<ast::CursorStmt>(), cx);
     case ast::StmtKind::Block:
     case ast::StmtKind::Empty:
     case ast::StmtKind::Break:
@@ -1058,6 +1072,11 @@ Flow Runner::RunExec(ast::ExecStmt& stmt) {
   // temporary tables it creates are dropped when it ends.
   std::map<std::string, Variable> caller_variables = std::move(session_.variables);
   session_.variables.clear();
+  // Its LOCAL cursors and cursor variables are its own too, and go when it returns.
+  auto caller_cursors = std::move(session_.local_cursors);
+  auto caller_cursor_variables = std::move(session_.cursor_variables);
+  session_.local_cursors.clear();
+  session_.cursor_variables.clear();
   std::map<std::string, std::shared_ptr<Table>> caller_tables = session_.temp_tables;
   for (auto it = session_.temp_tables.begin(); it != session_.temp_tables.end();) {
     it = it->first[0] == '@' ? session_.temp_tables.erase(it) : std::next(it);
@@ -1081,6 +1100,8 @@ Flow Runner::RunExec(ast::ExecStmt& stmt) {
     if (key[0] == '@') session_.temp_tables[key] = table;
   }
   session_.variables = std::move(caller_variables);
+  session_.local_cursors = std::move(caller_cursors);
+  session_.cursor_variables = std::move(caller_cursor_variables);
   for (auto& [a, value] : outputs) {
     try {
       AssignVariable(session_, a->output_variable, value, a->type);
@@ -1192,6 +1213,9 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
     }
   };
   drop_table_variables();
+  // LOCAL cursors and cursor variables live as long as the batch.
+  session.local_cursors.clear();
+  session.cursor_variables.clear();
   session.nest_level = 0;
   session.caught_errors.clear();
   session.scope_identity.reset();  // each batch is a scope of its own
@@ -1214,6 +1238,8 @@ std::vector<StatementResult> RunBatch(SessionState& session, ast::Batch& batch,
     results.push_back(std::move(r));
   }
   drop_table_variables();
+  session.local_cursors.clear();
+  session.cursor_variables.clear();
   preloader.Finish();
   if (!session.share_result_rows) {
     for (auto& r : results) r.MaterializeRows();

@@ -50,6 +50,8 @@ void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx);
 void ExecSetVariable(ast::SetVariableStmt& stmt, StatementContext& cx);
 void ExecCreateProcedure(ast::CreateProcStmt& stmt, StatementContext& cx);
 void ExecDropProcedure(ast::DropProcStmt& stmt, StatementContext& cx);
+void ExecDeclareCursor(ast::DeclareCursorStmt& stmt, StatementContext& cx);
+void ExecCursor(ast::CursorStmt& stmt, StatementContext& cx);
 
 // RAISERROR's message: printf-style conversions (%d %i %u %s %x %X %o %%, with flags, width
 // and precision, '*' taking them from the arguments) filled from the arguments in turn.

@@ -259,6 +259,8 @@ enum class StmtKind {
   Exec,        // EXEC[UTE] procedure ... or EXEC (string)
   CreateProc,  // CREATE [OR ALTER] / ALTER PROCEDURE
   DropProc,
+  DeclareCursor,  // DECLARE name CURSOR ... FOR query, SET @v = CURSOR ... FOR query
+  Cursor,         // OPEN, FETCH, CLOSE, DEALLOCATE
 };
 
 struct Statement {
@@ -471,6 +473,7 @@ struct DeclareStmt : Statement {
   ExprPtr initial;
   // DECLARE @t TABLE (...): the columns of a table variable (its name is "@t"); null otherwise.
   std::unique_ptr<CreateTableStmt> table;
+  bool cursor = false;  // DECLARE @c CURSOR: a cursor variable, holding no cursor yet
 };
 
 struct WhileStmt : Statement {
@@ -586,6 +589,50 @@ struct TransactionStmt : Statement {
   Action action = Action::kBegin;
   std::string name;          // as written; "" when none
   bool name_is_variable = false;  // name holds a variable's name (without '@')
+};
+
+// The options of a cursor as declared. Those not given are settled when it is declared:
+// STATIC, KEYSET and DYNAMIC cursors scroll unless FORWARD_ONLY is given; the others, and
+// ISO cursors without SCROLL, fetch NEXT only.
+struct CursorOptions {
+  enum class Scope { Default, Local, Global };
+  enum class Kind { Default, Static, Keyset, Dynamic, FastForward };
+  enum class Concurrency { Default, ReadOnly, ScrollLocks, Optimistic };
+  Scope scope = Scope::Default;
+  Kind kind = Kind::Default;
+  Concurrency concurrency = Concurrency::Default;
+  bool forward_only = false;
+  bool scroll = false;
+  bool insensitive = false;  // ISO INSENSITIVE: a STATIC, read-only cursor
+  bool for_read_only = false;
+  bool for_update = false;
+  std::vector<std::string> update_columns;  // FOR UPDATE OF ...; empty: every column
+};
+
+// DECLARE name CURSOR [options] FOR query (and the ISO form DECLARE name [INSENSITIVE]
+// [SCROLL] CURSOR FOR query), or SET @v = CURSOR [options] FOR query. The query is shared
+// with the cursor, which may outlive the batch.
+struct DeclareCursorStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::DeclareCursor;
+  DeclareCursorStmt() : Statement(kKind) {}
+  std::string name;  // the cursor's name; for SET @v = CURSOR, the variable's (without '@')
+  bool variable = false;
+  CursorOptions options;
+  std::shared_ptr<const QueryExpr> query;
+};
+
+// OPEN, FETCH, CLOSE and DEALLOCATE of [GLOBAL] name or @variable.
+struct CursorStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::Cursor;
+  CursorStmt() : Statement(kKind) {}
+  enum class Action { Open, Fetch, Close, Deallocate };
+  enum class Fetch { Next, Prior, First, Last, Absolute, Relative };
+  Action action = Action::Open;
+  std::string cursor;  // a cursor's name, or a cursor variable's with its '@'
+  bool global = false;
+  Fetch fetch = Fetch::Next;
+  ExprPtr offset;                 // ABSOLUTE n / RELATIVE n
+  std::vector<std::string> into;  // FETCH ... INTO @a, @b: the variables without '@'
 };
 
 struct EmptyStmt : Statement {

@@ -77,6 +77,8 @@ ast::StmtPtr Parser::ParseStatement() {
     stmt = ParseThrow();
   else if (IsKw("EXEC") || IsKw("EXECUTE"))
     stmt = ParseExec();
+  else if (IsKw("OPEN") || IsKw("FETCH") || IsKw("CLOSE") || IsKw("DEALLOCATE"))
+    stmt = ParseCursorStatement();
   else
     Error();
   stmt->pos = pos;
@@ -697,6 +699,11 @@ ast::StmtPtr Parser::ParseSetVariable() {
 ast::StmtPtr Parser::ParseSet() {
   ast::SourcePos pos = Cur().pos;
   ExpectKw("SET");
+  if (Cur().kind == TokenKind::Variable && IsOpTok(PeekAt(1), "=") && IsWord(PeekAt(2), "CURSOR")) {
+    std::string variable = Cur().text.substr(1);
+    at_ += 2;
+    return ParseSetCursor(pos, std::move(variable));
+  }
   if (Cur().kind == TokenKind::Variable) return ParseSetVariable();
   // Option names may be reserved words (ROWCOUNT, TRANSACTION, ...).
   auto option_word = [&]() {
@@ -763,7 +770,13 @@ ast::StmtPtr Parser::ParsePrint() {
 }
 
 ast::StmtPtr Parser::ParseDeclare() {
+  const ast::SourcePos pos = Cur().pos;
   ExpectKw("DECLARE");
+  if ((Cur().kind == TokenKind::Identifier || Cur().kind == TokenKind::Quoted) &&
+      (IsWord(PeekAt(1), "CURSOR") || IsWord(PeekAt(1), "INSENSITIVE") ||
+       IsWord(PeekAt(1), "SCROLL"))) {
+    return ParseDeclareCursor(pos);
+  }
   std::vector<std::unique_ptr<ast::DeclareStmt>> decls;
   do {
     if (Cur().kind != TokenKind::Variable) Error();
@@ -776,6 +789,12 @@ ast::StmtPtr Parser::ParseDeclare() {
       decl->table->pos = decl->pos;
       decl->table->name = {"@" + decl->variable};
       ParseTableBody(*decl->table);
+      decl->end_offset = PrevEnd();
+      decls.push_back(std::move(decl));
+      continue;
+    }
+    if (AcceptKw("CURSOR")) {
+      decl->cursor = true;
       decl->end_offset = PrevEnd();
       decls.push_back(std::move(decl));
       continue;

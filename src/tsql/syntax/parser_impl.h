@@ -137,6 +137,12 @@ class Parser {
   ast::StmtPtr ParseSetVariable();
   ast::StmtPtr ParsePrint();
   ast::StmtPtr ParseDeclare();
+  // cursors (parse_cursor.cpp)
+  ast::StmtPtr ParseDeclareCursor(const ast::SourcePos& pos);
+  ast::StmtPtr ParseSetCursor(const ast::SourcePos& pos, std::string variable);
+  void ParseCursorBody(ast::DeclareCursorStmt& stmt, bool iso);
+  ast::StmtPtr ParseCursorStatement();
+  void ParseCursorName(std::string& cursor, bool& global);
   // procedural statements (parse_proc.cpp)
   ast::StmtPtr ParseWhile();
   ast::StmtPtr ParseReturn();

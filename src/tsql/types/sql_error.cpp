@@ -547,6 +547,20 @@ const Entry kCatalogue[] = {
     {10713, 15, 1, "A MERGE statement must be terminated by a semi-colon (;).", {}},
     {10752, 15, 1, "The function '%1' may not have a window frame.", {}},
     {10759, 15, 1, "Use of DISTINCT is not allowed with the OVER clause.", {}},
+    {16902, 16, 1, "%1: The value of the parameter %2 is invalid.", {}},
+    {16905, 16, 1, "The cursor is already open.", {}},
+    {16911, 16, 1, "%1: The fetch type %2 cannot be used with forward only cursors.", {}},
+    {16915, 16, 1, "A cursor with the name '%1' already exists.", {}},
+    {16916, 16, 1, "A cursor with the name '%1' does not exist.", {}},
+    {16917, 16, 1, "Cursor is not open.", {}},
+    {16924,
+     16,
+     1,
+     "Cursorfetch: The number of variables declared in the INTO list must match that of "
+     "selected columns.",
+     {}},
+    {16925, 16, 1, "The fetch type %1 cannot be used with dynamic cursors.", {}},
+    {16950, 16, 2, "The variable '%1' does not currently have a cursor allocated to it.", {}},
     {15009, 16, 1, "The object '%1' does not exist in database '%2' or is invalid for this operation.", {}},
 };
 
