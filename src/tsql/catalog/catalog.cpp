@@ -242,6 +242,18 @@ std::shared_ptr<const Table::ColumnArray> Table::ColumnAsArray(int column) const
   return array;
 }
 
+void Table::KeepRowIds() {
+  if (!temporary) return;  // a permanent table's rows have their ids always
+  keeps_row_ids_ = true;
+  NumberRows();
+}
+
+void Table::StopKeepingRowIds() {
+  if (!temporary) return;
+  keeps_row_ids_ = false;
+  row_ids_.clear();
+}
+
 void Table::NumberRows() {
   if (!KeepsRowIds() || row_ids_.size() == rows_->size()) return;
   row_ids_.resize(rows_->size());

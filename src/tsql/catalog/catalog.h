@@ -119,6 +119,11 @@ struct Table {
   void SetSnapshotRows(std::shared_ptr<const SnapshotColumns> snapshot, std::vector<int64_t> row_ids);
   // Gives rows without ids (built in memory) ids 1, 2, ... when the table keeps them.
   void NumberRows();
+  // Makes a temporary table keep ids for its rows from now on, as a permanent one does: a
+  // cursor over it finds its rows again by them. An undo of a change made before then stops
+  // it again (its ids are then unknown); KeepsIdsOfAllRows tells whether they are kept.
+  void KeepRowIds();
+  bool KeepsIdsOfAllRows() const { return KeepsRowIds() && row_ids_.size() == rows_->size(); }
 
   // A column of an integer or datetime (not datetime2) type as one array, for scans that
   // test it row after row without reaching into every row: each row's value (the integer, or
@@ -135,7 +140,8 @@ struct Table {
 
  private:
   friend class ChangeLog;
-  bool KeepsRowIds() const { return !temporary; }
+  bool KeepsRowIds() const { return !temporary || keeps_row_ids_; }
+  void StopKeepingRowIds();
   void ForgetColumnArrays();
   void ForgetColumnArrays(const std::vector<int>& columns);
   // The rows for a change: copied first when a result still shares them (see mutable_rows).
@@ -164,6 +170,7 @@ struct Table {
   mutable std::atomic<bool> all_made_{true};
   std::vector<int64_t> row_ids_;
   int64_t next_row_id_ = 1;
+  bool keeps_row_ids_ = false;  // a temporary table's, once KeepRowIds was called
 };
 
 struct View {

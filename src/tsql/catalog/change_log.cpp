@@ -137,6 +137,8 @@ void ChangeLog::UndoRows(Record& r) {
     }
     case Kind::kDelete: {
       std::vector<Row>& rows = t.mutable_rows();
+      // A temporary table that began keeping ids after this change has none for these rows.
+      if (t.KeepsRowIds() && r.ids.size() != r.rows.size()) t.StopKeepingRowIds();
       const bool ids = t.KeepsRowIds();
       std::vector<Row> merged;
       std::vector<int64_t> merged_ids;
@@ -162,6 +164,7 @@ void ChangeLog::UndoRows(Record& r) {
       t.ForgetColumnArrays();
       t.rows_ = std::move(r.old_rows);
       t.row_ids_ = std::move(r.ids);
+      if (t.KeepsRowIds() && t.row_ids_.size() != t.rows_->size()) t.StopKeepingRowIds();
       break;
     default:
       break;

@@ -53,21 +53,28 @@ struct TransactionState {
 
 // A cursor: what DECLARE CURSOR (or SET @v = CURSOR) gave it, and while it is open, the rows
 // its query gave at OPEN and where FETCH stands among them. Every kind of cursor reads the
-// rows as OPEN found them.
+// rows as OPEN found them; a cursor that may change its table's rows (not STATIC, READ_ONLY or
+// FAST_FORWARD) over one table also keeps each row's identity in that table, for WHERE
+// CURRENT OF and for noticing rows deleted since.
 struct Cursor {
   std::string name;  // as declared ("@v" for a cursor made by SET @v = CURSOR)
   bool global = false;
   bool scroll = false;   // fetches other than NEXT are allowed
   bool dynamic = false;  // DYNAMIC, or of no kind given: its rows may change while open
   bool absolute = true;  // FETCH ABSOLUTE is allowed (not on a cursor declared DYNAMIC)
+  bool updatable = false;
   bool counted = false;  // @@CURSOR_ROWS gives its rows (STATIC, KEYSET), else -1
   std::shared_ptr<const ast::QueryExpr> query;
+  std::vector<std::string> update_columns;  // FOR UPDATE OF ...; empty: every column
 
   bool open = false;
   std::vector<ResultColumn> columns;
   std::vector<std::vector<Value>> rows;
   // 1-based: 0 stands before the first row, rows.size() + 1 after the last.
   size_t position = 0;
+  // The one table the rows come from, and each row's id in it (Table::row_ids), when kept.
+  std::shared_ptr<Table> table;
+  std::vector<int64_t> row_ids;
 };
 
 // What the running statement has read from a data-source file: the file's data version it

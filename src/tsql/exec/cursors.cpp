@@ -1,8 +1,10 @@
-// Cursors: DECLARE CURSOR and SET @v = CURSOR, OPEN, FETCH, CLOSE and DEALLOCATE. OPEN runs the
-// query once and keeps its rows (moved, not copied); FETCH moves a position among them, so each
-// fetch costs the same however many rows there are. Cursors are no part of a transaction: COMMIT
-// and ROLLBACK leave them as they are (CURSOR_CLOSE_ON_COMMIT is OFF).
+// Cursors: DECLARE CURSOR and SET @v = CURSOR, OPEN, FETCH, CLOSE, DEALLOCATE, and the row a
+// cursor stands on for WHERE CURRENT OF. OPEN runs the query once and keeps its rows (moved,
+// not copied); FETCH moves a position among them, so each fetch costs the same however many
+// rows there are. Cursors are no part of a transaction: COMMIT and ROLLBACK leave them as
+// they are (CURSOR_CLOSE_ON_COMMIT is OFF).
 #include "tsql/bind/binder.h"
+#include "tsql/exec/dml_target.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
 #include "tsql/types/sql_error.h"
@@ -41,6 +43,28 @@ void Close(Cursor& cursor) {
   cursor.open = false;
   cursor.position = 0;
   std::vector<std::vector<Value>>().swap(cursor.rows);
+  std::vector<int64_t>().swap(cursor.row_ids);
+  cursor.table.reset();
+}
+
+// Keeps the table and each row's id in it when the query reads one table as it is (no
+// grouping, DISTINCT or set operation): an extra select item gives each row's address in the
+// table, turned into the row's id once the rows are made. Returns whether it does.
+bool TrackTableRows(BoundQuery& query, Cursor& cursor) {
+  if (!query.spec) return false;
+  BoundSpec& spec = *query.spec;
+  if (spec.grouped || spec.distinct || spec.sources.size() != 1 || !spec.sources[0].table) {
+    return false;
+  }
+  cursor.table = spec.sources[0].table;
+  cursor.table->KeepRowIds();
+  auto ref = std::make_unique<BExpr>();
+  ref->kind = BKind::RowRef;
+  ref->type = SqlType::BigInt();
+  ref->src = 0;
+  spec.select.push_back(std::move(ref));
+  query.columns.push_back({"", SqlType::BigInt(), true});
+  return true;
 }
 
 void Open(Cursor& cursor, StatementContext& cx) {
@@ -50,9 +74,36 @@ void Open(Cursor& cursor, StatementContext& cx) {
   }
   Binder binder(cx.session, EvalConstant);
   std::unique_ptr<BoundQuery> query = binder.BindQuery(*cursor.query, nullptr);
+  const bool tracked = cursor.updatable && TrackTableRows(*query, cursor);
   cx.BindDone();
   cursor.rows = RunQuery(*query, nullptr, cx.env);
   cursor.columns = query->columns;
+  if (tracked) {
+    cursor.columns.pop_back();
+    const Table& table = *cursor.table;
+    const Row* base = table.row_slots().data();
+    const size_t count = table.row_slots().size();
+    bool found_all = table.KeepsIdsOfAllRows();
+    cursor.row_ids.reserve(cursor.rows.size());
+    for (Row& row : cursor.rows) {
+      const Value address = std::move(row.back());
+      row.pop_back();
+      if (!found_all || address.is_null()) {
+        found_all = false;
+        continue;
+      }
+      const Row* at = reinterpret_cast<const Row*>(static_cast<intptr_t>(address.int_value()));
+      if (at < base || at >= base + count) {
+        found_all = false;
+        continue;
+      }
+      cursor.row_ids.push_back(table.row_ids()[static_cast<size_t>(at - base)]);
+    }
+    if (!found_all) {
+      cursor.table.reset();
+      cursor.row_ids.clear();
+    }
+  }
   cursor.position = 0;
   cursor.open = true;
 }
@@ -74,6 +125,13 @@ const char* FetchWord(ast::CursorStmt::Fetch fetch) {
       return "RELATIVE";
   }
   return "";
+}
+
+// Whether the cursor's row at `position` is still in its table (a cursor that keeps no table
+// cannot tell, and takes it to be).
+bool RowStillThere(const Cursor& cursor, size_t position) {
+  if (!cursor.table || !cursor.table->KeepsIdsOfAllRows()) return true;
+  return cursor.table->PositionOf(cursor.row_ids[position - 1]) != Table::npos;
 }
 
 void Fetch(ast::CursorStmt& stmt, Cursor& cursor, StatementContext& cx) {
@@ -134,6 +192,7 @@ void Fetch(ast::CursorStmt& stmt, Cursor& cursor, StatementContext& cx) {
     status = -1;
   } else {
     cursor.position = static_cast<size_t>(target);
+    if (!RowStillThere(cursor, cursor.position)) status = -2;
   }
   session.fetch_status = status;
   session.rowcount = status == 0 ? 1 : 0;
@@ -161,9 +220,11 @@ void ExecDeclareCursor(ast::DeclareCursorStmt& stmt, StatementContext& cx) {
   SessionState& session = cx.session;
   const ast::CursorOptions& o = stmt.options;
   using Kind = ast::CursorOptions::Kind;
+  using Concurrency = ast::CursorOptions::Concurrency;
   auto cursor = std::make_shared<Cursor>();
   cursor->name = stmt.variable ? "@" + stmt.name : stmt.name;
   cursor->query = stmt.query;
+  const bool fixed_rows = o.insensitive || o.kind == Kind::Static || o.kind == Kind::FastForward;
   // STATIC, KEYSET and DYNAMIC cursors scroll unless declared FORWARD_ONLY; the others (and
   // ISO cursors) only when declared SCROLL.
   const bool scroll_kind =
@@ -172,6 +233,8 @@ void ExecDeclareCursor(ast::DeclareCursorStmt& stmt, StatementContext& cx) {
   cursor->dynamic = !o.insensitive && (o.kind == Kind::Dynamic || o.kind == Kind::Default);
   cursor->absolute = o.kind != Kind::Dynamic;
   cursor->counted = o.insensitive || o.kind == Kind::Static || o.kind == Kind::Keyset;
+  cursor->updatable = !fixed_rows && o.concurrency != Concurrency::ReadOnly && !o.for_read_only;
+  cursor->update_columns = o.update_columns;
   if (stmt.variable) {
     const auto it = session.cursor_variables.find(FoldName(stmt.name));
     if (it == session.cursor_variables.end()) ThrowError(137, {"@" + stmt.name});
@@ -241,6 +304,34 @@ void ExecCursor(ast::CursorStmt& stmt, StatementContext& cx) {
     cx.bound = true;
     throw;
   }
+}
+
+TupleSet CurrentOfTuple(const ast::CurrentOf& current_of, const DmlTarget& target,
+                        const BoundSpec& spec, const std::vector<ast::SetClause>* sets,
+                        StatementContext& cx) {
+  Cursor& cursor = FindCursor(cx.session, current_of.cursor, current_of.global);
+  if (!cursor.open) ThrowError(16917);
+  if (!cursor.updatable) ThrowError(16929);
+  for (size_t i = 0; sets && !cursor.update_columns.empty() && i < sets->size(); ++i) {
+    bool listed = false;
+    for (const std::string& c : cursor.update_columns) {
+      listed = listed || NamesEqual(c, (*sets)[i].column.back());
+    }
+    if (!listed) ThrowError(16932);
+  }
+  if (!cursor.table || target.derived || spec.sources.size() != 1 || target.tables.size() != 1 ||
+      target.tables[0] != cursor.table || !cursor.table->KeepsIdsOfAllRows()) {
+    ThrowError(16933);
+  }
+  if (cursor.position < 1 || cursor.position > cursor.rows.size()) ThrowError(16930);
+  const Table& table = *cursor.table;
+  const size_t at = table.PositionOf(cursor.row_ids[cursor.position - 1]);
+  if (at == Table::npos) ThrowError(16930);
+  TupleSet tuples;
+  tuples.width = 1;
+  tuples.count = 1;
+  tuples.slots.push_back(&table.rows()[at]);
+  return tuples;
 }
 
 }  // namespace orv::tsql

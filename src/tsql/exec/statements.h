@@ -53,6 +53,16 @@ void ExecDropProcedure(ast::DropProcStmt& stmt, StatementContext& cx);
 void ExecDeclareCursor(ast::DeclareCursorStmt& stmt, StatementContext& cx);
 void ExecCursor(ast::CursorStmt& stmt, StatementContext& cx);
 
+struct DmlTarget;
+struct TupleSet;
+// WHERE CURRENT OF of an UPDATE (`sets`: its SET list) or DELETE (null) without FROM: the one tuple
+// of the target row the cursor stands on. Raises 16916, 16950, 16917, 16929 (a read-only
+// cursor), 16932 (a column outside FOR UPDATE OF), 16933 (the cursor is not over the target
+// table) and 16930 (no row there: before the first, after the last, or deleted since).
+TupleSet CurrentOfTuple(const ast::CurrentOf& current_of, const DmlTarget& target,
+                        const BoundSpec& spec, const std::vector<ast::SetClause>* sets,
+                        StatementContext& cx);
+
 // RAISERROR's message: printf-style conversions (%d %i %u %s %x %X %o %%, with flags, width
 // and precision, '*' taking them from the arguments) filled from the arguments in turn.
 std::string FormatRaiseErrorMessage(std::string_view format,

@@ -32,7 +32,8 @@ void ExecDelete(ast::DeleteStmt& stmt, StatementContext& cx) {
 
   // Taken before the rows are read, so that the addresses below are those of the rows kept.
   std::vector<Row>& rows = table.mutable_rows();
-  TupleSet tuples = RunFrom(spec, nullptr, cx.env);
+  TupleSet tuples = stmt.current_of ? CurrentOfTuple(*stmt.current_of, target, spec, nullptr, cx)
+                                    : RunFrom(spec, nullptr, cx.env);
   const Row* base = rows.data();
   std::vector<char> doomed(rows.size(), 0);
   int64_t count = 0;

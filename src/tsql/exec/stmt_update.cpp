@@ -95,7 +95,8 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   for (const auto& a : sets) updates.columns.push_back(a.column);
   // Taken before the rows are read, so that the addresses below are those of the rows changed.
   std::vector<Row>& rows = table.mutable_rows(updates.columns);
-  TupleSet tuples = RunFrom(spec, nullptr, cx.env);
+  TupleSet tuples = stmt.current_of ? CurrentOfTuple(*stmt.current_of, target, spec, &stmt.sets, cx)
+                                    : RunFrom(spec, nullptr, cx.env);
 
   // The tuple that changes each target row: the first one naming it, up to the TOP limit.
   const Row* base = rows.data();

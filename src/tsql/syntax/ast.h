@@ -309,6 +309,13 @@ struct SetClause {
   ExprPtr value;  // may be a Default expr
 };
 
+// WHERE CURRENT OF [GLOBAL] cursor | @variable: the row the cursor stands on.
+struct CurrentOf {
+  std::string cursor;  // a cursor's name, or a cursor variable's with its '@'
+  bool global = false;
+  SourcePos pos;
+};
+
 struct UpdateStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Update;
   UpdateStmt() : Statement(kKind) {}
@@ -320,6 +327,7 @@ struct UpdateStmt : Statement {
   std::vector<SetClause> sets;
   std::vector<TableRefPtr> from;
   ExprPtr where;
+  std::optional<CurrentOf> current_of;  // instead of a WHERE condition
 };
 
 struct DeleteStmt : Statement {
@@ -332,6 +340,7 @@ struct DeleteStmt : Statement {
   Name target;
   std::vector<TableRefPtr> from;
   ExprPtr where;
+  std::optional<CurrentOf> current_of;  // instead of a WHERE condition
 };
 
 // One WHEN clause of a MERGE: which rows it is for, an extra condition, and its action.

@@ -1,5 +1,5 @@
 // Cursors: DECLARE name CURSOR ... FOR query (T-SQL and ISO forms), SET @v = CURSOR ...,
-// OPEN, FETCH, CLOSE and DEALLOCATE.
+// OPEN, FETCH, CLOSE, DEALLOCATE, and the WHERE CURRENT OF of UPDATE and DELETE.
 #include "tsql/syntax/parser_impl.h"
 
 namespace orv::tsql::parse {
@@ -166,6 +166,17 @@ ast::StmtPtr Parser::ParseCursorStatement() {
     } while (AcceptOp(","));
   }
   return stmt;
+}
+
+// CURRENT OF [GLOBAL] cursor, after WHERE; false (nothing read) when the WHERE is a condition.
+bool Parser::ParseCurrentOf(std::optional<ast::CurrentOf>& current_of) {
+  if (!IsKw("CURRENT") || !IsWord(PeekAt(1), "OF")) return false;
+  ast::CurrentOf c;
+  c.pos = Cur().pos;
+  at_ += 2;
+  ParseCursorName(c.cursor, c.global);
+  current_of = std::move(c);
+  return true;
 }
 
 }  // namespace orv::tsql::parse

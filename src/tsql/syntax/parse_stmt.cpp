@@ -243,7 +243,7 @@ ast::StmtPtr Parser::ParseUpdate() {
   ParseSetList(stmt->sets);
   stmt->output = ParseOutput();
   if (AcceptKw("FROM")) stmt->from = ParseFromList();
-  if (AcceptKw("WHERE")) stmt->where = ParseExpr();
+  if (AcceptKw("WHERE") && !ParseCurrentOf(stmt->current_of)) stmt->where = ParseExpr();
   ParseQueryOptions(stmt->options);
   return stmt;
 }
@@ -350,7 +350,7 @@ ast::StmtPtr Parser::ParseDelete() {
   stmt->target = ParseMultiPartName(3);
   stmt->output = ParseOutput();
   if (AcceptKw("FROM")) stmt->from = ParseFromList();
-  if (AcceptKw("WHERE")) stmt->where = ParseExpr();
+  if (AcceptKw("WHERE") && !ParseCurrentOf(stmt->current_of)) stmt->where = ParseExpr();
   ParseQueryOptions(stmt->options);
   return stmt;
 }

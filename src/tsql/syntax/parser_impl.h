@@ -143,6 +143,7 @@ class Parser {
   void ParseCursorBody(ast::DeclareCursorStmt& stmt, bool iso);
   ast::StmtPtr ParseCursorStatement();
   void ParseCursorName(std::string& cursor, bool& global);
+  bool ParseCurrentOf(std::optional<ast::CurrentOf>& current_of);
   // procedural statements (parse_proc.cpp)
   ast::StmtPtr ParseWhile();
   ast::StmtPtr ParseReturn();

@@ -560,6 +560,20 @@ const Entry kCatalogue[] = {
      "selected columns.",
      {}},
     {16925, 16, 1, "The fetch type %1 cannot be used with dynamic cursors.", {}},
+    {16929, 16, 1, "The cursor is READ ONLY.", {}},
+    {16930, 16, 1, "The requested row is not in the fetch buffer.", {}},
+    {16932,
+     16,
+     1,
+     "The cursor has a FOR UPDATE list and the requested column to be updated is not in this "
+     "list.",
+     {}},
+    {16933,
+     16,
+     1,
+     "The cursor does not include the table being modified or the table is not updatable "
+     "through the cursor.",
+     {}},
     {16950, 16, 2, "The variable '%1' does not currently have a cursor allocated to it.", {}},
     {15009, 16, 1, "The object '%1' does not exist in database '%2' or is invalid for this operation.", {}},
 };
