@@ -120,10 +120,15 @@ TEST_F(StorageProcessesTest, ConcurrentWritersLoseNothing) {
     ASSERT_EQ(a.Wait(), 0) << ReadFile(Scratch() / "writer1.out.err");
     ASSERT_EQ(b.Wait(), 0) << ReadFile(Scratch() / "writer2.out.err");
     const int per_writer = kRows + kRows / 2;
-    EXPECT_EQ(Query("select writer, count(*), count(distinct n) from t group by writer order by writer"),
-              (std::vector<std::string>{"1," + std::to_string(per_writer) + "," + std::to_string(per_writer),
-                                        "2," + std::to_string(per_writer) + "," + std::to_string(per_writer)}))
-        << "round " << round;
+    EXPECT_EQ(
+        Query("select writer, count(*), count(distinct n) from t group by writer order by writer"),
+        (std::vector<std::string>{
+            "1," + std::to_string(per_writer) + "," + std::to_string(per_writer),
+            "2," + std::to_string(per_writer) + "," + std::to_string(per_writer)}))
+        << "round " << round << "\nwriter 1:\n"
+        << ReadFile(Scratch() / "writer1.out") << ReadFile(Scratch() / "writer1.out.err")
+        << "\nwriter 2:\n"
+        << ReadFile(Scratch() / "writer2.out") << ReadFile(Scratch() / "writer2.out.err");
   }
 }
 
