@@ -303,7 +303,16 @@ class SqliteFile : public DataFile {
 
   void Commit(Database& db, const ChangeLog& log) override {
     std::lock_guard lock(mutex_);
-    if (!store_ || !store_->InWrite()) return;
+    // Only a session holding the write lock commits changes to permanent tables: a store out
+    // of its write transaction here means they would not reach the file.
+    if (!store_ || !store_->InWrite()) {
+      SqlError e;
+      e.number = 5120;
+      e.severity = 16;
+      e.message = "Cannot use the data source file '" + path_ +
+                  "': the write lock was lost before the commit; nothing was written";
+      throw SqlException(std::move(e));
+    }
     std::vector<std::string> dropped;
     std::vector<Table*> written;
     try {

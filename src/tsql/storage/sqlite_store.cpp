@@ -757,6 +757,15 @@ void SqliteStore::DeleteView(const std::string& name) {
 
 void SqliteStore::Commit() {
   if (!in_write_) return;
+  // SQLite ends a transaction by itself on some errors: the changes written since BEGIN are
+  // gone then, and a COMMIT would only report that no transaction is active. Say so plainly
+  // rather than let the caller think its rows are stored.
+  if (sqlite3_get_autocommit(db_)) {
+    in_write_ = false;
+    write_version_ = 0;
+    FileError(path_,
+              "the write transaction was rolled back before its commit; nothing was written");
+  }
   if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
     const std::string what = Describe("the changes could not be written", db_);
     Rollback();
