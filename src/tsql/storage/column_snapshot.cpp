@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include <sqlite3.h>
+
 #include "tsql/storage/memory_limit.h"
 
 namespace orv::tsql {
@@ -526,7 +528,8 @@ SnapshotKey GetKey(Cursor& in) {
   return key;
 }
 
-// `n` bytes of a file from `offset` (zeros where it has none).
+// `n` bytes of a file from `offset` (zeros where it has none). Only for files SQLite holds no
+// locks on: closing any descriptor of a file drops every POSIX lock the process has on it.
 void ReadHeader(const std::string& path, off_t offset, void* out, size_t n) {
   std::memset(out, 0, n);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -537,14 +540,25 @@ void ReadHeader(const std::string& path, off_t offset, void* out, size_t n) {
 
 }  // namespace
 
-std::optional<FileStamp> StampFile(const std::string& path) {
+std::optional<FileStamp> StampFile(const std::string& path, sqlite3* connection) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
   FileStamp stamp;
   stamp.inode = static_cast<uint64_t>(st.st_ino);
   stamp.size = static_cast<int64_t>(st.st_size);
   stamp.changed_ns = Nanoseconds(st.st_ctim);
-  ReadHeader(path, 24, &stamp.change_counter, sizeof stamp.change_counter);
+  // The database file is read through the connection's own descriptor: opening and closing
+  // one of our own would drop the locks SQLite holds on the file, after which another process
+  // closing its connection believes it is the last, checkpoints and deletes the write-ahead log
+  // under this one, and this process's later commits go to a log nobody reads.
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file &&
+      file->pMethods) {
+    unsigned char counter[4] = {};
+    if (file->pMethods->xRead(file, counter, sizeof counter, 24) == SQLITE_OK) {
+      std::memcpy(&stamp.change_counter, counter, sizeof counter);
+    }
+  }
   const std::string log_path = path + "-wal";
   struct stat log;
   if (::stat(log_path.c_str(), &log) == 0 && log.st_size > 0) {

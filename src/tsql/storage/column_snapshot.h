@@ -41,8 +41,9 @@ struct FileStamp {
   uint64_t log_salts = 0;
   bool operator==(const FileStamp&) const = default;
 };
-// Nothing when the file cannot be looked at.
-std::optional<FileStamp> StampFile(const std::string& path);
+// Nothing when the file cannot be looked at. `connection` is an open SQLite connection to the
+// file: its header is read through it.
+std::optional<FileStamp> StampFile(const std::string& path, sqlite3* connection);
 
 // The state of one table that a snapshot holds.
 struct SnapshotKey {

@@ -415,11 +415,11 @@ std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name, bool 
   // is the same after the read, no commit came between, so that state is the one `before`
   // stamps. Only then are a snapshot's rows taken, and only then are rows read from SQLite
   // given a snapshot.
-  const std::optional<FileStamp> before = StampFile(path_);
+  const std::optional<FileStamp> before = Stamp();
   bool from_snapshot = false;
   SnapshotKey key;
   std::optional<StoredTable> t = LoadTableOnce(name, before ? &*before : nullptr, from_snapshot, key, rows_on_demand);
-  const std::optional<FileStamp> after = StampFile(path_);
+  const std::optional<FileStamp> after = Stamp();
   const bool unchanged = before && after && *before == *after;
   if (from_snapshot && !unchanged) return LoadTableOnce(name, nullptr, from_snapshot, key);
   if (t && !from_snapshot && unchanged) snapshots_->Write(key, *t);
@@ -427,6 +427,8 @@ std::optional<StoredTable> SqliteStore::LoadTable(const std::string& name, bool 
 }
 
 bool SqliteStore::MakesSnapshots() const { return snapshots_ != nullptr; }
+
+std::optional<FileStamp> SqliteStore::Stamp() { return StampFile(path_, db_); }
 
 bool SqliteStore::ReadDefinition(sqlite3* db, const std::string& name, StoredTable& t) {
   {

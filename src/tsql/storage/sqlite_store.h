@@ -112,6 +112,8 @@ class SqliteStore {
   std::optional<StoredTable> DescribeTable(const std::string& name);
   // Whether loads write column snapshots (not when ORVDATA_COLUMN_SNAPSHOTS=off).
   bool MakesSnapshots() const;
+  // The file's stamp now (column_snapshot.h's StampFile, through this connection).
+  std::optional<FileStamp> Stamp();
 
   // ---- writes --------------------------------------------------------------------------------
   // Takes SQLite's write lock (BEGIN IMMEDIATE); false when another connection holds it.

@@ -147,7 +147,7 @@ TEST_F(ColumnSnapshotTest, ATableComesBackFromItsSnapshotExactly) {
   StoredTable from_snapshot;
   from_snapshot.name = from_sqlite->name;
   from_snapshot.columns = from_sqlite->columns;
-  SnapshotKey key{*StampFile(path_), from_sqlite->version, 10, 10 + 3LL * (kRows - 1)};
+  SnapshotKey key{*store->Stamp(), from_sqlite->version, 10, 10 + 3LL * (kRows - 1)};
   ASSERT_TRUE(snapshots.Read(key, from_snapshot));
   ExpectSameRows(from_snapshot, original);
 
@@ -224,7 +224,7 @@ TEST_F(ColumnSnapshotTest, LoadsUseASnapshotOnlyOfTheFileAsItIs) {
 
   StoredTable doctored = *loaded;
   doctored.rows[5][1] = Value::Int(42);
-  const SnapshotKey key{*StampFile(path_), loaded->version, 10, 10 + 3LL * (kRows - 1)};
+  const SnapshotKey key{*store->Stamp(), loaded->version, 10, 10 + 3LL * (kRows - 1)};
   snapshots.Write(key, doctored);
   ExpectSameRows(*store->LoadTable("ICStockBillEntry"), doctored);
 
