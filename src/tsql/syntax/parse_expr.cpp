@@ -134,8 +134,9 @@ ExprPtr Parser::ParsePredicate() {
 }
 
 ExprPtr Parser::ParseInTail(ExprPtr left, bool negated) {
+  const bool subquery = IsOp("(") && AtQueryStart();  // not "IN ((SELECT 1), 2)"
   ExpectOp("(");
-  if (AtQueryStart()) {
+  if (subquery) {
     auto e = NewExpr(ExprKind::InSubquery, left->pos);
     e->negated = negated;
     e->args.push_back(std::move(left));

@@ -5,9 +5,32 @@
 namespace orv::tsql::parse {
 
 bool Parser::AtQueryStart() const {
-  size_t i = 0;
-  while (IsOpTok(PeekAt(i), "(")) ++i;
-  return IsWord(PeekAt(i), "SELECT");
+  size_t opened = 0;
+  while (IsOpTok(PeekAt(opened), "(")) ++opened;
+  if (!IsWord(PeekAt(opened), "SELECT")) return false;
+  // "((SELECT 1) = 1)", "((SELECT 1) + 2)": a parenthesized query that an operator follows is an
+  // operand, and the parentheses around it hold an expression, not a query. (Whatever follows
+  // the first parentheses is for the caller: "(SELECT 1) + 2" starts with a subquery.)
+  auto continues_expression = [](const Token& t) {
+    if (t.kind == TokenKind::Operator) return t.text != ")" && t.text != ";";
+    for (std::string_view word : {"AND", "OR", "IS", "IN", "NOT", "BETWEEN", "LIKE", "COLLATE"}) {
+      if (IsWord(t, word)) return true;
+    }
+    return false;
+  };
+  size_t depth = opened;
+  for (size_t i = opened; depth > 0; ++i) {
+    const Token& t = PeekAt(i);
+    if (t.kind == TokenKind::End) break;
+    if (IsOpTok(t, "(")) {
+      ++depth;
+    } else if (IsOpTok(t, ")") && --depth < opened) {
+      // The first parentheses of level `depth` close here.
+      if (depth > 0 && continues_expression(PeekAt(i + 1))) return false;
+      opened = depth;
+    }
+  }
+  return true;
 }
 
 namespace {
