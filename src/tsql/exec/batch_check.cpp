@@ -37,6 +37,7 @@ bool MakesOrDropsObjects(const ast::Statement& s) {
   switch (s.kind) {
     case ast::StmtKind::CreateTable:
     case ast::StmtKind::DropTable:
+    case ast::StmtKind::AlterTable:
     case ast::StmtKind::CreateView:
     case ast::StmtKind::DropView:
     case ast::StmtKind::CreateProc:

@@ -16,11 +16,11 @@ namespace orv::tsql {
 // SET lists and conditions of its UPDATE and DELETE statements (in blocks, IF, WHILE and TRY
 // too) once ahead of the run, and returns the first error of a statement's own text over
 // existing tables (a column that is not there or is ambiguous, a column outside the GROUP BY,
-// ORDER BY and UNION mistakes and the like: 207, 4104, 209, 8120, ...). Batches that create or
-// drop tables or views, or SELECT INTO, are left to be resolved statement by statement: their
-// statements may use what the batch makes. Either way a batch that creates the same temporary
-// table twice (CREATE TABLE or SELECT INTO, in any branches) is refused with 2714, as SQL
-// Server refuses it when it compiles the batch.
+// ORDER BY and UNION mistakes and the like: 207, 4104, 209, 8120, ...). Batches that create,
+// alter or drop tables or views, or SELECT INTO, are left to be resolved statement by
+// statement: their statements may use what the batch makes (a column ALTER TABLE adds too).
+// Either way a batch that creates the same temporary table twice (CREATE TABLE or SELECT INTO,
+// in any branches) is refused with 2714, as SQL Server refuses it when it compiles the batch.
 std::optional<SqlError> CheckBatchColumns(SessionState& session, const std::vector<ast::StmtPtr>& statements);
 
 }  // namespace orv::tsql

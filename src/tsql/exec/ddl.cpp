@@ -23,6 +23,8 @@ bool StartsWord(std::string_view text, size_t at, std::string_view word) {
          !(std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_');
 }
 
+}  // namespace
+
 // The text of a DEFAULT expression that starts at `offset`: up to the ',' or ')' that ends the
 // column definition, or a following column constraint keyword.
 std::string DefaultText(std::string_view batch, size_t offset) {
@@ -64,8 +66,6 @@ std::string DefaultText(std::string_view batch, size_t offset) {
   while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
   return text;
 }
-
-}  // namespace
 
 std::shared_ptr<const ast::Expr> ParseDefaultExpr(const std::string& sql) {
   if (sql.empty()) return nullptr;

@@ -183,6 +183,9 @@ std::vector<std::string> PermanentTargets(const ast::Statement& s, Database& db)
     case ast::StmtKind::Truncate:
       AddIfPermanent(s.As<ast::TruncateStmt>().table.back(), out);
       break;
+    case ast::StmtKind::AlterTable:
+      AddIfPermanent(s.As<ast::AlterTableStmt>().table.back(), out);
+      break;
     case ast::StmtKind::CreateTable:
       AddIfPermanent(s.As<ast::CreateTableStmt>().name.back(), out);
       break;
@@ -235,6 +238,7 @@ bool ChangesTablesOrDefinitions(const ast::Statement& s) {
     case ast::StmtKind::Delete:
     case ast::StmtKind::Merge:
     case ast::StmtKind::Truncate:
+    case ast::StmtKind::AlterTable:
     case ast::StmtKind::CreateTable:
     case ast::StmtKind::DropTable:
     case ast::StmtKind::CreateView:
@@ -550,6 +554,11 @@ void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
     case ast::StmtKind::Truncate:
       if (IsPermanentName(s.As<ast::TruncateStmt>().table)) deny(1088, {s.As<ast::TruncateStmt>().table.back()});
       break;
+    case ast::StmtKind::AlterTable:
+      if (IsPermanentName(s.As<ast::AlterTableStmt>().table)) {
+        deny(4902, {ast::JoinName(s.As<ast::AlterTableStmt>().table)});
+      }
+      break;
     case ast::StmtKind::CreateIndex:
       if (IsPermanentName(s.As<ast::CreateIndexStmt>().table)) {
         deny(1088, {s.As<ast::CreateIndexStmt>().table.back()});
@@ -741,6 +750,8 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
       return;
     case ast::StmtKind::Truncate:
       return ExecTruncate(stmt.As<ast::TruncateStmt>(), cx);
+    case ast::StmtKind::AlterTable:
+      return ExecAlterTable(stmt.As<ast::AlterTableStmt>(), cx);
     case ast::StmtKind::If:
     case ast::StmtKind::While: {
       const ast::Expr& condition = stmt.kind == ast::StmtKind::If
@@ -975,6 +986,7 @@ void Runner::PrepareExec(ast::ExecStmt& stmt, StatementContext& cx) {
   std::vector<const ast::ExecArg*> args;
   for (const auto& a : stmt.args) args.push_back(&a);
   std::shared_ptr<Procedure> procedure;
+  bool rename = false;
   if (NamesEqual(name, "sp_executesql")) {
     if (args.empty() || !args[0]->value) RunTimeError(cx, 201, {"sp_executesql", "@statement"});
     call_.dynamic_text = text_of(*args[0]->value);
@@ -983,6 +995,12 @@ void Runner::PrepareExec(ast::ExecStmt& stmt, StatementContext& cx) {
     procedure = ProcedureFromText("CREATE PROCEDURE sp_executesql " + definition + " AS RETURN");
     if (!procedure) ThrowError(102, {definition});
     args.erase(args.begin(), args.begin() + std::min<size_t>(args.size(), 2));
+  } else if (NamesEqual(name, "sp_rename")) {
+    // Run here rather than as T-SQL: its parameters are bound like any procedure's.
+    procedure = ProcedureFromText(
+        "CREATE PROCEDURE sp_rename @objname nvarchar(1035), @newname sysname, @objtype varchar(13) = NULL "
+        "AS RETURN 0");
+    rename = true;
   } else if ((procedure = SystemProcedure(name))) {
     // parsed anew for this call
   } else {
@@ -1030,6 +1048,16 @@ void Runner::PrepareExec(ast::ExecStmt& stmt, StatementContext& cx) {
   }
   cx.BindDone();
   if (session_.nest_level >= kMaxNesting) ThrowError(217);
+  if (rename) {
+    auto text = [&](size_t i) -> std::optional<std::string> {
+      const Argument& a = call_.arguments[i];
+      if (a.value.is_null()) return std::nullopt;
+      return ToText(a.value, a.type);
+    };
+    ExecRename(text(0), text(1), text(2), cx);
+    call_ = Call{};
+    return;
+  }
   if (!call_.dynamic_text) call_.procedure = std::move(procedure);
 }
 

@@ -5,6 +5,8 @@
 // through which every change to a table's rows is made.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -47,6 +49,11 @@ void ExecCreateView(ast::CreateViewStmt& stmt, StatementContext& cx);
 void ExecDropView(ast::DropViewStmt& stmt, StatementContext& cx);
 void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx);
 void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx);
+void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx);
+// sp_rename @objname, @newname, @objtype (its arguments as given, nullopt for NULL): renames a
+// table ('t', 'newt') or one of its columns ('t.c', 'newc', 'COLUMN'), with the caution message.
+void ExecRename(const std::optional<std::string>& objname, const std::optional<std::string>& newname,
+                const std::optional<std::string>& objtype, StatementContext& cx);
 void ExecSetVariable(ast::SetVariableStmt& stmt, StatementContext& cx);
 void ExecCreateProcedure(ast::CreateProcStmt& stmt, StatementContext& cx);
 void ExecDropProcedure(ast::DropProcStmt& stmt, StatementContext& cx);
@@ -76,6 +83,9 @@ void AssignVariable(SessionState& session, const std::string& name, const Value&
 
 // Creates a table of the session (#name) or of the database; Msg 2714 when the name is taken.
 void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx);
+// The text of a DEFAULT expression that starts at `offset` of the batch: up to the ',' or ')'
+// that ends its column definition, or a following column constraint keyword.
+std::string DefaultText(std::string_view batch, size_t offset);
 // "db.dbo.T" / "tempdb.dbo.#T" as Msg 515 names a table.
 std::string QualifiedTableName(const Table& table, const SessionState& session);
 // The value of a column's DEFAULT (NULL when none), converted to the column's type.

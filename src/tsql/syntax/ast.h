@@ -238,6 +238,7 @@ enum class StmtKind {
   CreateIndex,
   DropIndex,
   Truncate,
+  AlterTable,
   If,
   Block,
   Set,
@@ -436,6 +437,26 @@ struct TruncateStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::Truncate;
   TruncateStmt() : Statement(kKind) {}
   Name table;
+};
+
+// ALTER TABLE t ADD columns | ALTER COLUMN c type [NULL | NOT NULL] | DROP COLUMN [IF EXISTS] c,
+// ...; constraint clauses (ADD CONSTRAINT, DROP CONSTRAINT, CHECK / NOCHECK) are parsed only so
+// far as to be refused when the statement runs.
+struct AlterTableStmt : Statement {
+  static constexpr StmtKind kKind = StmtKind::AlterTable;
+  AlterTableStmt() : Statement(kKind) {}
+  enum class Action { AddColumns, AlterColumn, DropColumns, Constraint };
+  Name table;
+  Action action = Action::AddColumns;
+  // AddColumns: the new columns; AlterColumn: the one column, with its new type and nullability.
+  std::vector<ColumnDef> columns;
+  std::vector<bool> with_values;  // AddColumns: DEFAULT ... WITH VALUES, column by column
+  struct Drop {
+    std::string column;
+    bool if_exists = false;
+  };
+  std::vector<Drop> drops;  // DropColumns
+  std::string constraint_clause;  // Constraint: the clause's leading words, for the message
 };
 
 struct IfStmt : Statement {

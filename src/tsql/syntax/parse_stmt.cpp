@@ -366,6 +366,7 @@ ast::StmtPtr Parser::ParseCreate() {
     return ParseCreateProc(alter, or_alter, start);
   };
   if (AcceptKw("ALTER")) {
+    if (AcceptKw("TABLE")) return ParseAlterTable();
     if (!proc_word()) Error();
     return create_proc(true, false);
   }
@@ -482,6 +483,101 @@ void Parser::ParseTableConstraint(ast::CreateTableStmt& table) {
   } else {
     table.unique_keys.push_back(std::move(columns));
   }
+}
+
+ast::StmtPtr Parser::ParseAlterTable() {
+  using Action = ast::AlterTableStmt::Action;
+  auto stmt = NewStmt<ast::AlterTableStmt>(Prev().pos);
+  // A table variable's definition cannot change: its name is no table name here.
+  if (Cur().kind == TokenKind::Variable) Error();
+  stmt->table = ParseMultiPartName(3);
+  auto constraint = [&](std::string clause) {
+    stmt->action = Action::Constraint;
+    stmt->constraint_clause = std::move(clause);
+    // The rest of the clause is passed over up to the next statement (the statement is refused
+    // when it runs): its parenthesized parts whole, and its words up to one that starts a
+    // statement (DELETE and UPDATE after ON belong to a foreign key).
+    static constexpr std::string_view kStatementWords[] = {
+        "SELECT", "INSERT", "UPDATE", "DELETE", "MERGE",    "CREATE", "ALTER",  "DROP",
+        "EXEC",   "EXECUTE", "DECLARE", "SET",  "IF",       "WHILE",  "BEGIN",  "END",
+        "PRINT",  "RETURN", "TRUNCATE", "COMMIT", "ROLLBACK", "SAVE", "RAISERROR", "THROW",
+        "OPEN",   "FETCH",  "CLOSE",  "DEALLOCATE", "WITH",  "GOTO",   "BREAK", "CONTINUE"};
+    if (!AtEnd()) ++at_;  // the clause's first word (which may be WITH)
+    for (int depth = 0; !AtEnd(); ++at_) {
+      if (IsOp("(")) {
+        ++depth;
+      } else if (IsOp(")")) {
+        if (depth == 0) break;
+        --depth;
+      } else if (depth == 0 && IsOp(";")) {
+        break;
+      } else if (depth == 0 && Cur().kind == TokenKind::Identifier && !IsWord(Prev(), "ON")) {
+        bool starts = false;
+        for (std::string_view w : kStatementWords) starts = starts || IsKw(w);
+        if (starts) break;
+      }
+    }
+    return std::move(stmt);
+  };
+  if (IsKw("WITH") && (IsWord(PeekAt(1), "CHECK") || IsWord(PeekAt(1), "NOCHECK"))) {
+    return constraint("ADD CONSTRAINT");
+  }
+  if ((IsKw("CHECK") || IsKw("NOCHECK")) && IsWord(PeekAt(1), "CONSTRAINT")) {
+    return constraint(Cur().text + " CONSTRAINT");
+  }
+  if (AcceptKw("ADD")) {
+    if (IsKw("CONSTRAINT") || IsKw("PRIMARY") || IsKw("UNIQUE") || IsKw("CHECK") || IsKw("FOREIGN") ||
+        IsKw("DEFAULT")) {
+      return constraint("ADD CONSTRAINT");
+    }
+    stmt->action = Action::AddColumns;
+    ast::CreateTableStmt columns;
+    do {
+      ParseColumnDef(columns);
+      bool with_values = false;
+      if (IsKw("WITH") && IsWord(PeekAt(1), "VALUES")) {
+        at_ += 2;
+        with_values = true;
+      }
+      stmt->with_values.push_back(with_values);
+    } while (AcceptOp(","));
+    stmt->columns = std::move(columns.columns);
+    return stmt;
+  }
+  if (AcceptKw("ALTER")) {
+    ExpectKw("COLUMN");
+    stmt->action = Action::AlterColumn;
+    ast::ColumnDef column;
+    column.pos = Cur().pos;
+    column.name = ExpectName();
+    column.type = ParseType();
+    if (AcceptKw("COLLATE")) column.type.collation = ExpectName();
+    if (AcceptKw("NULL")) {
+      column.nullable = true;
+    } else if (IsKw("NOT") && IsWord(PeekAt(1), "NULL")) {
+      at_ += 2;
+      column.nullable = false;
+    }
+    stmt->columns.push_back(std::move(column));
+    return stmt;
+  }
+  ExpectKw("DROP");
+  if (!IsKw("COLUMN")) return constraint("DROP CONSTRAINT");
+  stmt->action = Action::DropColumns;
+  bool if_exists = false;
+  do {
+    if (AcceptKw("COLUMN")) {
+      if_exists = false;
+      if (IsKw("IF") && IsWord(PeekAt(1), "EXISTS")) {
+        at_ += 2;
+        if_exists = true;
+      }
+    } else if (IsKw("CONSTRAINT")) {
+      return constraint("DROP CONSTRAINT");
+    }
+    stmt->drops.push_back({ExpectName(), if_exists});
+  } while (AcceptOp(","));
+  return stmt;
 }
 
 ast::StmtPtr Parser::ParseCreateView() {

@@ -126,6 +126,7 @@ class Parser {
   void ParseSetList(std::vector<ast::SetClause>& sets);
   ast::StmtPtr ParseCreate();
   ast::StmtPtr ParseCreateTable();
+  ast::StmtPtr ParseAlterTable();  // after ALTER TABLE
   ast::StmtPtr ParseCreateView();
   ast::StmtPtr ParseCreateIndex(bool unique);
   ast::StmtPtr ParseDrop();

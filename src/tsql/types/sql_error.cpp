@@ -501,6 +501,48 @@ const Entry kCatalogue[] = {
      1,
      "View '%1' is not updatable because the definition contains a UNION operator.",
      {}},
+    {2744,
+     16,
+     2,
+     "Multiple identity columns specified for table '%1'. Only one identity column per table is "
+     "allowed.",
+     {}},
+    {4901,
+     16,
+     1,
+     "ALTER TABLE only allows columns to be added that can contain nulls, or have a DEFAULT "
+     "definition specified, or the column being added is an identity or timestamp column, or "
+     "alternatively if none of the previous conditions are satisfied the table must be empty to "
+     "allow addition of this column. Column '%1' cannot be added to non-empty table '%2' because "
+     "it does not satisfy these conditions.",
+     {}},
+    {4902,
+     16,
+     1,
+     "Cannot find the object \"%1\" because it does not exist or you do not have permissions.",
+     {}},
+    {4923,
+     16,
+     1,
+     "ALTER TABLE DROP COLUMN failed because '%1' is the only data column in table '%2'. A table "
+     "must have at least one data column.",
+     {}},
+    {4924, 16, 1, "%1 failed because column '%2' does not exist in table '%3'.", {}},
+    {15225,
+     11,
+     1,
+     "No item by the name of '%1' could be found in the current database '%2', given that "
+     "@itemtype was input as '%3'.",
+     {}},
+    {15248, 11, 1, "Either the parameter @objname is ambiguous or the claimed @objtype (%1) is wrong.", {}},
+    {15335,
+     11,
+     1,
+     "Error: The new name '%1' is already in use as a %2 name and would cause a duplicate that is "
+     "not permitted.",
+     {}},
+    {15477, 10, 1, "Caution: Changing any part of an object name could break scripts and stored procedures.", {}},
+    {40517, 16, 1, "Keyword or statement option '%1' is not supported in this version of SQL Server.", {}},
     {6401, 16, 1, "Cannot roll back %1. No transaction or savepoint of that name was found.", {}},
     {8114, 16, 5, "Error converting data type %1 to %2.", {"varchar", "numeric"}},
     {8115,

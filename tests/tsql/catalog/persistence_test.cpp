@@ -87,6 +87,24 @@ TEST_F(PersistenceTest, TablesAndViewsMadeAndDropped) {
             std::vector<std::string>{"ok|again|10|1"});
 }
 
+// ALTER TABLE and sp_rename change the stored definition and rows; a rolled-back ALTER leaves
+// them, and a table altered after rows changed in the same transaction keeps those rows.
+TEST_F(PersistenceTest, AlteredTablesAreStoredAsAltered) {
+  Write({"create table t (id int, name varchar(5))\ninsert into t values (1, '7'), (2, '42')",
+         "alter table t add d int not null default 5",
+         "begin tran\ninsert into t (id, name) values (3, '9')\nalter table t alter column name int\n"
+         "alter table t drop column id\ncommit",
+         "begin tran\nalter table t add gone int\nrollback",
+         "exec sp_rename 't.d', 'dd', 'COLUMN'\nexec sp_rename 't', 'u'",
+         "insert into u (name) values (1)"});
+  EXPECT_EQ(Read("select name, dd from u order by name"),
+            (std::vector<std::string>{"1|5", "7|5", "9|5", "42|5"}));
+  EXPECT_EQ(Read("select COLUMN_NAME + ' ' + DATA_TYPE from INFORMATION_SCHEMA.COLUMNS "
+                 "where TABLE_NAME = 'u' order by ORDINAL_POSITION"),
+            (std::vector<std::string>{"name int", "dd int"}));
+  EXPECT_EQ(Read("select isnull(object_id('t'), 0)"), std::vector<std::string>{"0"});
+}
+
 // A column's default, as the catalog views show it, is the same after the file is opened anew.
 TEST_F(PersistenceTest, DefaultsShowTheSameAfterReopening) {
   const std::string query =

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "parser_test_util.h"
@@ -21,13 +22,17 @@ std::string ReadData(const std::string& name) {
 }
 
 std::string KindList(const ast::Batch& batch) {
-  static const char* kNames[] = {
-      "Select",     "Insert",   "Update",      "Delete",    "CreateTable", "DropTable",
-      "CreateView", "DropView", "CreateIndex", "DropIndex", "Truncate",    "If",
-      "Block",      "Set",      "Print",       "Declare",   "Empty"};
+  using K = ast::StmtKind;
+  static const std::map<K, const char*> kNames = {
+      {K::Select, "Select"},       {K::Insert, "Insert"},       {K::Update, "Update"},
+      {K::Delete, "Delete"},       {K::CreateTable, "CreateTable"}, {K::DropTable, "DropTable"},
+      {K::CreateView, "CreateView"}, {K::DropView, "DropView"},   {K::CreateIndex, "CreateIndex"},
+      {K::DropIndex, "DropIndex"}, {K::Truncate, "Truncate"},   {K::If, "If"},
+      {K::Block, "Block"},         {K::Set, "Set"},             {K::Print, "Print"},
+      {K::Declare, "Declare"},     {K::Empty, "Empty"}};
   std::string out;
   for (const auto& s : batch.statements) {
-    out += (out.empty() ? "" : " ") + std::string(kNames[static_cast<int>(s->kind)]);
+    out += (out.empty() ? "" : " ") + std::string(kNames.count(s->kind) ? kNames.at(s->kind) : "Other");
   }
   return out;
 }

@@ -1,0 +1,249 @@
+// ALTER TABLE (ADD columns, ALTER COLUMN, DROP COLUMN) and sp_rename. A table's definition
+// changes by putting a new table in the old one's place: the new one gets the old one's name,
+// object id and identity, and rows made from the old rows. The change log records the swap as
+// the old table dropped and the new one created, so that undo (a failing statement, ROLLBACK)
+// puts the old table back, and a commit rewrites the table in the data-source file under a new
+// version, which other processes holding the file follow as they follow any changed table.
+#include <optional>
+#include <string>
+
+#include "tsql/catalog/transaction.h"
+#include "tsql/exec/exec.h"
+#include "tsql/exec/statements.h"
+#include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
+
+namespace orv::tsql {
+namespace {
+
+using Action = ast::AlterTableStmt::Action;
+
+// The table an ALTER TABLE names (a #table of the session or a permanent table); 4902 when
+// there is none.
+std::shared_ptr<Table> FindAlteredTable(const ast::Name& name, StatementContext& cx) {
+  const std::string& table_name = name.back();
+  std::shared_ptr<Table> table =
+      IsTempName(table_name) ? cx.session.FindTempTable(table_name) : cx.session.OpenTable(table_name);
+  cx.BindDone();
+  if (!table) ThrowError(4902, {ast::JoinName(name)});
+  return table;
+}
+
+// A new table that stands for `old`: its name, ids and columns, no rows yet.
+std::shared_ptr<Table> NewDefinition(const Table& old) {
+  auto table = std::make_shared<Table>();
+  table->name = old.name;
+  table->columns = old.columns;
+  table->object_id = old.object_id;
+  table->temporary = old.temporary;
+  table->tempdb_name = old.tempdb_name;
+  table->next_identity = old.next_identity;
+  return table;
+}
+
+// Puts `altered` where `old` is in the catalog (under altered's name, which differs from old's
+// for a rename) and records the swap.
+void PutInPlace(const std::shared_ptr<Table>& old, const std::shared_ptr<Table>& altered, StatementContext& cx) {
+  SessionState& session = cx.session;
+  if (old->temporary) {
+    session.temp_tables.erase(FoldName(old->name));
+    cx.log().DroppedTable(old);
+    session.temp_tables[FoldName(altered->name)] = altered;
+  } else {
+    session.database->DetachTable(old->name);
+    cx.log().DroppedTable(old);
+    if (!session.database->AddTable(altered)) ThrowError(2714, {altered->name});
+  }
+  cx.log().CreatedTable(altered);
+}
+
+ColumnDef NewColumn(ast::ColumnDef& c, StatementContext& cx) {
+  ColumnDef col;
+  col.name = c.name;
+  col.type = TypeFromName(c.type, false);
+  col.nullable = c.nullable.value_or(!c.identity);
+  if (c.default_value) {
+    if (ast::DeeperThan(*c.default_value, ast::kMaxNesting)) ThrowError(191);
+    col.default_sql = DefaultText(cx.batch_text, c.default_value->pos.offset);
+    col.default_expr = std::shared_ptr<const ast::Expr>(std::move(c.default_value));
+  }
+  col.identity = c.identity;
+  col.identity_seed = c.identity_seed;
+  col.identity_increment = c.identity_increment;
+  return col;
+}
+
+// ADD: each new column is appended; existing rows get its identity numbers, its default (when
+// the column is NOT NULL or WITH VALUES is given) or NULL.
+void AddColumns(ast::AlterTableStmt& stmt, const Table& old, Table& altered, std::vector<Row>& rows,
+                StatementContext& cx) {
+  for (size_t k = 0; k < stmt.columns.size(); ++k) {
+    ast::ColumnDef& c = stmt.columns[k];
+    if (c.primary_key) ThrowError(40517, {"ADD PRIMARY KEY"});
+    if (c.unique) ThrowError(40517, {"ADD UNIQUE"});
+    if (altered.FindColumn(c.name) >= 0) ThrowError(2705, {c.name, old.name});
+    ColumnDef col = NewColumn(c, cx);
+    if (col.identity) {
+      for (const ColumnDef& other : altered.columns) {
+        if (other.identity) ThrowError(2744, {old.name});
+      }
+    }
+    altered.columns.push_back(std::move(col));
+    const size_t at = altered.columns.size() - 1;
+    const ColumnDef& added = altered.columns[at];
+    const bool fill_default = added.default_expr && (!added.nullable || stmt.with_values[k]);
+    if (!rows.empty() && !added.nullable && !added.identity && !fill_default) {
+      ThrowError(4901, {added.name, old.name});
+    }
+    ColumnDefaults defaults(altered, cx);
+    int64_t next = added.identity_seed;
+    for (Row& row : rows) {
+      Value v;
+      if (added.identity) {
+        v = Convert(Value::Int(next), SqlType::BigInt(), added.type, CastMode::Assignment);
+        next += added.identity_increment;
+      } else if (fill_default) {
+        v = defaults.Get(at);
+        if (v.is_null() && !added.nullable) ThrowError(4901, {added.name, old.name});
+      }
+      row.push_back(std::move(v));
+    }
+    if (added.identity && !rows.empty()) altered.next_identity = next;
+  }
+}
+
+// ALTER COLUMN: the column's new type and nullability (NULL unless NOT NULL is given, as
+// SQL Server's default nullability has it); its DEFAULT and identity stay. Every value is
+// converted as storing it in the new column would convert it.
+void AlterColumn(ast::AlterTableStmt& stmt, const Table& old, Table& altered, std::vector<Row>& rows,
+                 StatementContext& cx) {
+  const ast::ColumnDef& c = stmt.columns.at(0);
+  const int at = altered.FindColumn(c.name);
+  if (at < 0) ThrowError(4924, {"ALTER TABLE ALTER COLUMN", c.name, old.name});
+  ColumnDef& col = altered.columns[static_cast<size_t>(at)];
+  const SqlType from = col.type;
+  col.type = TypeFromName(c.type, false);
+  col.nullable = c.nullable.value_or(!col.identity);
+  const bool same_type = from == col.type;
+  for (Row& row : rows) {
+    Value& v = row[static_cast<size_t>(at)];
+    if (v.is_null()) {
+      if (!col.nullable) ThrowError(515, {col.name, QualifiedTableName(old, cx.session), "UPDATE"});
+      continue;
+    }
+    if (!same_type) v = Convert(v, from, col.type, CastMode::Assignment);
+  }
+}
+
+// DROP COLUMN: the columns go with their values; one that is not there raises 4924 (nothing
+// for IF EXISTS), and the last column of a table cannot go.
+void DropColumns(const ast::AlterTableStmt& stmt, const Table& old, Table& altered, std::vector<Row>& rows) {
+  for (const ast::AlterTableStmt::Drop& drop : stmt.drops) {
+    const int at = altered.FindColumn(drop.column);
+    if (at < 0) {
+      if (drop.if_exists) continue;
+      ThrowError(4924, {"ALTER TABLE DROP COLUMN", drop.column, old.name});
+    }
+    if (altered.columns.size() == 1) ThrowError(4923, {altered.columns[0].name, old.name});
+    altered.columns.erase(altered.columns.begin() + at);
+    for (Row& row : rows) row.erase(row.begin() + at);
+  }
+}
+
+// An sp_rename argument's name parts: "dbo.t.c", "[t].[c]" -> {"dbo", "t", "c"}.
+std::vector<std::string> NameParts(const std::string& text) {
+  std::vector<std::string> parts(1);
+  bool bracketed = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
+    if (bracketed) {
+      if (ch == ']' && i + 1 < text.size() && text[i + 1] == ']') {
+        parts.back() += ']';
+        ++i;
+      } else if (ch == ']') {
+        bracketed = false;
+      } else {
+        parts.back() += ch;
+      }
+    } else if (ch == '[') {
+      bracketed = true;
+    } else if (ch == '.') {
+      parts.emplace_back();
+    } else {
+      parts.back() += ch;
+    }
+  }
+  return parts;
+}
+
+}  // namespace
+
+void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
+  std::shared_ptr<Table> old = FindAlteredTable(stmt.table, cx);
+  if (stmt.action == Action::Constraint) ThrowError(40517, {stmt.constraint_clause});
+  std::shared_ptr<Table> altered = NewDefinition(*old);
+  std::vector<Row> rows = old->rows();
+  switch (stmt.action) {
+    case Action::AddColumns:
+      AddColumns(stmt, *old, *altered, rows, cx);
+      break;
+    case Action::AlterColumn:
+      AlterColumn(stmt, *old, *altered, rows, cx);
+      break;
+    case Action::DropColumns:
+      DropColumns(stmt, *old, *altered, rows);
+      break;
+    case Action::Constraint:
+      break;
+  }
+  altered->mutable_rows() = std::move(rows);
+  PutInPlace(old, altered, cx);
+}
+
+void ExecRename(const std::optional<std::string>& objname, const std::optional<std::string>& newname,
+                const std::optional<std::string>& objtype, StatementContext& cx) {
+  SessionState& session = cx.session;
+  const std::string type = objtype ? FoldName(*objtype) : std::string();
+  const std::vector<std::string> parts = NameParts(objname.value_or(""));
+  const std::string new_name = newname.value_or("");
+  const bool column = type == "COLUMN";
+  if (!column && !type.empty() && type != "OBJECT") ThrowError(15248, {*objtype});
+  if (column && parts.size() < 2) ThrowError(15248, {*objtype});
+  const std::string& table_name = parts[parts.size() - (column ? 2 : 1)];
+  const bool temporary = IsTempName(table_name);
+  // A #table lives in tempdb: only its columns can be renamed from here. A read-only session
+  // sees no permanent table it could rename.
+  const bool reachable = column ? temporary || !session.read_only : !temporary && !session.read_only;
+  if (reachable && !temporary) {
+    std::vector<std::string> locked{table_name};
+    if (!column) locked.push_back(new_name);
+    LockForWrite(session, locked);
+  }
+  std::shared_ptr<Table> old;
+  if (reachable) old = temporary ? session.FindTempTable(table_name) : session.OpenTable(table_name);
+  if (!old) {
+    if (column) ThrowError(15248, {*objtype});
+    ThrowError(15225, {*objname, session.database->name(), objtype.value_or("(null)")});
+  }
+  std::shared_ptr<Table> renamed = NewDefinition(*old);
+  if (column) {
+    const int at = old->FindColumn(parts.back());
+    if (at < 0) ThrowError(15248, {*objtype});
+    const int taken = old->FindColumn(new_name);
+    if (taken >= 0 && taken != at) ThrowError(15335, {new_name, *objtype});
+    renamed->columns[static_cast<size_t>(at)].name = new_name;
+  } else {
+    if (!NamesEqual(new_name, old->name) && session.database->ObjectId(new_name)) {
+      ThrowError(15335, {new_name, "object"});
+    }
+    renamed->name = new_name;
+  }
+  renamed->mutable_rows() = old->rows();
+  PutInPlace(old, renamed, cx);
+  StatementResult caution;
+  caution.kind = StatementResult::Kind::Message;
+  caution.error = MakeError(15477);
+  cx.results.push_back(std::move(caution));
+}
+
+}  // namespace orv::tsql
