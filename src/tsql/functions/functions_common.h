@@ -29,6 +29,10 @@ int64_t IntOf(const Value& v, const SqlType& t);
 // A datetime argument (strings read as datetime; 241/242 on bad text).
 int64_t TicksOf(const Value& v, const SqlType& t);
 
+// Appends text with the characters JSON escapes written as escapes: quote, backslash, solidus,
+// \b \f \n \r \t, other control characters as \u00xx (STRING_ESCAPE, JSON_MODIFY).
+void AppendJsonEscaped(std::string& out, std::string_view text);
+
 // The result type of the functions that always return int (YEAR, CHARINDEX, ...).
 inline SqlType IntType(Types) { return SqlType::Int(); }
 // varchar(n) / nvarchar(n) with the argument's length (char -> varchar); varchar(30) for

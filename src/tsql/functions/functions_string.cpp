@@ -1,7 +1,8 @@
 // String functions: LEN, DATALENGTH, LTRIM, RTRIM, TRIM, LEFT, RIGHT, SUBSTRING, UPPER, LOWER,
 // REPLACE, STUFF, REVERSE, TRANSLATE, CHARINDEX, PATINDEX, CHAR, NCHAR, ASCII, UNICODE, SPACE,
-// REPLICATE, QUOTENAME, STR, ISNUMERIC.
+// REPLICATE, QUOTENAME, STR, ISNUMERIC, SOUNDEX, DIFFERENCE, STRING_ESCAPE.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -15,6 +16,25 @@
 #include "tsql/types/value_util.h"
 
 namespace orv::tsql::fn {
+
+void AppendJsonEscaped(std::string& out, std::string_view text) {
+  static constexpr std::string_view kPlain = "\"\\/\b\f\n\r\t";
+  static constexpr std::string_view kEscaped = "\"\\/bfnrt";
+  for (char c : text) {
+    const size_t k = kPlain.find(c);
+    if (k != std::string_view::npos) {
+      out.push_back('\\');
+      out.push_back(kEscaped[k]);
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(c));
+      out += buf;
+    } else {
+      out.push_back(c);
+    }
+  }
+}
+
 namespace {
 
 SqlType IntResult(Types t) {
@@ -443,6 +463,62 @@ Value IsNumeric(Args a, Types t, const SqlType&) {
   return Value::Int(LooksNumeric(a[0].string_value()) ? 1 : 0);
 }
 
+// SOUNDEX: the first letter, then the digits of the following consonants (B F P V 1, C G J K Q
+// S X Z 2, D T 3, L 4, M N 5, R 6), padded with zeros to four characters. Letters of one digit
+// next to each other count once, also across H and W; a vowel (or Y) between them makes them
+// count twice. The first letter's own digit is not repeated after it. Reading stops at the
+// first character that is not an ASCII letter.
+std::string SoundexCode(std::string_view s) {
+  static constexpr char kDigits[] = "01230120022455012623010202";  // A..Z
+  size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  if (i == s.size() || !std::isalpha(static_cast<unsigned char>(s[i]))) return "0000";
+  std::string out(1, util::AsciiUpper(s[i]));
+  char previous = kDigits[out[0] - 'A'];
+  for (++i; i < s.size() && out.size() < 4; ++i) {
+    const char c = util::AsciiUpper(s[i]);
+    if (c < 'A' || c > 'Z') break;
+    const char digit = kDigits[c - 'A'];
+    if (c == 'H' || c == 'W') continue;  // transparent: keeps `previous`
+    if (digit != '0' && digit != previous) out.push_back(digit);
+    previous = digit;
+  }
+  out.resize(4, '0');
+  return out;
+}
+
+Value Soundex(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  std::string scratch;
+  return Value::String(SoundexCode(TextView(a[0], t[0], scratch)));
+}
+
+// DIFFERENCE: how many of the four SOUNDEX characters agree, place by place (4: alike).
+Value Difference(Args a, Types t, const SqlType&) {
+  if (AnyNull(a)) return Value::Null();
+  std::string s1, s2;
+  const std::string x = SoundexCode(TextView(a[0], t[0], s1));
+  const std::string y = SoundexCode(TextView(a[1], t[1], s2));
+  int64_t same = 0;
+  for (size_t i = 0; i < 4; ++i) same += x[i] == y[i] ? 1 : 0;
+  return Value::Int(same);
+}
+
+// STRING_ESCAPE(s, 'json'): s with the characters JSON escapes (quote, backslash, solidus,
+// control characters) written as escapes. 'json' is the only kind of escaping there is; another
+// one is refused as an argument of the wrong kind.
+Value StringEscape(Args a, Types t, const SqlType&) {
+  std::string s1, s2;
+  if (a[1].is_null() || TextView(a[1], t[1], s2).size() != 4 ||
+      !MatchAt(TextView(a[1], t[1], s2), 0, "json")) {
+    ThrowError(8116, {std::string(t[1].MessageName()), "2", "string_escape"});
+  }
+  if (a[0].is_null()) return Value::Null();
+  std::string out;
+  AppendJsonEscaped(out, TextView(a[0], t[0], s1));
+  return Value::String(out);
+}
+
 // ---- result types ----
 
 SqlType TextLike(Types t) { return VarTextLike(t[0]); }
@@ -452,6 +528,15 @@ SqlType LongText(Types t) {
   return SqlType::VarChar(max ? SqlType::kMaxLength : 8000);
 }
 SqlType CharOne(Types) { return SqlType::Char(1); }
+// PATINDEX counts in bigint over a (max) text, its second argument.
+SqlType PatIndexType(Types t) { return IntResult(t.subspan(1)); }
+SqlType SoundexType(Types) { return SqlType::VarChar(4); }
+SqlType EscapedType(Types t) {
+  if (!t[0].IsString() && t[0].id != TypeId::Null) {
+    ThrowError(8116, {std::string(t[0].MessageName()), "1", "string_escape"});
+  }
+  return SqlType::NVarChar(SqlType::kMaxLength);
+}
 SqlType NCharOne(Types) { return SqlType::NVarChar(2); }
 SqlType QuotedName(Types) { return SqlType::NVarChar(258); }
 SqlType VarChar8000(Types) { return SqlType::VarChar(8000); }
@@ -466,7 +551,7 @@ constexpr ScalarFunction kStringFunctions[] = {
     {"STUFF", 4, 4, LongText, Stuff},
     {"REVERSE", 1, 1, TextLike, Reverse},
     {"TRANSLATE", 3, 3, TextLike, Translate},
-    {"PATINDEX", 2, 2, IntResult, PatIndex},
+    {"PATINDEX", 2, 2, PatIndexType, PatIndex},
     {"QUOTENAME", 1, 2, QuotedName, QuoteName},
     {"NCHAR", 1, 1, NCharOne, NChar},
     {"UNICODE", 1, 1, IntType, Unicode},
@@ -483,6 +568,9 @@ constexpr ScalarFunction kStringFunctions[] = {
     {"REPLICATE", 2, 2, LongText, Replicate},
     {"STR", 1, 3, StrType, Str},
     {"ISNUMERIC", 1, 1, IntType, IsNumeric},
+    {"SOUNDEX", 1, 1, SoundexType, Soundex},
+    {"DIFFERENCE", 2, 2, IntType, Difference},
+    {"STRING_ESCAPE", 2, 2, EscapedType, StringEscape},
 };
 
 }  // namespace
