@@ -1,4 +1,4 @@
-// CONCAT, CONCAT_WS, CHOOSE, NEWID and SQL_VARIANT_PROPERTY.
+// CONCAT, CONCAT_WS, CHOOSE, NEWID, SQL_VARIANT_PROPERTY and CHECKSUM.
 #include <algorithm>
 #include <random>
 #include <string>
@@ -260,6 +260,17 @@ Value XmlValue(Args a, Types, const SqlType&) {
   return Value::String(out);
 }
 
+// CHECKSUM(expr, ...): an int hash of the arguments. Values equal under the engine's
+// collation ('Abc ' and 'ABC') give equal checksums, as a hash index over them needs; the
+// numbers are this engine's own and only comparable with other checksums it computed.
+Value Checksum(Args a, Types t, const SqlType&) {
+  uint64_t h = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    h = h * 0x100000001b3ULL ^ static_cast<uint64_t>(Hash(a[i], t[i]));
+  }
+  return Value::Int(static_cast<int32_t>(static_cast<uint32_t>(h ^ (h >> 32))));
+}
+
 constexpr ScalarFunction kMiscFunctions[] = {
     {"CONCAT", 1, 254, ConcatResult, Concat},
     {"CONCAT_WS", 1, 254, ConcatWsResult, ConcatWs},
@@ -267,6 +278,7 @@ constexpr ScalarFunction kMiscFunctions[] = {
     {"NEWID", 0, 0, GuidType, NewId},
     {"SQL_VARIANT_PROPERTY", 2, 2, VariantPropertyType, VariantProperty},
     {"$XML_VALUE", 2, 2, XmlValueType, XmlValue},
+    {"CHECKSUM", 1, 254, IntType, Checksum},
 };
 
 }  // namespace
