@@ -631,7 +631,11 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
   e->fn = fn;
   e->type = fn->result_type(types);
   e->arg_types = types;
-  e->nullable = nullable || upper == "CHAR" || upper == "NULLIF";
+  // Functions that give NULL for some values that are not (CHAR(300), STUFF past the end,
+  // JSON_VALUE of a missing property) are nullable whatever their arguments.
+  e->nullable = nullable || upper == "CHAR" || upper == "NULLIF" || upper == "NCHAR" ||
+                upper == "UNICODE" || upper == "STUFF" || upper == "QUOTENAME" ||
+                upper == "JSON_VALUE" || upper == "JSON_QUERY";
   for (auto& a : args) e->args.push_back(std::move(a));
   return e;
 }
