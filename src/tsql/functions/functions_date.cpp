@@ -1,5 +1,5 @@
-// Date functions: YEAR, MONTH, DAY, DATEPART, DATEDIFF, DATEADD. The datepart keyword comes
-// as the first argument, a varchar value.
+// Date functions: YEAR, MONTH, DAY, DATEPART, DATEDIFF, DATEADD, DATETRUNC. The datepart keyword
+// comes as the first argument, a varchar value.
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -43,6 +43,11 @@ bool Precise(Types t, size_t from) {
   return false;
 }
 
+// The dateparts' names in messages, in the order of dt::DatePart.
+constexpr const char* kPartNames[] = {
+    "year",   "quarter", "month",       "dayofyear",   "day",        "week",     "weekday", "hour",
+    "minute", "second",  "millisecond", "microsecond", "nanosecond", "tzoffset", "iso_week"};
+
 // 9810 for a datepart the argument's type does not have (hour of a date, year of a time).
 void CheckPart(dt::DatePart part, const SqlType& t, const char* function) {
   using P = dt::DatePart;
@@ -53,11 +58,7 @@ void CheckPart(dt::DatePart part, const SqlType& t, const char* function) {
   if (t.id == TypeId::Time) ok = time_part;
   if (part == P::kTzOffset && t.id != TypeId::DateTimeOffset && !t.IsString()) ok = false;
   if (!ok) {
-    static constexpr const char* kNames[] = {"year", "quarter", "month", "dayofyear", "day",
-                                             "week", "weekday", "hour", "minute", "second",
-                                             "millisecond", "microsecond", "nanosecond",
-                                             "tzoffset", "iso_week"};
-    ThrowError(9810, {kNames[static_cast<int>(part)], function, std::string(t.MessageName())});
+    ThrowError(9810, {kPartNames[static_cast<int>(part)], function, std::string(t.MessageName())});
   }
 }
 
@@ -291,6 +292,88 @@ Value ToDateTimeOffset(Args a, Types t, const SqlType&) {
   return Value::DateTime2(units, OffsetArgument(a[1], t[1]));
 }
 
+// DATETRUNC(part, d): d with every part finer than `part` at its start, in d's own type (a
+// string is read as datetime2(7)). Weeks start on the SET DATEFIRST day, ISO weeks on Monday.
+// weekday, tzoffset and nanosecond cannot be truncated to, nor a part finer than the type
+// keeps (hour of a date, millisecond of datetime2(2), microsecond of datetime): 9810.
+Value DateTrunc(Args a, Types t, const SqlType& result) {
+  using P = dt::DatePart;
+  const P part = PartOf(a[0], "datetrunc");
+  const SqlType& type = result;
+  CheckPart(part, type, "datetrunc");
+  int finest = 7;  // fractional digits the type keeps
+  if (type.id == TypeId::DateTime) finest = 3;
+  if (type.id == TypeId::SmallDateTime) finest = 0;
+  if (type.IsPreciseTime()) finest = type.scale;
+  if (part == P::kWeekday || part == P::kTzOffset || part == P::kNanosecond ||
+      (part == P::kMillisecond && finest < 3) || (part == P::kMicrosecond && finest < 6)) {
+    ThrowError(9810,
+               {kPartNames[static_cast<int>(part)], "datetrunc", std::string(type.MessageName())});
+  }
+  if (a[1].is_null()) return Value::Null();
+  int offset = 0;
+  const int64_t units = UnitsOf(a[1], t[1], &offset);
+  int64_t days = dt::FloorDiv(units, dt::kUnitsPerDay);
+  int64_t in_day = units - days * dt::kUnitsPerDay;
+  auto floor_to = [&](int64_t step) { in_day -= in_day % step; };
+  int y, m, d;
+  dt::CivilFromDays(days - dt::kDaysTo1900, y, m, d);
+  switch (part) {
+    case P::kYear:
+    case P::kQuarter:
+    case P::kMonth: {
+      const int month = part == P::kYear ? 1 : part == P::kQuarter ? (m - 1) / 3 * 3 + 1 : m;
+      days = dt::DaysFromCivil(y, month, 1) + dt::kDaysTo1900;
+      in_day = 0;
+      break;
+    }
+    case P::kWeek:
+    case P::kIsoWeek: {
+      const int64_t sunday_based = dt::PartUnits(P::kWeekday, units) - 1;  // 0 = Sunday
+      const int first = part == P::kIsoWeek ? 1 : dt::CurrentDateSettings().datefirst % 7;
+      days -= (sunday_based - first + 7) % 7;
+      in_day = 0;
+      break;
+    }
+    case P::kDay:
+    case P::kDayOfYear:
+      in_day = 0;
+      break;
+    case P::kHour:
+      floor_to(3600 * dt::kUnitsPerSecond);
+      break;
+    case P::kMinute:
+      floor_to(60 * dt::kUnitsPerSecond);
+      break;
+    case P::kSecond:
+      floor_to(dt::kUnitsPerSecond);
+      break;
+    case P::kMillisecond:
+      floor_to(dt::kUnitsPerSecond / 1000);
+      break;
+    default:  // microsecond
+      floor_to(dt::kUnitsPerSecond / 1000000);
+      break;
+  }
+  const int64_t truncated = days * dt::kUnitsPerDay + in_day;
+  switch (type.id) {
+    case TypeId::Time:
+      return Value::DateTime2(in_day);
+    case TypeId::DateTime2:
+    case TypeId::DateTimeOffset:
+      return Value::DateTime2(truncated, offset);
+    default: {
+      // datetime, smalldatetime and date hold 1/300 s ticks since 1900-01-01; a week can
+      // start before the first day datetime (1753-01-01) or smalldatetime (1900) holds.
+      const int64_t first_day = type.id == TypeId::DateTime        ? dt::kDaysTo1900 - 53690
+                                : type.id == TypeId::SmallDateTime ? dt::kDaysTo1900
+                                                                   : 0;
+      if (days < first_day) ThrowError(517, {std::string(type.MessageName())});
+      return Value::DateTime(dt::TicksFromUnits(truncated));
+    }
+  }
+}
+
 SqlType NameType(Types) { return SqlType::NVarChar(30); }
 SqlType DateType(Types) { return SqlType::Date(); }
 SqlType DateTimeType(Types) { return SqlType::DateTime(); }
@@ -301,6 +384,13 @@ SqlType DateAddType(Types t) {
 }
 SqlType DateTime2PartsType(Types) { return SqlType::DateTime2(7); }
 SqlType TimePartsType(Types) { return SqlType::Time(7); }
+SqlType DateTruncType(Types t) {
+  if (t.size() > 1 && (t[1].IsDateTime() || t[1].id == TypeId::Time)) return t[1];
+  if (t.size() > 1 && !t[1].IsString() && t[1].id != TypeId::Null) {
+    ThrowError(8116, {std::string(t[1].MessageName()), "2", "datetrunc"});
+  }
+  return SqlType::DateTime2(7);
+}
 SqlType OffsetType(Types t) { return SqlType::DateTimeOffset(t[0].IsPreciseTime() ? t[0].scale : 7); }
 
 constexpr ScalarFunction kDateFunctions[] = {
@@ -319,6 +409,7 @@ constexpr ScalarFunction kDateFunctions[] = {
     {"ISDATE", 1, 1, IsDateType, IsDate},
     {"SWITCHOFFSET", 2, 2, OffsetType, SwitchOffset},
     {"TODATETIMEOFFSET", 2, 2, OffsetType, ToDateTimeOffset},
+    {"DATETRUNC", 2, 2, DateTruncType, DateTrunc},
 };
 
 }  // namespace
