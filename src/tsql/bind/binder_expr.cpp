@@ -551,6 +551,14 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
     return e;
   }
   if (BExprPtr constant = BindSessionFunction(upper, expr)) return constant;
+  if (upper == "ROWCOUNT_BIG") {
+    // @@ROWCOUNT as bigint.
+    if (!expr.args.empty()) ThrowError(174, {"rowcount_big", "0"});
+    e->kind = BKind::RowCount;
+    e->type = SqlType::BigInt();
+    e->nullable = false;
+    return e;
+  }
   std::vector<BExprPtr> args;
   for (const auto& a : expr.args) args.push_back(BindExpr(*a, scope));
   if (upper == "ISNULL") {
