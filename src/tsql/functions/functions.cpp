@@ -88,7 +88,7 @@ SqlType VarTextLike(const SqlType& t) {
 
 const ScalarFunction* FindScalarFunction(std::string_view name) {
   for (auto group : {fn::StringFunctions(), fn::MathFunctions(), fn::DateFunctions(),
-                     fn::MiscFunctions(), fn::FormatFunctions()}) {
+                     fn::MiscFunctions(), fn::FormatFunctions(), fn::JsonFunctions()}) {
     for (const ScalarFunction& f : group) {
       std::string_view n = f.name;
       if (n.size() != name.size()) continue;

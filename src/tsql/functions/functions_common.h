@@ -47,5 +47,6 @@ std::span<const ScalarFunction> MathFunctions();
 std::span<const ScalarFunction> DateFunctions();
 std::span<const ScalarFunction> MiscFunctions();
 std::span<const ScalarFunction> FormatFunctions();
+std::span<const ScalarFunction> JsonFunctions();
 
 }  // namespace orv::tsql::fn
