@@ -23,6 +23,8 @@ constexpr Kind kKinds[] = {
     {"RANK", Fn::Rank, 0, 0, true, false},
     {"DENSE_RANK", Fn::DenseRank, 0, 0, true, false},
     {"NTILE", Fn::Ntile, 1, 1, true, false},
+    {"PERCENT_RANK", Fn::PercentRank, 0, 0, true, false},
+    {"CUME_DIST", Fn::CumeDist, 0, 0, true, false},
     {"LAG", Fn::Lag, 1, 3, true, false},
     {"LEAD", Fn::Lead, 1, 3, true, false},
     {"FIRST_VALUE", Fn::FirstValue, 1, 1, true, true},
@@ -109,6 +111,11 @@ BExprPtr Binder::BindWindow(const ast::Expr& expr, const std::string& upper, Sco
       if (kind->fn == Fn::Ntile) {
         def->args[0] = MakeConvert(std::move(def->args[0]), SqlType::BigInt());
       }
+      break;
+    case Fn::PercentRank:
+    case Fn::CumeDist:
+      e->type = SqlType::Float();
+      e->nullable = false;
       break;
     case Fn::Lag:
     case Fn::Lead:

@@ -139,7 +139,19 @@ struct ColumnIndex {
 // after grouping and HAVING; they are kept here, not in BExpr::args, because the row loops
 // that project rows only read the function's result.
 struct WindowDef {
-  enum class Fn { RowNumber, Rank, DenseRank, Ntile, Lag, Lead, FirstValue, LastValue, Aggregate };
+  enum class Fn {
+    RowNumber,
+    Rank,
+    DenseRank,
+    Ntile,
+    PercentRank,
+    CumeDist,
+    Lag,
+    Lead,
+    FirstValue,
+    LastValue,
+    Aggregate
+  };
   Fn fn = Fn::RowNumber;
   std::string aggregate;       // Aggregate: SUM, COUNT, COUNT_BIG, AVG, MIN or MAX
   std::vector<BExprPtr> args;  // NTILE: count; LAG/LEAD: value [, offset [, default]];

@@ -181,6 +181,20 @@ class Computation {
       }
       case Fn::Ntile:
         return Ntile(pb, pe);
+      case Fn::PercentRank:
+      case Fn::CumeDist: {
+        // PERCENT_RANK: (rank - 1) / (rows - 1), 0 for a partition of one row; CUME_DIST: the
+        // share of the partition's rows up to the last of the row's peers.
+        const auto rows = static_cast<double>(pe - pb);
+        for (size_t p = pb; p < pe; ++p) {
+          const double x =
+              def_.fn == Fn::CumeDist
+                  ? static_cast<double>(l_.peer_end[p] - pb) / rows
+                  : (rows > 1 ? static_cast<double>(l_.peer_begin[p] - pb) / (rows - 1) : 0.0);
+          Out(p) = Value::Float(x);
+        }
+        return;
+      }
       case Fn::Lag:
       case Fn::Lead:
         return Offset(pb, pe);
