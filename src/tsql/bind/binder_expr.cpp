@@ -533,7 +533,11 @@ BExprPtr Binder::BindAggregate(const ast::Expr& expr, const std::string& upper, 
 
 BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
   std::string upper = Upper(expr.text);
-  if (!expr.within_group.empty() && upper != "STRING_AGG") ThrowError(102, {"WITHIN"});
+  const bool percentile = upper == "PERCENTILE_CONT" || upper == "PERCENTILE_DISC";
+  if (percentile && !expr.over) ThrowError(10753, {upper});
+  if (!expr.within_group.empty() && upper != "STRING_AGG" && !percentile) {
+    ThrowError(102, {"WITHIN"});
+  }
   if (expr.over) return BindWindow(expr, upper, scope);
   if (upper == "SUM" || upper == "COUNT" || upper == "AVG" || upper == "MIN" || upper == "MAX" ||
       upper == "COUNT_BIG" || upper == "STRING_AGG") {

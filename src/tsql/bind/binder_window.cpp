@@ -25,6 +25,8 @@ constexpr Kind kKinds[] = {
     {"NTILE", Fn::Ntile, 1, 1, true, false},
     {"PERCENT_RANK", Fn::PercentRank, 0, 0, true, false},
     {"CUME_DIST", Fn::CumeDist, 0, 0, true, false},
+    {"PERCENTILE_CONT", Fn::PercentileCont, 1, 1, false, false},
+    {"PERCENTILE_DISC", Fn::PercentileDisc, 1, 1, false, false},
     {"LAG", Fn::Lag, 1, 3, true, false},
     {"LEAD", Fn::Lead, 1, 3, true, false},
     {"FIRST_VALUE", Fn::FirstValue, 1, 1, true, true},
@@ -76,6 +78,13 @@ BExprPtr Binder::BindWindow(const ast::Expr& expr, const std::string& upper, Sco
     ThrowError(4194);
   }
 
+  // PERCENTILE_CONT / PERCENTILE_DISC order the rows by their WITHIN GROUP value, one of it,
+  // and take only PARTITION BY in OVER.
+  const bool percentile = kind->fn == Fn::PercentileCont || kind->fn == Fn::PercentileDisc;
+  if (percentile && expr.within_group.size() != 1) ThrowError(102, {"OVER"});
+  if (percentile && !over.order_by.empty()) ThrowError(102, {"ORDER"});
+  const std::vector<ast::OrderItem>& order_by = percentile ? expr.within_group : over.order_by;
+
   auto def = std::make_unique<WindowDef>();
   def->fn = kind->fn;
   if (kind->fn == Fn::Aggregate) def->aggregate = upper;
@@ -87,10 +96,11 @@ BExprPtr Binder::BindWindow(const ast::Expr& expr, const std::string& upper, Sco
     for (const auto& a : expr.args) def->args.push_back(BindExpr(*a, scope));
   }
   for (const auto& p : over.partition_by) def->partition.push_back(BindExpr(*p, scope));
-  for (const auto& o : over.order_by) {
+  for (const auto& o : order_by) {
     def->order.push_back(BindExpr(*o.expr, scope));
     def->descending.push_back(o.descending);
   }
+  if (percentile) def->args.push_back(BindExpr(*order_by[0].expr, scope));
   scope.in_window_or_aggregate = saved;
   if (over.has_frame) {
     def->rows = over.rows;
@@ -116,6 +126,15 @@ BExprPtr Binder::BindWindow(const ast::Expr& expr, const std::string& upper, Sco
     case Fn::CumeDist:
       e->type = SqlType::Float();
       e->nullable = false;
+      break;
+    case Fn::PercentileCont:
+    case Fn::PercentileDisc:
+      // The fraction as float; CONT interpolates in float, DISC gives a value as it is.
+      e->type = kind->fn == Fn::PercentileCont ? SqlType::Float() : def->args[1]->type;
+      def->args[0] = MakeConvert(std::move(def->args[0]), SqlType::Float());
+      if (kind->fn == Fn::PercentileCont) {
+        def->args[1] = MakeConvert(std::move(def->args[1]), SqlType::Float());
+      }
       break;
     case Fn::Lag:
     case Fn::Lead:

@@ -146,6 +146,8 @@ struct WindowDef {
     Ntile,
     PercentRank,
     CumeDist,
+    PercentileCont,
+    PercentileDisc,
     Lag,
     Lead,
     FirstValue,
@@ -155,7 +157,8 @@ struct WindowDef {
   Fn fn = Fn::RowNumber;
   std::string aggregate;       // Aggregate: SUM, COUNT, COUNT_BIG, AVG, MIN or MAX
   std::vector<BExprPtr> args;  // NTILE: count; LAG/LEAD: value [, offset [, default]];
-                               // FIRST_VALUE/LAST_VALUE and aggregates: value (none: COUNT(*))
+                               // FIRST_VALUE/LAST_VALUE and aggregates: value (none: COUNT(*));
+                               // PERCENTILE_CONT/DISC: fraction, value (also the order)
   std::vector<BExprPtr> partition;
   std::vector<BExprPtr> order;
   std::vector<bool> descending;

@@ -7,6 +7,7 @@
 #include "tsql/exec/window.h"
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <string>
 
@@ -195,6 +196,9 @@ class Computation {
         }
         return;
       }
+      case Fn::PercentileCont:
+      case Fn::PercentileDisc:
+        return Percentile(pb, pe);
       case Fn::Lag:
       case Fn::Lead:
         return Offset(pb, pe);
@@ -256,6 +260,34 @@ class Computation {
         Out(p) = nargs_ > 2 ? Arg(p, 2) : Value();
       }
     }
+  }
+
+  // The partition's non-NULL values in window order; CONT interpolates at fraction * (n - 1)
+  // between its neighbours, DISC takes the first value whose cumulative share reaches the
+  // fraction.
+  void Percentile(size_t pb, size_t pe) {
+    std::vector<size_t> at;
+    for (size_t p = pb; p < pe; ++p) {
+      if (!Arg(p, 1).is_null()) at.push_back(p);
+    }
+    Value result;
+    const Value& fraction = Arg(pb, 0);
+    if (!at.empty() && !fraction.is_null()) {
+      const double f = fraction.float_value();
+      const double n = static_cast<double>(at.size());
+      if (def_.fn == Fn::PercentileCont) {
+        const double rn = f * (n - 1);
+        const auto lo = static_cast<size_t>(std::floor(rn));
+        const auto hi = static_cast<size_t>(std::ceil(rn));
+        const double a = Arg(at[lo], 1).float_value(), b = Arg(at[hi], 1).float_value();
+        result = Value::Float(a + (rn - static_cast<double>(lo)) * (b - a));
+      } else {
+        size_t i = 0;
+        while (i + 1 < at.size() && static_cast<double>(i + 1) / n < f) ++i;
+        result = Arg(at[i], 1);
+      }
+    }
+    for (size_t p = pb; p < pe; ++p) Out(p) = result;
   }
 
   void Add(Accumulator& acc, const AggregateSpec& spec, size_t position) const {

@@ -602,6 +602,7 @@ const Entry kCatalogue[] = {
      {}},
     {10713, 15, 1, "A MERGE statement must be terminated by a semi-colon (;).", {}},
     {10752, 15, 1, "The function '%1' may not have a window frame.", {}},
+    {10753, 15, 1, "The function '%1' must have an OVER clause.", {}},
     {10759, 15, 1, "Use of DISTINCT is not allowed with the OVER clause.", {}},
     {16902, 16, 1, "%1: The value of the parameter %2 is invalid.", {}},
     {16905, 16, 1, "The cursor is already open.", {}},
