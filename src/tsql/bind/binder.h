@@ -118,6 +118,7 @@ class Binder {
   BExprPtr BindSubquery(const ast::Expr& expr, Scope& scope);
   std::unique_ptr<BoundQuery> BindValues(const ast::TableRef& ref, Scope& scope);
   std::unique_ptr<BoundQuery> BindStringSplit(const ast::TableRef& ref, Scope& scope);
+  std::unique_ptr<BoundQuery> BindOpenJson(const ast::TableRef& ref, Scope& scope);
   void PlanSubquery(SubqueryPlan& plan, BKind kind);
   void CheckGrouped(const BExpr& expr, const BoundSpec& spec);
   // Common table expressions (binder_cte.cpp).

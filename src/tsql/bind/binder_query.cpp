@@ -223,6 +223,7 @@ int Binder::AddDerivedSource(const ast::TableRef& ref, BoundSpec& spec, Scope* p
 
 std::unique_ptr<BoundQuery> Binder::BindValues(const ast::TableRef& ref, Scope& scope) {
   if (ref.string_split) return BindStringSplit(ref, scope);
+  if (ref.openjson) return BindOpenJson(ref, scope);
   auto query = std::make_unique<BoundQuery>();
   query->is_values = true;
   const size_t width = ref.values.front().size();
@@ -281,6 +282,25 @@ std::unique_ptr<BoundQuery> Binder::BindStringSplit(const ast::TableRef& ref, Sc
   std::vector<BExprPtr> row;
   row.push_back(ConvertExactly(std::move(text), value_type));
   row.push_back(std::move(separator));
+  query->values.push_back(std::move(row));
+  return query;
+}
+
+// OPENJSON(json [, path]) with its default columns: key, value (text; objects and arrays as
+// they stand) and type (0 null, 1 string, 2 number, 3 true/false, 4 array, 5 object).
+std::unique_ptr<BoundQuery> Binder::BindOpenJson(const ast::TableRef& ref, Scope& scope) {
+  const auto& args = ref.values.front();
+  if (args.size() > 2) ThrowError(174, {"OPENJSON", "2"});
+  auto query = std::make_unique<BoundQuery>();
+  query->is_values = true;
+  query->openjson = true;
+  query->columns.push_back({"key", SqlType::NVarChar(4000), false});
+  query->columns.push_back({"value", SqlType::NVarChar(SqlType::kMaxLength), true});
+  query->columns.push_back({"type", SqlType::TinyInt(), false});
+  std::vector<BExprPtr> row;
+  for (const auto& a : args) {
+    row.push_back(MakeConvert(BindExpr(*a, scope), SqlType::NVarChar(SqlType::kMaxLength)));
+  }
   query->values.push_back(std::move(row));
   return query;
 }

@@ -292,6 +292,8 @@ struct BoundQuery {
   // with its 1-based position when `split_ordinal`.
   bool string_split = false;
   bool split_ordinal = false;
+  // OPENJSON: values[0] holds the JSON text and the path; a row per member or item.
+  bool openjson = false;
   std::vector<ResultColumn> columns;
   std::vector<OrderKey> order;  // set operations: output columns only
   BExprPtr offset, fetch;       // set operations: OFFSET ... FETCH

@@ -15,6 +15,7 @@
 #include "tsql/exec/statement_result.h"
 #include "tsql/exec/two_halves.h"
 #include "tsql/exec/window.h"
+#include "tsql/functions/functions.h"
 #include "tsql/storage/memory_limit.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
@@ -652,6 +653,20 @@ std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env)
     ctx.env = &env;
     return SplitString(Eval(*query.values[0][0], ctx), Eval(*query.values[0][1], ctx),
                        query.values[0][1]->type, query.split_ordinal);
+  }
+  if (query.openjson) {
+    EvalCtx ctx;
+    ctx.outer = outer;
+    ctx.env = &env;
+    const Value json = Eval(*query.values[0][0], ctx);
+    const Value path = query.values[0].size() > 1 ? Eval(*query.values[0][1], ctx) : Value();
+    std::vector<Row> rows;
+    if (json.is_null() || (query.values[0].size() > 1 && path.is_null())) return rows;
+    for (auto& [key, value, type] :
+         OpenJsonRows(json.string_value(), path.is_null() ? "$" : path.string_value())) {
+      rows.push_back({std::move(key), std::move(value), Value::Int(type)});
+    }
+    return rows;
   }
   if (query.is_values) {
     EvalCtx ctx;

@@ -7,6 +7,7 @@
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "tsql/types/types.h"
 #include "tsql/types/value.h"
@@ -25,6 +26,17 @@ struct ScalarFunction {
   Value (*invoke)(std::span<const Value> args, std::span<const SqlType> arg_types,
                   const SqlType& result);
 };
+
+// OPENJSON's rows with its default columns: for each member of the object (each item of the
+// array) at `path`, its key (an item's index), its value as text (a string unescaped, objects
+// and arrays as they stand, NULL for null) and its type: 0 null, 1 string, 2 number,
+// 3 true/false, 4 array, 5 object. A lax path to nothing gives no rows, a strict one 13608; a
+// path to a scalar raises 13611.
+struct JsonRow {
+  Value key, value;
+  int type;
+};
+std::vector<JsonRow> OpenJsonRows(std::string_view json, std::string_view path);
 
 // nullptr when no plain scalar function has this name (case-insensitive).
 const ScalarFunction* FindScalarFunction(std::string_view name);

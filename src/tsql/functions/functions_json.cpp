@@ -1,6 +1,7 @@
-// JSON functions: ISJSON, JSON_VALUE, JSON_QUERY, JSON_MODIFY. The text is parsed into a tree
-// that remembers where each value's text lies, so that JSON_VALUE returns numbers as written,
-// JSON_QUERY the fragment exactly as it stands and JSON_MODIFY changes only the part it sets.
+// JSON functions: ISJSON, JSON_VALUE, JSON_QUERY, JSON_MODIFY, and OPENJSON's rows. The text
+// is parsed into a tree that remembers where each value's text lies, so that JSON_VALUE returns
+// numbers as written, JSON_QUERY the fragment as it stands and JSON_MODIFY changes only the
+// part it sets.
 #include <memory>
 #include <optional>
 #include <string>
@@ -469,3 +470,33 @@ constexpr ScalarFunction kJsonFunctions[] = {
 std::span<const ScalarFunction> JsonFunctions() { return kJsonFunctions; }
 
 }  // namespace orv::tsql::fn
+
+namespace orv::tsql {
+
+std::vector<JsonRow> OpenJsonRows(std::string_view json, std::string_view path_text) {
+  using fn::Node;
+  const fn::JsonPath path = fn::ParsePath(path_text, false);
+  auto doc = fn::ParseJson(json);
+  const Node* node = fn::Find(*doc, path.steps, path.steps.size());
+  std::vector<JsonRow> rows;
+  if (!node) {
+    if (path.strict) ThrowError(13608);
+    return rows;
+  }
+  if (node->kind != Node::kObject && node->kind != Node::kArray) ThrowError(13611);
+  for (size_t k = 0; k < node->children.size(); ++k) {
+    const fn::Member& m = node->children[k];
+    const Node& v = *m.value;
+    JsonRow row;
+    row.key = Value::String(node->kind == Node::kObject ? m.key : std::to_string(k));
+    row.value = v.kind == Node::kNull     ? Value::Null()
+                : v.kind == Node::kString ? Value::String(v.text)
+                                          : Value::String(json.substr(v.begin, v.end - v.begin));
+    static constexpr int kTypes[] = {5, 4, 1, 2, 3, 3, 0};  // in the order of Node::Kind
+    row.type = kTypes[v.kind];
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+}  // namespace orv::tsql

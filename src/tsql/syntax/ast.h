@@ -114,6 +114,9 @@ struct TableRef {
   // Values read as STRING_SPLIT(string, separator [, enable_ordinal]): values[0] holds the
   // arguments, and the rows are the string's parts.
   bool string_split = false;
+  // Values read as OPENJSON(json [, path]): values[0] holds the arguments, and the rows are the
+  // members or items of the JSON object or array.
+  bool openjson = false;
   JoinType join_type = JoinType::Inner;  // Join
   std::unique_ptr<TableRef> left, right; // Join
   ExprPtr on;                            // Join (none for Cross)

@@ -315,10 +315,12 @@ ast::TableRefPtr Parser::ParseTableOperand() {
     if (IsOp("(")) ref->column_aliases = ParseNameList();
     return ref;
   }
-  if (IsKw("STRING_SPLIT") && IsOpTok(PeekAt(1), "(")) {
+  if ((IsKw("STRING_SPLIT") || IsKw("OPENJSON")) && IsOpTok(PeekAt(1), "(")) {
+    const bool openjson = IsKw("OPENJSON");
     at_ += 2;
     ref->kind = ast::TableRef::Kind::Values;
-    ref->string_split = true;
+    ref->string_split = !openjson;
+    ref->openjson = openjson;
     std::vector<ast::ExprPtr> args;
     do {
       args.push_back(ParseExpr());
@@ -326,7 +328,7 @@ ast::TableRefPtr Parser::ParseTableOperand() {
     ExpectOp(")");
     ref->values.push_back(std::move(args));
     ref->alias = ParseOptionalAlias();
-    if (ref->alias.empty()) ref->alias = "STRING_SPLIT";
+    if (ref->alias.empty()) ref->alias = openjson ? "OPENJSON" : "STRING_SPLIT";
     if (IsOp("(")) ref->column_aliases = ParseNameList();
     return ref;
   }
