@@ -564,7 +564,25 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
     return e;
   }
   std::vector<BExprPtr> args;
-  for (const auto& a : expr.args) args.push_back(BindExpr(*a, scope));
+  if (upper == "CHECKSUM" && expr.star_arg) {
+    // CHECKSUM(*): every column of the query's sources, in order.
+    if (!scope.spec) ThrowError(102, {"*"});
+    for (size_t i = 0; i < scope.spec->sources.size(); ++i) {
+      const BoundSource& source = scope.spec->sources[i];
+      for (size_t c = 0; c < source.columns.size(); ++c) {
+        auto column = std::make_unique<BExpr>();
+        column->kind = BKind::Column;
+        column->src = static_cast<int>(i);
+        column->col = static_cast<int>(c);
+        column->type = source.columns[c].type;
+        column->nullable = source.columns[c].nullable || source.null_supplying;
+        column->name = source.columns[c].name;
+        args.push_back(std::move(column));
+      }
+    }
+  } else {
+    for (const auto& a : expr.args) args.push_back(BindExpr(*a, scope));
+  }
   if (upper == "ISNULL") {
     if (args.size() != 2) ThrowError(174, {"isnull", "2"});
     SqlType type = args[0]->type.id == TypeId::Null ? args[1]->type : args[0]->type;
