@@ -581,7 +581,20 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
       }
     }
   } else {
-    for (const auto& a : expr.args) args.push_back(BindExpr(*a, scope));
+    for (const auto& a : expr.args) {
+      // ISJSON's type constraint is a word (VALUE, ARRAY, OBJECT, SCALAR), not a column.
+      if (upper == "ISJSON" && !args.empty() && a->kind == ast::ExprKind::ColumnRef &&
+          a->name.size() == 1) {
+        const std::string word = Upper(a->name[0]);
+        if (word != "VALUE" && word != "ARRAY" && word != "OBJECT" && word != "SCALAR") {
+          ThrowError(102, {a->name[0]});
+        }
+        args.push_back(
+            MakeLiteral(Value::String(word), SqlType::VarChar(static_cast<int32_t>(word.size()))));
+        continue;
+      }
+      args.push_back(BindExpr(*a, scope));
+    }
   }
   if (upper == "ISNULL") {
     if (args.size() != 2) ThrowError(174, {"isnull", "2"});

@@ -335,12 +335,28 @@ std::string_view TextArg(Args a, Types t, size_t i, std::string& scratch) {
   return TextView(a[i], t[i], scratch);
 }
 
+// ISJSON(text [, VALUE | ARRAY | OBJECT | SCALAR]): 1 when text is JSON of that kind (without
+// one: an object or an array; SCALAR: a string or a number), else 0.
 Value IsJson(Args a, Types t, const SqlType&) {
   if (a[0].is_null()) return Value::Null();
-  std::string scratch;
-  JsonReader reader(TextArg(a, t, 0, scratch));
+  std::string s1, s2;
+  JsonReader reader(TextArg(a, t, 0, s1));
   auto doc = reader.Document();
-  return Value::Int(doc && (doc->kind == Node::kObject || doc->kind == Node::kArray) ? 1 : 0);
+  if (!doc) return Value::Int(0);
+  const std::string_view kind = a.size() > 1 ? TextArg(a, t, 1, s2) : "";
+  bool ok;
+  if (kind == "VALUE") {
+    ok = true;
+  } else if (kind == "ARRAY") {
+    ok = doc->kind == Node::kArray;
+  } else if (kind == "OBJECT") {
+    ok = doc->kind == Node::kObject;
+  } else if (kind == "SCALAR") {
+    ok = doc->kind == Node::kString || doc->kind == Node::kNumber;
+  } else {
+    ok = doc->kind == Node::kObject || doc->kind == Node::kArray;
+  }
+  return Value::Int(ok ? 1 : 0);
 }
 
 // JSON_VALUE(json, path): the scalar at path as text (a string unescaped, a number as
@@ -459,7 +475,7 @@ SqlType JsonValueType(Types) { return SqlType::NVarChar(4000); }
 SqlType JsonTextType(Types) { return SqlType::NVarChar(SqlType::kMaxLength); }
 
 constexpr ScalarFunction kJsonFunctions[] = {
-    {"ISJSON", 1, 1, IntType, IsJson},
+    {"ISJSON", 1, 2, IntType, IsJson},
     {"JSON_VALUE", 2, 2, JsonValueType, JsonValue},
     {"JSON_QUERY", 1, 2, JsonTextType, JsonQuery},
     {"JSON_MODIFY", 3, 3, JsonTextType, JsonModify},
