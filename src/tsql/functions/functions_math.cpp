@@ -1,7 +1,9 @@
-// Numeric functions: ROUND, ABS, FLOOR, CEILING, SIGN, POWER, SQRT; GREATEST and LEAST.
+// Numeric functions: ROUND, ABS, FLOOR, CEILING, SIGN, POWER, SQRT; the float functions (EXP,
+// LOG, LOG10, SQUARE, PI, the trigonometric ones, DEGREES, RADIANS, RAND); GREATEST and LEAST.
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "tsql/functions/functions_common.h"
 #include "tsql/types/decimal.h"
@@ -227,6 +229,80 @@ Value Sqrt(Args a, Types t, const SqlType&) {
   return Value::Float(std::sqrt(x));
 }
 
+// ---- float functions ----
+
+// A float function's result; NaN and infinities (a domain or range fault) are Msg 3623.
+Value FiniteFloat(double r) {
+  if (std::isnan(r) || std::isinf(r)) ThrowError(3623);
+  return Value::Float(r);
+}
+
+template <double (*kFn)(double)>
+Value FloatOfOne(Args a, Types t, const SqlType&) {
+  if (a[0].is_null()) return Value::Null();
+  return FiniteFloat(kFn(AsDouble(a[0], t[0])));
+}
+
+double Square(double x) { return x * x; }
+double Cot(double x) { return 1.0 / std::tan(x); }
+// Logarithms and inverse sines are faults outside their domains, not NaN or -infinity.
+double Ln(double x) { return x > 0 ? std::log(x) : std::nan(""); }
+double Lg(double x) { return x > 0 ? std::log10(x) : std::nan(""); }
+double Asin(double x) { return std::asin(x); }
+double Acos(double x) { return std::acos(x); }
+double Exp(double x) { return std::exp(x); }
+double Sin(double x) { return std::sin(x); }
+double Cos(double x) { return std::cos(x); }
+double Tan(double x) { return std::tan(x); }
+double Atan(double x) { return std::atan(x); }
+
+// LOG(x [, base]): the natural logarithm, or the logarithm to `base`.
+Value Log(Args a, Types t, const SqlType&) {
+  if (AnyNull(a)) return Value::Null();
+  const double ln = Ln(AsDouble(a[0], t[0]));
+  if (a.size() == 1) return FiniteFloat(ln);
+  const double base = AsDouble(a[1], t[1]);
+  return FiniteFloat(base == 1 ? std::nan("") : ln / Ln(base));
+}
+
+Value Atn2(Args a, Types t, const SqlType&) {
+  if (AnyNull(a)) return Value::Null();
+  return FiniteFloat(std::atan2(AsDouble(a[0], t[0]), AsDouble(a[1], t[1])));
+}
+
+Value Pi(Args, Types, const SqlType&) { return Value::Float(3.14159265358979323846); }
+
+// DEGREES / RADIANS keep the argument's kind: float for float, real and bit, decimal(38, s)
+// for decimal(p, s), int for the smaller integers, bigint, money.
+SqlType AngleType(Types t) {
+  if (t[0].id == TypeId::Bit) return SqlType::Float();
+  return PowerType(t);
+}
+template <bool kToDegrees>
+Value Angle(Args a, Types t, const SqlType& result) {
+  if (a[0].is_null()) return Value::Null();
+  constexpr double kPi = 3.14159265358979323846;
+  const double x = AsDouble(a[0], t[0]);
+  const double r = kToDegrees ? x * (180.0 / kPi) : x * (kPi / 180.0);
+  return Convert(FiniteFloat(r), SqlType::Float(), result, CastMode::Implicit);
+}
+
+// RAND([seed]): a float in [0, 1). A seed gives the same value every time and starts the
+// thread's sequence anew from it; without one the next value of that sequence comes (a
+// thread starts from a random seed). The numbers are this engine's own.
+std::mt19937_64& RandomSequence() {
+  thread_local std::mt19937_64 sequence{std::random_device{}()};
+  return sequence;
+}
+Value Rand(Args a, Types t, const SqlType&) {
+  std::mt19937_64& sequence = RandomSequence();
+  if (!a.empty() && !a[0].is_null()) {
+    const Value seed = Convert(a[0], t[0], SqlType::Int(), CastMode::Implicit);
+    sequence.seed(static_cast<uint64_t>(seed.int_value()));
+  }
+  return Value::Float(std::generate_canonical<double, 53>(sequence));
+}
+
 // GREATEST / LEAST: the largest or smallest argument, NULLs left out (NULL when all are), in
 // the type of highest precedence among them.
 SqlType ExtremeType(Types t) {
@@ -255,6 +331,22 @@ constexpr ScalarFunction kMathFunctions[] = {
     {"SIGN", 1, 1, SignType, Sign},
     {"POWER", 2, 2, PowerType, Power},
     {"SQRT", 1, 1, FloatType, Sqrt},
+    {"SQUARE", 1, 1, FloatType, FloatOfOne<Square>},
+    {"EXP", 1, 1, FloatType, FloatOfOne<Exp>},
+    {"LOG", 1, 2, FloatType, Log},
+    {"LOG10", 1, 1, FloatType, FloatOfOne<Lg>},
+    {"PI", 0, 0, FloatType, Pi},
+    {"SIN", 1, 1, FloatType, FloatOfOne<Sin>},
+    {"COS", 1, 1, FloatType, FloatOfOne<Cos>},
+    {"TAN", 1, 1, FloatType, FloatOfOne<Tan>},
+    {"COT", 1, 1, FloatType, FloatOfOne<Cot>},
+    {"ASIN", 1, 1, FloatType, FloatOfOne<Asin>},
+    {"ACOS", 1, 1, FloatType, FloatOfOne<Acos>},
+    {"ATAN", 1, 1, FloatType, FloatOfOne<Atan>},
+    {"ATN2", 2, 2, FloatType, Atn2},
+    {"DEGREES", 1, 1, AngleType, Angle<true>},
+    {"RADIANS", 1, 1, AngleType, Angle<false>},
+    {"RAND", 0, 1, FloatType, Rand},
 };
 
 }  // namespace
