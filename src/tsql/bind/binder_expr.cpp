@@ -540,7 +540,8 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
   }
   if (expr.over) return BindWindow(expr, upper, scope);
   if (upper == "SUM" || upper == "COUNT" || upper == "AVG" || upper == "MIN" || upper == "MAX" ||
-      upper == "COUNT_BIG" || upper == "STRING_AGG") {
+      upper == "COUNT_BIG" || upper == "STRING_AGG" || upper == "STDEV" || upper == "STDEVP" ||
+      upper == "VAR" || upper == "VARP") {
     return BindAggregate(expr, upper, scope);
   }
   auto e = std::make_unique<BExpr>();

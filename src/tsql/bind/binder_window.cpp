@@ -37,6 +37,10 @@ constexpr Kind kKinds[] = {
     {"MAX", Fn::Aggregate, 1, 1, false, true},
     {"COUNT", Fn::Aggregate, 1, 1, false, true},
     {"COUNT_BIG", Fn::Aggregate, 1, 1, false, true},
+    {"STDEV", Fn::Aggregate, 1, 1, false, true},
+    {"STDEVP", Fn::Aggregate, 1, 1, false, true},
+    {"VAR", Fn::Aggregate, 1, 1, false, true},
+    {"VARP", Fn::Aggregate, 1, 1, false, true},
 };
 
 std::string Lower(std::string s) {

@@ -4,6 +4,7 @@
 #include "tsql/exec/aggregate.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
@@ -40,6 +41,10 @@ Int128 Unscaled(const Value& v, int scale) {
 
 }  // namespace
 
+AggregateSpec::Fn AggregateSpec::StatisticFn(std::string_view name) {
+  return name == "STDEV" ? Fn::StDev : name == "STDEVP" ? Fn::StDevP : name == "VAR" ? Fn::Var : Fn::VarP;
+}
+
 AggregateSpec AggregateSpec::From(const BExpr& aggregate) {
   AggregateSpec spec;
   spec.result = aggregate.type;
@@ -62,6 +67,8 @@ AggregateSpec AggregateSpec::From(const BExpr& aggregate) {
     spec.separator = aggregate.args[1].get();
     for (size_t i = 2; i < aggregate.args.size(); ++i) spec.order.push_back(aggregate.args[i].get());
     spec.descending = aggregate.descending;
+  } else if (n == "STDEV" || n == "STDEVP" || n == "VAR" || n == "VARP") {
+    spec.fn = StatisticFn(n);
   } else if (n == "MIN") {
     spec.fn = Fn::Min;
   } else {
@@ -122,6 +129,18 @@ void Accumulator::Add(const AggregateSpec& spec, const Value& v) {
           break;
       }
       break;
+    case AggregateSpec::Fn::StDev:
+    case AggregateSpec::Fn::StDevP:
+    case AggregateSpec::Fn::Var:
+    case AggregateSpec::Fn::VarP: {
+      const double x = v.kind() == Value::Kind::Float ? v.float_value()
+                                                      : Convert(v, spec.arg, SqlType::Float(), CastMode::Implicit).float_value();
+      if (count_ == 0) sum_.moments = {0, 0};
+      const double delta = x - sum_.moments.mean;
+      sum_.moments.mean += delta / static_cast<double>(count_ + 1);
+      sum_.moments.m2 += delta * (x - sum_.moments.mean);
+      break;
+    }
     case AggregateSpec::Fn::Min:
       if (count_ == 0 || Compare(v, best_, spec.arg) < 0) best_ = v;
       break;
@@ -186,6 +205,7 @@ static Value FinishStringAgg(const AggregateSpec& spec, const std::vector<Value>
 bool Accumulator::Mergeable(const AggregateSpec& spec) {
   if (spec.fn == AggregateSpec::Fn::StringAgg) return false;
   if (spec.distinct) return false;
+  if (AggregateSpec::IsStatistic(spec.fn)) return false;
   if (spec.fn != AggregateSpec::Fn::Sum && spec.fn != AggregateSpec::Fn::Avg) return true;
   return SumKindOf(spec.arg) != SumKind::kReal;
 }
@@ -233,6 +253,17 @@ Value Accumulator::Finish(const AggregateSpec& spec) const {
     case AggregateSpec::Fn::StringAgg:
       if (count_ == 0) return Value();
       return FinishStringAgg(spec, extra_->values, extra_->keys, extra_->separator);
+    case AggregateSpec::Fn::StDev:
+    case AggregateSpec::Fn::StDevP:
+    case AggregateSpec::Fn::Var:
+    case AggregateSpec::Fn::VarP: {
+      // The sample forms need two values, the population forms one.
+      const bool population = spec.fn == AggregateSpec::Fn::StDevP || spec.fn == AggregateSpec::Fn::VarP;
+      if (count_ < (population ? 1 : 2)) return Value();
+      const double variance = sum_.moments.m2 / static_cast<double>(population ? count_ : count_ - 1);
+      const bool root = spec.fn == AggregateSpec::Fn::StDev || spec.fn == AggregateSpec::Fn::StDevP;
+      return Value::Float(root ? std::sqrt(variance) : variance);
+    }
     case AggregateSpec::Fn::Sum:
     case AggregateSpec::Fn::Avg:
       break;

@@ -10,7 +10,7 @@
 namespace orv::tsql {
 
 struct AggregateSpec {
-  enum class Fn { Count, CountStar, Sum, Avg, Min, Max, StringAgg };
+  enum class Fn { Count, CountStar, Sum, Avg, Min, Max, StringAgg, StDev, StDevP, Var, VarP };
   Fn fn = Fn::Count;
   SqlType arg;
   SqlType result;
@@ -22,6 +22,9 @@ struct AggregateSpec {
   std::vector<bool> descending;
 
   static AggregateSpec From(const BExpr& aggregate);
+  // STDEV, STDEVP, VAR or VARP by name; whether a function is one of them.
+  static Fn StatisticFn(std::string_view name);
+  static bool IsStatistic(Fn fn) { return fn == Fn::StDev || fn == Fn::StDevP || fn == Fn::Var || fn == Fn::VarP; }
 };
 
 // The distinct values seen so far (NULLs are never added).
@@ -51,7 +54,8 @@ class Accumulator {
   Value Finish(const AggregateSpec& spec) const;
   // Whether two accumulators of the aggregate that saw different rows can be combined into
   // exactly what one that saw all of them holds: not for DISTINCT (the sets would have to be
-  // joined) nor for a floating-point SUM or AVG (the order of additions changes the result).
+  // joined) nor for a floating-point SUM or AVG, or a variance (the order of additions
+  // changes the result).
   static bool Mergeable(const AggregateSpec& spec);
   // Takes in another accumulator's rows, which all come after this one's (of the same kind
   // of value, MIN and MAX keep the first of equal values).
@@ -72,6 +76,12 @@ class Accumulator {
     Int128 decimal;
     int64_t integer;
     double real;
+    // STDEV, STDEVP, VAR, VARP: the running mean and sum of squared deviations from it
+    // (Welford's updates, which lose no precision to large means as sums of squares do).
+    struct Moments {
+      double mean;
+      double m2;
+    } moments;
   };
   enum class SumKind { kInteger, kDecimal, kReal };
   static SumKind SumKindOf(const SqlType& arg) {

@@ -49,7 +49,8 @@ AggregateSpec SpecOf(const WindowDef& def, const BExpr& window) {
             : n == "SUM"                     ? AggregateSpec::Fn::Sum
             : n == "AVG"                     ? AggregateSpec::Fn::Avg
             : n == "MIN"                     ? AggregateSpec::Fn::Min
-                                             : AggregateSpec::Fn::Max;
+            : n == "MAX"                     ? AggregateSpec::Fn::Max
+                                             : AggregateSpec::StatisticFn(n);
   return spec;
 }
 

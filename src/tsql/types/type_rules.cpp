@@ -255,12 +255,18 @@ SqlType AggregateType(std::string_view name, const SqlType& argument) {
   if (name == "COUNT_BIG") return SqlType::BigInt();
   if (name == "MIN" || name == "MAX") return argument;
   bool sum = name == "SUM";
+  const bool statistic = name == "STDEV" || name == "STDEVP" || name == "VAR" || name == "VARP";
   std::string opname = sum ? "sum" : "avg";
+  if (statistic) {
+    opname.clear();
+    for (char c : name) opname += static_cast<char>(c - 'A' + 'a');
+  }
   const SqlType& t = argument;
   if (t.IsString() || t.IsDateTime() || t.id == TypeId::Bit || t.id == TypeId::Null ||
       t.IsBinary() || t.id == TypeId::UniqueIdentifier || t.id == TypeId::SqlVariant) {
     OperandInvalid(t, opname);
   }
+  if (statistic) return SqlType::Float();
   switch (t.id) {
     case TypeId::TinyInt:
     case TypeId::SmallInt:
