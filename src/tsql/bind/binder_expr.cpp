@@ -635,14 +635,16 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
   if (upper == "OBJECT_NAME" || upper == "COL_LENGTH" || upper == "SCHEMA_NAME" ||
       upper == "SCHEMA_ID" || upper == "DB_NAME" || upper == "DB_ID" || upper == "TYPE_NAME" ||
       upper == "COLUMNPROPERTY" || upper == "OBJECTPROPERTY" || upper == "IDENT_SEED" ||
-      upper == "IDENT_INCR" || upper == "IDENT_CURRENT" || upper == "SCOPE_IDENTITY") {
+      upper == "IDENT_INCR" || upper == "IDENT_CURRENT" || upper == "SCOPE_IDENTITY" ||
+      upper == "OBJECT_SCHEMA_NAME" || upper == "OBJECT_DEFINITION") {
     e->kind = BKind::CatalogFn;
     e->type = upper.starts_with("IDENT_") || upper == "SCOPE_IDENTITY" ? SqlType::Decimal(38, 0)
               : upper == "COL_LENGTH"                                  ? SqlType::SmallInt()
               : upper == "SCHEMA_ID" || upper == "DB_ID" || upper == "COLUMNPROPERTY" ||
                       upper == "OBJECTPROPERTY"
                   ? SqlType::Int()
-                  : SqlType::NVarChar(128);
+              : upper == "OBJECT_DEFINITION" ? SqlType::NVarChar(SqlType::kMaxLength)
+                                             : SqlType::NVarChar(128);
     for (auto& a : args) e->args.push_back(std::move(a));
     return e;
   }

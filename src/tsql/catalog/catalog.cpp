@@ -521,4 +521,14 @@ std::optional<int64_t> Database::demo_clock() const {
   return demo_clock_;
 }
 
+std::string ViewDefinition(const View& v) {
+  std::string text = "CREATE VIEW " + v.name;
+  if (!v.column_names.empty()) {
+    text += " (";
+    for (size_t i = 0; i < v.column_names.size(); ++i) text += (i ? "," : "") + v.column_names[i];
+    text += ")";
+  }
+  return text + " AS\n" + v.query_text;
+}
+
 }  // namespace orv::tsql

@@ -181,6 +181,10 @@ struct View {
   int32_t object_id = 0;
 };
 
+// A view's definition as stored and as OBJECT_DEFINITION gives it: "CREATE VIEW v [(cols)] AS"
+// and its query's text.
+std::string ViewDefinition(const View& v);
+
 // A stored procedure: its definition as written (CREATE PROCEDURE ... AS ...) and parsed.
 struct Procedure {
   std::string name;

@@ -130,16 +130,6 @@ std::shared_ptr<Table> FromStored(StoredTable stored) {
   return table;
 }
 
-std::string ViewDefinition(const View& v) {
-  std::string text = "CREATE VIEW " + v.name;
-  if (!v.column_names.empty()) {
-    text += " (";
-    for (size_t i = 0; i < v.column_names.size(); ++i) text += (i ? "," : "") + v.column_names[i];
-    text += ")";
-  }
-  return text + " AS\n" + v.query_text;
-}
-
 // The stored definitions hold views and stored procedures (a procedure's is its whole
 // CREATE PROCEDURE text): a procedure is put in the database here, a view returned.
 std::shared_ptr<View> ViewFromDefinition(const std::string& definition, Database* db = nullptr) {

@@ -489,7 +489,11 @@ std::optional<std::string> ObjectNameOf(Database& db, int32_t object_id) {
   for (auto& v : o.views) {
     if (v->object_id == object_id) return v->name;
   }
-  return std::nullopt;
+  std::optional<std::string> procedure;
+  db.ForEachProcedure([&](const std::shared_ptr<Procedure>& p) {
+    if (p->object_id == object_id) procedure = p->name;
+  });
+  return procedure;
 }
 
 }  // namespace orv::tsql

@@ -33,7 +33,7 @@ int SystemTypeId(const SqlType& type);
 // The storage bytes of a column of this type as sys.columns shows them (-1 for (max)).
 int MaxLength(const SqlType& type);
 
-// The name of the object with this id (tables and views), as OBJECT_NAME gives it.
+// The name of the object with this id (tables, views and procedures), as OBJECT_NAME gives it.
 std::optional<std::string> ObjectNameOf(Database& db, int32_t object_id);
 
 }  // namespace orv::tsql

@@ -1,6 +1,6 @@
-// The functions that read the catalog: OBJECT_NAME, COL_LENGTH, SCHEMA_NAME, SCHEMA_ID,
-// DB_NAME, DB_ID, TYPE_NAME, COLUMNPROPERTY, OBJECTPROPERTY, IDENT_SEED, IDENT_INCR and
-// IDENT_CURRENT.
+// The functions that read the catalog: OBJECT_NAME, OBJECT_SCHEMA_NAME, OBJECT_DEFINITION,
+// COL_LENGTH, SCHEMA_NAME, SCHEMA_ID, DB_NAME, DB_ID, TYPE_NAME, COLUMNPROPERTY,
+// OBJECTPROPERTY, IDENT_SEED, IDENT_INCR and IDENT_CURRENT.
 #include <optional>
 #include <vector>
 
@@ -96,6 +96,22 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     if (database != kDataSourceId) return Value();
     auto name = ObjectNameOf(*s.database, id);
     return name ? Value::String(*name) : Value();
+  }
+  if (f == "OBJECT_SCHEMA_NAME") {
+    // Every object of the data source is in dbo (other databases' objects are not seen).
+    if (a.empty() || a.size() > 2) ThrowError(174, {"object_schema_name", "1"});
+    if (a.size() > 1 && number(1) != 5) return Value();
+    return ObjectNameOf(*s.database, static_cast<int32_t>(number(0))) ? Value::String("dbo") : Value();
+  }
+  if (f == "OBJECT_DEFINITION") {
+    // A procedure's text as written, a view's as stored ("CREATE VIEW v AS", a line break,
+    // its query as written); NULL for tables and unknown ids.
+    if (a.size() != 1) ThrowError(174, {"object_definition", "1"});
+    auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
+    if (!name) return Value();
+    if (auto view = s.database->FindView(*name)) return Value::String(ViewDefinition(*view));
+    if (auto procedure = s.database->FindProcedure(*name)) return Value::String(procedure->text);
+    return Value();
   }
   if (f == "COL_LENGTH") {
     if (a.size() != 2) ThrowError(174, {"col_length", "2"});

@@ -35,6 +35,7 @@ void AppendJsonEscaped(std::string& out, std::string_view text);
 
 // The result type of the functions that always return int (YEAR, CHARINDEX, ...).
 inline SqlType IntType(Types) { return SqlType::Int(); }
+inline SqlType BigIntType(Types) { return SqlType::BigInt(); }
 // varchar(n) / nvarchar(n) with the argument's length (char -> varchar); varchar(30) for
 // non-string arguments.
 SqlType VarTextLike(const SqlType& t);

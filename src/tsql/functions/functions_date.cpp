@@ -123,10 +123,13 @@ Value DateName(Args a, Types t, const SqlType&) {
   return Value::String(std::to_string(PartOfValue(part, a[1], t[1])));
 }
 
+// DATEDIFF counts in int (Msg 535 past it), DATEDIFF_BIG in bigint.
+template <bool kBig>
 Value DateDiff(Args a, Types t, const SqlType&) {
-  dt::DatePart part = PartOf(a[0], "datediff");
-  CheckPart(part, t[1], "datediff");
-  CheckPart(part, t[2], "datediff");
+  const char* name = kBig ? "datediff_big" : "datediff";
+  dt::DatePart part = PartOf(a[0], name);
+  CheckPart(part, t[1], name);
+  CheckPart(part, t[2], name);
   if (a[1].is_null() || a[2].is_null()) return Value::Null();
   int64_t r;
   // Strings are read as datetime2: their years before 1753 and seventh fractional digit count.
@@ -141,7 +144,7 @@ Value DateDiff(Args a, Types t, const SqlType&) {
   } else {
     r = dt::Diff(part, TicksOf(a[1], t[1]), TicksOf(a[2], t[2]));
   }
-  if (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max()) {
+  if (!kBig && (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max())) {
     ThrowError(535);
   }
   return Value::Int(r);
@@ -399,7 +402,8 @@ constexpr ScalarFunction kDateFunctions[] = {
     {"DAY", 1, 1, IntType, PartFunction<dt::DatePart::kDay>},
     {"DATEPART", 2, 2, IntType, DatePartFn},
     {"DATENAME", 2, 2, NameType, DateName},
-    {"DATEDIFF", 3, 3, IntType, DateDiff},
+    {"DATEDIFF", 3, 3, IntType, DateDiff<false>},
+    {"DATEDIFF_BIG", 3, 3, BigIntType, DateDiff<true>},
     {"DATEADD", 3, 3, DateAddType, DateAdd},
     {"EOMONTH", 1, 2, DateType, EoMonth},
     {"DATEFROMPARTS", 3, 3, DateType, DateFromParts},

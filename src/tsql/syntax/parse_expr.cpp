@@ -324,6 +324,16 @@ ExprPtr Parser::ParsePrimary() {
       e->name.push_back("GETDATE");
       return e;
     }
+    // The user names written without parentheses, as the standard has them.
+    for (std::string_view word : {"CURRENT_USER", "SESSION_USER", "SYSTEM_USER", "USER"}) {
+      if (IsKw(word) && !IsOpTok(PeekAt(1), "(")) {
+        ++at_;
+        auto e = NewExpr(ExprKind::Function, pos);
+        e->text = std::string(word);
+        e->name.push_back(e->text);
+        return e;
+      }
+    }
     if (IsKeywordFunction(t) && IsOpTok(PeekAt(1), "(")) {
       ast::Name name{t.text};
       ++at_;

@@ -827,6 +827,11 @@ ast::StmtPtr Parser::ParseSet() {
     stmt->value = level;
     return stmt;
   }
+  if (options[0] == "STATISTICS") {
+    // SET STATISTICS IO, TIME ON: one option per word.
+    options[0] = "STATISTICS " + option_word();
+    while (AcceptOp(",")) options.push_back("STATISTICS " + option_word());
+  }
   while (AcceptOp(",")) options.push_back(option_word());  // SET ANSI_NULLS, ANSI_PADDING ON
   std::string value;
   const Token& v = Cur();
