@@ -1,7 +1,10 @@
-// CONCAT, CONCAT_WS, CHOOSE, NEWID, SQL_VARIANT_PROPERTY and CHECKSUM.
+// CONCAT, CONCAT_WS, CHOOSE, NEWID, SQL_VARIANT_PROPERTY, CHECKSUM and HASHBYTES.
 #include <algorithm>
+#include <cctype>
 #include <random>
 #include <string>
+
+#include <openssl/evp.h>
 
 #include "tsql/functions/functions_common.h"
 #include "tsql/types/collation.h"
@@ -271,6 +274,27 @@ Value Checksum(Args a, Types t, const SqlType&) {
   return Value::Int(static_cast<int32_t>(static_cast<uint32_t>(h ^ (h >> 32))));
 }
 
+// HASHBYTES(algorithm, input): the digest of the input's bytes as CAST(input AS varbinary)
+// gives them (UTF-16 for nvarchar); NULL for NULL input or an algorithm it does not name.
+SqlType HashType(Types) { return SqlType::VarBinary(8000); }
+Value HashBytes(Args a, Types t, const SqlType&) {
+  if (a[0].is_null() || a[1].is_null()) return Value::Null();
+  std::string algorithm;
+  for (char c : ToText(a[0], t[0])) algorithm += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const EVP_MD* md = algorithm == "MD5"                        ? EVP_md5()
+                     : algorithm == "SHA" || algorithm == "SHA1" ? EVP_sha1()
+                     : algorithm == "SHA2_256"                   ? EVP_sha256()
+                     : algorithm == "SHA2_512"                   ? EVP_sha512()
+                                                                 : nullptr;
+  if (!md) return Value::Null();
+  const Value bytes = Convert(a[1], t[1], SqlType::VarBinary(SqlType::kMaxLength), CastMode::Implicit);
+  const std::string_view input = bytes.string_value();
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_Digest(input.data(), input.size(), digest, &length, md, nullptr) != 1) return Value::Null();
+  return Value::String(std::string_view(reinterpret_cast<const char*>(digest), length));
+}
+
 constexpr ScalarFunction kMiscFunctions[] = {
     {"CONCAT", 1, 254, ConcatResult, Concat},
     {"CONCAT_WS", 1, 254, ConcatWsResult, ConcatWs},
@@ -279,6 +303,7 @@ constexpr ScalarFunction kMiscFunctions[] = {
     {"SQL_VARIANT_PROPERTY", 2, 2, VariantPropertyType, VariantProperty},
     {"$XML_VALUE", 2, 2, XmlValueType, XmlValue},
     {"CHECKSUM", 1, 254, IntType, Checksum},
+    {"HASHBYTES", 2, 2, HashType, HashBytes},
 };
 
 }  // namespace
