@@ -391,6 +391,83 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
     b.Add({Str("sys"), Int(4), Int(4)});
     return b.Done("schemas");
   }
+  if (view == "INDEXES") {
+    // Tables are heaps: each has its heap row and nothing more (CREATE INDEX keeps no index).
+    b.Col("object_id", SqlType::Int()).Col("name", Sysname(), true).Col("index_id", SqlType::Int());
+    b.Col("type", SqlType::TinyInt()).Col("type_desc", SqlType::NVarChar(60), true);
+    b.Col("is_unique", SqlType::Bit(), true).Col("data_space_id", SqlType::Int(), true);
+    b.Col("ignore_dup_key", SqlType::Bit(), true).Col("is_primary_key", SqlType::Bit(), true);
+    b.Col("is_unique_constraint", SqlType::Bit(), true).Col("fill_factor", SqlType::TinyInt());
+    b.Col("is_padded", SqlType::Bit(), true).Col("is_disabled", SqlType::Bit(), true);
+    b.Col("is_hypothetical", SqlType::Bit(), true).Col("allow_row_locks", SqlType::Bit(), true);
+    b.Col("allow_page_locks", SqlType::Bit(), true).Col("has_filter", SqlType::Bit(), true);
+    b.Col("filter_definition", SqlType::NVarChar(SqlType::kMaxLength), true);
+    for (auto& t : AllObjects(scope).tables) {
+      b.Add({Int(t.object_id), Value(), Int(0), Int(0), Str("HEAP"), Int(0), Int(1), Int(0), Int(0), Int(0),
+             Int(0), Int(0), Int(0), Int(0), Int(1), Int(1), Int(0), Value()});
+    }
+    return b.Done("indexes");
+  }
+  if (view == "INDEX_COLUMNS") {
+    b.Col("object_id", SqlType::Int()).Col("index_id", SqlType::Int()).Col("index_column_id", SqlType::Int());
+    b.Col("column_id", SqlType::Int()).Col("key_ordinal", SqlType::TinyInt());
+    b.Col("partition_ordinal", SqlType::TinyInt()).Col("is_descending_key", SqlType::Bit(), true);
+    b.Col("is_included_column", SqlType::Bit(), true);
+    return b.Done("index_columns");
+  }
+  // Constraints are not kept: these views have their columns and no rows.
+  if (view == "KEY_CONSTRAINTS" || view == "CHECK_CONSTRAINTS" || view == "FOREIGN_KEYS") {
+    ObjectColumns(b);
+    if (view == "KEY_CONSTRAINTS") {
+      b.Col("unique_index_id", SqlType::Int(), true).Col("is_system_named", SqlType::Bit());
+    } else if (view == "CHECK_CONSTRAINTS") {
+      b.Col("is_disabled", SqlType::Bit()).Col("is_not_trusted", SqlType::Bit());
+      b.Col("parent_column_id", SqlType::Int()).Col("definition", SqlType::NVarChar(SqlType::kMaxLength), true);
+      b.Col("is_system_named", SqlType::Bit());
+    } else {
+      b.Col("referenced_object_id", SqlType::Int(), true).Col("key_index_id", SqlType::Int(), true);
+      b.Col("is_disabled", SqlType::Bit()).Col("is_not_trusted", SqlType::Bit());
+      b.Col("delete_referential_action", SqlType::TinyInt(), true);
+      b.Col("update_referential_action", SqlType::TinyInt(), true);
+      b.Col("is_system_named", SqlType::Bit());
+    }
+    return b.Done(FoldName(view) == "FOREIGN_KEYS" ? "foreign_keys" : "constraints");
+  }
+  if (view == "IDENTITY_COLUMNS") {
+    // sys.columns' identity columns, with their seed, increment and the last value handed out
+    // (NULL while none was).
+    b.Col("object_id", SqlType::Int()).Col("name", Sysname(), true).Col("column_id", SqlType::Int());
+    b.Col("system_type_id", SqlType::TinyInt()).Col("max_length", SqlType::SmallInt());
+    b.Col("is_nullable", SqlType::Bit(), true).Col("is_identity", SqlType::Bit());
+    b.Col("seed_value", SqlType::SqlVariant(), true).Col("increment_value", SqlType::SqlVariant(), true);
+    b.Col("last_value", SqlType::SqlVariant(), true).Col("is_not_for_replication", SqlType::Bit(), true);
+    for (auto& t : AllObjects(scope).tables) {
+      int id = 0;
+      for (const ColumnDef& c : t.columns) {
+        ++id;
+        if (!c.identity) continue;
+        // The last value lives with the rows: the table is read for it.
+        std::shared_ptr<Table> table;
+        if (scope.tempdb) {
+          for (const auto& [key, temp] : scope.session.temp_tables) {
+            if (temp->object_id == t.object_id) table = temp;
+          }
+        } else {
+          table = db.FindTable(t.name);
+        }
+        Value last;
+        if (table && table->next_identity) {
+          last = Convert(Value::Int(*table->next_identity - c.identity_increment), SqlType::BigInt(), c.type,
+                         CastMode::Implicit);
+        }
+        b.Add({Int(t.object_id), Str(c.name), Int(id), Int(SystemTypeId(c.type)), Int(MaxLength(c.type)), Int(0),
+               Int(1), Convert(Value::Int(c.identity_seed), SqlType::BigInt(), c.type, CastMode::Implicit),
+               Convert(Value::Int(c.identity_increment), SqlType::BigInt(), c.type, CastMode::Implicit),
+               std::move(last), Int(0)});
+      }
+    }
+    return b.Done("identity_columns");
+  }
   if (view == "DATABASES") {
     b.Col("name", Sysname()).Col("database_id", SqlType::Int());
     b.Col("source_database_id", SqlType::Int(), true).Col("owner_sid", SqlType::VarBinary(85), true);
