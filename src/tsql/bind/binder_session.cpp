@@ -1,6 +1,8 @@
 // What a session knows about itself and its server: @@VERSION, @@SPID, @@SERVERNAME and the
 // other global variables clients read at connect time, and DB_NAME(), USER_NAME(),
 // SERVERPROPERTY(...) and their kin, bound as constants of the statement.
+#include <optional>
+
 #include "tsql/bind/binder.h"
 #include "tsql/catalog/session_state.h"
 #include "tsql/types/sql_error.h"
@@ -162,6 +164,47 @@ BExprPtr Binder::BindSessionFunction(const std::string& upper, const ast::Expr& 
     if (p == "ISINTEGRATEDSECURITYONLY") return variant(Value::Int(0));
     if (p == "PROCESSID") return variant(Value::Int(1));
     return Constant(Value::Null(), SqlType::SqlVariant());
+  }
+  // Role and permission questions tools ask on connect. A session that may change the data
+  // source is its owner (db_owner, sysadmin, every permission); a read-only one (a report user)
+  // reads and runs, nothing more. Roles it does not know are NULL, as for a name that is none.
+  auto upper_arg = [&](size_t i) {
+    std::string text;
+    for (char c : arg_text(i)) text.push_back(util::AsciiUpper(c));
+    return text;
+  };
+  const bool owner = !session_.read_only;
+  auto answer = [](std::optional<bool> yes) {
+    return yes ? Constant(Value::Int(*yes ? 1 : 0), SqlType::Int()) : Constant(Value::Null(), SqlType::Int());
+  };
+  if (upper == "IS_MEMBER") {
+    if (expr.args.size() != 1) ThrowError(174, {"is_member", "1"});
+    const std::string role = upper_arg(0);
+    if (role == "PUBLIC" || role == "DB_DATAREADER") return answer(true);
+    if (role == "DB_OWNER" || role == "DB_DATAWRITER" || role == "DB_DDLADMIN") return answer(owner);
+    if (role == "DB_SECURITYADMIN" || role == "DB_ACCESSADMIN" || role == "DB_BACKUPOPERATOR" ||
+        role == "DB_DENYDATAREADER" || role == "DB_DENYDATAWRITER") {
+      return answer(false);
+    }
+    return answer(std::nullopt);
+  }
+  if (upper == "IS_SRVROLEMEMBER") {
+    if (expr.args.empty() || expr.args.size() > 2) ThrowError(174, {"is_srvrolemember", "1"});
+    const std::string role = upper_arg(0);
+    if (role == "PUBLIC") return answer(true);
+    if (role == "SYSADMIN") return answer(owner);
+    if (role == "SERVERADMIN" || role == "DBCREATOR" || role == "SETUPADMIN" || role == "SECURITYADMIN" ||
+        role == "PROCESSADMIN" || role == "DISKADMIN" || role == "BULKADMIN") {
+      return answer(false);
+    }
+    return answer(std::nullopt);
+  }
+  if (upper == "HAS_PERMS_BY_NAME") {
+    if (expr.args.size() < 3 || expr.args.size() > 5) ThrowError(174, {"has_perms_by_name", "3"});
+    const std::string permission = upper_arg(2);
+    const bool reads = permission == "SELECT" || permission == "EXECUTE" || permission == "CONNECT" ||
+                       permission.starts_with("VIEW ");
+    return answer(reads || owner);
   }
   return nullptr;
 }

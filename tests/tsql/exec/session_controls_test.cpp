@@ -53,6 +53,11 @@ TEST(ReadOnlySession, ChangesToPermanentTablesAreDenied) {
       {"drop table items", 3701, "Cannot drop the table 'items', because it does not exist or you do not have permission."},
       {"create index ix on items (id)", 1088,
        "Cannot find the object \"items\" because it does not exist or you do not have permissions."},
+      {"alter table items add c int", 4902,
+       "Cannot find the object \"items\" because it does not exist or you do not have permissions."},
+      {"exec sp_rename 'items', 'things'", 15225,
+       "No item by the name of 'items' could be found in the current database 'orvdata', given that "
+       "@itemtype was input as '(null)'."},
   };
   for (const Case& c : cases) {
     // The denied statement fails on its own; the batch goes on.
@@ -63,6 +68,12 @@ TEST(ReadOnlySession, ChangesToPermanentTablesAreDenied) {
     EXPECT_EQ(r[0].error.message, c.text) << c.sql;
     EXPECT_EQ(r[1].kind, Kind::Rows) << c.sql;
   }
+  // What the session is told about its roles says the same.
+  auto roles = reader.ExecuteBatch(
+      "select is_member('db_owner'), is_srvrolemember('sysadmin'), has_perms_by_name('items', 'OBJECT', 'INSERT'),"
+      " has_perms_by_name('items', 'OBJECT', 'SELECT'), is_member('db_datareader')");
+  ASSERT_EQ(roles.at(0).kind, Kind::Rows);
+  for (size_t c = 0; c < 5; ++c) EXPECT_EQ(roles[0].at(0, c).int_value(), c < 3 ? 0 : 1) << c;
   auto after = admin.ExecuteBatch("select count(*), max(name) from items; insert into items values (3, 'c')");
   EXPECT_EQ(after[0].at(0, 0).int_value(), 1);
   EXPECT_EQ(after[0].at(0, 1).string_value(), "a");
