@@ -133,8 +133,9 @@ void Accumulator::Add(const AggregateSpec& spec, const Value& v) {
     case AggregateSpec::Fn::StDevP:
     case AggregateSpec::Fn::Var:
     case AggregateSpec::Fn::VarP: {
-      const double x = v.kind() == Value::Kind::Float ? v.float_value()
-                                                      : Convert(v, spec.arg, SqlType::Float(), CastMode::Implicit).float_value();
+      const double x = v.kind() == Value::Kind::Float
+                           ? v.float_value()
+                           : Convert(v, spec.arg, SqlType::Float(), CastMode::Implicit).float_value();
       if (count_ == 0) sum_.moments = {0, 0};
       const double delta = x - sum_.moments.mean;
       sum_.moments.mean += delta / static_cast<double>(count_ + 1);
