@@ -165,6 +165,40 @@ BExprPtr Binder::BindSessionFunction(const std::string& upper, const ast::Expr& 
     if (p == "PROCESSID") return variant(Value::Int(1));
     return Constant(Value::Null(), SqlType::SqlVariant());
   }
+  if (upper == "DATABASEPROPERTYEX") {
+    // The data source's properties (its name or DB_NAME() as the first argument); NULL for
+    // other databases and properties it has no value for.
+    if (expr.args.size() != 2) ThrowError(174, {"databasepropertyex", "2"});
+    const std::string database = arg_text(0);
+    const std::string p = [&] {
+      std::string text;
+      for (char c : arg_text(1)) text.push_back(util::AsciiUpper(c));
+      return text;
+    }();
+    auto variant = [](Value v) { return Constant(std::move(v), SqlType::SqlVariant()); };
+    if (!database.empty() && !NamesEqual(database, session_.database->name())) {
+      return Constant(Value::Null(), SqlType::SqlVariant());
+    }
+    if (p == "COLLATION") return variant(Value::String("Chinese_PRC_CI_AS"));
+    if (p == "STATUS") return variant(Value::String("ONLINE"));
+    if (p == "UPDATEABILITY") return variant(Value::String(session_.read_only ? "READ_ONLY" : "READ_WRITE"));
+    if (p == "USERACCESS") return variant(Value::String("MULTI_USER"));
+    if (p == "RECOVERY") return variant(Value::String("FULL"));
+    if (p == "VERSION") return variant(Value::Int(957));
+    if (p == "LCID") return variant(Value::Int(2052));
+    if (p == "COMPARISONSTYLE") return variant(Value::Int(196609));
+    if (p == "SQLSORTORDER") return variant(Value::Int(0));
+    if (p == "ISAUTOCREATESTATISTICS" || p == "ISAUTOUPDATESTATISTICS") return variant(Value::Int(1));
+    for (std::string_view off :
+         {"ISAUTOCLOSE", "ISAUTOSHRINK", "ISINSTANDBY", "ISANSINULLDEFAULT", "ISANSINULLSENABLED",
+          "ISANSIPADDINGENABLED", "ISANSIWARNINGSENABLED", "ISARITHMETICABORTENABLED", "ISFULLTEXTENABLED",
+          "ISPUBLISHED", "ISSUBSCRIBED", "ISMERGEPUBLISHED", "ISRECURSIVETRIGGERSENABLED", "ISNULLCONCAT",
+          "ISNUMERICROUNDABORTENABLED", "ISQUOTEDIDENTIFIERSENABLED", "ISCLOSECURSORSONCOMMITENABLED",
+          "ISLOCALCURSORSDEFAULT", "ISSYNCWITHBACKUP", "ISTORNPAGEDETECTIONENABLED"}) {
+      if (p == off) return variant(Value::Int(0));
+    }
+    return Constant(Value::Null(), SqlType::SqlVariant());
+  }
   // Role and permission questions tools ask on connect. A session that may change the data
   // source is its owner (db_owner, sysadmin, every permission); a read-only one (a report user)
   // reads and runs, nothing more. Roles it does not know are NULL, as for a name that is none.
