@@ -127,9 +127,14 @@ IdleHeapTrimmer::IdleHeapTrimmer(std::chrono::milliseconds interval) {
         seen = started;
         looks = 0;
       }
+      // The while counts from when the last statement ended: a report that runs for longer
+      // than it must still be trimmed after.
+      if (StatementsRunning() > 0) {
+        looks = 0;
+        continue;
+      }
       if (looks >= kLooks) continue;
       ++looks;
-      if (StatementsRunning() > 0) continue;
       const size_t free_now = mallinfo2().fordblks;
       if (free_after_trim != SIZE_MAX && free_now < free_after_trim + kWorthTrimming) {
         free_after_trim = std::min(free_after_trim, free_now);

@@ -52,9 +52,10 @@ std::optional<std::string> TunablesForHugePages(const char* tunables, std::strin
 // While it lives, gives the memory statements freed back to the system once they are done:
 // a server's threads allocate from several heaps, where a large report's freed rows stay,
 // scattered among blocks still in use, so that the server held gigabytes for good after a few
-// reports. Every `interval` for a minute after statements started, when none is running and
-// the heaps hold enough more free memory than after the last trim, the free parts of every
-// heap are given back (malloc_trim). Does nothing where the C library has no such call.
+// reports. Every `interval` for a minute after statements ran (counted from the end of the
+// last one), when none is running and the heaps hold enough more free memory than after the
+// last trim, the free parts of every heap are given back (malloc_trim). Does nothing where the
+// C library has no such call.
 class IdleHeapTrimmer {
  public:
   explicit IdleHeapTrimmer(std::chrono::milliseconds interval = std::chrono::milliseconds(500));
