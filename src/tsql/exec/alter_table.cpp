@@ -57,22 +57,6 @@ void PutInPlace(const std::shared_ptr<Table>& old, const std::shared_ptr<Table>&
   cx.log().CreatedTable(altered);
 }
 
-ColumnDef NewColumn(ast::ColumnDef& c, StatementContext& cx) {
-  ColumnDef col;
-  col.name = c.name;
-  col.type = TypeFromName(c.type, false);
-  col.nullable = c.nullable.value_or(!c.identity);
-  if (c.default_value) {
-    if (ast::DeeperThan(*c.default_value, ast::kMaxNesting)) ThrowError(191);
-    col.default_sql = DefaultText(cx.batch_text, c.default_value->pos.offset);
-    col.default_expr = std::shared_ptr<const ast::Expr>(std::move(c.default_value));
-  }
-  col.identity = c.identity;
-  col.identity_seed = c.identity_seed;
-  col.identity_increment = c.identity_increment;
-  return col;
-}
-
 // ADD: each new column is appended; existing rows get its identity numbers, its default (when
 // the column is NOT NULL or WITH VALUES is given) or NULL.
 void AddColumns(ast::AlterTableStmt& stmt, const Table& old, Table& altered, std::vector<Row>& rows,
@@ -82,7 +66,7 @@ void AddColumns(ast::AlterTableStmt& stmt, const Table& old, Table& altered, std
     if (c.primary_key) ThrowError(40517, {"ADD PRIMARY KEY"});
     if (c.unique) ThrowError(40517, {"ADD UNIQUE"});
     if (altered.FindColumn(c.name) >= 0) ThrowError(2705, {c.name, old.name});
-    ColumnDef col = NewColumn(c, cx);
+    ColumnDef col = ColumnOfDefinition(c, false, cx);
     if (col.identity) {
       for (const ColumnDef& other : altered.columns) {
         if (other.identity) ThrowError(2744, {old.name});

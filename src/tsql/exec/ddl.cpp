@@ -140,6 +140,23 @@ void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx) {
   cx.log().CreatedTable(table);
 }
 
+ColumnDef ColumnOfDefinition(ast::ColumnDef& c, bool in_primary_key, StatementContext& cx) {
+  ColumnDef col;
+  col.name = c.name;
+  col.type = TypeFromName(c.type, false);
+  col.nullable = c.nullable.value_or(!(c.identity || in_primary_key));
+  if (c.default_value) {
+    // A default is kept as text too: one nested past what statements may hold is refused.
+    if (ast::DeeperThan(*c.default_value, ast::kMaxNesting)) ThrowError(191);
+    col.default_sql = DefaultText(cx.batch_text, c.default_value->pos.offset);
+    col.default_expr = std::shared_ptr<const ast::Expr>(std::move(c.default_value));
+  }
+  col.identity = c.identity;
+  col.identity_seed = c.identity_seed;
+  col.identity_increment = c.identity_increment;
+  return col;
+}
+
 void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
   cx.BindDone();
   auto table = std::make_shared<Table>();
@@ -149,22 +166,9 @@ void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
   if (exists) ThrowError(2714, {table->name});
   for (auto& c : stmt.columns) {
     if (table->FindColumn(c.name) >= 0) ThrowError(2705, {c.name, table->name});
-    ColumnDef col;
-    col.name = c.name;
-    col.type = TypeFromName(c.type, false);
     bool in_pk = c.primary_key;
     for (const auto& k : stmt.primary_key) in_pk = in_pk || NamesEqual(k, c.name);
-    col.nullable = c.nullable.value_or(!(c.identity || in_pk));
-    if (c.default_value) {
-      // A default is kept as text too: one nested past what statements may hold is refused.
-      if (ast::DeeperThan(*c.default_value, ast::kMaxNesting)) ThrowError(191);
-      col.default_sql = DefaultText(cx.batch_text, c.default_value->pos.offset);
-      col.default_expr = std::shared_ptr<const ast::Expr>(std::move(c.default_value));
-    }
-    col.identity = c.identity;
-    col.identity_seed = c.identity_seed;
-    col.identity_increment = c.identity_increment;
-    table->columns.push_back(std::move(col));
+    table->columns.push_back(ColumnOfDefinition(c, in_pk, cx));
   }
   RegisterTable(table, cx);
 }

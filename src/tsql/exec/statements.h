@@ -83,6 +83,9 @@ void AssignVariable(SessionState& session, const std::string& name, const Value&
 
 // Creates a table of the session (#name) or of the database; Msg 2714 when the name is taken.
 void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx);
+// A table's column as a definition in CREATE TABLE or ALTER TABLE ADD gives it (NOT NULL by
+// default for identity and primary key columns); its DEFAULT is taken out of the definition.
+ColumnDef ColumnOfDefinition(ast::ColumnDef& c, bool in_primary_key, StatementContext& cx);
 // The text of a DEFAULT expression that starts at `offset` of the batch: up to the ',' or ')'
 // that ends its column definition, or a following column constraint keyword.
 std::string DefaultText(std::string_view batch, size_t offset);
