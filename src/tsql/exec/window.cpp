@@ -275,6 +275,10 @@ class Computation {
     const Value& fraction = Arg(pb, 0);
     if (!at.empty() && !fraction.is_null()) {
       const double f = fraction.float_value();
+      // A fraction outside [0, 1] would point outside the partition.
+      if (!(f >= 0 && f <= 1)) {
+        ThrowError(1023, {"1", def_.fn == Fn::PercentileCont ? "percentile_cont" : "percentile_disc"});
+      }
       const double n = static_cast<double>(at.size());
       if (def_.fn == Fn::PercentileCont) {
         const double rn = f * (n - 1);

@@ -379,6 +379,7 @@ const Entry kCatalogue[] = {
      "The formal parameter \"%1\" was not declared as an OUTPUT parameter, but the actual "
      "parameter passed in requested output.",
      {}},
+    {1023, 15, 1, "Invalid parameter %1 specified for %2.", {}},
     {10733, 15, 1, "The statement THROW without parameters must be inside a CATCH block.", {}},
     {10741, 15, 2, "A TOP can not be used in the same query or sub-query as a OFFSET.", {}},
     {10742, 16, 1, "The offset specified in a OFFSET clause may not be negative.", {}},
