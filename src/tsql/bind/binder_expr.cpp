@@ -678,10 +678,11 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
   e->type = fn->result_type(types);
   e->arg_types = types;
   // Functions that give NULL for some values that are not (CHAR(300), STUFF past the end,
-  // JSON_VALUE of a missing property) are nullable whatever their arguments.
+  // JSON_VALUE of a missing property, HASHBYTES of an unknown algorithm) are nullable whatever
+  // their arguments.
   e->nullable = nullable || upper == "CHAR" || upper == "NULLIF" || upper == "NCHAR" ||
                 upper == "UNICODE" || upper == "STUFF" || upper == "QUOTENAME" ||
-                upper == "JSON_VALUE" || upper == "JSON_QUERY";
+                upper == "JSON_VALUE" || upper == "JSON_QUERY" || upper == "HASHBYTES";
   for (auto& a : args) e->args.push_back(std::move(a));
   return e;
 }
