@@ -499,7 +499,8 @@ std::unique_ptr<BoundQuery> Binder::BindSpec(const ast::QuerySpec& ast_spec,
   scope.aggregates = nullptr;
   scope.windows = nullptr;
 
-  spec.grouped = spec.has_group_by || !spec.aggregates.empty() || spec.having;
+  spec.grouped =
+      spec.has_group_by || !spec.aggregates.empty() || spec.having || ast_spec.grouping_set;
   if (spec.grouped) {
     for (const auto& s : spec.select) CheckGrouped(*s, spec);
     if (spec.having) CheckGrouped(*spec.having, spec);

@@ -156,6 +156,9 @@ struct QuerySpec {
   // and whether it groups by every column that "*" gives.
   std::vector<std::string> star_except;
   bool group_by_star = false;
+  // One set of a GROUP BY ROLLUP, CUBE or GROUPING SETS: grouped even when group_by is empty
+  // (the grand total row, which an empty source gives too).
+  bool grouping_set = false;
 };
 
 struct OrderItem {

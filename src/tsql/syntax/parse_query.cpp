@@ -119,10 +119,16 @@ std::unique_ptr<ast::QueryExpr> Parser::ParseQueryTerm() {
     ExpectOp(")");
     return inner;
   }
+  const size_t start = at_;
   auto query = std::make_unique<ast::QueryExpr>();
   query->kind = ast::QueryExpr::Kind::Spec;
   query->pos = Cur().pos;
   query->spec = ParseQuerySpec();
+  if (last_grouping_) {
+    const GroupingClause clause = std::move(*last_grouping_);
+    last_grouping_.reset();
+    return ExpandGroupingSets(start, clause);
+  }
   return query;
 }
 
@@ -141,14 +147,27 @@ std::unique_ptr<ast::QuerySpec> Parser::ParseQuerySpec() {
   if (AcceptKw("INTO")) spec->into = ParseMultiPartName(3);
   if (AcceptKw("FROM")) spec->from = ParseFromList();
   if (AcceptKw("WHERE")) spec->where = ParseExpr();
+  std::optional<GroupingClause> grouping;
   if (IsKw("GROUP")) {
     ++at_;
     ExpectKw("BY");
-    do {
-      spec->group_by.push_back(ParseExpr());
-    } while (AcceptOp(","));
+    const size_t list_start = at_;
+    grouping = ParseGroupingClause();
+    if (!grouping) {
+      at_ = list_start;
+      do {
+        spec->group_by.push_back(ParseExpr());
+      } while (AcceptOp(","));
+    }
   }
   if (AcceptKw("HAVING")) spec->having = ParseExpr();
+  if (!grouping && !spec->group_by.empty()) {
+    // GROUPING(c) of a plain GROUP BY is 0.
+    std::vector<const ast::Expr*> present;
+    for (const auto& g : spec->group_by) present.push_back(g.get());
+    ApplyGroupingSet(*spec, present, {});
+  }
+  last_grouping_ = std::move(grouping);
   return spec;
 }
 

@@ -97,6 +97,26 @@ class Parser {
   std::unique_ptr<ast::QueryExpr> ParseIntersection();
   std::unique_ptr<ast::QueryExpr> ParseQueryTerm();
   std::unique_ptr<ast::QuerySpec> ParseQuerySpec();
+
+  // GROUP BY with ROLLUP, CUBE or GROUPING SETS (parse_grouping.cpp). The grouping clause is
+  // read into the sets it stands for, each a list of grouping columns; a block grouped so is
+  // then parsed once per set, and the blocks are joined by UNION ALL.
+  struct GroupingColumn {
+    size_t start = 0;  // the token the column's expression starts at
+    std::string key;   // its tokens, for telling the same column written twice
+  };
+  struct GroupingClause {
+    std::vector<GroupingColumn> columns;
+    std::vector<std::vector<size_t>> sets;  // indexes into columns
+  };
+  // Reads the list after GROUP BY; empty when it is a plain list of expressions.
+  std::optional<GroupingClause> ParseGroupingClause();
+  std::unique_ptr<ast::QueryExpr> ExpandGroupingSets(size_t spec_start,
+                                                     const GroupingClause& clause);
+  // GROUPING(c) and GROUPING_ID(c, ...) in the select list and HAVING of a block grouped by
+  // `present`, and the columns of `absent` (outside aggregates) as NULL.
+  static void ApplyGroupingSet(ast::QuerySpec& spec, const std::vector<const ast::Expr*>& present,
+                               const std::vector<const ast::Expr*>& absent);
   void ParseTop(ast::ExprPtr& top, bool* percent, bool* with_ties);
   ast::SelectItem ParseSelectItem();
   ast::TableRefPtr ParseTableSource();
@@ -183,6 +203,8 @@ class Parser {
   bool at_batch_start_ = true;
   // DECLARE a, b: extra statements produced by one DECLARE, emitted after it.
   std::vector<ast::StmtPtr> pending_;
+  // The grouping sets of the query block ParseQuerySpec last read, for ParseQueryTerm.
+  std::optional<GroupingClause> last_grouping_;
 
   friend class StatementParserAccess;
 };
