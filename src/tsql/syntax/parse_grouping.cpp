@@ -282,6 +282,9 @@ std::unique_ptr<ast::QueryExpr> Parser::ExpandGroupingSets(size_t spec_start,
   for (const auto& c : clause.columns) columns.push_back(parse_at(c.start));
 
   std::unique_ptr<ast::QueryExpr> result;
+  ExprPtr top;
+  bool top_percent = false, with_ties = false;
+  ast::Name into;
   for (size_t s = 0; s < clause.sets.size(); ++s) {
     const std::vector<size_t>& set = clause.sets[s];
     at_ = spec_start;
@@ -291,8 +294,16 @@ std::unique_ptr<ast::QueryExpr> Parser::ExpandGroupingSets(size_t spec_start,
     block->spec = ParseQuerySpec();
     last_grouping_.reset();
     ast::QuerySpec& spec = *block->spec;
-    if (spec.top) ErrorAt(spec_start + 1);  // TOP over grouping sets is not supported
-    if (s > 0) spec.into.clear();  // the INTO of the first block names the result's table
+    // TOP and INTO belong to the whole result: kept from the first block for the query around
+    // the sets' blocks.
+    if (s == 0) {
+      top = std::move(spec.top);
+      top_percent = spec.top_percent;
+      with_ties = spec.with_ties;
+      into = std::move(spec.into);
+    }
+    spec.top.reset();
+    spec.into.clear();
     spec.grouping_set = true;
     std::vector<const Expr*> present, absent;
     for (size_t c = 0; c < columns.size(); ++c) {
@@ -318,7 +329,35 @@ std::unique_ptr<ast::QueryExpr> Parser::ExpandGroupingSets(size_t spec_start,
     result = std::move(set_op);
   }
   at_ = end;
-  return result;
+  if (!top && into.empty()) return result;
+  if (!top && result->kind == ast::QueryExpr::Kind::Spec) {
+    result->spec->into = std::move(into);
+    return result;
+  }
+  // SELECT TOP n * [INTO t] FROM (the sets' blocks) AS [$grouping]: the ORDER BY that follows
+  // is this query's, so TOP takes the rows it orders first.
+  auto outer = std::make_unique<ast::QuerySpec>();
+  outer->top = std::move(top);
+  outer->top_percent = top_percent;
+  outer->with_ties = with_ties;
+  outer->into = std::move(into);
+  ast::SelectItem star;
+  star.pos = result->pos;
+  star.expr = std::make_unique<Expr>();
+  star.expr->kind = ExprKind::Star;
+  star.expr->pos = result->pos;
+  outer->items.push_back(std::move(star));
+  auto derived = std::make_unique<ast::TableRef>();
+  derived->kind = ast::TableRef::Kind::Derived;
+  derived->pos = result->pos;
+  derived->alias = "$grouping";
+  derived->derived = std::move(result);
+  outer->from.push_back(std::move(derived));
+  auto query = std::make_unique<ast::QueryExpr>();
+  query->kind = ast::QueryExpr::Kind::Spec;
+  query->pos = outer->from[0]->pos;
+  query->spec = std::move(outer);
+  return query;
 }
 
 }  // namespace orv::tsql::parse
