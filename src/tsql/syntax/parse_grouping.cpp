@@ -8,6 +8,7 @@
 #include <cctype>
 
 #include "tsql/syntax/parser_impl.h"
+#include "tsql/types/sql_error.h"
 
 namespace orv::tsql::parse {
 namespace {
@@ -72,6 +73,66 @@ ExprPtr IntLiteral(int64_t value, const ast::SourcePos& pos) {
   return e;
 }
 
+// The last parts of the column names an expression reads.
+void CollectColumnNames(const Expr& e, std::vector<std::string>& names) {
+  if (e.kind == ExprKind::ColumnRef && !e.name.empty()) names.push_back(e.name.back());
+  for (const auto& a : e.args) {
+    if (a) CollectColumnNames(*a, names);
+  }
+  if (e.case_operand) CollectColumnNames(*e.case_operand, names);
+  if (e.case_else) CollectColumnNames(*e.case_else, names);
+}
+
+bool Names(const Expr& e, const std::vector<std::string>& names);
+bool Names(const ast::QueryExpr& q, const std::vector<std::string>& names);
+
+bool Names(const ast::TableRef& t, const std::vector<std::string>& names) {
+  if (t.on && Names(*t.on, names)) return true;
+  if (t.derived && Names(*t.derived, names)) return true;
+  for (const auto& row : t.values) {
+    for (const auto& v : row) {
+      if (v && Names(*v, names)) return true;
+    }
+  }
+  return (t.left && Names(*t.left, names)) || (t.right && Names(*t.right, names));
+}
+
+bool Names(const ast::QueryExpr& q, const std::vector<std::string>& names) {
+  if (q.left && Names(*q.left, names)) return true;
+  if (q.right && Names(*q.right, names)) return true;
+  for (const auto& o : q.order_by) {
+    if (Names(*o.expr, names)) return true;
+  }
+  if (!q.spec) return false;
+  const ast::QuerySpec& spec = *q.spec;
+  for (const auto& item : spec.items) {
+    if (item.expr && Names(*item.expr, names)) return true;
+  }
+  for (const auto& t : spec.from) {
+    if (Names(*t, names)) return true;
+  }
+  for (const auto& g : spec.group_by) {
+    if (Names(*g, names)) return true;
+  }
+  return (spec.where && Names(*spec.where, names)) || (spec.having && Names(*spec.having, names));
+}
+
+// Whether an expression, its subqueries included, reads a column by one of these names.
+bool Names(const Expr& e, const std::vector<std::string>& names) {
+  if (e.kind == ExprKind::ColumnRef && !e.name.empty()) {
+    for (const auto& n : names) {
+      if (SameText(e.name.back(), n)) return true;
+    }
+  }
+  for (const auto& a : e.args) {
+    if (a && Names(*a, names)) return true;
+  }
+  for (const auto* part : {&e.case_operand, &e.case_else}) {
+    if (*part && Names(**part, names)) return true;
+  }
+  return e.subquery && Names(*e.subquery, names);
+}
+
 struct GroupingSetView {
   const std::vector<const Expr*>& present;
   const std::vector<const Expr*>& absent;
@@ -104,6 +165,15 @@ struct GroupingSetView {
       return;
     }
     if (e->kind == ExprKind::Function && !e->over && IsAggregateName(e->text)) return;
+    if (e->subquery && !absent.empty()) {
+      // A subquery reads the block's row as it was before grouping, where a left-out column
+      // still has its value: refused rather than answered wrong.
+      std::vector<std::string> names;
+      for (const Expr* a : absent) CollectColumnNames(*a, names);
+      if (Names(*e->subquery, names)) {
+        ThrowError(40517, {"a subquery on a column that ROLLUP, CUBE or GROUPING SETS leaves out"});
+      }
+    }
     if (!absent.empty()) {
       for (const Expr* a : absent) {
         if (!SameGroupingExpr(*e, *a)) continue;
