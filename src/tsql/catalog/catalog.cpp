@@ -74,11 +74,22 @@ std::vector<Row>& Table::mutable_rows(const std::vector<int>& changed_columns) {
   return OwnRows();
 }
 
+std::vector<Row>& Table::rows_to_append() {
+  DropColumnArrays();
+  return OwnRows();
+}
+
+Table::KeyIndex& Table::key_index(size_t k) const {
+  if (key_indexes_.size() < keys.size()) key_indexes_.resize(keys.size());
+  if (!key_indexes_[k]) key_indexes_[k] = std::make_unique<KeyIndex>();
+  return *key_indexes_[k];
+}
+
 std::vector<Row>& Table::OwnRows() {
   rows();
   ForgetSnapshot();
   if (rows_.use_count() > 1) {
-    ForgetColumnArrays();  // made of the rows shared, not of the copy
+    DropColumnArrays();  // made of the rows shared, not of the copy (which has the same values)
     rows_ = std::make_shared<std::vector<Row>>(*rows_);
   }
   return *rows_;
@@ -161,14 +172,26 @@ bool Table::HoldsMadeSnapshotRows() const {
   return unmade_->snapshot && unmade_->any_made && rows_.use_count() == 1;
 }
 
-void Table::ForgetColumnArrays() {
+void Table::DropColumnArrays() {
   std::lock_guard lock(arrays_->mutex);
   arrays_->arrays.clear();
 }
 
+void Table::ForgetColumnArrays() {
+  DropColumnArrays();
+  key_indexes_.clear();
+}
+
 void Table::ForgetColumnArrays(const std::vector<int>& columns) {
-  std::lock_guard lock(arrays_->mutex);
-  for (int c : columns) arrays_->arrays.erase(c);
+  {
+    std::lock_guard lock(arrays_->mutex);
+    for (int c : columns) arrays_->arrays.erase(c);
+  }
+  for (size_t k = 0; k < key_indexes_.size() && k < keys.size(); ++k) {
+    for (int c : keys[k].columns) {
+      if (std::find(columns.begin(), columns.end(), c) != columns.end()) key_indexes_[k].reset();
+    }
+  }
 }
 
 std::shared_ptr<const Table::ColumnArray> Table::ColumnAsArray(int column) const {

@@ -24,6 +24,7 @@
 
 #include "tsql/catalog/lock_manager.h"
 #include "tsql/syntax/ast.h"
+#include "tsql/types/hash_index.h"
 #include "tsql/types/types.h"
 #include "tsql/types/value.h"
 
@@ -44,6 +45,14 @@ struct ColumnDef {
   int64_t identity_increment = 1;
 };
 
+// A PRIMARY KEY or UNIQUE constraint: no two rows of the table hold equal values in all of
+// its columns (under their collation; for UNIQUE, NULLs are equal to each other).
+struct TableKey {
+  std::string name;  // as declared, or made up at CREATE TABLE ("PK__t__..." / "UQ__t__...")
+  bool primary = false;
+  std::vector<int> columns;  // positions in the table's columns
+};
+
 struct Table {
   Table() = default;
   Table(const Table&) = delete;
@@ -52,6 +61,7 @@ struct Table {
 
   std::string name;  // as created ("#T401", "t_ICItem")
   std::vector<ColumnDef> columns;
+  std::vector<TableKey> keys;
   int32_t object_id = 0;
   bool temporary = false;
   // A table variable (DECLARE @t TABLE): a ROLLBACK leaves its rows as they are.
@@ -138,6 +148,18 @@ struct Table {
   };
   std::shared_ptr<const ColumnArray> ColumnAsArray(int column) const;
 
+  // For checking keys[k] (table_keys.h): the hashes of its values in the first `rows` rows,
+  // which hold no two equal keys. Kept while rows are only appended, so that adding rows to a
+  // large table checks only them; any other change to the key's columns empties it. Used by
+  // the session that holds the table for writing.
+  struct KeyIndex {
+    HashIndex index;
+    size_t rows = 0;
+  };
+  KeyIndex& key_index(size_t k) const;
+  // The rows for appending to (ChangeLog::Insert): as mutable_rows(), but the key indexes stay.
+  std::vector<Row>& rows_to_append();
+
  private:
   friend class ChangeLog;
   bool KeepsRowIds() const { return !temporary || keeps_row_ids_; }
@@ -156,6 +178,8 @@ struct Table {
     std::map<int, std::shared_ptr<const ColumnArray>> arrays;
   };
   std::unique_ptr<ArrayCache> arrays_ = std::make_unique<ArrayCache>();
+  void DropColumnArrays();
+  mutable std::vector<std::unique_ptr<KeyIndex>> key_indexes_;  // by key, made on first use
 
   std::shared_ptr<std::vector<Row>> rows_ = std::make_shared<std::vector<Row>>();
   // Rows still in their snapshot: which are made, under the mutex (none listed once all are:

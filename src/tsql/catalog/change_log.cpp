@@ -15,7 +15,7 @@ ChangeLog::Record& ChangeLog::Add(Kind kind, const std::shared_ptr<Table>& table
 void ChangeLog::Insert(const std::shared_ptr<Table>& table, std::vector<Row>&& rows) {
   if (rows.empty()) return;
   Table& t = *table;
-  std::vector<Row>& target = t.mutable_rows();
+  std::vector<Row>& target = t.rows_to_append();
   Record& r = Add(Kind::kInsert, table);
   r.first = target.size();
   r.count = rows.size();

@@ -94,6 +94,12 @@ std::vector<StoredColumn> ToStored(const std::vector<ColumnDef>& columns) {
   return out;
 }
 
+std::vector<StoredKey> ToStored(const std::vector<TableKey>& keys) {
+  std::vector<StoredKey> out;
+  for (const TableKey& k : keys) out.push_back({k.name, k.primary, k.columns});
+  return out;
+}
+
 ColumnDef FromStoredColumn(StoredColumn c) {
   ColumnDef def;
   def.name = std::move(c.name);
@@ -120,6 +126,7 @@ std::shared_ptr<Table> FromStored(StoredTable stored) {
     has_identity = has_identity || c.identity;
     table->columns.push_back(FromStoredColumn(std::move(c)));
   }
+  for (StoredKey& k : stored.keys) table->keys.push_back({std::move(k.name), k.primary, std::move(k.columns)});
   if (stored.snapshot) {
     table->SetSnapshotRows(std::move(stored.snapshot), std::move(stored.row_ids));
   } else {
@@ -460,7 +467,7 @@ class SqliteFile : public DataFile {
         if (created_alive.count(&t)) continue;  // never reached the file
         store_->DropTable(t.name);
       } else if (r.kind == ChangeLog::Kind::kCreateTable && created_alive[&t]) {
-        store_->CreateTable(t.name, ToStored(t.columns));
+        store_->CreateTable(t.name, ToStored(t.columns), ToStored(t.keys));
         WriteAllRows(*store_, t);
         store_->SetTableInfo(t.name, t.next_identity.value_or(1), version_);
         written.push_back(&t);
@@ -498,7 +505,7 @@ void SaveDatabaseAs(Database& db, const std::string& path) {
     db.ForEachTable([&](const std::shared_ptr<Table>& t) {
       if (t->temporary) return;
       t->NumberRows();
-      store->CreateTable(t->name, ToStored(t->columns));
+      store->CreateTable(t->name, ToStored(t->columns), ToStored(t->keys));
       WriteAllRows(*store, *t);
       store->SetTableInfo(t->name, t->next_identity.value_or(1), version);
     });

@@ -4,6 +4,7 @@
 // the old table dropped and the new one created, so that undo (a failing statement, ROLLBACK)
 // puts the old table back, and a commit rewrites the table in the data-source file under a new
 // version, which other processes holding the file follow as they follow any changed table.
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -34,6 +35,7 @@ std::shared_ptr<Table> NewDefinition(const Table& old) {
   auto table = std::make_shared<Table>();
   table->name = old.name;
   table->columns = old.columns;
+  table->keys = old.keys;
   table->object_id = old.object_id;
   table->temporary = old.temporary;
   table->tempdb_name = old.tempdb_name;
@@ -96,6 +98,15 @@ void AddColumns(ast::AlterTableStmt& stmt, const Table& old, Table& altered, std
   }
 }
 
+// A column of a PRIMARY KEY or UNIQUE constraint can be neither dropped nor altered.
+void RefuseKeyColumn(const Table& table, int column) {
+  for (const TableKey& key : table.keys) {
+    if (std::find(key.columns.begin(), key.columns.end(), column) != key.columns.end()) {
+      ThrowError(5074, {key.name, table.columns[static_cast<size_t>(column)].name});
+    }
+  }
+}
+
 // ALTER COLUMN: the column's new type and nullability (NULL unless NOT NULL is given, as
 // SQL Server's default nullability has it); its DEFAULT and identity stay. Every value is
 // converted as storing it in the new column would convert it.
@@ -104,6 +115,7 @@ void AlterColumn(ast::AlterTableStmt& stmt, const Table& old, Table& altered, st
   const ast::ColumnDef& c = stmt.columns.at(0);
   const int at = altered.FindColumn(c.name);
   if (at < 0) ThrowError(4924, {"ALTER TABLE ALTER COLUMN", c.name, old.name});
+  RefuseKeyColumn(altered, at);
   ColumnDef& col = altered.columns[static_cast<size_t>(at)];
   const SqlType from = col.type;
   col.type = TypeFromName(c.type, false);
@@ -129,6 +141,10 @@ void DropColumns(const ast::AlterTableStmt& stmt, const Table& old, Table& alter
       ThrowError(4924, {"ALTER TABLE DROP COLUMN", drop.column, old.name});
     }
     if (altered.columns.size() == 1) ThrowError(4923, {altered.columns[0].name, old.name});
+    RefuseKeyColumn(altered, at);
+    for (TableKey& key : altered.keys) {
+      for (int& c : key.columns) c -= c > at ? 1 : 0;
+    }
     altered.columns.erase(altered.columns.begin() + at);
     for (Row& row : rows) row.erase(row.begin() + at);
   }

@@ -5,6 +5,7 @@
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_keys.h"
 #include "tsql/syntax/parser.h"
 #include "tsql/types/sql_error.h"
 
@@ -167,10 +168,14 @@ void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
   for (auto& c : stmt.columns) {
     if (table->FindColumn(c.name) >= 0) ThrowError(2705, {c.name, table->name});
     bool in_pk = c.primary_key;
-    for (const auto& k : stmt.primary_key) in_pk = in_pk || NamesEqual(k, c.name);
+    for (const ast::KeyDef& key : stmt.keys) {
+      for (const auto& k : key.columns) in_pk = in_pk || (key.primary && NamesEqual(k, c.name));
+    }
     table->columns.push_back(ColumnOfDefinition(c, in_pk, cx));
   }
+  table->keys = KeysOfDefinition(stmt, *table);
   RegisterTable(table, cx);
+  NameKeys(*table);
 }
 
 void ExecDropTable(ast::DropTableStmt& stmt, StatementContext& cx) {

@@ -12,6 +12,7 @@
 #include "tsql/exec/row_filler.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/table_changes.h"
+#include "tsql/exec/table_keys.h"
 #include "tsql/types/sql_error.h"
 
 namespace orv::tsql {
@@ -254,13 +255,17 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
   }
   output.Prepare();
   const auto count = static_cast<int64_t>(updates.positions.size() + deleted + added.size());
-  UpdateRows(table_ptr, updates, false, cx);
+  // Keys are checked once the rows are as the statement leaves them: an updated key may take
+  // the values of a row the statement deletes.
+  const bool check_keys = !added.empty() || (!updates.positions.empty() && ChangesKeyColumns(table, updates.columns));
+  UpdateRows(table_ptr, updates, false, cx, false);
   DeleteRows(table_ptr, doomed, deleted, cx);
   if (!added.empty()) {
     table.next_identity = filler.next_identity();
-    AppendRows(table_ptr, std::move(added), cx);
+    AppendRows(table_ptr, std::move(added), cx, false);
     filler.NoteIdentity();
   }
+  if (check_keys) CheckKeys(table);
   output.Finish(count);
 }
 

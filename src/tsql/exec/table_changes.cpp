@@ -4,19 +4,23 @@
 #include <atomic>
 
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_keys.h"
 #include "tsql/exec/two_halves.h"
 
 namespace orv::tsql {
 
-void AppendRows(const std::shared_ptr<Table>& table, std::vector<Row> rows, StatementContext& cx) {
+void AppendRows(const std::shared_ptr<Table>& table, std::vector<Row> rows, StatementContext& cx,
+                bool check_keys) {
   if (rows.empty()) return;
   cx.log().Insert(table, std::move(rows));
+  if (check_keys) CheckKeys(*table);
 }
 
 void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool two_threads,
-                StatementContext& cx) {
+                StatementContext& cx, bool check_keys) {
   const size_t n = updates.positions.size();
   if (n == 0) return;
+  const bool key_columns_changed = ChangesKeyColumns(*table, updates.columns);
   std::vector<Row>& rows = table->mutable_rows(updates.columns);
   const size_t ncols = updates.columns.size();
   auto write = [&](size_t begin, size_t end) {
@@ -41,6 +45,7 @@ void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool t
   cx.log().Updated(table, std::move(updates.positions), std::move(updates.columns),
                    std::move(updates.values));
   updates = RowUpdates{};
+  if (check_keys && key_columns_changed) CheckKeys(*table);
 }
 
 void DeleteRows(const std::shared_ptr<Table>& table, const std::vector<char>& doomed, size_t count,

@@ -310,6 +310,12 @@ void SqliteStore::Exec(const std::string& sql) {
   }
 }
 
+// PRIMARY KEY and UNIQUE constraints of the tables: columns holds the positions of the key's
+// columns, separated by commas.
+constexpr const char* kCreateKeys =
+    "CREATE TABLE IF NOT EXISTS orv_keys(table_name TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL,"
+    " is_primary INTEGER NOT NULL, columns TEXT NOT NULL)";
+
 void SqliteStore::CreateCatalog() {
   // A new file keeps a write-ahead log: readers never wait for a writer, and a commit is one
   // append to the log.
@@ -324,6 +330,7 @@ void SqliteStore::CreateCatalog() {
       "CREATE TABLE IF NOT EXISTS orv_views(name TEXT PRIMARY KEY COLLATE NOCASE, definition TEXT NOT NULL);"
       "CREATE TABLE IF NOT EXISTS orv_meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL);"
       "COMMIT;");
+  Exec(kCreateKeys);
 }
 
 void SqliteStore::CheckCatalog() {
@@ -339,6 +346,7 @@ void SqliteStore::ReadCatalog() {
     for (const std::string& column : SqliteColumns(db_, "orv_tables", path_)) {
       has_versions_ = has_versions_ || column == "version";
     }
+    has_keys_ = !SqliteColumns(db_, "orv_keys", path_).empty();
     Statement types(db_, "SELECT table_name, name, type FROM orv_columns ORDER BY table_name, ordinal", path_);
     while (types.Row()) {
       const std::string type = types.TextAt(2);
@@ -360,6 +368,10 @@ void SqliteStore::UpgradeCatalog() {
     has_versions_ = true;
   }
   Exec("CREATE TABLE IF NOT EXISTS orv_meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL)");
+  if (!has_keys_) {
+    Exec(kCreateKeys);
+    has_keys_ = true;
+  }
 }
 
 int64_t SqliteStore::DataVersion() {
@@ -463,6 +475,26 @@ bool SqliteStore::ReadDefinition(sqlite3* db, const std::string& name, StoredTab
     c.identity_seed = cols.IntAt(5);
     c.identity_increment = cols.IntAt(6);
     t.columns.push_back(std::move(c));
+  }
+  if (has_keys_) {
+    Statement keys(db, "SELECT name, is_primary, columns FROM orv_keys WHERE table_name = ? ORDER BY rowid", path_);
+    keys.Text(1, t.name);
+    while (keys.Row()) {
+      StoredKey key;
+      key.name = keys.TextAt(0);
+      key.primary = keys.IntAt(1) != 0;
+      const std::string list = keys.TextAt(2);
+      size_t i = 0;
+      int64_t column = 0;
+      bool valid = !list.empty();
+      while (valid && i < list.size()) {
+        valid = ReadNumber(list, i, column) && column >= 0 && static_cast<size_t>(column) < t.columns.size() &&
+                (i == list.size() || list[i++] == ',');
+        key.columns.push_back(static_cast<int>(column));
+      }
+      if (!valid) FileError(path_, "table '" + t.name + "', key '" + key.name + "' names columns it does not have");
+      t.keys.push_back(std::move(key));
+    }
   }
   return true;
 }
@@ -653,7 +685,8 @@ int64_t SqliteStore::WriteVersion() {
   return write_version_;
 }
 
-void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredColumn>& columns) {
+void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredColumn>& columns,
+                              const std::vector<StoredKey>& keys) {
   std::string create = "CREATE TABLE " + QuoteIdent(name) + "(";
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i) create += ",";
@@ -680,11 +713,23 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
   Statement meta(db_, "INSERT INTO orv_tables(name, identity_next, version) VALUES (?, 1, 0)", path_);
   meta.Text(1, name);
   meta.Run();
+  if (keys.empty()) return;
+  Statement key_row(db_, "INSERT INTO orv_keys(table_name, name, is_primary, columns) VALUES (?,?,?,?)", path_);
+  for (const StoredKey& key : keys) {
+    std::string list;
+    for (int c : key.columns) list += (list.empty() ? "" : ",") + std::to_string(c);
+    key_row.Text(1, name);
+    key_row.Text(2, key.name);
+    key_row.Int(3, key.primary ? 1 : 0);
+    key_row.Text(4, list);
+    key_row.Run();
+  }
 }
 
 void SqliteStore::DropTable(const std::string& name) {
   Exec("DROP TABLE IF EXISTS " + QuoteIdent(name));
-  for (const char* sql : {"DELETE FROM orv_tables WHERE name = ?", "DELETE FROM orv_columns WHERE table_name = ?"}) {
+  for (const char* sql : {"DELETE FROM orv_tables WHERE name = ?", "DELETE FROM orv_columns WHERE table_name = ?",
+                          "DELETE FROM orv_keys WHERE table_name = ?"}) {
     Statement del(db_, sql, path_);
     del.Text(1, name);
     del.Run();

@@ -47,11 +47,19 @@ struct StoredColumn {
   int64_t identity_increment = 1;
 };
 
+// A PRIMARY KEY or UNIQUE constraint: its name and the positions of its columns.
+struct StoredKey {
+  std::string name;
+  bool primary = false;
+  std::vector<int> columns;
+};
+
 class SnapshotColumns;
 
 struct StoredTable {
   std::string name;
   std::vector<StoredColumn> columns;
+  std::vector<StoredKey> keys;
   std::vector<std::vector<Value>> rows;
   // Set in place of `rows` when they were asked for on demand and come from a column snapshot
   // (column_snapshot.h): each row is made from it when read.
@@ -122,7 +130,8 @@ class SqliteStore {
   // The commit sequence number of this write (the versions of the tables it changes); taken
   // on first use in a write transaction.
   int64_t WriteVersion();
-  void CreateTable(const std::string& name, const std::vector<StoredColumn>& columns);
+  void CreateTable(const std::string& name, const std::vector<StoredColumn>& columns,
+                   const std::vector<StoredKey>& keys = {});
   void DropTable(const std::string& name);
   void SetTableInfo(const std::string& name, int64_t identity_next, int64_t version);
   void DeleteAllRows(const std::string& name);
@@ -176,6 +185,7 @@ class SqliteStore {
   sqlite3* second_ = nullptr;
   bool in_write_ = false;
   bool has_versions_ = false;  // orv_tables has the version column (older files lack it)
+  bool has_keys_ = false;      // orv_keys is there (older files lack it)
   int64_t write_version_ = 0;
 };
 

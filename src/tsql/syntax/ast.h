@@ -388,7 +388,15 @@ struct ColumnDef {
   int64_t identity_increment = 1;
   bool primary_key = false;
   bool unique = false;
+  std::string key_name;  // CONSTRAINT name before PRIMARY KEY or UNIQUE; "" when none
   SourcePos pos;
+};
+
+// PRIMARY KEY (cols) or UNIQUE (cols) of a CREATE TABLE, written after the columns.
+struct KeyDef {
+  std::string name;  // "" when no CONSTRAINT name is given
+  bool primary = false;
+  std::vector<std::string> columns;
 };
 
 struct CreateTableStmt : Statement {
@@ -396,8 +404,7 @@ struct CreateTableStmt : Statement {
   CreateTableStmt() : Statement(kKind) {}
   Name name;
   std::vector<ColumnDef> columns;
-  std::vector<std::string> primary_key;  // table-level PRIMARY KEY (cols)
-  std::vector<std::vector<std::string>> unique_keys;  // table-level UNIQUE (cols), each
+  std::vector<KeyDef> keys;  // table-level PRIMARY KEY and UNIQUE constraints, as written
 };
 
 struct DropTableStmt : Statement {

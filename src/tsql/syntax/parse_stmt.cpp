@@ -412,6 +412,7 @@ void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
   column.pos = Cur().pos;
   column.name = ExpectName();
   column.type = ParseType();
+  std::string constraint_name;
   for (;;) {
     if (AcceptKw("NULL")) {
       column.nullable = true;
@@ -420,6 +421,7 @@ void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
       column.nullable = false;
     } else if (AcceptKw("DEFAULT")) {
       column.default_value = ParseExpr();
+      constraint_name.clear();  // it named the default
     } else if (AcceptKw("IDENTITY")) {
       column.identity = true;
       if (AcceptOp("(")) {
@@ -446,11 +448,13 @@ void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
       ExpectKw("KEY");
       if (!AcceptKw("CLUSTERED")) AcceptKw("NONCLUSTERED");
       column.primary_key = true;
+      column.key_name = std::move(constraint_name);
     } else if (AcceptKw("UNIQUE")) {
       if (!AcceptKw("CLUSTERED")) AcceptKw("NONCLUSTERED");
       column.unique = true;
+      column.key_name = std::move(constraint_name);
     } else if (AcceptKw("CONSTRAINT")) {
-      ExpectName();  // the constraint's name; the constraint itself follows
+      constraint_name = ExpectName();  // the constraint itself follows
     } else if (AcceptKw("COLLATE")) {
       column.type.collation = ExpectName();
     } else {
@@ -461,28 +465,23 @@ void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
 }
 
 void Parser::ParseTableConstraint(ast::CreateTableStmt& table) {
-  if (AcceptKw("CONSTRAINT")) ExpectName();
-  bool primary = false;
+  ast::KeyDef key;
+  if (AcceptKw("CONSTRAINT")) key.name = ExpectName();
   if (IsKw("PRIMARY")) {
     ++at_;
     ExpectKw("KEY");
-    primary = true;
+    key.primary = true;
   } else {
     ExpectKw("UNIQUE");
   }
   if (!AcceptKw("CLUSTERED")) AcceptKw("NONCLUSTERED");
-  std::vector<std::string> columns;
   ExpectOp("(");
   do {
-    columns.push_back(ExpectName());
+    key.columns.push_back(ExpectName());
     if (!AcceptKw("ASC")) AcceptKw("DESC");
   } while (AcceptOp(","));
   ExpectOp(")");
-  if (primary) {
-    table.primary_key = std::move(columns);
-  } else {
-    table.unique_keys.push_back(std::move(columns));
-  }
+  table.keys.push_back(std::move(key));
 }
 
 ast::StmtPtr Parser::ParseAlterTable() {

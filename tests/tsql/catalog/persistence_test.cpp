@@ -105,6 +105,29 @@ TEST_F(PersistenceTest, AlteredTablesAreStoredAsAltered) {
   EXPECT_EQ(Read("select isnull(object_id('t'), 0)"), std::vector<std::string>{"0"});
 }
 
+// PRIMARY KEY and UNIQUE constraints are stored with the table and hold after the file is opened
+// anew, through an ALTER TABLE and a rename (the key follows its columns), and not for a table
+// made again under the same name without them.
+TEST_F(PersistenceTest, KeysHoldAfterReopening) {
+  Write({"create table k (a int, id int constraint pk_k primary key, code varchar(5) unique)\n"
+         "insert into k values (0, 1, 'x')",
+         "alter table k drop column a\nexec sp_rename 'k', 'kk'",
+         "create table gone (id int primary key)\ndrop table gone\ncreate table gone (id int)"});
+  auto error_of = [&](const std::string& batch) {
+    Session s(OpenDatabase(path_));
+    for (const StatementResult& r : s.ExecuteBatch(batch)) {
+      if (r.kind == StatementResult::Kind::Error) return r.error.message;
+    }
+    return std::string();
+  };
+  EXPECT_EQ(error_of("insert into kk values (1, 'y')"),
+            "Violation of PRIMARY KEY constraint 'pk_k'. Cannot insert duplicate key in object 'dbo.kk'. "
+            "The duplicate key value is (1).");
+  EXPECT_NE(error_of("insert into kk values (2, 'X')").find("UNIQUE KEY"), std::string::npos);
+  EXPECT_EQ(error_of("insert into gone values (1), (1)"), "");
+  EXPECT_EQ(Read("select count(*) from kk"), std::vector<std::string>{"1"});
+}
+
 // A column's default, as the catalog views show it, is the same after the file is opened anew.
 TEST_F(PersistenceTest, DefaultsShowTheSameAfterReopening) {
   const std::string query =

@@ -165,9 +165,14 @@ TEST(ParserDdl, CreateTableColumns) {
                      "FDef datetime default=getdate()", "id bigint identity(10,-2) pk",
                      "code char(3) notnull default=str:'x' unique", "k int default=int:5",
                      "FIsTotal int notnull default=int:0"}));
-  EXPECT_EQ(t.primary_key, (std::vector<std::string>{"id", "code"}));
-  ASSERT_EQ(t.unique_keys.size(), 1u);
-  EXPECT_EQ(t.unique_keys[0], (std::vector<std::string>{"k"}));
+  ASSERT_EQ(t.keys.size(), 2u);
+  EXPECT_EQ(t.keys[0].name, "pk");
+  EXPECT_TRUE(t.keys[0].primary);
+  EXPECT_EQ(t.keys[0].columns, (std::vector<std::string>{"id", "code"}));
+  EXPECT_EQ(t.keys[1].name, "");
+  EXPECT_FALSE(t.keys[1].primary);
+  EXPECT_EQ(t.keys[1].columns, (std::vector<std::string>{"k"}));
+  EXPECT_EQ(t.columns[9].key_name, "");  // the name of k's DEFAULT
 }
 
 TEST(ParserDdl, ViewsIndexesDropsTruncate) {

@@ -1,0 +1,117 @@
+// Declaring PRIMARY KEY and UNIQUE constraints, and checking them after a change.
+#include "tsql/exec/table_keys.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "tsql/types/hash_index.h"
+#include "tsql/types/sql_error.h"
+#include "tsql/types/value_ops.h"
+
+namespace orv::tsql {
+
+std::vector<TableKey> KeysOfDefinition(const ast::CreateTableStmt& stmt, const Table& table) {
+  std::vector<ast::KeyDef> defs;
+  for (const ast::ColumnDef& c : stmt.columns) {
+    if (c.primary_key) defs.push_back({c.key_name, true, {c.name}});
+    if (c.unique) defs.push_back({c.primary_key ? std::string() : c.key_name, false, {c.name}});
+  }
+  defs.insert(defs.end(), stmt.keys.begin(), stmt.keys.end());
+  std::vector<TableKey> keys;
+  bool has_primary = false;
+  for (const ast::KeyDef& def : defs) {
+    if (def.primary && std::exchange(has_primary, true)) ThrowError(8110, {table.name});
+    TableKey key;
+    key.name = def.name;
+    key.primary = def.primary;
+    for (const std::string& name : def.columns) {
+      const int at = table.FindColumn(name);
+      if (at < 0) ThrowError(1911, {name});
+      if (def.primary && table.columns[static_cast<size_t>(at)].nullable) ThrowError(8111, {table.name});
+      key.columns.push_back(at);
+    }
+    keys.push_back(std::move(key));
+  }
+  return keys;
+}
+
+void NameKeys(Table& table) {
+  // As SQL Server names them: the kind, up to 8 characters of the table's name and 16 hex
+  // digits (here the table's object id and the key's place, so that names differ).
+  for (size_t k = 0; k < table.keys.size(); ++k) {
+    TableKey& key = table.keys[k];
+    if (!key.name.empty()) continue;
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%08X%08X", static_cast<uint32_t>(table.object_id),
+                  static_cast<uint32_t>(k + 1));
+    key.name = std::string(key.primary ? "PK__" : "UQ__") + table.name.substr(0, 8) + "__" + digits;
+  }
+}
+
+bool ChangesKeyColumns(const Table& table, const std::vector<int>& columns) {
+  for (const TableKey& key : table.keys) {
+    for (int c : key.columns) {
+      if (std::find(columns.begin(), columns.end(), c) != columns.end()) return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+
+[[noreturn]] void RaiseDuplicate(const Table& table, const TableKey& key, const Value* values,
+                                 const std::vector<SqlType>& types) {
+  std::string shown = "(";
+  for (size_t i = 0; i < types.size(); ++i) {
+    if (i) shown += ", ";
+    shown += values[i].is_null() ? "<NULL>" : ToText(values[i], types[i]);
+  }
+  shown += ")";
+  const std::string& object = table.temporary && !table.table_variable ? table.tempdb_name : table.name;
+  ThrowError(2627, {key.primary ? "PRIMARY KEY" : "UNIQUE KEY", key.name, "dbo." + object, shown});
+}
+
+// One key: the index of its values is extended over the rows it does not cover yet (those a
+// statement appended, or all of them after another change to the key's columns), each row
+// looked up before it is added.
+void CheckKey(const Table& table, size_t k) {
+  const TableKey& key = table.keys[k];
+  Table::KeyIndex& cache = table.key_index(k);
+  const std::vector<Row>& rows = table.rows();
+  if (cache.rows == rows.size()) return;
+  const size_t width = key.columns.size();
+  std::vector<SqlType> types;
+  for (int c : key.columns) types.push_back(table.columns[static_cast<size_t>(c)].type);
+  std::vector<Value> probe(width), other(width);
+  auto key_of = [&](size_t r, std::vector<Value>& out) {
+    for (size_t i = 0; i < width; ++i) out[i] = rows[r][static_cast<size_t>(key.columns[i])];
+  };
+  if (cache.rows == 0) cache.index.Reset(rows.size());
+  for (size_t r = cache.rows; r < rows.size(); ++r) {
+    key_of(r, probe);
+    const size_t h = HashKey(probe.data(), types.data(), width);
+    bool duplicate = false;
+    cache.index.ForEach(h, [&](uint32_t id) {
+      key_of(id, other);
+      duplicate = KeyEqual(probe.data(), other.data(), types.data(), width);
+      return !duplicate;
+    });
+    if (duplicate) {
+      // Not kept half-extended: the failing statement's change is undone, and the index is
+      // made again when next needed.
+      cache = Table::KeyIndex{};
+      RaiseDuplicate(table, key, probe.data(), types);
+    }
+    cache.index.Insert(h);
+  }
+  cache.rows = rows.size();
+}
+
+}  // namespace
+
+void CheckKeys(const Table& table) {
+  for (size_t k = 0; k < table.keys.size(); ++k) CheckKey(table, k);
+}
+
+}  // namespace orv::tsql

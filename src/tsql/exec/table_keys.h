@@ -1,0 +1,26 @@
+// PRIMARY KEY and UNIQUE constraints: the keys a CREATE TABLE declares, and the check that a
+// statement which added or changed rows left no two rows with equal key values.
+#pragma once
+
+#include <vector>
+
+#include "tsql/catalog/catalog.h"
+#include "tsql/syntax/ast.h"
+
+namespace orv::tsql {
+
+// The keys of a table being created, on its columns (already made): 8110 for a second
+// PRIMARY KEY, 1911 for a column that is not there, 8111 for a nullable PRIMARY KEY column.
+// Keys without a name get one once the table has its object id (NameKeys).
+std::vector<TableKey> KeysOfDefinition(const ast::CreateTableStmt& stmt, const Table& table);
+void NameKeys(Table& table);
+
+// Whether a change of these columns can break a key of the table.
+bool ChangesKeyColumns(const Table& table, const std::vector<int>& columns);
+
+// Raises 2627 when two rows hold the same values in every column of a key of the table,
+// naming the key and the values. The rows as they were before the statement's change had
+// none; rows only appended since the last check are the only ones looked up.
+void CheckKeys(const Table& table);
+
+}  // namespace orv::tsql
