@@ -338,6 +338,7 @@ std::shared_ptr<Table> Database::FindOrLoad(std::string_view name, bool preloadi
     if (table) {
       if (table->object_id == 0) table->object_id = NewObjectId();
       table->object_id = stored_ids_.emplace(key, table->object_id).first->second;
+      KeepKeyIds(key, table->keys);
       table = tables_.emplace(key, table).first->second;
     }
     loaded_.notify_all();
@@ -361,7 +362,7 @@ std::shared_ptr<View> Database::FindView(std::string_view name) {
 
 namespace {
 
-Database::TableDescription Describe(const Table& t) { return {t.name, t.object_id, t.columns}; }
+Database::TableDescription Describe(const Table& t) { return {t.name, t.object_id, t.columns, t.keys}; }
 
 }  // namespace
 
@@ -381,7 +382,15 @@ std::optional<Database::TableDescription> Database::DescribeTable(std::string_vi
   auto it = tables_.find(key);  // loaded meanwhile
   if (it != tables_.end()) return Describe(*it->second);
   const int32_t id = stored_ids_.emplace(key, NewObjectId()).first->second;
-  return TableDescription{std::move(stored->first), id, std::move(stored->second)};
+  KeepKeyIds(key, stored->keys);
+  return TableDescription{std::move(stored->name), id, std::move(stored->columns), std::move(stored->keys)};
+}
+
+void Database::KeepKeyIds(const std::string& table_key, std::vector<TableKey>& keys) {
+  for (TableKey& k : keys) {
+    const int32_t id = k.object_id != 0 ? k.object_id : NewObjectId();
+    k.object_id = stored_ids_.emplace(table_key + '\x1f' + FoldName(k.name), id).first->second;
+  }
 }
 
 std::optional<int32_t> Database::ObjectId(std::string_view name) {
@@ -463,8 +472,10 @@ void Database::RemoveView(const std::shared_ptr<View>& view) {
 void Database::ForgetDropped(const std::vector<std::string>& names) {
   std::lock_guard lock(catalog_mutex_);
   for (const std::string& name : names) {
-    dropped_.erase(FoldName(name));
-    stored_ids_.erase(FoldName(name));
+    const std::string key = FoldName(name);
+    dropped_.erase(key);
+    // The table's id, and its keys' ("NAME\x1f..."), which sort right after it.
+    stored_ids_.erase(stored_ids_.lower_bound(key), stored_ids_.lower_bound(key + '\x20'));
   }
 }
 
@@ -477,6 +488,7 @@ void Database::AddLoadedTable(std::shared_ptr<Table> table) {
   std::lock_guard lock(catalog_mutex_);
   if (table->object_id == 0) table->object_id = NewObjectId();
   table->object_id = stored_ids_.emplace(FoldName(table->name), table->object_id).first->second;
+  KeepKeyIds(FoldName(table->name), table->keys);
   table->NumberRows();
   tables_[FoldName(table->name)] = std::move(table);
 }

@@ -51,6 +51,7 @@ struct TableKey {
   std::string name;  // as declared, or made up at CREATE TABLE ("PK__t__..." / "UQ__t__...")
   bool primary = false;
   std::vector<int> columns;  // positions in the table's columns
+  int32_t object_id = 0;     // a constraint is an object of its own
 };
 
 struct Table {
@@ -263,9 +264,14 @@ class DataFile {
   virtual void AbortWrite() = 0;
   // The names of the tables the file holds, as created.
   virtual std::vector<std::string> StoredTableNames() = 0;
-  // A stored table's name as created and its columns, read without its rows; nothing when the
-  // file has no table of that name.
-  virtual std::optional<std::pair<std::string, std::vector<ColumnDef>>> StoredDefinition(std::string_view name) = 0;
+  // A stored table's name as created, its columns and keys, read without its rows; nothing when
+  // the file has no table of that name.
+  struct Definition {
+    std::string name;
+    std::vector<ColumnDef> columns;
+    std::vector<TableKey> keys;
+  };
+  virtual std::optional<Definition> StoredDefinition(std::string_view name) = 0;
 };
 
 class Database {
@@ -298,6 +304,7 @@ class Database {
     std::string name;
     int32_t object_id = 0;
     std::vector<ColumnDef> columns;
+    std::vector<TableKey> keys;
   };
   std::optional<TableDescription> DescribeTable(std::string_view name);
   std::optional<int32_t> ObjectId(std::string_view name);
@@ -344,6 +351,9 @@ class Database {
 
  private:
   std::shared_ptr<Table> FindOrLoad(std::string_view name, bool preloading);
+  // Gives the keys of a stored table the object ids they had before (as stored_ids_ does for
+  // tables), or new ones. Under catalog_mutex_.
+  void KeepKeyIds(const std::string& table_key, std::vector<TableKey>& keys);
 
   std::string path_;
   LockManager locks_;

@@ -245,14 +245,16 @@ class SqliteFile : public DataFile {
     return names;
   }
 
-  std::optional<std::pair<std::string, std::vector<ColumnDef>>> StoredDefinition(std::string_view name) override {
+  std::optional<Definition> StoredDefinition(std::string_view name) override {
     std::lock_guard lock(mutex_);
     if (!store_ || !stored_tables_.count(FoldName(name))) return std::nullopt;
     std::optional<StoredTable> stored = store_->DescribeTable(std::string(name));
     if (!stored) return std::nullopt;
-    std::vector<ColumnDef> columns;
-    for (StoredColumn& c : stored->columns) columns.push_back(FromStoredColumn(std::move(c)));
-    return std::make_pair(std::move(stored->name), std::move(columns));
+    Definition d;
+    d.name = std::move(stored->name);
+    for (StoredColumn& c : stored->columns) d.columns.push_back(FromStoredColumn(std::move(c)));
+    for (StoredKey& k : stored->keys) d.keys.push_back({std::move(k.name), k.primary, std::move(k.columns)});
+    return d;
   }
 
   std::shared_ptr<Table> LoadTable(std::string_view name) override {

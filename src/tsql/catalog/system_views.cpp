@@ -68,7 +68,7 @@ Objects AllObjects(const Scope& scope) {
   if (!scope.tempdb) return DataSourceObjects(*scope.session.database);
   Objects o;
   for (const auto& [key, t] : scope.session.temp_tables) {
-    o.tables.push_back({t->tempdb_name, t->object_id, t->columns});
+    o.tables.push_back({t->tempdb_name, t->object_id, t->columns, t->keys});
   }
   std::sort(o.tables.begin(), o.tables.end(),
             [](const auto& a, const auto& b) { return a.object_id < b.object_id; });
@@ -89,7 +89,7 @@ std::vector<Database::TableDescription> ColumnOwners(const Scope& scope,
   std::vector<Database::TableDescription> owners = std::move(o.tables);
   if (!view_columns) return owners;
   for (const auto& v : o.views) {
-    Database::TableDescription d{v->name, v->object_id, {}};
+    Database::TableDescription d{v->name, v->object_id, {}, {}};
     for (const ResultColumn& c : view_columns(*v)) {
       ColumnDef column;
       column.name = c.name;
@@ -230,6 +230,33 @@ std::shared_ptr<Table> InformationSchema(const Scope& scope, const std::string& 
     });
     return b.Done("PARAMETERS");
   }
+  if (view == "TABLE_CONSTRAINTS" || view == "KEY_COLUMN_USAGE") {
+    for (const char* c : {"CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME", "TABLE_CATALOG",
+                          "TABLE_SCHEMA", "TABLE_NAME"}) {
+      b.Col(c, Sysname(), true);
+    }
+    const bool usage = view == "KEY_COLUMN_USAGE";
+    if (usage) {
+      b.Col("COLUMN_NAME", Sysname(), true).Col("ORDINAL_POSITION", SqlType::Int());
+    } else {
+      b.Col("CONSTRAINT_TYPE", SqlType::VarChar(11), true).Col("IS_DEFERRABLE", SqlType::VarChar(2));
+      b.Col("INITIALLY_DEFERRED", SqlType::VarChar(2));
+    }
+    for (auto& t : AllObjects(scope).tables) {
+      for (const TableKey& k : t.keys) {
+        if (!usage) {
+          b.Add({Str(catalog), Str("dbo"), Str(k.name), Str(catalog), Str("dbo"), Str(t.name),
+                 Str(k.primary ? "PRIMARY KEY" : "UNIQUE"), Str("NO"), Str("NO")});
+          continue;
+        }
+        for (size_t i = 0; i < k.columns.size(); ++i) {
+          b.Add({Str(catalog), Str("dbo"), Str(k.name), Str(catalog), Str("dbo"), Str(t.name),
+                 Str(t.columns[static_cast<size_t>(k.columns[i])].name), Int(static_cast<int64_t>(i + 1))});
+        }
+      }
+    }
+    return b.Done(usage ? "KEY_COLUMN_USAGE" : "TABLE_CONSTRAINTS");
+  }
   if (view == "ROUTINES") {
     for (const char* c : {"SPECIFIC_CATALOG", "SPECIFIC_SCHEMA", "SPECIFIC_NAME", "ROUTINE_CATALOG",
                           "ROUTINE_SCHEMA", "ROUTINE_NAME"}) {
@@ -259,9 +286,24 @@ void ObjectColumns(Builder& b) {
 }
 
 Row ObjectRow(const std::string& name, int32_t id, const char* type, const char* desc,
-              int64_t now) {
-  return {Str(name), Int(id), Value(), Int(kDbo), Int(0), Str(type), Str(desc),
+              int64_t now, int32_t parent = 0) {
+  return {Str(name), Int(id), Value(), Int(kDbo), Int(parent), Str(type), Str(desc),
           Value::DateTime(now), Value::DateTime(now), Int(0), Int(0), Int(0)};
+}
+
+// A key as an object of the table's: PRIMARY KEY or UNIQUE constraint.
+Row KeyObjectRow(const Database::TableDescription& t, const TableKey& k, int64_t now) {
+  return ObjectRow(k.name, k.object_id, k.primary ? "PK" : "UQ",
+                   k.primary ? "PRIMARY_KEY_CONSTRAINT" : "UNIQUE_CONSTRAINT", now, t.object_id);
+}
+
+// The index that stands for each key of a table: the primary key's is clustered (index 1, in
+// place of the heap), the others follow from 2.
+std::vector<int> KeyIndexIds(const Database::TableDescription& t) {
+  std::vector<int> ids;
+  int next = 2;
+  for (const TableKey& k : t.keys) ids.push_back(k.primary ? 1 : next++);
+  return ids;
 }
 
 // Every system type: name, the SqlType it stands for.
@@ -317,6 +359,11 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
     Objects o = AllObjects(scope);
     if (view != "VIEWS") {
       for (auto& t : o.tables) b.Add(ObjectRow(t.name, t.object_id, "U ", "USER_TABLE", now));
+    }
+    if (view == "OBJECTS" || view == "ALL_OBJECTS") {
+      for (auto& t : o.tables) {
+        for (const TableKey& k : t.keys) b.Add(KeyObjectRow(t, k, now));
+      }
     }
     if (view != "TABLES") {
       for (auto& v : o.views) b.Add(ObjectRow(v->name, v->object_id, "V ", "VIEW", now));
@@ -392,7 +439,8 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
     return b.Done("schemas");
   }
   if (view == "INDEXES") {
-    // Tables are heaps: each has its heap row and nothing more (CREATE INDEX keeps no index).
+    // A table is a heap unless it has a primary key; each key has its index (CREATE INDEX keeps
+    // none).
     b.Col("object_id", SqlType::Int()).Col("name", Sysname(), true).Col("index_id", SqlType::Int());
     b.Col("type", SqlType::TinyInt()).Col("type_desc", SqlType::NVarChar(60), true);
     b.Col("is_unique", SqlType::Bit(), true).Col("data_space_id", SqlType::Int(), true);
@@ -403,8 +451,18 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
     b.Col("allow_page_locks", SqlType::Bit(), true).Col("has_filter", SqlType::Bit(), true);
     b.Col("filter_definition", SqlType::NVarChar(SqlType::kMaxLength), true);
     for (auto& t : AllObjects(scope).tables) {
-      b.Add({Int(t.object_id), Value(), Int(0), Int(0), Str("HEAP"), Int(0), Int(1), Int(0), Int(0), Int(0),
-             Int(0), Int(0), Int(0), Int(0), Int(1), Int(1), Int(0), Value()});
+      const bool heap = std::none_of(t.keys.begin(), t.keys.end(), [](const TableKey& k) { return k.primary; });
+      if (heap) {
+        b.Add({Int(t.object_id), Value(), Int(0), Int(0), Str("HEAP"), Int(0), Int(1), Int(0), Int(0), Int(0),
+               Int(0), Int(0), Int(0), Int(0), Int(1), Int(1), Int(0), Value()});
+      }
+      const std::vector<int> ids = KeyIndexIds(t);
+      for (size_t i = 0; i < t.keys.size(); ++i) {
+        const TableKey& k = t.keys[i];
+        b.Add({Int(t.object_id), Str(k.name), Int(ids[i]), Int(k.primary ? 1 : 2),
+               Str(k.primary ? "CLUSTERED" : "NONCLUSTERED"), Int(1), Int(1), Int(0), Int(k.primary ? 1 : 0),
+               Int(k.primary ? 0 : 1), Int(0), Int(0), Int(0), Int(0), Int(1), Int(1), Int(0), Value()});
+      }
     }
     return b.Done("indexes");
   }
@@ -413,14 +471,40 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
     b.Col("column_id", SqlType::Int()).Col("key_ordinal", SqlType::TinyInt());
     b.Col("partition_ordinal", SqlType::TinyInt()).Col("is_descending_key", SqlType::Bit(), true);
     b.Col("is_included_column", SqlType::Bit(), true);
+    for (auto& t : AllObjects(scope).tables) {
+      const std::vector<int> ids = KeyIndexIds(t);
+      for (size_t i = 0; i < t.keys.size(); ++i) {
+        const std::vector<int>& columns = t.keys[i].columns;
+        for (size_t c = 0; c < columns.size(); ++c) {
+          b.Add({Int(t.object_id), Int(ids[i]), Int(static_cast<int64_t>(c + 1)), Int(columns[c] + 1),
+                 Int(static_cast<int64_t>(c + 1)), Int(0), Int(0), Int(0)});
+        }
+      }
+    }
     return b.Done("index_columns");
   }
-  // Constraints are not kept: these views have their columns and no rows.
-  if (view == "KEY_CONSTRAINTS" || view == "CHECK_CONSTRAINTS" || view == "FOREIGN_KEYS") {
+  if (view == "KEY_CONSTRAINTS") {
     ObjectColumns(b);
-    if (view == "KEY_CONSTRAINTS") {
-      b.Col("unique_index_id", SqlType::Int(), true).Col("is_system_named", SqlType::Bit());
-    } else if (view == "CHECK_CONSTRAINTS") {
+    b.Col("unique_index_id", SqlType::Int(), true).Col("is_system_named", SqlType::Bit());
+    for (auto& t : AllObjects(scope).tables) {
+      const std::vector<int> ids = KeyIndexIds(t);
+      for (size_t i = 0; i < t.keys.size(); ++i) {
+        const TableKey& k = t.keys[i];
+        Row row = KeyObjectRow(t, k, now);
+        // Names made at CREATE TABLE: "PK__" or "UQ__", the table's, "__" and 16 hex digits.
+        const bool made = k.name.size() > 22 && (k.name.rfind("PK__", 0) == 0 || k.name.rfind("UQ__", 0) == 0) &&
+                          k.name.compare(k.name.size() - 18, 2, "__") == 0;
+        row.push_back(Int(ids[i]));
+        row.push_back(Int(made ? 1 : 0));
+        b.Add(std::move(row));
+      }
+    }
+    return b.Done("key_constraints");
+  }
+  // CHECK and FOREIGN KEY constraints are not kept: these views have their columns and no rows.
+  if (view == "CHECK_CONSTRAINTS" || view == "FOREIGN_KEYS") {
+    ObjectColumns(b);
+    if (view == "CHECK_CONSTRAINTS") {
       b.Col("is_disabled", SqlType::Bit()).Col("is_not_trusted", SqlType::Bit());
       b.Col("parent_column_id", SqlType::Int()).Col("definition", SqlType::NVarChar(SqlType::kMaxLength), true);
       b.Col("is_system_named", SqlType::Bit());

@@ -191,16 +191,23 @@ WHERE (@sp_name IS NULL OR (@fUsePattern = 1 AND ROUTINE_NAME LIKE @sp_name ESCA
 ORDER BY 1, 2, 3
 )";
 
-// Tables here have no keys, indexes or row-version columns: these answer with no rows.
+// The columns of a table's primary key, in key order.
 constexpr const char* kPrimaryKeys = R"(CREATE PROCEDURE sp_pkeys
   @table_name sysname, @table_owner sysname = NULL, @table_qualifier sysname = NULL
 AS
-SELECT TABLE_QUALIFIER = CONVERT(sysname, NULL), TABLE_OWNER = CONVERT(sysname, NULL),
-  TABLE_NAME = CONVERT(sysname, NULL), COLUMN_NAME = CONVERT(sysname, NULL),
-  KEY_SEQ = CONVERT(smallint, NULL), PK_NAME = CONVERT(sysname, NULL)
-WHERE 1 = 0
+SELECT TABLE_QUALIFIER = CONVERT(sysname, k.TABLE_CATALOG), TABLE_OWNER = CONVERT(sysname, k.TABLE_SCHEMA),
+  TABLE_NAME = CONVERT(sysname, k.TABLE_NAME), COLUMN_NAME = CONVERT(sysname, k.COLUMN_NAME),
+  KEY_SEQ = CONVERT(smallint, k.ORDINAL_POSITION), PK_NAME = CONVERT(sysname, k.CONSTRAINT_NAME)
+FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE k
+JOIN INFORMATION_SCHEMA.TABLE_CONSTRAINTS c ON c.CONSTRAINT_NAME = k.CONSTRAINT_NAME AND c.TABLE_NAME = k.TABLE_NAME
+WHERE c.CONSTRAINT_TYPE = 'PRIMARY KEY' AND k.TABLE_NAME = @table_name
+  AND (@table_owner IS NULL OR k.TABLE_SCHEMA = @table_owner)
+  AND (@table_qualifier IS NULL OR k.TABLE_CATALOG = @table_qualifier)
+ORDER BY 1, 2, 3, 5
 )";
 
+// Tables here have no foreign keys, statistics or row-version columns: these answer with no
+// rows.
 constexpr const char* kForeignKeys = R"(CREATE PROCEDURE sp_fkeys
   @pktable_name sysname = NULL, @pktable_owner sysname = NULL, @pktable_qualifier sysname = NULL,
   @fktable_name sysname = NULL, @fktable_owner sysname = NULL, @fktable_qualifier sysname = NULL

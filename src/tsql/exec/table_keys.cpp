@@ -41,6 +41,7 @@ void NameKeys(Table& table) {
   // digits (here the table's object id and the key's place, so that names differ).
   for (size_t k = 0; k < table.keys.size(); ++k) {
     TableKey& key = table.keys[k];
+    key.object_id = NewObjectId();
     if (!key.name.empty()) continue;
     char digits[17];
     std::snprintf(digits, sizeof digits, "%08X%08X", static_cast<uint32_t>(table.object_id),

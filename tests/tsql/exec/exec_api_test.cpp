@@ -105,9 +105,9 @@ struct FakeFile : DataFile {
   }
   bool TryBeginWrite(Database&) override { return true; }
   std::vector<std::string> StoredTableNames() override { return {"Stored"}; }
-  std::optional<std::pair<std::string, std::vector<ColumnDef>>> StoredDefinition(std::string_view name) override {
+  std::optional<Definition> StoredDefinition(std::string_view name) override {
     if (!NamesEqual(name, "stored")) return std::nullopt;
-    return std::make_pair(std::string("Stored"), std::vector<ColumnDef>{ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1}});
+    return Definition{"Stored", {ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1}}, {}};
   }
   void Commit(Database&, const ChangeLog& log) override {
     std::vector<std::string> names;
