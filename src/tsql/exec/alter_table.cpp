@@ -11,6 +11,7 @@
 #include "tsql/catalog/transaction.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_keys.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
 
@@ -150,6 +151,35 @@ void DropColumns(const ast::AlterTableStmt& stmt, const Table& old, Table& alter
   }
 }
 
+// ADD PRIMARY KEY / UNIQUE: the rows there must hold no duplicate (1505); a table has one
+// primary key (1779), and a constraint's name is the table's once (2714).
+void AddKeys(const ast::AlterTableStmt& stmt, const Table& old, Table& altered) {
+  ast::CreateTableStmt definition;
+  definition.keys = stmt.keys;
+  for (TableKey& key : KeysOfDefinition(definition, altered)) {
+    for (const TableKey& other : altered.keys) {
+      if (key.primary && other.primary) ThrowError(1779, {old.name});
+      if (!key.name.empty() && NamesEqual(key.name, other.name)) ThrowError(2714, {key.name});
+    }
+    altered.keys.push_back(std::move(key));
+  }
+  NameKeys(altered);
+}
+
+// DROP CONSTRAINT: only keys are kept as constraints; another name raises 3728 (nothing for
+// IF EXISTS).
+void DropConstraints(const ast::AlterTableStmt& stmt, Table& altered) {
+  for (const ast::AlterTableStmt::Drop& drop : stmt.drops) {
+    auto it = std::find_if(altered.keys.begin(), altered.keys.end(),
+                           [&](const TableKey& k) { return NamesEqual(k.name, drop.column); });
+    if (it != altered.keys.end()) {
+      altered.keys.erase(it);
+    } else if (!drop.if_exists) {
+      ThrowError(3728, {drop.column});
+    }
+  }
+}
+
 // An sp_rename argument's name parts: "dbo.t.c", "[t].[c]" -> {"dbo", "t", "c"}.
 std::vector<std::string> NameParts(const std::string& text) {
   std::vector<std::string> parts(1);
@@ -193,10 +223,17 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
     case Action::DropColumns:
       DropColumns(stmt, *old, *altered, rows);
       break;
+    case Action::AddKeys:
+      AddKeys(stmt, *old, *altered);
+      break;
+    case Action::DropConstraints:
+      DropConstraints(stmt, *altered);
+      break;
     case Action::Constraint:
       break;
   }
   altered->mutable_rows() = std::move(rows);
+  if (stmt.action == Action::AddKeys) CheckKeys(*altered, /*adding=*/true);
   PutInPlace(old, altered, cx);
 }
 

@@ -41,7 +41,7 @@ void NameKeys(Table& table) {
   // digits (here the table's object id and the key's place, so that names differ).
   for (size_t k = 0; k < table.keys.size(); ++k) {
     TableKey& key = table.keys[k];
-    key.object_id = NewObjectId();
+    if (key.object_id == 0) key.object_id = NewObjectId();
     if (!key.name.empty()) continue;
     char digits[17];
     std::snprintf(digits, sizeof digits, "%08X%08X", static_cast<uint32_t>(table.object_id),
@@ -62,7 +62,7 @@ bool ChangesKeyColumns(const Table& table, const std::vector<int>& columns) {
 namespace {
 
 [[noreturn]] void RaiseDuplicate(const Table& table, const TableKey& key, const Value* values,
-                                 const std::vector<SqlType>& types) {
+                                 const std::vector<SqlType>& types, bool adding) {
   std::string shown = "(";
   for (size_t i = 0; i < types.size(); ++i) {
     if (i) shown += ", ";
@@ -70,13 +70,14 @@ namespace {
   }
   shown += ")";
   const std::string& object = table.temporary && !table.table_variable ? table.tempdb_name : table.name;
+  if (adding) ThrowError(1505, {"dbo." + object, key.name, shown});
   ThrowError(2627, {key.primary ? "PRIMARY KEY" : "UNIQUE KEY", key.name, "dbo." + object, shown});
 }
 
 // One key: the index of its values is extended over the rows it does not cover yet (those a
 // statement appended, or all of them after another change to the key's columns), each row
 // looked up before it is added.
-void CheckKey(const Table& table, size_t k) {
+void CheckKey(const Table& table, size_t k, bool adding) {
   const TableKey& key = table.keys[k];
   Table::KeyIndex& cache = table.key_index(k);
   const std::vector<Row>& rows = table.rows();
@@ -102,7 +103,7 @@ void CheckKey(const Table& table, size_t k) {
       // Not kept half-extended: the failing statement's change is undone, and the index is
       // made again when next needed.
       cache = Table::KeyIndex{};
-      RaiseDuplicate(table, key, probe.data(), types);
+      RaiseDuplicate(table, key, probe.data(), types, adding);
     }
     cache.index.Insert(h);
   }
@@ -111,8 +112,8 @@ void CheckKey(const Table& table, size_t k) {
 
 }  // namespace
 
-void CheckKeys(const Table& table) {
-  for (size_t k = 0; k < table.keys.size(); ++k) CheckKey(table, k);
+void CheckKeys(const Table& table, bool adding) {
+  for (size_t k = 0; k < table.keys.size(); ++k) CheckKey(table, k, adding);
 }
 
 }  // namespace orv::tsql

@@ -458,7 +458,7 @@ struct TruncateStmt : Statement {
 struct AlterTableStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::AlterTable;
   AlterTableStmt() : Statement(kKind) {}
-  enum class Action { AddColumns, AlterColumn, DropColumns, Constraint };
+  enum class Action { AddColumns, AlterColumn, DropColumns, AddKeys, DropConstraints, Constraint };
   Name table;
   Action action = Action::AddColumns;
   // AddColumns: the new columns; AlterColumn: the one column, with its new type and nullability.
@@ -468,7 +468,8 @@ struct AlterTableStmt : Statement {
     std::string column;
     bool if_exists = false;
   };
-  std::vector<Drop> drops;  // DropColumns
+  std::vector<Drop> drops;  // DropColumns; DropConstraints (the constraints' names)
+  std::vector<KeyDef> keys;  // AddKeys: PRIMARY KEY and UNIQUE constraints
   std::string constraint_clause;  // Constraint: the clause's leading words, for the message
 };
 

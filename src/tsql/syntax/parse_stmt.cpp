@@ -525,6 +525,21 @@ ast::StmtPtr Parser::ParseAlterTable() {
     return constraint(Cur().text + " CONSTRAINT");
   }
   if (AcceptKw("ADD")) {
+    // [CONSTRAINT name] PRIMARY KEY | UNIQUE (columns), one or more.
+    auto at_key = [&] {
+      const size_t k = IsKw("CONSTRAINT") ? 2 : 0;
+      return IsWord(PeekAt(k), "PRIMARY") || IsWord(PeekAt(k), "UNIQUE");
+    };
+    if (at_key()) {
+      stmt->action = Action::AddKeys;
+      ast::CreateTableStmt keys;
+      do {
+        if (!at_key()) Error();
+        ParseTableConstraint(keys);
+      } while (AcceptOp(","));
+      stmt->keys = std::move(keys.keys);
+      return stmt;
+    }
     if (IsKw("CONSTRAINT") || IsKw("PRIMARY") || IsKw("UNIQUE") || IsKw("CHECK") || IsKw("FOREIGN") ||
         IsKw("DEFAULT")) {
       return constraint("ADD CONSTRAINT");
@@ -561,6 +576,20 @@ ast::StmtPtr Parser::ParseAlterTable() {
     return stmt;
   }
   ExpectKw("DROP");
+  if (IsKw("CONSTRAINT")) {
+    // DROP CONSTRAINT [IF EXISTS] name, ...
+    stmt->action = Action::DropConstraints;
+    do {
+      AcceptKw("CONSTRAINT");
+      bool if_exists = false;
+      if (IsKw("IF") && IsWord(PeekAt(1), "EXISTS")) {
+        at_ += 2;
+        if_exists = true;
+      }
+      stmt->drops.push_back({ExpectName(), if_exists});
+    } while (AcceptOp(","));
+    return stmt;
+  }
   if (!IsKw("COLUMN")) return constraint("DROP CONSTRAINT");
   stmt->action = Action::DropColumns;
   bool if_exists = false;

@@ -552,6 +552,12 @@ const Entry kCatalogue[] = {
     {8111, 16, 1, "Cannot define PRIMARY KEY constraint on nullable column in table '%1'.", {}},
     {1911, 16, 1, "Column name '%1' does not exist in the target table or view.", {}},
     {5074, 16, 1, "The object '%1' is dependent on column '%2'.", {}},
+    {1779, 16, 0, "Table '%1' already has a primary key defined on it.", {}},
+    {1505, 16, 1,
+     "The CREATE UNIQUE INDEX statement terminated because a duplicate key was found for the object name "
+     "'%1' and the index name '%2'. The duplicate key value is %3.",
+     {}},
+    {3728, 16, 1, "'%1' is not a constraint.", {}},
     {15225,
      11,
      1,
