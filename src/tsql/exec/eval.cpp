@@ -36,9 +36,11 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
   SessionState& session = *ctx.env->session;
   const std::string last = ObjectNamePart(name.string_value(), session.database->name());
   if (last.empty()) return Value();
-  // Which kind of object the type asks for: a table, a view, a procedure; NULL for the other
-  // kinds (functions, triggers, constraints), which no database here holds.
-  enum class Want { kAny, kTable, kView, kProcedure } want = Want::kAny;
+  // Which kind of object the type asks for: a table, a view, a procedure, a PRIMARY KEY or
+  // UNIQUE constraint (looked for only when asked: every table's definition is read); NULL for
+  // the other kinds (functions, triggers, other constraints), which no database here holds.
+  enum class Want { kAny, kTable, kView, kProcedure, kKey } want = Want::kAny;
+  bool primary = false;
   if (expr.args.size() > 1) {
     Value type = Eval(*expr.args[1], ctx);
     if (!type.is_null()) {
@@ -50,10 +52,23 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
         want = Want::kView;
       } else if (t == "P") {
         want = Want::kProcedure;
+      } else if (t == "PK" || t == "UQ") {
+        want = Want::kKey;
+        primary = t == "PK";
       } else {
         return Value();
       }
     }
+  }
+  if (want == Want::kKey) {
+    for (const std::string& table : session.database->TableNames()) {
+      const auto described = session.database->DescribeTable(table);
+      if (!described) continue;
+      for (const TableKey& k : described->keys) {
+        if (k.primary == primary && NamesEqual(k.name, last)) return Value::Int(k.object_id);
+      }
+    }
+    return Value();
   }
   if (IsTempName(last)) {
     if (want != Want::kAny && want != Want::kTable) return Value();
@@ -74,6 +89,7 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
       return procedure ? Value::Int(procedure->object_id) : Value();
     }
     case Want::kAny:
+    case Want::kKey:
       break;
   }
   auto id = session.database->ObjectId(last);
