@@ -54,6 +54,15 @@ struct TableKey {
   int32_t object_id = 0;     // a constraint is an object of its own
 };
 
+// A CHECK constraint: no row may make its condition false (NULL passes).
+struct TableCheck {
+  std::string name;    // as declared, or made up at CREATE TABLE ("CK__t__...")
+  std::string column;  // the column it was written on; "" for a table constraint
+  std::string text;    // the condition as written
+  std::shared_ptr<const ast::Expr> condition;
+  int32_t object_id = 0;
+};
+
 struct Table {
   Table() = default;
   Table(const Table&) = delete;
@@ -63,6 +72,7 @@ struct Table {
   std::string name;  // as created ("#T401", "t_ICItem")
   std::vector<ColumnDef> columns;
   std::vector<TableKey> keys;
+  std::vector<TableCheck> checks;
   int32_t object_id = 0;
   bool temporary = false;
   // A table variable (DECLARE @t TABLE): a ROLLBACK leaves its rows as they are.
@@ -270,6 +280,7 @@ class DataFile {
     std::string name;
     std::vector<ColumnDef> columns;
     std::vector<TableKey> keys;
+    std::vector<TableCheck> checks;
   };
   virtual std::optional<Definition> StoredDefinition(std::string_view name) = 0;
 };
@@ -305,6 +316,7 @@ class Database {
     int32_t object_id = 0;
     std::vector<ColumnDef> columns;
     std::vector<TableKey> keys;
+    std::vector<TableCheck> checks;
   };
   std::optional<TableDescription> DescribeTable(std::string_view name);
   std::optional<int32_t> ObjectId(std::string_view name);
@@ -353,7 +365,8 @@ class Database {
   std::shared_ptr<Table> FindOrLoad(std::string_view name, bool preloading);
   // Gives the keys of a stored table the object ids they had before (as stored_ids_ does for
   // tables), or new ones. Under catalog_mutex_.
-  void KeepKeyIds(const std::string& table_key, std::vector<TableKey>& keys);
+  void KeepKeyIds(const std::string& table_key, std::vector<TableKey>& keys,
+                  std::vector<TableCheck>& checks);
 
   std::string path_;
   LockManager locks_;

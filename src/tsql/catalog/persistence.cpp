@@ -100,6 +100,29 @@ std::vector<StoredKey> ToStored(const std::vector<TableKey>& keys) {
   return out;
 }
 
+// A CHECK condition from its stored text (as the condition of an IF: "a = 1" in a select list
+// would name a column).
+std::shared_ptr<const ast::Expr> ParseCondition(const std::string& sql) {
+  ast::Batch batch = ParseBatch("IF (" + sql + ") PRINT 1");
+  auto& if_stmt = batch.statements.at(0)->As<ast::IfStmt>();
+  return std::shared_ptr<const ast::Expr>(std::move(if_stmt.condition));
+}
+
+std::vector<StoredCheck> ToStored(const std::vector<TableCheck>& checks) {
+  std::vector<StoredCheck> out;
+  for (const TableCheck& c : checks) out.push_back({c.name, c.column, c.text});
+  return out;
+}
+
+std::vector<TableCheck> FromStored(std::vector<StoredCheck> checks) {
+  std::vector<TableCheck> out;
+  for (StoredCheck& c : checks) {
+    auto condition = ParseCondition(c.condition);
+    out.push_back({std::move(c.name), std::move(c.column), std::move(c.condition), std::move(condition), 0});
+  }
+  return out;
+}
+
 ColumnDef FromStoredColumn(StoredColumn c) {
   ColumnDef def;
   def.name = std::move(c.name);
@@ -127,6 +150,7 @@ std::shared_ptr<Table> FromStored(StoredTable stored) {
     table->columns.push_back(FromStoredColumn(std::move(c)));
   }
   for (StoredKey& k : stored.keys) table->keys.push_back({std::move(k.name), k.primary, std::move(k.columns)});
+  table->checks = FromStored(std::move(stored.checks));
   if (stored.snapshot) {
     table->SetSnapshotRows(std::move(stored.snapshot), std::move(stored.row_ids));
   } else {
@@ -254,6 +278,7 @@ class SqliteFile : public DataFile {
     d.name = std::move(stored->name);
     for (StoredColumn& c : stored->columns) d.columns.push_back(FromStoredColumn(std::move(c)));
     for (StoredKey& k : stored->keys) d.keys.push_back({std::move(k.name), k.primary, std::move(k.columns)});
+    d.checks = FromStored(std::move(stored->checks));
     return d;
   }
 
@@ -469,7 +494,7 @@ class SqliteFile : public DataFile {
         if (created_alive.count(&t)) continue;  // never reached the file
         store_->DropTable(t.name);
       } else if (r.kind == ChangeLog::Kind::kCreateTable && created_alive[&t]) {
-        store_->CreateTable(t.name, ToStored(t.columns), ToStored(t.keys));
+        store_->CreateTable(t.name, ToStored(t.columns), ToStored(t.keys), ToStored(t.checks));
         WriteAllRows(*store_, t);
         store_->SetTableInfo(t.name, t.next_identity.value_or(1), version_);
         written.push_back(&t);
@@ -507,7 +532,7 @@ void SaveDatabaseAs(Database& db, const std::string& path) {
     db.ForEachTable([&](const std::shared_ptr<Table>& t) {
       if (t->temporary) return;
       t->NumberRows();
-      store->CreateTable(t->name, ToStored(t->columns), ToStored(t->keys));
+      store->CreateTable(t->name, ToStored(t->columns), ToStored(t->keys), ToStored(t->checks));
       WriteAllRows(*store, *t);
       store->SetTableInfo(t->name, t->next_identity.value_or(1), version);
     });

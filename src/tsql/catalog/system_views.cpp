@@ -68,7 +68,7 @@ Objects AllObjects(const Scope& scope) {
   if (!scope.tempdb) return DataSourceObjects(*scope.session.database);
   Objects o;
   for (const auto& [key, t] : scope.session.temp_tables) {
-    o.tables.push_back({t->tempdb_name, t->object_id, t->columns, t->keys});
+    o.tables.push_back({t->tempdb_name, t->object_id, t->columns, t->keys, t->checks});
   }
   std::sort(o.tables.begin(), o.tables.end(),
             [](const auto& a, const auto& b) { return a.object_id < b.object_id; });
@@ -89,7 +89,7 @@ std::vector<Database::TableDescription> ColumnOwners(const Scope& scope,
   std::vector<Database::TableDescription> owners = std::move(o.tables);
   if (!view_columns) return owners;
   for (const auto& v : o.views) {
-    Database::TableDescription d{v->name, v->object_id, {}, {}};
+    Database::TableDescription d{v->name, v->object_id, {}, {}, {}};
     for (const ResultColumn& c : view_columns(*v)) {
       ColumnDef column;
       column.name = c.name;
@@ -243,6 +243,11 @@ std::shared_ptr<Table> InformationSchema(const Scope& scope, const std::string& 
       b.Col("INITIALLY_DEFERRED", SqlType::VarChar(2));
     }
     for (auto& t : AllObjects(scope).tables) {
+      for (const TableCheck& c : t.checks) {
+        if (usage) break;
+        b.Add({Str(catalog), Str("dbo"), Str(c.name), Str(catalog), Str("dbo"), Str(t.name), Str("CHECK"),
+               Str("NO"), Str("NO")});
+      }
       for (const TableKey& k : t.keys) {
         if (!usage) {
           b.Add({Str(catalog), Str("dbo"), Str(k.name), Str(catalog), Str("dbo"), Str(t.name),
@@ -295,6 +300,10 @@ Row ObjectRow(const std::string& name, int32_t id, const char* type, const char*
 Row KeyObjectRow(const Database::TableDescription& t, const TableKey& k, int64_t now) {
   return ObjectRow(k.name, k.object_id, k.primary ? "PK" : "UQ",
                    k.primary ? "PRIMARY_KEY_CONSTRAINT" : "UNIQUE_CONSTRAINT", now, t.object_id);
+}
+
+Row CheckObjectRow(const Database::TableDescription& t, const TableCheck& c, int64_t now) {
+  return ObjectRow(c.name, c.object_id, "C ", "CHECK_CONSTRAINT", now, t.object_id);
 }
 
 // The index that stands for each key of a table: the primary key's is clustered (index 1, in
@@ -363,6 +372,7 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
     if (view == "OBJECTS" || view == "ALL_OBJECTS") {
       for (auto& t : o.tables) {
         for (const TableKey& k : t.keys) b.Add(KeyObjectRow(t, k, now));
+        for (const TableCheck& c : t.checks) b.Add(CheckObjectRow(t, c, now));
       }
     }
     if (view != "TABLES") {
@@ -501,21 +511,36 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
     }
     return b.Done("key_constraints");
   }
-  // CHECK and FOREIGN KEY constraints are not kept: these views have their columns and no rows.
-  if (view == "CHECK_CONSTRAINTS" || view == "FOREIGN_KEYS") {
+  if (view == "CHECK_CONSTRAINTS") {
     ObjectColumns(b);
-    if (view == "CHECK_CONSTRAINTS") {
-      b.Col("is_disabled", SqlType::Bit()).Col("is_not_trusted", SqlType::Bit());
-      b.Col("parent_column_id", SqlType::Int()).Col("definition", SqlType::NVarChar(SqlType::kMaxLength), true);
-      b.Col("is_system_named", SqlType::Bit());
-    } else {
+    b.Col("is_disabled", SqlType::Bit()).Col("is_not_trusted", SqlType::Bit());
+    b.Col("parent_column_id", SqlType::Int()).Col("definition", SqlType::NVarChar(SqlType::kMaxLength), true);
+    b.Col("is_system_named", SqlType::Bit());
+    for (auto& t : AllObjects(scope).tables) {
+      for (const TableCheck& c : t.checks) {
+        Row row = CheckObjectRow(t, c, now);
+        const int column = c.column.empty() ? -1 : FindColumnIn(t.columns, c.column);
+        const bool made = c.name.rfind("CK__", 0) == 0 && c.name.size() > 14 &&
+                          c.name.compare(c.name.size() - 10, 2, "__") == 0;
+        for (Value v : {Int(0), Int(0), Int(column + 1), Str("(" + c.text + ")"), Int(made ? 1 : 0)}) {
+          row.push_back(std::move(v));
+        }
+        b.Add(std::move(row));
+      }
+    }
+    return b.Done("check_constraints");
+  }
+  // FOREIGN KEY constraints are not kept: this view has its columns and no rows.
+  if (view == "FOREIGN_KEYS") {
+    ObjectColumns(b);
+    {
       b.Col("referenced_object_id", SqlType::Int(), true).Col("key_index_id", SqlType::Int(), true);
       b.Col("is_disabled", SqlType::Bit()).Col("is_not_trusted", SqlType::Bit());
       b.Col("delete_referential_action", SqlType::TinyInt(), true);
       b.Col("update_referential_action", SqlType::TinyInt(), true);
       b.Col("is_system_named", SqlType::Bit());
     }
-    return b.Done(FoldName(view) == "FOREIGN_KEYS" ? "foreign_keys" : "constraints");
+    return b.Done("foreign_keys");
   }
   if (view == "IDENTITY_COLUMNS") {
     // sys.columns' identity columns, with their seed, increment and the last value handed out

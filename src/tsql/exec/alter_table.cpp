@@ -11,6 +11,7 @@
 #include "tsql/catalog/transaction.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_checks.h"
 #include "tsql/exec/table_keys.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
@@ -37,6 +38,7 @@ std::shared_ptr<Table> NewDefinition(const Table& old) {
   table->name = old.name;
   table->columns = old.columns;
   table->keys = old.keys;
+  table->checks = old.checks;
   table->object_id = old.object_id;
   table->temporary = old.temporary;
   table->tempdb_name = old.tempdb_name;
@@ -99,12 +101,16 @@ void AddColumns(ast::AlterTableStmt& stmt, const Table& old, Table& altered, std
   }
 }
 
-// A column of a PRIMARY KEY or UNIQUE constraint can be neither dropped nor altered.
-void RefuseKeyColumn(const Table& table, int column) {
+// A column of a PRIMARY KEY, UNIQUE or CHECK constraint can be neither dropped nor altered.
+void RefuseConstrainedColumn(const Table& table, int column) {
+  const std::string& name = table.columns[static_cast<size_t>(column)].name;
   for (const TableKey& key : table.keys) {
     if (std::find(key.columns.begin(), key.columns.end(), column) != key.columns.end()) {
-      ThrowError(5074, {key.name, table.columns[static_cast<size_t>(column)].name});
+      ThrowError(5074, {key.name, name});
     }
+  }
+  for (const TableCheck& check : table.checks) {
+    if (CheckReadsColumn(check, name)) ThrowError(5074, {check.name, name});
   }
 }
 
@@ -116,7 +122,7 @@ void AlterColumn(ast::AlterTableStmt& stmt, const Table& old, Table& altered, st
   const ast::ColumnDef& c = stmt.columns.at(0);
   const int at = altered.FindColumn(c.name);
   if (at < 0) ThrowError(4924, {"ALTER TABLE ALTER COLUMN", c.name, old.name});
-  RefuseKeyColumn(altered, at);
+  RefuseConstrainedColumn(altered, at);
   ColumnDef& col = altered.columns[static_cast<size_t>(at)];
   const SqlType from = col.type;
   col.type = TypeFromName(c.type, false);
@@ -142,7 +148,7 @@ void DropColumns(const ast::AlterTableStmt& stmt, const Table& old, Table& alter
       ThrowError(4924, {"ALTER TABLE DROP COLUMN", drop.column, old.name});
     }
     if (altered.columns.size() == 1) ThrowError(4923, {altered.columns[0].name, old.name});
-    RefuseKeyColumn(altered, at);
+    RefuseConstrainedColumn(altered, at);
     for (TableKey& key : altered.keys) {
       for (int& c : key.columns) c -= c > at ? 1 : 0;
     }
@@ -166,14 +172,18 @@ void AddKeys(const ast::AlterTableStmt& stmt, const Table& old, Table& altered) 
   NameKeys(altered);
 }
 
-// DROP CONSTRAINT: only keys are kept as constraints; another name raises 3728 (nothing for
-// IF EXISTS).
+// DROP CONSTRAINT: keys and checks are the constraints kept; another name raises 3728 (nothing
+// for IF EXISTS).
 void DropConstraints(const ast::AlterTableStmt& stmt, Table& altered) {
   for (const ast::AlterTableStmt::Drop& drop : stmt.drops) {
     auto it = std::find_if(altered.keys.begin(), altered.keys.end(),
                            [&](const TableKey& k) { return NamesEqual(k.name, drop.column); });
+    auto check = std::find_if(altered.checks.begin(), altered.checks.end(),
+                              [&](const TableCheck& c) { return NamesEqual(c.name, drop.column); });
     if (it != altered.keys.end()) {
       altered.keys.erase(it);
+    } else if (check != altered.checks.end()) {
+      altered.checks.erase(check);
     } else if (!drop.if_exists) {
       ThrowError(3728, {drop.column});
     }

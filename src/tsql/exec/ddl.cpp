@@ -5,6 +5,7 @@
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_checks.h"
 #include "tsql/exec/table_keys.h"
 #include "tsql/syntax/parser.h"
 #include "tsql/types/sql_error.h"
@@ -176,6 +177,7 @@ void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
   table->keys = KeysOfDefinition(stmt, *table);
   RegisterTable(table, cx);
   NameKeys(*table);
+  table->checks = ChecksOfDefinition(stmt, *table, cx);
 }
 
 void ExecDropTable(ast::DropTableStmt& stmt, StatementContext& cx) {

@@ -473,7 +473,7 @@ Flow Runner::Fail(SqlError error, const ast::Statement& stmt, const StatementCon
   if (abort_batch) return Flow::kStop;
   bool dml = stmt.kind == ast::StmtKind::Insert || stmt.kind == ast::StmtKind::Update ||
              stmt.kind == ast::StmtKind::Delete || stmt.kind == ast::StmtKind::Merge;
-  if (n == 515 || n == 8152 || n == 2628 || n == 2627 || (n == 512 && dml)) {
+  if (n == 515 || n == 8152 || n == 2628 || n == 2627 || n == 547 || (n == 512 && dml)) {
     StatementResult info;
     info.kind = StatementResult::Kind::Message;
     info.error = MakeError(3621);

@@ -4,6 +4,7 @@
 // is computed and checked before any is stored: updates, then deletes, then inserts. A target
 // row that two source rows would change is Msg 8672.
 #include <algorithm>
+#include <numeric>
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/dml_output.h"
@@ -12,6 +13,7 @@
 #include "tsql/exec/row_filler.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/table_changes.h"
+#include "tsql/exec/table_checks.h"
 #include "tsql/exec/table_keys.h"
 #include "tsql/types/sql_error.h"
 
@@ -266,6 +268,11 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
     filler.NoteIdentity();
   }
   if (check_keys) CheckKeys(table);
+  if (!table.checks.empty()) {
+    std::vector<size_t> positions(table.row_count());
+    std::iota(positions.begin(), positions.end(), 0);
+    CheckConditions(table, positions, "MERGE", cx);
+  }
   output.Finish(count);
 }
 

@@ -2,24 +2,35 @@
 #include "tsql/exec/table_changes.h"
 
 #include <atomic>
+#include <numeric>
 
 #include "tsql/exec/statements.h"
+#include "tsql/exec/table_checks.h"
 #include "tsql/exec/table_keys.h"
 #include "tsql/exec/two_halves.h"
 
 namespace orv::tsql {
 
 void AppendRows(const std::shared_ptr<Table>& table, std::vector<Row> rows, StatementContext& cx,
-                bool check_keys) {
+                bool check_constraints) {
   if (rows.empty()) return;
+  const size_t added = rows.size();
   cx.log().Insert(table, std::move(rows));
-  if (check_keys) CheckKeys(*table);
+  if (!check_constraints) return;
+  CheckKeys(*table);
+  if (!table->checks.empty()) {
+    std::vector<size_t> positions(added);
+    std::iota(positions.begin(), positions.end(), table->row_count() - added);
+    CheckConditions(*table, positions, "INSERT", cx);
+  }
 }
 
 void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool two_threads,
-                StatementContext& cx, bool check_keys) {
+                StatementContext& cx, bool check_constraints) {
   const size_t n = updates.positions.size();
   if (n == 0) return;
+  std::vector<size_t> positions;
+  if (check_constraints && !table->checks.empty()) positions = updates.positions;
   const bool key_columns_changed = ChangesKeyColumns(*table, updates.columns);
   std::vector<Row>& rows = table->mutable_rows(updates.columns);
   const size_t ncols = updates.columns.size();
@@ -45,7 +56,8 @@ void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool t
   cx.log().Updated(table, std::move(updates.positions), std::move(updates.columns),
                    std::move(updates.values));
   updates = RowUpdates{};
-  if (check_keys && key_columns_changed) CheckKeys(*table);
+  if (check_constraints && key_columns_changed) CheckKeys(*table);
+  CheckConditions(*table, positions, "UPDATE", cx);
 }
 
 void DeleteRows(const std::shared_ptr<Table>& table, const std::vector<char>& doomed, size_t count,

@@ -14,13 +14,13 @@ namespace orv::tsql {
 
 struct StatementContext;
 
-// The PRIMARY KEY and UNIQUE constraints of the table are checked after each change (2627),
-// unless `check_keys` is false: a statement that makes several changes (MERGE) then checks
-// once after the last with CheckKeys (table_keys.h).
+// The PRIMARY KEY, UNIQUE (2627) and CHECK (547) constraints of the table are checked after
+// each change, unless `check_constraints` is false: a statement that makes several changes
+// (MERGE) then checks once after the last (CheckKeys, CheckConditions).
 
 // Appends rows, already converted to the column types and checked, in their order.
 void AppendRows(const std::shared_ptr<Table>& table, std::vector<Row> rows, StatementContext& cx,
-                bool check_keys = true);
+                bool check_constraints = true);
 
 // New values for rows of one table: row `positions[j]` takes values[j * columns.size() + k]
 // into column columns[k]. Positions are those of the rows as mutable_rows() gave them.
@@ -32,7 +32,7 @@ struct RowUpdates {
 // Stores the values (the values they replace are left in `updates` for the change log); a large
 // change is written on two threads when `two_threads` allows it.
 void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool two_threads, StatementContext& cx,
-                bool check_keys = true);
+                bool check_constraints = true);
 
 // Deletes the rows whose position is flagged in `doomed` (one flag per row), keeping the order
 // of the others. `count` is the number of flags set.

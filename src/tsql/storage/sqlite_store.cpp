@@ -315,6 +315,10 @@ void SqliteStore::Exec(const std::string& sql) {
 constexpr const char* kCreateKeys =
     "CREATE TABLE IF NOT EXISTS orv_keys(table_name TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL,"
     " is_primary INTEGER NOT NULL, columns TEXT NOT NULL)";
+// CHECK constraints of the tables, each condition as T-SQL text.
+constexpr const char* kCreateChecks =
+    "CREATE TABLE IF NOT EXISTS orv_checks(table_name TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL,"
+    " column_name TEXT NOT NULL, condition TEXT NOT NULL)";
 
 void SqliteStore::CreateCatalog() {
   // A new file keeps a write-ahead log: readers never wait for a writer, and a commit is one
@@ -331,6 +335,7 @@ void SqliteStore::CreateCatalog() {
       "CREATE TABLE IF NOT EXISTS orv_meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL);"
       "COMMIT;");
   Exec(kCreateKeys);
+  Exec(kCreateChecks);
 }
 
 void SqliteStore::CheckCatalog() {
@@ -347,6 +352,7 @@ void SqliteStore::ReadCatalog() {
       has_versions_ = has_versions_ || column == "version";
     }
     has_keys_ = !SqliteColumns(db_, "orv_keys", path_).empty();
+    has_checks_ = !SqliteColumns(db_, "orv_checks", path_).empty();
     Statement types(db_, "SELECT table_name, name, type FROM orv_columns ORDER BY table_name, ordinal", path_);
     while (types.Row()) {
       const std::string type = types.TextAt(2);
@@ -371,6 +377,10 @@ void SqliteStore::UpgradeCatalog() {
   if (!has_keys_) {
     Exec(kCreateKeys);
     has_keys_ = true;
+  }
+  if (!has_checks_) {
+    Exec(kCreateChecks);
+    has_checks_ = true;
   }
 }
 
@@ -495,6 +505,12 @@ bool SqliteStore::ReadDefinition(sqlite3* db, const std::string& name, StoredTab
       if (!valid) FileError(path_, "table '" + t.name + "', key '" + key.name + "' names columns it does not have");
       t.keys.push_back(std::move(key));
     }
+  }
+  if (has_checks_) {
+    Statement checks(db, "SELECT name, column_name, condition FROM orv_checks WHERE table_name = ? ORDER BY rowid",
+                     path_);
+    checks.Text(1, t.name);
+    while (checks.Row()) t.checks.push_back({checks.TextAt(0), checks.TextAt(1), checks.TextAt(2)});
   }
   return true;
 }
@@ -686,7 +702,7 @@ int64_t SqliteStore::WriteVersion() {
 }
 
 void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredColumn>& columns,
-                              const std::vector<StoredKey>& keys) {
+                              const std::vector<StoredKey>& keys, const std::vector<StoredCheck>& checks) {
   std::string create = "CREATE TABLE " + QuoteIdent(name) + "(";
   for (size_t i = 0; i < columns.size(); ++i) {
     if (i) create += ",";
@@ -713,6 +729,17 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
   Statement meta(db_, "INSERT INTO orv_tables(name, identity_next, version) VALUES (?, 1, 0)", path_);
   meta.Text(1, name);
   meta.Run();
+  if (!checks.empty()) {
+    Statement check_row(db_, "INSERT INTO orv_checks(table_name, name, column_name, condition) VALUES (?,?,?,?)",
+                        path_);
+    for (const StoredCheck& c : checks) {
+      check_row.Text(1, name);
+      check_row.Text(2, c.name);
+      check_row.Text(3, c.column);
+      check_row.Text(4, c.condition);
+      check_row.Run();
+    }
+  }
   if (keys.empty()) return;
   Statement key_row(db_, "INSERT INTO orv_keys(table_name, name, is_primary, columns) VALUES (?,?,?,?)", path_);
   for (const StoredKey& key : keys) {
@@ -729,7 +756,7 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
 void SqliteStore::DropTable(const std::string& name) {
   Exec("DROP TABLE IF EXISTS " + QuoteIdent(name));
   for (const char* sql : {"DELETE FROM orv_tables WHERE name = ?", "DELETE FROM orv_columns WHERE table_name = ?",
-                          "DELETE FROM orv_keys WHERE table_name = ?"}) {
+                          "DELETE FROM orv_keys WHERE table_name = ?", "DELETE FROM orv_checks WHERE table_name = ?"}) {
     Statement del(db_, sql, path_);
     del.Text(1, name);
     del.Run();

@@ -54,12 +54,21 @@ struct StoredKey {
   std::vector<int> columns;
 };
 
+// A CHECK constraint: its name, the column it was written on ("" for none) and its condition's
+// T-SQL text.
+struct StoredCheck {
+  std::string name;
+  std::string column;
+  std::string condition;
+};
+
 class SnapshotColumns;
 
 struct StoredTable {
   std::string name;
   std::vector<StoredColumn> columns;
   std::vector<StoredKey> keys;
+  std::vector<StoredCheck> checks;
   std::vector<std::vector<Value>> rows;
   // Set in place of `rows` when they were asked for on demand and come from a column snapshot
   // (column_snapshot.h): each row is made from it when read.
@@ -131,7 +140,7 @@ class SqliteStore {
   // on first use in a write transaction.
   int64_t WriteVersion();
   void CreateTable(const std::string& name, const std::vector<StoredColumn>& columns,
-                   const std::vector<StoredKey>& keys = {});
+                   const std::vector<StoredKey>& keys = {}, const std::vector<StoredCheck>& checks = {});
   void DropTable(const std::string& name);
   void SetTableInfo(const std::string& name, int64_t identity_next, int64_t version);
   void DeleteAllRows(const std::string& name);
@@ -186,6 +195,7 @@ class SqliteStore {
   bool in_write_ = false;
   bool has_versions_ = false;  // orv_tables has the version column (older files lack it)
   bool has_keys_ = false;      // orv_keys is there (older files lack it)
+  bool has_checks_ = false;    // orv_checks is there (older files lack it)
   int64_t write_version_ = 0;
 };
 

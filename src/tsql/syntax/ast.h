@@ -392,6 +392,14 @@ struct ColumnDef {
   SourcePos pos;
 };
 
+// CHECK (condition) of a CREATE TABLE, written on a column or after the columns.
+struct CheckDef {
+  std::string name;    // "" when no CONSTRAINT name is given
+  std::string column;  // the column it is written on; "" after the columns
+  std::shared_ptr<const Expr> condition;
+  std::string text;    // the condition as written
+};
+
 // PRIMARY KEY (cols) or UNIQUE (cols) of a CREATE TABLE, written after the columns.
 struct KeyDef {
   std::string name;  // "" when no CONSTRAINT name is given
@@ -405,6 +413,7 @@ struct CreateTableStmt : Statement {
   Name name;
   std::vector<ColumnDef> columns;
   std::vector<KeyDef> keys;  // table-level PRIMARY KEY and UNIQUE constraints, as written
+  std::vector<CheckDef> checks;  // CHECK constraints, on columns and after them, as written
 };
 
 struct DropTableStmt : Statement {

@@ -396,7 +396,7 @@ void Parser::ParseTableBody(ast::CreateTableStmt& table) {
   auto* stmt = &table;
   ExpectOp("(");
   for (;;) {
-    if (IsKw("CONSTRAINT") || IsKw("PRIMARY") || IsKw("UNIQUE")) {
+    if (IsKw("CONSTRAINT") || IsKw("PRIMARY") || IsKw("UNIQUE") || IsKw("CHECK")) {
       ParseTableConstraint(*stmt);
     } else {
       ParseColumnDef(*stmt);
@@ -453,6 +453,9 @@ void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
       if (!AcceptKw("CLUSTERED")) AcceptKw("NONCLUSTERED");
       column.unique = true;
       column.key_name = std::move(constraint_name);
+    } else if (AcceptKw("CHECK")) {
+      ParseCheck(table, std::move(constraint_name), column.name);
+      constraint_name.clear();
     } else if (AcceptKw("CONSTRAINT")) {
       constraint_name = ExpectName();  // the constraint itself follows
     } else if (AcceptKw("COLLATE")) {
@@ -464,9 +467,25 @@ void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
   table.columns.push_back(std::move(column));
 }
 
+void Parser::ParseCheck(ast::CreateTableStmt& table, std::string name, const std::string& column) {
+  ast::CheckDef check;
+  check.name = std::move(name);
+  check.column = column;
+  ExpectOp("(");
+  const uint32_t start = Cur().pos.offset;
+  check.condition = ParseExpr();
+  check.text = std::string(text_.substr(start, PrevEnd() - start));
+  ExpectOp(")");
+  table.checks.push_back(std::move(check));
+}
+
 void Parser::ParseTableConstraint(ast::CreateTableStmt& table) {
   ast::KeyDef key;
   if (AcceptKw("CONSTRAINT")) key.name = ExpectName();
+  if (AcceptKw("CHECK")) {
+    ParseCheck(table, std::move(key.name), "");
+    return;
+  }
   if (IsKw("PRIMARY")) {
     ++at_;
     ExpectKw("KEY");
@@ -556,6 +575,10 @@ ast::StmtPtr Parser::ParseAlterTable() {
       stmt->with_values.push_back(with_values);
     } while (AcceptOp(","));
     stmt->columns = std::move(columns.columns);
+    if (!columns.checks.empty()) {
+      stmt->action = Action::Constraint;  // refused when the statement runs
+      stmt->constraint_clause = "ADD CHECK";
+    }
     return stmt;
   }
   if (AcceptKw("ALTER")) {

@@ -558,6 +558,10 @@ const Entry kCatalogue[] = {
      "'%1' and the index name '%2'. The duplicate key value is %3.",
      {}},
     {3728, 16, 1, "'%1' is not a constraint.", {}},
+    {547, 16, 0,
+     "The %1 statement conflicted with the CHECK constraint \"%2\". The conflict occurred in database \"%3\", "
+     "table \"%4\"%5.",
+     {}},
     {15225,
      11,
      1,

@@ -105,11 +105,11 @@ TEST_F(PersistenceTest, AlteredTablesAreStoredAsAltered) {
   EXPECT_EQ(Read("select isnull(object_id('t'), 0)"), std::vector<std::string>{"0"});
 }
 
-// PRIMARY KEY and UNIQUE constraints are stored with the table and hold after the file is opened
-// anew, through an ALTER TABLE and a rename (the key follows its columns), and not for a table
-// made again under the same name without them.
-TEST_F(PersistenceTest, KeysHoldAfterReopening) {
-  Write({"create table k (a int, id int constraint pk_k primary key, code varchar(5) unique)\n"
+// PRIMARY KEY, UNIQUE and CHECK constraints are stored with the table and hold after the file
+// is opened anew, through an ALTER TABLE and a rename (a key follows its columns), and not for
+// a table made again under the same name without them.
+TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
+  Write({"create table k (a int, id int constraint pk_k primary key, code varchar(5) unique, check (id < 100))\n"
          "insert into k values (0, 1, 'x')",
          "alter table k drop column a\nexec sp_rename 'k', 'kk'",
          "create table gone (id int primary key)\ndrop table gone\ncreate table gone (id int)"});
@@ -127,6 +127,8 @@ TEST_F(PersistenceTest, KeysHoldAfterReopening) {
             "Violation of PRIMARY KEY constraint 'pk_k'. Cannot insert duplicate key in object 'dbo.kk'. "
             "The duplicate key value is (1).");
   EXPECT_NE(error_of("insert into kk values (2, 'X')").find("UNIQUE KEY"), std::string::npos);
+  EXPECT_NE(error_of("insert into kk values (200, 'z')").find("CHECK constraint"), std::string::npos);
+  EXPECT_EQ(Read("select definition from sys.check_constraints"), std::vector<std::string>{"(id < 100)"});
   EXPECT_EQ(error_of("insert into gone values (1), (1)"), "");
   EXPECT_EQ(Read("select count(*) from kk"), std::vector<std::string>{"1"});
 }

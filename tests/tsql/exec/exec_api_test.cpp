@@ -107,7 +107,7 @@ struct FakeFile : DataFile {
   std::vector<std::string> StoredTableNames() override { return {"Stored"}; }
   std::optional<Definition> StoredDefinition(std::string_view name) override {
     if (!NamesEqual(name, "stored")) return std::nullopt;
-    return Definition{"Stored", {ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1}}, {}};
+    return Definition{"Stored", {ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1}}, {}, {}};
   }
   void Commit(Database&, const ChangeLog& log) override {
     std::vector<std::string> names;

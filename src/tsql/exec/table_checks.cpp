@@ -1,0 +1,80 @@
+// Declaring CHECK constraints, and testing rows against them after a change.
+#include "tsql/exec/table_checks.h"
+
+#include <cstdio>
+
+#include "tsql/bind/binder.h"
+#include "tsql/exec/exec.h"
+#include "tsql/exec/statements.h"
+#include "tsql/types/sql_error.h"
+
+namespace orv::tsql {
+namespace {
+
+// The condition bound against the table's columns, as its only source.
+BExprPtr BindCondition(const Table& table, const TableCheck& check, BoundSpec& spec, StatementContext& cx) {
+  Binder binder(cx.session, EvalConstant);
+  binder.AddNamedSource(ast::Name{table.name}, "", spec, false);
+  Scope scope;
+  scope.spec = &spec;
+  return binder.BindExpr(*check.condition, scope);
+}
+
+bool ReadsColumn(const ast::Expr& e, std::string_view column) {
+  if (e.kind == ast::ExprKind::ColumnRef && !e.name.empty() && NamesEqual(e.name.back(), column)) return true;
+  for (const auto& a : e.args) {
+    if (a && ReadsColumn(*a, column)) return true;
+  }
+  return (e.case_operand && ReadsColumn(*e.case_operand, column)) ||
+         (e.case_else && ReadsColumn(*e.case_else, column));
+}
+
+}  // namespace
+
+std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, const Table& table,
+                                           StatementContext& cx) {
+  std::vector<TableCheck> checks;
+  for (const ast::CheckDef& def : stmt.checks) {
+    TableCheck check{def.name, def.column, def.text, def.condition, NewObjectId()};
+    if (check.name.empty()) {
+      // As SQL Server names them: "CK__", 8 characters of the table's name, of the column's
+      // when written on one, and 8 hex digits (here the constraint's object id).
+      char digits[9];
+      std::snprintf(digits, sizeof digits, "%08X", static_cast<uint32_t>(check.object_id));
+      check.name = "CK__" + table.name.substr(0, 8) + "__" +
+                   (def.column.empty() ? std::string() : def.column.substr(0, 8) + "__") + digits;
+    }
+    BoundSpec spec;
+    BindCondition(table, check, spec, cx);
+    checks.push_back(std::move(check));
+  }
+  return checks;
+}
+
+void CheckConditions(const Table& table, const std::vector<size_t>& positions, const char* statement,
+                     StatementContext& cx) {
+  if (table.checks.empty() || positions.empty()) return;
+  const std::vector<Row>& rows = table.rows();
+  for (const TableCheck& check : table.checks) {
+    BoundSpec spec;
+    const BExprPtr condition = BindCondition(table, check, spec, cx);
+    EvalCtx ctx;
+    ctx.env = &cx.env;
+    const Row* source[1] = {nullptr};
+    ctx.srcs = source;
+    for (size_t position : positions) {
+      source[0] = &rows[position];
+      if (EvalPred(*condition, ctx) != Tri::False) continue;
+      const std::string object = table.temporary && !table.table_variable ? table.tempdb_name : table.name;
+      const std::string database = table.temporary ? "tempdb" : cx.session.database->name();
+      ThrowError(547, {statement, check.name, database, "dbo." + object,
+                       check.column.empty() ? "" : ", column '" + check.column + "'"});
+    }
+  }
+}
+
+bool CheckReadsColumn(const TableCheck& check, std::string_view column) {
+  return check.condition && ReadsColumn(*check.condition, column);
+}
+
+}  // namespace orv::tsql

@@ -1,0 +1,31 @@
+// CHECK constraints: the conditions a CREATE TABLE declares, and the test that the rows a
+// statement added or changed make none of them false.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tsql/catalog/catalog.h"
+#include "tsql/syntax/ast.h"
+
+namespace orv::tsql {
+
+struct StatementContext;
+
+// The CHECK constraints of a table being created (registered already: each condition is bound
+// against it, so that a column it names must be there), with names for those declared without.
+std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, const Table& table,
+                                           StatementContext& cx);
+
+// Raises 547 when the row at one of `positions` makes a check's condition false, naming the
+// statement ("INSERT", "UPDATE", "MERGE"), the constraint, the database, the table and the
+// column it was written on.
+void CheckConditions(const Table& table, const std::vector<size_t>& positions, const char* statement,
+                     StatementContext& cx);
+
+// Whether a check's condition reads the column.
+bool CheckReadsColumn(const TableCheck& check, std::string_view column);
+
+}  // namespace orv::tsql
