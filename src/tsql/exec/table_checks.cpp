@@ -20,6 +20,14 @@ BExprPtr BindCondition(const Table& table, const TableCheck& check, BoundSpec& s
   return binder.BindExpr(*check.condition, scope);
 }
 
+bool HasSubquery(const ast::Expr& e) {
+  if (e.subquery) return true;
+  for (const auto& a : e.args) {
+    if (a && HasSubquery(*a)) return true;
+  }
+  return (e.case_operand && HasSubquery(*e.case_operand)) || (e.case_else && HasSubquery(*e.case_else));
+}
+
 bool ReadsColumn(const ast::Expr& e, std::string_view column) {
   if (e.kind == ast::ExprKind::ColumnRef && !e.name.empty() && NamesEqual(e.name.back(), column)) return true;
   for (const auto& a : e.args) {
@@ -35,6 +43,8 @@ std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, con
                                            StatementContext& cx) {
   std::vector<TableCheck> checks;
   for (const ast::CheckDef& def : stmt.checks) {
+    // A condition tests one row alone.
+    if (HasSubquery(*def.condition)) ThrowError(1046);
     TableCheck check{def.name, def.column, def.text, def.condition, NewObjectId()};
     if (check.name.empty()) {
       // As SQL Server names them: "CK__", 8 characters of the table's name, of the column's

@@ -558,6 +558,7 @@ const Entry kCatalogue[] = {
      "'%1' and the index name '%2'. The duplicate key value is %3.",
      {}},
     {3728, 16, 1, "'%1' is not a constraint.", {}},
+    {1046, 15, 1, "Subqueries are not allowed in this context. Only scalar expressions are allowed.", {}},
     {547, 16, 0,
      "The %1 statement conflicted with the CHECK constraint \"%2\". The conflict occurred in database \"%3\", "
      "table \"%4\"%5.",
