@@ -278,6 +278,10 @@ void ExecRename(const std::optional<std::string>& objname, const std::optional<s
     if (at < 0) ThrowError(15248, {*objtype});
     const int taken = old->FindColumn(new_name);
     if (taken >= 0 && taken != at) ThrowError(15335, {new_name, *objtype});
+    // A CHECK condition names its columns in its text, which is kept as written.
+    for (const TableCheck& check : old->checks) {
+      if (CheckReadsColumn(check, parts.back())) ThrowError(5074, {check.name, parts.back()});
+    }
     renamed->columns[static_cast<size_t>(at)].name = new_name;
   } else {
     if (!NamesEqual(new_name, old->name) && session.database->ObjectId(new_name)) {
