@@ -5,6 +5,7 @@
 // puts the old table back, and a commit rewrites the table in the data-source file under a new
 // version, which other processes holding the file follow as they follow any changed table.
 #include <algorithm>
+#include <numeric>
 #include <optional>
 #include <string>
 
@@ -172,6 +173,44 @@ void AddKeys(const ast::AlterTableStmt& stmt, const Table& old, Table& altered) 
   NameKeys(altered);
 }
 
+// ADD CHECK: each condition is bound against the table (and, unless WITH NOCHECK, tested on
+// every row there once they are in place: 547).
+void AddChecks(const ast::AlterTableStmt& stmt, Table& altered, StatementContext& cx) {
+  ast::CreateTableStmt definition;
+  definition.checks = stmt.checks;
+  for (TableCheck& check : ChecksOfDefinition(definition, altered, cx)) {
+    for (const TableCheck& other : altered.checks) {
+      if (NamesEqual(check.name, other.name)) ThrowError(2714, {check.name});
+    }
+    for (const TableKey& other : altered.keys) {
+      if (NamesEqual(check.name, other.name)) ThrowError(2714, {check.name});
+    }
+    altered.checks.push_back(std::move(check));
+  }
+}
+
+// ADD DEFAULT ... FOR column: the column's default, when it has none (1781).
+void AddDefault(const ast::AlterTableStmt& stmt, Table& altered) {
+  const int at = altered.FindColumn(stmt.default_column);
+  if (at < 0) ThrowError(1752, {stmt.default_column, altered.name});
+  ColumnDef& col = altered.columns[static_cast<size_t>(at)];
+  if (col.default_expr) ThrowError(1781);
+  if (ast::DeeperThan(*stmt.default_value, ast::kMaxNesting)) ThrowError(191);
+  col.default_expr = stmt.default_value;
+  col.default_sql = stmt.default_text;
+}
+
+// CHECK CONSTRAINT: the constraints named must be there (4917); they are always enabled.
+void EnableConstraints(const ast::AlterTableStmt& stmt, const Table& table) {
+  for (const ast::AlterTableStmt::Drop& name : stmt.drops) {
+    const bool found =
+        std::any_of(table.keys.begin(), table.keys.end(), [&](const TableKey& k) { return NamesEqual(k.name, name.column); }) ||
+        std::any_of(table.checks.begin(), table.checks.end(),
+                    [&](const TableCheck& c) { return NamesEqual(c.name, name.column); });
+    if (!found) ThrowError(4917, {name.column});
+  }
+}
+
 // DROP CONSTRAINT: keys and checks are the constraints kept; another name raises 3728 (nothing
 // for IF EXISTS).
 void DropConstraints(const ast::AlterTableStmt& stmt, Table& altered) {
@@ -221,6 +260,7 @@ std::vector<std::string> NameParts(const std::string& text) {
 void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
   std::shared_ptr<Table> old = FindAlteredTable(stmt.table, cx);
   if (stmt.action == Action::Constraint) ThrowError(40517, {stmt.constraint_clause});
+  if (stmt.action == Action::EnableConstraints) return EnableConstraints(stmt, *old);
   std::shared_ptr<Table> altered = NewDefinition(*old);
   std::vector<Row> rows = old->rows();
   switch (stmt.action) {
@@ -236,14 +276,26 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
     case Action::AddKeys:
       AddKeys(stmt, *old, *altered);
       break;
+    case Action::AddChecks:
+      AddChecks(stmt, *altered, cx);
+      break;
+    case Action::AddDefault:
+      AddDefault(stmt, *altered);
+      break;
     case Action::DropConstraints:
       DropConstraints(stmt, *altered);
       break;
+    case Action::EnableConstraints:
     case Action::Constraint:
       break;
   }
   altered->mutable_rows() = std::move(rows);
   if (stmt.action == Action::AddKeys) CheckKeys(*altered, /*adding=*/true);
+  if (stmt.action == Action::AddChecks && !stmt.nocheck) {
+    std::vector<size_t> positions(altered->row_count());
+    std::iota(positions.begin(), positions.end(), 0);
+    CheckConditions(*altered, positions, "ALTER TABLE", cx);
+  }
   PutInPlace(old, altered, cx);
 }
 

@@ -467,7 +467,10 @@ struct TruncateStmt : Statement {
 struct AlterTableStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::AlterTable;
   AlterTableStmt() : Statement(kKind) {}
-  enum class Action { AddColumns, AlterColumn, DropColumns, AddKeys, DropConstraints, Constraint };
+  enum class Action {
+    AddColumns, AlterColumn, DropColumns, AddKeys, AddChecks, AddDefault, DropConstraints,
+    EnableConstraints, Constraint
+  };
   Name table;
   Action action = Action::AddColumns;
   // AddColumns: the new columns; AlterColumn: the one column, with its new type and nullability.
@@ -479,6 +482,11 @@ struct AlterTableStmt : Statement {
   };
   std::vector<Drop> drops;  // DropColumns; DropConstraints (the constraints' names)
   std::vector<KeyDef> keys;  // AddKeys: PRIMARY KEY and UNIQUE constraints
+  std::vector<CheckDef> checks;  // AddChecks
+  bool nocheck = false;          // AddChecks: WITH NOCHECK, the rows there are not tested
+  // AddDefault: DEFAULT expr FOR column, and the expression as written.
+  std::shared_ptr<const Expr> default_value;
+  std::string default_text, default_column;
   std::string constraint_clause;  // Constraint: the clause's leading words, for the message
 };
 

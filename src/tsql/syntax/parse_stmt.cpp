@@ -389,7 +389,40 @@ ast::StmtPtr Parser::ParseCreateTable() {
   auto stmt = NewStmt<ast::CreateTableStmt>(Cur().pos);
   stmt->name = ParseMultiPartName(3);
   ParseTableBody(*stmt);
+  SkipStorageOptions();
   return stmt;
+}
+
+// Where and how SQL Server stores a table or an index, as scripts written by its tools give
+// them: WITH (option = value, ...), WITH FILLFACTOR = n, ON filegroup [(column)],
+// TEXTIMAGE_ON / FILESTREAM_ON filegroup. They change nothing here and are passed over.
+void Parser::SkipStorageOptions() {
+  auto name_like = [](const Token& t) { return t.kind == TokenKind::Identifier || t.kind == TokenKind::Quoted; };
+  for (;;) {
+    if (IsKw("WITH") && IsOpTok(PeekAt(1), "(")) {
+      ++at_;
+      SkipParenthesized();
+    } else if (IsKw("WITH") && IsWord(PeekAt(1), "FILLFACTOR")) {
+      at_ += 2;
+      ExpectOp("=");
+      if (Cur().kind != TokenKind::Integer) Error();
+      ++at_;
+    } else if ((IsKw("ON") || IsKw("TEXTIMAGE_ON") || IsKw("FILESTREAM_ON")) && name_like(PeekAt(1))) {
+      at_ += 2;
+      if (IsOp("(")) SkipParenthesized();
+    } else {
+      return;
+    }
+  }
+}
+
+void Parser::SkipParenthesized() {
+  ExpectOp("(");
+  for (int depth = 1; depth > 0; ++at_) {
+    if (AtEnd()) Error();
+    if (IsOp("(")) ++depth;
+    if (IsOp(")")) --depth;
+  }
 }
 
 void Parser::ParseTableBody(ast::CreateTableStmt& table) {
@@ -500,6 +533,7 @@ void Parser::ParseTableConstraint(ast::CreateTableStmt& table) {
     if (!AcceptKw("ASC")) AcceptKw("DESC");
   } while (AcceptOp(","));
   ExpectOp(")");
+  SkipStorageOptions();
   table.keys.push_back(std::move(key));
 }
 
@@ -537,13 +571,53 @@ ast::StmtPtr Parser::ParseAlterTable() {
     }
     return std::move(stmt);
   };
+  // WITH CHECK | NOCHECK: whether the rows there are tested against the constraints added.
   if (IsKw("WITH") && (IsWord(PeekAt(1), "CHECK") || IsWord(PeekAt(1), "NOCHECK"))) {
-    return constraint("ADD CONSTRAINT");
+    stmt->nocheck = IsWord(PeekAt(1), "NOCHECK");
+    at_ += 2;
+    if (!IsKw("ADD") && !(IsKw("CHECK") && IsWord(PeekAt(1), "CONSTRAINT"))) {
+      at_ -= 2;
+      return constraint("ADD CONSTRAINT");
+    }
   }
-  if ((IsKw("CHECK") || IsKw("NOCHECK")) && IsWord(PeekAt(1), "CONSTRAINT")) {
-    return constraint(Cur().text + " CONSTRAINT");
+  if (IsKw("CHECK") && IsWord(PeekAt(1), "CONSTRAINT")) {
+    // CHECK CONSTRAINT name, ... | ALL: enables constraints, which are never disabled here.
+    at_ += 2;
+    stmt->action = Action::EnableConstraints;
+    if (!AcceptKw("ALL")) {
+      do {
+        stmt->drops.push_back({ExpectName(), false});
+      } while (AcceptOp(","));
+    }
+    return stmt;
   }
+  if (IsKw("NOCHECK") && IsWord(PeekAt(1), "CONSTRAINT")) return constraint("NOCHECK CONSTRAINT");
   if (AcceptKw("ADD")) {
+    const auto at_word = [&](std::string_view word) {
+      return IsWord(PeekAt(IsKw("CONSTRAINT") ? 2 : 0), word);
+    };
+    if (at_word("CHECK")) {
+      stmt->action = Action::AddChecks;
+      ast::CreateTableStmt checks;
+      do {
+        if (!at_word("CHECK")) Error();
+        ParseTableConstraint(checks);
+      } while (AcceptOp(","));
+      stmt->checks = std::move(checks.checks);
+      return stmt;
+    }
+    if (at_word("DEFAULT")) {
+      // [CONSTRAINT name] DEFAULT expr FOR column (the name is not kept).
+      if (AcceptKw("CONSTRAINT")) ExpectName();
+      ExpectKw("DEFAULT");
+      stmt->action = Action::AddDefault;
+      const uint32_t start = Cur().pos.offset;
+      stmt->default_value = ParseExpr();
+      stmt->default_text = std::string(text_.substr(start, PrevEnd() - start));
+      ExpectKw("FOR");
+      stmt->default_column = ExpectName();
+      return stmt;
+    }
     // [CONSTRAINT name] PRIMARY KEY | UNIQUE (columns), one or more.
     auto at_key = [&] {
       const size_t k = IsKw("CONSTRAINT") ? 2 : 0;

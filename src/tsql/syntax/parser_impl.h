@@ -180,6 +180,8 @@ class Parser {
   std::vector<ast::StmtPtr> ParseStatementsUntilEnd();
   void ParseColumnDef(ast::CreateTableStmt& table);
   void ParseTableConstraint(ast::CreateTableStmt& table);
+  void SkipStorageOptions();
+  void SkipParenthesized();  // from "(" to its ")"
   // CHECK's parenthesized condition (after the CHECK keyword), added to table.checks.
   void ParseCheck(ast::CreateTableStmt& table, std::string name, const std::string& column);
   std::vector<ast::Name> ParseDropNames(bool* if_exists);

@@ -558,6 +558,9 @@ const Entry kCatalogue[] = {
      "'%1' and the index name '%2'. The duplicate key value is %3.",
      {}},
     {3728, 16, 1, "'%1' is not a constraint.", {}},
+    {1781, 16, 1, "Column already has a DEFAULT bound to it.", {}},
+    {1752, 16, 0, "Column '%1' in table '%2' is invalid for creating a default constraint.", {}},
+    {4917, 16, 0, "Constraint '%1' does not exist.", {}},
     {1046, 15, 1, "Subqueries are not allowed in this context. Only scalar expressions are allowed.", {}},
     {547, 16, 0,
      "The %1 statement conflicted with the CHECK constraint \"%2\". The conflict occurred in database \"%3\", "
