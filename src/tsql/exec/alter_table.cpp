@@ -178,7 +178,9 @@ void AddKeys(const ast::AlterTableStmt& stmt, const Table& old, Table& altered) 
 void AddChecks(const ast::AlterTableStmt& stmt, Table& altered, StatementContext& cx) {
   ast::CreateTableStmt definition;
   definition.checks = stmt.checks;
-  for (TableCheck& check : ChecksOfDefinition(definition, altered, cx)) {
+  std::vector<TableCheck> checks = ChecksOfDefinition(definition, altered);
+  BindChecks(altered, checks, cx);
+  for (TableCheck& check : checks) {
     for (const TableCheck& other : altered.checks) {
       if (NamesEqual(check.name, other.name)) ThrowError(2714, {check.name});
     }

@@ -174,10 +174,12 @@ void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
     }
     table->columns.push_back(ColumnOfDefinition(c, in_pk, cx));
   }
+  // The definition is whole before the table is in the catalog, where other sessions see it.
   table->keys = KeysOfDefinition(stmt, *table);
-  RegisterTable(table, cx);
   NameKeys(*table);
-  table->checks = ChecksOfDefinition(stmt, *table, cx);
+  table->checks = ChecksOfDefinition(stmt, *table);
+  RegisterTable(table, cx);
+  BindChecks(*table, table->checks, cx);
 }
 
 void ExecDropTable(ast::DropTableStmt& stmt, StatementContext& cx) {

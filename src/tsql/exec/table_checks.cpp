@@ -39,8 +39,7 @@ bool ReadsColumn(const ast::Expr& e, std::string_view column) {
 
 }  // namespace
 
-std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, const Table& table,
-                                           StatementContext& cx) {
+std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, const Table& table) {
   std::vector<TableCheck> checks;
   for (const ast::CheckDef& def : stmt.checks) {
     // A condition tests one row alone.
@@ -54,11 +53,16 @@ std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, con
       check.name = "CK__" + table.name.substr(0, 8) + "__" +
                    (def.column.empty() ? std::string() : def.column.substr(0, 8) + "__") + digits;
     }
-    BoundSpec spec;
-    BindCondition(table, check, spec, cx);
     checks.push_back(std::move(check));
   }
   return checks;
+}
+
+void BindChecks(const Table& table, const std::vector<TableCheck>& checks, StatementContext& cx) {
+  for (const TableCheck& check : checks) {
+    BoundSpec spec;
+    BindCondition(table, check, spec, cx);
+  }
 }
 
 void CheckConditions(const Table& table, const std::vector<size_t>& positions, const char* statement,

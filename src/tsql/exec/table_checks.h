@@ -14,10 +14,11 @@ namespace orv::tsql {
 
 struct StatementContext;
 
-// The CHECK constraints of a table being created (registered already: each condition is bound
-// against it, so that a column it names must be there), with names for those declared without.
-std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, const Table& table,
-                                           StatementContext& cx);
+// The CHECK constraints of a table being created, with object ids and names for those declared
+// without (1046 for a subquery in a condition). Once the table is in the catalog, BindChecks
+// binds each condition against it, so that a column it names must be there.
+std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, const Table& table);
+void BindChecks(const Table& table, const std::vector<TableCheck>& checks, StatementContext& cx);
 
 // Raises 547 when the row at one of `positions` makes a check's condition false, naming the
 // statement ("INSERT", "UPDATE", "MERGE"), the constraint, the database, the table and the

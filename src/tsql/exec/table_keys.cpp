@@ -38,13 +38,12 @@ std::vector<TableKey> KeysOfDefinition(const ast::CreateTableStmt& stmt, const T
 
 void NameKeys(Table& table) {
   // As SQL Server names them: the kind, up to 8 characters of the table's name and 16 hex
-  // digits (here the table's object id and the key's own, so that no two names are the same).
+  // digits (here the key's object id, so that no two names are the same).
   for (TableKey& key : table.keys) {
     if (key.object_id == 0) key.object_id = NewObjectId();
     if (!key.name.empty()) continue;
     char digits[17];
-    std::snprintf(digits, sizeof digits, "%08X%08X", static_cast<uint32_t>(table.object_id),
-                  static_cast<uint32_t>(key.object_id));
+    std::snprintf(digits, sizeof digits, "%016X", static_cast<uint32_t>(key.object_id));
     key.name = std::string(key.primary ? "PK__" : "UQ__") + table.name.substr(0, 8) + "__" + digits;
   }
 }

@@ -11,8 +11,7 @@ namespace orv::tsql {
 
 // The keys of a table being created, on its columns (already made): 8110 for a second
 // PRIMARY KEY, 1911 for a column that is not there, 8111 for a nullable PRIMARY KEY column.
-// Once the table has its object id, NameKeys gives each key its own, and a name to those
-// declared without one.
+// NameKeys gives each key an object id of its own, and a name to those declared without one.
 std::vector<TableKey> KeysOfDefinition(const ast::CreateTableStmt& stmt, const Table& table);
 void NameKeys(Table& table);
 
