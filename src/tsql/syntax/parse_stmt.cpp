@@ -732,6 +732,11 @@ ast::StmtPtr Parser::ParseCreateIndex(bool unique) {
     if (!AcceptKw("ASC")) AcceptKw("DESC");
   } while (AcceptOp(","));
   ExpectOp(")");
+  // INCLUDE (columns) and WHERE filter, as scripts give them: no index is kept, so neither
+  // changes anything; the filter must still be a valid condition.
+  if (AcceptKw("INCLUDE")) ParseNameList();
+  if (AcceptKw("WHERE")) ParseExpr();
+  SkipStorageOptions();
   return stmt;
 }
 
