@@ -338,7 +338,7 @@ std::shared_ptr<Table> Database::FindOrLoad(std::string_view name, bool preloadi
     if (table) {
       if (table->object_id == 0) table->object_id = NewObjectId();
       table->object_id = stored_ids_.emplace(key, table->object_id).first->second;
-      KeepKeyIds(key, table->keys, table->checks);
+      KeepConstraintIds(key, table->keys, table->checks);
       table = tables_.emplace(key, table).first->second;
     }
     loaded_.notify_all();
@@ -384,13 +384,13 @@ std::optional<Database::TableDescription> Database::DescribeTable(std::string_vi
   auto it = tables_.find(key);  // loaded meanwhile
   if (it != tables_.end()) return Describe(*it->second);
   const int32_t id = stored_ids_.emplace(key, NewObjectId()).first->second;
-  KeepKeyIds(key, stored->keys, stored->checks);
+  KeepConstraintIds(key, stored->keys, stored->checks);
   return TableDescription{std::move(stored->name), id, std::move(stored->columns), std::move(stored->keys),
                           std::move(stored->checks)};
 }
 
-void Database::KeepKeyIds(const std::string& table_key, std::vector<TableKey>& keys,
-                          std::vector<TableCheck>& checks) {
+void Database::KeepConstraintIds(const std::string& table_key, std::vector<TableKey>& keys,
+                                 std::vector<TableCheck>& checks) {
   auto keep = [&](const std::string& name, int32_t& object_id) {
     const int32_t id = object_id != 0 ? object_id : NewObjectId();
     object_id = stored_ids_.emplace(table_key + '\x1f' + FoldName(name), id).first->second;
@@ -494,7 +494,7 @@ void Database::AddLoadedTable(std::shared_ptr<Table> table) {
   std::lock_guard lock(catalog_mutex_);
   if (table->object_id == 0) table->object_id = NewObjectId();
   table->object_id = stored_ids_.emplace(FoldName(table->name), table->object_id).first->second;
-  KeepKeyIds(FoldName(table->name), table->keys, table->checks);
+  KeepConstraintIds(FoldName(table->name), table->keys, table->checks);
   table->NumberRows();
   tables_[FoldName(table->name)] = std::move(table);
 }

@@ -363,10 +363,10 @@ class Database {
 
  private:
   std::shared_ptr<Table> FindOrLoad(std::string_view name, bool preloading);
-  // Gives the keys of a stored table the object ids they had before (as stored_ids_ does for
-  // tables), or new ones. Under catalog_mutex_.
-  void KeepKeyIds(const std::string& table_key, std::vector<TableKey>& keys,
-                  std::vector<TableCheck>& checks);
+  // Gives the keys and checks of a stored table the object ids they had before (as stored_ids_
+  // does for tables), or new ones. Under catalog_mutex_.
+  void KeepConstraintIds(const std::string& table_key, std::vector<TableKey>& keys,
+                         std::vector<TableCheck>& checks);
 
   std::string path_;
   LockManager locks_;

@@ -100,6 +100,12 @@ std::vector<StoredKey> ToStored(const std::vector<TableKey>& keys) {
   return out;
 }
 
+std::vector<TableKey> FromStored(std::vector<StoredKey> keys) {
+  std::vector<TableKey> out;
+  for (StoredKey& k : keys) out.push_back({std::move(k.name), k.primary, std::move(k.columns)});
+  return out;
+}
+
 // A CHECK condition from its stored text (as the condition of an IF: "a = 1" in a select list
 // would name a column).
 std::shared_ptr<const ast::Expr> ParseCondition(const std::string& sql) {
@@ -149,7 +155,7 @@ std::shared_ptr<Table> FromStored(StoredTable stored) {
     has_identity = has_identity || c.identity;
     table->columns.push_back(FromStoredColumn(std::move(c)));
   }
-  for (StoredKey& k : stored.keys) table->keys.push_back({std::move(k.name), k.primary, std::move(k.columns)});
+  table->keys = FromStored(std::move(stored.keys));
   table->checks = FromStored(std::move(stored.checks));
   if (stored.snapshot) {
     table->SetSnapshotRows(std::move(stored.snapshot), std::move(stored.row_ids));
@@ -277,7 +283,7 @@ class SqliteFile : public DataFile {
     Definition d;
     d.name = std::move(stored->name);
     for (StoredColumn& c : stored->columns) d.columns.push_back(FromStoredColumn(std::move(c)));
-    for (StoredKey& k : stored->keys) d.keys.push_back({std::move(k.name), k.primary, std::move(k.columns)});
+    d.keys = FromStored(std::move(stored->keys));
     d.checks = FromStored(std::move(stored->checks));
     return d;
   }

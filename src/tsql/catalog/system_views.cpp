@@ -243,10 +243,9 @@ std::shared_ptr<Table> InformationSchema(const Scope& scope, const std::string& 
       b.Col("INITIALLY_DEFERRED", SqlType::VarChar(2));
     }
     for (auto& t : AllObjects(scope).tables) {
-      for (const TableCheck& c : t.checks) {
-        if (usage) break;
-        b.Add({Str(catalog), Str("dbo"), Str(c.name), Str(catalog), Str("dbo"), Str(t.name), Str("CHECK"),
-               Str("NO"), Str("NO")});
+      for (size_t i = 0; !usage && i < t.checks.size(); ++i) {
+        b.Add({Str(catalog), Str("dbo"), Str(t.checks[i].name), Str(catalog), Str("dbo"), Str(t.name),
+               Str("CHECK"), Str("NO"), Str("NO")});
       }
       for (const TableKey& k : t.keys) {
         if (!usage) {
@@ -304,6 +303,13 @@ Row KeyObjectRow(const Database::TableDescription& t, const TableKey& k, int64_t
 
 Row CheckObjectRow(const Database::TableDescription& t, const TableCheck& c, int64_t now) {
   return ObjectRow(c.name, c.object_id, "C ", "CHECK_CONSTRAINT", now, t.object_id);
+}
+
+// Whether a constraint's name is one CREATE or ALTER TABLE made up: the prefix ("PK__", "UQ__",
+// "CK__"), the table's (and column's) name, "__" and `digits` hex digits.
+bool MadeUpName(std::string_view name, std::string_view prefix, size_t digits) {
+  return name.size() > prefix.size() + digits + 2 && name.substr(0, prefix.size()) == prefix &&
+         name.substr(name.size() - digits - 2, 2) == "__";
 }
 
 // The index that stands for each key of a table: the primary key's is clustered (index 1, in
@@ -501,9 +507,7 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
       for (size_t i = 0; i < t.keys.size(); ++i) {
         const TableKey& k = t.keys[i];
         Row row = KeyObjectRow(t, k, now);
-        // Names made at CREATE TABLE: "PK__" or "UQ__", the table's, "__" and 16 hex digits.
-        const bool made = k.name.size() > 22 && (k.name.rfind("PK__", 0) == 0 || k.name.rfind("UQ__", 0) == 0) &&
-                          k.name.compare(k.name.size() - 18, 2, "__") == 0;
+        const bool made = MadeUpName(k.name, k.primary ? "PK__" : "UQ__", 16);
         row.push_back(Int(ids[i]));
         row.push_back(Int(made ? 1 : 0));
         b.Add(std::move(row));
@@ -520,8 +524,7 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
       for (const TableCheck& c : t.checks) {
         Row row = CheckObjectRow(t, c, now);
         const int column = c.column.empty() ? -1 : FindColumnIn(t.columns, c.column);
-        const bool made = c.name.rfind("CK__", 0) == 0 && c.name.size() > 14 &&
-                          c.name.compare(c.name.size() - 10, 2, "__") == 0;
+        const bool made = MadeUpName(c.name, "CK__", 8);
         for (Value v : {Int(0), Int(0), Int(column + 1), Str("(" + c.text + ")"), Int(made ? 1 : 0)}) {
           row.push_back(std::move(v));
         }
@@ -533,13 +536,11 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
   // FOREIGN KEY constraints are not kept: this view has its columns and no rows.
   if (view == "FOREIGN_KEYS") {
     ObjectColumns(b);
-    {
-      b.Col("referenced_object_id", SqlType::Int(), true).Col("key_index_id", SqlType::Int(), true);
-      b.Col("is_disabled", SqlType::Bit()).Col("is_not_trusted", SqlType::Bit());
-      b.Col("delete_referential_action", SqlType::TinyInt(), true);
-      b.Col("update_referential_action", SqlType::TinyInt(), true);
-      b.Col("is_system_named", SqlType::Bit());
-    }
+    b.Col("referenced_object_id", SqlType::Int(), true).Col("key_index_id", SqlType::Int(), true);
+    b.Col("is_disabled", SqlType::Bit()).Col("is_not_trusted", SqlType::Bit());
+    b.Col("delete_referential_action", SqlType::TinyInt(), true);
+    b.Col("update_referential_action", SqlType::TinyInt(), true);
+    b.Col("is_system_named", SqlType::Bit());
     return b.Done("foreign_keys");
   }
   if (view == "IDENTITY_COLUMNS") {

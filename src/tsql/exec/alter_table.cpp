@@ -158,6 +158,13 @@ void DropColumns(const ast::AlterTableStmt& stmt, const Table& old, Table& alter
   }
 }
 
+// Whether the table has a key or check of this name.
+bool HasConstraint(const Table& table, std::string_view name) {
+  return std::any_of(table.keys.begin(), table.keys.end(), [&](const TableKey& k) { return NamesEqual(k.name, name); }) ||
+         std::any_of(table.checks.begin(), table.checks.end(),
+                     [&](const TableCheck& c) { return NamesEqual(c.name, name); });
+}
+
 // ADD PRIMARY KEY / UNIQUE: the rows there must hold no duplicate (1505); a table has one
 // primary key (1779), and a constraint's name is the table's once (2714).
 void AddKeys(const ast::AlterTableStmt& stmt, const Table& old, Table& altered) {
@@ -166,8 +173,8 @@ void AddKeys(const ast::AlterTableStmt& stmt, const Table& old, Table& altered) 
   for (TableKey& key : KeysOfDefinition(definition, altered)) {
     for (const TableKey& other : altered.keys) {
       if (key.primary && other.primary) ThrowError(1779, {old.name});
-      if (!key.name.empty() && NamesEqual(key.name, other.name)) ThrowError(2714, {key.name});
     }
+    if (!key.name.empty() && HasConstraint(altered, key.name)) ThrowError(2714, {key.name});
     altered.keys.push_back(std::move(key));
   }
   NameKeys(altered);
@@ -181,12 +188,7 @@ void AddChecks(const ast::AlterTableStmt& stmt, Table& altered, StatementContext
   std::vector<TableCheck> checks = ChecksOfDefinition(definition, altered);
   BindChecks(altered, checks, cx);
   for (TableCheck& check : checks) {
-    for (const TableCheck& other : altered.checks) {
-      if (NamesEqual(check.name, other.name)) ThrowError(2714, {check.name});
-    }
-    for (const TableKey& other : altered.keys) {
-      if (NamesEqual(check.name, other.name)) ThrowError(2714, {check.name});
-    }
+    if (HasConstraint(altered, check.name)) ThrowError(2714, {check.name});
     altered.checks.push_back(std::move(check));
   }
 }
@@ -205,11 +207,7 @@ void AddDefault(const ast::AlterTableStmt& stmt, Table& altered) {
 // CHECK CONSTRAINT: the constraints named must be there (4917); they are always enabled.
 void EnableConstraints(const ast::AlterTableStmt& stmt, const Table& table) {
   for (const ast::AlterTableStmt::Drop& name : stmt.drops) {
-    const bool found =
-        std::any_of(table.keys.begin(), table.keys.end(), [&](const TableKey& k) { return NamesEqual(k.name, name.column); }) ||
-        std::any_of(table.checks.begin(), table.checks.end(),
-                    [&](const TableCheck& c) { return NamesEqual(c.name, name.column); });
-    if (!found) ThrowError(4917, {name.column});
+    if (!HasConstraint(table, name.column)) ThrowError(4917, {name.column});
   }
 }
 

@@ -20,21 +20,14 @@ BExprPtr BindCondition(const Table& table, const TableCheck& check, BoundSpec& s
   return binder.BindExpr(*check.condition, scope);
 }
 
-bool HasSubquery(const ast::Expr& e) {
-  if (e.subquery) return true;
+// Whether `test` holds for the expression or one below it (not looking into subqueries).
+template <typename Test>
+bool AnyPart(const ast::Expr& e, const Test& test) {
+  if (test(e)) return true;
   for (const auto& a : e.args) {
-    if (a && HasSubquery(*a)) return true;
+    if (a && AnyPart(*a, test)) return true;
   }
-  return (e.case_operand && HasSubquery(*e.case_operand)) || (e.case_else && HasSubquery(*e.case_else));
-}
-
-bool ReadsColumn(const ast::Expr& e, std::string_view column) {
-  if (e.kind == ast::ExprKind::ColumnRef && !e.name.empty() && NamesEqual(e.name.back(), column)) return true;
-  for (const auto& a : e.args) {
-    if (a && ReadsColumn(*a, column)) return true;
-  }
-  return (e.case_operand && ReadsColumn(*e.case_operand, column)) ||
-         (e.case_else && ReadsColumn(*e.case_else, column));
+  return (e.case_operand && AnyPart(*e.case_operand, test)) || (e.case_else && AnyPart(*e.case_else, test));
 }
 
 }  // namespace
@@ -43,7 +36,7 @@ std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, con
   std::vector<TableCheck> checks;
   for (const ast::CheckDef& def : stmt.checks) {
     // A condition tests one row alone.
-    if (HasSubquery(*def.condition)) ThrowError(1046);
+    if (AnyPart(*def.condition, [](const ast::Expr& e) { return e.subquery != nullptr; })) ThrowError(1046);
     TableCheck check{def.name, def.column, def.text, def.condition, NewObjectId()};
     if (check.name.empty()) {
       // As SQL Server names them: "CK__", 8 characters of the table's name, of the column's
@@ -88,7 +81,9 @@ void CheckConditions(const Table& table, const std::vector<size_t>& positions, c
 }
 
 bool CheckReadsColumn(const TableCheck& check, std::string_view column) {
-  return check.condition && ReadsColumn(*check.condition, column);
+  return check.condition && AnyPart(*check.condition, [&](const ast::Expr& e) {
+           return e.kind == ast::ExprKind::ColumnRef && !e.name.empty() && NamesEqual(e.name.back(), column);
+         });
 }
 
 }  // namespace orv::tsql
