@@ -242,10 +242,9 @@ void ExecDropView(ast::DropViewStmt& stmt, StatementContext& cx) {
 void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session, EvalConstant);
   auto table = binder.FindTable(stmt.table);
-  if (!table) ThrowError(1088, {"Cannot find the object \"" + JoinName(stmt.table) +
-                          "\" because it does not exist or you do not have permissions."});
+  if (!table) ThrowError(1088, {JoinName(stmt.table)});
   for (const auto& c : stmt.columns) {
-    if (table->FindColumn(c) < 0) ThrowError(1911, {"Column name '" + c + "' does not exist in the target table or view."});
+    if (table->FindColumn(c) < 0) ThrowError(1911, {c});
   }
   cx.BindDone();
 }
