@@ -117,6 +117,10 @@ struct SessionState {
   // the same in the running batch, procedure or dynamic batch alone.
   std::optional<int64_t> last_identity;
   std::optional<int64_t> scope_identity;
+  // SET IDENTITY_INSERT ... ON: the one table (by object id; 0 for none) whose identity column
+  // an INSERT fills from its own values, and its three-part name for Msg 8107.
+  int32_t identity_insert_id = 0;
+  std::string identity_insert_name;
   int32_t last_error = 0;  // @@ERROR
   int32_t nest_level = 0;  // @@NESTLEVEL: procedures running, one inside the other
   // The errors being handled by the CATCH blocks running, innermost last (ERROR_NUMBER() ...).

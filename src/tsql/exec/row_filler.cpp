@@ -1,6 +1,8 @@
 // The new rows of a table: the plan of which columns take values, defaults or identities.
 #include "tsql/exec/row_filler.h"
 
+#include <algorithm>
+
 namespace orv::tsql {
 
 RowFiller::RowFiller(const Table& table, const std::vector<int>& targets, StatementContext& cx,
@@ -12,6 +14,21 @@ RowFiller::RowFiller(const Table& table, const std::vector<int>& targets, Statem
       next_identity_(table.next_identity),
       defaults_(table, cx) {
   for (size_t i = 0; i < targets.size(); ++i) slot_of_[static_cast<size_t>(targets[i])] = static_cast<int>(i);
+}
+
+void CheckIdentityColumns(const Table& table, const std::vector<int>& columns, bool listed,
+                          const SessionState& session) {
+  const auto identity = std::find_if(table.columns.begin(), table.columns.end(),
+                                     [](const ColumnDef& c) { return c.identity; });
+  if (identity == table.columns.end()) return;
+  const int at = static_cast<int>(identity - table.columns.begin());
+  const bool given = std::find(columns.begin(), columns.end(), at) != columns.end();
+  if (!IdentityInsertIsOn(session, table)) {
+    if (given) ThrowError(544, {table.name});
+    return;
+  }
+  if (!listed) ThrowError(8101, {table.name});
+  if (!given) ThrowError(545, {table.name});
 }
 
 void RowFiller::Plan() {
@@ -52,13 +69,23 @@ void RowFiller::ReadyForThreads() {
   if (qualified_.empty()) qualified_ = QualifiedTableName(table_, cx_.session);
 }
 
+void RowFiller::TookIdentity(const ColumnDef& column, const Value& value) {
+  if (value.is_null()) return;  // refused: an identity column is NOT NULL
+  const int64_t given = value.kind() == Value::Kind::Decimal ? static_cast<int64_t>(value.decimal_unscaled())
+                                                             : value.int_value();
+  last_identity_ = given;
+  const int64_t after = given + column.identity_increment;
+  const int64_t next = next_identity_.value_or(column.identity_seed);
+  next_identity_ = column.identity_increment > 0 ? std::max(next, after) : std::min(next, after);
+}
+
 void RowFiller::NoteIdentity() const {
   SessionState& session = cx_.session;
   for (const ColumnDef& col : table_.columns) {
     if (!col.identity) continue;
-    if (generated_identity_) {
-      session.last_identity = *next_identity_ - col.identity_increment;
-      session.scope_identity = session.last_identity;
+    if (last_identity_) {
+      session.last_identity = last_identity_;
+      session.scope_identity = last_identity_;
     }
     return;
   }

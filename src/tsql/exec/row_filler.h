@@ -15,6 +15,12 @@
 
 namespace orv::tsql {
 
+// The identity column of an INSERT's table against the columns it fills (`listed`: named in a
+// column list): with SET IDENTITY_INSERT OFF for the table, no value may go to it (Msg 544);
+// with it ON, the INSERT must list the columns (8101) and give the identity column (545).
+void CheckIdentityColumns(const Table& table, const std::vector<int>& columns, bool listed,
+                          const SessionState& session);
+
 class RowFiller {
  public:
   // targets[i]: the column that value i goes to. `statement` names it in Msg 515 ("INSERT").
@@ -41,6 +47,9 @@ class RowFiller {
 
  private:
   void Plan();
+  // A value given for the identity column (SET IDENTITY_INSERT ON): the next one generated
+  // follows the largest given (the smallest, counting down).
+  void TookIdentity(const ColumnDef& column, const Value& value);
   [[noreturn]] void RefuseNull(const ColumnDef& column);
 
   const Table& table_;
@@ -48,7 +57,7 @@ class RowFiller {
   std::string statement_;
   std::vector<int> slot_of_;  // column -> value index, -1 when the column takes no value
   std::optional<int64_t> next_identity_;
-  bool generated_identity_ = false;  // a row took the next identity value
+  std::optional<int64_t> last_identity_;  // the identity value of the last row made
   std::string qualified_;  // the table's name in Msg 515, made when first needed
   ColumnDefaults defaults_;
   // A new row starts as a copy of `model_`, which holds the columns whose value is the same
@@ -75,11 +84,12 @@ void RowFiller::Fill(Row& out, Get&& get) {
       } else {
         to = Convert(*source, *from, col.type, CastMode::Assignment);
       }
+      if (col.identity) [[unlikely]] TookIdentity(col, to);
     } else if (col.identity) {
       if (!next_identity_) next_identity_ = col.identity_seed;
+      last_identity_ = *next_identity_;
       to = Value::Int(*next_identity_);
       *next_identity_ += col.identity_increment;
-      generated_identity_ = true;
     } else {
       to = defaults_.Get(c);
     }

@@ -567,6 +567,11 @@ void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
     case ast::StmtKind::CreateTable:
       if (IsPermanentName(s.As<ast::CreateTableStmt>().name)) deny(262, {"CREATE TABLE", database});
       break;
+    case ast::StmtKind::Set:
+      if (s.As<ast::SetStmt>().option == "IDENTITY_INSERT" && IsPermanentName(s.As<ast::SetStmt>().table)) {
+        deny(1088, {s.As<ast::SetStmt>().table.back()});
+      }
+      break;
     case ast::StmtKind::Select: {
       std::vector<std::string> into;
       SelectIntoTargets(*s.As<ast::SelectStmt>().query, into);
@@ -767,6 +772,11 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
       return;
     }
     case ast::StmtKind::Set:
+      if (stmt.As<ast::SetStmt>().option == "IDENTITY_INSERT") {
+        ExecSetIdentityInsert(stmt.As<ast::SetStmt>(), cx);
+        session_.rowcount = 0;
+        return;
+      }
       cx.BindDone();
       ApplySetOption(session_, stmt.As<ast::SetStmt>(), results_);
       session_.rowcount = 0;

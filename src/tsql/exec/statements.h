@@ -37,6 +37,10 @@ struct StatementContext {
 // SET options: honoured where they change results, accepted otherwise.
 void ApplySetOption(SessionState& session, const ast::SetStmt& stmt,
                     std::vector<StatementResult>& results);
+// SET IDENTITY_INSERT table ON|OFF.
+void ExecSetIdentityInsert(const ast::SetStmt& stmt, StatementContext& cx);
+// Whether SET IDENTITY_INSERT is ON for the table: an INSERT then gives its identity column.
+bool IdentityInsertIsOn(const SessionState& session, const Table& table);
 
 void ExecSelect(ast::SelectStmt& stmt, StatementContext& cx);
 void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx);

@@ -26,7 +26,8 @@ namespace {
 // an identity column), or every column but an identity. Through a view, the view's columns
 // are traced to the one table they show.
 std::vector<int> InsertColumns(const DmlTarget& target, const BoundSource& source,
-                               const std::vector<std::string>& listed, size_t* table_index) {
+                               const std::vector<std::string>& listed, const SessionState& session,
+                               size_t* table_index) {
   std::vector<int> source_columns;
   if (listed.empty()) {
     for (size_t c = 0; c < target.columns.size(); ++c) {
@@ -50,14 +51,8 @@ std::vector<int> InsertColumns(const DmlTarget& target, const BoundSource& sourc
   *table_index = target.TableOf(source_columns);
   const Table& table = *target.tables[*table_index];
   std::vector<int> columns;
-  for (int c : source_columns) {
-    const int column = target.columns[static_cast<size_t>(c)].column;
-    if (!listed.empty() && table.columns[static_cast<size_t>(column)].identity) {
-      ThrowError(544, {"Cannot insert explicit value for identity column in table '" + table.name +
-                       "' when IDENTITY_INSERT is set to OFF."});
-    }
-    columns.push_back(column);
-  }
+  for (int c : source_columns) columns.push_back(target.columns[static_cast<size_t>(c)].column);
+  CheckIdentityColumns(table, columns, !listed.empty(), session);
   return columns;
 }
 
@@ -71,7 +66,7 @@ void ExecInsert(ast::InsertStmt& stmt, StatementContext& cx) {
   const DmlTarget target = BindInsertTarget(binder, stmt.target, target_spec);
   size_t table_index = 0;
   const std::vector<int> targets =
-      InsertColumns(target, target_spec.sources[0], stmt.columns, &table_index);
+      InsertColumns(target, target_spec.sources[0], stmt.columns, cx.session, &table_index);
   const std::shared_ptr<Table> table = target.tables[table_index];
   size_t nt = targets.size();
   bool listed = !stmt.columns.empty();

@@ -154,14 +154,8 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
       }
     } else if (c.action == Action::Insert) {
       insert_clause = &c;
-      for (int col : clause_columns[i]) {
-        const int t = table_column(col);
-        if (!c.columns.empty() && table.columns[static_cast<size_t>(t)].identity) {
-          ThrowError(544, {"Cannot insert explicit value for identity column in table '" +
-                           table.name + "' when IDENTITY_INSERT is set to OFF."});
-        }
-        insert_targets.push_back(t);
-      }
+      for (int col : clause_columns[i]) insert_targets.push_back(table_column(col));
+      CheckIdentityColumns(table, insert_targets, !c.columns.empty(), cx.session);
       for (const auto& v : c.values) insert_values.push_back(binder.BindExpr(*v, scope));
     }
     clauses.push_back(std::move(b));

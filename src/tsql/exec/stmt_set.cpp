@@ -2,6 +2,10 @@
 // LANGUAGE, DATEFIRST, CONCAT_NULL_YIELDS_NULL, ANSI_WARNINGS, ...); the others a client sends
 // when it connects (ANSI_NULLS, QUOTED_IDENTIFIER, TEXTSIZE, ARITHABORT, LOCK_TIMEOUT,
 // TRANSACTION ISOLATION LEVEL, ...) are kept for @@OPTIONS and the like, or accepted.
+#include <algorithm>
+
+#include "tsql/bind/binder.h"
+#include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
@@ -105,6 +109,31 @@ void ApplySetOption(SessionState& session, const ast::SetStmt& stmt,
   }
   // Other options (ANSI_NULL_DFLT_ON, CURSOR_CLOSE_ON_COMMIT,
   // NUMERIC_ROUNDABORT, DEADLOCK_PRIORITY, STATISTICS ..., ROWCOUNT 0) are accepted.
+}
+
+void ExecSetIdentityInsert(const ast::SetStmt& stmt, StatementContext& cx) {
+  Binder binder(cx.session, EvalConstant);
+  std::shared_ptr<Table> table = binder.FindTable(stmt.table);
+  cx.BindDone();
+  if (!table) ThrowError(1088, {ast::JoinName(stmt.table)});
+  const bool has_identity = std::any_of(table->columns.begin(), table->columns.end(),
+                                        [](const ColumnDef& c) { return c.identity; });
+  if (!has_identity) ThrowError(8106, {table->name});
+  SessionState& session = cx.session;
+  if (stmt.value == "OFF") {
+    if (session.identity_insert_id == table->object_id) session.identity_insert_id = 0;
+    return;
+  }
+  // One table of the session at a time.
+  if (session.identity_insert_id != 0 && session.identity_insert_id != table->object_id) {
+    ThrowError(8107, {session.identity_insert_name, table->name});
+  }
+  session.identity_insert_id = table->object_id;
+  session.identity_insert_name = QualifiedTableName(*table, session);
+}
+
+bool IdentityInsertIsOn(const SessionState& session, const Table& table) {
+  return session.identity_insert_id != 0 && session.identity_insert_id == table.object_id;
 }
 
 }  // namespace orv::tsql

@@ -509,6 +509,7 @@ struct SetStmt : Statement {
   SetStmt() : Statement(kKind) {}
   std::string option;  // upper case: "NOCOUNT", "ANSI_NULLS", "DATEFORMAT", ...
   std::string value;   // upper case for ON/OFF; as written otherwise
+  Name table;          // SET IDENTITY_INSERT's table
 };
 
 // SET @v = expr; a compound "SET @v += expr" (-=, *=, /=, %=, &=, |=, ^=) is kept as

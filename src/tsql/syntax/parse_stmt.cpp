@@ -957,6 +957,14 @@ ast::StmtPtr Parser::ParseSet() {
     stmt->value = level;
     return stmt;
   }
+  if (options[0] == "IDENTITY_INSERT") {
+    auto stmt = NewStmt<ast::SetStmt>(pos);
+    stmt->option = options[0];
+    stmt->table = ParseMultiPartName(3);
+    if (!IsKw("ON") && !IsKw("OFF")) Error();
+    stmt->value = ToUpper(tokens_[at_++].text);
+    return stmt;
+  }
   if (options[0] == "STATISTICS") {
     // SET STATISTICS IO, TIME ON: one option per word.
     options[0] = "STATISTICS " + option_word();
