@@ -45,13 +45,17 @@ struct ColumnDef {
   int64_t identity_increment = 1;
 };
 
-// A PRIMARY KEY or UNIQUE constraint: no two rows of the table hold equal values in all of
-// its columns (under their collation; for UNIQUE, NULLs are equal to each other).
+// A PRIMARY KEY or UNIQUE constraint, or a unique index: no two rows of the table hold equal
+// values in all of its columns (under their collation; for UNIQUE, NULLs are equal to each
+// other).
 struct TableKey {
   std::string name;  // as declared, or made up at CREATE TABLE ("PK__t__..." / "UQ__t__...")
   bool primary = false;
   std::vector<int> columns;  // positions in the table's columns
   int32_t object_id = 0;     // a constraint is an object of its own
+  // Made by CREATE UNIQUE INDEX: checked as a UNIQUE constraint is, but not a constraint (no
+  // object of its own; DROP INDEX drops it).
+  bool index = false;
 };
 
 // A CHECK constraint: no row may make its condition false (NULL passes).

@@ -96,13 +96,13 @@ std::vector<StoredColumn> ToStored(const std::vector<ColumnDef>& columns) {
 
 std::vector<StoredKey> ToStored(const std::vector<TableKey>& keys) {
   std::vector<StoredKey> out;
-  for (const TableKey& k : keys) out.push_back({k.name, k.primary, k.columns});
+  for (const TableKey& k : keys) out.push_back({k.name, k.primary, k.columns, k.index});
   return out;
 }
 
 std::vector<TableKey> FromStored(std::vector<StoredKey> keys) {
   std::vector<TableKey> out;
-  for (StoredKey& k : keys) out.push_back({std::move(k.name), k.primary, std::move(k.columns)});
+  for (StoredKey& k : keys) out.push_back({std::move(k.name), k.primary, std::move(k.columns), 0, k.index});
   return out;
 }
 

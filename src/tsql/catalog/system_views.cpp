@@ -248,6 +248,7 @@ std::shared_ptr<Table> InformationSchema(const Scope& scope, const std::string& 
                Str("CHECK"), Str("NO"), Str("NO")});
       }
       for (const TableKey& k : t.keys) {
+        if (k.index) continue;
         if (!usage) {
           b.Add({Str(catalog), Str("dbo"), Str(k.name), Str(catalog), Str("dbo"), Str(t.name),
                  Str(k.primary ? "PRIMARY KEY" : "UNIQUE"), Str("NO"), Str("NO")});
@@ -377,7 +378,9 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
     }
     if (view == "OBJECTS" || view == "ALL_OBJECTS") {
       for (auto& t : o.tables) {
-        for (const TableKey& k : t.keys) b.Add(KeyObjectRow(t, k, now));
+        for (const TableKey& k : t.keys) {
+          if (!k.index) b.Add(KeyObjectRow(t, k, now));
+        }
         for (const TableCheck& c : t.checks) b.Add(CheckObjectRow(t, c, now));
       }
     }
@@ -477,7 +480,7 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
         const TableKey& k = t.keys[i];
         b.Add({Int(t.object_id), Str(k.name), Int(ids[i]), Int(k.primary ? 1 : 2),
                Str(k.primary ? "CLUSTERED" : "NONCLUSTERED"), Int(1), Int(1), Int(0), Int(k.primary ? 1 : 0),
-               Int(k.primary ? 0 : 1), Int(0), Int(0), Int(0), Int(0), Int(1), Int(1), Int(0), Value()});
+               Int(k.primary || k.index ? 0 : 1), Int(0), Int(0), Int(0), Int(0), Int(1), Int(1), Int(0), Value()});
       }
     }
     return b.Done("indexes");
@@ -506,6 +509,7 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
       const std::vector<int> ids = KeyIndexIds(t);
       for (size_t i = 0; i < t.keys.size(); ++i) {
         const TableKey& k = t.keys[i];
+        if (k.index) continue;
         Row row = KeyObjectRow(t, k, now);
         const bool made = MadeUpName(k.name, k.primary ? "PK__" : "UQ__", 16);
         row.push_back(Int(ids[i]));

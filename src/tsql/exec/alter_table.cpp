@@ -1,9 +1,10 @@
-// ALTER TABLE (ADD columns, ALTER COLUMN, DROP COLUMN) and sp_rename. A table's definition
-// changes by putting a new table in the old one's place: the new one gets the old one's name,
-// object id and identity, and rows made from the old rows. The change log records the swap as
-// the old table dropped and the new one created, so that undo (a failing statement, ROLLBACK)
-// puts the old table back, and a commit rewrites the table in the data-source file under a new
-// version, which other processes holding the file follow as they follow any changed table.
+// ALTER TABLE (ADD columns, ALTER COLUMN, DROP COLUMN, constraints), CREATE and DROP INDEX, and
+// sp_rename. A table's definition changes by putting a new table in the old one's place: the
+// new one gets the old one's name, object id and identity, and rows made from the old rows. The
+// change log records the swap as the old table dropped and the new one created, so that undo
+// (a failing statement, ROLLBACK) puts the old table back, and a commit rewrites the table in
+// the data-source file under a new version, which other processes holding the file follow as
+// they follow any changed table.
 #include <algorithm>
 #include <numeric>
 #include <optional>
@@ -22,14 +23,13 @@ namespace {
 
 using Action = ast::AlterTableStmt::Action;
 
-// The table an ALTER TABLE names (a #table of the session or a permanent table); 4902 when
-// there is none.
+// The table an ALTER TABLE, CREATE INDEX or DROP INDEX names: a #table of the session or a
+// permanent table; null when there is none.
 std::shared_ptr<Table> FindAlteredTable(const ast::Name& name, StatementContext& cx) {
   const std::string& table_name = name.back();
   std::shared_ptr<Table> table =
       IsTempName(table_name) ? cx.session.FindTempTable(table_name) : cx.session.OpenTable(table_name);
   cx.BindDone();
-  if (!table) ThrowError(4902, {ast::JoinName(name)});
   return table;
 }
 
@@ -102,16 +102,17 @@ void AddColumns(ast::AlterTableStmt& stmt, const Table& old, Table& altered, std
   }
 }
 
-// A column of a PRIMARY KEY, UNIQUE or CHECK constraint can be neither dropped nor altered.
+// A column of a PRIMARY KEY, UNIQUE or CHECK constraint or of a unique index can be neither
+// dropped nor altered.
 void RefuseConstrainedColumn(const Table& table, int column) {
   const std::string& name = table.columns[static_cast<size_t>(column)].name;
   for (const TableKey& key : table.keys) {
     if (std::find(key.columns.begin(), key.columns.end(), column) != key.columns.end()) {
-      ThrowError(5074, {key.name, name});
+      ThrowError(5074, {key.index ? "index" : "object", key.name, name});
     }
   }
   for (const TableCheck& check : table.checks) {
-    if (CheckReadsColumn(check, name)) ThrowError(5074, {check.name, name});
+    if (CheckReadsColumn(check, name)) ThrowError(5074, {"object", check.name, name});
   }
 }
 
@@ -158,9 +159,10 @@ void DropColumns(const ast::AlterTableStmt& stmt, const Table& old, Table& alter
   }
 }
 
-// Whether the table has a key or check of this name.
+// Whether the table has a key or check constraint of this name.
 bool HasConstraint(const Table& table, std::string_view name) {
-  return std::any_of(table.keys.begin(), table.keys.end(), [&](const TableKey& k) { return NamesEqual(k.name, name); }) ||
+  return std::any_of(table.keys.begin(), table.keys.end(),
+                     [&](const TableKey& k) { return !k.index && NamesEqual(k.name, name); }) ||
          std::any_of(table.checks.begin(), table.checks.end(),
                      [&](const TableCheck& c) { return NamesEqual(c.name, name); });
 }
@@ -173,6 +175,7 @@ void AddKeys(const ast::AlterTableStmt& stmt, const Table& old, Table& altered) 
   for (TableKey& key : KeysOfDefinition(definition, altered)) {
     for (const TableKey& other : altered.keys) {
       if (key.primary && other.primary) ThrowError(1779, {old.name});
+      if (other.index && NamesEqual(key.name, other.name)) ThrowError(1913, {key.name, old.name});
     }
     if (!key.name.empty() && HasConstraint(altered, key.name)) ThrowError(2714, {key.name});
     altered.keys.push_back(std::move(key));
@@ -216,7 +219,7 @@ void EnableConstraints(const ast::AlterTableStmt& stmt, const Table& table) {
 void DropConstraints(const ast::AlterTableStmt& stmt, Table& altered) {
   for (const ast::AlterTableStmt::Drop& drop : stmt.drops) {
     auto it = std::find_if(altered.keys.begin(), altered.keys.end(),
-                           [&](const TableKey& k) { return NamesEqual(k.name, drop.column); });
+                           [&](const TableKey& k) { return !k.index && NamesEqual(k.name, drop.column); });
     auto check = std::find_if(altered.checks.begin(), altered.checks.end(),
                               [&](const TableCheck& c) { return NamesEqual(c.name, drop.column); });
     if (it != altered.keys.end()) {
@@ -259,6 +262,7 @@ std::vector<std::string> NameParts(const std::string& text) {
 
 void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
   std::shared_ptr<Table> old = FindAlteredTable(stmt.table, cx);
+  if (!old) ThrowError(4902, {ast::JoinName(stmt.table)});
   if (stmt.action == Action::Constraint) ThrowError(40517, {stmt.constraint_clause});
   if (stmt.action == Action::EnableConstraints) return EnableConstraints(stmt, *old);
   std::shared_ptr<Table> altered = NewDefinition(*old);
@@ -299,6 +303,42 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
   PutInPlace(old, altered, cx);
 }
 
+void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx) {
+  std::shared_ptr<Table> old = FindAlteredTable(stmt.table, cx);
+  if (!old) ThrowError(1088, {ast::JoinName(stmt.table)});
+  TableKey index;
+  index.name = stmt.index_name;
+  index.index = true;
+  for (const std::string& name : stmt.columns) {
+    const int at = old->FindColumn(name);
+    if (at < 0) ThrowError(1911, {name});
+    index.columns.push_back(at);
+  }
+  for (const TableKey& key : old->keys) {
+    if (NamesEqual(key.name, index.name)) ThrowError(1913, {index.name, old->name});
+  }
+  if (!stmt.unique || stmt.filtered) return;
+  std::shared_ptr<Table> altered = NewDefinition(*old);
+  altered->keys.push_back(std::move(index));
+  NameKeys(*altered);
+  altered->mutable_rows() = old->rows();
+  CheckKeys(*altered, /*adding=*/true);
+  PutInPlace(old, altered, cx);
+}
+
+void ExecDropIndex(ast::DropIndexStmt& stmt, StatementContext& cx) {
+  std::shared_ptr<Table> old = FindAlteredTable(stmt.table, cx);
+  if (!old) ThrowError(3701, {"index", ast::JoinName(stmt.table) + "." + stmt.index_name});
+  const auto it = std::find_if(old->keys.begin(), old->keys.end(),
+                               [&](const TableKey& k) { return NamesEqual(k.name, stmt.index_name); });
+  if (it == old->keys.end()) return;  // an index not kept
+  if (!it->index) ThrowError(3723, {it->name, it->primary ? "PRIMARY KEY" : "UNIQUE KEY"});
+  std::shared_ptr<Table> altered = NewDefinition(*old);
+  altered->keys.erase(altered->keys.begin() + (it - old->keys.begin()));
+  altered->mutable_rows() = old->rows();
+  PutInPlace(old, altered, cx);
+}
+
 void ExecRename(const std::optional<std::string>& objname, const std::optional<std::string>& newname,
                 const std::optional<std::string>& objtype, StatementContext& cx) {
   SessionState& session = cx.session;
@@ -332,7 +372,7 @@ void ExecRename(const std::optional<std::string>& objname, const std::optional<s
     if (taken >= 0 && taken != at) ThrowError(15335, {new_name, *objtype});
     // A CHECK condition names its columns in its text, which is kept as written.
     for (const TableCheck& check : old->checks) {
-      if (CheckReadsColumn(check, parts.back())) ThrowError(5074, {check.name, parts.back()});
+      if (CheckReadsColumn(check, parts.back())) ThrowError(5074, {"object", check.name, parts.back()});
     }
     renamed->columns[static_cast<size_t>(at)].name = new_name;
   } else {

@@ -239,16 +239,6 @@ void ExecDropView(ast::DropViewStmt& stmt, StatementContext& cx) {
   }
 }
 
-void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx) {
-  Binder binder(cx.session, EvalConstant);
-  auto table = binder.FindTable(stmt.table);
-  if (!table) ThrowError(1088, {JoinName(stmt.table)});
-  for (const auto& c : stmt.columns) {
-    if (table->FindColumn(c) < 0) ThrowError(1911, {c});
-  }
-  cx.BindDone();
-}
-
 void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx) {
   Binder binder(cx.session, EvalConstant);
   auto table = binder.FindTable(stmt.table);

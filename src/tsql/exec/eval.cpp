@@ -65,7 +65,7 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
       const auto described = session.database->DescribeTable(table);
       if (!described) continue;
       for (const TableKey& k : described->keys) {
-        if (k.primary == primary && NamesEqual(k.name, last)) return Value::Int(k.object_id);
+        if (!k.index && k.primary == primary && NamesEqual(k.name, last)) return Value::Int(k.object_id);
       }
     }
     return Value();

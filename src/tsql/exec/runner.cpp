@@ -186,6 +186,12 @@ std::vector<std::string> PermanentTargets(const ast::Statement& s, Database& db)
     case ast::StmtKind::AlterTable:
       AddIfPermanent(s.As<ast::AlterTableStmt>().table.back(), out);
       break;
+    case ast::StmtKind::CreateIndex:
+      AddIfPermanent(s.As<ast::CreateIndexStmt>().table.back(), out);
+      break;
+    case ast::StmtKind::DropIndex:
+      AddIfPermanent(s.As<ast::DropIndexStmt>().table.back(), out);
+      break;
     case ast::StmtKind::CreateTable:
       AddIfPermanent(s.As<ast::CreateTableStmt>().name.back(), out);
       break;
@@ -473,7 +479,7 @@ Flow Runner::Fail(SqlError error, const ast::Statement& stmt, const StatementCon
   if (abort_batch) return Flow::kStop;
   bool dml = stmt.kind == ast::StmtKind::Insert || stmt.kind == ast::StmtKind::Update ||
              stmt.kind == ast::StmtKind::Delete || stmt.kind == ast::StmtKind::Merge;
-  if (n == 515 || n == 8152 || n == 2628 || n == 2627 || n == 547 || (n == 512 && dml)) {
+  if (n == 515 || n == 8152 || n == 2628 || n == 2627 || n == 2601 || n == 547 || (n == 512 && dml)) {
     StatementResult info;
     info.kind = StatementResult::Kind::Message;
     info.error = MakeError(3621);
@@ -564,6 +570,11 @@ void CheckReadOnly(const ast::Statement& s, StatementContext& cx) {
         deny(1088, {s.As<ast::CreateIndexStmt>().table.back()});
       }
       break;
+    case ast::StmtKind::DropIndex: {
+      const auto& drop = s.As<ast::DropIndexStmt>();
+      if (IsPermanentName(drop.table)) deny(3701, {"index", ast::JoinName(drop.table) + "." + drop.index_name});
+      break;
+    }
     case ast::StmtKind::CreateTable:
       if (IsPermanentName(s.As<ast::CreateTableStmt>().name)) deny(262, {"CREATE TABLE", database});
       break;
@@ -751,8 +762,7 @@ void Runner::Dispatch(ast::Statement& stmt, StatementContext& cx) {
     case ast::StmtKind::CreateIndex:
       return ExecCreateIndex(stmt.As<ast::CreateIndexStmt>(), cx);
     case ast::StmtKind::DropIndex:
-      cx.BindDone();
-      return;
+      return ExecDropIndex(stmt.As<ast::DropIndexStmt>(), cx);
     case ast::StmtKind::Truncate:
       return ExecTruncate(stmt.As<ast::TruncateStmt>(), cx);
     case ast::StmtKind::AlterTable:

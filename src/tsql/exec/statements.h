@@ -51,7 +51,13 @@ void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx);
 void ExecDropTable(ast::DropTableStmt& stmt, StatementContext& cx);
 void ExecCreateView(ast::CreateViewStmt& stmt, StatementContext& cx);
 void ExecDropView(ast::DropViewStmt& stmt, StatementContext& cx);
+// CREATE INDEX: the table and columns must be there, and the name new on the table (1913). A
+// unique index is kept and checked as a UNIQUE constraint is (made over the rows there: 1505 on
+// a duplicate); other indexes, and unique ones over some rows (a filter), are not kept.
 void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx);
+// DROP INDEX: a unique index kept goes; a constraint's index goes only with its constraint
+// (3723); any other name is of an index not kept, and dropping it changes nothing.
+void ExecDropIndex(ast::DropIndexStmt& stmt, StatementContext& cx);
 void ExecTruncate(ast::TruncateStmt& stmt, StatementContext& cx);
 void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx);
 // sp_rename @objname, @newname, @objtype (its arguments as given, nullopt for NULL): renames a

@@ -69,6 +69,7 @@ namespace {
   shown += ")";
   const std::string& object = table.temporary && !table.table_variable ? table.tempdb_name : table.name;
   if (adding) ThrowError(1505, {"dbo." + object, key.name, shown});
+  if (key.index) ThrowError(2601, {"dbo." + object, key.name, shown});
   ThrowError(2627, {key.primary ? "PRIMARY KEY" : "UNIQUE KEY", key.name, "dbo." + object, shown});
 }
 

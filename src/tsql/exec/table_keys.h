@@ -18,8 +18,8 @@ void NameKeys(Table& table);
 // Whether a change of these columns can break a key of the table.
 bool ChangesKeyColumns(const Table& table, const std::vector<int>& columns);
 
-// Raises 2627 when two rows hold the same values in every column of a key of the table,
-// naming the key and the values. The rows as they were before the statement's change had
+// Raises 2627 (2601 for a unique index) when two rows hold the same values in every column of
+// a key of the table, naming the key and the values. The rows as they were before the statement's change had
 // none; rows only appended since the last check are the only ones looked up.
 // `adding`: the keys are being added to a table with rows (ALTER TABLE ADD), which raises
 // 1505 instead.

@@ -310,8 +310,9 @@ void SqliteStore::Exec(const std::string& sql) {
   }
 }
 
-// PRIMARY KEY and UNIQUE constraints of the tables: columns holds the positions of the key's
-// columns, separated by commas.
+// PRIMARY KEY and UNIQUE constraints and unique indexes of the tables: is_primary is 1 for a
+// primary key, 0 for a UNIQUE constraint and 2 for a unique index; columns holds the positions
+// of the key's columns, separated by commas.
 constexpr const char* kCreateKeys =
     "CREATE TABLE IF NOT EXISTS orv_keys(table_name TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL,"
     " is_primary INTEGER NOT NULL, columns TEXT NOT NULL)";
@@ -492,7 +493,8 @@ bool SqliteStore::ReadDefinition(sqlite3* db, const std::string& name, StoredTab
     while (keys.Row()) {
       StoredKey key;
       key.name = keys.TextAt(0);
-      key.primary = keys.IntAt(1) != 0;
+      key.primary = keys.IntAt(1) == 1;
+      key.index = keys.IntAt(1) == 2;
       const std::string list = keys.TextAt(2);
       size_t i = 0;
       int64_t column = 0;
@@ -747,7 +749,7 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
     for (int c : key.columns) list += (list.empty() ? "" : ",") + std::to_string(c);
     key_row.Text(1, name);
     key_row.Text(2, key.name);
-    key_row.Int(3, key.primary ? 1 : 0);
+    key_row.Int(3, key.index ? 2 : key.primary ? 1 : 0);
     key_row.Text(4, list);
     key_row.Run();
   }

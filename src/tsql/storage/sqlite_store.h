@@ -47,11 +47,13 @@ struct StoredColumn {
   int64_t identity_increment = 1;
 };
 
-// A PRIMARY KEY or UNIQUE constraint: its name and the positions of its columns.
+// A PRIMARY KEY or UNIQUE constraint, or a unique index: its name and the positions of its
+// columns.
 struct StoredKey {
   std::string name;
   bool primary = false;
   std::vector<int> columns;
+  bool index = false;
 };
 
 // A CHECK constraint: its name, the column it was written on ("" for none) and its condition's

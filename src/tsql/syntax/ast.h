@@ -446,6 +446,7 @@ struct CreateIndexStmt : Statement {
   Name table;
   std::vector<std::string> columns;
   bool unique = false;
+  bool filtered = false;  // WHERE: the index covers some rows only
 };
 
 struct DropIndexStmt : Statement {

@@ -732,10 +732,13 @@ ast::StmtPtr Parser::ParseCreateIndex(bool unique) {
     if (!AcceptKw("ASC")) AcceptKw("DESC");
   } while (AcceptOp(","));
   ExpectOp(")");
-  // INCLUDE (columns) and WHERE filter, as scripts give them: no index is kept, so neither
-  // changes anything; the filter must still be a valid condition.
+  // INCLUDE (columns) changes nothing here; a filter is kept only as the fact that there is one
+  // (it must still be a valid condition).
   if (AcceptKw("INCLUDE")) ParseNameList();
-  if (AcceptKw("WHERE")) ParseExpr();
+  if (AcceptKw("WHERE")) {
+    ParseExpr();
+    stmt->filtered = true;
+  }
   SkipStorageOptions();
   return stmt;
 }

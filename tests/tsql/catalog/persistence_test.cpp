@@ -111,11 +111,13 @@ TEST_F(PersistenceTest, AlteredTablesAreStoredAsAltered) {
 TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
   Write({"create table k (a int, id int constraint pk_k primary key, code varchar(5) unique, check (id < 100))\n"
          "insert into k values (0, 1, 'x')",
-         "alter table k drop column a\nexec sp_rename 'k', 'kk'",
+         "alter table k drop column a\nexec sp_rename 'k', 'kk'\ncreate table n (v int)\ncreate unique index ix_v on n (v)",
          "create table gone (id int primary key)\ndrop table gone\ncreate table gone (id int)"});
   // Described from the file, without loading the table.
   EXPECT_EQ(Read("select count(*), min(name), max(type) from sys.key_constraints"),
             std::vector<std::string>{"2|pk_k|UQ"});
+  EXPECT_EQ(Read("select name from sys.indexes where is_unique = 1 and is_unique_constraint = 0 and is_primary_key = 0"),
+            std::vector<std::string>{"ix_v"});
   auto error_of = [&](const std::string& batch) {
     Session s(OpenDatabase(path_));
     for (const StatementResult& r : s.ExecuteBatch(batch)) {
@@ -130,6 +132,7 @@ TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
   EXPECT_NE(error_of("insert into kk values (200, 'z')").find("CHECK constraint"), std::string::npos);
   EXPECT_EQ(Read("select definition from sys.check_constraints"), std::vector<std::string>{"(id < 100)"});
   EXPECT_EQ(error_of("insert into gone values (1), (1)"), "");
+  EXPECT_NE(error_of("insert into n values (1), (1)").find("unique index 'ix_v'"), std::string::npos);
   EXPECT_EQ(Read("select count(*) from kk"), std::vector<std::string>{"1"});
 }
 
