@@ -43,6 +43,10 @@ struct ColumnDef {
   bool identity = false;
   int64_t identity_seed = 1;
   int64_t identity_increment = 1;
+  // A computed column: its value is this expression over the row's other columns, worked out
+  // whenever the row is added or changed (statements cannot give it). Text as for defaults.
+  std::shared_ptr<const ast::Expr> computed;
+  std::string computed_sql;
 };
 
 // A PRIMARY KEY or UNIQUE constraint, or a unique index: no two rows of the table hold equal

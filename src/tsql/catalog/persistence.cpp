@@ -89,7 +89,8 @@ std::vector<StoredColumn> ToStored(const std::vector<ColumnDef>& columns) {
   std::vector<StoredColumn> out;
   out.reserve(columns.size());
   for (const ColumnDef& c : columns) {
-    out.push_back({c.name, c.type, c.nullable, DefaultSql(c), c.identity, c.identity_seed, c.identity_increment});
+    out.push_back({c.name, c.type, c.nullable, DefaultSql(c), c.identity, c.identity_seed, c.identity_increment,
+                   c.computed_sql});
   }
   return out;
 }
@@ -143,6 +144,10 @@ ColumnDef FromStoredColumn(StoredColumn c) {
   def.identity = c.identity;
   def.identity_seed = c.identity_seed;
   def.identity_increment = c.identity_increment;
+  if (!c.computed_sql.empty()) {
+    def.computed = ParseDefault(c.computed_sql);
+    def.computed_sql = std::move(c.computed_sql);
+  }
   return def;
 }
 

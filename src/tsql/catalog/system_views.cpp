@@ -403,7 +403,7 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
         b.Add({Int(t.object_id), Str(c.name), Int(++id), Int(type_id), Int(type_id),
                Int(MaxLength(c.type)), Int(PrecisionOf(c.type)), Int(ScaleOf(c.type)),
                c.type.IsString() ? Str(CollationName(c.type.collation)) : Value(),
-               Int(c.nullable ? 1 : 0), Int(c.identity ? 1 : 0), Int(0)});
+               Int(c.nullable ? 1 : 0), Int(c.identity ? 1 : 0), Int(c.computed ? 1 : 0)});
       }
     }
     return b.Done("columns");
@@ -546,6 +546,25 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
     b.Col("update_referential_action", SqlType::TinyInt(), true);
     b.Col("is_system_named", SqlType::Bit());
     return b.Done("foreign_keys");
+  }
+  if (view == "COMPUTED_COLUMNS") {
+    // sys.columns' computed columns, with their expression (computed whenever a row is added
+    // or changed: persisted).
+    b.Col("object_id", SqlType::Int()).Col("name", Sysname(), true).Col("column_id", SqlType::Int());
+    b.Col("system_type_id", SqlType::TinyInt()).Col("max_length", SqlType::SmallInt());
+    b.Col("is_nullable", SqlType::Bit(), true).Col("is_computed", SqlType::Bit());
+    b.Col("definition", SqlType::NVarChar(SqlType::kMaxLength), true).Col("uses_database_collation", SqlType::Bit());
+    b.Col("is_persisted", SqlType::Bit());
+    for (auto& t : AllObjects(scope).tables) {
+      int id = 0;
+      for (const ColumnDef& c : t.columns) {
+        ++id;
+        if (!c.computed) continue;
+        b.Add({Int(t.object_id), Str(c.name), Int(id), Int(SystemTypeId(c.type)), Int(MaxLength(c.type)),
+               Int(c.nullable ? 1 : 0), Int(1), Str("(" + c.computed_sql + ")"), Int(1), Int(1)});
+      }
+    }
+    return b.Done("computed_columns");
   }
   if (view == "IDENTITY_COLUMNS") {
     // sys.columns' identity columns, with their seed, increment and the last value handed out

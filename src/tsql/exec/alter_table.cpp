@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tsql/catalog/transaction.h"
+#include "tsql/exec/computed_columns.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/table_checks.h"
@@ -80,6 +81,15 @@ void AddColumns(ast::AlterTableStmt& stmt, const Table& old, Table& altered, std
     }
     altered.columns.push_back(std::move(col));
     const size_t at = altered.columns.size() - 1;
+    if (altered.columns[at].computed) {
+      altered.columns[at].type = ComputedColumnType(altered, altered.columns[at], cx);
+      const ComputedColumns computed(altered, cx, "ALTER TABLE");
+      for (Row& row : rows) {
+        row.emplace_back();
+        computed.Fill(row);
+      }
+      continue;
+    }
     const ColumnDef& added = altered.columns[at];
     const bool fill_default = added.default_expr && (!added.nullable || stmt.with_values[k]);
     if (!rows.empty() && !added.nullable && !added.identity && !fill_default) {
@@ -102,10 +112,13 @@ void AddColumns(ast::AlterTableStmt& stmt, const Table& old, Table& altered, std
   }
 }
 
-// A column of a PRIMARY KEY, UNIQUE or CHECK constraint or of a unique index can be neither
-// dropped nor altered.
+// A column of a PRIMARY KEY, UNIQUE or CHECK constraint, of a unique index or read by a computed
+// column can be neither dropped nor altered.
 void RefuseConstrainedColumn(const Table& table, int column) {
   const std::string& name = table.columns[static_cast<size_t>(column)].name;
+  for (const ColumnDef& other : table.columns) {
+    if (other.computed && ExprReadsColumn(*other.computed, name)) ThrowError(5074, {"column", other.name, name});
+  }
   for (const TableKey& key : table.keys) {
     if (std::find(key.columns.begin(), key.columns.end(), column) != key.columns.end()) {
       ThrowError(5074, {key.index ? "index" : "object", key.name, name});
@@ -126,6 +139,7 @@ void AlterColumn(ast::AlterTableStmt& stmt, const Table& old, Table& altered, st
   if (at < 0) ThrowError(4924, {"ALTER TABLE ALTER COLUMN", c.name, old.name});
   RefuseConstrainedColumn(altered, at);
   ColumnDef& col = altered.columns[static_cast<size_t>(at)];
+  if (col.computed) ThrowError(4928, {col.name, "COMPUTED"});
   const SqlType from = col.type;
   col.type = TypeFromName(c.type, false);
   col.nullable = c.nullable.value_or(!col.identity);
@@ -370,9 +384,14 @@ void ExecRename(const std::optional<std::string>& objname, const std::optional<s
     if (at < 0) ThrowError(15248, {*objtype});
     const int taken = old->FindColumn(new_name);
     if (taken >= 0 && taken != at) ThrowError(15335, {new_name, *objtype});
-    // A CHECK condition names its columns in its text, which is kept as written.
+    // A CHECK condition or computed column names its columns in its text, kept as written.
     for (const TableCheck& check : old->checks) {
       if (CheckReadsColumn(check, parts.back())) ThrowError(5074, {"object", check.name, parts.back()});
+    }
+    for (const ColumnDef& other : old->columns) {
+      if (other.computed && ExprReadsColumn(*other.computed, parts.back())) {
+        ThrowError(5074, {"column", other.name, parts.back()});
+      }
     }
     renamed->columns[static_cast<size_t>(at)].name = new_name;
   } else {

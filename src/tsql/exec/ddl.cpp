@@ -4,6 +4,7 @@
 
 #include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
+#include "tsql/exec/computed_columns.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/table_checks.h"
 #include "tsql/exec/table_keys.h"
@@ -145,6 +146,14 @@ void RegisterTable(std::shared_ptr<Table> table, StatementContext& cx) {
 ColumnDef ColumnOfDefinition(ast::ColumnDef& c, bool in_primary_key, StatementContext& cx) {
   ColumnDef col;
   col.name = c.name;
+  if (c.computed) {
+    // Its type is the expression's, known once the table's other columns are (FinishComputed).
+    if (ast::DeeperThan(*c.computed, ast::kMaxNesting)) ThrowError(191);
+    col.computed = std::shared_ptr<const ast::Expr>(std::move(c.computed));
+    col.computed_sql = c.computed_text;
+    col.nullable = c.nullable.value_or(!in_primary_key);
+    return col;
+  }
   col.type = TypeFromName(c.type, false);
   col.nullable = c.nullable.value_or(!(c.identity || in_primary_key));
   if (c.default_value) {
@@ -173,6 +182,9 @@ void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
       for (const auto& k : key.columns) in_pk = in_pk || (key.primary && NamesEqual(k, c.name));
     }
     table->columns.push_back(ColumnOfDefinition(c, in_pk, cx));
+  }
+  for (ColumnDef& col : table->columns) {
+    if (col.computed) col.type = ComputedColumnType(*table, col, cx);
   }
   // The definition is whole before the table is in the catalog, where other sessions see it.
   table->keys = KeysOfDefinition(stmt, *table);

@@ -16,8 +16,11 @@ RowFiller::RowFiller(const Table& table, const std::vector<int>& targets, Statem
   for (size_t i = 0; i < targets.size(); ++i) slot_of_[static_cast<size_t>(targets[i])] = static_cast<int>(i);
 }
 
-void CheckIdentityColumns(const Table& table, const std::vector<int>& columns, bool listed,
+void CheckInsertedColumns(const Table& table, const std::vector<int>& columns, bool listed,
                           const SessionState& session) {
+  for (int c : columns) {
+    if (table.columns[static_cast<size_t>(c)].computed) ThrowError(271, {table.columns[static_cast<size_t>(c)].name});
+  }
   const auto identity = std::find_if(table.columns.begin(), table.columns.end(),
                                      [](const ColumnDef& c) { return c.identity; });
   if (identity == table.columns.end()) return;
@@ -36,6 +39,7 @@ void RowFiller::Plan() {
   model_.resize(ncols);
   for (size_t c = 0; c < ncols; ++c) {
     const ColumnDef& col = table_.columns[c];
+    if (col.computed) continue;  // worked out once the others are set
     if (slot_of_[c] < 0 && !col.identity) {
       Value v = defaults_.Get(c);
       if (defaults_.IsConstant(c) && (col.nullable || !v.is_null())) {
@@ -45,11 +49,13 @@ void RowFiller::Plan() {
     }
     filled_.push_back(c);
   }
+  if (HasComputedColumns(table_)) computed_ = std::make_unique<ComputedColumns>(table_, cx_, statement_.c_str());
   planned_ = true;
 }
 
 bool RowFiller::FillsWithoutEvaluating() {
   if (!planned_) Plan();
+  if (computed_) return false;
   for (const size_t c : filled_) {
     if (slot_of_[c] < 0 && !table_.columns[c].identity && !defaults_.IsConstant(c)) return false;
   }

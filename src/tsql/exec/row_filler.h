@@ -9,16 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "tsql/exec/computed_columns.h"
 #include "tsql/exec/statements.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
 
 namespace orv::tsql {
 
-// The identity column of an INSERT's table against the columns it fills (`listed`: named in a
-// column list): with SET IDENTITY_INSERT OFF for the table, no value may go to it (Msg 544);
-// with it ON, the INSERT must list the columns (8101) and give the identity column (545).
-void CheckIdentityColumns(const Table& table, const std::vector<int>& columns, bool listed,
+// The columns an INSERT fills (`listed`: named in a column list): none may be computed (Msg
+// 271). With SET IDENTITY_INSERT OFF for the table, no value may go to its identity column
+// (544); with it ON, the INSERT must list the columns (8101) and give the identity column (545).
+void CheckInsertedColumns(const Table& table, const std::vector<int>& columns, bool listed,
                           const SessionState& session);
 
 class RowFiller {
@@ -66,6 +67,7 @@ class RowFiller {
   // column refuses. Made on the first row, so that no rows evaluate no default.
   Row model_;
   std::vector<size_t> filled_;
+  std::unique_ptr<ComputedColumns> computed_;  // when the table has computed columns
   bool planned_ = false;
 };
 
@@ -95,6 +97,7 @@ void RowFiller::Fill(Row& out, Get&& get) {
     }
     if (to.is_null() && !col.nullable) RefuseNull(col);
   }
+  if (computed_) [[unlikely]] computed_->Fill(out);
 }
 
 }  // namespace orv::tsql

@@ -32,9 +32,9 @@ std::vector<int> InsertColumns(const DmlTarget& target, const BoundSource& sourc
   if (listed.empty()) {
     for (size_t c = 0; c < target.columns.size(); ++c) {
       const DmlTarget::Column& column = target.columns[c];
-      if (!target.derived &&
-          target.tables[0]->columns[static_cast<size_t>(column.column)].identity) {
-        continue;
+      if (!target.derived) {
+        const ColumnDef& def = target.tables[0]->columns[static_cast<size_t>(column.column)];
+        if (def.identity || def.computed) continue;
       }
       source_columns.push_back(static_cast<int>(c));
     }
@@ -52,7 +52,7 @@ std::vector<int> InsertColumns(const DmlTarget& target, const BoundSource& sourc
   const Table& table = *target.tables[*table_index];
   std::vector<int> columns;
   for (int c : source_columns) columns.push_back(target.columns[static_cast<size_t>(c)].column);
-  CheckIdentityColumns(table, columns, !listed.empty(), session);
+  CheckInsertedColumns(table, columns, !listed.empty(), session);
   return columns;
 }
 

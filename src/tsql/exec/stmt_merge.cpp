@@ -94,9 +94,9 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
       if (c.columns.empty()) {
         for (size_t col = 0; col < target.columns.size(); ++col) {
           const DmlTarget::Column& m = target.columns[col];
-          if (m.table >= 0 &&
-              target.tables[static_cast<size_t>(m.table)]->columns[static_cast<size_t>(m.column)].identity) {
-            continue;
+          if (m.table >= 0) {
+            const ColumnDef& def = target.tables[static_cast<size_t>(m.table)]->columns[static_cast<size_t>(m.column)];
+            if (def.identity || def.computed) continue;
           }
           cols.push_back(static_cast<int>(col));
         }
@@ -141,6 +141,7 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
     if (c.action == Action::Update) {
       for (size_t k = 0; k < c.sets.size(); ++k) {
         const int col = table_column(clause_columns[i][k]);
+        if (table.columns[static_cast<size_t>(col)].computed) ThrowError(271, {c.sets[k].column.back()});
         if (table.columns[static_cast<size_t>(col)].identity) {
           ThrowError(8102, {"Cannot update identity column '" + c.sets[k].column.back() + "'."});
         }
@@ -155,7 +156,7 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
     } else if (c.action == Action::Insert) {
       insert_clause = &c;
       for (int col : clause_columns[i]) insert_targets.push_back(table_column(col));
-      CheckIdentityColumns(table, insert_targets, !c.columns.empty(), cx.session);
+      CheckInsertedColumns(table, insert_targets, !c.columns.empty(), cx.session);
       for (const auto& v : c.values) insert_values.push_back(binder.BindExpr(*v, scope));
     }
     clauses.push_back(std::move(b));

@@ -53,6 +53,7 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   for (size_t i = 0; i < stmt.sets.size(); ++i) {
     const int c = target.columns[static_cast<size_t>(set_columns[i])].column;
     const std::string& name = stmt.sets[i].column.back();
+    if (table.columns[static_cast<size_t>(c)].computed) ThrowError(271, {name});
     if (table.columns[static_cast<size_t>(c)].identity) {
       ThrowError(8102, {"Cannot update identity column '" + name + "'."});
     }

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <numeric>
 
+#include "tsql/exec/computed_columns.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/table_checks.h"
 #include "tsql/exec/table_keys.h"
@@ -29,6 +30,7 @@ void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool t
                 StatementContext& cx, bool check_constraints) {
   const size_t n = updates.positions.size();
   if (n == 0) return;
+  AddComputedValues(*table, updates, cx);
   std::vector<size_t> positions;
   if (check_constraints && !table->checks.empty()) positions = updates.positions;
   const bool key_columns_changed = ChangesKeyColumns(*table, updates.columns);

@@ -81,9 +81,13 @@ void CheckConditions(const Table& table, const std::vector<size_t>& positions, c
 }
 
 bool CheckReadsColumn(const TableCheck& check, std::string_view column) {
-  return check.condition && AnyPart(*check.condition, [&](const ast::Expr& e) {
-           return e.kind == ast::ExprKind::ColumnRef && !e.name.empty() && NamesEqual(e.name.back(), column);
-         });
+  return check.condition && ExprReadsColumn(*check.condition, column);
+}
+
+bool ExprReadsColumn(const ast::Expr& expr, std::string_view column) {
+  return AnyPart(expr, [&](const ast::Expr& e) {
+    return e.kind == ast::ExprKind::ColumnRef && !e.name.empty() && NamesEqual(e.name.back(), column);
+  });
 }
 
 }  // namespace orv::tsql

@@ -28,5 +28,7 @@ void CheckConditions(const Table& table, const std::vector<size_t>& positions, c
 
 // Whether a check's condition reads the column.
 bool CheckReadsColumn(const TableCheck& check, std::string_view column);
+// Whether an expression names the column (outside subqueries).
+bool ExprReadsColumn(const ast::Expr& expr, std::string_view column);
 
 }  // namespace orv::tsql

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -321,6 +322,11 @@ constexpr const char* kCreateChecks =
     "CREATE TABLE IF NOT EXISTS orv_checks(table_name TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL,"
     " column_name TEXT NOT NULL, condition TEXT NOT NULL)";
 
+// The expressions of computed columns, as T-SQL text.
+constexpr const char* kCreateComputed =
+    "CREATE TABLE IF NOT EXISTS orv_computed(table_name TEXT NOT NULL COLLATE NOCASE,"
+    " column_name TEXT NOT NULL, expression TEXT NOT NULL)";
+
 void SqliteStore::CreateCatalog() {
   // A new file keeps a write-ahead log: readers never wait for a writer, and a commit is one
   // append to the log.
@@ -337,6 +343,7 @@ void SqliteStore::CreateCatalog() {
       "COMMIT;");
   Exec(kCreateKeys);
   Exec(kCreateChecks);
+  Exec(kCreateComputed);
 }
 
 void SqliteStore::CheckCatalog() {
@@ -354,6 +361,7 @@ void SqliteStore::ReadCatalog() {
     }
     has_keys_ = !SqliteColumns(db_, "orv_keys", path_).empty();
     has_checks_ = !SqliteColumns(db_, "orv_checks", path_).empty();
+    has_computed_ = !SqliteColumns(db_, "orv_computed", path_).empty();
     Statement types(db_, "SELECT table_name, name, type FROM orv_columns ORDER BY table_name, ordinal", path_);
     while (types.Row()) {
       const std::string type = types.TextAt(2);
@@ -382,6 +390,10 @@ void SqliteStore::UpgradeCatalog() {
   if (!has_checks_) {
     Exec(kCreateChecks);
     has_checks_ = true;
+  }
+  if (!has_computed_) {
+    Exec(kCreateComputed);
+    has_computed_ = true;
   }
 }
 
@@ -513,6 +525,17 @@ bool SqliteStore::ReadDefinition(sqlite3* db, const std::string& name, StoredTab
                      path_);
     checks.Text(1, t.name);
     while (checks.Row()) t.checks.push_back({checks.TextAt(0), checks.TextAt(1), checks.TextAt(2)});
+  }
+  if (has_computed_) {
+    Statement computed(db, "SELECT column_name, expression FROM orv_computed WHERE table_name = ?", path_);
+    computed.Text(1, t.name);
+    while (computed.Row()) {
+      const std::string column = computed.TextAt(0);
+      auto it = std::find_if(t.columns.begin(), t.columns.end(),
+                             [&](const StoredColumn& c) { return c.name == column; });
+      if (it == t.columns.end()) FileError(path_, "table '" + t.name + "' has no computed column '" + column + "'");
+      it->computed_sql = computed.TextAt(1);
+    }
   }
   return true;
 }
@@ -728,6 +751,14 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
     col.Int(9, c.identity_increment);
     col.Run();
   }
+  for (const StoredColumn& c : columns) {
+    if (c.computed_sql.empty()) continue;
+    Statement computed(db_, "INSERT INTO orv_computed(table_name, column_name, expression) VALUES (?,?,?)", path_);
+    computed.Text(1, name);
+    computed.Text(2, c.name);
+    computed.Text(3, c.computed_sql);
+    computed.Run();
+  }
   Statement meta(db_, "INSERT INTO orv_tables(name, identity_next, version) VALUES (?, 1, 0)", path_);
   meta.Text(1, name);
   meta.Run();
@@ -758,7 +789,8 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
 void SqliteStore::DropTable(const std::string& name) {
   Exec("DROP TABLE IF EXISTS " + QuoteIdent(name));
   for (const char* sql : {"DELETE FROM orv_tables WHERE name = ?", "DELETE FROM orv_columns WHERE table_name = ?",
-                          "DELETE FROM orv_keys WHERE table_name = ?", "DELETE FROM orv_checks WHERE table_name = ?"}) {
+                          "DELETE FROM orv_keys WHERE table_name = ?", "DELETE FROM orv_checks WHERE table_name = ?",
+                          "DELETE FROM orv_computed WHERE table_name = ?"}) {
     Statement del(db_, sql, path_);
     del.Text(1, name);
     del.Run();

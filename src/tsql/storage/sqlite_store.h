@@ -45,6 +45,7 @@ struct StoredColumn {
   bool identity = false;
   int64_t identity_seed = 1;
   int64_t identity_increment = 1;
+  std::string computed_sql;  // a computed column's expression as T-SQL text, "" for others
 };
 
 // A PRIMARY KEY or UNIQUE constraint, or a unique index: its name and the positions of its
@@ -198,6 +199,7 @@ class SqliteStore {
   bool has_versions_ = false;  // orv_tables has the version column (older files lack it)
   bool has_keys_ = false;      // orv_keys is there (older files lack it)
   bool has_checks_ = false;    // orv_checks is there (older files lack it)
+  bool has_computed_ = false;  // orv_computed is there (older files lack it)
   int64_t write_version_ = 0;
 };
 

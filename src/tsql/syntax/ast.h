@@ -389,6 +389,10 @@ struct ColumnDef {
   bool primary_key = false;
   bool unique = false;
   std::string key_name;  // CONSTRAINT name before PRIMARY KEY or UNIQUE; "" when none
+  // A computed column (name AS expr [PERSISTED]): its expression and its text as written; the
+  // column has no type of its own.
+  ExprPtr computed;
+  std::string computed_text;
   SourcePos pos;
 };
 

@@ -444,7 +444,14 @@ void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
   ast::ColumnDef column;
   column.pos = Cur().pos;
   column.name = ExpectName();
-  column.type = ParseType();
+  if (AcceptKw("AS")) {
+    const uint32_t start = Cur().pos.offset;
+    column.computed = ParseExpr();
+    column.computed_text = std::string(text_.substr(start, PrevEnd() - start));
+    AcceptKw("PERSISTED");
+  } else {
+    column.type = ParseType();
+  }
   std::string constraint_name;
   for (;;) {
     if (AcceptKw("NULL")) {

@@ -153,6 +153,13 @@ const Entry kCatalogue[] = {
      "An explicit value for the identity column in table '%1' can only be specified when a column "
      "list is used and IDENTITY_INSERT is ON.",
      {}},
+    {271, 16, 1,
+     "The column \"%1\" cannot be modified because it is either a computed column or is the result of a "
+     "UNION operator.",
+     {}},
+    {1759, 16, 0,
+     "Computed column '%1' in table '%2' is not allowed to be used in another computed-column definition.", {}},
+    {4928, 16, 1, "Cannot alter column '%1' because it is '%2'.", {}},
     {8106, 16, 1, "Table '%1' does not have the identity property. Cannot perform SET operation.", {}},
     {8107, 16, 1, "IDENTITY_INSERT is already ON for table '%1'. Cannot perform SET operation for table '%2'.", {}},
     {229, 14, 5, "The %1 permission was denied on the object '%2', database '%3', schema 'dbo'.", {}},

@@ -105,13 +105,13 @@ TEST_F(PersistenceTest, AlteredTablesAreStoredAsAltered) {
   EXPECT_EQ(Read("select isnull(object_id('t'), 0)"), std::vector<std::string>{"0"});
 }
 
-// PRIMARY KEY, UNIQUE and CHECK constraints are stored with the table and hold after the file
-// is opened anew, through an ALTER TABLE and a rename (a key follows its columns), and not for
+// PRIMARY KEY, UNIQUE and CHECK constraints, unique indexes and computed columns are stored
+// with the table and hold after the file is opened anew, through an ALTER TABLE and a rename (a key follows its columns), and not for
 // a table made again under the same name without them.
 TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
   Write({"create table k (a int, id int constraint pk_k primary key, code varchar(5) unique, check (id < 100))\n"
          "insert into k values (0, 1, 'x')",
-         "alter table k drop column a\nexec sp_rename 'k', 'kk'\ncreate table n (v int)\ncreate unique index ix_v on n (v)",
+         "alter table k drop column a\nexec sp_rename 'k', 'kk'\ncreate table n (v int, w as v * 2)\ncreate unique index ix_v on n (v)",
          "create table gone (id int primary key)\ndrop table gone\ncreate table gone (id int)"});
   // Described from the file, without loading the table.
   EXPECT_EQ(Read("select count(*), min(name), max(type) from sys.key_constraints"),
@@ -133,6 +133,7 @@ TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
   EXPECT_EQ(Read("select definition from sys.check_constraints"), std::vector<std::string>{"(id < 100)"});
   EXPECT_EQ(error_of("insert into gone values (1), (1)"), "");
   EXPECT_NE(error_of("insert into n values (1), (1)").find("unique index 'ix_v'"), std::string::npos);
+  EXPECT_EQ(Read("insert into n values (4) select w from n"), std::vector<std::string>{"8"});
   EXPECT_EQ(Read("select count(*) from kk"), std::vector<std::string>{"1"});
 }
 
