@@ -328,6 +328,26 @@ void Binder::BindFrom(const std::vector<ast::TableRefPtr>& from, BoundSpec& spec
   for (const auto& ref : from) spec.from.push_back(BindTableRef(*ref, spec, scope, false));
 }
 
+namespace {
+
+// FOR JSON: every column needs a name (13605). AUTO, and a column that is itself FOR JSON
+// text (which would have to be written as JSON rather than as a string), are not supported.
+void CheckForJson(const ast::QueryExpr& query, const BoundQuery& bound) {
+  if (query.for_clause->json_auto) ThrowError(40517, {"FOR JSON AUTO"});
+  for (const ResultColumn& column : bound.columns) {
+    if (column.name.empty()) ThrowError(13605);
+  }
+  if (query.kind != ast::QueryExpr::Kind::Spec) return;
+  for (const ast::SelectItem& item : query.spec->items) {
+    const ast::Expr* e = item.expr.get();
+    if (e && e->subquery && e->subquery->for_clause && e->subquery->for_clause->json) {
+      ThrowError(40517, {"FOR JSON in a column of FOR JSON"});
+    }
+  }
+}
+
+}  // namespace
+
 std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope* parent,
                                               bool* correlated, std::vector<int>* parent_refs) {
   std::unique_ptr<BoundQuery> bound;
@@ -338,14 +358,16 @@ std::unique_ptr<BoundQuery> Binder::BindQuery(const ast::QueryExpr& query, Scope
   } else {
     bound = BindQueryBody(query, parent, correlated, parent_refs);
   }
-  if (!query.for_xml) return bound;
-  // The column SQL Server names a FOR XML result by.
-  auto xml = std::make_unique<BoundQuery>();
-  xml->columns.push_back(
-      {"XML_F52E2B61-18A1-11d1-B105-00805F49916B", SqlType::NVarChar(SqlType::kMaxLength), true});
-  xml->xml_rows = std::move(bound);
-  xml->for_xml = query.for_xml;
-  return xml;
+  if (!query.for_clause) return bound;
+  if (query.for_clause->json) CheckForJson(query, *bound);
+  // The column SQL Server names a FOR XML or FOR JSON result by.
+  auto text = std::make_unique<BoundQuery>();
+  text->columns.push_back({query.for_clause->json ? "JSON_F52E2B61-18A1-11d1-B105-00805F49916B"
+                                                  : "XML_F52E2B61-18A1-11d1-B105-00805F49916B",
+                           SqlType::NVarChar(SqlType::kMaxLength), true});
+  text->for_rows = std::move(bound);
+  text->for_clause = query.for_clause;
+  return text;
 }
 
 std::unique_ptr<BoundQuery> Binder::BindQueryBody(const ast::QueryExpr& query, Scope* parent,

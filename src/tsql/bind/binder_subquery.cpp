@@ -22,8 +22,8 @@ void VisitJoin(const BoundJoin& join, int level, const ColumnVisitor& fn) {
 }
 
 void VisitQuery(const BoundQuery& q, int level, const ColumnVisitor& fn) {
-  if (q.xml_rows) {
-    VisitQuery(*q.xml_rows, level, fn);
+  if (q.for_rows) {
+    VisitQuery(*q.for_rows, level, fn);
     return;
   }
   if (q.recursive) {

@@ -297,9 +297,9 @@ struct BoundQuery {
   std::vector<ResultColumn> columns;
   std::vector<OrderKey> order;  // set operations: output columns only
   BExprPtr offset, fetch;       // set operations: OFFSET ... FETCH
-  // FOR XML: the rows of xml_rows become the one value of the one row of this query.
-  std::unique_ptr<BoundQuery> xml_rows;
-  std::shared_ptr<const ast::ForXml> for_xml;
+  // FOR XML: the rows of for_rows become the one value of the one row of this query.
+  std::unique_ptr<BoundQuery> for_rows;
+  std::shared_ptr<const ast::ForClause> for_clause;
 };
 
 }  // namespace orv::tsql

@@ -86,7 +86,10 @@ bool QueryHasRows(BoundQuery& query, ExecEnv& env);
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env);
 // FOR XML: the rows as one XML text (for_xml.cpp).
 Value XmlOfRows(const std::vector<Row>& rows, const std::vector<ResultColumn>& columns,
-                const ast::ForXml& options);
+                const ast::ForClause& options);
+// FOR JSON: the rows as one JSON text (for_json.cpp); NULL when there are none.
+Value JsonOfRows(const std::vector<Row>& rows, const std::vector<ResultColumn>& columns,
+                 const ast::ForClause& options);
 // The rows of a recursive common table expression (recursive_cte.cpp).
 std::vector<Row> RunRecursiveCte(RecursiveCte& plan, ExecEnv& env);
 

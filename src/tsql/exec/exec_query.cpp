@@ -640,10 +640,11 @@ std::vector<Row> SplitString(const Value& text, const Value& separator, const Sq
 
 std::vector<Row> RunQuery(BoundQuery& query, const EvalCtx* outer, ExecEnv& env) {
   if (query.spec) return RunSpec(query, outer, env);
-  if (query.xml_rows) {
+  if (query.for_rows) {
     std::vector<Row> rows(1);
-    rows[0].push_back(
-        XmlOfRows(RunQuery(*query.xml_rows, outer, env), query.xml_rows->columns, *query.for_xml));
+    const std::vector<Row> source = RunQuery(*query.for_rows, outer, env);
+    rows[0].push_back(query.for_clause->json ? JsonOfRows(source, query.for_rows->columns, *query.for_clause)
+                                             : XmlOfRows(source, query.for_rows->columns, *query.for_clause));
     return rows;
   }
   if (query.recursive) return RunRecursiveCte(*query.recursive, env);

@@ -133,7 +133,7 @@ void PathRow(std::string& out, const Row& row, const std::vector<ResultColumn>& 
 }
 
 void RawRow(std::string& out, const Row& row, const std::vector<ResultColumn>& columns,
-            const ast::ForXml& options) {
+            const ast::ForClause& options) {
   out += '<';
   out += options.element;
   std::string children;
@@ -160,7 +160,7 @@ void RawRow(std::string& out, const Row& row, const std::vector<ResultColumn>& c
 }  // namespace
 
 Value XmlOfRows(const std::vector<Row>& rows, const std::vector<ResultColumn>& columns,
-                const ast::ForXml& options) {
+                const ast::ForClause& options) {
   if (rows.empty() && !options.root) return Value();
   std::string out;
   if (options.root) out += '<' + *options.root + '>';

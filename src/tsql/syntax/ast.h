@@ -198,13 +198,18 @@ struct QueryOptions {
   std::optional<int32_t> max_recursion;  // MAXRECURSION n (0: no limit)
 };
 
-// FOR XML PATH [('row')] | RAW [('row')] [, TYPE] [, ROOT [('root')]] [, ELEMENTS]: the
-// query's rows become one XML text.
-struct ForXml {
-  bool raw = false;             // RAW: columns as attributes of <row/> (elements with ELEMENTS)
-  std::string element = "row";  // "" for PATH(''): no element around a row
+// FOR XML PATH [('row')] | RAW [('row')] [, TYPE] [, ROOT [('root')]] [, ELEMENTS], or
+// FOR JSON PATH | AUTO [, ROOT [('root')]] [, INCLUDE_NULL_VALUES] [, WITHOUT_ARRAY_WRAPPER]:
+// the query's rows become one XML or JSON text.
+struct ForClause {
+  bool json = false;
+  bool raw = false;             // XML RAW: columns as attributes of <row/> (elements with ELEMENTS)
+  std::string element = "row";  // XML: "" for PATH(''): no element around a row
   std::optional<std::string> root;
   bool elements = false;
+  bool json_auto = false;              // JSON AUTO (refused when bound)
+  bool include_null_values = false;    // JSON: NULLs written as null (else left out)
+  bool without_array_wrapper = false;  // JSON: the objects without [ ]
 };
 
 // A query: a single SELECT block or a set operation of two queries.
@@ -225,7 +230,7 @@ struct QueryExpr {
   std::vector<OrderItem> order_by;        // on the outermost query only
   ExprPtr offset, fetch;                  // ORDER BY ... OFFSET n ROWS [FETCH NEXT m ROWS ONLY]
   WithClause with;                        // on the query of a SELECT statement or view only
-  std::shared_ptr<const ForXml> for_xml;  // FOR XML after the ORDER BY
+  std::shared_ptr<const ForClause> for_clause;  // FOR XML or FOR JSON after the ORDER BY
 };
 
 // The table a query's SELECT ... INTO makes (the INTO of its first SELECT block); empty when

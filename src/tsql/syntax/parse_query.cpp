@@ -80,7 +80,8 @@ std::unique_ptr<ast::QueryExpr> Parser::ParseQuery() {
       }
     }
   }
-  if (IsKw("FOR") && IsWord(PeekAt(1), "XML")) query->for_xml = ParseForXml();
+  if (IsKw("FOR") && IsWord(PeekAt(1), "XML")) query->for_clause = ParseForXml();
+  if (IsKw("FOR") && IsWord(PeekAt(1), "JSON")) query->for_clause = ParseForJson();
   return query;
 }
 

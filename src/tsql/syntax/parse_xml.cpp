@@ -6,10 +6,10 @@
 
 namespace orv::tsql::parse {
 
-std::shared_ptr<const ast::ForXml> Parser::ParseForXml() {
+std::shared_ptr<const ast::ForClause> Parser::ParseForXml() {
   ExpectKw("FOR");
   ExpectKw("XML");
-  auto options = std::make_shared<ast::ForXml>();
+  auto options = std::make_shared<ast::ForClause>();
   // An element name in parentheses, as a string: PATH('row'), ROOT('list').
   auto name_in_parens = [&](std::string& out) {
     if (!AcceptOp("(")) return;

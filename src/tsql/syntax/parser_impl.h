@@ -123,7 +123,9 @@ class Parser {
   ast::TableRefPtr ParseTablePrimary();
   ast::TableRefPtr ParseTableOperand();
   // FOR XML ... after a query, and xml.value('path', 'type') after an expression (parse_xml.cpp).
-  std::shared_ptr<const ast::ForXml> ParseForXml();
+  std::shared_ptr<const ast::ForClause> ParseForXml();
+  // FOR JSON ... after a query (parse_for_json.cpp).
+  std::shared_ptr<const ast::ForClause> ParseForJson();
   ast::ExprPtr ParseXmlValue(ast::ExprPtr subject);
   // source PIVOT (...) alias, source UNPIVOT (...) alias: derived tables (parse_pivot.cpp).
   ast::TableRefPtr ParsePivot(ast::TableRefPtr source);

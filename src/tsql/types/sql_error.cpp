@@ -368,6 +368,14 @@ const Entry kCatalogue[] = {
      "The second and third arguments of the TRANSLATE built-in function must contain an equal "
      "number of characters.",
      {}},
+    {13601, 16, 1,
+     "Property '%1' cannot be generated in JSON output due to a conflict with another column name or alias. Use "
+     "different names and aliases for each column in SELECT list.",
+     {}},
+    {13605, 16, 4,
+     "Column expressions and data sources without names or aliases cannot be formatted as JSON text using FOR "
+     "JSON clause. Add alias to the unnamed column or table.",
+     {}},
     {13607,
      16,
      4,
