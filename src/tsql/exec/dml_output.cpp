@@ -93,7 +93,7 @@ DmlOutput::DmlOutput(Binder& binder, const std::vector<ast::OutputClause>& claus
       std::vector<int> targets;
       if (ast_clause.into_columns.empty()) {
         for (size_t c = 0; c < into.columns.size(); ++c) {
-          if (!into.columns[c].identity) targets.push_back(static_cast<int>(c));
+          if (!into.columns[c].identity && !into.columns[c].computed) targets.push_back(static_cast<int>(c));
         }
       } else {
         for (const auto& name : ast_clause.into_columns) {
@@ -103,6 +103,7 @@ DmlOutput::DmlOutput(Binder& binder, const std::vector<ast::OutputClause>& claus
         }
       }
       if (targets.size() != clause->items.size()) ThrowError(213);
+      CheckInsertedColumns(into, targets, !ast_clause.into_columns.empty(), cx.session);
       clause->filler = std::make_unique<RowFiller>(into, targets, cx);
     }
     clauses_.push_back(std::move(clause));

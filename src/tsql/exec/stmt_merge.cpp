@@ -5,8 +5,10 @@
 // row that two source rows would change is Msg 8672.
 #include <algorithm>
 #include <numeric>
+#include <optional>
 
 #include "tsql/bind/binder.h"
+#include "tsql/exec/computed_columns.h"
 #include "tsql/exec/dml_output.h"
 #include "tsql/exec/dml_target.h"
 #include "tsql/exec/exec.h"
@@ -166,6 +168,8 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
   DmlOutput output(binder, stmt.output, table,
                    {.inserted = true, .deleted = true, .action = true}, &scope, cx);
   cx.BindDone();
+  std::optional<ComputedColumns> computed;
+  if (HasComputedColumns(table) && !output.empty()) computed.emplace(table, cx, "UPDATE");
 
   // Taken before the rows are read, so that the addresses below are those of the rows changed.
   std::vector<Row>& rows = table.mutable_rows();
@@ -248,6 +252,7 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
     }
     updates.positions.push_back(index);
     for (int col : update_columns) updates.values.push_back(after[static_cast<size_t>(col)]);
+    if (computed) computed->Fill(after);  // for OUTPUT; UpdateRows works out the change's own
     output.Add(&after, row, ActionName(clause->action), &ctx);
   }
   output.Prepare();

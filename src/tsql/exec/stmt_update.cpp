@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <atomic>
 #include <iterator>
+#include <optional>
 
 #include "tsql/bind/binder.h"
+#include "tsql/exec/computed_columns.h"
 #include "tsql/exec/dml_output.h"
 #include "tsql/exec/dml_target.h"
 #include "tsql/exec/exec.h"
@@ -211,12 +213,17 @@ void ExecUpdate(ast::UpdateStmt& stmt, StatementContext& cx) {
   if (!output.empty()) {
     EvalCtx from;
     from.env = &cx.env;
+    // The rows as the change leaves them, computed columns included (UpdateRows works those
+    // out again for the change itself).
+    std::optional<ComputedColumns> computed;
+    if (HasComputedColumns(table)) computed.emplace(table, cx, "UPDATE");
     for (size_t j = 0; j < picks.size(); ++j) {
       const Row& before = rows[updates.positions[j]];
       Row after = before;
       for (size_t k = 0; k < nsets; ++k) {
         after[static_cast<size_t>(updates.columns[k])] = updates.values[j * nsets + k];
       }
+      if (computed) computed->Fill(after);
       from.srcs = tuples.at(picks[j]);
       output.Add(&after, &before, nullptr, &from);
     }
