@@ -33,7 +33,8 @@ BExprPtr BindComputed(const Table& table, const ColumnDef& column, BoundSpec& sp
 }  // namespace
 
 bool HasComputedColumns(const Table& table) {
-  return std::any_of(table.columns.begin(), table.columns.end(), [](const ColumnDef& c) { return c.computed != nullptr; });
+  return std::any_of(table.columns.begin(), table.columns.end(),
+                     [](const ColumnDef& c) { return c.computed != nullptr; });
 }
 
 SqlType ComputedColumnType(const Table& table, const ColumnDef& column, StatementContext& cx) {
@@ -59,7 +60,9 @@ void ComputedColumns::Fill(Row& row) const {
     const ColumnDef& column = table_.columns[position];
     Value v = Eval(*expr, ctx);
     if (!(expr->type == column.type)) v = Convert(v, expr->type, column.type, CastMode::Assignment);
-    if (v.is_null() && !column.nullable) ThrowError(515, {column.name, QualifiedTableName(table_, cx_.session), statement_});
+    if (v.is_null() && !column.nullable) {
+      ThrowError(515, {column.name, QualifiedTableName(table_, cx_.session), statement_});
+    }
     row[position] = std::move(v);
   }
 }

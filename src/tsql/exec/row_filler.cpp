@@ -19,7 +19,8 @@ RowFiller::RowFiller(const Table& table, const std::vector<int>& targets, Statem
 void CheckInsertedColumns(const Table& table, const std::vector<int>& columns, bool listed,
                           const SessionState& session) {
   for (int c : columns) {
-    if (table.columns[static_cast<size_t>(c)].computed) ThrowError(271, {table.columns[static_cast<size_t>(c)].name});
+    const ColumnDef& column = table.columns[static_cast<size_t>(c)];
+    if (column.computed) ThrowError(271, {column.name});
   }
   const auto identity = std::find_if(table.columns.begin(), table.columns.end(),
                                      [](const ColumnDef& c) { return c.identity; });

@@ -97,7 +97,8 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
         for (size_t col = 0; col < target.columns.size(); ++col) {
           const DmlTarget::Column& m = target.columns[col];
           if (m.table >= 0) {
-            const ColumnDef& def = target.tables[static_cast<size_t>(m.table)]->columns[static_cast<size_t>(m.column)];
+            const Table& base = *target.tables[static_cast<size_t>(m.table)];
+            const ColumnDef& def = base.columns[static_cast<size_t>(m.column)];
             if (def.identity || def.computed) continue;
           }
           cols.push_back(static_cast<int>(col));
