@@ -3,8 +3,8 @@
 #include <cctype>
 
 #include "tsql/bind/binder.h"
-#include "tsql/exec/exec.h"
 #include "tsql/exec/computed_columns.h"
+#include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/table_checks.h"
 #include "tsql/exec/table_keys.h"
@@ -147,7 +147,8 @@ ColumnDef ColumnOfDefinition(ast::ColumnDef& c, bool in_primary_key, StatementCo
   ColumnDef col;
   col.name = c.name;
   if (c.computed) {
-    // Its type is the expression's, known once the table's other columns are (FinishComputed).
+    // Its type is the expression's, known once the table's other columns are made
+    // (ComputedColumnType).
     if (ast::DeeperThan(*c.computed, ast::kMaxNesting)) ThrowError(191);
     col.computed = std::shared_ptr<const ast::Expr>(std::move(c.computed));
     col.computed_sql = c.computed_text;
