@@ -36,10 +36,11 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
   SessionState& session = *ctx.env->session;
   const std::string last = ObjectNamePart(name.string_value(), session.database->name());
   if (last.empty()) return Value();
-  // Which kind of object the type asks for: a table, a view, a procedure, a PRIMARY KEY or
-  // UNIQUE constraint (looked for only when asked: every table's definition is read); NULL for
-  // the other kinds (functions, triggers, other constraints), which no database here holds.
-  enum class Want { kAny, kTable, kView, kProcedure, kKey } want = Want::kAny;
+  // Which kind of object the type asks for: a table, a view, a procedure, a PRIMARY KEY,
+  // UNIQUE or CHECK constraint (looked for only when asked, or when no table, view or
+  // procedure has the name: every table's definition is read); NULL for the other kinds
+  // (functions, triggers, other constraints), which no database here holds.
+  enum class Want { kAny, kTable, kView, kProcedure, kKey, kCheck } want = Want::kAny;
   bool primary = false;
   if (expr.args.size() > 1) {
     Value type = Eval(*expr.args[1], ctx);
@@ -55,21 +56,30 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
       } else if (t == "PK" || t == "UQ") {
         want = Want::kKey;
         primary = t == "PK";
+      } else if (t == "C") {
+        want = Want::kCheck;
       } else {
         return Value();
       }
     }
   }
-  if (want == Want::kKey) {
+  auto constraint = [&]() -> Value {
     for (const std::string& table : session.database->TableNames()) {
       const auto described = session.database->DescribeTable(table);
       if (!described) continue;
       for (const TableKey& k : described->keys) {
-        if (!k.index && k.primary == primary && NamesEqual(k.name, last)) return Value::Int(k.object_id);
+        if (k.index || !NamesEqual(k.name, last)) continue;
+        if (want == Want::kAny || (want == Want::kKey && k.primary == primary)) return Value::Int(k.object_id);
+      }
+      for (const TableCheck& c : described->checks) {
+        if ((want == Want::kAny || want == Want::kCheck) && NamesEqual(c.name, last)) {
+          return Value::Int(c.object_id);
+        }
       }
     }
     return Value();
-  }
+  };
+  if (want == Want::kKey || want == Want::kCheck) return constraint();
   if (IsTempName(last)) {
     if (want != Want::kAny && want != Want::kTable) return Value();
     auto table = session.FindTempTable(last);
@@ -90,10 +100,11 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
     }
     case Want::kAny:
     case Want::kKey:
+    case Want::kCheck:
       break;
   }
-  auto id = session.database->ObjectId(last);
-  return id ? Value::Int(*id) : Value();
+  if (auto id = session.database->ObjectId(last)) return Value::Int(*id);
+  return constraint();
 }
 
 }  // namespace
