@@ -69,6 +69,10 @@ struct TableCheck {
   std::string text;    // the condition as written
   std::shared_ptr<const ast::Expr> condition;
   int32_t object_id = 0;
+  // NOCHECK CONSTRAINT: not tested until CHECK CONSTRAINT; not trusted when the rows there were
+  // not all tested against it (added WITH NOCHECK, or enabled again without WITH CHECK).
+  bool disabled = false;
+  bool not_trusted = false;
 };
 
 struct Table {

@@ -117,7 +117,7 @@ std::shared_ptr<const ast::Expr> ParseCondition(const std::string& sql) {
 
 std::vector<StoredCheck> ToStored(const std::vector<TableCheck>& checks) {
   std::vector<StoredCheck> out;
-  for (const TableCheck& c : checks) out.push_back({c.name, c.column, c.text});
+  for (const TableCheck& c : checks) out.push_back({c.name, c.column, c.text, c.disabled, c.not_trusted});
   return out;
 }
 
@@ -125,7 +125,8 @@ std::vector<TableCheck> FromStored(std::vector<StoredCheck> checks) {
   std::vector<TableCheck> out;
   for (StoredCheck& c : checks) {
     auto condition = ParseCondition(c.condition);
-    out.push_back({std::move(c.name), std::move(c.column), std::move(c.condition), std::move(condition), 0});
+    out.push_back({std::move(c.name), std::move(c.column), std::move(c.condition), std::move(condition), 0,
+                   c.disabled, c.not_trusted});
   }
   return out;
 }

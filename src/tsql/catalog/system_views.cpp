@@ -529,7 +529,8 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
         Row row = CheckObjectRow(t, c, now);
         const int column = c.column.empty() ? -1 : FindColumnIn(t.columns, c.column);
         const bool made = MadeUpName(c.name, "CK__", 8);
-        for (Value v : {Int(0), Int(0), Int(column + 1), Str("(" + c.text + ")"), Int(made ? 1 : 0)}) {
+        for (Value v : {Int(c.disabled ? 1 : 0), Int(c.not_trusted ? 1 : 0), Int(column + 1),
+                        Str("(" + c.text + ")"), Int(made ? 1 : 0)}) {
           row.push_back(std::move(v));
         }
         b.Add(std::move(row));

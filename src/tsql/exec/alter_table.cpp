@@ -206,6 +206,7 @@ void AddChecks(const ast::AlterTableStmt& stmt, Table& altered, StatementContext
   BindChecks(altered, checks, cx);
   for (TableCheck& check : checks) {
     if (HasConstraint(altered, check.name)) ThrowError(2714, {check.name});
+    check.not_trusted = stmt.nocheck;  // WITH NOCHECK: the rows there were not tested
     altered.checks.push_back(std::move(check));
   }
 }
@@ -221,11 +222,26 @@ void AddDefault(const ast::AlterTableStmt& stmt, Table& altered) {
   col.default_sql = stmt.default_text;
 }
 
-// CHECK CONSTRAINT: the constraints named must be there (4917); they are always enabled.
-void EnableConstraints(const ast::AlterTableStmt& stmt, const Table& table) {
-  for (const ast::AlterTableStmt::Drop& name : stmt.drops) {
-    if (!HasConstraint(table, name.column)) ThrowError(4917, {name.column});
+// CHECK | NOCHECK CONSTRAINT: the checks named (every check for ALL). A name must be a
+// constraint of the table (4917); a key cannot be disabled (11415) and is always enabled.
+std::vector<TableCheck*> NamedChecks(const ast::AlterTableStmt& stmt, Table& altered) {
+  std::vector<TableCheck*> named;
+  if (stmt.drops.empty()) {
+    for (TableCheck& check : altered.checks) named.push_back(&check);
+    return named;
   }
+  for (const ast::AlterTableStmt::Drop& name : stmt.drops) {
+    auto check = std::find_if(altered.checks.begin(), altered.checks.end(),
+                              [&](const TableCheck& c) { return NamesEqual(c.name, name.column); });
+    if (check != altered.checks.end()) {
+      named.push_back(&*check);
+    } else if (!HasConstraint(altered, name.column)) {
+      ThrowError(4917, {name.column});
+    } else if (stmt.action == Action::DisableConstraints) {
+      ThrowError(11415, {name.column});
+    }
+  }
+  return named;
 }
 
 // DROP CONSTRAINT: keys and checks are the constraints kept; another name raises 3728 (nothing
@@ -278,8 +294,10 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
   std::shared_ptr<Table> old = FindAlteredTable(stmt.table, cx);
   if (!old) ThrowError(4902, {ast::JoinName(stmt.table)});
   if (stmt.action == Action::Constraint) ThrowError(40517, {stmt.constraint_clause});
-  if (stmt.action == Action::EnableConstraints) return EnableConstraints(stmt, *old);
   std::shared_ptr<Table> altered = NewDefinition(*old);
+  // The checks the rows there are to be tested against: those added, or those CHECK
+  // CONSTRAINT enables, unless WITH NOCHECK.
+  std::vector<TableCheck*> tested;
   std::vector<Row> rows = old->rows();
   switch (stmt.action) {
     case Action::AddColumns:
@@ -296,6 +314,10 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
       break;
     case Action::AddChecks:
       AddChecks(stmt, *altered, cx);
+      if (stmt.nocheck) break;
+      for (size_t i = altered->checks.size() - stmt.checks.size(); i < altered->checks.size(); ++i) {
+        tested.push_back(&altered->checks[i]);
+      }
       break;
     case Action::AddDefault:
       AddDefault(stmt, *altered);
@@ -304,15 +326,28 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
       DropConstraints(stmt, *altered);
       break;
     case Action::EnableConstraints:
+      // Enabled again, a check is trusted only once WITH CHECK has tested the rows there.
+      for (TableCheck* check : NamedChecks(stmt, *altered)) {
+        check->disabled = false;
+        check->not_trusted = check->not_trusted && !stmt.with_check;
+        if (stmt.with_check) tested.push_back(check);
+      }
+      break;
+    case Action::DisableConstraints:
+      for (TableCheck* check : NamedChecks(stmt, *altered)) {
+        check->disabled = true;
+        check->not_trusted = true;
+      }
+      break;
     case Action::Constraint:
       break;
   }
   altered->mutable_rows() = std::move(rows);
   if (stmt.action == Action::AddKeys) CheckKeys(*altered, /*adding=*/true);
-  if (stmt.action == Action::AddChecks && !stmt.nocheck) {
+  if (!tested.empty()) {
     std::vector<size_t> positions(altered->row_count());
     std::iota(positions.begin(), positions.end(), 0);
-    CheckConditions(*altered, positions, "ALTER TABLE", cx);
+    for (const TableCheck* check : tested) CheckCondition(*altered, *check, positions, "ALTER TABLE", cx);
   }
   PutInPlace(old, altered, cx);
 }

@@ -58,25 +58,30 @@ void BindChecks(const Table& table, const std::vector<TableCheck>& checks, State
   }
 }
 
+void CheckCondition(const Table& table, const TableCheck& check, const std::vector<size_t>& positions,
+                    const char* statement, StatementContext& cx) {
+  if (positions.empty()) return;
+  const std::vector<Row>& rows = table.rows();
+  BoundSpec spec;
+  const BExprPtr condition = BindCondition(table, check, spec, cx);
+  EvalCtx ctx;
+  ctx.env = &cx.env;
+  const Row* source[1] = {nullptr};
+  ctx.srcs = source;
+  for (size_t position : positions) {
+    source[0] = &rows[position];
+    if (EvalPred(*condition, ctx) != Tri::False) continue;
+    const std::string object = table.temporary && !table.table_variable ? table.tempdb_name : table.name;
+    const std::string database = table.temporary ? "tempdb" : cx.session.database->name();
+    ThrowError(547, {statement, check.name, database, "dbo." + object,
+                     check.column.empty() ? "" : ", column '" + check.column + "'"});
+  }
+}
+
 void CheckConditions(const Table& table, const std::vector<size_t>& positions, const char* statement,
                      StatementContext& cx) {
-  if (table.checks.empty() || positions.empty()) return;
-  const std::vector<Row>& rows = table.rows();
   for (const TableCheck& check : table.checks) {
-    BoundSpec spec;
-    const BExprPtr condition = BindCondition(table, check, spec, cx);
-    EvalCtx ctx;
-    ctx.env = &cx.env;
-    const Row* source[1] = {nullptr};
-    ctx.srcs = source;
-    for (size_t position : positions) {
-      source[0] = &rows[position];
-      if (EvalPred(*condition, ctx) != Tri::False) continue;
-      const std::string object = table.temporary && !table.table_variable ? table.tempdb_name : table.name;
-      const std::string database = table.temporary ? "tempdb" : cx.session.database->name();
-      ThrowError(547, {statement, check.name, database, "dbo." + object,
-                       check.column.empty() ? "" : ", column '" + check.column + "'"});
-    }
+    if (!check.disabled) CheckCondition(table, check, positions, statement, cx);
   }
 }
 

@@ -20,11 +20,13 @@ struct StatementContext;
 std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, const Table& table);
 void BindChecks(const Table& table, const std::vector<TableCheck>& checks, StatementContext& cx);
 
-// Raises 547 when the row at one of `positions` makes a check's condition false, naming the
-// statement ("INSERT", "UPDATE", "MERGE"), the constraint, the database, the table and the
-// column it was written on.
+// Raises 547 when the row at one of `positions` makes the condition of a check that is not
+// disabled false, naming the statement ("INSERT", "UPDATE", "MERGE"), the constraint, the
+// database, the table and the column it was written on. CheckCondition: one check's alone.
 void CheckConditions(const Table& table, const std::vector<size_t>& positions, const char* statement,
                      StatementContext& cx);
+void CheckCondition(const Table& table, const TableCheck& check, const std::vector<size_t>& positions,
+                    const char* statement, StatementContext& cx);
 
 // Whether a check's condition reads the column.
 bool CheckReadsColumn(const TableCheck& check, std::string_view column);

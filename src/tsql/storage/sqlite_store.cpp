@@ -317,10 +317,11 @@ void SqliteStore::Exec(const std::string& sql) {
 constexpr const char* kCreateKeys =
     "CREATE TABLE IF NOT EXISTS orv_keys(table_name TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL,"
     " is_primary INTEGER NOT NULL, columns TEXT NOT NULL)";
-// CHECK constraints of the tables, each condition as T-SQL text.
+// CHECK constraints of the tables, each condition as T-SQL text; state 1 when disabled, plus 2
+// when not trusted.
 constexpr const char* kCreateChecks =
     "CREATE TABLE IF NOT EXISTS orv_checks(table_name TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL,"
-    " column_name TEXT NOT NULL, condition TEXT NOT NULL)";
+    " column_name TEXT NOT NULL, condition TEXT NOT NULL, state INTEGER NOT NULL DEFAULT 0)";
 
 // The expressions of computed columns, as T-SQL text.
 constexpr const char* kCreateComputed =
@@ -353,15 +354,24 @@ void SqliteStore::CheckCatalog() {
   });
 }
 
+void SqliteStore::FindCatalogParts() {
+  has_versions_ = false;
+  for (const std::string& column : SqliteColumns(db_, "orv_tables", path_)) {
+    has_versions_ = has_versions_ || column == "version";
+  }
+  has_keys_ = !SqliteColumns(db_, "orv_keys", path_).empty();
+  has_checks_ = false;
+  has_check_state_ = false;
+  for (const std::string& column : SqliteColumns(db_, "orv_checks", path_)) {
+    has_checks_ = true;
+    has_check_state_ = has_check_state_ || column == "state";
+  }
+  has_computed_ = !SqliteColumns(db_, "orv_computed", path_).empty();
+}
+
 void SqliteStore::ReadCatalog() {
   {
-    has_versions_ = false;
-    for (const std::string& column : SqliteColumns(db_, "orv_tables", path_)) {
-      has_versions_ = has_versions_ || column == "version";
-    }
-    has_keys_ = !SqliteColumns(db_, "orv_keys", path_).empty();
-    has_checks_ = !SqliteColumns(db_, "orv_checks", path_).empty();
-    has_computed_ = !SqliteColumns(db_, "orv_computed", path_).empty();
+    FindCatalogParts();
     Statement types(db_, "SELECT table_name, name, type FROM orv_columns ORDER BY table_name, ordinal", path_);
     while (types.Row()) {
       const std::string type = types.TextAt(2);
@@ -390,6 +400,13 @@ void SqliteStore::UpgradeCatalog() {
   if (!has_checks_) {
     Exec(kCreateChecks);
     has_checks_ = true;
+  }
+  // (A table made by an older version, which CREATE TABLE IF NOT EXISTS left as it was.)
+  if (!has_check_state_) {
+    bool has = false;
+    for (const std::string& column : SqliteColumns(db_, "orv_checks", path_)) has = has || column == "state";
+    if (!has) Exec("ALTER TABLE orv_checks ADD COLUMN state INTEGER NOT NULL DEFAULT 0");
+    has_check_state_ = true;
   }
   if (!has_computed_) {
     Exec(kCreateComputed);
@@ -521,10 +538,16 @@ bool SqliteStore::ReadDefinition(sqlite3* db, const std::string& name, StoredTab
     }
   }
   if (has_checks_) {
-    Statement checks(db, "SELECT name, column_name, condition FROM orv_checks WHERE table_name = ? ORDER BY rowid",
+    const std::string state = has_check_state_ ? "state" : "0";
+    Statement checks(db,
+                     "SELECT name, column_name, condition, " + state +
+                         " FROM orv_checks WHERE table_name = ? ORDER BY rowid",
                      path_);
     checks.Text(1, t.name);
-    while (checks.Row()) t.checks.push_back({checks.TextAt(0), checks.TextAt(1), checks.TextAt(2)});
+    while (checks.Row()) {
+      const int64_t state = checks.IntAt(3);
+      t.checks.push_back({checks.TextAt(0), checks.TextAt(1), checks.TextAt(2), (state & 1) != 0, (state & 2) != 0});
+    }
   }
   if (has_computed_) {
     Statement computed(db, "SELECT column_name, expression FROM orv_computed WHERE table_name = ?", path_);
@@ -763,13 +786,15 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
   meta.Text(1, name);
   meta.Run();
   if (!checks.empty()) {
-    Statement check_row(db_, "INSERT INTO orv_checks(table_name, name, column_name, condition) VALUES (?,?,?,?)",
+    Statement check_row(db_,
+                        "INSERT INTO orv_checks(table_name, name, column_name, condition, state) VALUES (?,?,?,?,?)",
                         path_);
     for (const StoredCheck& c : checks) {
       check_row.Text(1, name);
       check_row.Text(2, c.name);
       check_row.Text(3, c.column);
       check_row.Text(4, c.condition);
+      check_row.Int(5, (c.disabled ? 1 : 0) + (c.not_trusted ? 2 : 0));
       check_row.Run();
     }
   }
@@ -888,6 +913,8 @@ void SqliteStore::Rollback() {
   sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   in_write_ = false;
   write_version_ = 0;
+  // What UpgradeCatalog added in the write went with it: the next write adds it again.
+  FindCatalogParts();
 }
 
 }  // namespace orv::tsql

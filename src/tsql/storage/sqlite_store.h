@@ -63,6 +63,8 @@ struct StoredCheck {
   std::string name;
   std::string column;
   std::string condition;
+  bool disabled = false;
+  bool not_trusted = false;
 };
 
 class SnapshotColumns;
@@ -162,6 +164,8 @@ class SqliteStore {
   // read or write transaction).
   void CheckCatalog();
   void ReadCatalog();
+  // Notes which of the catalog tables and columns later versions added the file has.
+  void FindCatalogParts();
   void CreateCatalog();
   void UpgradeCatalog();
   // Runs fn in a read transaction unless a write transaction is open.
@@ -200,6 +204,7 @@ class SqliteStore {
   bool has_keys_ = false;      // orv_keys is there (older files lack it)
   bool has_checks_ = false;    // orv_checks is there (older files lack it)
   bool has_computed_ = false;  // orv_computed is there (older files lack it)
+  bool has_check_state_ = false;  // orv_checks has its state column (older files lack it)
   int64_t write_version_ = 0;
 };
 

@@ -479,7 +479,7 @@ struct AlterTableStmt : Statement {
   AlterTableStmt() : Statement(kKind) {}
   enum class Action {
     AddColumns, AlterColumn, DropColumns, AddKeys, AddChecks, AddDefault, DropConstraints,
-    EnableConstraints, Constraint
+    EnableConstraints, DisableConstraints, Constraint
   };
   Name table;
   Action action = Action::AddColumns;
@@ -490,10 +490,13 @@ struct AlterTableStmt : Statement {
     std::string column;
     bool if_exists = false;
   };
-  std::vector<Drop> drops;  // DropColumns; DropConstraints (the constraints' names)
+  // DropColumns; DropConstraints, EnableConstraints, DisableConstraints (the constraints'
+  // names; none for ALL)
+  std::vector<Drop> drops;
   std::vector<KeyDef> keys;  // AddKeys: PRIMARY KEY and UNIQUE constraints
   std::vector<CheckDef> checks;  // AddChecks
   bool nocheck = false;          // AddChecks: WITH NOCHECK, the rows there are not tested
+  bool with_check = false;       // WITH CHECK written: the rows there are tested
   // AddDefault: DEFAULT expr FOR column, and the expression as written.
   std::shared_ptr<const Expr> default_value;
   std::string default_text, default_column;

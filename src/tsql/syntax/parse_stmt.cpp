@@ -581,16 +581,17 @@ ast::StmtPtr Parser::ParseAlterTable() {
   // WITH CHECK | NOCHECK: whether the rows there are tested against the constraints added.
   if (IsKw("WITH") && (IsWord(PeekAt(1), "CHECK") || IsWord(PeekAt(1), "NOCHECK"))) {
     stmt->nocheck = IsWord(PeekAt(1), "NOCHECK");
+    stmt->with_check = !stmt->nocheck;
     at_ += 2;
     if (!IsKw("ADD") && !(IsKw("CHECK") && IsWord(PeekAt(1), "CONSTRAINT"))) {
       at_ -= 2;
       return constraint("ADD CONSTRAINT");
     }
   }
-  if (IsKw("CHECK") && IsWord(PeekAt(1), "CONSTRAINT")) {
-    // CHECK CONSTRAINT name, ... | ALL: enables constraints, which are never disabled here.
+  if ((IsKw("CHECK") || IsKw("NOCHECK")) && IsWord(PeekAt(1), "CONSTRAINT")) {
+    // CHECK | NOCHECK CONSTRAINT name, ... | ALL: enables or disables constraints.
+    stmt->action = IsKw("CHECK") ? Action::EnableConstraints : Action::DisableConstraints;
     at_ += 2;
-    stmt->action = Action::EnableConstraints;
     if (!AcceptKw("ALL")) {
       do {
         stmt->drops.push_back({ExpectName(), false});
@@ -598,7 +599,6 @@ ast::StmtPtr Parser::ParseAlterTable() {
     }
     return stmt;
   }
-  if (IsKw("NOCHECK") && IsWord(PeekAt(1), "CONSTRAINT")) return constraint("NOCHECK CONSTRAINT");
   if (AcceptKw("ADD")) {
     const auto at_word = [&](std::string_view word) {
       return IsWord(PeekAt(IsKw("CONSTRAINT") ? 2 : 0), word);

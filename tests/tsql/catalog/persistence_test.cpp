@@ -111,7 +111,8 @@ TEST_F(PersistenceTest, AlteredTablesAreStoredAsAltered) {
 TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
   Write({"create table k (a int, id int constraint pk_k primary key, code varchar(5) unique, check (id < 100))\n"
          "insert into k values (0, 1, 'x')",
-         "alter table k drop column a\nexec sp_rename 'k', 'kk'\ncreate table n (v int, w as v * 2)\ncreate unique index ix_v on n (v)",
+         "alter table k drop column a\nexec sp_rename 'k', 'kk'\ncreate table n (v int, w as v * 2, check (v < 100))\ncreate unique index ix_v on n (v)\n"
+         "alter table n nocheck constraint all",
          "create table gone (id int primary key)\ndrop table gone\ncreate table gone (id int)"});
   // Described from the file, without loading the table.
   EXPECT_EQ(Read("select count(*), min(name), max(type) from sys.key_constraints"),
@@ -130,11 +131,37 @@ TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
             "The duplicate key value is (1).");
   EXPECT_NE(error_of("insert into kk values (2, 'X')").find("UNIQUE KEY"), std::string::npos);
   EXPECT_NE(error_of("insert into kk values (200, 'z')").find("CHECK constraint"), std::string::npos);
-  EXPECT_EQ(Read("select definition from sys.check_constraints"), std::vector<std::string>{"(id < 100)"});
+  EXPECT_EQ(Read("select definition from sys.check_constraints where parent_object_id = object_id('kk')"),
+            std::vector<std::string>{"(id < 100)"});
   EXPECT_EQ(error_of("insert into gone values (1), (1)"), "");
   EXPECT_NE(error_of("insert into n values (1), (1)").find("unique index 'ix_v'"), std::string::npos);
-  EXPECT_EQ(Read("insert into n values (4) select w from n"), std::vector<std::string>{"8"});
+  EXPECT_EQ(Read("insert into n values (4), (400) select w from n where v = 4"), std::vector<std::string>{"8"});
+  EXPECT_EQ(Read("select is_disabled, is_not_trusted from sys.check_constraints where parent_object_id = object_id('n')"),
+            std::vector<std::string>{"1|1"});
   EXPECT_EQ(Read("select count(*) from kk"), std::vector<std::string>{"1"});
+}
+
+// A file whose check table predates the checks' state gets the column with a write, also when
+// the first write that added it was rolled back.
+TEST_F(PersistenceTest, AnOlderFileGetsWhatLaterVersionsKeep) {
+  Write({"create table c (a int check (a > 0))"});
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path_.c_str(), &raw), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(raw,
+                         "create table old_checks as select table_name, name, column_name, condition from orv_checks;"
+                         "drop table orv_checks; alter table old_checks rename to orv_checks",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(raw);
+  {
+    Session s(OpenDatabase(path_));
+    EXPECT_EQ(s.ExecuteBatch("insert c values (-1)").at(0).error.number, 547);
+    for (const StatementResult& r : s.ExecuteBatch("alter table c nocheck constraint all")) {
+      EXPECT_NE(r.kind, StatementResult::Kind::Error) << r.error.message;
+    }
+  }
+  EXPECT_EQ(Read("insert c values (-2) select count(*), max(is_disabled + 0) from c, sys.check_constraints"),
+            std::vector<std::string>{"1|1"});
 }
 
 // A column's default, as the catalog views show it, is the same after the file is opened anew.
