@@ -225,6 +225,7 @@ void AddDefault(const ast::AlterTableStmt& stmt, Table& altered) {
 // CHECK | NOCHECK CONSTRAINT: the checks named (every check for ALL). A name must be a
 // constraint of the table (4917); a key cannot be disabled (11415) and is always enabled.
 std::vector<TableCheck*> NamedChecks(const ast::AlterTableStmt& stmt, Table& altered) {
+  // (Only the table's definition is read: `altered` may be the table in place.)
   std::vector<TableCheck*> named;
   if (stmt.drops.empty()) {
     for (TableCheck& check : altered.checks) named.push_back(&check);
@@ -294,6 +295,12 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
   std::shared_ptr<Table> old = FindAlteredTable(stmt.table, cx);
   if (!old) ThrowError(4902, {ast::JoinName(stmt.table)});
   if (stmt.action == Action::Constraint) ThrowError(40517, {stmt.constraint_clause});
+  if (stmt.action == Action::EnableConstraints && !stmt.with_check) {
+    // Scripts enable each constraint they add: when that changes nothing, the table (and its
+    // copy in the file) stays as it is.
+    const std::vector<TableCheck*> named = NamedChecks(stmt, *old);
+    if (std::none_of(named.begin(), named.end(), [](const TableCheck* c) { return c->disabled; })) return;
+  }
   std::shared_ptr<Table> altered = NewDefinition(*old);
   // The checks the rows there are to be tested against: those added, or those CHECK
   // CONSTRAINT enables, unless WITH NOCHECK.

@@ -472,8 +472,8 @@ struct TruncateStmt : Statement {
 };
 
 // ALTER TABLE t ADD columns | ALTER COLUMN c type [NULL | NOT NULL] | DROP COLUMN [IF EXISTS] c,
-// ...; constraint clauses (ADD CONSTRAINT, DROP CONSTRAINT, CHECK / NOCHECK) are parsed only so
-// far as to be refused when the statement runs.
+// ...; ADD / DROP CONSTRAINT, CHECK / NOCHECK CONSTRAINT; the clauses of constraints not kept
+// (FOREIGN KEY) are parsed only so far as to be refused when the statement runs.
 struct AlterTableStmt : Statement {
   static constexpr StmtKind kKind = StmtKind::AlterTable;
   AlterTableStmt() : Statement(kKind) {}
