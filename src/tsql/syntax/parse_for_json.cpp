@@ -19,12 +19,7 @@ std::shared_ptr<const ast::ForClause> Parser::ParseForJson() {
     if (IsWord(Cur(), "ROOT")) {
       ++at_;
       std::string root = "root";
-      if (AcceptOp("(")) {
-        if (Cur().kind != TokenKind::String && Cur().kind != TokenKind::NString) Error();
-        root = Cur().text;
-        ++at_;
-        ExpectOp(")");
-      }
+      ParseStringInParens(root);
       options->root = root;
     } else if (IsWord(Cur(), "INCLUDE_NULL_VALUES")) {
       ++at_;

@@ -6,18 +6,18 @@
 
 namespace orv::tsql::parse {
 
+void Parser::ParseStringInParens(std::string& out) {
+  if (!AcceptOp("(")) return;
+  if (Cur().kind != TokenKind::String && Cur().kind != TokenKind::NString) Error();
+  out = Cur().text;
+  ++at_;
+  ExpectOp(")");
+}
+
 std::shared_ptr<const ast::ForClause> Parser::ParseForXml() {
   ExpectKw("FOR");
   ExpectKw("XML");
   auto options = std::make_shared<ast::ForClause>();
-  // An element name in parentheses, as a string: PATH('row'), ROOT('list').
-  auto name_in_parens = [&](std::string& out) {
-    if (!AcceptOp("(")) return;
-    if (Cur().kind != TokenKind::String && Cur().kind != TokenKind::NString) Error();
-    out = Cur().text;
-    ++at_;
-    ExpectOp(")");
-  };
   if (AcceptKw("RAW")) {
     options->raw = true;
   } else if (!IsWord(Cur(), "PATH")) {
@@ -25,14 +25,14 @@ std::shared_ptr<const ast::ForClause> Parser::ParseForXml() {
   } else {
     ++at_;
   }
-  name_in_parens(options->element);
+  ParseStringInParens(options->element);
   while (AcceptOp(",")) {
     if (IsWord(Cur(), "TYPE")) {
       ++at_;  // the text is the value either way
     } else if (IsWord(Cur(), "ROOT")) {
       ++at_;
       std::string root = "root";
-      name_in_parens(root);
+      ParseStringInParens(root);
       options->root = root;
     } else if (IsWord(Cur(), "ELEMENTS")) {
       ++at_;

@@ -124,6 +124,9 @@ class Parser {
   ast::TableRefPtr ParseTableOperand();
   // FOR XML ... after a query, and xml.value('path', 'type') after an expression (parse_xml.cpp).
   std::shared_ptr<const ast::ForClause> ParseForXml();
+  // A name in parentheses, as a string (PATH('row'), ROOT('list')), into `out`; nothing when
+  // no parenthesis follows.
+  void ParseStringInParens(std::string& out);
   // FOR JSON ... after a query (parse_for_json.cpp).
   std::shared_ptr<const ast::ForClause> ParseForJson();
   ast::ExprPtr ParseXmlValue(ast::ExprPtr subject);
