@@ -29,8 +29,9 @@ struct RowUpdates {
   std::vector<int> columns;
   std::vector<Value> values;
 };
-// Stores the values (the values they replace are left in `updates` for the change log); a large
-// change is written on two threads when `two_threads` allows it.
+// Stores the values (the values they replace are left in `updates` for the change log), with
+// the new values of the table's computed columns added to the change; a large change is written
+// on two threads when `two_threads` allows it.
 void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool two_threads, StatementContext& cx,
                 bool check_constraints = true);
 
