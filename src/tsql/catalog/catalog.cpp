@@ -188,6 +188,8 @@ void Table::ForgetColumnArrays(const std::vector<int>& columns) {
     for (int c : columns) arrays_->arrays.erase(c);
   }
   for (size_t k = 0; k < key_indexes_.size() && k < keys.size(); ++k) {
+    // A change to any column may bring a row into a filtered index or take it out.
+    if (keys[k].filter) key_indexes_[k].reset();
     for (int c : keys[k].columns) {
       if (std::find(columns.begin(), columns.end(), c) != columns.end()) key_indexes_[k].reset();
     }

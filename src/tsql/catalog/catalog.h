@@ -51,15 +51,21 @@ struct ColumnDef {
 
 // A PRIMARY KEY or UNIQUE constraint, or a unique index: no two rows of the table hold equal
 // values in all of its columns (under their collation; for UNIQUE, NULLs are equal to each
-// other).
+// other). Also an index that is not unique, kept as a description only (CREATE INDEX): rows do
+// not change for it, and nothing is checked.
 struct TableKey {
   std::string name;  // as declared, or made up at CREATE TABLE ("PK__t__..." / "UQ__t__...")
   bool primary = false;
   std::vector<int> columns;  // positions in the table's columns
   int32_t object_id = 0;     // a constraint is an object of its own
-  // Made by CREATE UNIQUE INDEX: checked as a UNIQUE constraint is, but not a constraint (no
-  // object of its own; DROP INDEX drops it).
+  // Made by CREATE [UNIQUE] INDEX: a unique one is checked as a UNIQUE constraint is, but is not
+  // a constraint (no object of its own; DROP INDEX drops it).
   bool index = false;
+  bool unique = true;  // false: an index that is not unique
+  // A filtered index (CREATE INDEX ... WHERE): it covers only the rows for which the condition
+  // is true; its text as written, and parsed (null when there is none).
+  std::string filter_sql;
+  std::shared_ptr<const ast::Expr> filter;
 };
 
 // A CHECK constraint: no row may make its condition false (NULL passes).
@@ -178,6 +184,8 @@ struct Table {
   struct KeyIndex {
     HashIndex index;
     size_t rows = 0;
+    // A filtered key's index holds only the rows its filter covers: the position of each.
+    std::vector<size_t> positions;
   };
   KeyIndex& key_index(size_t k) const;
   // The rows for appending to (ChangeLog::Insert): as mutable_rows(), but the key indexes stay.

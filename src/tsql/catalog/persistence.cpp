@@ -95,24 +95,28 @@ std::vector<StoredColumn> ToStored(const std::vector<ColumnDef>& columns) {
   return out;
 }
 
+// A condition (a CHECK's, a filtered index's) from its stored text (as the condition of an IF:
+// "a = 1" in a select list would name a column).
+std::shared_ptr<const ast::Expr> ParseCondition(const std::string& sql) {
+  ast::Batch batch = ParseBatch("IF (" + sql + ") PRINT 1");
+  auto& if_stmt = batch.statements.at(0)->As<ast::IfStmt>();
+  return std::shared_ptr<const ast::Expr>(std::move(if_stmt.condition));
+}
+
 std::vector<StoredKey> ToStored(const std::vector<TableKey>& keys) {
   std::vector<StoredKey> out;
-  for (const TableKey& k : keys) out.push_back({k.name, k.primary, k.columns, k.index});
+  for (const TableKey& k : keys) out.push_back({k.name, k.primary, k.columns, k.index, k.unique, k.filter_sql});
   return out;
 }
 
 std::vector<TableKey> FromStored(std::vector<StoredKey> keys) {
   std::vector<TableKey> out;
-  for (StoredKey& k : keys) out.push_back({std::move(k.name), k.primary, std::move(k.columns), 0, k.index});
+  for (StoredKey& k : keys) {
+    auto filter = k.filter_sql.empty() ? nullptr : ParseCondition(k.filter_sql);
+    out.push_back({std::move(k.name), k.primary, std::move(k.columns), 0, k.index, k.unique, std::move(k.filter_sql),
+                   std::move(filter)});
+  }
   return out;
-}
-
-// A CHECK condition from its stored text (as the condition of an IF: "a = 1" in a select list
-// would name a column).
-std::shared_ptr<const ast::Expr> ParseCondition(const std::string& sql) {
-  ast::Batch batch = ParseBatch("IF (" + sql + ") PRINT 1");
-  auto& if_stmt = batch.statements.at(0)->As<ast::IfStmt>();
-  return std::shared_ptr<const ast::Expr>(std::move(if_stmt.condition));
 }
 
 std::vector<StoredCheck> ToStored(const std::vector<TableCheck>& checks) {

@@ -479,8 +479,9 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
       for (size_t i = 0; i < t.keys.size(); ++i) {
         const TableKey& k = t.keys[i];
         b.Add({Int(t.object_id), Str(k.name), Int(ids[i]), Int(k.primary ? 1 : 2),
-               Str(k.primary ? "CLUSTERED" : "NONCLUSTERED"), Int(1), Int(1), Int(0), Int(k.primary ? 1 : 0),
-               Int(k.primary || k.index ? 0 : 1), Int(0), Int(0), Int(0), Int(0), Int(1), Int(1), Int(0), Value()});
+               Str(k.primary ? "CLUSTERED" : "NONCLUSTERED"), Int(k.unique ? 1 : 0), Int(1), Int(0),
+               Int(k.primary ? 1 : 0), Int(k.primary || k.index ? 0 : 1), Int(0), Int(0), Int(0), Int(0), Int(1),
+               Int(1), Int(k.filter ? 1 : 0), k.filter ? Str("(" + k.filter_sql + ")") : Value()});
       }
     }
     return b.Done("indexes");

@@ -112,15 +112,16 @@ void AddColumns(ast::AlterTableStmt& stmt, const Table& old, Table& altered, std
   }
 }
 
-// A column of a PRIMARY KEY, UNIQUE or CHECK constraint, of a unique index or read by a computed
-// column can be neither dropped nor altered.
+// A column of a PRIMARY KEY, UNIQUE or CHECK constraint, of an index (or read by its filter) or
+// read by a computed column can be neither dropped nor altered.
 void RefuseConstrainedColumn(const Table& table, int column) {
   const std::string& name = table.columns[static_cast<size_t>(column)].name;
   for (const ColumnDef& other : table.columns) {
     if (other.computed && ExprReadsColumn(*other.computed, name)) ThrowError(5074, {"column", other.name, name});
   }
   for (const TableKey& key : table.keys) {
-    if (std::find(key.columns.begin(), key.columns.end(), column) != key.columns.end()) {
+    if (std::find(key.columns.begin(), key.columns.end(), column) != key.columns.end() ||
+        (key.filter && ExprReadsColumn(*key.filter, name))) {
       ThrowError(5074, {key.index ? "index" : "object", key.name, name});
     }
   }
@@ -350,7 +351,7 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
       break;
   }
   altered->mutable_rows() = std::move(rows);
-  if (stmt.action == Action::AddKeys) CheckKeys(*altered, /*adding=*/true);
+  if (stmt.action == Action::AddKeys) CheckKeys(*altered, cx, /*adding=*/true);
   if (!tested.empty()) {
     std::vector<size_t> positions(altered->row_count());
     std::iota(positions.begin(), positions.end(), 0);
@@ -365,29 +366,43 @@ void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx) {
   TableKey index;
   index.name = stmt.index_name;
   index.index = true;
+  index.unique = stmt.unique;
   for (const std::string& name : stmt.columns) {
     const int at = old->FindColumn(name);
     if (at < 0) ThrowError(1911, {name});
     index.columns.push_back(at);
   }
-  for (const TableKey& key : old->keys) {
-    if (NamesEqual(key.name, index.name)) ThrowError(1913, {index.name, old->name});
+  if (stmt.filter) {
+    // A condition on the row alone, over the table's columns.
+    if (ExprHasSubquery(*stmt.filter)) ThrowError(10735, {index.name, old->name});
+    BoundSpec spec;
+    BindRowCondition(*old, *stmt.filter, spec, cx);
+    index.filter = stmt.filter;
+    index.filter_sql = stmt.filter_text;
   }
-  if (!stmt.unique || stmt.filtered) return;
   std::shared_ptr<Table> altered = NewDefinition(*old);
+  const auto same = std::find_if(altered->keys.begin(), altered->keys.end(),
+                                 [&](const TableKey& k) { return NamesEqual(k.name, index.name); });
+  if (stmt.drop_existing) {
+    if (same == altered->keys.end() || !same->index) ThrowError(7999, {index.name, old->name});
+    altered->keys.erase(same);
+  } else if (same != altered->keys.end()) {
+    ThrowError(1913, {index.name, old->name});
+  }
   altered->keys.push_back(std::move(index));
   NameKeys(*altered);
   altered->mutable_rows() = old->rows();
-  CheckKeys(*altered, /*adding=*/true);
+  CheckKeys(*altered, cx, /*adding=*/true);
   PutInPlace(old, altered, cx);
 }
 
 void ExecDropIndex(ast::DropIndexStmt& stmt, StatementContext& cx) {
   std::shared_ptr<Table> old = FindAlteredTable(stmt.table, cx);
-  if (!old) ThrowError(3701, {"index", ast::JoinName(stmt.table) + "." + stmt.index_name});
+  const std::string shown = ast::JoinName(stmt.table) + "." + stmt.index_name;
+  if (!old) ThrowError(3701, {"index", shown});
   const auto it = std::find_if(old->keys.begin(), old->keys.end(),
                                [&](const TableKey& k) { return NamesEqual(k.name, stmt.index_name); });
-  if (it == old->keys.end()) return;  // an index not kept
+  if (it == old->keys.end()) ThrowError(3701, {"index", shown});
   if (!it->index) ThrowError(3723, {it->name, it->primary ? "PRIMARY KEY" : "UNIQUE KEY"});
   std::shared_ptr<Table> altered = NewDefinition(*old);
   altered->keys.erase(altered->keys.begin() + (it - old->keys.begin()));
@@ -429,6 +444,9 @@ void ExecRename(const std::optional<std::string>& objname, const std::optional<s
     // A CHECK condition or computed column names its columns in its text, kept as written.
     for (const TableCheck& check : old->checks) {
       if (CheckReadsColumn(check, parts.back())) ThrowError(5074, {"object", check.name, parts.back()});
+    }
+    for (const TableKey& key : old->keys) {
+      if (key.filter && ExprReadsColumn(*key.filter, parts.back())) ThrowError(5074, {"index", key.name, parts.back()});
     }
     for (const ColumnDef& other : old->columns) {
       if (other.computed && ExprReadsColumn(*other.computed, parts.back())) {

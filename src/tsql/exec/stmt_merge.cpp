@@ -268,7 +268,7 @@ void ExecMerge(ast::MergeStmt& stmt, StatementContext& cx) {
     AppendRows(table_ptr, std::move(added), cx, false);
     filler.NoteIdentity();
   }
-  if (check_keys) CheckKeys(table);
+  if (check_keys) CheckKeys(table, cx);
   if (!table.checks.empty()) {
     std::vector<size_t> positions(table.row_count());
     std::iota(positions.begin(), positions.end(), 0);

@@ -18,7 +18,7 @@ void AppendRows(const std::shared_ptr<Table>& table, std::vector<Row> rows, Stat
   const size_t added = rows.size();
   cx.log().Insert(table, std::move(rows));
   if (!check_constraints) return;
-  CheckKeys(*table);
+  CheckKeys(*table, cx);
   if (!table->checks.empty()) {
     std::vector<size_t> positions(added);
     std::iota(positions.begin(), positions.end(), table->row_count() - added);
@@ -58,7 +58,7 @@ void UpdateRows(const std::shared_ptr<Table>& table, RowUpdates& updates, bool t
   cx.log().Updated(table, std::move(updates.positions), std::move(updates.columns),
                    std::move(updates.values));
   updates = RowUpdates{};
-  if (check_constraints && key_columns_changed) CheckKeys(*table);
+  if (check_constraints && key_columns_changed) CheckKeys(*table, cx);
   CheckConditions(*table, positions, "UPDATE", cx);
 }
 

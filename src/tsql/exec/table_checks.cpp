@@ -11,15 +11,6 @@
 namespace orv::tsql {
 namespace {
 
-// The condition bound against the table's columns, as its only source.
-BExprPtr BindCondition(const Table& table, const TableCheck& check, BoundSpec& spec, StatementContext& cx) {
-  Binder binder(cx.session, EvalConstant);
-  binder.AddNamedSource(ast::Name{table.name}, "", spec, false);
-  Scope scope;
-  scope.spec = &spec;
-  return binder.BindExpr(*check.condition, scope);
-}
-
 // Whether `test` holds for the expression or one below it (not looking into subqueries).
 template <typename Test>
 bool AnyPart(const ast::Expr& e, const Test& test) {
@@ -32,11 +23,19 @@ bool AnyPart(const ast::Expr& e, const Test& test) {
 
 }  // namespace
 
+BExprPtr BindRowCondition(const Table& table, const ast::Expr& condition, BoundSpec& spec, StatementContext& cx) {
+  Binder binder(cx.session, EvalConstant);
+  binder.AddNamedSource(ast::Name{table.name}, "", spec, false);
+  Scope scope;
+  scope.spec = &spec;
+  return binder.BindExpr(condition, scope);
+}
+
 std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, const Table& table) {
   std::vector<TableCheck> checks;
   for (const ast::CheckDef& def : stmt.checks) {
     // A condition tests one row alone.
-    if (AnyPart(*def.condition, [](const ast::Expr& e) { return e.subquery != nullptr; })) ThrowError(1046);
+    if (ExprHasSubquery(*def.condition)) ThrowError(1046);
     TableCheck check{def.name, def.column, def.text, def.condition, NewObjectId()};
     if (check.name.empty()) {
       // As SQL Server names them: "CK__", 8 characters of the table's name, of the column's
@@ -54,7 +53,7 @@ std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, con
 void BindChecks(const Table& table, const std::vector<TableCheck>& checks, StatementContext& cx) {
   for (const TableCheck& check : checks) {
     BoundSpec spec;
-    BindCondition(table, check, spec, cx);
+    BindRowCondition(table, *check.condition, spec, cx);
   }
 }
 
@@ -63,7 +62,7 @@ void CheckCondition(const Table& table, const TableCheck& check, const std::vect
   if (positions.empty()) return;
   const std::vector<Row>& rows = table.rows();
   BoundSpec spec;
-  const BExprPtr condition = BindCondition(table, check, spec, cx);
+  const BExprPtr condition = BindRowCondition(table, *check.condition, spec, cx);
   EvalCtx ctx;
   ctx.env = &cx.env;
   const Row* source[1] = {nullptr};
@@ -87,6 +86,10 @@ void CheckConditions(const Table& table, const std::vector<size_t>& positions, c
 
 bool CheckReadsColumn(const TableCheck& check, std::string_view column) {
   return check.condition && ExprReadsColumn(*check.condition, column);
+}
+
+bool ExprHasSubquery(const ast::Expr& expr) {
+  return AnyPart(expr, [](const ast::Expr& e) { return e.subquery != nullptr; });
 }
 
 bool ExprReadsColumn(const ast::Expr& expr, std::string_view column) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tsql/bind/bound.h"
 #include "tsql/catalog/catalog.h"
 #include "tsql/syntax/ast.h"
 
@@ -20,6 +21,10 @@ struct StatementContext;
 std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, const Table& table);
 void BindChecks(const Table& table, const std::vector<TableCheck>& checks, StatementContext& cx);
 
+// A condition on one row of the table (a CHECK's, a filtered index's), bound against the
+// table's columns as its only source, into `spec`.
+BExprPtr BindRowCondition(const Table& table, const ast::Expr& condition, BoundSpec& spec, StatementContext& cx);
+
 // Raises 547 when the row at one of `positions` makes the condition of a check that is not
 // disabled false, naming the statement ("INSERT", "UPDATE", "MERGE"), the constraint, the
 // database, the table and the column it was written on. CheckCondition: one check's alone.
@@ -30,6 +35,8 @@ void CheckCondition(const Table& table, const TableCheck& check, const std::vect
 
 // Whether a check's condition reads the column.
 bool CheckReadsColumn(const TableCheck& check, std::string_view column);
+// Whether an expression holds a subquery.
+bool ExprHasSubquery(const ast::Expr& expr);
 // Whether an expression names the column (outside subqueries).
 bool ExprReadsColumn(const ast::Expr& expr, std::string_view column);
 

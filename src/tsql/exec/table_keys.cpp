@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <utility>
 
+#include "tsql/exec/exec.h"
+#include "tsql/exec/statements.h"
+#include "tsql/exec/table_checks.h"
 #include "tsql/types/hash_index.h"
 #include "tsql/types/sql_error.h"
 #include "tsql/types/value_ops.h"
@@ -50,6 +53,8 @@ void NameKeys(Table& table) {
 
 bool ChangesKeyColumns(const Table& table, const std::vector<int>& columns) {
   for (const TableKey& key : table.keys) {
+    if (!key.unique) continue;
+    if (key.filter && !columns.empty()) return true;
     for (int c : key.columns) {
       if (std::find(columns.begin(), columns.end(), c) != columns.end()) return true;
     }
@@ -75,8 +80,8 @@ namespace {
 
 // One key: the index of its values is extended over the rows it does not cover yet (those a
 // statement appended, or all of them after another change to the key's columns), each row
-// looked up before it is added.
-void CheckKey(const Table& table, size_t k, bool adding) {
+// looked up before it is added. A filtered key's index holds the rows its filter covers.
+void CheckKey(const Table& table, size_t k, bool adding, StatementContext& cx) {
   const TableKey& key = table.keys[k];
   Table::KeyIndex& cache = table.key_index(k);
   const std::vector<Row>& rows = table.rows();
@@ -88,13 +93,29 @@ void CheckKey(const Table& table, size_t k, bool adding) {
   auto key_of = [&](size_t r, std::vector<Value>& out) {
     for (size_t i = 0; i < width; ++i) out[i] = rows[r][static_cast<size_t>(key.columns[i])];
   };
-  if (cache.rows == 0) cache.index.Reset(rows.size());
+  BoundSpec spec;
+  BExprPtr filter;
+  EvalCtx ctx;
+  const Row* source[1] = {nullptr};
+  if (key.filter) {
+    filter = BindRowCondition(table, *key.filter, spec, cx);
+    ctx.env = &cx.env;
+    ctx.srcs = source;
+  }
+  if (cache.rows == 0) {
+    cache.index.Reset(rows.size());
+    cache.positions.clear();
+  }
   for (size_t r = cache.rows; r < rows.size(); ++r) {
+    if (filter) {
+      source[0] = &rows[r];
+      if (EvalPred(*filter, ctx) != Tri::True) continue;
+    }
     key_of(r, probe);
     const size_t h = HashKey(probe.data(), types.data(), width);
     bool duplicate = false;
     cache.index.ForEach(h, [&](uint32_t id) {
-      key_of(id, other);
+      key_of(filter ? cache.positions[id] : id, other);
       duplicate = KeyEqual(probe.data(), other.data(), types.data(), width);
       return !duplicate;
     });
@@ -105,14 +126,17 @@ void CheckKey(const Table& table, size_t k, bool adding) {
       RaiseDuplicate(table, key, probe.data(), types, adding);
     }
     cache.index.Insert(h);
+    if (filter) cache.positions.push_back(r);
   }
   cache.rows = rows.size();
 }
 
 }  // namespace
 
-void CheckKeys(const Table& table, bool adding) {
-  for (size_t k = 0; k < table.keys.size(); ++k) CheckKey(table, k, adding);
+void CheckKeys(const Table& table, StatementContext& cx, bool adding) {
+  for (size_t k = 0; k < table.keys.size(); ++k) {
+    if (table.keys[k].unique) CheckKey(table, k, adding, cx);
+  }
 }
 
 }  // namespace orv::tsql

@@ -9,20 +9,23 @@
 
 namespace orv::tsql {
 
+struct StatementContext;
+
 // The keys of a table being created, on its columns (already made): 8110 for a second
 // PRIMARY KEY, 1911 for a column that is not there, 8111 for a nullable PRIMARY KEY column.
 // NameKeys gives each key an object id of its own, and a name to those declared without one.
 std::vector<TableKey> KeysOfDefinition(const ast::CreateTableStmt& stmt, const Table& table);
 void NameKeys(Table& table);
 
-// Whether a change of these columns can break a key of the table.
+// Whether a change of these columns can break a key of the table (a change of any column can
+// bring a row into a filtered unique index).
 bool ChangesKeyColumns(const Table& table, const std::vector<int>& columns);
 
 // Raises 2627 (2601 for a unique index) when two rows hold the same values in every column of
-// a key of the table, naming the key and the values. The rows as they were before the statement's change had
-// none; rows only appended since the last check are the only ones looked up.
-// `adding`: the keys are being added to a table with rows (ALTER TABLE ADD), which raises
-// 1505 instead.
-void CheckKeys(const Table& table, bool adding = false);
+// a key of the table, naming the key and the values; a filtered unique index compares only the
+// rows its filter covers. The rows as they were before the statement's change had none; rows
+// only appended since the last check are the only ones looked up. `adding`: the keys are being
+// added to a table with rows (ALTER TABLE ADD, CREATE UNIQUE INDEX), which raises 1505 instead.
+void CheckKeys(const Table& table, StatementContext& cx, bool adding = false);
 
 }  // namespace orv::tsql

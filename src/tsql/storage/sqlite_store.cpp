@@ -135,6 +135,19 @@ bool ReadNumber(const std::string& text, size_t& i, int64_t& out) {
   return i > start && !(i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])));
 }
 
+// A key's column positions from their stored list ("0,2"), each one of the table's columns.
+void ReadKeyColumns(const std::string& path, const StoredTable& t, const std::string& list, StoredKey& key) {
+  size_t i = 0;
+  int64_t column = 0;
+  bool valid = !list.empty();
+  while (valid && i < list.size()) {
+    valid = ReadNumber(list, i, column) && column >= 0 && static_cast<size_t>(column) < t.columns.size() &&
+            (i == list.size() || list[i++] == ',');
+    key.columns.push_back(static_cast<int>(column));
+  }
+  if (!valid) FileError(path, "table '" + t.name + "', key '" + key.name + "' names columns it does not have");
+}
+
 }  // namespace
 
 std::optional<SqlType> ParseTypeText(const std::string& text) {
@@ -323,6 +336,14 @@ constexpr const char* kCreateChecks =
     "CREATE TABLE IF NOT EXISTS orv_checks(table_name TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL,"
     " column_name TEXT NOT NULL, condition TEXT NOT NULL, state INTEGER NOT NULL DEFAULT 0)";
 
+// Indexes that are not unique, and filtered ones (kept apart from orv_keys, where a program
+// that knows only unique keys would take them for UNIQUE constraints): `position` is the
+// index's place among the table's keys, columns as in orv_keys, the filter's condition as
+// T-SQL text ("" for none).
+constexpr const char* kCreateIndexes =
+    "CREATE TABLE IF NOT EXISTS orv_indexes(table_name TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL,"
+    " position INTEGER NOT NULL, is_unique INTEGER NOT NULL, columns TEXT NOT NULL, filter TEXT NOT NULL)";
+
 // The expressions of computed columns, as T-SQL text.
 constexpr const char* kCreateComputed =
     "CREATE TABLE IF NOT EXISTS orv_computed(table_name TEXT NOT NULL COLLATE NOCASE,"
@@ -345,6 +366,7 @@ void SqliteStore::CreateCatalog() {
   Exec(kCreateKeys);
   Exec(kCreateChecks);
   Exec(kCreateComputed);
+  Exec(kCreateIndexes);
 }
 
 void SqliteStore::CheckCatalog() {
@@ -367,6 +389,7 @@ void SqliteStore::FindCatalogParts() {
     has_check_state_ = has_check_state_ || column == "state";
   }
   has_computed_ = !SqliteColumns(db_, "orv_computed", path_).empty();
+  has_indexes_ = !SqliteColumns(db_, "orv_indexes", path_).empty();
 }
 
 void SqliteStore::ReadCatalog() {
@@ -390,15 +413,18 @@ void SqliteStore::UpgradeCatalog() {
     bool has = false;
     for (const std::string& column : SqliteColumns(db_, "orv_tables", path_)) has = has || column == "version";
     if (!has) Exec("ALTER TABLE orv_tables ADD COLUMN version INTEGER NOT NULL DEFAULT 0");
+    upgraded_in_write_ = upgraded_in_write_ || !has;
     has_versions_ = true;
   }
   Exec("CREATE TABLE IF NOT EXISTS orv_meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL)");
   if (!has_keys_) {
     Exec(kCreateKeys);
+    upgraded_in_write_ = true;
     has_keys_ = true;
   }
   if (!has_checks_) {
     Exec(kCreateChecks);
+    upgraded_in_write_ = true;
     has_checks_ = true;
   }
   // (A table made by an older version, which CREATE TABLE IF NOT EXISTS left as it was.)
@@ -406,11 +432,18 @@ void SqliteStore::UpgradeCatalog() {
     bool has = false;
     for (const std::string& column : SqliteColumns(db_, "orv_checks", path_)) has = has || column == "state";
     if (!has) Exec("ALTER TABLE orv_checks ADD COLUMN state INTEGER NOT NULL DEFAULT 0");
+    upgraded_in_write_ = upgraded_in_write_ || !has;
     has_check_state_ = true;
   }
   if (!has_computed_) {
     Exec(kCreateComputed);
+    upgraded_in_write_ = true;
     has_computed_ = true;
+  }
+  if (!has_indexes_) {
+    Exec(kCreateIndexes);
+    upgraded_in_write_ = true;
+    has_indexes_ = true;
   }
 }
 
@@ -524,17 +557,25 @@ bool SqliteStore::ReadDefinition(sqlite3* db, const std::string& name, StoredTab
       key.name = keys.TextAt(0);
       key.primary = keys.IntAt(1) == 1;
       key.index = keys.IntAt(1) == 2;
-      const std::string list = keys.TextAt(2);
-      size_t i = 0;
-      int64_t column = 0;
-      bool valid = !list.empty();
-      while (valid && i < list.size()) {
-        valid = ReadNumber(list, i, column) && column >= 0 && static_cast<size_t>(column) < t.columns.size() &&
-                (i == list.size() || list[i++] == ',');
-        key.columns.push_back(static_cast<int>(column));
-      }
-      if (!valid) FileError(path_, "table '" + t.name + "', key '" + key.name + "' names columns it does not have");
+      ReadKeyColumns(path_, t, keys.TextAt(2), key);
       t.keys.push_back(std::move(key));
+    }
+  }
+  if (has_indexes_) {
+    Statement indexes(db,
+                      "SELECT name, position, is_unique, columns, filter FROM orv_indexes WHERE table_name = ?"
+                      " ORDER BY position",
+                      path_);
+    indexes.Text(1, t.name);
+    while (indexes.Row()) {
+      StoredKey key;
+      key.name = indexes.TextAt(0);
+      key.index = true;
+      key.unique = indexes.IntAt(2) != 0;
+      ReadKeyColumns(path_, t, indexes.TextAt(3), key);
+      key.filter_sql = indexes.TextAt(4);
+      const auto at = static_cast<size_t>(std::clamp<int64_t>(indexes.IntAt(1), 0, static_cast<int64_t>(t.keys.size())));
+      t.keys.insert(t.keys.begin() + static_cast<std::ptrdiff_t>(at), std::move(key));
     }
   }
   if (has_checks_) {
@@ -613,7 +654,10 @@ std::optional<StoredTable> SqliteStore::LoadTableOnce(const std::string& name, c
     // connection. Both halves are of the same committed state when both connections see the
     // same version of the table (every commit that changes it gives it a new one).
     constexpr int64_t kSplitFrom = 100000;
-    if (high - low >= kSplitFrom && std::thread::hardware_concurrency() > 1 && OpenSecondReader()) {
+    // Not while this connection's write holds a catalog upgrade that the second connection, which
+    // sees only what is committed, cannot see yet.
+    if (high - low >= kSplitFrom && std::thread::hardware_concurrency() > 1 && !upgraded_in_write_ &&
+        OpenSecondReader()) {
       const int64_t middle = low + (high - low) / 2;
       RowRange second;
       StatementMemory* memory = StatementMemory::Current();
@@ -721,6 +765,7 @@ bool SqliteStore::TryBeginWrite() {
   if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) return false;
   if (rc != SQLITE_OK) FileError(path_, Describe("cannot start a write", db_));
   in_write_ = true;
+  upgraded_in_write_ = false;
   write_version_ = 0;
   try {
     UpgradeCatalog();
@@ -800,9 +845,24 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
   }
   if (keys.empty()) return;
   Statement key_row(db_, "INSERT INTO orv_keys(table_name, name, is_primary, columns) VALUES (?,?,?,?)", path_);
-  for (const StoredKey& key : keys) {
+  Statement index_row(db_,
+                      "INSERT INTO orv_indexes(table_name, name, position, is_unique, columns, filter)"
+                      " VALUES (?,?,?,?,?,?)",
+                      path_);
+  for (size_t k = 0; k < keys.size(); ++k) {
+    const StoredKey& key = keys[k];
     std::string list;
     for (int c : key.columns) list += (list.empty() ? "" : ",") + std::to_string(c);
+    if (key.index && (!key.unique || !key.filter_sql.empty())) {
+      index_row.Text(1, name);
+      index_row.Text(2, key.name);
+      index_row.Int(3, static_cast<int64_t>(k));
+      index_row.Int(4, key.unique ? 1 : 0);
+      index_row.Text(5, list);
+      index_row.Text(6, key.filter_sql);
+      index_row.Run();
+      continue;
+    }
     key_row.Text(1, name);
     key_row.Text(2, key.name);
     key_row.Int(3, key.index ? 2 : key.primary ? 1 : 0);
@@ -815,7 +875,7 @@ void SqliteStore::DropTable(const std::string& name) {
   Exec("DROP TABLE IF EXISTS " + QuoteIdent(name));
   for (const char* sql : {"DELETE FROM orv_tables WHERE name = ?", "DELETE FROM orv_columns WHERE table_name = ?",
                           "DELETE FROM orv_keys WHERE table_name = ?", "DELETE FROM orv_checks WHERE table_name = ?",
-                          "DELETE FROM orv_computed WHERE table_name = ?"}) {
+                          "DELETE FROM orv_computed WHERE table_name = ?", "DELETE FROM orv_indexes WHERE table_name = ?"}) {
     Statement del(db_, sql, path_);
     del.Text(1, name);
     del.Run();
@@ -905,6 +965,7 @@ void SqliteStore::Commit() {
     FileError(path_, what);
   }
   in_write_ = false;
+  upgraded_in_write_ = false;
   write_version_ = 0;
 }
 
@@ -912,6 +973,7 @@ void SqliteStore::Rollback() {
   if (!in_write_) return;
   sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   in_write_ = false;
+  upgraded_in_write_ = false;
   write_version_ = 0;
   // What UpgradeCatalog added in the write went with it: the next write adds it again.
   FindCatalogParts();

@@ -55,6 +55,8 @@ struct StoredKey {
   bool primary = false;
   std::vector<int> columns;
   bool index = false;
+  bool unique = true;       // false: an index that is not unique
+  std::string filter_sql;   // a filtered index's condition ("" for none)
 };
 
 // A CHECK constraint: its name, the column it was written on ("" for none) and its condition's
@@ -200,10 +202,12 @@ class SqliteStore {
   std::unique_ptr<ColumnSnapshots> snapshots_;
   sqlite3* second_ = nullptr;
   bool in_write_ = false;
+  bool upgraded_in_write_ = false;  // the open write added to the catalog (UpgradeCatalog)
   bool has_versions_ = false;  // orv_tables has the version column (older files lack it)
   bool has_keys_ = false;      // orv_keys is there (older files lack it)
   bool has_checks_ = false;    // orv_checks is there (older files lack it)
   bool has_computed_ = false;  // orv_computed is there (older files lack it)
+  bool has_indexes_ = false;   // orv_indexes is there (older files lack it)
   bool has_check_state_ = false;  // orv_checks has its state column (older files lack it)
   int64_t write_version_ = 0;
 };

@@ -455,7 +455,11 @@ struct CreateIndexStmt : Statement {
   Name table;
   std::vector<std::string> columns;
   bool unique = false;
-  bool filtered = false;  // WHERE: the index covers some rows only
+  // WHERE: the index covers only the rows for which the condition is true (null when none),
+  // and the condition's text as written.
+  std::shared_ptr<const Expr> filter;
+  std::string filter_text;
+  bool drop_existing = false;  // WITH (DROP_EXISTING = ON): replaces an index of the same name
 };
 
 struct DropIndexStmt : Statement {

@@ -739,14 +739,21 @@ ast::StmtPtr Parser::ParseCreateIndex(bool unique) {
     if (!AcceptKw("ASC")) AcceptKw("DESC");
   } while (AcceptOp(","));
   ExpectOp(")");
-  // INCLUDE (columns) changes nothing here; a filter is kept only as the fact that there is one
-  // (it must still be a valid condition).
+  // INCLUDE (columns) changes nothing here.
   if (AcceptKw("INCLUDE")) ParseNameList();
   if (AcceptKw("WHERE")) {
-    ParseExpr();
-    stmt->filtered = true;
+    const uint32_t start = Cur().pos.offset;
+    stmt->filter = ParseExpr();
+    stmt->filter_text = std::string(text_.substr(start, PrevEnd() - start));
   }
+  // Of the options, only DROP_EXISTING = ON changes what the statement does.
+  const size_t options = at_;
   SkipStorageOptions();
+  const size_t end = at_;
+  for (at_ = options; at_ + 2 < end; ++at_) {
+    if (IsKw("DROP_EXISTING") && IsOpTok(PeekAt(1), "=") && IsWord(PeekAt(2), "ON")) stmt->drop_existing = true;
+  }
+  at_ = end;
   return stmt;
 }
 

@@ -594,6 +594,8 @@ const Entry kCatalogue[] = {
     {3728, 16, 1, "'%1' is not a constraint.", {}},
     {2601, 14, 1,
      "Cannot insert duplicate key row in object '%1' with unique index '%2'. The duplicate key value is %3.", {}},
+    {7999, 16, 9, "Could not find any index named '%1' for table '%2'.", {}},
+    {10735, 16, 1, "Incorrect WHERE clause for filtered index '%1' on table '%2'.", {}},
     {1913, 16, 1,
      "The operation failed because an index or statistics with name '%1' already exists on table '%2'.", {}},
     {3723, 16, 4,

@@ -105,7 +105,8 @@ TEST_F(PersistenceTest, AlteredTablesAreStoredAsAltered) {
   EXPECT_EQ(Read("select isnull(object_id('t'), 0)"), std::vector<std::string>{"0"});
 }
 
-// PRIMARY KEY, UNIQUE and CHECK constraints, unique indexes and computed columns are stored
+// PRIMARY KEY, UNIQUE and CHECK constraints, indexes (unique, filtered or neither, in their
+// order) and computed columns are stored
 // with the table and hold after the file is opened anew, through an ALTER TABLE and a rename (a key follows its columns), and not for
 // a table made again under the same name without them.
 TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
@@ -113,11 +114,14 @@ TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
          "insert into k values (0, 1, 'x')",
          "alter table k drop column a\nexec sp_rename 'k', 'kk'\ncreate table n (v int, w as v * 2, check (v < 100))\ncreate unique index ix_v on n (v)\n"
          "alter table n nocheck constraint all",
-         "create table gone (id int primary key)\ndrop table gone\ncreate table gone (id int)"});
+         "create table gone (id int primary key)\ndrop table gone\ncreate table gone (id int)",
+         "create table f (id int primary key, code int, live bit)\ncreate index ix_plain on f (live)\n"
+         "create unique index ix_uq on f (id, code)\ncreate unique index ix_live on f (code) where live = 1"});
   // Described from the file, without loading the table.
-  EXPECT_EQ(Read("select count(*), min(name), max(type) from sys.key_constraints"),
+  EXPECT_EQ(Read("select count(*), min(name), max(type) from sys.key_constraints where parent_object_id <> object_id('f')"),
             std::vector<std::string>{"2|pk_k|UQ"});
-  EXPECT_EQ(Read("select name from sys.indexes where is_unique = 1 and is_unique_constraint = 0 and is_primary_key = 0"),
+  EXPECT_EQ(Read("select name from sys.indexes where is_unique = 1 and is_unique_constraint = 0 and is_primary_key = 0 "
+                 "and object_id = object_id('n')"),
             std::vector<std::string>{"ix_v"});
   auto error_of = [&](const std::string& batch) {
     Session s(OpenDatabase(path_));
@@ -139,6 +143,11 @@ TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
   EXPECT_EQ(Read("select is_disabled, is_not_trusted from sys.check_constraints where parent_object_id = object_id('n')"),
             std::vector<std::string>{"1|1"});
   EXPECT_EQ(Read("select count(*) from kk"), std::vector<std::string>{"1"});
+  EXPECT_EQ(Read("select name, is_unique, has_filter from sys.indexes where object_id = object_id('f') "
+                 "and index_id > 1 order by index_id"),
+            (std::vector<std::string>{"ix_plain|0|0", "ix_uq|1|0", "ix_live|1|1"}));
+  EXPECT_NE(error_of("insert into f values (1, 7, 1), (2, 7, 1)").find("unique index 'ix_live'"), std::string::npos);
+  EXPECT_EQ(Read("insert into f values (1, 7, 0), (2, 7, 0) select count(*) from f"), std::vector<std::string>{"2"});
 }
 
 // A file whose check table predates the checks' state gets the column with a write, also when
