@@ -340,7 +340,7 @@ std::shared_ptr<Table> Database::FindOrLoad(std::string_view name, bool preloadi
     if (table) {
       if (table->object_id == 0) table->object_id = NewObjectId();
       table->object_id = stored_ids_.emplace(key, table->object_id).first->second;
-      KeepConstraintIds(key, table->keys, table->checks);
+      KeepConstraintIds(key, table->columns, table->keys, table->checks);
       table = tables_.emplace(key, table).first->second;
     }
     loaded_.notify_all();
@@ -386,19 +386,22 @@ std::optional<Database::TableDescription> Database::DescribeTable(std::string_vi
   auto it = tables_.find(key);  // loaded meanwhile
   if (it != tables_.end()) return Describe(*it->second);
   const int32_t id = stored_ids_.emplace(key, NewObjectId()).first->second;
-  KeepConstraintIds(key, stored->keys, stored->checks);
+  KeepConstraintIds(key, stored->columns, stored->keys, stored->checks);
   return TableDescription{std::move(stored->name), id, std::move(stored->columns), std::move(stored->keys),
                           std::move(stored->checks)};
 }
 
-void Database::KeepConstraintIds(const std::string& table_key, std::vector<TableKey>& keys,
-                                 std::vector<TableCheck>& checks) {
+void Database::KeepConstraintIds(const std::string& table_key, std::vector<ColumnDef>& columns,
+                                 std::vector<TableKey>& keys, std::vector<TableCheck>& checks) {
   auto keep = [&](const std::string& name, int32_t& object_id) {
     const int32_t id = object_id != 0 ? object_id : NewObjectId();
     object_id = stored_ids_.emplace(table_key + '\x1f' + FoldName(name), id).first->second;
   };
   for (TableKey& k : keys) keep(k.name, k.object_id);
   for (TableCheck& c : checks) keep(c.name, c.object_id);
+  for (ColumnDef& c : columns) {
+    if (!c.default_name.empty()) keep(c.default_name, c.default_object_id);
+  }
 }
 
 std::optional<int32_t> Database::ObjectId(std::string_view name) {
@@ -496,7 +499,7 @@ void Database::AddLoadedTable(std::shared_ptr<Table> table) {
   std::lock_guard lock(catalog_mutex_);
   if (table->object_id == 0) table->object_id = NewObjectId();
   table->object_id = stored_ids_.emplace(FoldName(table->name), table->object_id).first->second;
-  KeepConstraintIds(FoldName(table->name), table->keys, table->checks);
+  KeepConstraintIds(FoldName(table->name), table->columns, table->keys, table->checks);
   table->NumberRows();
   tables_[FoldName(table->name)] = std::move(table);
 }

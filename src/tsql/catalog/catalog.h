@@ -47,6 +47,10 @@ struct ColumnDef {
   // whenever the row is added or changed (statements cannot give it). Text as for defaults.
   std::shared_ptr<const ast::Expr> computed;
   std::string computed_sql;
+  // The DEFAULT constraint that gives the default: its name (as declared, or made up when the
+  // column gets its default) and object id; "" while the column has no default.
+  std::string default_name;
+  int32_t default_object_id = 0;
 };
 
 // A PRIMARY KEY or UNIQUE constraint, or a unique index: no two rows of the table hold equal
@@ -383,10 +387,10 @@ class Database {
 
  private:
   std::shared_ptr<Table> FindOrLoad(std::string_view name, bool preloading);
-  // Gives the keys and checks of a stored table the object ids they had before (as stored_ids_
-  // does for tables), or new ones. Under catalog_mutex_.
-  void KeepConstraintIds(const std::string& table_key, std::vector<TableKey>& keys,
-                         std::vector<TableCheck>& checks);
+  // Gives the keys, checks and defaults of a stored table the object ids they had before (as
+  // stored_ids_ does for tables), or new ones. Under catalog_mutex_.
+  void KeepConstraintIds(const std::string& table_key, std::vector<ColumnDef>& columns,
+                         std::vector<TableKey>& keys, std::vector<TableCheck>& checks);
 
   std::string path_;
   LockManager locks_;

@@ -90,7 +90,7 @@ std::vector<StoredColumn> ToStored(const std::vector<ColumnDef>& columns) {
   out.reserve(columns.size());
   for (const ColumnDef& c : columns) {
     out.push_back({c.name, c.type, c.nullable, DefaultSql(c), c.identity, c.identity_seed, c.identity_increment,
-                   c.computed_sql});
+                   c.computed_sql, c.default_expr ? c.default_name : std::string()});
   }
   return out;
 }
@@ -135,7 +135,17 @@ std::vector<TableCheck> FromStored(std::vector<StoredCheck> checks) {
   return out;
 }
 
-ColumnDef FromStoredColumn(StoredColumn c) {
+// A column of the table from its stored form. A default stored before defaults kept their
+// names gets one made up as CREATE TABLE would, its digits from the table's and column's names
+// so that every process that reads the file gives it the same.
+ColumnDef FromStoredColumn(StoredColumn c, const std::string& table) {
+  if (!c.default_sql.empty() && c.default_name.empty()) {
+    uint32_t hash = 2166136261u;  // FNV-1a
+    for (char ch : FoldName(table) + "." + FoldName(c.name)) hash = (hash ^ static_cast<uint8_t>(ch)) * 16777619u;
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08X", hash);
+    c.default_name = "DF__" + table.substr(0, 9) + "__" + c.name.substr(0, 5) + "__" + digits;
+  }
   ColumnDef def;
   def.name = std::move(c.name);
   def.type = c.type;
@@ -146,6 +156,7 @@ ColumnDef FromStoredColumn(StoredColumn c) {
   if (c.default_sql.size() >= 2 && c.default_sql.front() == '(' && c.default_sql.back() == ')') {
     def.default_sql = c.default_sql.substr(1, c.default_sql.size() - 2);
   }
+  if (def.default_expr) def.default_name = std::move(c.default_name);
   def.identity = c.identity;
   def.identity_seed = c.identity_seed;
   def.identity_increment = c.identity_increment;
@@ -163,7 +174,7 @@ std::shared_ptr<Table> FromStored(StoredTable stored) {
   bool has_identity = false;
   for (StoredColumn& c : stored.columns) {
     has_identity = has_identity || c.identity;
-    table->columns.push_back(FromStoredColumn(std::move(c)));
+    table->columns.push_back(FromStoredColumn(std::move(c), table->name));
   }
   table->keys = FromStored(std::move(stored.keys));
   table->checks = FromStored(std::move(stored.checks));
@@ -292,7 +303,7 @@ class SqliteFile : public DataFile {
     if (!stored) return std::nullopt;
     Definition d;
     d.name = std::move(stored->name);
-    for (StoredColumn& c : stored->columns) d.columns.push_back(FromStoredColumn(std::move(c)));
+    for (StoredColumn& c : stored->columns) d.columns.push_back(FromStoredColumn(std::move(c), d.name));
     d.keys = FromStored(std::move(stored->keys));
     d.checks = FromStored(std::move(stored->checks));
     return d;

@@ -306,6 +306,10 @@ Row CheckObjectRow(const Database::TableDescription& t, const TableCheck& c, int
   return ObjectRow(c.name, c.object_id, "C ", "CHECK_CONSTRAINT", now, t.object_id);
 }
 
+Row DefaultObjectRow(const Database::TableDescription& t, const ColumnDef& c, int64_t now) {
+  return ObjectRow(c.default_name, c.default_object_id, "D ", "DEFAULT_CONSTRAINT", now, t.object_id);
+}
+
 // Whether a constraint's name is one CREATE or ALTER TABLE made up: the prefix ("PK__", "UQ__",
 // "CK__"), the table's (and column's) name, "__" and `digits` hex digits.
 bool MadeUpName(std::string_view name, std::string_view prefix, size_t digits) {
@@ -382,6 +386,9 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
           if (!k.index) b.Add(KeyObjectRow(t, k, now));
         }
         for (const TableCheck& c : t.checks) b.Add(CheckObjectRow(t, c, now));
+        for (const ColumnDef& c : t.columns) {
+          if (c.default_expr) b.Add(DefaultObjectRow(t, c, now));
+        }
       }
     }
     if (view != "TABLES") {
@@ -395,7 +402,7 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
     b.Col("max_length", SqlType::SmallInt()).Col("precision", SqlType::TinyInt());
     b.Col("scale", SqlType::TinyInt()).Col("collation_name", Sysname(), true);
     b.Col("is_nullable", SqlType::Bit(), true).Col("is_identity", SqlType::Bit());
-    b.Col("is_computed", SqlType::Bit());
+    b.Col("is_computed", SqlType::Bit()).Col("default_object_id", SqlType::Int());
     for (auto& t : ColumnOwners(scope, view_columns)) {
       int id = 0;
       for (const ColumnDef& c : t.columns) {
@@ -403,7 +410,8 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
         b.Add({Int(t.object_id), Str(c.name), Int(++id), Int(type_id), Int(type_id),
                Int(MaxLength(c.type)), Int(PrecisionOf(c.type)), Int(ScaleOf(c.type)),
                c.type.IsString() ? Str(CollationName(c.type.collation)) : Value(),
-               Int(c.nullable ? 1 : 0), Int(c.identity ? 1 : 0), Int(c.computed ? 1 : 0)});
+               Int(c.nullable ? 1 : 0), Int(c.identity ? 1 : 0), Int(c.computed ? 1 : 0),
+               Int(c.default_expr ? c.default_object_id : 0)});
       }
     }
     return b.Done("columns");
@@ -538,6 +546,24 @@ std::shared_ptr<Table> Sys(const Scope& scope, const std::string& view,
       }
     }
     return b.Done("check_constraints");
+  }
+  if (view == "DEFAULT_CONSTRAINTS") {
+    ObjectColumns(b);
+    b.Col("parent_column_id", SqlType::Int()).Col("definition", SqlType::NVarChar(SqlType::kMaxLength), true);
+    b.Col("is_system_named", SqlType::Bit());
+    for (auto& t : AllObjects(scope).tables) {
+      for (size_t i = 0; i < t.columns.size(); ++i) {
+        const ColumnDef& c = t.columns[i];
+        if (!c.default_expr) continue;
+        Row row = DefaultObjectRow(t, c, now);
+        const bool made = MadeUpName(c.default_name, "DF__", 8);
+        for (Value v : {Int(static_cast<int64_t>(i + 1)), Str("(" + c.default_sql + ")"), Int(made ? 1 : 0)}) {
+          row.push_back(std::move(v));
+        }
+        b.Add(std::move(row));
+      }
+    }
+    return b.Done("default_constraints");
   }
   // FOREIGN KEY constraints are not kept: this view has its columns and no rows.
   if (view == "FOREIGN_KEYS") {

@@ -165,6 +165,10 @@ void DropColumns(const ast::AlterTableStmt& stmt, const Table& old, Table& alter
       ThrowError(4924, {"ALTER TABLE DROP COLUMN", drop.column, old.name});
     }
     if (altered.columns.size() == 1) ThrowError(4923, {altered.columns[0].name, old.name});
+    // Its DEFAULT constraint goes first (ALTER TABLE DROP CONSTRAINT), as SQL Server has it.
+    if (const ColumnDef& dropped = altered.columns[static_cast<size_t>(at)]; dropped.default_expr) {
+      ThrowError(5074, {"object", dropped.default_name, dropped.name});
+    }
     RefuseConstrainedColumn(altered, at);
     for (TableKey& key : altered.keys) {
       for (int& c : key.columns) c -= c > at ? 1 : 0;
@@ -174,12 +178,14 @@ void DropColumns(const ast::AlterTableStmt& stmt, const Table& old, Table& alter
   }
 }
 
-// Whether the table has a key or check constraint of this name.
+// Whether the table has a key, check or default constraint of this name.
 bool HasConstraint(const Table& table, std::string_view name) {
   return std::any_of(table.keys.begin(), table.keys.end(),
                      [&](const TableKey& k) { return !k.index && NamesEqual(k.name, name); }) ||
          std::any_of(table.checks.begin(), table.checks.end(),
-                     [&](const TableCheck& c) { return NamesEqual(c.name, name); });
+                     [&](const TableCheck& c) { return NamesEqual(c.name, name); }) ||
+         std::any_of(table.columns.begin(), table.columns.end(),
+                     [&](const ColumnDef& c) { return c.default_expr && NamesEqual(c.default_name, name); });
 }
 
 // ADD PRIMARY KEY / UNIQUE: the rows there must hold no duplicate (1505); a table has one
@@ -219,8 +225,11 @@ void AddDefault(const ast::AlterTableStmt& stmt, Table& altered) {
   ColumnDef& col = altered.columns[static_cast<size_t>(at)];
   if (col.default_expr) ThrowError(1781);
   if (ast::DeeperThan(*stmt.default_value, ast::kMaxNesting)) ThrowError(191);
+  if (!stmt.default_name.empty() && HasConstraint(altered, stmt.default_name)) ThrowError(2714, {stmt.default_name});
   col.default_expr = stmt.default_value;
   col.default_sql = stmt.default_text;
+  col.default_name = stmt.default_name;
+  col.default_object_id = 0;
 }
 
 // CHECK | NOCHECK CONSTRAINT: the checks named (every check for ALL). A name must be a
@@ -254,10 +263,18 @@ void DropConstraints(const ast::AlterTableStmt& stmt, Table& altered) {
                            [&](const TableKey& k) { return !k.index && NamesEqual(k.name, drop.column); });
     auto check = std::find_if(altered.checks.begin(), altered.checks.end(),
                               [&](const TableCheck& c) { return NamesEqual(c.name, drop.column); });
+    auto with_default = std::find_if(altered.columns.begin(), altered.columns.end(), [&](const ColumnDef& c) {
+      return c.default_expr && NamesEqual(c.default_name, drop.column);
+    });
     if (it != altered.keys.end()) {
       altered.keys.erase(it);
     } else if (check != altered.checks.end()) {
       altered.checks.erase(check);
+    } else if (with_default != altered.columns.end()) {
+      with_default->default_expr = nullptr;
+      with_default->default_sql.clear();
+      with_default->default_name.clear();
+      with_default->default_object_id = 0;
     } else if (!drop.if_exists) {
       ThrowError(3728, {drop.column});
     }
@@ -357,6 +374,7 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
     std::iota(positions.begin(), positions.end(), 0);
     for (const TableCheck* check : tested) CheckCondition(*altered, *check, positions, "ALTER TABLE", cx);
   }
+  NameDefaults(*altered);
   PutInPlace(old, altered, cx);
 }
 

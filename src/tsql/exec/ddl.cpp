@@ -162,6 +162,7 @@ ColumnDef ColumnOfDefinition(ast::ColumnDef& c, bool in_primary_key, StatementCo
     if (ast::DeeperThan(*c.default_value, ast::kMaxNesting)) ThrowError(191);
     col.default_sql = DefaultText(cx.batch_text, c.default_value->pos.offset);
     col.default_expr = std::shared_ptr<const ast::Expr>(std::move(c.default_value));
+    col.default_name = c.default_name;
   }
   col.identity = c.identity;
   col.identity_seed = c.identity_seed;
@@ -190,6 +191,7 @@ void ExecCreateTable(ast::CreateTableStmt& stmt, StatementContext& cx) {
   // The definition is whole before the table is in the catalog, where other sessions see it.
   table->keys = KeysOfDefinition(stmt, *table);
   NameKeys(*table);
+  NameDefaults(*table);
   table->checks = ChecksOfDefinition(stmt, *table);
   RegisterTable(table, cx);
   BindChecks(*table, table->checks, cx);

@@ -37,10 +37,10 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
   const std::string last = ObjectNamePart(name.string_value(), session.database->name());
   if (last.empty()) return Value();
   // Which kind of object the type asks for: a table, a view, a procedure, a PRIMARY KEY,
-  // UNIQUE or CHECK constraint (looked for only when asked, or when no table, view or
+  // UNIQUE, CHECK or DEFAULT constraint (looked for only when asked, or when no table, view or
   // procedure has the name: every table's definition is read); NULL for the other kinds
-  // (functions, triggers, other constraints), which no database here holds.
-  enum class Want { kAny, kTable, kView, kProcedure, kKey, kCheck } want = Want::kAny;
+  // (functions, triggers, foreign keys), which no database here holds.
+  enum class Want { kAny, kTable, kView, kProcedure, kKey, kCheck, kDefault } want = Want::kAny;
   bool primary = false;
   if (expr.args.size() > 1) {
     Value type = Eval(*expr.args[1], ctx);
@@ -58,6 +58,8 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
         primary = t == "PK";
       } else if (t == "C") {
         want = Want::kCheck;
+      } else if (t == "D") {
+        want = Want::kDefault;
       } else {
         return Value();
       }
@@ -76,10 +78,15 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
           return Value::Int(c.object_id);
         }
       }
+      for (const ColumnDef& c : described->columns) {
+        if ((want == Want::kAny || want == Want::kDefault) && c.default_expr && NamesEqual(c.default_name, last)) {
+          return Value::Int(c.default_object_id);
+        }
+      }
     }
     return Value();
   };
-  if (want == Want::kKey || want == Want::kCheck) return constraint();
+  if (want == Want::kKey || want == Want::kCheck || want == Want::kDefault) return constraint();
   if (IsTempName(last)) {
     if (want != Want::kAny && want != Want::kTable) return Value();
     auto table = session.FindTempTable(last);
@@ -101,6 +108,7 @@ Value ObjectIdOf(const BExpr& expr, const EvalCtx& ctx) {
     case Want::kAny:
     case Want::kKey:
     case Want::kCheck:
+    case Want::kDefault:
       break;
   }
   if (auto id = session.database->ObjectId(last)) return Value::Int(*id);

@@ -51,6 +51,19 @@ void NameKeys(Table& table) {
   }
 }
 
+void NameDefaults(Table& table) {
+  // As SQL Server names them: "DF__", up to 9 characters of the table's name, 5 of the column's
+  // and 8 hex digits (here the constraint's object id).
+  for (ColumnDef& c : table.columns) {
+    if (!c.default_expr) continue;
+    if (c.default_object_id == 0) c.default_object_id = NewObjectId();
+    if (!c.default_name.empty()) continue;
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08X", static_cast<uint32_t>(c.default_object_id));
+    c.default_name = "DF__" + table.name.substr(0, 9) + "__" + c.name.substr(0, 5) + "__" + digits;
+  }
+}
+
 bool ChangesKeyColumns(const Table& table, const std::vector<int>& columns) {
   for (const TableKey& key : table.keys) {
     if (!key.unique) continue;

@@ -16,6 +16,9 @@ struct StatementContext;
 // NameKeys gives each key an object id of its own, and a name to those declared without one.
 std::vector<TableKey> KeysOfDefinition(const ast::CreateTableStmt& stmt, const Table& table);
 void NameKeys(Table& table);
+// The same for the DEFAULT constraints of the columns that have a default: an object id, and a
+// name for those declared without one.
+void NameDefaults(Table& table);
 
 // Whether a change of these columns can break a key of the table (a change of any column can
 // bring a row into a filtered unique index).

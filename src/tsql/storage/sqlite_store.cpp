@@ -344,6 +344,11 @@ constexpr const char* kCreateIndexes =
     "CREATE TABLE IF NOT EXISTS orv_indexes(table_name TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL,"
     " position INTEGER NOT NULL, is_unique INTEGER NOT NULL, columns TEXT NOT NULL, filter TEXT NOT NULL)";
 
+// The names of the DEFAULT constraints of columns that have a default.
+constexpr const char* kCreateDefaults =
+    "CREATE TABLE IF NOT EXISTS orv_defaults(table_name TEXT NOT NULL COLLATE NOCASE,"
+    " column_name TEXT NOT NULL, name TEXT NOT NULL)";
+
 // The expressions of computed columns, as T-SQL text.
 constexpr const char* kCreateComputed =
     "CREATE TABLE IF NOT EXISTS orv_computed(table_name TEXT NOT NULL COLLATE NOCASE,"
@@ -367,6 +372,7 @@ void SqliteStore::CreateCatalog() {
   Exec(kCreateChecks);
   Exec(kCreateComputed);
   Exec(kCreateIndexes);
+  Exec(kCreateDefaults);
 }
 
 void SqliteStore::CheckCatalog() {
@@ -390,6 +396,7 @@ void SqliteStore::FindCatalogParts() {
   }
   has_computed_ = !SqliteColumns(db_, "orv_computed", path_).empty();
   has_indexes_ = !SqliteColumns(db_, "orv_indexes", path_).empty();
+  has_defaults_ = !SqliteColumns(db_, "orv_defaults", path_).empty();
 }
 
 void SqliteStore::ReadCatalog() {
@@ -444,6 +451,11 @@ void SqliteStore::UpgradeCatalog() {
     Exec(kCreateIndexes);
     upgraded_in_write_ = true;
     has_indexes_ = true;
+  }
+  if (!has_defaults_) {
+    Exec(kCreateDefaults);
+    upgraded_in_write_ = true;
+    has_defaults_ = true;
   }
 }
 
@@ -588,6 +600,17 @@ bool SqliteStore::ReadDefinition(sqlite3* db, const std::string& name, StoredTab
     while (checks.Row()) {
       const int64_t state = checks.IntAt(3);
       t.checks.push_back({checks.TextAt(0), checks.TextAt(1), checks.TextAt(2), (state & 1) != 0, (state & 2) != 0});
+    }
+  }
+  if (has_defaults_) {
+    Statement defaults(db, "SELECT column_name, name FROM orv_defaults WHERE table_name = ?", path_);
+    defaults.Text(1, t.name);
+    while (defaults.Row()) {
+      const std::string column = defaults.TextAt(0);
+      auto it = std::find_if(t.columns.begin(), t.columns.end(),
+                             [&](const StoredColumn& c) { return c.name == column; });
+      if (it == t.columns.end()) FileError(path_, "table '" + t.name + "' has no column '" + column + "' with a default");
+      it->default_name = defaults.TextAt(1);
     }
   }
   if (has_computed_) {
@@ -820,6 +843,14 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
     col.Run();
   }
   for (const StoredColumn& c : columns) {
+    if (c.default_sql.empty() || c.default_name.empty()) continue;
+    Statement named(db_, "INSERT INTO orv_defaults(table_name, column_name, name) VALUES (?,?,?)", path_);
+    named.Text(1, name);
+    named.Text(2, c.name);
+    named.Text(3, c.default_name);
+    named.Run();
+  }
+  for (const StoredColumn& c : columns) {
     if (c.computed_sql.empty()) continue;
     Statement computed(db_, "INSERT INTO orv_computed(table_name, column_name, expression) VALUES (?,?,?)", path_);
     computed.Text(1, name);
@@ -875,7 +906,8 @@ void SqliteStore::DropTable(const std::string& name) {
   Exec("DROP TABLE IF EXISTS " + QuoteIdent(name));
   for (const char* sql : {"DELETE FROM orv_tables WHERE name = ?", "DELETE FROM orv_columns WHERE table_name = ?",
                           "DELETE FROM orv_keys WHERE table_name = ?", "DELETE FROM orv_checks WHERE table_name = ?",
-                          "DELETE FROM orv_computed WHERE table_name = ?", "DELETE FROM orv_indexes WHERE table_name = ?"}) {
+                          "DELETE FROM orv_computed WHERE table_name = ?", "DELETE FROM orv_indexes WHERE table_name = ?",
+                          "DELETE FROM orv_defaults WHERE table_name = ?"}) {
     Statement del(db_, sql, path_);
     del.Text(1, name);
     del.Run();

@@ -46,6 +46,7 @@ struct StoredColumn {
   int64_t identity_seed = 1;
   int64_t identity_increment = 1;
   std::string computed_sql;  // a computed column's expression as T-SQL text, "" for others
+  std::string default_name;  // the DEFAULT constraint's name ("" when none is stored)
 };
 
 // A PRIMARY KEY or UNIQUE constraint, or a unique index: its name and the positions of its
@@ -208,6 +209,7 @@ class SqliteStore {
   bool has_checks_ = false;    // orv_checks is there (older files lack it)
   bool has_computed_ = false;  // orv_computed is there (older files lack it)
   bool has_indexes_ = false;   // orv_indexes is there (older files lack it)
+  bool has_defaults_ = false;  // orv_defaults is there (older files lack it)
   bool has_check_state_ = false;  // orv_checks has its state column (older files lack it)
   int64_t write_version_ = 0;
 };

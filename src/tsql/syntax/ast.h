@@ -388,6 +388,7 @@ struct ColumnDef {
   TypeName type;
   std::optional<bool> nullable;  // unset: no NULL / NOT NULL clause
   ExprPtr default_value;         // DEFAULT expr (parentheses removed)
+  std::string default_name;      // CONSTRAINT name before DEFAULT; "" when none
   bool identity = false;
   int64_t identity_seed = 1;
   int64_t identity_increment = 1;
@@ -504,6 +505,7 @@ struct AlterTableStmt : Statement {
   // AddDefault: DEFAULT expr FOR column, and the expression as written.
   std::shared_ptr<const Expr> default_value;
   std::string default_text, default_column;
+  std::string default_name;  // AddDefault: the CONSTRAINT name given, "" when none
   std::string constraint_clause;  // Constraint: the clause's leading words, for the message
 };
 

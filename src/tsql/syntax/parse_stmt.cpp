@@ -461,7 +461,8 @@ void Parser::ParseColumnDef(ast::CreateTableStmt& table) {
       column.nullable = false;
     } else if (AcceptKw("DEFAULT")) {
       column.default_value = ParseExpr();
-      constraint_name.clear();  // it named the default
+      column.default_name = std::move(constraint_name);
+      constraint_name.clear();
     } else if (AcceptKw("IDENTITY")) {
       column.identity = true;
       if (AcceptOp("(")) {
@@ -614,8 +615,8 @@ ast::StmtPtr Parser::ParseAlterTable() {
       return stmt;
     }
     if (at_word("DEFAULT")) {
-      // [CONSTRAINT name] DEFAULT expr FOR column (the name is not kept).
-      if (AcceptKw("CONSTRAINT")) ExpectName();
+      // [CONSTRAINT name] DEFAULT expr FOR column.
+      if (AcceptKw("CONSTRAINT")) stmt->default_name = ExpectName();
       ExpectKw("DEFAULT");
       stmt->action = Action::AddDefault;
       const uint32_t start = Cur().pos.offset;

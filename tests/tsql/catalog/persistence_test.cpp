@@ -116,7 +116,8 @@ TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
          "alter table n nocheck constraint all",
          "create table gone (id int primary key)\ndrop table gone\ncreate table gone (id int)",
          "create table f (id int primary key, code int, live bit)\ncreate index ix_plain on f (live)\n"
-         "create unique index ix_uq on f (id, code)\ncreate unique index ix_live on f (code) where live = 1"});
+         "create unique index ix_uq on f (id, code)\ncreate unique index ix_live on f (code) where live = 1",
+         "create table dd (a int constraint df_dd_a default 3, b int default 4)"});
   // Described from the file, without loading the table.
   EXPECT_EQ(Read("select count(*), min(name), max(type) from sys.key_constraints where parent_object_id <> object_id('f')"),
             std::vector<std::string>{"2|pk_k|UQ"});
@@ -148,20 +149,34 @@ TEST_F(PersistenceTest, ConstraintsHoldAfterReopening) {
             (std::vector<std::string>{"ix_plain|0|0", "ix_uq|1|0", "ix_live|1|1"}));
   EXPECT_NE(error_of("insert into f values (1, 7, 1), (2, 7, 1)").find("unique index 'ix_live'"), std::string::npos);
   EXPECT_EQ(Read("insert into f values (1, 7, 0), (2, 7, 0) select count(*) from f"), std::vector<std::string>{"2"});
+  const std::vector<std::string> defaults =
+      Read("select name, is_system_named from sys.default_constraints where parent_object_id = object_id('dd') "
+           "order by parent_column_id");
+  ASSERT_EQ(defaults.size(), 2u);
+  EXPECT_EQ(defaults[0], "df_dd_a|0");
+  EXPECT_EQ(defaults[1].substr(0, 10), "DF__dd__b_");
+  EXPECT_EQ(Read("alter table dd drop constraint df_dd_a insert dd default values select a, b from dd"),
+            std::vector<std::string>{"NULL|4"});
 }
 
 // A file whose check table predates the checks' state gets the column with a write, also when
 // the first write that added it was rolled back.
 TEST_F(PersistenceTest, AnOlderFileGetsWhatLaterVersionsKeep) {
-  Write({"create table c (a int check (a > 0))"});
+  Write({"create table c (a int check (a > 0) default 1)"});
   sqlite3* raw = nullptr;
   ASSERT_EQ(sqlite3_open(path_.c_str(), &raw), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(raw,
                          "create table old_checks as select table_name, name, column_name, condition from orv_checks;"
-                         "drop table orv_checks; alter table old_checks rename to orv_checks",
+                         "drop table orv_checks; alter table old_checks rename to orv_checks; drop table orv_defaults",
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_close(raw);
+  // A default stored without its name gets the same made-up one each time the file is read,
+  // and keeps it once the table is written again.
+  const std::vector<std::string> made_up = Read("select name from sys.default_constraints");
+  ASSERT_EQ(made_up.size(), 1u);
+  EXPECT_EQ(made_up[0].substr(0, 10), "DF__c__a__");
+  EXPECT_EQ(Read("select name from sys.default_constraints"), made_up);
   {
     Session s(OpenDatabase(path_));
     EXPECT_EQ(s.ExecuteBatch("insert c values (-1)").at(0).error.number, 547);
@@ -171,6 +186,7 @@ TEST_F(PersistenceTest, AnOlderFileGetsWhatLaterVersionsKeep) {
   }
   EXPECT_EQ(Read("insert c values (-2) select count(*), max(is_disabled + 0) from c, sys.check_constraints"),
             std::vector<std::string>{"1|1"});
+  EXPECT_EQ(Read("select name from sys.default_constraints"), made_up);
 }
 
 // A column's default, as the catalog views show it, is the same after the file is opened anew.

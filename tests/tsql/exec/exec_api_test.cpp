@@ -92,7 +92,7 @@ struct FakeFile : DataFile {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     auto t = std::make_shared<Table>();
     t->name = "Stored";
-    t->columns.push_back(ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1, {}, ""});
+    t->columns.push_back(ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1, {}, "", ""});
     t->mutable_rows().push_back({Value::Int(42)});
     t->NumberRows();
     t->checked_at = 0;
@@ -107,7 +107,7 @@ struct FakeFile : DataFile {
   std::vector<std::string> StoredTableNames() override { return {"Stored"}; }
   std::optional<Definition> StoredDefinition(std::string_view name) override {
     if (!NamesEqual(name, "stored")) return std::nullopt;
-    return Definition{"Stored", {ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1, {}, ""}}, {}, {}};
+    return Definition{"Stored", {ColumnDef{"v", SqlType::Int(), true, {}, "", false, 1, 1, {}, "", ""}}, {}, {}};
   }
   void Commit(Database&, const ChangeLog& log) override {
     std::vector<std::string> names;

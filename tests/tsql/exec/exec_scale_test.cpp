@@ -23,7 +23,7 @@ std::shared_ptr<Table> MakeTable(const std::string& name, std::vector<ColumnDef>
   return t;
 }
 
-ColumnDef Col(const std::string& name, SqlType type) { return ColumnDef{name, type, true, {}, "", false, 1, 1, {}, ""}; }
+ColumnDef Col(const std::string& name, SqlType type) { return ColumnDef{name, type, true, {}, "", false, 1, 1, {}, "", ""}; }
 
 class ScaleTest : public ::testing::Test {
  protected:

@@ -79,15 +79,15 @@ class ColumnSnapshotTest : public ::testing::Test {
   static StoredTable Wide() {
     StoredTable t;
     t.name = "ICStockBillEntry";
-    t.columns = {{"FSmall", SqlType::TinyInt(), false, "", false, 1, 1, ""},
-                 {"FBig", SqlType::BigInt(), true, "", false, 1, 1, ""},
-                 {"FDate", SqlType::DateTime(), true, "", false, 1, 1, ""},
-                 {"FWhen", SqlType::DateTime2(7), true, "", false, 1, 1, ""},
-                 {"FQty", SqlType::Decimal(23, 10), true, "", false, 1, 1, ""},
-                 {"FHuge", SqlType::Decimal(38, 2), true, "", false, 1, 1, ""},
-                 {"FRate", SqlType::Float(), true, "", false, 1, 1, ""},
-                 {"FName", SqlType::NVarChar(100), true, "", false, 1, 1, ""},
-                 {"FNothing", SqlType::Int(), true, "", false, 1, 1, ""}};
+    t.columns = {{"FSmall", SqlType::TinyInt(), false, "", false, 1, 1, "", ""},
+                 {"FBig", SqlType::BigInt(), true, "", false, 1, 1, "", ""},
+                 {"FDate", SqlType::DateTime(), true, "", false, 1, 1, "", ""},
+                 {"FWhen", SqlType::DateTime2(7), true, "", false, 1, 1, "", ""},
+                 {"FQty", SqlType::Decimal(23, 10), true, "", false, 1, 1, "", ""},
+                 {"FHuge", SqlType::Decimal(38, 2), true, "", false, 1, 1, "", ""},
+                 {"FRate", SqlType::Float(), true, "", false, 1, 1, "", ""},
+                 {"FName", SqlType::NVarChar(100), true, "", false, 1, 1, "", ""},
+                 {"FNothing", SqlType::Int(), true, "", false, 1, 1, "", ""}};
     const Int128 huge = static_cast<Int128>(999999999999999999LL) * 1000000000000000000LL;
     for (int i = 0; i < kRows; ++i) {
       std::vector<Value> row;
