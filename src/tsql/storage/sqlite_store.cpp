@@ -413,50 +413,35 @@ void SqliteStore::ReadCatalog() {
   }
 }
 
-// Files written before tables had versions get the column (and the commit sequence) with
-// their first write.
+// A file written by an older version gets the catalog tables and columns it lacks with its
+// first write.
 void SqliteStore::UpgradeCatalog() {
-  if (!has_versions_) {
-    bool has = false;
-    for (const std::string& column : SqliteColumns(db_, "orv_tables", path_)) has = has || column == "version";
-    if (!has) Exec("ALTER TABLE orv_tables ADD COLUMN version INTEGER NOT NULL DEFAULT 0");
-    upgraded_in_write_ = upgraded_in_write_ || !has;
-    has_versions_ = true;
-  }
+  // A table of the catalog that the file does not have yet.
+  auto add_table = [&](bool& has, const char* create) {
+    if (has) return;
+    Exec(create);
+    upgraded_in_write_ = true;
+    has = true;
+  };
+  // A column that an older version's table lacks (CREATE TABLE IF NOT EXISTS left it as it was).
+  auto add_column = [&](bool& has, const char* table, const char* column, const std::string& alter) {
+    if (has) return;
+    bool there = false;
+    for (const std::string& c : SqliteColumns(db_, table, path_)) there = there || c == column;
+    if (!there) {
+      Exec(alter);
+      upgraded_in_write_ = true;
+    }
+    has = true;
+  };
+  add_column(has_versions_, "orv_tables", "version", "ALTER TABLE orv_tables ADD COLUMN version INTEGER NOT NULL DEFAULT 0");
   Exec("CREATE TABLE IF NOT EXISTS orv_meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL)");
-  if (!has_keys_) {
-    Exec(kCreateKeys);
-    upgraded_in_write_ = true;
-    has_keys_ = true;
-  }
-  if (!has_checks_) {
-    Exec(kCreateChecks);
-    upgraded_in_write_ = true;
-    has_checks_ = true;
-  }
-  // (A table made by an older version, which CREATE TABLE IF NOT EXISTS left as it was.)
-  if (!has_check_state_) {
-    bool has = false;
-    for (const std::string& column : SqliteColumns(db_, "orv_checks", path_)) has = has || column == "state";
-    if (!has) Exec("ALTER TABLE orv_checks ADD COLUMN state INTEGER NOT NULL DEFAULT 0");
-    upgraded_in_write_ = upgraded_in_write_ || !has;
-    has_check_state_ = true;
-  }
-  if (!has_computed_) {
-    Exec(kCreateComputed);
-    upgraded_in_write_ = true;
-    has_computed_ = true;
-  }
-  if (!has_indexes_) {
-    Exec(kCreateIndexes);
-    upgraded_in_write_ = true;
-    has_indexes_ = true;
-  }
-  if (!has_defaults_) {
-    Exec(kCreateDefaults);
-    upgraded_in_write_ = true;
-    has_defaults_ = true;
-  }
+  add_table(has_keys_, kCreateKeys);
+  add_table(has_checks_, kCreateChecks);
+  add_column(has_check_state_, "orv_checks", "state", "ALTER TABLE orv_checks ADD COLUMN state INTEGER NOT NULL DEFAULT 0");
+  add_table(has_computed_, kCreateComputed);
+  add_table(has_indexes_, kCreateIndexes);
+  add_table(has_defaults_, kCreateDefaults);
 }
 
 int64_t SqliteStore::DataVersion() {
