@@ -410,7 +410,8 @@ void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx) {
   altered->keys.push_back(std::move(index));
   NameKeys(*altered);
   altered->mutable_rows() = old->rows();
-  CheckKeys(*altered, cx, /*adding=*/true);
+  // The rows are those the other keys hold already: only a unique index has something to check.
+  if (stmt.unique) CheckKeys(*altered, cx, /*adding=*/true);
   PutInPlace(old, altered, cx);
 }
 
