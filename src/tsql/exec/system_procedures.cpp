@@ -321,14 +321,91 @@ ELSE
 SELECT [RowGuidCol] = CONVERT(sysname, 'No rowguidcol column defined.')
 IF @type = 'V' RETURN 0
 SELECT Data_located_on_filegroup = CONVERT(sysname, 'PRIMARY')
-PRINT 'The object ''' + @name + ''' does not have any indexes, or you do not have permissions.'
-PRINT 'No constraints are defined on object ''' + @name + ''', or you do not have permissions.'
+EXEC sp_helpindex @name
+EXEC sp_helpconstraint @name, 'nomsg'
 PRINT 'No foreign keys reference table ''' + @name + ''', or you do not have permissions.'
 PRINT 'No views with schema binding reference table ''' + @name + '''.'
 RETURN 0
 )";
 
-const std::array<std::pair<std::string_view, std::string>, 9> kProcedures = {{
+// sp_helpindex: a table's indexes, each with what it is and its key columns.
+constexpr const char* kHelpIndex = R"(CREATE PROCEDURE sp_helpindex @objname nvarchar(776)
+AS
+DECLARE @id int = OBJECT_ID(@objname), @db sysname = DB_NAME()
+IF @id IS NULL
+BEGIN
+  RAISERROR(15009, 16, 1, @objname, @db)
+  RETURN 1
+END
+IF NOT EXISTS (SELECT 1 FROM sys.indexes WHERE object_id = @id AND index_id > 0)
+BEGIN
+  PRINT 'The object ''' + @objname + ''' does not have any indexes, or you do not have permissions.'
+  RETURN 0
+END
+SELECT index_name = i.name,
+  index_description = CONVERT(varchar(210), LOWER(i.type_desc)
+    + CASE WHEN i.is_unique = 1 THEN ', unique' ELSE '' END
+    + CASE WHEN i.is_primary_key = 1 THEN ', primary key' WHEN i.is_unique_constraint = 1 THEN ', unique key' ELSE '' END
+    + ' located on PRIMARY'),
+  index_keys = CONVERT(nvarchar(2126), (SELECT STRING_AGG(c.name, ', ') WITHIN GROUP (ORDER BY ic.key_ordinal)
+    FROM sys.index_columns ic JOIN sys.columns c ON c.object_id = ic.object_id AND c.column_id = ic.column_id
+    WHERE ic.object_id = i.object_id AND ic.index_id = i.index_id))
+FROM sys.indexes i
+WHERE i.object_id = @id AND i.index_id > 0
+ORDER BY i.name
+RETURN 0
+)";
+
+// sp_helpconstraint: a table's PRIMARY KEY, UNIQUE, CHECK and DEFAULT constraints. With @nomsg
+// other than 'msg' (as sp_help calls it) the table's name is not returned first.
+constexpr const char* kHelpConstraint = R"(CREATE PROCEDURE sp_helpconstraint @objname nvarchar(776),
+  @nomsg varchar(5) = 'msg'
+AS
+DECLARE @id int, @name sysname, @db sysname = DB_NAME()
+SELECT @id = object_id, @name = name FROM sys.objects WHERE object_id = OBJECT_ID(@objname) AND type = 'U'
+IF @id IS NULL
+BEGIN
+  RAISERROR(15009, 16, 1, @objname, @db)
+  RETURN 1
+END
+IF @nomsg = 'msg' SELECT [Object Name] = @name
+IF NOT EXISTS (SELECT 1 FROM sys.key_constraints WHERE parent_object_id = @id)
+  AND NOT EXISTS (SELECT 1 FROM sys.check_constraints WHERE parent_object_id = @id)
+  AND NOT EXISTS (SELECT 1 FROM sys.default_constraints WHERE parent_object_id = @id)
+BEGIN
+  PRINT 'No constraints are defined on object ''' + @name + ''', or you do not have permissions.'
+END
+ELSE
+  SELECT constraint_type = CONVERT(nvarchar(146), t.constraint_type), constraint_name = CONVERT(sysname, t.name),
+    delete_action = CONVERT(nvarchar(9), '(n/a)'), update_action = CONVERT(nvarchar(9), '(n/a)'),
+    status_enabled = CONVERT(varchar(8), t.status_enabled),
+    status_for_replication = CONVERT(varchar(19), t.status_for_replication),
+    constraint_keys = CONVERT(nvarchar(2126), t.constraint_keys)
+  FROM (
+    SELECT CASE k.type WHEN 'PK' THEN 'PRIMARY KEY (clustered)' ELSE 'UNIQUE (non-clustered)' END, k.name,
+      '(n/a)', '(n/a)',
+      (SELECT STRING_AGG(c.name, ', ') WITHIN GROUP (ORDER BY ic.key_ordinal)
+       FROM sys.index_columns ic JOIN sys.columns c ON c.object_id = ic.object_id AND c.column_id = ic.column_id
+       WHERE ic.object_id = @id AND ic.index_id = k.unique_index_id)
+    FROM sys.key_constraints k WHERE k.parent_object_id = @id
+    UNION ALL
+    SELECT CASE WHEN k.parent_column_id = 0 THEN 'CHECK Table Level'
+      ELSE 'CHECK on column ' + (SELECT name FROM sys.columns WHERE object_id = @id AND column_id = k.parent_column_id)
+      END, k.name,
+      CASE k.is_disabled WHEN 1 THEN 'Disabled' ELSE 'Enabled' END, 'Is_For_Replication', k.definition
+    FROM sys.check_constraints k WHERE k.parent_object_id = @id
+    UNION ALL
+    SELECT 'DEFAULT on column ' + (SELECT name FROM sys.columns WHERE object_id = @id AND column_id = d.parent_column_id),
+      d.name, '(n/a)', '(n/a)', d.definition
+    FROM sys.default_constraints d WHERE d.parent_object_id = @id
+  ) t (constraint_type, name, status_enabled, status_for_replication, constraint_keys)
+  ORDER BY t.constraint_type, t.name
+IF @nomsg = 'msg'
+  PRINT 'No foreign keys reference table ''' + @name + ''', or you do not have permissions.'
+RETURN 0
+)";
+
+const std::array<std::pair<std::string_view, std::string>, 11> kProcedures = {{
     {"sp_help", kHelp},
     {"sp_tables", kTables},
     {"sp_columns", kColumns},
@@ -338,6 +415,8 @@ const std::array<std::pair<std::string_view, std::string>, 9> kProcedures = {{
     {"sp_fkeys", kForeignKeys},
     {"sp_statistics", kStatistics},
     {"sp_special_columns", kSpecialColumns},
+    {"sp_helpindex", kHelpIndex},
+    {"sp_helpconstraint", kHelpConstraint},
 }};
 
 }  // namespace
