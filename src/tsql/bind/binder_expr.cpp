@@ -632,7 +632,7 @@ BExprPtr Binder::BindFunction(const ast::Expr& expr, Scope& scope) {
     for (auto& a : args) e->args.push_back(std::move(a));
     return e;
   }
-  if (upper == "OBJECT_NAME" || upper == "COL_LENGTH" || upper == "SCHEMA_NAME" ||
+  if (upper == "OBJECT_NAME" || upper == "COL_LENGTH" || upper == "COL_NAME" || upper == "SCHEMA_NAME" ||
       upper == "SCHEMA_ID" || upper == "DB_NAME" || upper == "DB_ID" || upper == "TYPE_NAME" ||
       upper == "COLUMNPROPERTY" || upper == "OBJECTPROPERTY" || upper == "IDENT_SEED" ||
       upper == "IDENT_INCR" || upper == "IDENT_CURRENT" || upper == "SCOPE_IDENTITY" ||

@@ -1,5 +1,5 @@
 // The functions that read the catalog: OBJECT_NAME, OBJECT_SCHEMA_NAME, OBJECT_DEFINITION,
-// COL_LENGTH, SCHEMA_NAME, SCHEMA_ID, DB_NAME, DB_ID, TYPE_NAME, COLUMNPROPERTY,
+// COL_LENGTH, COL_NAME, SCHEMA_NAME, SCHEMA_ID, DB_NAME, DB_ID, TYPE_NAME, COLUMNPROPERTY,
 // OBJECTPROPERTY, IDENT_SEED, IDENT_INCR and IDENT_CURRENT.
 #include <optional>
 #include <vector>
@@ -120,6 +120,14 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     if (c < 0) return Value();
     return Value::Int(MaxLength((*columns)[static_cast<size_t>(c)].type));
   }
+  if (f == "COL_NAME") {
+    if (a.size() != 2) ThrowError(174, {"col_name", "2"});
+    auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
+    auto table = name ? s.database->DescribeTable(*name) : std::nullopt;
+    const int64_t column = number(1);
+    if (!table || column < 1 || column > static_cast<int64_t>(table->columns.size())) return Value();
+    return Value::String(table->columns[static_cast<size_t>(column - 1)].name);
+  }
   if (f == "TYPE_NAME") {
     if (a.empty()) ThrowError(174, {"type_name", "1"});
     int64_t id = number(0);
@@ -150,7 +158,8 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     if (p == "ISIDENTITY") return Value::Int(col.identity ? 1 : 0);
     if (p == "PRECISION") return Value::Int(col.type.id == TypeId::Decimal ? col.type.precision : col.type.length);
     if (p == "SCALE") return Value::Int(col.type.scale);
-    if (p == "ISCOMPUTED") return Value::Int(0);
+    if (p == "ISCOMPUTED") return Value::Int(col.computed ? 1 : 0);
+    if (p == "COLUMNID") return Value::Int(c + 1);
     return Value();
   }
   if (f == "IDENT_SEED" || f == "IDENT_INCR") {
