@@ -262,6 +262,16 @@ std::shared_ptr<Table> InformationSchema(const Scope& scope, const std::string& 
     }
     return b.Done(usage ? "KEY_COLUMN_USAGE" : "TABLE_CONSTRAINTS");
   }
+  if (view == "CHECK_CONSTRAINTS") {
+    for (const char* c : {"CONSTRAINT_CATALOG", "CONSTRAINT_SCHEMA", "CONSTRAINT_NAME"}) b.Col(c, Sysname(), true);
+    b.Col("CHECK_CLAUSE", SqlType::NVarChar(4000), true);
+    for (auto& t : AllObjects(scope).tables) {
+      for (const TableCheck& c : t.checks) {
+        b.Add({Str(catalog), Str("dbo"), Str(c.name), Str("(" + c.text + ")")});
+      }
+    }
+    return b.Done("CHECK_CONSTRAINTS");
+  }
   if (view == "ROUTINES") {
     for (const char* c : {"SPECIFIC_CATALOG", "SPECIFIC_SCHEMA", "SPECIFIC_NAME", "ROUTINE_CATALOG",
                           "ROUTINE_SCHEMA", "ROUTINE_NAME"}) {
