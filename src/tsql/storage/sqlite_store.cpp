@@ -587,27 +587,25 @@ bool SqliteStore::ReadDefinition(sqlite3* db, const std::string& name, StoredTab
       t.checks.push_back({checks.TextAt(0), checks.TextAt(1), checks.TextAt(2), (state & 1) != 0, (state & 2) != 0});
     }
   }
-  if (has_defaults_) {
-    Statement defaults(db, "SELECT column_name, name FROM orv_defaults WHERE table_name = ?", path_);
-    defaults.Text(1, t.name);
-    while (defaults.Row()) {
-      const std::string column = defaults.TextAt(0);
+  // Facts of some columns kept in a table of their own: the column's name and a text.
+  auto read_column_texts = [&](const char* select, const char* what, std::string StoredColumn::*field) {
+    Statement rows(db, select, path_);
+    rows.Text(1, t.name);
+    while (rows.Row()) {
+      const std::string column = rows.TextAt(0);
       auto it = std::find_if(t.columns.begin(), t.columns.end(),
                              [&](const StoredColumn& c) { return c.name == column; });
-      if (it == t.columns.end()) FileError(path_, "table '" + t.name + "' has no column '" + column + "' with a default");
-      it->default_name = defaults.TextAt(1);
+      if (it == t.columns.end()) FileError(path_, "table '" + t.name + "' has no " + what + " '" + column + "'");
+      (*it).*field = rows.TextAt(1);
     }
+  };
+  if (has_defaults_) {
+    read_column_texts("SELECT column_name, name FROM orv_defaults WHERE table_name = ?", "column",
+                      &StoredColumn::default_name);
   }
   if (has_computed_) {
-    Statement computed(db, "SELECT column_name, expression FROM orv_computed WHERE table_name = ?", path_);
-    computed.Text(1, t.name);
-    while (computed.Row()) {
-      const std::string column = computed.TextAt(0);
-      auto it = std::find_if(t.columns.begin(), t.columns.end(),
-                             [&](const StoredColumn& c) { return c.name == column; });
-      if (it == t.columns.end()) FileError(path_, "table '" + t.name + "' has no computed column '" + column + "'");
-      it->computed_sql = computed.TextAt(1);
-    }
+    read_column_texts("SELECT column_name, expression FROM orv_computed WHERE table_name = ?", "computed column",
+                      &StoredColumn::computed_sql);
   }
   return true;
 }
