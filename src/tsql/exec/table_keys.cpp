@@ -1,4 +1,5 @@
-// Declaring PRIMARY KEY and UNIQUE constraints, and checking them after a change.
+// Declaring PRIMARY KEY and UNIQUE constraints (and naming them and DEFAULT constraints), and
+// checking keys after a change.
 #include "tsql/exec/table_keys.h"
 
 #include <algorithm>

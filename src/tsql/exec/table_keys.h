@@ -1,5 +1,6 @@
-// PRIMARY KEY and UNIQUE constraints: the keys a CREATE TABLE declares, and the check that a
-// statement which added or changed rows left no two rows with equal key values.
+// PRIMARY KEY and UNIQUE constraints and unique indexes: the keys a CREATE TABLE declares, the
+// check that a statement which added or changed rows left no two rows with equal key values,
+// and the names CREATE and ALTER TABLE give keys and DEFAULT constraints declared without one.
 #pragma once
 
 #include <vector>
