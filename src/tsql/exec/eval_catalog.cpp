@@ -1,6 +1,7 @@
 // The functions that read the catalog: OBJECT_NAME, OBJECT_SCHEMA_NAME, OBJECT_DEFINITION,
 // COL_LENGTH, COL_NAME, SCHEMA_NAME, SCHEMA_ID, DB_NAME, DB_ID, TYPE_NAME, COLUMNPROPERTY,
 // OBJECTPROPERTY, IDENT_SEED, IDENT_INCR and IDENT_CURRENT.
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -188,11 +189,33 @@ Value EvalCatalogFunction(const BExpr& e, const EvalCtx& ctx) {
     if (a.size() != 2) ThrowError(174, {"objectproperty", "2"});
     auto name = ObjectNameOf(*s.database, static_cast<int32_t>(number(0)));
     if (!name) return Value();
-    bool is_table = s.database->DescribeTable(*name).has_value();
-    std::string p = FoldName(text(1));
-    if (p == "ISUSERTABLE" || p == "ISTABLE") return Value::Int(is_table ? 1 : 0);
-    if (p == "ISVIEW") return Value::Int(is_table ? 0 : 1);
-    if (p == "ISPROCEDURE" || p == "ISMSSHIPPED") return Value::Int(0);
+    const auto table = s.database->DescribeTable(*name);
+    const bool is_view = !table && s.database->FindView(*name) != nullptr;
+    const std::string p = FoldName(text(1));
+    if (p == "ISUSERTABLE" || p == "ISTABLE") return Value::Int(table ? 1 : 0);
+    if (p == "ISVIEW") return Value::Int(is_view ? 1 : 0);
+    if (p == "ISPROCEDURE") return Value::Int(!table && !is_view ? 1 : 0);
+    if (p == "ISMSSHIPPED") return Value::Int(0);
+    // What a table has (NULL for other objects, as in SQL Server).
+    if (!p.starts_with("TABLEHAS")) return Value();
+    if (!table) return Value();
+    auto any_key = [&](auto test) { return std::any_of(table->keys.begin(), table->keys.end(), test) ? 1 : 0; };
+    if (p == "TABLEHASPRIMARYKEY" || p == "TABLEHASCLUSTINDEX") {
+      return Value::Int(any_key([](const TableKey& k) { return k.primary; }));
+    }
+    if (p == "TABLEHASINDEX") return Value::Int(table->keys.empty() ? 0 : 1);
+    if (p == "TABLEHASNONCLUSTINDEX") return Value::Int(any_key([](const TableKey& k) { return !k.primary; }));
+    if (p == "TABLEHASUNIQUECNST") return Value::Int(any_key([](const TableKey& k) { return !k.primary && !k.index; }));
+    if (p == "TABLEHASCHECKCNST") return Value::Int(table->checks.empty() ? 0 : 1);
+    if (p == "TABLEHASDEFAULTCNST" || p == "TABLEHASIDENTITY") {
+      const bool identity = p == "TABLEHASIDENTITY";
+      return Value::Int(std::any_of(table->columns.begin(), table->columns.end(), [&](const ColumnDef& c) {
+                          return identity ? c.identity : c.default_expr != nullptr;
+                        })
+                            ? 1
+                            : 0);
+    }
+    if (p == "TABLEHASFOREIGNKEY" || p == "TABLEHASFOREIGNREF") return Value::Int(0);
     return Value();
   }
   return Value();
