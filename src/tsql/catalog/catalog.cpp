@@ -101,6 +101,16 @@ size_t Table::PositionOf(int64_t row_id) const {
   return static_cast<size_t>(it - row_ids_.begin());
 }
 
+void Table::ShareRowsOf(const Table& other) {
+  other.rows();  // every row made
+  rows_ = other.rows_;
+  row_ids_ = other.row_ids_;
+  next_row_id_ = other.next_row_id_;
+  keeps_row_ids_ = other.keeps_row_ids_;
+  version = other.version;
+  checked_at = other.checked_at;
+}
+
 void Table::SetStoredRows(std::vector<Row> rows, std::vector<int64_t> row_ids) {
   ForgetColumnArrays();
   {

@@ -109,6 +109,10 @@ struct Table {
   // file's data version at which that copy was last found to be the current one.
   int64_t version = 0;
   int64_t checked_at = -1;
+  // Set when this table replaces `redefines` with a new definition alone: the same columns and
+  // rows, other keys, indexes, checks or defaults (ALTER TABLE ... CONSTRAINT, CREATE or DROP
+  // INDEX). The rows are shared (ShareRowsOf), and a commit rewrites the stored definition only.
+  std::weak_ptr<const Table> redefines;
 
   // Column position by case-insensitive name, -1 when absent.
   int FindColumn(std::string_view column) const;
@@ -162,6 +166,9 @@ struct Table {
   void SetSnapshotRows(std::shared_ptr<const SnapshotColumns> snapshot, std::vector<int64_t> row_ids);
   // Gives rows without ids (built in memory) ids 1, 2, ... when the table keeps them.
   void NumberRows();
+  // Takes `other`'s rows, as they are and with their ids, without copying them: they are
+  // copied by the first change of either table (as for shared_rows).
+  void ShareRowsOf(const Table& other);
   // Makes a temporary table keep ids for its rows from now on, as a permanent one does: a
   // cursor over it finds its rows again by them. An undo of a change made before then stops
   // it again (its ids are then unknown); KeepsIdsOfAllRows tells whether they are kept.

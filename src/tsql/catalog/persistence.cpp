@@ -236,6 +236,20 @@ void WriteAllRows(SqliteStore& store, const Table& t) {
   store.InsertRows(t.name, ColumnTypes(t), rows);
 }
 
+// Whether two definitions of a table have the same columns, as the file stores their rows.
+bool SameColumns(const Table& a, const Table& b) {
+  if (a.name != b.name || a.columns.size() != b.columns.size()) return false;
+  for (size_t i = 0; i < a.columns.size(); ++i) {
+    const ColumnDef& x = a.columns[i];
+    const ColumnDef& y = b.columns[i];
+    if (x.name != y.name || x.type.ToString() != y.type.ToString() || x.nullable != y.nullable ||
+        x.identity != y.identity || x.computed_sql != y.computed_sql) {
+      return false;
+    }
+  }
+  return true;
+}
+
 void WriteRowChanges(SqliteStore& store, const Table& t, RowChanges& c) {
   if (c.truncated) store.DeleteAllRows(t.name);
   // Rows inserted by this transaction never reached the file.
@@ -451,7 +465,9 @@ class SqliteFile : public DataFile {
     std::map<const Table*, bool> created_alive;  // created by this transaction: not dropped again
     std::map<const View*, bool> view_alive;
     std::map<Table*, RowChanges> changes;
-    for (const ChangeLog::Record& r : log.records()) {
+    std::map<const Table*, size_t> created_at, dropped_at;  // record numbers
+    for (size_t i = 0; i < log.records().size(); ++i) {
+      const ChangeLog::Record& r = log.records()[i];
       if (r.view) {
         view_alive[r.view.get()] = r.kind == ChangeLog::Kind::kCreateView;
         continue;
@@ -459,9 +475,13 @@ class SqliteFile : public DataFile {
       if (!r.table || r.table->temporary) continue;
       Table* t = r.table.get();
       switch (r.kind) {
-        case ChangeLog::Kind::kCreateTable: created_alive[t] = true; break;
+        case ChangeLog::Kind::kCreateTable:
+          created_alive[t] = true;
+          created_at[t] = i;
+          break;
         case ChangeLog::Kind::kDropTable:
           if (created_alive.count(t)) created_alive[t] = false;
+          dropped_at[t] = i;
           break;
         case ChangeLog::Kind::kInsert: {
           RowChanges& c = changes[t];
@@ -487,6 +507,30 @@ class SqliteFile : public DataFile {
         }
         default: break;
       }
+    }
+    // Tables given new definitions alone (same columns and rows; one or more in a row) in place
+    // of a stored one: the stored definition is rewritten, and the rows changed before, between
+    // and after written as changes, instead of the whole table written anew. By the table that
+    // stands at the end: the tables whose row changes are to be written, the stored one first.
+    std::map<const Table*, std::vector<const Table*>> redefined;
+    std::set<const Table*> redefined_away;  // the stored table and those in between
+    for (const auto& [t, alive] : created_alive) {
+      if (!alive) continue;
+      std::vector<const Table*> chain{t};
+      std::shared_ptr<const Table> before = t->redefines.lock();
+      while (before && created_alive.count(before.get()) && dropped_at.count(before.get()) &&
+             dropped_at[before.get()] + 1 == created_at[chain.back()]) {
+        chain.push_back(before.get());
+        before = before->redefines.lock();
+      }
+      if (!before || created_alive.count(before.get()) || !dropped_at.count(before.get()) ||
+          dropped_at[before.get()] + 1 != created_at[chain.back()] || !SameColumns(*before, *t)) {
+        continue;
+      }
+      chain.push_back(before.get());
+      std::reverse(chain.begin(), chain.end());
+      redefined_away.insert(chain.begin(), chain.end() - 1);
+      redefined[t] = std::move(chain);
     }
     version_ = store_->WriteVersion();
     std::set<const Table*> gone;  // dropped by this transaction
@@ -515,6 +559,21 @@ class SqliteFile : public DataFile {
       }
       if (!r.table || r.table->temporary) continue;
       Table& t = *r.table;
+      if (r.kind == ChangeLog::Kind::kDropTable && redefined_away.count(&t)) {
+        gone.insert(&t);  // its row changes are written with the last definition's
+        continue;
+      }
+      if (r.kind == ChangeLog::Kind::kCreateTable && redefined.count(&t)) {
+        store_->RedefineTable(t.name, ToStored(t.columns), ToStored(t.keys), ToStored(t.checks));
+        for (const Table* each : redefined[&t]) {
+          if (auto it = changes.find(const_cast<Table*>(each)); it != changes.end()) {
+            WriteRowChanges(*store_, *each, it->second);
+          }
+        }
+        store_->SetTableInfo(t.name, t.next_identity.value_or(1), version_);
+        written.push_back(&t);
+        continue;
+      }
       if (r.kind == ChangeLog::Kind::kDropTable) {
         gone.insert(&t);
         dropped.push_back(t.name);

@@ -48,6 +48,13 @@ std::shared_ptr<Table> NewDefinition(const Table& old) {
   return table;
 }
 
+// Makes `altered` a new definition of `old` alone: its rows are old's, shared, and a commit
+// rewrites the stored definition only.
+void Redefine(const std::shared_ptr<Table>& old, Table& altered) {
+  altered.ShareRowsOf(*old);
+  altered.redefines = old;
+}
+
 // Puts `altered` where `old` is in the catalog (under altered's name, which differs from old's
 // for a rename) and records the swap.
 void PutInPlace(const std::shared_ptr<Table>& old, const std::shared_ptr<Table>& altered, StatementContext& cx) {
@@ -323,7 +330,11 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
   // The checks the rows there are to be tested against: those added, or those CHECK
   // CONSTRAINT enables, unless WITH NOCHECK.
   std::vector<TableCheck*> tested;
-  std::vector<Row> rows = old->rows();
+  // Only ADD, ALTER COLUMN and DROP COLUMN change the rows; the other actions change the
+  // definition alone.
+  const bool rows_change =
+      stmt.action == Action::AddColumns || stmt.action == Action::AlterColumn || stmt.action == Action::DropColumns;
+  std::vector<Row> rows = rows_change ? old->rows() : std::vector<Row>();
   switch (stmt.action) {
     case Action::AddColumns:
       AddColumns(stmt, *old, *altered, rows, cx);
@@ -367,7 +378,11 @@ void ExecAlterTable(ast::AlterTableStmt& stmt, StatementContext& cx) {
     case Action::Constraint:
       break;
   }
-  altered->mutable_rows() = std::move(rows);
+  if (rows_change) {
+    altered->mutable_rows() = std::move(rows);
+  } else {
+    Redefine(old, *altered);
+  }
   if (stmt.action == Action::AddKeys) CheckKeys(*altered, cx, /*adding=*/true);
   if (!tested.empty()) {
     std::vector<size_t> positions(altered->row_count());
@@ -409,7 +424,7 @@ void ExecCreateIndex(ast::CreateIndexStmt& stmt, StatementContext& cx) {
   }
   altered->keys.push_back(std::move(index));
   NameKeys(*altered);
-  altered->mutable_rows() = old->rows();
+  Redefine(old, *altered);
   // The rows are those the other keys hold already: only a unique index has something to check.
   if (stmt.unique) CheckKeys(*altered, cx, /*adding=*/true);
   PutInPlace(old, altered, cx);
@@ -425,7 +440,7 @@ void ExecDropIndex(ast::DropIndexStmt& stmt, StatementContext& cx) {
   if (!it->index) ThrowError(3723, {it->name, it->primary ? "PRIMARY KEY" : "UNIQUE KEY"});
   std::shared_ptr<Table> altered = NewDefinition(*old);
   altered->keys.erase(altered->keys.begin() + (it - old->keys.begin()));
-  altered->mutable_rows() = old->rows();
+  Redefine(old, *altered);
   PutInPlace(old, altered, cx);
 }
 

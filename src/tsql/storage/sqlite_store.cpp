@@ -808,6 +808,20 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
     create += QuoteIdent(columns[i].name);
   }
   Exec(create + ")");
+  Statement meta(db_, "INSERT INTO orv_tables(name, identity_next, version) VALUES (?, 1, 0)", path_);
+  meta.Text(1, name);
+  meta.Run();
+  WriteDefinition(name, columns, keys, checks);
+}
+
+void SqliteStore::RedefineTable(const std::string& name, const std::vector<StoredColumn>& columns,
+                                const std::vector<StoredKey>& keys, const std::vector<StoredCheck>& checks) {
+  DeleteDefinition(name);
+  WriteDefinition(name, columns, keys, checks);
+}
+
+void SqliteStore::WriteDefinition(const std::string& name, const std::vector<StoredColumn>& columns,
+                                  const std::vector<StoredKey>& keys, const std::vector<StoredCheck>& checks) {
   Statement col(db_,
                 "INSERT INTO orv_columns(table_name, ordinal, name, type, nullable, default_sql, identity, seed,"
                 " increment) VALUES (?,?,?,?,?,?,?,?,?)",
@@ -841,9 +855,6 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
     computed.Text(3, c.computed_sql);
     computed.Run();
   }
-  Statement meta(db_, "INSERT INTO orv_tables(name, identity_next, version) VALUES (?, 1, 0)", path_);
-  meta.Text(1, name);
-  meta.Run();
   if (!checks.empty()) {
     Statement check_row(db_,
                         "INSERT INTO orv_checks(table_name, name, column_name, condition, state) VALUES (?,?,?,?,?)",
@@ -887,10 +898,16 @@ void SqliteStore::CreateTable(const std::string& name, const std::vector<StoredC
 
 void SqliteStore::DropTable(const std::string& name) {
   Exec("DROP TABLE IF EXISTS " + QuoteIdent(name));
-  for (const char* sql : {"DELETE FROM orv_tables WHERE name = ?", "DELETE FROM orv_columns WHERE table_name = ?",
-                          "DELETE FROM orv_keys WHERE table_name = ?", "DELETE FROM orv_checks WHERE table_name = ?",
-                          "DELETE FROM orv_computed WHERE table_name = ?", "DELETE FROM orv_indexes WHERE table_name = ?",
-                          "DELETE FROM orv_defaults WHERE table_name = ?"}) {
+  Statement del(db_, "DELETE FROM orv_tables WHERE name = ?", path_);
+  del.Text(1, name);
+  del.Run();
+  DeleteDefinition(name);
+}
+
+void SqliteStore::DeleteDefinition(const std::string& name) {
+  for (const char* sql : {"DELETE FROM orv_columns WHERE table_name = ?", "DELETE FROM orv_keys WHERE table_name = ?",
+                          "DELETE FROM orv_checks WHERE table_name = ?", "DELETE FROM orv_computed WHERE table_name = ?",
+                          "DELETE FROM orv_indexes WHERE table_name = ?", "DELETE FROM orv_defaults WHERE table_name = ?"}) {
     Statement del(db_, sql, path_);
     del.Text(1, name);
     del.Run();

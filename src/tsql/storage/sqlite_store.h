@@ -149,6 +149,10 @@ class SqliteStore {
   int64_t WriteVersion();
   void CreateTable(const std::string& name, const std::vector<StoredColumn>& columns,
                    const std::vector<StoredKey>& keys = {}, const std::vector<StoredCheck>& checks = {});
+  // A stored table's definition (its columns' names and types stay; their defaults, its keys,
+  // indexes and checks change), its rows left as they are.
+  void RedefineTable(const std::string& name, const std::vector<StoredColumn>& columns,
+                     const std::vector<StoredKey>& keys, const std::vector<StoredCheck>& checks);
   void DropTable(const std::string& name);
   void SetTableInfo(const std::string& name, int64_t identity_next, int64_t version);
   void DeleteAllRows(const std::string& name);
@@ -190,6 +194,10 @@ class SqliteStore {
 
   // Reads the catalog rows of a table into t (name, identity, version, columns) on connection
   // `db`; false when the file has no such table.
+  // The catalog rows of a table's definition (not its orv_tables row), written and deleted.
+  void WriteDefinition(const std::string& name, const std::vector<StoredColumn>& columns,
+                       const std::vector<StoredKey>& keys, const std::vector<StoredCheck>& checks);
+  void DeleteDefinition(const std::string& name);
   bool ReadDefinition(sqlite3* db, const std::string& name, StoredTable& t);
   // The table read from SQLite, or from its column snapshot when `snapshot_stamp` is given and
   // the snapshot has the state the read transaction sees; `from_snapshot` says which, and `key`

@@ -229,10 +229,26 @@ TEST_F(PersistenceTest, ACommitWritesTheRowsItChanged) {
   const auto [changed, rows] = rows_changed_by(
       "begin tran\ninsert into big values (10000, 'new')\nupdate big set s = 'upd' where n = 5000\n"
       "delete from big where n = 7\ncommit");
-  sqlite3_close(raw);
   // The insert and delete change a line each; the update replaces one line by another.
   EXPECT_EQ(changed, 4u);
   EXPECT_EQ(rows, 10000u);
+  // A change of the definition alone (an index, a constraint) amid row changes writes the
+  // definition and the rows changed before and after it, not the whole table; rolled back, it
+  // writes nothing.
+  EXPECT_EQ(rows_changed_by("begin tran\ncreate index ix_n on big (n)\nalter table big add constraint ck_n check (n >= 0)\n"
+                            "rollback"),
+            std::make_pair(size_t{0}, size_t{10000}));
+  EXPECT_EQ(rows_changed_by("begin tran\ninsert into big values (10001, 'new')\ncreate index ix_n on big (n)\n"
+                            "update big set s = 'upd' where n in (5001, 10001)\ndelete from big where n = 8\n"
+                            "alter table big add constraint ck_n check (n >= 0)\ninsert into big values (10002, 'new')\n"
+                            "commit"),
+            std::make_pair(size_t{5}, size_t{10001}));
+  sqlite3_close(raw);
+  EXPECT_EQ(Read("select count(*), sum(case when s = 'upd' then 1 else 0 end), max(n) from big"),
+            std::vector<std::string>{"10001|3|10002"});
+  EXPECT_EQ(Read("select count(*) from sys.indexes where name = 'ix_n' union all "
+                 "select count(*) from sys.check_constraints where name = 'ck_n'"),
+            (std::vector<std::string>{"1", "1"}));
 }
 
 // A large table opened again comes from its column snapshot with its rows made as statements

@@ -52,11 +52,11 @@ class SqliteStoreTest : public ::testing::Test {
   static StoredTable ItemTable() {
     StoredTable t;
     t.name = "t_ICItem";
-    t.columns = {{"FItemID", SqlType::Int(), false, "", true, 1, 1, ""},
-                 {"FName", SqlType::VarChar(255), true, "", false, 1, 1, ""},
-                 {"FQty", SqlType::Decimal(23, 10), false, "(0)", false, 1, 1, ""},
-                 {"FDate", SqlType::DateTime(), true, "", false, 1, 1, ""},
-                 {"FRate", SqlType::Float(), true, "", false, 1, 1, ""}};
+    t.columns = {{"FItemID", SqlType::Int(), false, "", true, 1, 1, "", ""},
+                 {"FName", SqlType::VarChar(255), true, "", false, 1, 1, "", ""},
+                 {"FQty", SqlType::Decimal(23, 10), false, "(0)", false, 1, 1, "", ""},
+                 {"FDate", SqlType::DateTime(), true, "", false, 1, 1, "", ""},
+                 {"FRate", SqlType::Float(), true, "", false, 1, 1, "", ""}};
     t.rows.push_back({Value::Int(1), Value::String("电机外壳, a name longer than the inline size"),
                       Value::Decimal(static_cast<Int128>(123456789012345678LL) * 100000, 10),
                       Value::DateTime(45000 * kTicksPerDay + 299), Value::Float(0.1)});
