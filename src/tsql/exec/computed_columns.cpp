@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "tsql/bind/binder.h"
 #include "tsql/exec/exec.h"
 #include "tsql/exec/statements.h"
 #include "tsql/exec/table_checks.h"
@@ -19,15 +18,7 @@ BExprPtr BindComputed(const Table& table, const ColumnDef& column, BoundSpec& sp
       ThrowError(1759, {column.name, table.name, other.name});
     }
   }
-  BoundSource source;
-  source.exposed = table.name;
-  source.table_name = table.name;
-  for (const ColumnDef& c : table.columns) source.columns.push_back({c.name, c.type, c.nullable});
-  spec.sources.push_back(std::move(source));
-  Binder binder(cx.session, EvalConstant);
-  Scope scope;
-  scope.spec = &spec;
-  return binder.BindExpr(*column.computed, scope);
+  return BindRowCondition(table, *column.computed, spec, cx);
 }
 
 }  // namespace

@@ -24,8 +24,14 @@ bool AnyPart(const ast::Expr& e, const Test& test) {
 }  // namespace
 
 BExprPtr BindRowCondition(const Table& table, const ast::Expr& condition, BoundSpec& spec, StatementContext& cx) {
+  // The table given, not the one the catalog has under its name: a definition being made or
+  // changed is not in the catalog yet.
+  BoundSource source;
+  source.exposed = table.name;
+  source.table_name = table.name;
+  for (const ColumnDef& c : table.columns) source.columns.push_back({c.name, c.type, c.nullable});
+  spec.sources.push_back(std::move(source));
   Binder binder(cx.session, EvalConstant);
-  binder.AddNamedSource(ast::Name{table.name}, "", spec, false);
   Scope scope;
   scope.spec = &spec;
   return binder.BindExpr(condition, scope);

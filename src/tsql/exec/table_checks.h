@@ -21,8 +21,9 @@ struct StatementContext;
 std::vector<TableCheck> ChecksOfDefinition(const ast::CreateTableStmt& stmt, const Table& table);
 void BindChecks(const Table& table, const std::vector<TableCheck>& checks, StatementContext& cx);
 
-// A condition on one row of the table (a CHECK's, a filtered index's), bound against the
-// table's columns as its only source, into `spec`.
+// An expression over one row of the table (a CHECK's or a filtered index's condition, a
+// computed column's expression), bound against the table's columns as its only source, into
+// `spec`.
 BExprPtr BindRowCondition(const Table& table, const ast::Expr& condition, BoundSpec& spec, StatementContext& cx);
 
 // Raises 547 when the row at one of `positions` makes the condition of a check that is not
