@@ -68,7 +68,9 @@ void NameDefaults(Table& table) {
 bool ChangesKeyColumns(const Table& table, const std::vector<int>& columns) {
   for (const TableKey& key : table.keys) {
     if (!key.unique) continue;
-    if (key.filter && !columns.empty()) return true;
+    for (int c : columns) {
+      if (key.filter && ExprReadsColumn(*key.filter, table.columns[static_cast<size_t>(c)].name)) return true;
+    }
     for (int c : key.columns) {
       if (std::find(columns.begin(), columns.end(), c) != columns.end()) return true;
     }

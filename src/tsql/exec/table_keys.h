@@ -21,8 +21,8 @@ void NameKeys(Table& table);
 // name for those declared without one.
 void NameDefaults(Table& table);
 
-// Whether a change of these columns can break a key of the table (a change of any column can
-// bring a row into a filtered unique index).
+// Whether a change of these columns can break a key of the table (a change of a column a
+// filtered unique index's filter reads can bring a row under it).
 bool ChangesKeyColumns(const Table& table, const std::vector<int>& columns);
 
 // Raises 2627 (2601 for a unique index) when two rows hold the same values in every column of
